@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+// The activity log of one run of the program: timestamped lines, kept in memory until
+// the program closes. Views (the log viewer, the toolbar window's status line) follow
+// it through its signals.
+class ActivityLog : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Appends "timestamp - message".
+    void logMessage(const QString& message);
+    const QStringList& lines() const { return m_lines; }
+
+Q_SIGNALS:
+    void lineAppended(const QString& line);
+    void messageLogged(const QString& message);
+
+private:
+    QStringList m_lines;
+};

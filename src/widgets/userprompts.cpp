@@ -1,0 +1,8 @@
+#include "widgets/userprompts.h"
+
+QString UserPrompts::displayText(const QString& text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+    return shown;
+}
