@@ -1,0 +1,612 @@
+#include "app/tbform.h"
+
+#include "app/quoralisapplication.h"
+#include "app/settingssequence.h"
+#include "app/shellopener.h"
+#include "app/tpopfrm.h"
+#include "config/tform2.h"
+#include "log/logfilewriter.h"
+#include "log/tlogfrm.h"
+#include "online/terrorform.h"
+#include "platform/profilefile.h"
+#include "platform/systeminfo.h"
+#include "widgets/userprompts.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QToolButton>
+
+namespace {
+
+const QString kTitle = QStringLiteral("Quoralis2005");
+constexpr int kMinWidth = 490;
+constexpr int kMinHeight = 330;
+
+QString withTrailingSeparator(QString dir)
+{
+    if (!dir.endsWith(QDir::separator()))
+        dir += QDir::separator();
+    return dir;
+}
+
+} // namespace
+
+TBForm::TBForm(const QString& programDir, const QStringList& arguments, const AppServices& services,
+               QWidget* parent)
+    : QWidget(parent)
+    , m_programDir(programDir)
+    , m_arguments(arguments)
+    , m_services(services)
+{
+    setObjectName(QStringLiteral("TBForm"));
+    setWindowTitle(kTitle);
+    setMinimumSize(kMinWidth, kMinHeight);
+    resize(kMinWidth, kMinHeight);
+    m_ui.setup(this);
+    m_menus.setup(this);
+}
+
+TBForm::~TBForm() = default;
+
+EventMarker& TBForm::marker()
+{
+    return m_errorForm->marker();
+}
+
+QString TBForm::settingsFilePath() const
+{
+    return m_programDir + QStringLiteral("Quoralis2005Config.ini");
+}
+
+void TBForm::LogMessage(const QString& message)
+{
+    m_log.logMessage(message);
+}
+
+QString TBForm::GetVersionString()
+{
+    marker().set(QStringLiteral("get_version"));
+    return platform::SystemInfo::programVersion();
+}
+
+QString TBForm::GetTempDir()
+{
+    marker().set(QStringLiteral("get_temp_dir"));
+    return platform::SystemInfo::tempDir();
+}
+
+void TBForm::createWindows()
+{
+    m_errorForm = new TErrorForm(this);
+    m_errorForm->setWindowFlag(Qt::Window);
+    m_errorForm->hide();
+    marker().set(QStringLiteral("program_start"));
+    if (auto* app = QuoralisApplication::instance())
+        app->setUnhandledErrorHandler([form = m_errorForm](const QString& message) { form->showError(message); });
+
+    m_popFrm = new TPopFrm(this);
+    RoundCorners(m_popFrm);
+    m_form2 = new TForm2(*m_services.prompts, this);
+    m_form2->hide();
+    m_logFrm = new TLogFrm(m_log, this);
+    RoundCorners(m_logFrm);
+    connect(&m_log, &ActivityLog::messageLogged, m_popFrm, &TPopFrm::setStatus);
+
+    m_tray = new QSystemTrayIcon(this);
+    m_tray->setToolTip(kTitle + QStringLiteral(" click to open"));
+    m_tray->setContextMenu(m_menus.trayMenu);
+}
+
+void TBForm::connectControls()
+{
+    connect(m_ui.btClose, &QToolButton::clicked, this, &TBForm::btCloseClick);
+    connect(m_ui.btHelp, &QToolButton::clicked, this, &TBForm::btHelpClick);
+    connect(m_ui.btHide, &QToolButton::clicked, this, &TBForm::HideFaded);
+    connect(m_ui.btMenu, &QToolButton::clicked, this, [this] {
+        showMainMenuAt(mapToGlobal(QPoint(m_ui.btMenu->x(), m_ui.btMenu->y() + 12)));
+    });
+    m_ui.titleStrip->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_ui.titleStrip, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { showMainMenuAt(m_ui.titleStrip->mapToGlobal(pos)); });
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { showMainMenuAt(mapToGlobal(pos)); });
+
+    connect(m_ui.btSettings, &QPushButton::clicked, this, &TBForm::btSettingsClick);
+    connect(m_ui.btBackup, &QPushButton::clicked, this, &TBForm::btBackupClick);
+    connect(m_ui.btBackup, &QPushButton::customContextMenuRequested, this,
+            [this](const QPoint& pos) { m_menus.backupMenu->popup(m_ui.btBackup->mapToGlobal(pos)); });
+    connect(m_ui.btRestore, &QPushButton::clicked, this, &TBForm::btRestoreClick);
+
+    connect(m_menus.toolbarMode1, &QAction::triggered, this, &TBForm::SetToolbarMode);
+    connect(m_menus.NormalMode1, &QAction::triggered, this, &TBForm::SetNormalMode);
+    connect(m_menus.Configuration1, &QAction::triggered, this, &TBForm::btSettingsClick);
+    connect(m_menus.Minimizetotray1, &QAction::triggered, this, [this] {
+        HideFaded();
+        if (m_toolbarMode)
+            m_popFrm->hide();
+    });
+    for (QAction* a : {m_menus.mainBackup, m_menus.trayBackup, m_menus.buttonBackup})
+        connect(a, &QAction::triggered, this, &TBForm::btBackupClick);
+    for (QAction* a : {m_menus.mainBackupAndClose, m_menus.trayBackupAndClose, m_menus.buttonBackupAndClose})
+        connect(a, &QAction::triggered, this, &TBForm::backupandclose1Click);
+    for (QAction* a : {m_menus.mainBackupAndShutdown, m_menus.trayBackupAndShutdown, m_menus.buttonBackupAndShutdown})
+        connect(a, &QAction::triggered, this, &TBForm::backupandshutdown1Click);
+    for (QAction* a : {m_menus.mainQuickGuide, m_menus.trayQuickGuide})
+        connect(a, &QAction::triggered, this, &TBForm::btHelpClick);
+    connect(m_menus.Close3, &QAction::triggered, this, &TBForm::Close1Click);
+    connect(m_menus.Close1, &QAction::triggered, this, &TBForm::Close1Click);
+    connect(m_menus.Show1, &QAction::triggered, this, &TBForm::SetNormalMode);
+    connect(m_menus.Hide1, &QAction::triggered, this, &TBForm::HideFaded);
+    connect(m_menus.trayConfiguration, &QAction::triggered, this, &TBForm::btSettingsClick);
+    connect(m_menus.mainMenu, &QMenu::aboutToShow, this, &TBForm::MainMenuPopup);
+
+    // Web links, the version check and the About box come with the online services.
+    for (QAction* a : {m_menus.mainHomepage, m_menus.mainSupport, m_menus.mainCheckUpdates, m_menus.About1,
+                       m_menus.trayHomepage, m_menus.traySupport, m_menus.trayCheckUpdates})
+        a->setEnabled(false);
+    m_ui.btVersion->setEnabled(false);
+    // The resize affordance comes with the skinned, borderless window.
+    m_ui.btResize->setEnabled(false);
+
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            TrayIconClick();
+        else if (reason == QSystemTrayIcon::DoubleClick)
+            TrayIconDblClick();
+    });
+
+    connect(m_popFrm, &TPopFrm::menuRequested, this, &TBForm::showMainMenuAt);
+    connect(m_popFrm, &TPopFrm::backgroundDoubleClicked, this, &TBForm::SetNormalMode);
+    connect(m_popFrm->backupButton(), &QToolButton::clicked, this, &TBForm::btBackupClick);
+    connect(m_popFrm->closeButton(), &QToolButton::clicked, this, &TBForm::btCloseClick);
+
+    connect(m_form2, &TForm2::fadingChanged, this, [this](bool on) { m_fading = on; });
+    connect(m_form2, &TForm2::showLogViewerChanged, this, [this](bool show) { m_logFrm->setVisible(show); });
+    connect(m_logFrm, &TLogFrm::hiddenByUser, this, [this] { m_form2->cbSLOG()->setChecked(false); });
+}
+
+void TBForm::FormCreate()
+{
+    // 1-2: the other windows.
+    createWindows();
+    // 3
+    m_autoShutdown = false;
+    m_autoClose = false;
+    m_backupFiles.clear();
+    m_outdatedArchives.clear();
+    connectControls();
+    // 4
+    m_programDir = withTrailingSeparator(m_programDir);
+    // 5
+    LogMessage(QStringLiteral("Starting Quoralis v.") + GetVersionString() + QStringLiteral("..."));
+    // 6-8
+    GetTempDir();
+    checkEngineFiles();
+    // 9
+    QDir::setCurrent(m_programDir);
+    const QString iconPath = m_programDir + QStringLiteral("QS2005.ico");
+    if (QFileInfo::exists(iconPath)) {
+        m_tray->setIcon(QIcon(iconPath));
+        setWindowIcon(QIcon(iconPath));
+    } else {
+        m_errorForm->showError(QStringLiteral("Cannot open file \"") + iconPath +
+                               QStringLiteral("\". No such file or directory"));
+    }
+    m_tray->show();
+    // 10
+    try {
+        LoadConfig();
+    } catch (const std::exception&) {
+        LogMessage(QStringLiteral("could not load config"));
+    }
+    // 11
+    m_ui.btVersion->setText(QStringLiteral("v. ") + GetVersionString());
+    // 12
+    m_totalBackups = static_cast<quint32>(
+        platform::ProfileFile(settingsFilePath()).readInteger("stats", "total_backups", 0));
+    m_form2->setTotalBackups(m_totalBackups);
+    // 13
+    m_logFrm->setVisible(m_form2->cbSLOG()->isChecked() && !m_toolbarMode);
+    // 14
+    RoundCorners(this);
+    // 15
+    if (m_form2->cbHidden()->isChecked()) {
+        setWindowState(Qt::WindowMinimized);
+    } else if (m_arguments.value(1) != QStringLiteral("/minimize") && !m_toolbarMode) {
+        ShowFaded();
+    }
+    // 16
+    DockLogViewer();
+    m_ui.titleStrip->setToolTip(QStringLiteral("Right-click for menu,\n\rdouble-click toggles Toolbar Mode"));
+    // 17
+    bool runRemainingSteps = true;
+    if (!m_arguments.isEmpty()) {
+        marker().set(QStringLiteral("shortcut_launch"));
+        applyCommandLine(runRemainingSteps);
+    }
+    if (!runRemainingSteps)
+        return;
+    // 18: the interval timer's reaction comes with the scheduler.
+    // 19
+    if (m_form2->cbBOLaunch()->isChecked()) {
+        LogMessage(QStringLiteral("Making automatic startup backup"));
+        btBackupClick();
+    }
+    // 20-21: the version check and the outdated-archive check come with their subsystems.
+}
+
+void TBForm::checkEngineFiles()
+{
+    struct EngineFile {
+        const char* name;
+        const char* message;
+    };
+    static const EngineFile files[] = {
+        {"dll/dzsfxus.bin", "EXE compressor is missing, please reinstall"},
+        {"dll/libZipDll.so", "ZIP dll is missing, please reinstall"},
+        {"dll/libUnZDll.so", "UNZIP dll is missing, please reinstall"},
+        {"dll/ResDlls.res", "ZIP res file is missing, please reinstall"},
+    };
+    for (const EngineFile& f : files) {
+        if (!QFileInfo::exists(m_programDir + QLatin1String(f.name)))
+            m_services.prompts->notify(QLatin1String(f.message));
+    }
+}
+
+void TBForm::applyCommandLine(bool& runRemainingSteps)
+{
+    const QString first = m_arguments.constFirst();
+    if (first == QStringLiteral("/auto")) {
+        marker().set(QStringLiteral("shortcut_launch_auto"));
+        LogMessage(QStringLiteral("Executing command line \"/auto\"..."));
+        btBackupClick();
+    }
+    if (first == QStringLiteral("/autoclose")) {
+        marker().set(QStringLiteral("shortcut_launch_autoclose"));
+        LogMessage(QStringLiteral("Executing command line \"/autoclose\"..."));
+        m_autoClose = true;
+        btBackupClick();
+        close();
+        runRemainingSteps = false;
+    }
+    if (first == QStringLiteral("/autoshutdown")) {
+        marker().set(QStringLiteral("shortcut_launch_autoshutdown"));
+        LogMessage(QStringLiteral("Executing command line \"/autoshutdown\"..."));
+        m_autoShutdown = true;
+        btBackupClick();
+        runRemainingSteps = false;
+    }
+}
+
+void TBForm::closeEvent(QCloseEvent* event)
+{
+    // Refuse first: an error inside the close sequence must leave the window open.
+    event->ignore();
+    if (m_ended || FormClose()) {
+        event->accept();
+        endProgram();
+    }
+}
+
+bool TBForm::FormClose()
+{
+    // 1
+    marker().set(QStringLiteral("form_close"));
+    LogMessage(QStringLiteral("Closing Quoralis2005 v.") + GetVersionString());
+    // 2
+    SaveConfig();
+    // 3
+    if (m_form2->cbLog()->isChecked())
+        LogFileWriter::write(m_programDir, m_log.lines());
+    // 4: deleting outdated logs comes with the housekeeping.
+    // 5
+    marker().set(QStringLiteral("form_close2"));
+    // 6
+    if (m_autoShutdown)
+        return false;
+    // 7
+    if (m_autoClose)
+        return true;
+    // 8
+    if (m_form2->cbBOClose()->isChecked()) {
+        marker().set(QStringLiteral("form_close_ab"));
+        LogMessage(QStringLiteral("Making automatic shutdown backup"));
+        btBackupClick();
+    }
+    marker().set(QStringLiteral("form_close3"));
+    if (m_logFrm->isVisible())
+        m_logFrm->hide();
+    marker().set(QStringLiteral("form_close4"));
+    marker().set(QStringLiteral("form_close5"));
+    return true;
+}
+
+void TBForm::endProgram()
+{
+    m_ended = true;
+    m_popFrm->hide();
+    m_logFrm->hide();
+    m_form2->hide();
+    m_tray->hide();
+    hide();
+    Q_EMIT programEnded();
+}
+
+void TBForm::btCloseClick()
+{
+    marker().set(QStringLiteral("close_program"));
+    Close1Click();
+}
+
+void TBForm::Close1Click()
+{
+    if (m_services.prompts->ask(QStringLiteral("Are you sure you want to close Quoralis2005?")))
+        close();
+}
+
+void TBForm::btHelpClick()
+{
+    m_services.shell->open(m_programDir + QStringLiteral("help/Quoralis2005.html"));
+}
+
+void TBForm::btRestoreClick()
+{
+    const QString destination = m_form2->Destination()->text();
+    if (!destination.isEmpty() && QFileInfo(destination).isDir())
+        m_services.shell->open(destination);
+    else
+        m_services.prompts->notify(QStringLiteral("Destination not set or not found"));
+}
+
+void TBForm::btSettingsClick()
+{
+    m_form2->exec();
+    SaveConfig();
+}
+
+void TBForm::backupandclose1Click()
+{
+    m_autoClose = true;
+    LogMessage(QStringLiteral("Starting backup-and-close..."));
+    btBackupClick();
+}
+
+void TBForm::backupandshutdown1Click()
+{
+    m_autoShutdown = true;
+    LogMessage(QStringLiteral("Starting backup-and-shutdown..."));
+    btBackupClick();
+}
+
+void TBForm::PlayEventSound(const QString& eventName)
+{
+    Q_EMIT eventSoundRequested(eventName);
+}
+
+void TBForm::LoadConfig()
+{
+    SettingsSequence(*this).LoadConfig();
+}
+
+void TBForm::SaveConfig()
+{
+    SettingsSequence(*this).SaveConfig();
+}
+
+void TBForm::btBackupClick()
+{
+    // 1-2
+    if (!m_ui.btBackup->isEnabled()) {
+        LogMessage(QStringLiteral("Backup already running"));
+        return;
+    }
+    // 3
+    marker().set(QStringLiteral("btbackup_click"));
+    // 6: the folder list is checked by the backup run.
+    // 7
+    const QString destination = m_form2->Destination()->text();
+    if (destination.isEmpty()) {
+        PlayEventSound(QStringLiteral("dest_noselect"));
+        m_services.prompts->notify(QStringLiteral("No destination selected"));
+        return;
+    }
+    // 8-9
+    QDir().mkpath(destination);
+    if (!QFileInfo(destination).isDir()) {
+        if (m_form2->cbNotify()->isChecked()) {
+            PlayEventSound(QStringLiteral("dest_notfound"));
+            m_services.prompts->notify(QStringLiteral("Destination directory not present!"));
+        }
+        return;
+    }
+}
+
+void TBForm::StartWait()
+{
+    m_menus.trayBackup->setEnabled(false);
+    for (QWidget* w : {static_cast<QWidget*>(m_ui.btSettings), static_cast<QWidget*>(m_ui.btAdd),
+                       static_cast<QWidget*>(m_ui.btRemove), static_cast<QWidget*>(m_ui.btClear),
+                       static_cast<QWidget*>(m_ui.btRecalc), static_cast<QWidget*>(m_ui.btBackup),
+                       static_cast<QWidget*>(m_ui.btExclude)})
+        w->setEnabled(false);
+    m_menus.buttonBackupAndShutdown->setEnabled(false);
+    m_menus.trayBackupAndShutdown->setEnabled(false);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    m_ui.placeOverlays(this);
+    m_ui.WaitPanel->show();
+    m_ui.PLabel->setText(QStringLiteral("Backup in progress..."));
+    m_tray->setToolTip(kTitle);
+    m_ui.WaitPanel->repaint();
+    m_popFrm->backupButton()->setEnabled(false);
+    m_popFrm->menuButton()->setEnabled(false);
+}
+
+void TBForm::StopWait()
+{
+    marker().set(QStringLiteral("stop_wait"));
+    m_tray->setToolTip(kTitle + QStringLiteral(" - doubleclick to open"));
+    m_menus.trayBackup->setEnabled(true);
+    for (QWidget* w : {static_cast<QWidget*>(m_ui.btSettings), static_cast<QWidget*>(m_ui.btAdd),
+                       static_cast<QWidget*>(m_ui.btRemove), static_cast<QWidget*>(m_ui.btClear),
+                       static_cast<QWidget*>(m_ui.btBackup), static_cast<QWidget*>(m_ui.btRecalc),
+                       static_cast<QWidget*>(m_ui.btExclude)})
+        w->setEnabled(true);
+    m_popFrm->cancelButton()->hide();
+    m_popFrm->PBar()->hide();
+    m_menus.buttonBackupAndShutdown->setEnabled(platform::SystemInfo::isNtFamily());
+    m_menus.trayBackupAndShutdown->setEnabled(platform::SystemInfo::isNtFamily());
+    while (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
+    m_ui.WaitPanel->hide();
+    m_ui.PPanel->hide();
+    m_popFrm->backupButton()->setEnabled(true);
+    m_popFrm->menuButton()->setEnabled(true);
+    update();
+    if (!m_toolbarMode)
+        m_popFrm->hide();
+}
+
+void TBForm::SetToolbarMode()
+{
+    marker().set(QStringLiteral("toolbar_mode"));
+    m_menus.NormalMode1->setVisible(true);
+    m_menus.toolbarMode1->setVisible(false);
+    m_toolbarMode = true;
+    HideFaded();
+    if (m_logFrm->isVisible())
+        m_logFrm->hide();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    platform::ProfileFile ini(settingsFilePath());
+    const int left = ini.readInteger("settings", "toolbar_x", screen.width() - m_popFrm->width() - 4);
+    const int top = ini.readInteger("settings", "toolbar_y", screen.height() - m_popFrm->height() - 32);
+    m_popFrm->move(left, top);
+    m_popFrm->show();
+    m_popFrm->raise();
+}
+
+void TBForm::SetNormalMode()
+{
+    marker().set(QStringLiteral("normal_mode"));
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    ShowFaded();
+    m_menus.NormalMode1->setVisible(false);
+    m_menus.toolbarMode1->setVisible(true);
+    m_toolbarMode = false;
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    platform::ProfileFile ini(settingsFilePath());
+    move(ini.readInteger("settings", "x", screen.width() / 2 - width() / 2),
+         ini.readInteger("settings", "y", screen.height() / 2 - height() / 2));
+    if (m_form2->cbSLOG()->isChecked())
+        m_logFrm->show();
+    DockLogViewer();
+    m_popFrm->hide();
+}
+
+void TBForm::ShowFaded()
+{
+    show();
+    if (m_form2->cbSLOG()->isChecked())
+        m_logFrm->show();
+}
+
+void TBForm::HideFaded()
+{
+    if (m_logFrm->isVisible())
+        m_logFrm->hide();
+    hide();
+}
+
+void TBForm::DockLogViewer()
+{
+    if (!m_logFrm)
+        return;
+    const QRect frame = frameGeometry();
+    m_logFrm->setGeometry(frame.left(), frame.top() + frame.height() + 1, frame.width(), m_logFrm->height());
+    RoundCorners(m_logFrm);
+}
+
+void TBForm::RoundCorners(QWidget* window)
+{
+    // The rounded, skinned shape comes with the skins; the plain window keeps its frame.
+    window->update();
+}
+
+void TBForm::FormResize()
+{
+    if (m_loadingConfig || !isVisible())
+        return;
+    platform::ProfileFile ini(settingsFilePath());
+    ini.writeInteger("settings", "width", width());
+    ini.writeInteger("settings", "height", height());
+    DockLogViewer();
+}
+
+void TBForm::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    m_ui.placeOverlays(this);
+    if (m_form2)
+        FormResize();
+}
+
+void TBForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    DockLogViewer();
+    updateTrayMenuVisibility();
+}
+
+void TBForm::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    updateTrayMenuVisibility();
+}
+
+void TBForm::updateTrayMenuVisibility()
+{
+    m_menus.Hide1->setVisible(isVisible());
+    m_menus.Show1->setVisible(!isVisible());
+}
+
+void TBForm::TrayIconClick()
+{
+    if (isVisible()) {
+        HideFaded();
+    } else {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        ShowFaded();
+    }
+}
+
+void TBForm::TrayIconDblClick()
+{
+    toggleToolbarMode();
+}
+
+void TBForm::toggleToolbarMode()
+{
+    if (m_toolbarMode)
+        SetNormalMode();
+    else
+        SetToolbarMode();
+}
+
+void TBForm::MainMenuPopup()
+{
+    m_menus.NormalMode1->setVisible(m_toolbarMode);
+    m_menus.toolbarMode1->setVisible(!m_toolbarMode);
+}
+
+void TBForm::showMainMenuAt(const QPoint& globalPos)
+{
+    m_menus.mainMenu->popup(globalPos);
+}

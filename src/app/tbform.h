@@ -1,0 +1,131 @@
+#pragma once
+
+#include "app/appservices.h"
+#include "app/mainmenus.h"
+#include "app/tbformui.h"
+#include "log/activitylog.h"
+
+#include <QStringList>
+#include <QWidget>
+
+#include <filesystem>
+#include <vector>
+
+class QSystemTrayIcon;
+class TErrorForm;
+class TForm2;
+class TLogFrm;
+class TPopFrm;
+class EventMarker;
+namespace platform {
+class ProfileFile;
+}
+
+// The main window. Its creation runs the start-up sequence and creates every other
+// window; it owns them, the tray icon, the menus and the activity log.
+class TBForm : public QWidget {
+    Q_OBJECT
+public:
+    TBForm(const QString& programDir, const QStringList& arguments, const AppServices& services,
+           QWidget* parent = nullptr);
+    ~TBForm() override;
+
+    // The start-up sequence; the process entry calls it right after creating the window.
+    void FormCreate();
+    // True once the window has closed and the process should end.
+    bool hasEnded() const { return m_ended; }
+
+    // Operations used by the other parts of the program.
+    void LogMessage(const QString& message);
+    EventMarker& marker();
+    QString programDir() const { return m_programDir; }
+    QString settingsFilePath() const;
+    QString GetVersionString();
+    QString GetTempDir();
+
+    void btBackupClick();
+    void backupandclose1Click();
+    void backupandshutdown1Click();
+    void btCloseClick();
+    void Close1Click();
+    void btHelpClick();
+    void btRestoreClick();
+    void btSettingsClick();
+    void SetToolbarMode();
+    void SetNormalMode();
+    void ShowFaded();
+    void HideFaded();
+    void DockLogViewer();
+    void RoundCorners(QWidget* window);
+    void StartWait();
+    void StopWait();
+    void PlayEventSound(const QString& eventName);
+
+    bool autoClose() const { return m_autoClose; }
+    bool autoShutdown() const { return m_autoShutdown; }
+    bool toolbarMode() const { return m_toolbarMode; }
+    bool fading() const { return m_fading; }
+    quint64 totalBackups() const { return m_totalBackups; }
+
+    TForm2* settingsDialog() const { return m_form2; }
+    TPopFrm* toolbarWindow() const { return m_popFrm; }
+    TLogFrm* logViewer() const { return m_logFrm; }
+    TErrorForm* errorForm() const { return m_errorForm; }
+    ActivityLog& activityLog() { return m_log; }
+    const TBFormUi& ui() const { return m_ui; }
+    const MainMenus& menus() const { return m_menus; }
+
+Q_SIGNALS:
+    // The close sequence has let the window close: the process ends.
+    void programEnded();
+    void eventSoundRequested(const QString& eventName);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    friend class SettingsSequence;
+
+    void createWindows();
+    void connectControls();
+    void checkEngineFiles();
+    void applyCommandLine(bool& runRemainingSteps);
+    bool FormClose();
+    void endProgram();
+    void LoadConfig();
+    void SaveConfig();
+    void FormResize();
+    void TrayIconClick();
+    void TrayIconDblClick();
+    void toggleToolbarMode();
+    void MainMenuPopup();
+    void updateTrayMenuVisibility();
+    void showMainMenuAt(const QPoint& globalPos);
+
+    QString m_programDir;
+    QStringList m_arguments;
+    AppServices m_services;
+    TBFormUi m_ui;
+    MainMenus m_menus;
+    ActivityLog m_log;
+
+    TErrorForm* m_errorForm = nullptr;
+    TPopFrm* m_popFrm = nullptr;
+    TForm2* m_form2 = nullptr;
+    TLogFrm* m_logFrm = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
+
+    std::vector<std::filesystem::path> m_backupFiles;
+    QStringList m_outdatedArchives;
+
+    bool m_autoClose = false;
+    bool m_autoShutdown = false;
+    bool m_toolbarMode = false;
+    bool m_fading = false;
+    bool m_ended = false;
+    bool m_loadingConfig = false;
+    quint64 m_totalBackups = 0;
+};

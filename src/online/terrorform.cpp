@@ -1,0 +1,111 @@
+#include "online/terrorform.h"
+
+#include "log/timestamp.h"
+#include "platform/systeminfo.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TErrorForm::TErrorForm(QWidget* parent)
+    : QDialog(parent)
+    , m_timeLabel(new QLabel(QStringLiteral("Date/time"), this))
+    , m_errLabel(new QLabel(QStringLiteral("Unknown error"), this))
+    , m_osLabel(new QLabel(QStringLiteral("OSLabel"), this))
+    , m_cbEmail(new QCheckBox(QStringLiteral("E-mail:"), this))
+    , m_email(new QLineEdit(this))
+    , m_btOk(new QPushButton(QStringLiteral("Ok"), this))
+{
+    setObjectName(QStringLiteral("TErrorForm"));
+    setWindowTitle(QStringLiteral("Veltrane Error Report"));
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    setModal(false);
+    setFixedSize(351, 247);
+    setStyleSheet(QStringLiteral("TErrorForm { background: white; }"));
+
+    auto* title = new QLabel(QStringLiteral("Exception report"), this);
+    title->setObjectName(QStringLiteral("Label3"));
+    title->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    m_timeLabel->setObjectName(QStringLiteral("TimeLabel"));
+    m_timeLabel->setAlignment(Qt::AlignRight);
+    auto* intro = new QLabel(QStringLiteral("An error has occurred. We apologize for the inconvenience. To find the "
+                                            "cause of this error, we ask you to submit the following:"),
+                             this);
+    intro->setObjectName(QStringLiteral("Label4"));
+    intro->setWordWrap(true);
+    m_errLabel->setObjectName(QStringLiteral("ErrLabel"));
+    m_errLabel->setWordWrap(true);
+    m_errLabel->setStyleSheet(QStringLiteral("font-weight: bold;"));
+    m_errLabel->setMaximumHeight(40);
+    m_errLabel->setMinimumWidth(300);
+    auto* contact = new QLabel(QStringLiteral("If you wish to be contacted about this error, you can also provide "
+                                              "your email address. It will be kept confidential."),
+                               this);
+    contact->setObjectName(QStringLiteral("Label1"));
+    contact->setWordWrap(true);
+    m_cbEmail->setObjectName(QStringLiteral("cbEMAIL"));
+    m_email->setObjectName(QStringLiteral("EMAIL"));
+    m_email->installEventFilter(this);
+    m_btOk->setObjectName(QStringLiteral("BtOk"));
+    m_btOk->setToolTip(QStringLiteral("We thank you for your cooperation."));
+    // Sending the report needs the HTTP fetch component; until it exists the button stays off.
+    m_btOk->setEnabled(false);
+    m_osLabel->setObjectName(QStringLiteral("OSLabel"));
+    m_osLabel->setVisible(false);
+
+    auto* header = new QHBoxLayout;
+    header->addWidget(title);
+    header->addStretch();
+    header->addWidget(m_timeLabel);
+    auto* mail = new QHBoxLayout;
+    mail->addWidget(m_cbEmail);
+    mail->addWidget(m_email);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(header);
+    layout->addWidget(intro);
+    layout->addWidget(m_errLabel);
+    layout->addWidget(contact);
+    layout->addLayout(mail);
+    layout->addWidget(m_btOk, 0, Qt::AlignRight);
+}
+
+void TErrorForm::showError(const QString& message)
+{
+    m_errLabel->setText(message);
+    show();
+    raise();
+    activateWindow();
+}
+
+QString TErrorForm::errorText() const
+{
+    return m_errLabel->text();
+}
+
+void TErrorForm::showEvent(QShowEvent* event)
+{
+    FormShow();
+    QDialog::showEvent(event);
+}
+
+void TErrorForm::FormShow()
+{
+    m_timeLabel->setText(Timestamp::text(QDateTime::currentDateTime()));
+    m_osLabel->setText(platform::SystemInfo::osDescription());
+}
+
+bool TErrorForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_email && event->type() == QEvent::MouseButtonPress)
+        EMAILClick();
+    return QDialog::eventFilter(watched, event);
+}
+
+void TErrorForm::EMAILClick()
+{
+    m_cbEmail->setChecked(true);
+}
