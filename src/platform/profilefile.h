@@ -3,9 +3,13 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+#include <optional>
 #include <stdexcept>
 
 namespace platform {
+
+class ProfileText;
 
 // Raised when a write to a profile file cannot be completed; the message is
 // "Unable to write to " followed by the full path of the file.
@@ -22,13 +26,17 @@ public:
 // Writing: the whole file is replaced atomically (temporary file in the same
 // folder, flushed, renamed over it); every other section, key and comment stays.
 // Values are bytes: text is stored as UTF-8 by the callers, paths as their own bytes.
+// A value is stored up to its first line break or NUL byte (one value, one line). New
+// lines take the file's own line ending (CR LF or LF); other lines keep theirs.
+// On a file that exists but cannot be read, a write fails rather than replace it.
 class ProfileFile {
 public:
     explicit ProfileFile(QString filePath);
 
     const QString& filePath() const { return m_filePath; }
 
-    QByteArray readString(const QByteArray& section, const QByteArray& key, const QByteArray& defaultValue) const;
+    QByteArray readString(const QByteArray& section, const QByteArray& key,
+                          const QByteArray& defaultValue) const;
     // Decimal, or hexadecimal after "0x", "0X" or "$"; anything else is the default.
     int readInteger(const QByteArray& section, const QByteArray& key, int defaultValue) const;
     // An integer; any non-zero value is true.
@@ -40,7 +48,14 @@ public:
     void writeBool(const QByteArray& section, const QByteArray& key, bool value);
     void eraseSection(const QByteArray& section);
 
+    // The integer rules of readInteger: an optional sign and decimal digits, or up to 32 bits
+    // of hexadecimal after "0x", "0X" or "$"; nullopt for anything else.
+    static std::optional<int> parseInteger(const QByteArray& text);
+
 private:
+    // Reads the file, applies the change and replaces the file when the change says it changed.
+    void edit(const std::function<bool(ProfileText&)>& change);
+
     QString m_filePath;
 };
 
