@@ -1,0 +1,424 @@
+#include "config/tform2.h"
+
+#include "config/buttontabwidget.h"
+#include "config/radiogroup.h"
+#include "config/releasenotifyingcheckbox.h"
+#include "platform/drivetype.h"
+#include "widgets/userprompts.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kLineBreak = QStringLiteral("\n\r");
+const QString kExamplePrefix = QStringLiteral("Example archive name:");
+constexpr int kSidePanelWidth = 105;
+
+template <typename Box>
+Box* makeCheckBox(QWidget* parent, const char* name, const QString& caption, const QString& hint = {}) {
+    auto* box = new Box(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setToolTip(hint);
+    return box;
+}
+
+QSpinBox* makeSpinBox(QWidget* parent, const char* name, int minimum, int maximum, int step, int value) {
+    auto* spin = new QSpinBox(parent);
+    spin->setObjectName(QLatin1String(name));
+    spin->setRange(minimum, maximum);
+    spin->setSingleStep(step);
+    spin->setValue(value);
+    return spin;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, bool bold = false,
+                  bool grey = false) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setTextFormat(Qt::PlainText);
+    if (bold) {
+        QFont font = label->font();
+        font.setBold(true);
+        label->setFont(font);
+    }
+    if (grey) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, Qt::gray);
+        label->setPalette(palette);
+    }
+    return label;
+}
+
+// A check box whose caption continues after a number field: "caption [n] unit".
+QHBoxLayout* captionWithField(QCheckBox* box, QSpinBox* field, QLabel* unit) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(4);
+    row->addWidget(box);
+    row->addWidget(field);
+    row->addWidget(unit);
+    row->addStretch(1);
+    return row;
+}
+
+QVBoxLayout* pageLayout(QWidget* page) {
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(6, 4, 6, 4);
+    layout->setSpacing(3);
+    return layout;
+}
+
+QHBoxLayout* pair(QWidget* left, QWidget* right) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(left);
+    row->addWidget(right);
+    row->addStretch(1);
+    return row;
+}
+
+} // namespace
+
+TForm2::TForm2(UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent)
+    , m_prompts(prompts) {
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Quoralis2005 configuration"));
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+
+    m_pages = new ButtonTabWidget(this);
+    m_pages->setObjectName(QStringLiteral("PageControl1"));
+    m_pages->addPage(buildGeneralPage(), QStringLiteral("General"));
+    m_pages->addPage(buildDestinationPage(), QStringLiteral("Destination"));
+    m_pages->addPage(buildBackupsPage(), QStringLiteral("Backups"));
+    m_pages->addPage(buildVoicePage(), QStringLiteral("Voice"));
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(m_pages, 1);
+    layout->addWidget(buildSidePanel());
+    resize(460, 299);
+
+    applyDependentEnabling();
+    refreshExampleName();
+    connectReactions();
+}
+
+QWidget* TForm2::buildGeneralPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TabGeneral"));
+    m_VeltraneAutoStart1 =
+        makeCheckBox<QCheckBox>(page, "VeltraneAutoStart1", QStringLiteral("Auto start with Windows"));
+    m_cbHidden = makeCheckBox<QCheckBox>(page, "cbHidden", QStringLiteral("Start hidden in system tray"),
+                                         QStringLiteral("Start Quoralis2005 in system tray"));
+    m_cbVisual = makeCheckBox<QCheckBox>(page, "cbVisual", QStringLiteral("Window fading"),
+                                         QStringLiteral("Enable alpha fading for program window (XP)"));
+    m_CbLP = makeCheckBox<QCheckBox>(page, "CbLP", QStringLiteral("Run backups in low priority"),
+                                     QStringLiteral("Runs in low priority mode during backups"));
+    m_cbBOLaunch = makeCheckBox<QCheckBox>(page, "cbBOLaunch", QStringLiteral("Make backup on program start"),
+                                           QStringLiteral("Make a backup on program launch"));
+    m_cbBOClose = makeCheckBox<QCheckBox>(page, "cbBOClose", QStringLiteral("Make backup on program close"),
+                                          QStringLiteral("make backup when Quoralis2005 is closed"));
+    m_cbAuto = makeCheckBox<QCheckBox>(page, "cbAuto", QStringLiteral("Make backup every"));
+    m_E_interval = makeSpinBox(page, "E_interval", 5, 100000, 5, 30);
+    m_cbLog = makeCheckBox<QCheckBox>(page, "cbLog", QStringLiteral("Keep logs"));
+    m_cbSLOG = makeCheckBox<QCheckBox>(page, "cbSLOG", QStringLiteral("Show log viewer"));
+    m_cbLogClean = makeCheckBox<QCheckBox>(
+        page, "cbLogClean", QStringLiteral("delete logs older than"),
+        QStringLiteral("if selected, logs older than one week will be deleted (no confirmation)"));
+    m_cbLogClean->setChecked(true);
+    m_CleanLogDays = makeSpinBox(page, "CleanLogDays", 1, 30, 1, 7);
+
+    m_SpeedButton1 = new QPushButton(QStringLiteral("delete now"), page);
+    m_SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    m_SpeedButton1->setToolTip(QStringLiteral("Delete older logs now"));
+    m_SpeedButton1->setFlat(true);
+    m_SpeedButton1->setAutoDefault(false);
+    m_SpeedButton1->setCursor(Qt::PointingHandCursor);
+    m_SpeedButton1->setStyleSheet(
+        QStringLiteral("QPushButton { color: #0000c0; text-decoration: underline; border: none; }"));
+
+    auto* layout = pageLayout(page);
+    layout->addLayout(pair(m_VeltraneAutoStart1, m_cbHidden));
+    layout->addLayout(pair(m_cbVisual, m_CbLP));
+    layout->addWidget(m_cbBOLaunch);
+    layout->addWidget(m_cbBOClose);
+    layout->addLayout(
+        captionWithField(m_cbAuto, m_E_interval, makeLabel(page, "minutesLabel", QStringLiteral("minutes"))));
+    layout->addLayout(pair(m_cbLog, m_cbSLOG));
+    auto* cleanRow = captionWithField(m_cbLogClean, m_CleanLogDays,
+                                      makeLabel(page, "logDaysLabel", QStringLiteral("days")));
+    cleanRow->insertWidget(3, m_SpeedButton1);
+    layout->addLayout(cleanRow);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* TForm2::buildDestinationPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TabDestination"));
+    m_Destination = new QLineEdit(page);
+    m_Destination->setObjectName(QStringLiteral("Destination"));
+    m_DestinationBrowseButton = new QToolButton(page);
+    m_DestinationBrowseButton->setObjectName(QStringLiteral("DestinationBrowseButton"));
+    m_DestinationBrowseButton->setText(QStringLiteral("..."));
+    m_cbNotify =
+        makeCheckBox<QCheckBox>(page, "cbNotify", QStringLiteral("Notify me if destination not present"));
+    QLabel* explanation = makeLabel(
+        page, "Label2",
+        QStringLiteral("Leave unchecked if you are using a removable storage device (\"silent mode\"). "
+                       "Scheduled backups will be canceled if unchecked and destination not present."),
+        false, true);
+    explanation->setWordWrap(true);
+
+    auto* folderRow = new QHBoxLayout;
+    folderRow->setSpacing(2);
+    folderRow->addWidget(m_Destination, 1);
+    folderRow->addWidget(m_DestinationBrowseButton);
+
+    auto* layout = pageLayout(page);
+    layout->addWidget(makeLabel(page, "Label1", QStringLiteral("Destination directory:"), true));
+    layout->addLayout(folderRow);
+    layout->addWidget(m_cbNotify);
+    layout->addWidget(explanation);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* TForm2::buildBackupsPage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TabBackups"));
+    m_cbNO = makeCheckBox<ReleaseNotifyingCheckBox>(
+        page, "cbNO", QStringLiteral("Backup changed files only"),
+        QStringLiteral("If selected, unchanged files will be ignored"));
+    m_cbInclude =
+        makeCheckBox<QCheckBox>(page, "cbInclude", QStringLiteral("Include hidden and system files"));
+    m_cbDelPrev =
+        makeCheckBox<QCheckBox>(page, "cbDelPrev", QStringLiteral("Delete previous archive first"),
+                                QStringLiteral("Deletes the existing archive before making a new one"));
+    m_cbNoComp = makeCheckBox<QCheckBox>(page, "cbNoComp", QStringLiteral("No compression"));
+    m_cbEach =
+        makeCheckBox<QCheckBox>(page, "cbEach", QStringLiteral("Create archive for each folder"),
+                                QStringLiteral("If selected, every folder in your list will have its own "
+                                               "archive. If not selected, all files go into one archive."));
+    m_cbMulti =
+        makeCheckBox<QCheckBox>(page, "cbMulti", QStringLiteral("Create multiple archives by date"),
+                                QStringLiteral("If selected, new archive names will be created. If not "
+                                               "selected, the same archive will be overwritten"));
+    m_cbCleanBackups = makeCheckBox<QCheckBox>(
+        page, "cbCleanBackups", QStringLiteral("delete backups older than"),
+        QStringLiteral(
+            "if selected, backup archives older than x days will be deleted (after confirmation)"));
+    m_CleanBackupDays = makeSpinBox(page, "CleanBackupDays", 1, 365, 1, 14);
+    m_XLabel = makeLabel(page, "XLabel", QStringLiteral("e.g.:"), false, true);
+    m_XLabel->setWordWrap(true);
+
+    auto* layout = pageLayout(page);
+    layout->addWidget(m_cbNO);
+    layout->addWidget(m_cbInclude);
+    layout->addLayout(pair(m_cbDelPrev, m_cbNoComp));
+    layout->addWidget(makeLabel(page, "Label4", QStringLiteral("Archive names:"), true));
+    layout->addWidget(m_cbEach);
+    layout->addWidget(m_cbMulti);
+    layout->addLayout(captionWithField(m_cbCleanBackups, m_CleanBackupDays,
+                                       makeLabel(page, "backupDaysLabel", QStringLiteral("days"))));
+    layout->addWidget(m_XLabel);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* TForm2::buildVoicePage() {
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TabVoice"));
+    m_cbVoice = new RadioGroup(QStringLiteral("Voice alerts "),
+                               {QStringLiteral("off"), QStringLiteral("on"), QStringLiteral("only critical"),
+                                QStringLiteral("only when visible"), QStringLiteral("only when minimized")},
+                               page);
+    m_cbVoice->setObjectName(QStringLiteral("cbVoice"));
+    m_cbVoice->setItemIndex(1);
+    const QString tip =
+        QStringLiteral("tip: you can replace the standard sounds in the \"%1sounds\" directory")
+            .arg(QDir::separator());
+
+    auto* layout = pageLayout(page);
+    layout->addWidget(m_cbVoice);
+    layout->addWidget(makeLabel(page, "Label5", tip, false, true));
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* TForm2::buildSidePanel() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("Panel2"));
+    panel->setFixedWidth(kSidePanelWidth);
+    auto makeButton = [panel](const char* name, const QString& caption, const QString& hint) {
+        auto* button = new QPushButton(caption, panel);
+        button->setObjectName(QLatin1String(name));
+        button->setToolTip(hint);
+        button->setAutoDefault(false);
+        return button;
+    };
+    m_btNews = makeButton("btNews", QStringLiteral("Newsletter"),
+                          QStringLiteral("Subscribe to the newsletter and stay informed of updates!"));
+    m_btUpdate2 =
+        makeButton("btUpdate2", QStringLiteral("Update"), QStringLiteral("Check for newer version"));
+    m_cbAC = makeCheckBox<QCheckBox>(panel, "cbAC", QStringLiteral("auto-check"),
+                                     QStringLiteral("Check for newer version on startup"));
+    m_cbAC->setChecked(true);
+    m_btOk = makeButton("btOk", QStringLiteral("Ok"), QStringLiteral("Close settings"));
+    m_btOk->setMinimumHeight(60);
+    m_btOk->setDefault(true);
+    m_TBLabel = makeLabel(panel, "TBLabel", QStringLiteral("0"), true, true);
+
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    layout->addWidget(m_btNews);
+    layout->addWidget(m_btUpdate2);
+    layout->addWidget(m_cbAC);
+    layout->addStretch(1);
+    layout->addWidget(m_btOk);
+    layout->addWidget(makeLabel(panel, "Label3", QStringLiteral("Total backups:")));
+    layout->addWidget(m_TBLabel);
+    return panel;
+}
+
+void TForm2::connectReactions() {
+    connect(m_cbAuto, &QCheckBox::toggled, this, &TForm2::cbAutoClick);
+    connect(m_E_interval, &QSpinBox::valueChanged, this, &TForm2::E_intervalChange);
+    connect(m_cbEach, &QCheckBox::toggled, this, &TForm2::cbEachClick);
+    connect(m_cbMulti, &QCheckBox::toggled, this, &TForm2::cbMultiClick);
+    connect(m_cbLog, &QCheckBox::toggled, this, &TForm2::cbLogClick);
+    connect(m_cbSLOG, &QCheckBox::toggled, this, &TForm2::cbSLOGClick);
+    connect(m_cbVisual, &QCheckBox::toggled, this, &TForm2::cbVisualClick);
+    connect(m_cbNO, &ReleaseNotifyingCheckBox::mouseReleased, this, &TForm2::cbNOMouseUp);
+    connect(m_SpeedButton1, &QPushButton::clicked, this, &TForm2::SpeedButton1Click);
+    connect(m_DestinationBrowseButton, &QToolButton::clicked, this, &TForm2::DestinationBrowse);
+    connect(m_btUpdate2, &QPushButton::clicked, this, &TForm2::btUpdate2Click);
+    connect(m_btNews, &QPushButton::clicked, this, &TForm2::btNewsClick);
+    connect(m_btOk, &QPushButton::clicked, this, &TForm2::btOkClick);
+}
+
+// The design state of the dependent controls, set quietly before the reactions are connected.
+void TForm2::applyDependentEnabling() {
+    m_E_interval->setEnabled(m_cbAuto->isChecked());
+    m_cbCleanBackups->setEnabled(m_cbMulti->isChecked());
+    m_cbLogClean->setEnabled(m_cbLog->isChecked());
+}
+
+QCheckBox* TForm2::cbNO() const {
+    return m_cbNO;
+}
+
+void TForm2::setTotalBackups(quint64 total) {
+    m_TBLabel->setText(QString::number(total));
+}
+
+void TForm2::setExampleNameProvider(std::function<QString()> provider) {
+    m_exampleNameProvider = std::move(provider);
+    refreshExampleName();
+}
+
+void TForm2::refreshExampleName() {
+    if (m_exampleNameProvider)
+        m_XLabel->setText(kExamplePrefix + kLineBreak + m_exampleNameProvider());
+    else
+        m_XLabel->setText(kExamplePrefix);
+}
+
+void TForm2::btOkClick() {
+    accept();
+}
+
+void TForm2::cbAutoClick() {
+    m_E_interval->setEnabled(m_cbAuto->isChecked());
+    Q_EMIT intervalSettingsChanged();
+}
+
+void TForm2::E_intervalChange() {
+    cbAutoClick();
+}
+
+void TForm2::cbEachClick() {
+    refreshExampleName();
+}
+
+void TForm2::cbMultiClick() {
+    const bool dated = m_cbMulti->isChecked();
+    m_cbCleanBackups->setEnabled(dated);
+    if (!dated)
+        m_cbCleanBackups->setChecked(false);
+    refreshExampleName();
+}
+
+void TForm2::cbLogClick() {
+    if (!m_cbLog->isChecked())
+        m_cbSLOG->setChecked(false);
+    m_cbLogClean->setEnabled(m_cbLog->isChecked());
+    cbSLOGClick();
+}
+
+void TForm2::cbSLOGClick() {
+    Q_EMIT showLogViewerChanged(m_cbSLOG->isChecked());
+}
+
+void TForm2::cbVisualClick() {
+    Q_EMIT fadingChanged(m_cbVisual->isChecked());
+}
+
+void TForm2::cbNOMouseUp() {
+    if (!(m_cbNO->isChecked() && m_cbMulti->isChecked() && m_cbCleanBackups->isChecked()))
+        return;
+    const QStringList lines{
+        QStringLiteral("NB:"),
+        QStringLiteral(
+            "You have selected to backup changed files only, but also to delete outdated backups."),
+        QStringLiteral(
+            "If you keep these settings, some files that do not change often might become outdated."),
+        QString(),
+        QStringLiteral(
+            "Please deselect \"delete backups older than...\" OR deselect \"backup changed files only\""),
+    };
+    m_prompts.notify(lines.join(kLineBreak));
+    m_cbCleanBackups->setChecked(false);
+}
+
+void TForm2::SpeedButton1Click() {
+    const QString question = QStringLiteral("Are you sure you want to delete all logs older than ") +
+                             QString::number(m_CleanLogDays->value()) + QStringLiteral(" now?");
+    if (m_prompts.ask(question))
+        Q_EMIT deleteLogsNowRequested();
+}
+
+void TForm2::DestinationBrowse() {
+    const std::filesystem::path current(m_Destination->text().toStdString());
+    if (const auto picked =
+            m_prompts.pickFolder(QStringLiteral("Destination directory"),
+                                 QStringLiteral("Select the folder the archives are written to"), current))
+        m_Destination->setText(QString::fromStdString(picked->string()));
+
+    // An empty field names no drive at all.
+    const QString text = m_Destination->text();
+    const platform::DriveType type = text.isEmpty()
+                                         ? platform::DriveType::NoRootDir
+                                         : platform::driveTypeOf(std::filesystem::path(text.toStdString()));
+    m_cbNotify->setChecked(type == platform::DriveType::Removable || type == platform::DriveType::Fixed);
+}
+
+void TForm2::btUpdate2Click() {
+    Q_EMIT updateRequested();
+}
+
+void TForm2::btNewsClick() {
+    Q_EMIT newsletterRequested();
+}
