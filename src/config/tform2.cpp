@@ -149,7 +149,8 @@ QWidget* TForm2::buildGeneralPage() {
         QStringLiteral("QPushButton { color: #0000c0; text-decoration: underline; border: none; }"));
 
     auto* layout = pageLayout(page);
-    layout->addLayout(pair(m_VeltraneAutoStart1, m_cbHidden));
+    layout->addWidget(m_VeltraneAutoStart1);
+    layout->addWidget(m_cbHidden);
     layout->addLayout(pair(m_cbVisual, m_CbLP));
     layout->addWidget(m_cbBOLaunch);
     layout->addWidget(m_cbBOClose);
@@ -251,8 +252,10 @@ QWidget* TForm2::buildVoicePage() {
             .arg(QDir::separator());
 
     auto* layout = pageLayout(page);
+    QLabel* tipLabel = makeLabel(page, "Label5", tip, false, true);
+    tipLabel->setWordWrap(true);
     layout->addWidget(m_cbVoice);
-    layout->addWidget(makeLabel(page, "Label5", tip, false, true));
+    layout->addWidget(tipLabel);
     layout->addStretch(1);
     return page;
 }
