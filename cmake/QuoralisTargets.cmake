@@ -22,6 +22,8 @@ function(quoralis_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${name} PRIVATE quoralis_flags quoralis_testsupport Qt6::Test ${ARG_LIBS})
+  # Tests lay out a program directory from the built one.
+  add_dependencies(${name} quoralis_resources)
   add_test(NAME ${name} COMMAND ${name})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)

@@ -2,11 +2,10 @@
 #include "app/quoralisapplication.h"
 #include "app/shellopener.h"
 #include "app/tbform.h"
-#include "platform/logindshutdownservice.h"
+#include "platform/shutdownservice.h"
 #include "widgets/messageboxprompts.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QuoralisApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quoralis2005"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quoralis2005"));
@@ -15,11 +14,11 @@ int main(int argc, char** argv)
 
     MessageBoxPrompts prompts;
     DesktopShellOpener shell;
-    platform::LogindShutdownService shutdown;
+    const auto shutdown = platform::ShutdownService::createSystemService();
     AppServices services;
     services.prompts = &prompts;
     services.shell = &shell;
-    services.shutdown = &shutdown;
+    services.shutdown = shutdown.get();
 
     TBForm form(QCoreApplication::applicationDirPath(), app.arguments().mid(1), services);
     QObject::connect(&form, &TBForm::programEnded, &app, &QCoreApplication::quit);

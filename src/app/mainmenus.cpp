@@ -5,8 +5,7 @@
 
 namespace {
 
-QAction* entry(QMenu* menu, const char* name, const QString& text)
-{
+QAction* entry(QMenu* menu, const char* name, const QString& text) {
     QAction* action = menu->addAction(text);
     action->setObjectName(QLatin1String(name));
     return action;
@@ -14,8 +13,7 @@ QAction* entry(QMenu* menu, const char* name, const QString& text)
 
 } // namespace
 
-void MainMenus::setup(QWidget* owner)
-{
+void MainMenus::setup(QWidget* owner) {
     mainMenu = new QMenu(owner);
     mainMenu->setObjectName(QStringLiteral("MainMenu"));
     toolbarMode1 = entry(mainMenu, "toolbarMode1", QStringLiteral("Toolbar Mode"));
@@ -53,6 +51,7 @@ void MainMenus::setup(QWidget* owner)
     backupMenu = new QMenu(owner);
     backupMenu->setObjectName(QStringLiteral("BackupMenu"));
     buttonBackup = entry(backupMenu, "backup2", QStringLiteral("backup"));
-    buttonBackupAndClose = entry(backupMenu, "backupandcloseprogram2", QStringLiteral("backup and close program"));
+    buttonBackupAndClose =
+        entry(backupMenu, "backupandcloseprogram2", QStringLiteral("backup and close program"));
     buttonBackupAndShutdown = entry(backupMenu, "backupandshutdown3", QStringLiteral("backup and shutdown"));
 }

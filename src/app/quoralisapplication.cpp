@@ -4,17 +4,13 @@
 #include <exception>
 
 QuoralisApplication::QuoralisApplication(int& argc, char** argv)
-    : QApplication(argc, argv)
-{
-}
+    : QApplication(argc, argv) {}
 
-QuoralisApplication* QuoralisApplication::instance()
-{
+QuoralisApplication* QuoralisApplication::instance() {
     return qobject_cast<QuoralisApplication*>(QCoreApplication::instance());
 }
 
-bool QuoralisApplication::notify(QObject* receiver, QEvent* event)
-{
+bool QuoralisApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& error) {
@@ -25,8 +21,7 @@ bool QuoralisApplication::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
-void QuoralisApplication::reportUnhandledError(const QString& message)
-{
+void QuoralisApplication::reportUnhandledError(const QString& message) {
     if (m_handler)
         m_handler(message);
     else

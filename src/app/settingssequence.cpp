@@ -1,9 +1,11 @@
 #include "app/settingssequence.h"
 
 #include "app/tbform.h"
+#include "app/tpopfrm.h"
 #include "config/radiogroup.h"
 #include "config/tform2.h"
 #include "log/eventmarker.h"
+#include "log/tlogfrm.h"
 #include "platform/profilefile.h"
 #include "platform/systeminfo.h"
 
@@ -18,8 +20,7 @@ namespace {
 
 constexpr const char* kSettings = "settings";
 
-platform::ProfileFile settingsFile(const TBForm& form)
-{
+platform::ProfileFile settingsFile(const TBForm& form) {
     // The path is built again at every access; the file is opened and closed per key.
     return platform::ProfileFile(form.settingsFilePath());
 }
@@ -27,22 +28,18 @@ platform::ProfileFile settingsFile(const TBForm& form)
 } // namespace
 
 SettingsSequence::SettingsSequence(TBForm& form)
-    : m_form(form)
-{
-}
+    : m_form(form) {}
 
-void SettingsSequence::readBool(platform::ProfileFile& ini, const char* key, QCheckBox* box, bool defaultValue)
-{
+void SettingsSequence::readBool(platform::ProfileFile& ini, const char* key, QCheckBox* box,
+                                bool defaultValue) {
     box->setChecked(ini.readBool(kSettings, key, defaultValue));
 }
 
-void SettingsSequence::writeBool(platform::ProfileFile& ini, const char* key, const QCheckBox* box)
-{
+void SettingsSequence::writeBool(platform::ProfileFile& ini, const char* key, const QCheckBox* box) {
     ini.writeBool(kSettings, key, box->isChecked());
 }
 
-void SettingsSequence::LoadConfig()
-{
+void SettingsSequence::LoadConfig() {
     TForm2& f = *m_form.m_form2;
     platform::ProfileFile ini = settingsFile(m_form);
     // 1
@@ -119,19 +116,18 @@ void SettingsSequence::LoadConfig()
 }
 
 void SettingsSequence::loadList(const QByteArray& section, const QByteArray& prefix,
-                                void (TBForm::*add)(const QByteArray&))
-{
+                                void (TBForm::*add)(const QByteArray&)) {
     // The count is the last index; -1 is an empty list.
     const int last = settingsFile(m_form).readInteger(section, prefix + "count", 0);
     for (int i = 0; i <= last; ++i) {
-        const QByteArray value = settingsFile(m_form).readString(section, prefix + QByteArray::number(i), QByteArray());
+        const QByteArray value =
+            settingsFile(m_form).readString(section, prefix + QByteArray::number(i), QByteArray());
         if (!value.isEmpty())
             (m_form.*add)(value);
     }
 }
 
-void SettingsSequence::SaveConfig()
-{
+void SettingsSequence::SaveConfig() {
     TForm2& f = *m_form.m_form2;
     platform::ProfileFile ini = settingsFile(m_form);
     // 1
@@ -211,8 +207,7 @@ void SettingsSequence::SaveConfig()
 }
 
 void SettingsSequence::saveList(const QByteArray& section, const QByteArray& prefix,
-                                const QList<QByteArray>& entries, bool eraseWhenEmpty)
-{
+                                const QList<QByteArray>& entries, bool eraseWhenEmpty) {
     // A shorter list leaves the higher keys of a longer earlier one; they are never read
     // because reading stops at the count.
     if (eraseWhenEmpty && entries.isEmpty())

@@ -20,7 +20,8 @@ public:
 private:
     void readBool(platform::ProfileFile& ini, const char* key, QCheckBox* box, bool defaultValue);
     void writeBool(platform::ProfileFile& ini, const char* key, const QCheckBox* box);
-    void loadList(const QByteArray& section, const QByteArray& prefix, void (TBForm::*add)(const QByteArray&));
+    void loadList(const QByteArray& section, const QByteArray& prefix,
+                  void (TBForm::*add)(const QByteArray&));
     void saveList(const QByteArray& section, const QByteArray& prefix, const QList<QByteArray>& entries,
                   bool eraseWhenEmpty);
 

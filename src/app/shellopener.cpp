@@ -3,7 +3,6 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-bool DesktopShellOpener::open(const QString& path)
-{
+bool DesktopShellOpener::open(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }

@@ -4,6 +4,9 @@
 #include "app/settingssequence.h"
 #include "app/shellopener.h"
 #include "app/tpopfrm.h"
+#include "backupset/folderlistview.h"
+#include "backupset/folderset.h"
+#include "backupset/tform1.h"
 #include "config/tform2.h"
 #include "log/logfilewriter.h"
 #include "log/tlogfrm.h"
@@ -16,13 +19,17 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QFrame>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -30,8 +37,7 @@ const QString kTitle = QStringLiteral("Quoralis2005");
 constexpr int kMinWidth = 490;
 constexpr int kMinHeight = 330;
 
-QString withTrailingSeparator(QString dir)
-{
+QString withTrailingSeparator(QString dir) {
     if (!dir.endsWith(QDir::separator()))
         dir += QDir::separator();
     return dir;
@@ -44,8 +50,7 @@ TBForm::TBForm(const QString& programDir, const QStringList& arguments, const Ap
     : QWidget(parent)
     , m_programDir(programDir)
     , m_arguments(arguments)
-    , m_services(services)
-{
+    , m_services(services) {
     setObjectName(QStringLiteral("TBForm"));
     setWindowTitle(kTitle);
     setMinimumSize(kMinWidth, kMinHeight);
@@ -56,63 +61,72 @@ TBForm::TBForm(const QString& programDir, const QStringList& arguments, const Ap
 
 TBForm::~TBForm() = default;
 
-EventMarker& TBForm::marker()
-{
+EventMarker& TBForm::marker() {
     return m_errorForm->marker();
 }
 
-QString TBForm::settingsFilePath() const
-{
+QString TBForm::settingsFilePath() const {
     return m_programDir + QStringLiteral("Quoralis2005Config.ini");
 }
 
-void TBForm::LogMessage(const QString& message)
-{
+void TBForm::LogMessage(const QString& message) {
     m_log.logMessage(message);
 }
 
-QString TBForm::GetVersionString()
-{
+QString TBForm::GetVersionString() {
     marker().set(QStringLiteral("get_version"));
     return platform::SystemInfo::programVersion();
 }
 
-QString TBForm::GetTempDir()
-{
+QString TBForm::GetTempDir() {
     marker().set(QStringLiteral("get_temp_dir"));
     return platform::SystemInfo::tempDir();
 }
 
-void TBForm::createWindows()
-{
+void TBForm::createWindows() {
     m_errorForm = new TErrorForm(this);
     m_errorForm->setWindowFlag(Qt::Window);
     m_errorForm->hide();
     marker().set(QStringLiteral("program_start"));
     if (auto* app = QuoralisApplication::instance())
-        app->setUnhandledErrorHandler([form = m_errorForm](const QString& message) { form->showError(message); });
+        app->setUnhandledErrorHandler(
+            [form = m_errorForm](const QString& message) { form->showError(message); });
 
     m_popFrm = new TPopFrm(this);
     RoundCorners(m_popFrm);
+    m_form1 = new TForm1(*m_services.prompts, m_log, marker(), this);
+    m_form1->hide();
     m_form2 = new TForm2(*m_services.prompts, this);
     m_form2->hide();
     m_logFrm = new TLogFrm(m_log, this);
     RoundCorners(m_logFrm);
     connect(&m_log, &ActivityLog::messageLogged, m_popFrm, &TPopFrm::setStatus);
 
+    m_fldrList = new FolderListView(this);
+    m_fldrList->setObjectName(QStringLiteral("FldrList"));
+    m_ui.listArea->addWidget(m_fldrList, 1);
+    m_folderSet = new FolderSet(
+        m_fldrList, m_ui.TotalLabel, *m_services.prompts, m_log, marker(), *this, *m_form1,
+        [this] {
+            WalkFlags flags;
+            flags.newOnly = m_form2->cbNO()->isChecked();
+            flags.includeHidden = m_form2->cbInclude()->isChecked();
+            return flags;
+        },
+        this);
+    m_folderSet->setSettingsSaver([this] { SaveConfig(); });
+
     m_tray = new QSystemTrayIcon(this);
     m_tray->setToolTip(kTitle + QStringLiteral(" click to open"));
     m_tray->setContextMenu(m_menus.trayMenu);
 }
 
-void TBForm::connectControls()
-{
+void TBForm::connectControls() {
     connect(m_ui.btClose, &QToolButton::clicked, this, &TBForm::btCloseClick);
     connect(m_ui.btHelp, &QToolButton::clicked, this, &TBForm::btHelpClick);
     connect(m_ui.btHide, &QToolButton::clicked, this, &TBForm::HideFaded);
-    connect(m_ui.btMenu, &QToolButton::clicked, this, [this] {
-        showMainMenuAt(mapToGlobal(QPoint(m_ui.btMenu->x(), m_ui.btMenu->y() + 12)));
-    });
+    connect(m_ui.btMenu, &QToolButton::clicked, this,
+            [this] { showMainMenuAt(mapToGlobal(QPoint(m_ui.btMenu->x(), m_ui.btMenu->y() + 12))); });
     m_ui.titleStrip->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_ui.titleStrip, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { showMainMenuAt(m_ui.titleStrip->mapToGlobal(pos)); });
@@ -125,6 +139,11 @@ void TBForm::connectControls()
     connect(m_ui.btBackup, &QPushButton::customContextMenuRequested, this,
             [this](const QPoint& pos) { m_menus.backupMenu->popup(m_ui.btBackup->mapToGlobal(pos)); });
     connect(m_ui.btRestore, &QPushButton::clicked, this, &TBForm::btRestoreClick);
+    connect(m_ui.btAdd, &QPushButton::clicked, m_folderSet, &FolderSet::btAddClick);
+    connect(m_ui.btRemove, &QPushButton::clicked, m_folderSet, &FolderSet::btRemoveClick);
+    connect(m_ui.btClear, &QPushButton::clicked, m_folderSet, &FolderSet::btClearClick);
+    connect(m_ui.btRecalc, &QPushButton::clicked, m_folderSet, &FolderSet::btRecalcClick);
+    connect(m_ui.btExclude, &QPushButton::clicked, m_folderSet, &FolderSet::btExcludeClick);
 
     connect(m_menus.toolbarMode1, &QAction::triggered, this, &TBForm::SetToolbarMode);
     connect(m_menus.NormalMode1, &QAction::triggered, this, &TBForm::SetNormalMode);
@@ -138,7 +157,8 @@ void TBForm::connectControls()
         connect(a, &QAction::triggered, this, &TBForm::btBackupClick);
     for (QAction* a : {m_menus.mainBackupAndClose, m_menus.trayBackupAndClose, m_menus.buttonBackupAndClose})
         connect(a, &QAction::triggered, this, &TBForm::backupandclose1Click);
-    for (QAction* a : {m_menus.mainBackupAndShutdown, m_menus.trayBackupAndShutdown, m_menus.buttonBackupAndShutdown})
+    for (QAction* a :
+         {m_menus.mainBackupAndShutdown, m_menus.trayBackupAndShutdown, m_menus.buttonBackupAndShutdown})
         connect(a, &QAction::triggered, this, &TBForm::backupandshutdown1Click);
     for (QAction* a : {m_menus.mainQuickGuide, m_menus.trayQuickGuide})
         connect(a, &QAction::triggered, this, &TBForm::btHelpClick);
@@ -174,8 +194,7 @@ void TBForm::connectControls()
     connect(m_logFrm, &TLogFrm::hiddenByUser, this, [this] { m_form2->cbSLOG()->setChecked(false); });
 }
 
-void TBForm::FormCreate()
-{
+void TBForm::FormCreate() {
     // 1-2: the other windows.
     createWindows();
     // 3
@@ -244,8 +263,7 @@ void TBForm::FormCreate()
     // 20-21: the version check and the outdated-archive check come with their subsystems.
 }
 
-void TBForm::checkEngineFiles()
-{
+void TBForm::checkEngineFiles() {
     struct EngineFile {
         const char* name;
         const char* message;
@@ -262,8 +280,7 @@ void TBForm::checkEngineFiles()
     }
 }
 
-void TBForm::applyCommandLine(bool& runRemainingSteps)
-{
+void TBForm::applyCommandLine(bool& runRemainingSteps) {
     const QString first = m_arguments.constFirst();
     if (first == QStringLiteral("/auto")) {
         marker().set(QStringLiteral("shortcut_launch_auto"));
@@ -287,8 +304,7 @@ void TBForm::applyCommandLine(bool& runRemainingSteps)
     }
 }
 
-void TBForm::closeEvent(QCloseEvent* event)
-{
+void TBForm::closeEvent(QCloseEvent* event) {
     // Refuse first: an error inside the close sequence must leave the window open.
     event->ignore();
     if (m_ended || FormClose()) {
@@ -297,8 +313,7 @@ void TBForm::closeEvent(QCloseEvent* event)
     }
 }
 
-bool TBForm::FormClose()
-{
+bool TBForm::FormClose() {
     // 1
     marker().set(QStringLiteral("form_close"));
     LogMessage(QStringLiteral("Closing Quoralis2005 v.") + GetVersionString());
@@ -330,8 +345,7 @@ bool TBForm::FormClose()
     return true;
 }
 
-void TBForm::endProgram()
-{
+void TBForm::endProgram() {
     m_ended = true;
     m_popFrm->hide();
     m_logFrm->hide();
@@ -341,25 +355,21 @@ void TBForm::endProgram()
     Q_EMIT programEnded();
 }
 
-void TBForm::btCloseClick()
-{
+void TBForm::btCloseClick() {
     marker().set(QStringLiteral("close_program"));
     Close1Click();
 }
 
-void TBForm::Close1Click()
-{
+void TBForm::Close1Click() {
     if (m_services.prompts->ask(QStringLiteral("Are you sure you want to close Quoralis2005?")))
         close();
 }
 
-void TBForm::btHelpClick()
-{
+void TBForm::btHelpClick() {
     m_services.shell->open(m_programDir + QStringLiteral("help/Quoralis2005.html"));
 }
 
-void TBForm::btRestoreClick()
-{
+void TBForm::btRestoreClick() {
     const QString destination = m_form2->Destination()->text();
     if (!destination.isEmpty() && QFileInfo(destination).isDir())
         m_services.shell->open(destination);
@@ -367,43 +377,36 @@ void TBForm::btRestoreClick()
         m_services.prompts->notify(QStringLiteral("Destination not set or not found"));
 }
 
-void TBForm::btSettingsClick()
-{
+void TBForm::btSettingsClick() {
     m_form2->exec();
     SaveConfig();
 }
 
-void TBForm::backupandclose1Click()
-{
+void TBForm::backupandclose1Click() {
     m_autoClose = true;
     LogMessage(QStringLiteral("Starting backup-and-close..."));
     btBackupClick();
 }
 
-void TBForm::backupandshutdown1Click()
-{
+void TBForm::backupandshutdown1Click() {
     m_autoShutdown = true;
     LogMessage(QStringLiteral("Starting backup-and-shutdown..."));
     btBackupClick();
 }
 
-void TBForm::PlayEventSound(const QString& eventName)
-{
+void TBForm::PlayEventSound(const QString& eventName) {
     Q_EMIT eventSoundRequested(eventName);
 }
 
-void TBForm::LoadConfig()
-{
+void TBForm::LoadConfig() {
     SettingsSequence(*this).LoadConfig();
 }
 
-void TBForm::SaveConfig()
-{
+void TBForm::SaveConfig() {
     SettingsSequence(*this).SaveConfig();
 }
 
-void TBForm::btBackupClick()
-{
+void TBForm::btBackupClick() {
     // 1-2
     if (!m_ui.btBackup->isEnabled()) {
         LogMessage(QStringLiteral("Backup already running"));
@@ -411,7 +414,9 @@ void TBForm::btBackupClick()
     }
     // 3
     marker().set(QStringLiteral("btbackup_click"));
-    // 6: the folder list is checked by the backup run.
+    // 6
+    if (m_fldrList->topLevelItemCount() == 0)
+        return;
     // 7
     const QString destination = m_form2->Destination()->text();
     if (destination.isEmpty()) {
@@ -430,14 +435,9 @@ void TBForm::btBackupClick()
     }
 }
 
-void TBForm::StartWait()
-{
+void TBForm::StartWait() {
     m_menus.trayBackup->setEnabled(false);
-    for (QWidget* w : {static_cast<QWidget*>(m_ui.btSettings), static_cast<QWidget*>(m_ui.btAdd),
-                       static_cast<QWidget*>(m_ui.btRemove), static_cast<QWidget*>(m_ui.btClear),
-                       static_cast<QWidget*>(m_ui.btRecalc), static_cast<QWidget*>(m_ui.btBackup),
-                       static_cast<QWidget*>(m_ui.btExclude)})
-        w->setEnabled(false);
+    setBusyControlsEnabled(false);
     m_menus.buttonBackupAndShutdown->setEnabled(false);
     m_menus.trayBackupAndShutdown->setEnabled(false);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -450,16 +450,11 @@ void TBForm::StartWait()
     m_popFrm->menuButton()->setEnabled(false);
 }
 
-void TBForm::StopWait()
-{
+void TBForm::StopWait() {
     marker().set(QStringLiteral("stop_wait"));
     m_tray->setToolTip(kTitle + QStringLiteral(" - doubleclick to open"));
     m_menus.trayBackup->setEnabled(true);
-    for (QWidget* w : {static_cast<QWidget*>(m_ui.btSettings), static_cast<QWidget*>(m_ui.btAdd),
-                       static_cast<QWidget*>(m_ui.btRemove), static_cast<QWidget*>(m_ui.btClear),
-                       static_cast<QWidget*>(m_ui.btBackup), static_cast<QWidget*>(m_ui.btRecalc),
-                       static_cast<QWidget*>(m_ui.btExclude)})
-        w->setEnabled(true);
+    setBusyControlsEnabled(true);
     m_popFrm->cancelButton()->hide();
     m_popFrm->PBar()->hide();
     m_menus.buttonBackupAndShutdown->setEnabled(platform::SystemInfo::isNtFamily());
@@ -475,8 +470,7 @@ void TBForm::StopWait()
         m_popFrm->hide();
 }
 
-void TBForm::SetToolbarMode()
-{
+void TBForm::SetToolbarMode() {
     marker().set(QStringLiteral("toolbar_mode"));
     m_menus.NormalMode1->setVisible(true);
     m_menus.toolbarMode1->setVisible(false);
@@ -493,8 +487,7 @@ void TBForm::SetToolbarMode()
     m_popFrm->raise();
 }
 
-void TBForm::SetNormalMode()
-{
+void TBForm::SetNormalMode() {
     marker().set(QStringLiteral("normal_mode"));
     setWindowState(windowState() & ~Qt::WindowMinimized);
     ShowFaded();
@@ -511,22 +504,19 @@ void TBForm::SetNormalMode()
     m_popFrm->hide();
 }
 
-void TBForm::ShowFaded()
-{
+void TBForm::ShowFaded() {
     show();
     if (m_form2->cbSLOG()->isChecked())
         m_logFrm->show();
 }
 
-void TBForm::HideFaded()
-{
+void TBForm::HideFaded() {
     if (m_logFrm->isVisible())
         m_logFrm->hide();
     hide();
 }
 
-void TBForm::DockLogViewer()
-{
+void TBForm::DockLogViewer() {
     if (!m_logFrm)
         return;
     const QRect frame = frameGeometry();
@@ -534,14 +524,12 @@ void TBForm::DockLogViewer()
     RoundCorners(m_logFrm);
 }
 
-void TBForm::RoundCorners(QWidget* window)
-{
+void TBForm::RoundCorners(QWidget* window) {
     // The rounded, skinned shape comes with the skins; the plain window keeps its frame.
     window->update();
 }
 
-void TBForm::FormResize()
-{
+void TBForm::FormResize() {
     if (m_loadingConfig || !isVisible())
         return;
     platform::ProfileFile ini(settingsFilePath());
@@ -550,35 +538,30 @@ void TBForm::FormResize()
     DockLogViewer();
 }
 
-void TBForm::resizeEvent(QResizeEvent* event)
-{
+void TBForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_ui.placeOverlays(this);
     if (m_form2)
         FormResize();
 }
 
-void TBForm::showEvent(QShowEvent* event)
-{
+void TBForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     DockLogViewer();
     updateTrayMenuVisibility();
 }
 
-void TBForm::hideEvent(QHideEvent* event)
-{
+void TBForm::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     updateTrayMenuVisibility();
 }
 
-void TBForm::updateTrayMenuVisibility()
-{
+void TBForm::updateTrayMenuVisibility() {
     m_menus.Hide1->setVisible(isVisible());
     m_menus.Show1->setVisible(!isVisible());
 }
 
-void TBForm::TrayIconClick()
-{
+void TBForm::TrayIconClick() {
     if (isVisible()) {
         HideFaded();
     } else {
@@ -587,26 +570,68 @@ void TBForm::TrayIconClick()
     }
 }
 
-void TBForm::TrayIconDblClick()
-{
+void TBForm::TrayIconDblClick() {
     toggleToolbarMode();
 }
 
-void TBForm::toggleToolbarMode()
-{
+void TBForm::toggleToolbarMode() {
     if (m_toolbarMode)
         SetNormalMode();
     else
         SetToolbarMode();
 }
 
-void TBForm::MainMenuPopup()
-{
+void TBForm::MainMenuPopup() {
     m_menus.NormalMode1->setVisible(m_toolbarMode);
     m_menus.toolbarMode1->setVisible(!m_toolbarMode);
 }
 
-void TBForm::showMainMenuAt(const QPoint& globalPos)
-{
+void TBForm::showMainMenuAt(const QPoint& globalPos) {
     m_menus.mainMenu->popup(globalPos);
+}
+
+void TBForm::AddFolderBytes(const QByteArray& folder) {
+    m_folderSet->AddFolder(std::filesystem::path(folder.toStdString()));
+}
+
+void TBForm::AddExcludedFolderBytes(const QByteArray& folder) {
+    m_form1->AddExcludedFolder(std::filesystem::path(folder.toStdString()));
+}
+
+void TBForm::AddExcludedTypeBytes(const QByteArray& type) {
+    m_form1->AddExcludedType(QString::fromUtf8(type));
+}
+
+namespace {
+QList<QByteArray> pathBytes(const std::vector<std::filesystem::path>& paths) {
+    QList<QByteArray> result;
+    for (const auto& path : paths)
+        result.append(QByteArray::fromStdString(path.native()));
+    return result;
+}
+} // namespace
+
+QList<QByteArray> TBForm::folderPathBytes() const {
+    return pathBytes(m_fldrList->folders());
+}
+
+QList<QByteArray> TBForm::excludedFolderBytes() const {
+    return pathBytes(m_form1->excludedFolders());
+}
+
+QList<QByteArray> TBForm::excludedTypeBytes() const {
+    QList<QByteArray> result;
+    for (const QString& type : m_form1->excludedTypes())
+        result.append(type.toUtf8());
+    return result;
+}
+
+void TBForm::CheckOutdatedArchives() {
+    // The outdated-archive check comes with the housekeeping.
+}
+
+void TBForm::setBusyControlsEnabled(bool enabled) {
+    for (QPushButton* button : {m_ui.btSettings, m_ui.btAdd, m_ui.btRemove, m_ui.btClear, m_ui.btBackup,
+                                m_ui.btRecalc, m_ui.btExclude})
+        button->setEnabled(enabled);
 }

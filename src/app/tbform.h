@@ -3,6 +3,7 @@
 #include "app/appservices.h"
 #include "app/mainmenus.h"
 #include "app/tbformui.h"
+#include "backupset/busystate.h"
 #include "log/activitylog.h"
 
 #include <QStringList>
@@ -11,7 +12,10 @@
 #include <filesystem>
 #include <vector>
 
+class FolderListView;
+class FolderSet;
 class QSystemTrayIcon;
+class TForm1;
 class TErrorForm;
 class TForm2;
 class TLogFrm;
@@ -23,7 +27,7 @@ class ProfileFile;
 
 // The main window. Its creation runs the start-up sequence and creates every other
 // window; it owns them, the tray icon, the menus and the activity log.
-class TBForm : public QWidget {
+class TBForm : public QWidget, public BusyState {
     Q_OBJECT
 public:
     TBForm(const QString& programDir, const QStringList& arguments, const AppServices& services,
@@ -57,8 +61,9 @@ public:
     void HideFaded();
     void DockLogViewer();
     void RoundCorners(QWidget* window);
-    void StartWait();
-    void StopWait();
+    void StartWait() override;
+    void StopWait() override;
+    void CheckOutdatedArchives();
     void PlayEventSound(const QString& eventName);
 
     bool autoClose() const { return m_autoClose; }
@@ -68,6 +73,9 @@ public:
     quint64 totalBackups() const { return m_totalBackups; }
 
     TForm2* settingsDialog() const { return m_form2; }
+    TForm1* exclusionDialog() const { return m_form1; }
+    FolderSet* folderSet() const { return m_folderSet; }
+    FolderListView* FldrList() const { return m_fldrList; }
     TPopFrm* toolbarWindow() const { return m_popFrm; }
     TLogFrm* logViewer() const { return m_logFrm; }
     TErrorForm* errorForm() const { return m_errorForm; }
@@ -98,11 +106,19 @@ private:
     void LoadConfig();
     void SaveConfig();
     void FormResize();
+    // The settings file's lists, as their add operations take them and as they are saved.
+    void AddFolderBytes(const QByteArray& folder);
+    void AddExcludedFolderBytes(const QByteArray& folder);
+    void AddExcludedTypeBytes(const QByteArray& type);
+    QList<QByteArray> folderPathBytes() const;
+    QList<QByteArray> excludedFolderBytes() const;
+    QList<QByteArray> excludedTypeBytes() const;
     void TrayIconClick();
     void TrayIconDblClick();
     void toggleToolbarMode();
     void MainMenuPopup();
     void updateTrayMenuVisibility();
+    void setBusyControlsEnabled(bool enabled);
     void showMainMenuAt(const QPoint& globalPos);
 
     QString m_programDir;
@@ -115,6 +131,9 @@ private:
     TErrorForm* m_errorForm = nullptr;
     TPopFrm* m_popFrm = nullptr;
     TForm2* m_form2 = nullptr;
+    TForm1* m_form1 = nullptr;
+    FolderListView* m_fldrList = nullptr;
+    FolderSet* m_folderSet = nullptr;
     TLogFrm* m_logFrm = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
 

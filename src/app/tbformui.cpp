@@ -12,8 +12,7 @@
 
 namespace {
 
-QToolButton* toolButton(QWidget* parent, const char* name, const QString& hint, QStyle::StandardPixmap icon)
-{
+QToolButton* toolButton(QWidget* parent, const char* name, const QString& hint, QStyle::StandardPixmap icon) {
     auto* button = new QToolButton(parent);
     button->setObjectName(QLatin1String(name));
     button->setToolTip(hint);
@@ -22,16 +21,14 @@ QToolButton* toolButton(QWidget* parent, const char* name, const QString& hint, 
     return button;
 }
 
-QPushButton* pushButton(QWidget* parent, const char* name, const QString& caption, const QString& hint)
-{
+QPushButton* pushButton(QWidget* parent, const char* name, const QString& caption, const QString& hint) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QLatin1String(name));
     button->setToolTip(hint);
     return button;
 }
 
-QFrame* panel(QWidget* parent, const char* name)
-{
+QFrame* panel(QWidget* parent, const char* name) {
     auto* frame = new QFrame(parent);
     frame->setObjectName(QLatin1String(name));
     frame->setFrameShape(QFrame::Box);
@@ -42,18 +39,20 @@ QFrame* panel(QWidget* parent, const char* name)
 
 } // namespace
 
-void TBFormUi::setup(QWidget* window)
-{
+void TBFormUi::setup(QWidget* window) {
     titleStrip = new QWidget(window);
     titleStrip->setObjectName(QStringLiteral("ITBM"));
     titleStrip->setFixedHeight(25);
-    btMenu = toolButton(titleStrip, "btMenu", QStringLiteral("open the main menu"), QStyle::SP_TitleBarMenuButton);
+    btMenu =
+        toolButton(titleStrip, "btMenu", QStringLiteral("open the main menu"), QStyle::SP_TitleBarMenuButton);
     titleLabel = new QLabel(QStringLiteral("Quoralis2005"), titleStrip);
     titleLabel->setObjectName(QStringLiteral("TitleLabel"));
     titleLabel->setStyleSheet(QStringLiteral("font-weight: bold;"));
     btHelp = toolButton(titleStrip, "btHelp", QStringLiteral("Help"), QStyle::SP_TitleBarContextHelpButton);
-    btHide = toolButton(titleStrip, "btHide", QStringLiteral("Minimize to tray"), QStyle::SP_TitleBarMinButton);
-    btClose = toolButton(titleStrip, "btClose", QStringLiteral("Close Quoralis2005"), QStyle::SP_TitleBarCloseButton);
+    btHide =
+        toolButton(titleStrip, "btHide", QStringLiteral("Minimize to tray"), QStyle::SP_TitleBarMinButton);
+    btClose = toolButton(titleStrip, "btClose", QStringLiteral("Close Quoralis2005"),
+                         QStyle::SP_TitleBarCloseButton);
     auto* titleLayout = new QHBoxLayout(titleStrip);
     titleLayout->setContentsMargins(2, 0, 2, 0);
     titleLayout->addWidget(btMenu);
@@ -75,11 +74,14 @@ void TBFormUi::setup(QWidget* window)
     listArea = new QVBoxLayout;
     listArea->addLayout(listHeader);
 
-    btSettings = pushButton(window, "btSettings", QStringLiteral("Settings"), QStringLiteral("Change configuration"));
-    btAdd = pushButton(window, "btAdd", QStringLiteral("Add folder"), QStringLiteral("Add a folder to the list"));
+    btSettings =
+        pushButton(window, "btSettings", QStringLiteral("Settings"), QStringLiteral("Change configuration"));
+    btAdd =
+        pushButton(window, "btAdd", QStringLiteral("Add folder"), QStringLiteral("Add a folder to the list"));
     btRemove = pushButton(window, "btRemove", QStringLiteral("Remove"),
                           QStringLiteral("Remove selected folder(s) from the list"));
-    btClear = pushButton(window, "btClear", QStringLiteral("Clear"), QStringLiteral("Remove all folders from the list"));
+    btClear = pushButton(window, "btClear", QStringLiteral("Clear"),
+                         QStringLiteral("Remove all folders from the list"));
     btExclude = pushButton(window, "btExclude", QStringLiteral("Exclude..."),
                            QStringLiteral("Allows you to set a list of folders to ignore"));
     btRecalc = pushButton(window, "btRecalc", QString(), QStringLiteral("Recalculate folder size"));
@@ -89,17 +91,21 @@ void TBFormUi::setup(QWidget* window)
     btBackup->setMinimumHeight(48);
     btBackup->setStyleSheet(QStringLiteral("font-weight: bold;"));
     btBackup->setContextMenuPolicy(Qt::CustomContextMenu);
-    btRestore = pushButton(window, "btRestore", QStringLiteral("Restore"), QStringLiteral("Open backup destination folder"));
-    btVersion = pushButton(window, "btVersion", QStringLiteral("v. "), QStringLiteral("Check for newer version"));
+    btRestore = pushButton(window, "btRestore", QStringLiteral("Restore"),
+                           QStringLiteral("Open backup destination folder"));
+    btVersion =
+        pushButton(window, "btVersion", QStringLiteral("v. "), QStringLiteral("Check for newer version"));
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {btSettings, btAdd, btRemove, btClear, btExclude, btRecalc, btBackup, btRestore, btVersion})
+    for (QPushButton* b :
+         {btSettings, btAdd, btRemove, btClear, btExclude, btRecalc, btBackup, btRestore, btVersion})
         buttons->addWidget(b);
     buttons->addStretch();
 
     TotalLabel = new QLabel(window);
     TotalLabel->setObjectName(QStringLiteral("TotalLabel"));
     TotalLabel->setFixedWidth(260);
-    btResize = toolButton(window, "btResize", QStringLiteral("Resize window"), QStyle::SP_TitleBarNormalButton);
+    btResize =
+        toolButton(window, "btResize", QStringLiteral("Resize window"), QStyle::SP_TitleBarNormalButton);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(TotalLabel);
     bottom->addStretch();
@@ -139,8 +145,7 @@ void TBFormUi::setup(QWidget* window)
     layout->addLayout(bottom);
 }
 
-void TBFormUi::placeOverlays(QWidget* window)
-{
+void TBFormUi::placeOverlays(QWidget* window) {
     // The wait and progress panels float over the middle of the window.
     WaitPanel->adjustSize();
     const QPoint centre = window->rect().center();

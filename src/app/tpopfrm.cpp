@@ -12,8 +12,7 @@ namespace {
 
 constexpr int kStatusWidth = 162;
 
-QToolButton* makeButton(QWidget* parent, const char* name, const QString& hint, QStyle::StandardPixmap icon)
-{
+QToolButton* makeButton(QWidget* parent, const char* name, const QString& hint, QStyle::StandardPixmap icon) {
     auto* button = new QToolButton(parent);
     button->setObjectName(QLatin1String(name));
     button->setToolTip(hint);
@@ -32,8 +31,8 @@ TPopFrm::TPopFrm(QWidget* parent)
     , m_bar(new QProgressBar(this))
     , m_backup(makeButton(this, "btBackup", QStringLiteral("Make backup now"), QStyle::SP_DialogSaveButton))
     , m_cancel(makeButton(this, "btCancel", QStringLiteral("Cancel operation"), QStyle::SP_BrowserStop))
-    , m_close(makeButton(this, "btClose", QStringLiteral("Close Quoralis2005"), QStyle::SP_TitleBarCloseButton))
-{
+    , m_close(
+          makeButton(this, "btClose", QStringLiteral("Close Quoralis2005"), QStyle::SP_TitleBarCloseButton)) {
     setObjectName(QStringLiteral("TPopFrm"));
     setWindowTitle(QStringLiteral("Quoralis2005"));
     setFixedSize(260, 30);
@@ -59,31 +58,26 @@ TPopFrm::TPopFrm(QWidget* parent)
     layout->addWidget(m_cancel, 0, 2, 2, 1);
     layout->addWidget(m_close, 0, 3, 2, 1);
 
-    connect(m_menu, &QToolButton::clicked, this, [this] {
-        Q_EMIT menuRequested(mapToGlobal(QPoint(m_menu->x(), m_menu->y() + 28)));
-    });
+    connect(m_menu, &QToolButton::clicked, this,
+            [this] { Q_EMIT menuRequested(mapToGlobal(QPoint(m_menu->x(), m_menu->y() + 28))); });
 }
 
-void TPopFrm::setStatus(const QString& message)
-{
+void TPopFrm::setStatus(const QString& message) {
     m_status->setText(message);
     m_status->setToolTip(message);
     setToolTip(message);
 }
 
-QString TPopFrm::status() const
-{
+QString TPopFrm::status() const {
     return m_status->text();
 }
 
-void TPopFrm::mouseDoubleClickEvent(QMouseEvent* event)
-{
+void TPopFrm::mouseDoubleClickEvent(QMouseEvent* event) {
     Q_EMIT backgroundDoubleClicked();
     event->accept();
 }
 
-void TPopFrm::contextMenuEvent(QContextMenuEvent* event)
-{
+void TPopFrm::contextMenuEvent(QContextMenuEvent* event) {
     Q_EMIT menuRequested(event->globalPos());
     event->accept();
 }

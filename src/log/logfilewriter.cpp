@@ -7,8 +7,7 @@
 
 #include <stdexcept>
 
-QString LogFileWriter::write(const QString& programDir, const QStringList& lines, const QDateTime& moment)
-{
+QString LogFileWriter::write(const QString& programDir, const QStringList& lines, const QDateTime& moment) {
     const QString folder = QDir(programDir).filePath(QStringLiteral("logs"));
     if (!QDir().mkpath(folder))
         throw std::runtime_error(("Unable to create " + folder).toStdString());

@@ -10,8 +10,7 @@
 TLogFrm::TLogFrm(ActivityLog& log, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
     , m_log(new QPlainTextEdit(this))
-    , m_hide(new QPushButton(QStringLiteral("hide"), this))
-{
+    , m_hide(new QPushButton(QStringLiteral("hide"), this)) {
     setObjectName(QStringLiteral("TLogFrm"));
     setWindowTitle(QStringLiteral("Log viewer"));
     resize(483, 80);
@@ -36,19 +35,16 @@ TLogFrm::TLogFrm(ActivityLog& log, QWidget* parent)
     connect(m_hide, &QPushButton::clicked, this, &TLogFrm::HBClick);
 }
 
-QString TLogFrm::text() const
-{
+QString TLogFrm::text() const {
     return m_log->toPlainText();
 }
 
-void TLogFrm::appendLine(const QString& line)
-{
+void TLogFrm::appendLine(const QString& line) {
     m_log->appendPlainText(line);
     m_log->verticalScrollBar()->setValue(m_log->verticalScrollBar()->maximum());
 }
 
-void TLogFrm::HBClick()
-{
+void TLogFrm::HBClick() {
     hide();
     Q_EMIT hiddenByUser();
 }

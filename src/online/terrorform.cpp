@@ -18,8 +18,7 @@ TErrorForm::TErrorForm(QWidget* parent)
     , m_osLabel(new QLabel(QStringLiteral("OSLabel"), this))
     , m_cbEmail(new QCheckBox(QStringLiteral("E-mail:"), this))
     , m_email(new QLineEdit(this))
-    , m_btOk(new QPushButton(QStringLiteral("Ok"), this))
-{
+    , m_btOk(new QPushButton(QStringLiteral("Ok"), this)) {
     setObjectName(QStringLiteral("TErrorForm"));
     setWindowTitle(QStringLiteral("Veltrane Error Report"));
     setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -32,9 +31,10 @@ TErrorForm::TErrorForm(QWidget* parent)
     title->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
     m_timeLabel->setObjectName(QStringLiteral("TimeLabel"));
     m_timeLabel->setAlignment(Qt::AlignRight);
-    auto* intro = new QLabel(QStringLiteral("An error has occurred. We apologize for the inconvenience. To find the "
-                                            "cause of this error, we ask you to submit the following:"),
-                             this);
+    auto* intro =
+        new QLabel(QStringLiteral("An error has occurred. We apologize for the inconvenience. To find the "
+                                  "cause of this error, we ask you to submit the following:"),
+                   this);
     intro->setObjectName(QStringLiteral("Label4"));
     intro->setWordWrap(true);
     m_errLabel->setObjectName(QStringLiteral("ErrLabel"));
@@ -42,9 +42,10 @@ TErrorForm::TErrorForm(QWidget* parent)
     m_errLabel->setStyleSheet(QStringLiteral("font-weight: bold;"));
     m_errLabel->setMaximumHeight(40);
     m_errLabel->setMinimumWidth(300);
-    auto* contact = new QLabel(QStringLiteral("If you wish to be contacted about this error, you can also provide "
-                                              "your email address. It will be kept confidential."),
-                               this);
+    auto* contact =
+        new QLabel(QStringLiteral("If you wish to be contacted about this error, you can also provide "
+                                  "your email address. It will be kept confidential."),
+                   this);
     contact->setObjectName(QStringLiteral("Label1"));
     contact->setWordWrap(true);
     m_cbEmail->setObjectName(QStringLiteral("cbEMAIL"));
@@ -73,39 +74,33 @@ TErrorForm::TErrorForm(QWidget* parent)
     layout->addWidget(m_btOk, 0, Qt::AlignRight);
 }
 
-void TErrorForm::showError(const QString& message)
-{
+void TErrorForm::showError(const QString& message) {
     m_errLabel->setText(message);
     show();
     raise();
     activateWindow();
 }
 
-QString TErrorForm::errorText() const
-{
+QString TErrorForm::errorText() const {
     return m_errLabel->text();
 }
 
-void TErrorForm::showEvent(QShowEvent* event)
-{
+void TErrorForm::showEvent(QShowEvent* event) {
     FormShow();
     QDialog::showEvent(event);
 }
 
-void TErrorForm::FormShow()
-{
+void TErrorForm::FormShow() {
     m_timeLabel->setText(Timestamp::text(QDateTime::currentDateTime()));
     m_osLabel->setText(platform::SystemInfo::osDescription());
 }
 
-bool TErrorForm::eventFilter(QObject* watched, QEvent* event)
-{
+bool TErrorForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_email && event->type() == QEvent::MouseButtonPress)
         EMAILClick();
     return QDialog::eventFilter(watched, event);
 }
 
-void TErrorForm::EMAILClick()
-{
+void TErrorForm::EMAILClick() {
     m_cbEmail->setChecked(true);
 }

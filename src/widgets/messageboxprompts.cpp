@@ -6,25 +6,22 @@
 #include <QMessageBox>
 
 MessageBoxPrompts::MessageBoxPrompts(QWidget* parent)
-    : m_parent(parent)
-{
-}
+    : m_parent(parent) {}
 
-bool MessageBoxPrompts::ask(const QString& text)
-{
-    const auto answer = QMessageBox::question(m_parent, QApplication::applicationDisplayName(), displayText(text),
-                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+bool MessageBoxPrompts::ask(const QString& text) {
+    const auto answer =
+        QMessageBox::question(m_parent, QApplication::applicationDisplayName(), displayText(text),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     return answer != QMessageBox::No;
 }
 
-void MessageBoxPrompts::notify(const QString& text)
-{
+void MessageBoxPrompts::notify(const QString& text) {
     QMessageBox::information(m_parent, QApplication::applicationDisplayName(), displayText(text));
 }
 
-std::optional<std::filesystem::path> MessageBoxPrompts::pickFolder(const QString& title, const QString& prompt,
-                                                                   const std::filesystem::path& start)
-{
+std::optional<std::filesystem::path> MessageBoxPrompts::pickFolder(const QString& title,
+                                                                   const QString& prompt,
+                                                                   const std::filesystem::path& start) {
     QFileDialog dialog(m_parent, title + QStringLiteral(" - ") + prompt,
                        QFile::decodeName(QByteArray::fromStdString(start.native())));
     dialog.setFileMode(QFileDialog::Directory);

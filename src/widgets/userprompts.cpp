@@ -1,7 +1,6 @@
 #include "widgets/userprompts.h"
 
-QString UserPrompts::displayText(const QString& text)
-{
+QString UserPrompts::displayText(const QString& text) {
     QString shown = text;
     shown.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
     return shown;

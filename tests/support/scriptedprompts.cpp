@@ -2,8 +2,7 @@
 
 #include <QTest>
 
-bool ScriptedPrompts::ask(const QString& text)
-{
+bool ScriptedPrompts::ask(const QString& text) {
     shown.append(QStringLiteral("ask: ") + text);
     if (m_answers.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("unexpected question: ") + text), __FILE__, __LINE__);
@@ -12,14 +11,12 @@ bool ScriptedPrompts::ask(const QString& text)
     return m_answers.dequeue();
 }
 
-void ScriptedPrompts::notify(const QString& text)
-{
+void ScriptedPrompts::notify(const QString& text) {
     shown.append(QStringLiteral("notify: ") + text);
 }
 
 std::optional<std::filesystem::path> ScriptedPrompts::pickFolder(const QString& title, const QString& prompt,
-                                                                 const std::filesystem::path& start)
-{
+                                                                 const std::filesystem::path& start) {
     shown.append(QStringLiteral("pick: ") + title + QStringLiteral(" / ") + prompt);
     lastPickerStart = start;
     if (m_folders.isEmpty()) {
@@ -30,8 +27,7 @@ std::optional<std::filesystem::path> ScriptedPrompts::pickFolder(const QString& 
 }
 
 namespace {
-QStringList withPrefix(const QStringList& all, const QString& prefix)
-{
+QStringList withPrefix(const QStringList& all, const QString& prefix) {
     QStringList result;
     for (const QString& s : all)
         if (s.startsWith(prefix))
@@ -40,12 +36,10 @@ QStringList withPrefix(const QStringList& all, const QString& prefix)
 }
 } // namespace
 
-QStringList ScriptedPrompts::questions() const
-{
+QStringList ScriptedPrompts::questions() const {
     return withPrefix(shown, QStringLiteral("ask: "));
 }
 
-QStringList ScriptedPrompts::notices() const
-{
+QStringList ScriptedPrompts::notices() const {
     return withPrefix(shown, QStringLiteral("notify: "));
 }

@@ -6,8 +6,7 @@
 
 TestProgramDir::TestProgramDir() = default;
 
-QString TestProgramDir::writeFile(const QString& relative, const QByteArray& content) const
-{
+QString TestProgramDir::writeFile(const QString& relative, const QByteArray& content) const {
     const QString full = filePath(relative);
     QDir().mkpath(QFileInfo(full).absolutePath());
     QFile file(full);
@@ -16,17 +15,18 @@ QString TestProgramDir::writeFile(const QString& relative, const QByteArray& con
     return full;
 }
 
-QByteArray TestProgramDir::readFile(const QString& relative) const
-{
+QByteArray TestProgramDir::readFile(const QString& relative) const {
     QFile file(filePath(relative));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void TestProgramDir::installEngineFiles() const
-{
-    const QString built = qEnvironmentVariable("QUORALIS_PROGRAM_DIR");
-    QDir source(built + QStringLiteral("/dll"));
-    QDir().mkpath(filePath(QStringLiteral("dll")));
-    for (const QString& name : source.entryList(QDir::Files))
-        QFile::copy(source.filePath(name), filePath(QStringLiteral("dll/") + name));
+void TestProgramDir::installProgramFiles() const {
+    const QDir built(qEnvironmentVariable("QUORALIS_PROGRAM_DIR"));
+    for (const QString& folder : {QStringLiteral("dll"), QStringLiteral("help"), QStringLiteral("sounds")}) {
+        const QDir source(built.filePath(folder));
+        QDir().mkpath(filePath(folder));
+        for (const QString& name : source.entryList(QDir::Files))
+            QFile::copy(source.filePath(name), filePath(folder + QLatin1Char('/') + name));
+    }
+    QFile::copy(built.filePath(QStringLiteral("QS2005.ico")), filePath(QStringLiteral("QS2005.ico")));
 }

@@ -18,8 +18,8 @@ public:
     // Writes a file (creating its folders) and returns its full path.
     QString writeFile(const QString& relative, const QByteArray& content) const;
     QByteArray readFile(const QString& relative) const;
-    // Copies the engine files built into the real program directory (dll/ and friends).
-    void installEngineFiles() const;
+    // Copies the files the build lays out beside the program (engine, help, sounds, icon).
+    void installProgramFiles() const;
 
 private:
     QTemporaryDir m_dir;

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/appservices.h"
+#include "app/shellopener.h"
+#include "app/tbform.h"
+#include "scriptedprompts.h"
+#include "testprogramdir.h"
+
+#include <QStringList>
+
+#include <memory>
+
+class RecordingShellOpener : public ShellOpener {
+public:
+    bool open(const QString& path) override {
+        opened.append(path);
+        return true;
+    }
+    QStringList opened;
+};
+
+// A main window on a temporary program directory, with scripted prompts and recording fakes.
+class AppTestHarness {
+public:
+    explicit AppTestHarness(bool withProgramFiles = true);
+
+    // Creates the window and runs its start-up sequence with the given arguments.
+    TBForm& start(const QStringList& arguments = {});
+    TBForm& form() { return *m_form; }
+
+    void writeSettings(const QByteArray& iniText) const;
+    QByteArray settingsText() const;
+    // The activity log's messages without their timestamps.
+    QStringList messages() const;
+
+    TestProgramDir dir;
+    ScriptedPrompts prompts;
+    RecordingShellOpener shell;
+    QStringList soundRequests;
+
+private:
+    std::unique_ptr<TBForm> m_form;
+};

@@ -1,0 +1,230 @@
+#include "apptestharness.h"
+#include "backupset/folderlistview.h"
+#include "backupset/tform1.h"
+#include "config/radiogroup.h"
+#include "config/tform2.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTest>
+
+// Loading and saving the whole settings file through the main window.
+class TestSettingsFile : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void noFileGivesTheDefaults();
+    void valuesAreReadWithProfileRules();
+    void storedGeometryWinsOverTheResizeReaction();
+    void saveWritesEveryKeyAndAddsTheTrailingSeparator();
+    void saveWithEmptyFolderListErasesFoldersOnly();
+    void garbageFileLoadsWhatItCan();
+    void totalBackupsIsShownInTheDialog();
+    void listSectionsFollowTheirCounts();
+    void shrunkExclusionListKeepsOldHigherKeys();
+};
+
+void TestSettingsFile::noFileGivesTheDefaults() {
+    AppTestHarness h;
+    TBForm& form = h.start();
+    TForm2* f = form.settingsDialog();
+    QCOMPARE(form.size(), QSize(490, 330));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QCOMPARE(form.pos(), QPoint(screen.width() / 2 - 490 / 2, screen.height() / 2 - 330 / 2));
+    for (QCheckBox* box :
+         {f->cbHidden(), f->cbAuto(), f->cbNO(), f->cbInclude(), f->cbMulti(), f->cbDelPrev(), f->cbNoComp(),
+          f->CbLP(), f->cbVisual(), f->cbBOLaunch(), f->cbBOClose(), f->cbNotify(), f->cbEach(), f->cbLog(),
+          f->cbSLOG(), f->cbCleanBackups()})
+        QVERIFY2(!box->isChecked(), qPrintable(box->objectName()));
+    QVERIFY(f->cbLogClean()->isChecked());
+    QVERIFY(f->cbAC()->isChecked());
+    QCOMPARE(f->CleanLogDays()->value(), 7);
+    QCOMPARE(f->CleanBackupDays()->value(), 30);
+    QCOMPARE(f->cbVoice()->itemIndex(), 1);
+    QCOMPARE(f->E_interval()->value(), 30);
+    QCOMPARE(f->Destination()->text(), QString());
+    QVERIFY(!form.toolbarMode());
+}
+
+void TestSettingsFile::valuesAreReadWithProfileRules() {
+    AppTestHarness h;
+    h.writeSettings("; a comment the program keeps\n"
+                    "[SETTINGS]\n"
+                    "Timer_Interval = 0x1E\n"
+                    "log_clean_days=$0A\n"
+                    "backup_clean_days=letters\n"
+                    "new_only=true\n"
+                    "include_hidden=2\n"
+                    "del_prev=-1\n"
+                    "no_comp=0\n"
+                    "destination=  \"/backups/here\"  \n"
+                    "voice=4\n");
+    TBForm& form = h.start();
+    TForm2* f = form.settingsDialog();
+    QCOMPARE(f->E_interval()->value(), 30);
+    QCOMPARE(f->CleanLogDays()->value(), 10);
+    QCOMPARE(f->CleanBackupDays()->value(), 30);
+    QVERIFY(!f->cbNO()->isChecked());
+    QVERIFY(f->cbInclude()->isChecked());
+    QVERIFY(f->cbDelPrev()->isChecked());
+    QVERIFY(!f->cbNoComp()->isChecked());
+    QCOMPARE(f->Destination()->text(), QStringLiteral("/backups/here"));
+    QCOMPARE(f->cbVoice()->itemIndex(), 4);
+}
+
+void TestSettingsFile::storedGeometryWinsOverTheResizeReaction() {
+    AppTestHarness h;
+    h.writeSettings("[settings]\nx=10\ny=20\nwidth=600\nheight=400\n");
+    TBForm& form = h.start();
+    QCOMPARE(form.size(), QSize(600, 400));
+    QCOMPARE(form.pos(), QPoint(10, 20));
+    // Too small a size is raised to the minimum.
+    AppTestHarness small;
+    small.writeSettings("[settings]\nwidth=100\nheight=100\n");
+    QCOMPARE(small.start().size(), QSize(490, 330));
+}
+
+void TestSettingsFile::saveWritesEveryKeyAndAddsTheTrailingSeparator() {
+    AppTestHarness h;
+    h.writeSettings("; keep me\n[other]\nkey=value\n[settings]\ndestination=/some/where\nunknown=1\n");
+    TBForm& form = h.start();
+    TForm2* f = form.settingsDialog();
+    f->cbNO()->setChecked(true);
+    f->cbMulti()->setChecked(true);
+    f->cbCleanBackups()->setChecked(true);
+    f->E_interval()->setValue(45);
+    f->cbVoice()->setItemIndex(3);
+    QVERIFY(form.close());
+
+    const QByteArray text = h.settingsText();
+    for (const char* expected : {"; keep me",
+                                 "[other]",
+                                 "key=value",
+                                 "unknown=1",
+                                 "destination=/some/where/",
+                                 "new_only=1",
+                                 "multi_archive=1",
+                                 "clean_backups=1",
+                                 "timer_interval=45",
+                                 "voice=3",
+                                 "start_hidden=0",
+                                 "toolbar_mode=0",
+                                 "window_fading=0",
+                                 "backup_launch=0",
+                                 "backup_close=0",
+                                 "notify_destination=0",
+                                 "each_folder=0",
+                                 "keep_log=0",
+                                 "show_log=0",
+                                 "auto_check=1",
+                                 "clean_logs=1",
+                                 "backup_clean_days=30",
+                                 "log_clean_days=7",
+                                 "width=490",
+                                 "height=330",
+                                 "include_hidden=0",
+                                 "del_prev=0",
+                                 "no_comp=0",
+                                 "low_priority=0",
+                                 "timer_enabled=0"})
+        QVERIFY2(text.contains(expected), expected);
+    QCOMPARE(f->Destination()->text(), QStringLiteral("/some/where/"));
+}
+
+void TestSettingsFile::saveWithEmptyFolderListErasesFoldersOnly() {
+    AppTestHarness h;
+    h.writeSettings("[folders]\nfolder_count=0\nfolder_0=/does/not/exist/any/more\n"
+                    "[ex_folders]\nex_folder_count=0\nex_folder_0=/x\n");
+    TBForm& form = h.start();
+    form.settingsDialog()->cbEach()->setChecked(true);
+    // Empty the list as the user would, then close.
+    h.prompts.queueAnswer(true);
+    form.findChild<QPushButton*>(QStringLiteral("btClear"))->click();
+    QVERIFY(form.close());
+    const QByteArray text = h.settingsText();
+    QVERIFY(!text.contains("[folders]"));
+    QVERIFY(text.contains("[ex_folders]"));
+    QVERIFY(text.contains("ex_folder_0=/x"));
+    QVERIFY(!h.messages().contains(QStringLiteral("Config saved")));
+}
+
+void TestSettingsFile::garbageFileLoadsWhatItCan() {
+    AppTestHarness h;
+    QByteArray garbage;
+    for (int i = 0; i < 4096; ++i)
+        garbage.append(char((i * 7919) % 256));
+    garbage += "\n[settings]\nkeep_log=1\n" + QByteArray(1 << 20, 'x') + "\n[settings]\nkeep_log=0\n";
+    h.writeSettings(garbage);
+    TBForm& form = h.start();
+    QVERIFY(form.settingsDialog()->cbLog()->isChecked());
+    QVERIFY(h.messages().contains(QStringLiteral("Config loaded")));
+}
+
+void TestSettingsFile::totalBackupsIsShownInTheDialog() {
+    AppTestHarness h;
+    h.writeSettings("[STATS]\ntotal_backups=41\n");
+    TBForm& form = h.start();
+    QCOMPARE(form.totalBackups(), quint64(41));
+    QCOMPARE(form.settingsDialog()->TBLabel()->text(), QStringLiteral("41"));
+}
+
+void TestSettingsFile::listSectionsFollowTheirCounts() {
+    AppTestHarness h;
+    const QByteArray a = h.dir.path().toUtf8() + "/a";
+    const QByteArray b = h.dir.path().toUtf8() + "/b";
+    QDir().mkpath(QString::fromUtf8(a));
+    QDir().mkpath(QString::fromUtf8(b));
+    // No folder_count: one entry. An empty entry between two is skipped.
+    h.writeSettings("[folders]\nfolder_0=" + a +
+                    "\n"
+                    "[ex_folders]\nex_folder_count=-1\nex_folder_0=/never/read\n"
+                    "[ex_types]\nex_type_count=2\nex_type_0=.tmp\nex_type_1=\nex_type_2=.BAK\n");
+    TBForm& form = h.start();
+    QCOMPARE(form.FldrList()->topLevelItemCount(), 1);
+    QCOMPARE(form.exclusionDialog()->ExFolderList()->count(), 0);
+    QCOMPARE(form.exclusionDialog()->excludedTypes(),
+             QStringList({QStringLiteral(".tmp"), QStringLiteral(".BAK")}));
+    // The exclusion lists are loaded before the folders, whose counts honour them.
+    const QStringList messages = h.messages();
+    QVERIFY(messages.indexOf(QStringLiteral("Added exclusion filtype .tmp")) <
+            messages.indexOf(QStringLiteral("Added folder ") + QString::fromUtf8(a)));
+
+    AppTestHarness gap;
+    gap.writeSettings("[folders]\nfolder_count=2\nfolder_0=" + a + "\nfolder_1=\nfolder_2=" + b + "\n");
+    QCOMPARE(gap.start().FldrList()->topLevelItemCount(), 2);
+}
+
+void TestSettingsFile::shrunkExclusionListKeepsOldHigherKeys() {
+    AppTestHarness h;
+    QByteArray text = "[folders]\nfolder_count=0\nfolder_0=" + h.dir.path().toUtf8() +
+                      "\n[ex_folders]\nex_folder_count=4\n";
+    for (int i = 0; i < 5; ++i)
+        text += "ex_folder_" + QByteArray::number(i) + "=/x" + QByteArray::number(i) + "\n";
+    h.writeSettings(text);
+    TBForm& form = h.start();
+    QListWidget* list = form.exclusionDialog()->ExFolderList();
+    QCOMPARE(list->count(), 5);
+    list->item(3)->setSelected(true);
+    list->item(4)->setSelected(true);
+    form.exclusionDialog()->btRemoveClick();
+    form.exclusionDialog()->XiButton4Click();
+    QVERIFY(form.close());
+    const QByteArray saved = h.settingsText();
+    QVERIFY(saved.contains("ex_folder_count=2"));
+    QVERIFY(saved.contains("ex_folder_4=/x4"));
+    QVERIFY(saved.contains("ex_type_count=-1"));
+    QVERIFY(h.messages().contains(QStringLiteral("Config saved")));
+
+    AppTestHarness again;
+    again.writeSettings(saved);
+    QCOMPARE(again.start().exclusionDialog()->ExFolderList()->count(), 3);
+}
+
+QTEST_MAIN(TestSettingsFile)
+#include "tst_settingsfile.moc"

@@ -1,0 +1,50 @@
+#include "app/quoralisapplication.h"
+#include "apptestharness.h"
+#include "online/terrorform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+#include <stdexcept>
+
+// Errors that no handler deals with reach the error window and the program goes on.
+class TestUnhandledErrors : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void exceptionFromTimerReachesErrorWindow();
+    void failedSaveAtCloseKeepsTheWindowOpen();
+};
+
+void TestUnhandledErrors::exceptionFromTimerReachesErrorWindow() {
+    AppTestHarness h;
+    TBForm& form = h.start();
+    QTimer::singleShot(0, &form, [] { throw std::runtime_error("Something broke in a handler"); });
+    QTRY_VERIFY(form.errorForm()->isVisible());
+    QCOMPARE(form.errorForm()->errorText(), QStringLiteral("Something broke in a handler"));
+    // The program goes on: events are still handled.
+    bool ran = false;
+    QTimer::singleShot(0, &form, [&ran] { ran = true; });
+    QTRY_VERIFY(ran);
+}
+
+void TestUnhandledErrors::failedSaveAtCloseKeepsTheWindowOpen() {
+    AppTestHarness h;
+    TBForm& form = h.start();
+    // A folder where the settings file should be: it cannot be replaced.
+    const QString ini = h.dir.filePath(QStringLiteral("Quoralis2005Config.ini"));
+    QFile::remove(ini);
+    QDir().mkpath(ini + QStringLiteral("/blocked"));
+    QTimer::singleShot(0, &form, [&form] { form.close(); });
+    QTRY_VERIFY(form.errorForm()->isVisible());
+    QCOMPARE(form.errorForm()->errorText(), QStringLiteral("Unable to write to ") + ini);
+    QVERIFY(!form.hasEnded());
+}
+
+int main(int argc, char** argv) {
+    QuoralisApplication app(argc, argv);
+    TestUnhandledErrors test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_unhandlederrors.moc"
