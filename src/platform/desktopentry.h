@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <filesystem>
+
+namespace platform {
+
+// The desktop entry files of session autostart (XDG).
+class DesktopEntry {
+public:
+    // The entry that starts the executable, without arguments; empty when the path is not
+    // valid UTF-8, since a desktop entry cannot name it.
+    static QByteArray forExecutable(const QString& appName, const std::filesystem::path& executablePath);
+    // The Exec value that runs exactly this program: the path quoted and escaped for the
+    // Exec key, and the result escaped as a desktop-entry string.
+    static QByteArray execValue(const QByteArray& executablePath);
+    // <config home>/autostart/<appName>.desktop; empty for a name that cannot be a file name.
+    static std::filesystem::path autostartPath(const QString& appName);
+    // Whether an entry's text says it is disabled (Hidden=true).
+    static bool isHidden(const QByteArray& entry);
+};
+
+} // namespace platform

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+// Facts about the computer and the program, as shown in reports and passed to shutdown.
+class SystemInfo {
+public:
+    static QString computerName();
+    // The system's product name and its kernel version, e.g. "Debian GNU/Linux 12 (bookworm) 6.1.0".
+    static QString osDescription();
+    // The program runs only on systems with the abilities of the NT family.
+    static bool isNtFamily() { return true; }
+    // The four-part version of the program, e.g. "1.0.0.1".
+    static QString programVersion();
+    // The folder for temporary files, ending with a separator.
+    static QString tempDir();
+};
+
+} // namespace platform

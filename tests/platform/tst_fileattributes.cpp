@@ -1,0 +1,192 @@
+#include "platform/fileattributes.h"
+#include "testprogramdir.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <utime.h>
+
+using platform::FileAttributes;
+
+namespace {
+
+struct FileState {
+    std::uint64_t size;
+    std::int64_t mtimeNs;
+};
+
+// What a directory walk sees: size and modification time from lstat.
+FileState stateOf(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return {0, 0};
+    return {std::uint64_t(info.st_size),
+            std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+bool changed(const std::filesystem::path& path) {
+    const FileState state = stateOf(path);
+    return FileAttributes::archiveAttributeSet(path, state.size, state.mtimeNs);
+}
+
+bool markArchived(const std::filesystem::path& path) {
+    const FileState state = stateOf(path);
+    return FileAttributes::clearArchiveAttribute(path, state.size, state.mtimeNs);
+}
+
+void setMtime(const std::filesystem::path& path, time_t seconds) {
+    const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
+    QVERIFY(::utimes(path.c_str(), times) == 0);
+}
+
+} // namespace
+
+class FileAttributesTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void hiddenIsLeadingDot_data();
+    void hiddenIsLeadingDot();
+    void nothingIsSystem();
+    void newFileIsChanged();
+    void archivedFileIsUnchangedUntilItChanges_data();
+    void archivedFileIsUnchangedUntilItChanges();
+    void fileChangedWhileArchivingStaysChanged();
+    void recordSurvivesRenameAndIsPerFile();
+    void missingFileCannotBeMarked();
+    void symbolicLinkAlwaysChanged();
+    void wallClockTimesConvert();
+
+private:
+    bool m_xattrs = true;
+};
+
+void FileAttributesTest::initTestCase() {
+    TestProgramDir dir;
+    const QString probe = dir.writeFile(QStringLiteral("probe"), "x");
+    m_xattrs = ::setxattr(QFile::encodeName(probe).constData(), "user.probe", "1", 1, 0) == 0;
+}
+
+void FileAttributesTest::hiddenIsLeadingDot_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("hidden");
+    QTest::newRow("dot file") << QStringLiteral("/home/u/.bashrc") << true;
+    QTest::newRow("dot folder") << QStringLiteral("/home/u/.config") << true;
+    QTest::newRow("dot folder with slash") << QStringLiteral("/home/u/.cache/") << true;
+    QTest::newRow("plain") << QStringLiteral("/home/u/notes.txt") << false;
+    QTest::newRow("dot inside") << QStringLiteral("/home/u/a.b") << false;
+    QTest::newRow("hidden parent only") << QStringLiteral("/home/u/.config/app.ini") << false;
+    QTest::newRow("dot") << QStringLiteral("/home/u/.") << false;
+    QTest::newRow("dot dot") << QStringLiteral("/home/u/..") << false;
+}
+
+void FileAttributesTest::hiddenIsLeadingDot() {
+    QFETCH(QString, path);
+    QFETCH(bool, hidden);
+    QCOMPARE(FileAttributes::isHidden(path.toStdString()), hidden);
+}
+
+void FileAttributesTest::nothingIsSystem() {
+    TestProgramDir dir;
+    QVERIFY(!FileAttributes::isSystem(dir.writeFile(QStringLiteral(".hidden"), "x").toStdString()));
+    QVERIFY(!FileAttributes::isSystem("/proc/self/status"));
+}
+
+void FileAttributesTest::newFileIsChanged() {
+    TestProgramDir dir;
+    const std::filesystem::path file = dir.writeFile(QStringLiteral("new.txt"), "data").toStdString();
+    QVERIFY(changed(file));
+    QVERIFY(changed(file)); // asking does not clear it
+}
+
+void FileAttributesTest::archivedFileIsUnchangedUntilItChanges_data() {
+    QTest::addColumn<QByteArray>("newContent"); // empty: keep the content
+    QTest::addColumn<bool>("touch");
+    QTest::addColumn<bool>("expectChanged");
+    QTest::newRow("untouched") << QByteArray() << false << false;
+    QTest::newRow("content grew") << QByteArray("more data") << false << true;
+    QTest::newRow("same size, same time") << QByteArray("DATA") << false << false;
+    QTest::newRow("same size, new time") << QByteArray("DATA") << true << true;
+    QTest::newRow("only time") << QByteArray() << true << true;
+}
+
+void FileAttributesTest::archivedFileIsUnchangedUntilItChanges() {
+    if (!m_xattrs)
+        QSKIP("the temporary folder has no extended attributes");
+    QFETCH(QByteArray, newContent);
+    QFETCH(bool, touch);
+    QFETCH(bool, expectChanged);
+    TestProgramDir dir;
+    const std::filesystem::path file = dir.writeFile(QStringLiteral("doc.txt"), "data").toStdString();
+    setMtime(file, 1000000000);
+    QVERIFY(markArchived(file));
+    QVERIFY(!changed(file));
+
+    if (!newContent.isEmpty()) {
+        dir.writeFile(QStringLiteral("doc.txt"), newContent);
+        setMtime(file, 1000000000); // a rewrite that keeps the old time
+    }
+    if (touch)
+        setMtime(file, 1000000060);
+    QCOMPARE(changed(file), expectChanged);
+}
+
+void FileAttributesTest::fileChangedWhileArchivingStaysChanged() {
+    if (!m_xattrs)
+        QSKIP("the temporary folder has no extended attributes");
+    TestProgramDir dir;
+    const std::filesystem::path file = dir.writeFile(QStringLiteral("log.txt"), "first").toStdString();
+    setMtime(file, 1000000000);
+    const FileState seenByWalk = stateOf(file);
+    dir.writeFile(QStringLiteral("log.txt"), "first and second"); // written to while being archived
+    QVERIFY(FileAttributes::clearArchiveAttribute(file, seenByWalk.size, seenByWalk.mtimeNs));
+    QVERIFY(changed(file));
+    // The next backup archives it again and then it is clear.
+    QVERIFY(markArchived(file));
+    QVERIFY(!changed(file));
+}
+
+void FileAttributesTest::recordSurvivesRenameAndIsPerFile() {
+    if (!m_xattrs)
+        QSKIP("the temporary folder has no extended attributes");
+    TestProgramDir dir;
+    const std::filesystem::path a = dir.writeFile(QStringLiteral("a.txt"), "same").toStdString();
+    const std::filesystem::path b = dir.writeFile(QStringLiteral("b.txt"), "same").toStdString();
+    setMtime(a, 1000000000);
+    setMtime(b, 1000000000);
+    QVERIFY(markArchived(a));
+    QVERIFY(!changed(a));
+    QVERIFY(changed(b));
+    const std::filesystem::path moved = dir.fsPath() / "moved.txt";
+    std::filesystem::rename(a, moved);
+    QVERIFY(!changed(moved));
+}
+
+void FileAttributesTest::missingFileCannotBeMarked() {
+    TestProgramDir dir;
+    const std::filesystem::path missing = dir.fsPath() / "gone.txt";
+    QVERIFY(!FileAttributes::clearArchiveAttribute(missing, 4, 1000));
+    QVERIFY(FileAttributes::archiveAttributeSet(missing, 4, 1000));
+}
+
+void FileAttributesTest::symbolicLinkAlwaysChanged() {
+    TestProgramDir dir;
+    dir.writeFile(QStringLiteral("target.txt"), "x");
+    const std::filesystem::path link = dir.fsPath() / "link.txt";
+    std::filesystem::create_symlink("target.txt", link);
+    markArchived(link);
+    QVERIFY(changed(link));
+}
+
+void FileAttributesTest::wallClockTimesConvert() {
+    TestProgramDir dir;
+    const std::filesystem::path file = dir.writeFile(QStringLiteral("t.txt"), "x").toStdString();
+    setMtime(file, 1234567890);
+    QCOMPARE(FileAttributes::toUnixNs(std::filesystem::last_write_time(file)), stateOf(file).mtimeNs);
+}
+
+QTEST_GUILESS_MAIN(FileAttributesTest)
+#include "tst_fileattributes.moc"
