@@ -140,6 +140,9 @@ bool WholeFile::replace(const std::filesystem::path& path, const QByteArray& con
     const std::string name = target->filename().string();
     std::string temp = (dir / ("." + name + tempInfix + std::string(tempSuffixLength, 'X'))).string();
 
+    // A read-only file stays as it is, although the folder would let us replace it.
+    if (::faccessat(AT_FDCWD, target->c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
+        return false;
     Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (fd.get() < 0)
         return false;

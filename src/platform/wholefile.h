@@ -20,9 +20,9 @@ public:
     // Replaces the file (the final target when the path is a symbolic link) by writing a
     // temporary file ".<name>.tmp-XXXXXX" beside it, syncing it to disk and renaming it over
     // the file: at every moment the file holds either its old or its new content. An existing
-    // file keeps its permission bits. Temporary files of this pattern left by an interrupted
-    // replacement are removed after a successful one. Returns false (leaving no temporary
-    // file behind) when the file cannot be replaced.
+    // file keeps its permission bits; a file this process may not write is not replaced. Temporary files of
+    // this pattern left by an interrupted replacement are removed after a successful one. Returns false
+    // (leaving no temporary file behind) when the file cannot be replaced.
     static bool replace(const std::filesystem::path& path, const QByteArray& content);
 
     // Whether fileName is a temporary name that replace() uses for a file named targetName.

@@ -1,6 +1,6 @@
 #include "platform/profilefile.h"
 #include "testprogramdir.h"
-#include "writebarrier.h"
+#include "unprivilegedscope.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,6 +49,7 @@ private Q_SLOTS:
     void survivesGarbage();
 
     void writeToReadOnlyFolderFails();
+    void writeToReadOnlyFileFails();
     void writeWithoutFolderFails();
     void writeOverUnreadableFileFails();
     void writeFollowsSymbolicLink();
@@ -320,28 +321,65 @@ void ProfileFileTest::survivesGarbage() {
     QVERIFY(dir.readFile(QStringLiteral("a.ini")).startsWith(garbage));
 }
 
+namespace {
+
+void setMode(const QString& path, mode_t mode) {
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), mode) == 0);
+}
+
+// Lays out <temp>/<folder>/settings.ini reachable by everybody, for tests that drop root.
+QString sharedSettingsFile(const TestProgramDir& dir) {
+    setMode(dir.path(), 0755);
+    const QString path = dir.writeFile(QStringLiteral("shared/settings.ini"), "[s]\nk=1\n");
+    setMode(dir.filePath(QStringLiteral("shared")), 0777);
+    setMode(path, 0644);
+    return path;
+}
+
+void expectWriteError(ProfileFile& file, const QString& path) {
+    try {
+        file.writeInteger("s", "k", 2);
+        QFAIL("the write succeeded");
+    } catch (const ProfileWriteError& error) {
+        QCOMPARE(QString::fromUtf8(error.what()), QStringLiteral("Unable to write to ") + path);
+    }
+}
+
+} // namespace
+
 void ProfileFileTest::writeToReadOnlyFolderFails() {
     TestProgramDir dir;
-    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
-    const QString path = dir.writeFile(QStringLiteral("ro/settings.ini"), "[s]\nk=1\n");
-    ::chmod(QFile::encodeName(path).constData(), 0644);
+    const QString path = sharedSettingsFile(dir);
+    setMode(dir.filePath(QStringLiteral("shared")), 0555);
     ProfileFile file(path);
     {
-        WriteBarrier barrier(dir.filePath(QStringLiteral("ro")));
-        if (!barrier.isActive())
-            QSKIP("cannot make a folder unwritable here");
+        UnprivilegedScope scope;
+        if (!scope.isActive())
+            QSKIP("cannot drop root privileges here");
         QCOMPARE(file.readInteger("s", "k", 0), 1);
-        try {
-            file.writeInteger("s", "k", 2);
-            QFAIL("the write to a read-only folder succeeded");
-        } catch (const ProfileWriteError& error) {
-            QCOMPARE(QString::fromUtf8(error.what()), QStringLiteral("Unable to write to ") + path);
-        }
+        expectWriteError(file, path);
     }
-    QCOMPARE(dir.readFile(QStringLiteral("ro/settings.ini")), QByteArray("[s]\nk=1\n"));
-    QCOMPARE(QDir(dir.filePath(QStringLiteral("ro")))
+    setMode(dir.filePath(QStringLiteral("shared")), 0755);
+    QCOMPARE(dir.readFile(QStringLiteral("shared/settings.ini")), QByteArray("[s]\nk=1\n"));
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("shared")))
                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("settings.ini")});
+}
+
+void ProfileFileTest::writeToReadOnlyFileFails() {
+    // The folder could take a new file, but a read-only settings file stays as it is.
+    TestProgramDir dir;
+    const QString path = sharedSettingsFile(dir);
+    setMode(path, 0444);
+    ProfileFile file(path);
+    {
+        UnprivilegedScope scope;
+        if (!scope.isActive())
+            QSKIP("cannot drop root privileges here");
+        expectWriteError(file, path);
+    }
+    QCOMPARE(dir.readFile(QStringLiteral("shared/settings.ini")), QByteArray("[s]\nk=1\n"));
+    QCOMPARE(countTemporaries(dir.filePath(QStringLiteral("shared")), QStringLiteral("settings.ini")), 0);
 }
 
 void ProfileFileTest::writeWithoutFolderFails() {
