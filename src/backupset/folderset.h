@@ -1,0 +1,75 @@
+#pragma once
+
+#include "backupset/folderwalker.h"
+#include "backupset/walkoptions.h"
+
+#include <QObject>
+#include <QThreadPool>
+
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+class ActivityLog;
+class BusyState;
+class EventMarker;
+class FolderListView;
+class QLabel;
+class TForm1;
+class UserPrompts;
+
+// The handlers of the folder list: adding, removing, clearing and recounting folders, the
+// totals line, and the walks that count a folder or collect its files. Owns the worker pool
+// its walks run on; the list, the label and the exclusion dialog belong to the main window.
+// Every handler returns only when done; a walk runs on a worker while the handler waits in a
+// local event loop, so the windows stay responsive.
+class FolderSet : public QObject {
+    Q_OBJECT
+public:
+    FolderSet(FolderListView* list, QLabel* totals, UserPrompts& prompts, ActivityLog& log,
+              EventMarker& marker, BusyState& busy, TForm1& exclusions, std::function<WalkFlags()> flags,
+              QObject* parent = nullptr);
+    ~FolderSet() override;
+
+    void btAddClick();
+    void AddFolder(const std::filesystem::path& folder);
+    void btRemoveClick();
+    void btClearClick();
+    void btRecalcClick();
+    // Shows the exclusion dialog; when it closes, saves the settings, then recalculates.
+    void btExcludeClick();
+    void setSettingsSaver(std::function<void()> save) { m_saveSettings = std::move(save); }
+
+    // The folder's byte count, inside the busy state; adds its files to the file counter.
+    qint64 CountFolder(const std::filesystem::path& folder);
+    // Appends the files a backup takes from the folder to `files` (the backup file list).
+    void CollectFolderFiles(const std::filesystem::path& folder, std::vector<std::filesystem::path>& files);
+    // The sum of the hidden byte column; throws std::runtime_error on a value that is no integer.
+    qint64 SumFolderBytes();
+
+    quint64 fileCounter() const { return m_fileCounter; }
+    std::vector<std::filesystem::path> folders() const;
+
+private:
+    struct Outcome {
+        WalkResult found;
+        std::vector<std::filesystem::path> files;
+        bool failed = false;
+    };
+    Outcome runWalk(const std::filesystem::path& folder, FolderWalker::Mode mode);
+    WalkOptions currentOptions() const;
+    void showTotals(const QString& separator);
+
+    FolderListView* m_list;
+    QLabel* m_totals;
+    UserPrompts& m_prompts;
+    ActivityLog& m_log;
+    EventMarker& m_marker;
+    BusyState& m_busy;
+    TForm1& m_exclusions;
+    std::function<WalkFlags()> m_flags;
+    std::function<void()> m_saveSettings;
+    std::filesystem::path m_lastPicked;
+    quint64 m_fileCounter = 0;
+    QThreadPool m_pool;
+};

@@ -1,0 +1,249 @@
+#include "backupset/busystate.h"
+#include "backupset/folderlistview.h"
+#include "backupset/folderset.h"
+#include "backupset/formatsize.h"
+#include "backupset/tform1.h"
+#include "log/activitylog.h"
+#include "log/eventmarker.h"
+#include "scriptedprompts.h"
+#include "tree.h"
+
+#include <QApplication>
+#include <QCollator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+class RecordingBusy : public BusyState {
+public:
+    explicit RecordingBusy(EventMarker& marker)
+        : m_marker(marker) {}
+    void StartWait() override {
+        calls.append(QStringLiteral("start"));
+        busy = true;
+    }
+    void StopWait() override {
+        m_marker.set(QStringLiteral("stop_wait"));
+        calls.append(QStringLiteral("stop"));
+        busy = false;
+    }
+    QStringList calls;
+    bool busy = false;
+
+private:
+    EventMarker& m_marker;
+};
+
+// The main window's part of the folder list, built for real around one FolderSet.
+struct Window {
+    Tree tree;
+    FolderListView list;
+    QLabel totals;
+    ScriptedPrompts prompts;
+    ActivityLog log;
+    EventMarker marker;
+    RecordingBusy busy{marker};
+    TForm1 exclusions{prompts, log, marker};
+    WalkFlags flags;
+    FolderSet set{&list, &totals, prompts, log, marker, busy, exclusions, [this] {
+                      return flags;
+                  }};
+
+    QStringList messages() const {
+        QStringList result;
+        for (const QString& line : log.lines())
+            result.append(line.section(QStringLiteral(" - "), 1));
+        return result;
+    }
+    QStringList rowTexts(int column) const {
+        QStringList result;
+        for (int i = 0; i < list.topLevelItemCount(); ++i)
+            result.append(list.topLevelItem(i)->text(column));
+        return result;
+    }
+};
+} // namespace
+
+// The folder list's handlers as the main window calls them: rows, totals, texts, markers.
+class FolderSetTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void rowsFollowTheLocaleCollation() {
+        Window w;
+        const QStringList names{QStringLiteral("beta"),  QStringLiteral("Beta"),  QStringLiteral("alpha"),
+                                QStringLiteral("Älpha"), QStringLiteral("Alpha"), QStringLiteral("gamma")};
+        QStringList paths;
+        for (const QString& name : names) {
+            paths.append(QString::fromStdString(w.tree.folder(name.toStdString()).native()));
+            w.set.AddFolder(paths.back().toStdString());
+        }
+        QCollator collator(QLocale::system());
+        collator.setCaseSensitivity(Qt::CaseSensitive);
+        std::sort(paths.begin(), paths.end(), collator);
+        QCOMPARE(w.rowTexts(FolderListView::FolderColumn), paths);
+        QVERIFY(paths.indexOf(QRegularExpression(QStringLiteral(".*/alpha"))) <
+                paths.indexOf(QRegularExpression(QStringLiteral(".*/Beta")))); // not code-point order
+    }
+
+    void duplicatesAreExactBytes() {
+        Window w;
+        const auto data = w.tree.file("Data/f", 4).parent_path();
+        const std::filesystem::path other = w.tree.root() / "data";
+        w.set.AddFolder(data);
+        w.set.AddFolder(data);
+        QCOMPARE(w.list.topLevelItemCount(), 1);
+        QCOMPARE(w.messages().count(QStringLiteral("Added folder ") + QString::fromStdString(data.native())),
+                 2);
+        w.set.AddFolder(other); // differs in case only: a second row, counted as missing
+        QCOMPARE(w.list.topLevelItemCount(), 2);
+        QCOMPARE(w.list.findFolder(other)->text(FolderListView::SizeColumn), QStringLiteral("0 bytes"));
+        QCOMPARE(w.set.folders().size(), 2u);
+    }
+
+    void totalsTexts() {
+        Window w;
+        const auto empty = w.tree.folder("empty");
+        w.set.AddFolder(empty);
+        QCOMPARE(w.totals.text(), QStringLiteral("Total of all folders: 0 files / 0 bytes"));
+        w.set.btRecalcClick();
+        QCOMPARE(w.totals.text(), QStringLiteral("Total of all folders: 0 files/0 bytes"));
+        QCOMPARE(w.messages().last(), w.totals.text());
+
+        w.tree.file("full/a", 1000);
+        w.tree.file("full/b", 1000);
+        w.set.AddFolder(w.tree.at("full"));
+        QCOMPARE(w.totals.text(), QStringLiteral("Total of all folders: 2 files / ") + FormatSize(2000));
+        QCOMPARE(w.list.findFolder(w.tree.at("full"))->text(FolderListView::BytesColumn),
+                 QStringLiteral("2000"));
+        w.set.btRecalcClick(); // the counter starts again at 0
+        QCOMPARE(w.totals.text(), QStringLiteral("Total of all folders: 2 files/") + FormatSize(2000));
+        QCOMPARE(w.marker.value(), QStringLiteral("count_all_size_in_dirs"));
+    }
+
+    void recalculateHonoursCurrentOptionsAndLogsExclusions() {
+        Window w;
+        w.tree.file("top/.hidden", 10);
+        w.tree.file("top/skip/a", 100);
+        w.tree.file("top/b.tmp", 1000);
+        w.set.AddFolder(w.tree.at("top"));
+        QCOMPARE(w.set.SumFolderBytes(), 1100);
+        w.flags.includeHidden = true;
+        w.exclusions.AddExcludedFolder(w.tree.at("top/SKIP"));
+        w.exclusions.AddExcludedType(QStringLiteral(".tmp"));
+        w.set.btRecalcClick();
+        QCOMPARE(w.set.SumFolderBytes(), 10);
+        QCOMPARE(w.messages().last(), QStringLiteral("1 folders and 1 filetypes excluded"));
+    }
+
+    void removeAsksThenRecalculates() {
+        Window w;
+        w.set.AddFolder(w.tree.file("a/f", 1).parent_path());
+        w.set.AddFolder(w.tree.file("b/f", 2).parent_path());
+        w.prompts.queueAnswer(true); // nothing selected: asked all the same
+        w.set.btRemoveClick();
+        QCOMPARE(
+            w.prompts.questions(),
+            QStringList{QStringLiteral("Are you sure you want to remove selected folder(s) from the list?")});
+        QCOMPARE(w.list.topLevelItemCount(), 2);
+        QCOMPARE(w.messages().last(), QStringLiteral("Total of all folders: 2 files/3 bytes"));
+
+        w.list.topLevelItem(0)->setSelected(true);
+        w.prompts.queueAnswer(false);
+        w.set.btRemoveClick();
+        QCOMPARE(w.list.topLevelItemCount(), 2);
+        w.prompts.queueAnswer(true);
+        w.set.btRemoveClick();
+        QCOMPARE(w.rowTexts(0), QStringList{QString::fromStdString(w.tree.at("b").native())});
+        QVERIFY(w.messages().contains(QStringLiteral("Removed folder ") +
+                                      QString::fromStdString(w.tree.at("a").native())));
+        QCOMPARE(w.totals.text(), QStringLiteral("Total of all folders: 1 files/2 bytes"));
+    }
+
+    void clearResetsCounterAndTotals() {
+        Window w;
+        w.set.AddFolder(w.tree.file("a/f", 5).parent_path());
+        w.prompts.queueAnswer(false);
+        w.set.btClearClick();
+        QCOMPARE(w.list.topLevelItemCount(), 1);
+        w.prompts.queueAnswer(true);
+        w.set.btClearClick();
+        QCOMPARE(w.list.topLevelItemCount(), 0);
+        QCOMPARE(w.totals.text(), QString());
+        QCOMPARE(w.messages().last(), QStringLiteral("Cleared folder list"));
+        QCOMPARE(w.marker.value(), QStringLiteral("clear_list"));
+        w.set.AddFolder(w.tree.file("b/f", 7).parent_path());
+        QCOMPARE(w.totals.text(), QStringLiteral("Total of all folders: 1 files / 7 bytes"));
+    }
+
+    void addButtonOpensAtTheFolderPickedLast() {
+        Window w;
+        const auto first = w.tree.folder("first");
+        w.prompts.queueFolder(first);
+        w.set.btAddClick();
+        w.prompts.queueFolder(std::nullopt);
+        w.set.btAddClick();
+        QCOMPARE(w.prompts.shown.first(), QStringLiteral("pick: Quoralis2005 / Add a folder"));
+        QCOMPARE(w.prompts.lastPickerStart, first);
+        QCOMPARE(w.list.topLevelItemCount(), 1);
+        QCOMPARE(w.marker.value(), QStringLiteral("add_folder"));
+    }
+
+    void countWaitsInAnEventLoopInsideTheBusyState() {
+        Window w;
+        w.tree.file("a/f", 3);
+        bool ranWhileBusy = false;
+        QTimer::singleShot(0, &w.list, [&] { ranWhileBusy = w.busy.busy; });
+        QCOMPARE(w.set.CountFolder(w.tree.at("a")), 3);
+        QVERIFY(ranWhileBusy);
+        QCOMPARE(w.busy.calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
+        QCOMPARE(w.set.fileCounter(), 1u);
+    }
+
+    void collectingAppendsWithoutBusyState() {
+        Window w;
+        w.tree.file("a/f", 3);
+        w.tree.file("a/g", 0);
+        std::vector<std::filesystem::path> files{"/already/listed"};
+        w.set.CollectFolderFiles(w.tree.at("a"), files);
+        QCOMPARE(files, (std::vector<std::filesystem::path>{"/already/listed", w.tree.at("a/f")}));
+        QVERIFY(w.busy.calls.isEmpty());
+    }
+
+    void sumRejectsTextThatIsNoInteger() {
+        Window w;
+        w.set.AddFolder(w.tree.file("a/f", 3).parent_path());
+        w.list.topLevelItem(0)->setText(FolderListView::BytesColumn, QStringLiteral("1,000 $"));
+        QCOMPARE(w.set.SumFolderBytes(), 1000);
+        w.list.topLevelItem(0)->setText(FolderListView::BytesColumn, QStringLiteral("12x"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, w.set.SumFolderBytes());
+    }
+
+    void excludeSavesThenRecounts() {
+        Window w;
+        w.set.AddFolder(w.tree.file("a/f.db", 3).parent_path());
+        int logLinesAtSave = -1;
+        w.set.setSettingsSaver([&] { logLinesAtSave = int(w.log.lines().size()); });
+        QTimer::singleShot(0, &w.exclusions, [&] {
+            QVERIFY(w.exclusions.isModal() && w.exclusions.isVisible());
+            w.exclusions.ETYPE()->setText(QStringLiteral(".DB"));
+            w.exclusions.XiButton2Click();
+            w.exclusions.accept();
+        });
+        const int before = int(w.log.lines().size());
+        w.set.btExcludeClick();
+        QCOMPARE(logLinesAtSave, before); // saved before the recount logged anything
+        QCOMPARE(w.set.SumFolderBytes(), 0);
+        QCOMPARE(w.messages().last(), QStringLiteral("0 folders and 1 filetypes excluded"));
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("LC_ALL", "en_US.UTF-8"); // a locale whose collation is not code-point order
+    QApplication app(argc, argv);
+    FolderSetTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_folderset.moc"
