@@ -1,0 +1,48 @@
+// The self-extracting stub: an archive appended to this program is extracted into the folder
+// given as the first argument, or into the current folder.
+#include "archivereader.h"
+#include "extractjob.h"
+#include "messagetable.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+void printMessage(void*, int code, const char* text) {
+    if (code != ZE_OK)
+        std::fprintf(stderr, "%s\n", text);
+}
+
+std::string ownPath() {
+    std::vector<char> buffer(4096);
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    return n > 0 ? std::string(buffer.data(), static_cast<std::size_t>(n)) : std::string();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string self = ownPath();
+    const std::string destination = argc > 1 ? argv[1] : ".";
+    ArchiveReader reader;
+    if (self.empty() || !reader.open(self)) {
+        std::fprintf(stderr, "No archive found in %s\n", self.c_str());
+        return 2;
+    }
+    MessageTable messages;
+    ZeCallbacks callbacks{};
+    callbacks.message = &printMessage;
+    ZeExtractCommand command{};
+    command.structSize = sizeof command;
+    command.archivePath = self.c_str();
+    command.destination = destination.c_str();
+    ExtractJob job(command, callbacks, messages);
+    const int rc = job.run(static_cast<std::uint64_t>(reader.shift()));
+    if (rc == ZE_OK)
+        std::printf("Extracted %zu entries into %s\n", reader.count(), destination.c_str());
+    return rc == ZE_OK ? 0 : 1;
+}

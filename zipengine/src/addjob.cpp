@@ -1,0 +1,660 @@
+#include "addjob.h"
+
+#include "crc32combine.h"
+#include "entryname.h"
+#include "messagetable.h"
+#include "zipformat.h"
+
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <thread>
+
+using namespace zipformat;
+
+namespace {
+
+constexpr std::uint64_t PieceSize = 4 << 20;        // large files are deflated in pieces of this size
+constexpr std::uint64_t MaxPlannedBytes = 64 << 20; // raw bytes read ahead of the writer, at most
+constexpr std::size_t MaxScheduledTasks = 512;
+constexpr std::size_t MaxCommentSize = 0xffff;
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::int64_t nanoseconds(const struct stat& st) {
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+std::int64_t secondsOf(std::int64_t ns) {
+    return ns >= 0 ? ns / 1000000000 : -((-ns + 999999999) / 1000000000);
+}
+
+} // namespace
+
+AddJob::AddJob(const ZeAddCommand& command, const ZeCallbacks& callbacks, const MessageTable& messages)
+    : m_command(command)
+    , m_callbacks(callbacks)
+    , m_messages(messages) {
+    for (std::size_t i = 0; i < command.storeSuffixCount; ++i) {
+        if (command.storeSuffixes[i] != nullptr)
+            m_storeSuffixes.emplace_back(command.storeSuffixes[i]);
+    }
+    m_comment = command.comment != nullptr ? command.comment : "";
+    if (m_comment.size() > MaxCommentSize) {
+        std::size_t cut = MaxCommentSize;
+        while (cut > 0 && (static_cast<unsigned char>(m_comment[cut]) & 0xc0) == 0x80)
+            --cut; // never split a UTF-8 sequence
+        m_comment.resize(cut);
+    }
+    if (command.results != nullptr) {
+        m_results = command.results;
+    } else {
+        m_ownResults.resize(command.fileCount);
+        m_results = m_ownResults.data();
+    }
+}
+
+AddJob::~AddJob() {
+    m_pool.reset(); // joins the workers before the files they read are closed
+    for (const auto& [index, fd] : m_largeFiles)
+        ::close(fd);
+}
+
+int AddJob::run() {
+    if (m_command.archivePath == nullptr || *m_command.archivePath == '\0' ||
+        (m_command.fileCount > 0 && m_command.files == nullptr)) {
+        message(ZE_ERR_BAD_COMMAND, std::string());
+        return ZE_ERR_BAD_COMMAND;
+    }
+    resolveTarget();
+    if (const int rc = openPrevious(); rc != ZE_OK)
+        return rc;
+    surveyFiles();
+    if (m_callbacks.progress) {
+        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_TOTAL_FILES, nullptr,
+                             static_cast<std::int64_t>(m_command.fileCount));
+        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_TOTAL_SIZE, nullptr,
+                             static_cast<std::int64_t>(m_totalBytes));
+    }
+    int rc = ZE_OK;
+    if (nothingToWrite()) {
+        for (const auto& [index, error] : m_surveyErrors)
+            skipFile(index, error);
+        if (!m_previous) {
+            message(ZE_ERR_NOTHING_TO_DO, std::string());
+            return ZE_ERR_NOTHING_TO_DO;
+        }
+    } else {
+        rc = writeArchive();
+        m_pool.reset();
+        if (rc != ZE_OK) {
+            m_out.reset(); // the previous archive stays as it was
+            return rc;
+        }
+    }
+    if (m_callbacks.progress)
+        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_END_OF_BATCH, nullptr, 0);
+    if (m_callbacks.total)
+        m_callbacks.total(m_callbacks.user, static_cast<std::int64_t>(m_totalBytes), 100);
+    if (m_skipped > 0) {
+        message(ZE_WARN_SKIPPED, std::to_string(m_skipped));
+        return ZE_WARN_SKIPPED;
+    }
+    return ZE_OK;
+}
+
+bool AddJob::resolveTarget() {
+    // The archive path may be a symbolic link: the link stays and its target is replaced.
+    std::string path = m_command.archivePath;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            break;
+        std::vector<char> buffer(PATH_MAX + 1);
+        const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size() - 1);
+        if (n <= 0)
+            break;
+        const std::string link(buffer.data(), static_cast<std::size_t>(n));
+        if (link.front() == '/') {
+            path = link;
+        } else {
+            const std::size_t slash = path.rfind('/');
+            path = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + link;
+        }
+    }
+    m_target = path;
+    struct stat st {};
+    m_targetExists = ::stat(m_target.c_str(), &st) == 0;
+    if (m_targetExists) {
+        m_targetDevice = st.st_dev;
+        m_targetInode = st.st_ino;
+    }
+    return true;
+}
+
+int AddJob::openPrevious() {
+    if (!m_targetExists)
+        return ZE_OK;
+    m_previous = std::make_unique<ArchiveReader>();
+    if (!m_previous->open(m_target)) {
+        const int code = m_previous->damaged() ? ZE_ERR_BAD_ARCHIVE : ZE_ERR_OPEN_ARCHIVE;
+        message(code, m_target + ": " + m_previous->errorText());
+        return code;
+    }
+    m_previousUsed.assign(m_previous->count(), false);
+    m_previousIndex.assign(m_command.fileCount, -1);
+    return ZE_OK;
+}
+
+void AddJob::surveyFiles() {
+    const bool keepFolders = (m_command.options & ZE_ADD_DIR_NAMES) != 0;
+    const bool update = (m_command.options & ZE_ADD_UPDATE) != 0;
+    const bool hidden = (m_command.options & ZE_ADD_HIDDEN_FILES) != 0;
+    for (std::size_t i = 0; i < m_command.fileCount; ++i) {
+        ZeFileResult& result = m_results[i];
+        result = ZeFileResult{};
+        const char* path = m_command.files[i];
+        if (path == nullptr || *path == '\0' || (!hidden && entryname::isHidden(path))) {
+            result.status = ZE_FILE_EXCLUDED;
+            continue;
+        }
+        struct stat st {};
+        if (::stat(path, &st) != 0) {
+            m_surveyErrors[i] = errno;
+            continue;
+        }
+        if (!S_ISREG(st.st_mode) ||
+            (m_targetExists && st.st_dev == m_targetDevice && st.st_ino == m_targetInode)) {
+            result.status = ZE_FILE_EXCLUDED; // folders, devices, and the archive itself
+            continue;
+        }
+        result.size = static_cast<std::uint64_t>(st.st_size);
+        result.mtimeNs = nanoseconds(st);
+        if (m_previous) {
+            const std::int64_t found = m_previous->find(entryname::forPath(path, keepFolders));
+            if (found >= 0 && !m_previousUsed[static_cast<std::size_t>(found)]) {
+                m_previousIndex[i] = static_cast<std::int32_t>(found);
+                m_previousUsed[static_cast<std::size_t>(found)] = true;
+                const ArchiveReader::Entry entry = m_previous->entry(static_cast<std::size_t>(found));
+                // An update keeps an entry whose size and time match the file; any other difference
+                // (newer, or an older copy put back) replaces it.
+                const bool sameTime =
+                    entry.exactTime ? entry.mtime == static_cast<std::int64_t>(st.st_mtim.tv_sec) : [&] {
+                        const DosDateTime dos = toDosDateTime(st.st_mtim.tv_sec);
+                        return dos.date == entry.dosDate && dos.time == entry.dosTime;
+                    }();
+                if (update && sameTime && entry.uncompressedSize == result.size) {
+                    result.status = ZE_FILE_UP_TO_DATE;
+                    continue;
+                }
+            }
+        }
+        m_totalBytes += result.size;
+        ++m_toWrite;
+    }
+}
+
+bool AddJob::nothingToWrite() const {
+    return m_toWrite == 0 && (!m_previous || m_previous->comment() == m_comment);
+}
+
+int AddJob::writeArchive() {
+    m_out = std::make_unique<ArchiveOutput>();
+    if (!m_out->create(m_target)) {
+        message(ZE_ERR_CREATE_TEMP, folderOf(m_target) + ": " + std::strerror(m_out->errorNumber()));
+        return ZE_ERR_CREATE_TEMP;
+    }
+    m_directory = std::make_unique<CentralDirectory>(folderOf(m_target));
+    int threads = m_command.threads;
+    if (threads <= 0)
+        threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    m_pool = std::make_unique<CompressionPool>(threads, m_command.level > 0 ? m_command.level : 1);
+
+    for (std::size_t i = 0; i < m_command.fileCount; ++i) {
+        if (const int rc = writeFile(i); rc != ZE_OK)
+            return rc;
+    }
+    for (std::size_t k = 0; m_previous && k < m_previous->count(); ++k) {
+        if (m_previousUsed[k])
+            continue;
+        if (cancelled())
+            return ZE_ERR_CANCELLED;
+        if (const int rc = copyPreviousEntry(k); rc != ZE_OK)
+            return rc;
+    }
+    if (m_directory->count() == 0 && !m_previous) {
+        message(ZE_ERR_NOTHING_TO_DO, std::string());
+        return ZE_ERR_NOTHING_TO_DO;
+    }
+    if (const int rc = writeDirectoryAndEnd(); rc != ZE_OK)
+        return rc;
+    if (cancelled())
+        return ZE_ERR_CANCELLED;
+    if (!m_out->commit()) {
+        const int code = m_out->errorContext() == "writing to disk" ? ZE_ERR_WRITE : ZE_ERR_REPLACE;
+        message(code, m_target + ": " + std::strerror(m_out->errorNumber()));
+        return code;
+    }
+    return ZE_OK;
+}
+
+bool AddJob::isLarge(std::size_t index) const {
+    return m_results[index].size > PieceSize;
+}
+
+bool AddJob::shouldDeflate(std::size_t index) const {
+    return m_command.level > 0 && !entryname::hasSuffix(m_command.files[index], m_storeSuffixes);
+}
+
+int AddJob::writeFile(std::size_t index) {
+    if (cancelled())
+        return ZE_ERR_CANCELLED;
+    const ZeFileResult& result = m_results[index];
+    if (result.status == ZE_FILE_EXCLUDED)
+        return ZE_OK;
+    if (result.status == ZE_FILE_UP_TO_DATE)
+        return copyPreviousEntry(static_cast<std::size_t>(m_previousIndex[index]));
+    if (const auto failed = m_surveyErrors.find(index); failed != m_surveyErrors.end()) {
+        skipFile(index, failed->second);
+        return ZE_OK;
+    }
+    const char* path = m_command.files[index];
+    if (m_callbacks.progress)
+        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_NEW_FILE, path,
+                             static_cast<std::int64_t>(result.size));
+    if (m_callbacks.item)
+        m_callbacks.item(m_callbacks.user, path, static_cast<std::int64_t>(result.size), 0);
+    if (isLarge(index))
+        return writeLargeFile(index);
+    std::unique_ptr<CompressTask> task = nextTask();
+    if (!task || task->fileIndex != index) {
+        message(ZE_ERR_INTERNAL, "tasks out of order");
+        return ZE_ERR_INTERNAL;
+    }
+    m_pool->wait(task.get());
+    m_plannedBytes -= task->plannedBytes;
+    return writeSmallFile(index, *task);
+}
+
+int AddJob::writeSmallFile(std::size_t index, CompressTask& task) {
+    if (task.error != 0) {
+        if (task.error == ECANCELED && cancelled())
+            return ZE_ERR_CANCELLED;
+        skipFile(index, task.error > 0 ? task.error : EIO);
+        return ZE_OK;
+    }
+    EntryRecord record = newRecord(index, task.mtimeNs, task.mode);
+    record.method = task.deflated ? MethodDeflate : MethodStore;
+    record.crc = task.crc;
+    record.compressedSize = task.dataSize;
+    record.uncompressedSize = task.rawSize;
+    record.localOffset = m_out->position();
+    if (!m_out->write(record.localHeader()) || !m_out->write(task.data.data(), task.dataSize))
+        return writeFailed();
+    ZeFileResult& result = m_results[index];
+    result.size = task.rawSize;
+    result.mtimeNs = task.mtimeNs;
+    result.status = m_previous && m_previousIndex[index] >= 0 ? ZE_FILE_REPLACED : ZE_FILE_ADDED;
+    m_doneBytes += task.plannedBytes;
+    reportProgress(index, task.rawSize);
+    return finishEntry(record);
+}
+
+int AddJob::writeLargeFile(std::size_t index) {
+    // The file is opened when its first piece is scheduled; its entry is written as the pieces
+    // arrive, and the local header is completed afterwards.
+    scheduleAhead();
+    if (const auto failed = m_openErrors.find(index); failed != m_openErrors.end()) {
+        skipFile(index, failed->second);
+        m_openErrors.erase(failed);
+        return ZE_OK;
+    }
+    const std::uint64_t plannedSize = m_results[index].size;
+    const auto [mtimeNs, mode] = m_largeStat[index];
+    EntryRecord record = newRecord(index, mtimeNs, mode);
+    const bool deflate = shouldDeflate(index);
+    record.method = deflate ? MethodDeflate : MethodStore;
+    record.zip64Local = plannedSize >= Max32;
+    const std::uint64_t entryStart = m_out->position();
+    record.localOffset = entryStart;
+    if (!m_out->write(record.localHeader()))
+        return writeFailed();
+    const std::uint64_t dataStart = m_out->position();
+
+    std::uint32_t crc = 0;
+    std::uint64_t rawSize = 0;
+    std::uint64_t dataSize = 0;
+    bool streamClosed = false;
+    int error = 0;
+    for (bool last = false; !last;) {
+        if (cancelled())
+            return ZE_ERR_CANCELLED;
+        std::unique_ptr<CompressTask> task = nextTask();
+        if (!task || task->fileIndex != index) {
+            message(ZE_ERR_INTERNAL, "pieces out of order");
+            return ZE_ERR_INTERNAL;
+        }
+        m_pool->wait(task.get());
+        m_plannedBytes -= task->plannedBytes;
+        last = task->lastPiece;
+        if (task->error == ECANCELED && cancelled())
+            return ZE_ERR_CANCELLED;
+        if (error != 0 || task->error != 0) {
+            error = error != 0 ? error : (task->error > 0 ? task->error : EIO);
+            continue;
+        }
+        if (!m_out->write(task->data.data(), task->dataSize))
+            return writeFailed();
+        crc = crc32Combine(crc, task->crc, task->rawSize);
+        rawSize += task->rawSize;
+        dataSize += task->dataSize;
+        if (task->deflated)
+            streamClosed = task->lastPiece;
+        m_doneBytes += task->plannedBytes;
+        reportProgress(index, rawSize);
+    }
+    if (error != 0) {
+        closeLargeFile(index);
+        if (!m_out->truncate(entryStart))
+            return writeFailed();
+        skipFile(index, error);
+        return ZE_OK;
+    }
+    if (deflate && !streamClosed) {
+        static const unsigned char emptyFinalBlock[] = {0x03, 0x00};
+        if (!m_out->write(emptyFinalBlock, sizeof emptyFinalBlock))
+            return writeFailed();
+        dataSize += sizeof emptyFinalBlock;
+    }
+    record.crc = crc;
+    record.compressedSize = dataSize;
+    record.uncompressedSize = rawSize;
+    if (deflate && dataSize >= rawSize) {
+        const int rc = storeLargeFileAgain(index, record, dataStart, m_largeFiles[index]);
+        if (rc != ZE_OK || m_results[index].status == ZE_FILE_SKIPPED) {
+            closeLargeFile(index);
+            return rc;
+        }
+    }
+    closeLargeFile(index);
+
+    // Complete the local header now that the sizes and the CRC are known.
+    std::string header = record.localHeader();
+    if (record.zip64Local) {
+        std::string sizes;
+        put64(sizes, record.uncompressedSize);
+        put64(sizes, record.compressedSize);
+        if (!m_out->writeAt(entryStart + record.localZip64Offset(), sizes.data(), sizes.size()))
+            return writeFailed();
+    }
+    if (!m_out->writeAt(entryStart, header.data(), LocalHeaderSize))
+        return writeFailed();
+    ZeFileResult& result = m_results[index];
+    result.size = record.uncompressedSize;
+    result.mtimeNs = mtimeNs;
+    result.status = m_previous && m_previousIndex[index] >= 0 ? ZE_FILE_REPLACED : ZE_FILE_ADDED;
+    return finishEntry(record);
+}
+
+int AddJob::storeLargeFileAgain(std::size_t index, EntryRecord& record, std::uint64_t dataStart, int fd) {
+    // Deflate did not make it smaller: store the file instead, read again from the start.
+    if (!m_out->truncate(dataStart))
+        return writeFailed();
+    std::vector<unsigned char> buffer(PieceSize);
+    std::uint32_t crc = 0;
+    std::uint64_t done = 0;
+    while (done < record.uncompressedSize) {
+        if (cancelled())
+            return ZE_ERR_CANCELLED;
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(PieceSize, record.uncompressedSize - done));
+        const ssize_t n = ::pread(fd, buffer.data(), want, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            if (!m_out->truncate(record.localOffset))
+                return writeFailed();
+            skipFile(index, error);
+            return ZE_OK;
+        }
+        if (n == 0)
+            break;
+        crc = libdeflate_crc32(crc, buffer.data(), static_cast<std::size_t>(n));
+        if (!m_out->write(buffer.data(), static_cast<std::size_t>(n)))
+            return writeFailed();
+        done += static_cast<std::uint64_t>(n);
+    }
+    record.method = MethodStore;
+    record.crc = crc;
+    record.compressedSize = done;
+    record.uncompressedSize = done;
+    return ZE_OK;
+}
+
+int AddJob::copyPreviousEntry(std::size_t previousIndex) {
+    const ArchiveReader::Entry entry = m_previous->entry(previousIndex);
+    std::uint64_t dataOffset = 0;
+    std::string localExtra;
+    if (!m_previous->locateData(entry, dataOffset, localExtra)) {
+        message(ZE_ERR_BAD_ARCHIVE, m_target + ": " + std::string(entry.name));
+        return ZE_ERR_BAD_ARCHIVE;
+    }
+    EntryRecord record;
+    record.name = entry.name;
+    record.extra = withoutExtraField(std::string(entry.centralExtra), ExtraZip64);
+    record.localExtra = withoutExtraField(localExtra, ExtraZip64);
+    record.comment = entry.comment;
+    record.versionMadeBy = entry.versionMadeBy;
+    record.versionNeeded = entry.versionNeeded;
+    record.flags = entry.flags;
+    record.method = entry.method;
+    record.dosTime = entry.dosTime;
+    record.dosDate = entry.dosDate;
+    record.crc = entry.crc;
+    record.compressedSize = entry.compressedSize;
+    record.uncompressedSize = entry.uncompressedSize;
+    record.internalAttributes = entry.internalAttributes;
+    record.externalAttributes = entry.externalAttributes;
+    record.zip64Local = entry.compressedSize >= Max32 || entry.uncompressedSize >= Max32;
+    record.localOffset = m_out->position();
+    if (!m_out->write(record.localHeader()) ||
+        !m_out->copyFrom(m_previous->fd(), dataOffset, entry.compressedSize))
+        return writeFailed();
+    if ((record.flags & FlagDataDescriptor) && !m_out->write(record.dataDescriptor()))
+        return writeFailed();
+    return finishEntry(record);
+}
+
+int AddJob::finishEntry(EntryRecord& record) {
+    if (!m_directory->add(record.centralHeader())) {
+        message(ZE_ERR_WRITE, std::string("central directory: ") + std::strerror(errno));
+        return ZE_ERR_WRITE;
+    }
+    return ZE_OK;
+}
+
+int AddJob::writeDirectoryAndEnd() {
+    if (m_callbacks.progress)
+        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_NEW_EXTRA, m_command.archivePath, 0);
+    const std::uint64_t directoryStart = m_out->position();
+    if (!m_directory->writeTo(*m_out))
+        return writeFailed();
+    const std::uint64_t directorySize = m_out->position() - directoryStart;
+    const std::uint64_t entries = m_directory->count();
+    std::string end;
+    if (entries >= Max16 || directoryStart >= Max32 || directorySize >= Max32) {
+        const std::uint64_t recordAt = m_out->position();
+        put32(end, Zip64EndSignature);
+        put64(end, Zip64EndSize - 12);
+        put16(end, MadeByUnix | VersionZip64);
+        put16(end, VersionZip64);
+        put32(end, 0);
+        put32(end, 0);
+        put64(end, entries);
+        put64(end, entries);
+        put64(end, directorySize);
+        put64(end, directoryStart);
+        put32(end, Zip64LocatorSignature);
+        put32(end, 0);
+        put64(end, recordAt);
+        put32(end, 1);
+    }
+    put32(end, EndOfCentralSignature);
+    put16(end, 0);
+    put16(end, 0);
+    put16(end, static_cast<std::uint16_t>(std::min<std::uint64_t>(entries, Max16)));
+    put16(end, static_cast<std::uint16_t>(std::min<std::uint64_t>(entries, Max16)));
+    put32(end, static_cast<std::uint32_t>(std::min<std::uint64_t>(directorySize, Max32)));
+    put32(end, static_cast<std::uint32_t>(std::min<std::uint64_t>(directoryStart, Max32)));
+    put16(end, static_cast<std::uint16_t>(m_comment.size()));
+    end += m_comment;
+    return m_out->write(end) ? ZE_OK : writeFailed();
+}
+
+void AddJob::scheduleAhead() {
+    while (m_nextFile < m_command.fileCount && m_plannedBytes < MaxPlannedBytes &&
+           m_scheduled.size() < MaxScheduledTasks) {
+        const std::size_t i = m_nextFile;
+        const ZeFileResult& result = m_results[i];
+        if (result.status != ZE_FILE_PENDING || m_surveyErrors.count(i) != 0) {
+            ++m_nextFile;
+            continue;
+        }
+        auto task = std::make_unique<CompressTask>();
+        task->fileIndex = i;
+        task->deflate = shouldDeflate(i);
+        if (!isLarge(i)) {
+            task->path = m_command.files[i];
+            task->length = 2 * PieceSize; // room for a file that grew since it was looked at
+            task->plannedBytes = result.size;
+            ++m_nextFile;
+        } else {
+            if (m_nextPieceOffset == 0) {
+                const int fd = ::open(m_command.files[i], O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+                struct stat st {};
+                if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+                    m_openErrors[i] = fd < 0 ? errno : EINVAL;
+                    if (fd >= 0)
+                        ::close(fd);
+                    ++m_nextFile;
+                    continue;
+                }
+                m_largeFiles[i] = fd;
+                m_largeStat[i] = {nanoseconds(st), st.st_mode};
+            }
+            task->wholeFile = false;
+            task->fd = m_largeFiles[i];
+            task->offset = m_nextPieceOffset;
+            task->length = std::min(PieceSize, result.size - m_nextPieceOffset);
+            task->plannedBytes = task->length;
+            task->lastPiece = m_nextPieceOffset + task->length >= result.size;
+            m_nextPieceOffset += task->length;
+            if (task->lastPiece) {
+                ++m_nextFile;
+                m_nextPieceOffset = 0;
+            }
+        }
+        m_plannedBytes += task->plannedBytes;
+        m_pool->submit(task.get());
+        m_scheduled.push_back(std::move(task));
+    }
+}
+
+std::unique_ptr<CompressTask> AddJob::nextTask() {
+    scheduleAhead();
+    if (m_scheduled.empty())
+        return nullptr;
+    std::unique_ptr<CompressTask> task = std::move(m_scheduled.front());
+    m_scheduled.pop_front();
+    return task;
+}
+
+void AddJob::closeLargeFile(std::size_t index) {
+    if (const auto it = m_largeFiles.find(index); it != m_largeFiles.end()) {
+        ::close(it->second);
+        m_largeFiles.erase(it);
+    }
+    m_largeStat.erase(index);
+}
+
+EntryRecord AddJob::newRecord(std::size_t index, std::int64_t mtimeNs, std::uint32_t mode) const {
+    EntryRecord record;
+    record.name = entryname::forPath(m_command.files[index], (m_command.options & ZE_ADD_DIR_NAMES) != 0);
+    record.flags = entryname::isValidUtf8(record.name) ? FlagUtf8 : 0;
+    const std::int64_t seconds = secondsOf(mtimeNs);
+    const DosDateTime dos = toDosDateTime(seconds);
+    record.dosDate = dos.date;
+    record.dosTime = dos.time;
+    if (seconds >= INT32_MIN && seconds <= INT32_MAX) {
+        std::string timestamp;
+        put16(timestamp, ExtraTimestamp);
+        put16(timestamp, 5);
+        timestamp.push_back(1); // modification time present
+        put32(timestamp, static_cast<std::uint32_t>(static_cast<std::int32_t>(seconds)));
+        record.extra = timestamp;
+        record.localExtra = timestamp;
+    }
+    record.versionMadeBy = MadeByUnix | 30;
+    record.versionNeeded = VersionDefault;
+    record.externalAttributes = (mode & 0xffffu) << 16;
+    return record;
+}
+
+void AddJob::skipFile(std::size_t index, int error) {
+    m_results[index].status = ZE_FILE_SKIPPED;
+    ++m_skipped;
+    // A file that was to replace an entry and cannot be read leaves the old entry in the archive.
+    if (!m_previousIndex.empty() && m_previousIndex[index] >= 0)
+        m_previousUsed[static_cast<std::size_t>(m_previousIndex[index])] = false;
+    message(ZE_ERR_SKIPPED_FILE, std::string(m_command.files[index]) + ": " + std::strerror(error));
+}
+
+int AddJob::writeFailed() {
+    message(ZE_ERR_WRITE,
+            m_target + ": " + m_out->errorContext() + ": " + std::strerror(m_out->errorNumber()));
+    if (m_pool)
+        m_pool->cancel();
+    return ZE_ERR_WRITE;
+}
+
+bool AddJob::cancelled() {
+    if (!m_cancelled && m_callbacks.checkTerminate && m_callbacks.checkTerminate(m_callbacks.user) != 0) {
+        m_cancelled = true;
+        if (m_pool)
+            m_pool->cancel();
+        message(ZE_ERR_CANCELLED, std::string());
+    }
+    return m_cancelled;
+}
+
+void AddJob::reportProgress(std::size_t index, std::uint64_t fileDone) {
+    const char* path = m_command.files[index];
+    const std::uint64_t size = m_results[index].size;
+    if (m_callbacks.progress)
+        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_UPDATE, path, static_cast<std::int64_t>(fileDone));
+    if (m_callbacks.item)
+        m_callbacks.item(m_callbacks.user, path, static_cast<std::int64_t>(size),
+                         size == 0 ? 100
+                                   : static_cast<int>(std::min<std::uint64_t>(100, fileDone * 100 / size)));
+    if (m_callbacks.total)
+        m_callbacks.total(m_callbacks.user, static_cast<std::int64_t>(m_totalBytes),
+                          m_totalBytes == 0 ? 100
+                                            : static_cast<int>(std::min<std::uint64_t>(
+                                                  100, m_doneBytes * 100 / m_totalBytes)));
+}
+
+void AddJob::message(int code, const std::string& detail) {
+    if (m_callbacks.message)
+        m_callbacks.message(m_callbacks.user, code, m_messages.format(code, detail).c_str());
+}

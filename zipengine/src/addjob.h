@@ -1,0 +1,95 @@
+#pragma once
+
+#include "archiveoutput.h"
+#include "archivereader.h"
+#include "centraldirectory.h"
+#include "compressionpool.h"
+#include "compresstask.h"
+#include "entryrecord.h"
+#include "zipengine_api.h"
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class MessageTable;
+
+// One run of the add engine: reads the files of the list on worker threads (deflating them there),
+// writes their entries in list order into a temporary file beside the archive, keeps the entries of
+// an existing archive that are not replaced, and puts the new archive in place when it is complete.
+class AddJob {
+public:
+    AddJob(const ZeAddCommand& command, const ZeCallbacks& callbacks, const MessageTable& messages);
+    ~AddJob();
+
+    int run();
+
+private:
+    // Preparation: the real archive path, the previous archive, and one look at every file.
+    bool resolveTarget();
+    int openPrevious();
+    void surveyFiles();
+    bool nothingToWrite() const;
+
+    // Writing.
+    int writeArchive();
+    int writeFile(std::size_t index);
+    int writeSmallFile(std::size_t index, CompressTask& task);
+    int writeLargeFile(std::size_t index);
+    int storeLargeFileAgain(std::size_t index, EntryRecord& record, std::uint64_t dataStart, int fd);
+    int copyPreviousEntry(std::size_t previousIndex);
+    int writeDirectoryAndEnd();
+    int finishEntry(EntryRecord& record);
+
+    // Scheduling of compression tasks ahead of the writer.
+    void scheduleAhead();
+    std::unique_ptr<CompressTask> nextTask();
+    void closeLargeFile(std::size_t index);
+
+    EntryRecord newRecord(std::size_t index, std::int64_t mtimeNs, std::uint32_t mode) const;
+    bool isLarge(std::size_t index) const;
+    bool shouldDeflate(std::size_t index) const;
+    void skipFile(std::size_t index, int error);
+    int writeFailed();
+    bool cancelled();
+    void reportProgress(std::size_t index, std::uint64_t fileDone);
+    void message(int code, const std::string& detail);
+
+    const ZeAddCommand& m_command;
+    const ZeCallbacks& m_callbacks;
+    const MessageTable& m_messages;
+    std::vector<std::string> m_storeSuffixes;
+    std::string m_comment;
+    std::string m_target;
+    bool m_targetExists = false;
+    dev_t m_targetDevice = 0;
+    ino_t m_targetInode = 0;
+
+    ZeFileResult* m_results = nullptr;
+    std::vector<ZeFileResult> m_ownResults;
+    std::map<std::size_t, int> m_surveyErrors; // files that could not even be looked at
+    std::vector<std::int32_t> m_previousIndex; // per file: its entry in the previous archive, or -1
+    std::vector<bool> m_previousUsed;          // per previous entry: replaced or already copied
+
+    std::unique_ptr<ArchiveReader> m_previous;
+    std::unique_ptr<ArchiveOutput> m_out;
+    std::unique_ptr<CentralDirectory> m_directory;
+    std::unique_ptr<CompressionPool> m_pool;
+
+    std::deque<std::unique_ptr<CompressTask>> m_scheduled;
+    std::size_t m_nextFile = 0; // next file to schedule
+    std::uint64_t m_nextPieceOffset = 0;
+    std::uint64_t m_plannedBytes = 0;        // raw bytes of scheduled tasks not yet written
+    std::map<std::size_t, int> m_largeFiles; // open large files: descriptor
+    std::map<std::size_t, int> m_openErrors; // large files that failed to open
+    std::map<std::size_t, std::pair<std::int64_t, std::uint32_t>> m_largeStat;
+
+    std::size_t m_toWrite = 0; // files that are to be read and written
+    std::uint64_t m_totalBytes = 0;
+    std::uint64_t m_doneBytes = 0;
+    std::size_t m_skipped = 0;
+    bool m_cancelled = false;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The new archive while it is written: a temporary file in the archive's folder, written through a
+// buffer, that replaces the archive only in commit(). Until then the previous archive is untouched;
+// discard() (or the destructor) leaves nothing behind. Where the file system allows it the temporary
+// file has no name at all until commit, so even a killed process leaves nothing.
+class ArchiveOutput {
+public:
+    ArchiveOutput() = default;
+    ~ArchiveOutput();
+
+    ArchiveOutput(const ArchiveOutput&) = delete;
+    ArchiveOutput& operator=(const ArchiveOutput&) = delete;
+
+    // `target` is the real archive path (symbolic links already followed).
+    bool create(const std::string& target);
+    bool write(const void* data, std::size_t size);
+    bool write(const std::string& bytes) { return write(bytes.data(), bytes.size()); }
+    // Overwrites bytes already written.
+    bool writeAt(std::uint64_t offset, const void* data, std::size_t size);
+    // Cuts the file back to `size` bytes; later writes continue there.
+    bool truncate(std::uint64_t size);
+    // Appends `length` bytes of another file, starting at `offset`.
+    bool copyFrom(int fd, std::uint64_t offset, std::uint64_t length);
+    std::uint64_t position() const { return m_position; }
+
+    // Flushes, syncs and puts the file in place of the target (keeping the target's permissions).
+    bool commit();
+    void discard();
+
+    // errno of the first failure, and what was being done.
+    int errorNumber() const { return m_errno; }
+    const std::string& errorContext() const { return m_context; }
+
+private:
+    bool flush();
+    bool fail(const char* context);
+    bool writeRaw(const void* data, std::size_t size);
+
+    std::string m_target;
+    std::string m_namedTemp; // set when the file has a name (fallback, or linked during commit)
+    int m_fd = -1;
+    std::vector<char> m_buffer;
+    std::size_t m_buffered = 0;
+    std::uint64_t m_position = 0;
+    int m_errno = 0;
+    std::string m_context;
+};

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The central directory of an existing archive, held compactly: the directory's bytes plus an
+// offset and a name hash per entry, so that large archives stay cheap to update.
+class ArchiveReader {
+public:
+    struct Entry {
+        std::string_view name;
+        std::string_view centralExtra;
+        std::string_view comment;
+        std::uint16_t versionMadeBy = 0;
+        std::uint16_t versionNeeded = 0;
+        std::uint16_t flags = 0;
+        std::uint16_t method = 0;
+        std::uint16_t dosTime = 0;
+        std::uint16_t dosDate = 0;
+        std::uint32_t crc = 0;
+        std::uint64_t compressedSize = 0;
+        std::uint64_t uncompressedSize = 0;
+        std::uint64_t localOffset = 0; // in the file, corrected for data in front of the archive
+        std::uint16_t internalAttributes = 0;
+        std::uint32_t externalAttributes = 0;
+        std::int64_t mtime = 0; // Unix seconds
+        bool exactTime = false; // mtime from the timestamp field, not the two-second DOS time
+    };
+
+    ArchiveReader() = default;
+    ~ArchiveReader();
+    ArchiveReader(const ArchiveReader&) = delete;
+    ArchiveReader& operator=(const ArchiveReader&) = delete;
+
+    // False with errorText() when the file cannot be read (errno kept) or is not a usable archive.
+    bool open(const std::string& path);
+    bool damaged() const { return m_damaged; }
+    const std::string& errorText() const { return m_error; }
+
+    std::size_t count() const { return m_offsets.size(); }
+    Entry entry(std::size_t index) const;
+    // Index of the entry with this exact name, or -1.
+    std::int64_t find(std::string_view name) const;
+    const std::string& comment() const { return m_comment; }
+
+    // Where the entry's data starts, with the local header's extra fields; false when damaged.
+    bool locateData(const Entry& entry, std::uint64_t& dataOffset, std::string& localExtra) const;
+    int fd() const { return m_fd; }
+    // Bytes in front of the archive, such as a self-extractor's own program.
+    std::int64_t shift() const { return m_shift; }
+
+private:
+    bool fail(const std::string& text, bool damaged);
+    bool readAt(std::uint64_t offset, void* buffer, std::size_t size) const;
+    bool readDirectory(std::uint64_t directoryOffset, std::uint64_t directorySize, std::uint64_t entries);
+
+    int m_fd = -1;
+    std::uint64_t m_fileSize = 0;
+    std::int64_t m_shift = 0; // bytes in front of the archive (self-extractor stub)
+    std::string m_directory;
+    std::vector<std::uint32_t> m_offsets;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> m_index; // name hash, entry, sorted
+    std::string m_comment;
+    std::string m_error;
+    bool m_damaged = false;
+};

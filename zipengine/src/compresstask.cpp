@@ -1,0 +1,98 @@
+#include "compresstask.h"
+
+#include "deflatejoin.h"
+
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+// Reads up to `length` bytes at `offset` (or at the current position when offset is negative).
+bool readFully(int fd, unsigned char* buffer, std::uint64_t length, std::int64_t offset, std::uint64_t& got,
+               int& error) {
+    got = 0;
+    while (got < length) {
+        const std::size_t want = static_cast<std::size_t>(length - got);
+        const ssize_t n = offset < 0 ? ::read(fd, buffer + got, want)
+                                     : ::pread(fd, buffer + got, want,
+                                               static_cast<off_t>(offset + static_cast<std::int64_t>(got)));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = errno;
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+void CompressTask::run(libdeflate_compressor* compressor) {
+    if (wholeFile ? !readWholeFile() : !readPiece())
+        return;
+    crc = libdeflate_crc32(0, data.data(), static_cast<std::size_t>(rawSize));
+    dataSize = static_cast<std::size_t>(rawSize);
+    if (deflate && rawSize > 0)
+        compress(compressor);
+}
+
+bool CompressTask::readWholeFile() {
+    const int file = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (file < 0) {
+        error = errno;
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(file, &st) != 0) {
+        error = errno;
+        ::close(file);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(file);
+        return false;
+    }
+    mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    mode = st.st_mode;
+    // Read what the file holds now, but never more than the writer planned room for.
+    const std::uint64_t wanted = std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), length);
+    data.resize(static_cast<std::size_t>(wanted));
+    const bool ok = readFully(file, data.data(), wanted, -1, rawSize, error);
+    ::close(file);
+    return ok;
+}
+
+bool CompressTask::readPiece() {
+    data.resize(static_cast<std::size_t>(length));
+    return readFully(fd, data.data(), length, static_cast<std::int64_t>(offset), rawSize, error);
+}
+
+void CompressTask::compress(libdeflate_compressor* compressor) {
+    const std::size_t inSize = static_cast<std::size_t>(rawSize);
+    std::vector<unsigned char> out(libdeflate_deflate_compress_bound(compressor, inSize) + 8);
+    std::size_t outSize =
+        libdeflate_deflate_compress(compressor, data.data(), inSize, out.data(), out.size());
+    if (outSize == 0) {
+        error = -1;
+        return;
+    }
+    if (!lastPiece && !deflatejoin::makeJoinable(out, outSize)) {
+        error = -1;
+        return;
+    }
+    // A whole file that deflate does not shrink is stored; pieces stay deflate data (decided per file).
+    if (wholeFile && outSize >= inSize)
+        return;
+    data.swap(out);
+    dataSize = outSize;
+    deflated = true;
+}

@@ -1,0 +1,116 @@
+#include "entryname.h"
+
+#include <filesystem>
+
+namespace entryname {
+
+namespace {
+
+std::string_view fileNameOf(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+std::string forPath(const char* path, bool keepFolders) {
+    std::filesystem::path p(path);
+    if (p.is_relative()) {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(p, ec);
+        if (!ec)
+            p = absolute;
+    }
+    std::string name = p.lexically_normal().native();
+    while (!name.empty() && name.back() == '/')
+        name.pop_back();
+    if (!keepFolders)
+        return std::string(fileNameOf(name));
+    std::size_t start = 0;
+    while (start < name.size() && name[start] == '/')
+        ++start;
+    return name.substr(start);
+}
+
+bool isValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t extra = 0;
+        char32_t code = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if ((c & 0xe0) == 0xc0) {
+            extra = 1;
+            code = c & 0x1f;
+        } else if ((c & 0xf0) == 0xe0) {
+            extra = 2;
+            code = c & 0x0f;
+        } else if ((c & 0xf8) == 0xf0) {
+            extra = 3;
+            code = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= text.size())
+            return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xc0) != 0x80)
+                return false;
+            code = (code << 6) | (next & 0x3f);
+        }
+        static constexpr char32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+        if (code < smallest[extra] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+bool hasSuffix(std::string_view path, const std::vector<std::string>& suffixes) {
+    const std::string_view name = fileNameOf(path);
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos)
+        return false;
+    const std::string_view extension = name.substr(dot + 1);
+    auto lower = [](char c) {
+        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    for (const std::string& suffix : suffixes) {
+        std::string_view s = suffix;
+        if (!s.empty() && s.front() == '.')
+            s.remove_prefix(1);
+        if (s.size() != extension.size())
+            continue;
+        bool same = true;
+        for (std::size_t k = 0; k < s.size() && same; ++k)
+            same = lower(s[k]) == lower(extension[k]);
+        if (same)
+            return true;
+    }
+    return false;
+}
+
+bool isHidden(std::string_view path) {
+    const std::string_view name = fileNameOf(path);
+    return !name.empty() && name.front() == '.';
+}
+
+bool isUnsafe(std::string_view name) {
+    if (name.empty() || name.front() == '/')
+        return true;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find('/', start);
+        if (end == std::string_view::npos)
+            end = name.size();
+        if (name.substr(start, end - start) == "..")
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+} // namespace entryname

@@ -1,0 +1,111 @@
+#include "entryrecord.h"
+
+#include "zipformat.h"
+
+#include <algorithm>
+
+using namespace zipformat;
+
+namespace {
+
+std::uint16_t length16(std::size_t n) {
+    return static_cast<std::uint16_t>(std::min<std::size_t>(n, Max16));
+}
+
+} // namespace
+
+bool EntryRecord::centralNeedsZip64() const {
+    return zip64Local || compressedSize >= Max32 || uncompressedSize >= Max32 || localOffset >= Max32;
+}
+
+std::string EntryRecord::localHeader() const {
+    std::string extraField = localExtra;
+    if (zip64Local) {
+        std::string zip64;
+        put16(zip64, ExtraZip64);
+        put16(zip64, 16);
+        put64(zip64, uncompressedSize);
+        put64(zip64, compressedSize);
+        extraField = zip64 + extraField;
+    }
+    std::string out;
+    out.reserve(LocalHeaderSize + name.size() + extraField.size());
+    put32(out, LocalHeaderSignature);
+    put16(out, zip64Local ? std::max<std::uint16_t>(versionNeeded, VersionZip64) : versionNeeded);
+    put16(out, flags);
+    put16(out, method);
+    put16(out, dosTime);
+    put16(out, dosDate);
+    put32(out, crc);
+    put32(out, zip64Local ? Max32 : static_cast<std::uint32_t>(compressedSize));
+    put32(out, zip64Local ? Max32 : static_cast<std::uint32_t>(uncompressedSize));
+    put16(out, length16(name.size()));
+    put16(out, length16(extraField.size()));
+    out += name.substr(0, Max16);
+    out += extraField.substr(0, Max16);
+    return out;
+}
+
+std::size_t EntryRecord::localZip64Offset() const {
+    return LocalHeaderSize + std::min<std::size_t>(name.size(), Max16) + 4;
+}
+
+std::string EntryRecord::centralHeader() const {
+    const bool bigUncompressed = zip64Local || uncompressedSize >= Max32;
+    const bool bigCompressed = zip64Local || compressedSize >= Max32;
+    const bool bigOffset = localOffset >= Max32;
+    std::string extraField = extra;
+    if (bigUncompressed || bigCompressed || bigOffset) {
+        std::string values;
+        if (bigUncompressed)
+            put64(values, uncompressedSize);
+        if (bigCompressed)
+            put64(values, compressedSize);
+        if (bigOffset)
+            put64(values, localOffset);
+        std::string zip64;
+        put16(zip64, ExtraZip64);
+        put16(zip64, static_cast<std::uint16_t>(values.size()));
+        extraField = zip64 + values + extraField;
+    }
+    const bool zip64 = centralNeedsZip64();
+    std::string out;
+    out.reserve(CentralHeaderSize + name.size() + extraField.size() + comment.size());
+    put32(out, CentralHeaderSignature);
+    put16(out, zip64 ? static_cast<std::uint16_t>((versionMadeBy & 0xff00) |
+                                                  std::max<int>(versionMadeBy & 0xff, VersionZip64))
+                     : versionMadeBy);
+    put16(out, zip64 ? std::max<std::uint16_t>(versionNeeded, VersionZip64) : versionNeeded);
+    put16(out, flags);
+    put16(out, method);
+    put16(out, dosTime);
+    put16(out, dosDate);
+    put32(out, crc);
+    put32(out, bigCompressed ? Max32 : static_cast<std::uint32_t>(compressedSize));
+    put32(out, bigUncompressed ? Max32 : static_cast<std::uint32_t>(uncompressedSize));
+    put16(out, length16(name.size()));
+    put16(out, length16(extraField.size()));
+    put16(out, length16(comment.size()));
+    put16(out, 0); // disk number
+    put16(out, internalAttributes);
+    put32(out, externalAttributes);
+    put32(out, bigOffset ? Max32 : static_cast<std::uint32_t>(localOffset));
+    out += name.substr(0, Max16);
+    out += extraField.substr(0, Max16);
+    out += comment.substr(0, Max16);
+    return out;
+}
+
+std::string EntryRecord::dataDescriptor() const {
+    std::string out;
+    put32(out, DataDescriptorSignature);
+    put32(out, crc);
+    if (zip64Local) {
+        put64(out, compressedSize);
+        put64(out, uncompressedSize);
+    } else {
+        put32(out, static_cast<std::uint32_t>(compressedSize));
+        put32(out, static_cast<std::uint32_t>(uncompressedSize));
+    }
+    return out;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Everything the local and central headers of one entry say about it.
+struct EntryRecord {
+    std::string name;
+    std::string extra;      // extra fields of the central header, without Zip64
+    std::string localExtra; // extra fields of the local header, without Zip64
+    std::string comment;
+    std::uint16_t versionMadeBy = 0;
+    std::uint16_t versionNeeded = 20;
+    std::uint16_t flags = 0;
+    std::uint16_t method = 0;
+    std::uint16_t dosTime = 0;
+    std::uint16_t dosDate = 0;
+    std::uint32_t crc = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0;
+    std::uint64_t localOffset = 0;
+    std::uint16_t internalAttributes = 0;
+    std::uint32_t externalAttributes = 0;
+    bool zip64Local = false; // the local header carries its sizes in a Zip64 field
+
+    std::string localHeader() const;
+    std::string centralHeader() const;
+    // The data descriptor written after the data of an entry whose flags announce one.
+    std::string dataDescriptor() const;
+    // Where the crc and size fields sit inside localHeader(), to fill them in afterwards.
+    static constexpr std::size_t LocalMethodOffset = 8;
+    static constexpr std::size_t LocalCrcOffset = 14;
+    std::size_t localZip64Offset() const; // offset of the Zip64 sizes inside localHeader()
+
+    bool centralNeedsZip64() const;
+};

@@ -1,0 +1,284 @@
+#include "extractjob.h"
+
+#include "entryname.h"
+#include "messagetable.h"
+#include "zipformat.h"
+
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t BufferSize = 1 << 20;
+
+struct ArchiveCloser {
+    void operator()(zip_t* archive) const { zip_discard(archive); }
+};
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+ExtractJob::ExtractJob(const ZeExtractCommand& command, const ZeCallbacks& callbacks,
+                       const MessageTable& messages)
+    : m_command(command)
+    , m_callbacks(callbacks)
+    , m_messages(messages)
+    , m_testOnly((command.options & ZE_EXTRACT_TEST_ONLY) != 0) {}
+
+int ExtractJob::run(std::uint64_t archiveStart) {
+    if (m_command.archivePath == nullptr || (!m_testOnly && m_command.destination == nullptr)) {
+        message(ZE_ERR_BAD_COMMAND, std::string());
+        return ZE_ERR_BAD_COMMAND;
+    }
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_file_create(m_command.archivePath, archiveStart, -1, &error);
+    zip_t* opened = source != nullptr ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
+    if (opened == nullptr) {
+        if (source != nullptr)
+            zip_source_free(source);
+        const int zipError = zip_error_code_zip(&error);
+        const int code = (zipError == ZIP_ER_NOZIP || zipError == ZIP_ER_INCONS) ? ZE_ERR_BAD_ARCHIVE
+                                                                                 : ZE_ERR_OPEN_ARCHIVE;
+        message(code, std::string(m_command.archivePath) + ": " + zip_error_strerror(&error));
+        zip_error_fini(&error);
+        return code;
+    }
+    zip_error_fini(&error);
+    std::unique_ptr<zip_t, ArchiveCloser> archive(opened);
+
+    if (!m_testOnly) {
+        std::error_code ec;
+        std::filesystem::create_directories(m_command.destination, ec);
+        m_destination = ::open(m_command.destination, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_destination < 0) {
+            message(ZE_ERR_EXTRACT_WRITE, std::string(m_command.destination) + ": " + std::strerror(errno));
+            return ZE_ERR_EXTRACT_WRITE;
+        }
+    }
+    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(archive.get(), static_cast<zip_uint64_t>(i), 0, &st) == 0 &&
+            (st.valid & ZIP_STAT_SIZE))
+            m_totalBytes += st.size;
+    }
+    if (m_callbacks.progress) {
+        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_TOTAL_FILES, nullptr, count);
+        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_TOTAL_SIZE, nullptr,
+                             static_cast<std::int64_t>(m_totalBytes));
+    }
+    int firstFailure = ZE_OK;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        if (m_callbacks.checkTerminate && m_callbacks.checkTerminate(m_callbacks.user) != 0) {
+            firstFailure = ZE_ERR_CANCELLED;
+            message(ZE_ERR_CANCELLED, std::string());
+            break;
+        }
+        const int rc = processEntry(archive.get(), static_cast<std::uint64_t>(i));
+        if (rc != ZE_OK && firstFailure == ZE_OK)
+            firstFailure = rc;
+    }
+    if (m_destination >= 0)
+        ::close(m_destination);
+    if (m_callbacks.progress)
+        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_END_OF_BATCH, nullptr, 0);
+    if (firstFailure != ZE_OK && firstFailure != ZE_ERR_CANCELLED && m_testOnly) {
+        message(ZE_ERR_TEST_FAILED, m_command.archivePath);
+        return ZE_ERR_TEST_FAILED;
+    }
+    return firstFailure;
+}
+
+int ExtractJob::processEntry(zip* archive, std::uint64_t index) {
+    const char* rawName = zip_get_name(archive, index, ZIP_FL_ENC_RAW);
+    zip_stat_t st;
+    if (rawName == nullptr || zip_stat_index(archive, index, ZIP_FL_ENC_RAW, &st) != 0) {
+        message(ZE_ERR_ENTRY_READ, "#" + std::to_string(index) + ": " + zip_strerror(archive));
+        return ZE_ERR_ENTRY_READ;
+    }
+    const std::string name = rawName;
+    if (m_callbacks.progress)
+        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_NEW_FILE, rawName,
+                             static_cast<std::int64_t>(st.size));
+    if (m_callbacks.item)
+        m_callbacks.item(m_callbacks.user, rawName, static_cast<std::int64_t>(st.size), 0);
+    if (!m_testOnly && entryname::isUnsafe(name)) {
+        message(ZE_ERR_UNSAFE_NAME, name);
+        return ZE_ERR_UNSAFE_NAME;
+    }
+    if (!name.empty() && name.back() == '/') {
+        if (!m_testOnly && !makeFolders(name, true)) {
+            message(ZE_ERR_EXTRACT_WRITE, name + ": " + std::strerror(errno));
+            return ZE_ERR_EXTRACT_WRITE;
+        }
+        return ZE_OK;
+    }
+    int out = -1;
+    if (!m_testOnly) {
+        if (const int rc = openOutput(name, out); rc != ZE_OK)
+            return rc;
+    }
+    zip_file_t* file = zip_fopen_index(archive, index, 0);
+    if (file == nullptr) {
+        if (out >= 0)
+            ::close(out);
+        message(ZE_ERR_ENTRY_READ, name + ": " + zip_strerror(archive));
+        return ZE_ERR_ENTRY_READ;
+    }
+    std::vector<char> buffer(BufferSize);
+    std::uint32_t crc = 0;
+    std::uint64_t total = 0;
+    int rc = ZE_OK;
+    for (;;) {
+        const zip_int64_t n = zip_fread(file, buffer.data(), buffer.size());
+        if (n < 0) {
+            const int zipError = zip_error_code_zip(zip_file_get_error(file));
+            rc = zipError == ZIP_ER_CRC ? ZE_ERR_CRC : ZE_ERR_ENTRY_READ;
+            message(rc, name + ": " + zip_file_strerror(file));
+            break;
+        }
+        if (n == 0)
+            break;
+        crc = libdeflate_crc32(crc, buffer.data(), static_cast<std::size_t>(n));
+        total += static_cast<std::uint64_t>(n);
+        m_doneBytes += static_cast<std::uint64_t>(n);
+        if (out >= 0 && !writeAll(out, buffer.data(), static_cast<std::size_t>(n))) {
+            rc = ZE_ERR_EXTRACT_WRITE;
+            message(rc, name + ": " + std::strerror(errno));
+            break;
+        }
+        if (m_callbacks.total)
+            m_callbacks.total(m_callbacks.user, static_cast<std::int64_t>(m_totalBytes),
+                              m_totalBytes == 0 ? 100 : static_cast<int>(m_doneBytes * 100 / m_totalBytes));
+        if (m_callbacks.checkTerminate && m_callbacks.checkTerminate(m_callbacks.user) != 0) {
+            rc = ZE_ERR_CANCELLED;
+            break;
+        }
+    }
+    zip_fclose(file);
+    if (rc == ZE_OK && ((st.valid & ZIP_STAT_CRC) && crc != st.crc)) {
+        rc = ZE_ERR_CRC;
+        message(rc, name);
+    } else if (rc == ZE_OK && (st.valid & ZIP_STAT_SIZE) && total != st.size) {
+        rc = ZE_ERR_ENTRY_READ;
+        message(rc, name + ": size differs from the directory");
+    }
+    if (out >= 0) {
+        if (rc == ZE_OK)
+            applyAttributes(archive, index, out, (st.valid & ZIP_STAT_MTIME) ? st.mtime : 0);
+        if (::close(out) != 0 && rc == ZE_OK) {
+            rc = ZE_ERR_EXTRACT_WRITE;
+            message(rc, name + ": " + std::strerror(errno));
+        }
+    }
+    return rc;
+}
+
+bool ExtractJob::makeFolders(const std::string& name, bool includingLast) {
+    int current = ::dup(m_destination);
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t slash = name.find('/', start);
+        if (slash == std::string::npos && !includingLast)
+            break;
+        const std::string part =
+            name.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        if (!part.empty() && part != ".") {
+            if (::mkdirat(current, part.c_str(), 0777) != 0 && errno != EEXIST) {
+                ::close(current);
+                return false;
+            }
+            const int next = ::openat(current, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            ::close(current);
+            if (next < 0)
+                return false;
+            current = next;
+        }
+        if (slash == std::string::npos)
+            break;
+        start = slash + 1;
+        if (start >= name.size())
+            break;
+    }
+    ::close(current);
+    return true;
+}
+
+int ExtractJob::openOutput(const std::string& name, int& fd) {
+    const std::size_t slash = name.rfind('/');
+    if (slash != std::string::npos && !makeFolders(name.substr(0, slash), true)) {
+        message(ZE_ERR_EXTRACT_WRITE, name + ": " + std::strerror(errno));
+        return ZE_ERR_EXTRACT_WRITE;
+    }
+    // The folders were just made without following links; open the file below them the same way.
+    int folder = ::dup(m_destination);
+    std::size_t start = 0;
+    while (folder >= 0 && slash != std::string::npos && start < slash) {
+        std::size_t next = name.find('/', start);
+        const std::string part = name.substr(start, next - start);
+        if (!part.empty() && part != ".") {
+            const int child = ::openat(folder, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            ::close(folder);
+            folder = child;
+        }
+        start = next + 1;
+    }
+    const std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
+    fd = folder >= 0
+             ? ::openat(folder, leaf.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600)
+             : -1;
+    const int error = errno;
+    if (folder >= 0)
+        ::close(folder);
+    if (fd < 0) {
+        message(ZE_ERR_EXTRACT_WRITE, name + ": " + std::strerror(error));
+        return ZE_ERR_EXTRACT_WRITE;
+    }
+    return ZE_OK;
+}
+
+void ExtractJob::applyAttributes(zip* archive, std::uint64_t index, int fd, std::int64_t fallbackTime) {
+    zip_uint8_t system = 0;
+    zip_uint32_t attributes = 0;
+    mode_t mode = 0644;
+    if (zip_file_get_external_attributes(archive, index, 0, &system, &attributes) == 0 &&
+        system == ZIP_OPSYS_UNIX && ((attributes >> 16) & 0777) != 0)
+        mode = static_cast<mode_t>((attributes >> 16) & 0777);
+    ::fchmod(fd, mode);
+
+    std::int64_t mtime = fallbackTime;
+    zip_uint16_t length = 0;
+    const zip_uint8_t* field =
+        zip_file_extra_field_get_by_id(archive, index, zipformat::ExtraTimestamp, 0, &length, ZIP_FL_CENTRAL);
+    if (field != nullptr && length >= 5 && (field[0] & 1))
+        mtime = static_cast<std::int32_t>(zipformat::get32(field + 1));
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(mtime), 0}};
+    ::futimens(fd, times);
+}
+
+void ExtractJob::message(int code, const std::string& detail) {
+    if (m_callbacks.message)
+        m_callbacks.message(m_callbacks.user, code, m_messages.format(code, detail).c_str());
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Record layouts and little-endian helpers of the ZIP container.
+namespace zipformat {
+
+constexpr std::uint32_t LocalHeaderSignature = 0x04034b50;
+constexpr std::uint32_t CentralHeaderSignature = 0x02014b50;
+constexpr std::uint32_t EndOfCentralSignature = 0x06054b50;
+constexpr std::uint32_t Zip64EndSignature = 0x06064b50;
+constexpr std::uint32_t Zip64LocatorSignature = 0x07064b50;
+constexpr std::uint32_t DataDescriptorSignature = 0x08074b50;
+
+constexpr std::size_t LocalHeaderSize = 30;
+constexpr std::size_t CentralHeaderSize = 46;
+constexpr std::size_t EndOfCentralSize = 22;
+constexpr std::size_t Zip64EndSize = 56;
+constexpr std::size_t Zip64LocatorSize = 20;
+
+constexpr std::uint16_t MethodStore = 0;
+constexpr std::uint16_t MethodDeflate = 8;
+
+constexpr std::uint16_t FlagEncrypted = 0x0001;
+constexpr std::uint16_t FlagDataDescriptor = 0x0008;
+constexpr std::uint16_t FlagUtf8 = 0x0800;
+
+constexpr std::uint16_t ExtraZip64 = 0x0001;
+constexpr std::uint16_t ExtraTimestamp = 0x5455;
+
+constexpr std::uint32_t Max32 = 0xffffffffu;
+constexpr std::uint16_t Max16 = 0xffffu;
+
+constexpr std::uint16_t VersionDefault = 20;
+constexpr std::uint16_t VersionZip64 = 45;
+constexpr std::uint16_t MadeByUnix = 3 << 8;
+
+inline void put16(std::string& out, std::uint16_t v) {
+    out.push_back(static_cast<char>(v & 0xff));
+    out.push_back(static_cast<char>(v >> 8));
+}
+
+inline void put32(std::string& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+}
+
+inline void put64(std::string& out, std::uint64_t v) {
+    for (int i = 0; i < 8; ++i)
+        out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+}
+
+inline std::uint16_t get16(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+inline std::uint32_t get32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+inline std::uint64_t get64(const unsigned char* p) {
+    return static_cast<std::uint64_t>(get32(p)) | (static_cast<std::uint64_t>(get32(p + 4)) << 32);
+}
+
+inline void patch32(char* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<char>((v >> (8 * i)) & 0xff);
+}
+
+// MS-DOS date and time (local time, two-second steps) of a Unix time; clamped to 1980..2107.
+struct DosDateTime {
+    std::uint16_t time = 0;
+    std::uint16_t date = (1 << 5) | 1;
+};
+DosDateTime toDosDateTime(std::int64_t unixSeconds);
+std::int64_t fromDosDateTime(std::uint16_t date, std::uint16_t time);
+
+// Removes every extra field with the given tag from a block of extra fields.
+std::string withoutExtraField(const std::string& extra, std::uint16_t tag);
+// Finds the data of the first extra field with the given tag; false when there is none.
+bool findExtraField(const unsigned char* extra, std::size_t size, std::uint16_t tag,
+                    const unsigned char*& data, std::size_t& dataSize);
+
+} // namespace zipformat
