@@ -1,0 +1,208 @@
+#include "engine/tzipmaster.h"
+
+#include "engine/engineeventbridge.h"
+#include "engine/zipengineerrors.h"
+#include "platform/backuppriority.h"
+#include "platform/fileattributes.h"
+#include "zipengine_api.h"
+
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+constexpr int DeliveryIntervalMs = 30;
+
+bool holdsCurrentState(std::int32_t status) {
+    return status == ZE_FILE_ADDED || status == ZE_FILE_REPLACED || status == ZE_FILE_UP_TO_DATE;
+}
+
+} // namespace
+
+const QStringList TZipMaster::DefaultStoreSuffixes = {
+    QStringLiteral("gif"), QStringLiteral("png"), QStringLiteral("z"),   QStringLiteral("zip"),
+    QStringLiteral("zoo"), QStringLiteral("arc"), QStringLiteral("lzh"), QStringLiteral("arj"),
+    QStringLiteral("taz"), QStringLiteral("tgz"), QStringLiteral("lha"), QStringLiteral("rar"),
+    QStringLiteral("ace"), QStringLiteral("cab"), QStringLiteral("gz"),  QStringLiteral("gzip"),
+    QStringLiteral("jar")};
+
+TZipMaster::TZipMaster(QObject* parent)
+    : QObject(parent)
+    , AddOptions(AddDirNames)
+    , m_zipEngine(QStringLiteral("ZipDll"), "GetZipDllVersion", "ZipDllExec")
+    , m_unzipEngine(QStringLiteral("UnZDll"), "GetUnzDllVersion", "UnzDllExec") {}
+
+TZipMaster::~TZipMaster() = default;
+
+int TZipMaster::LoadZipEngine() {
+    const int rc = m_zipEngine.load(DLLDirectory, MinimumEngineVersion);
+    if (rc != 0) {
+        m_errorCode = rc;
+        m_errorText = m_zipEngine.errorText();
+    }
+    return rc;
+}
+
+int TZipMaster::LoadUnzipEngine() {
+    const int rc = m_unzipEngine.load(DLLDirectory, MinimumEngineVersion);
+    if (rc != 0) {
+        m_errorCode = rc;
+        m_errorText = m_unzipEngine.errorText();
+    }
+    return rc;
+}
+
+void TZipMaster::RequestCancel() {
+    if (m_bridge != nullptr)
+        m_bridge->requestCancel();
+}
+
+int TZipMaster::fail(int code, const QString& text) {
+    m_errorCode = code;
+    m_errorText = text;
+    m_busy = false;
+    return code;
+}
+
+int TZipMaster::finish(int code) {
+    m_busy = false;
+    return code;
+}
+
+int TZipMaster::AddFiles() {
+    if (m_busy)
+        return ZipEngineErrors::Busy;
+    m_busy = true;
+    m_errorCode = 0;
+    m_errorText.clear();
+    m_skippedFiles.clear();
+    m_storedCount = 0;
+    if (!m_zipEngine.isLoaded() && LoadZipEngine() != 0)
+        return finish(m_errorCode);
+    if (ZipFileName.empty())
+        return fail(ZipEngineErrors::NoArchiveName, QStringLiteral("No archive name was given"));
+    if (FileSpecList.empty())
+        return fail(ZipEngineErrors::NoFiles, QStringLiteral("Nothing to do: the list of files is empty"));
+
+    // The worker reads the list where it is. It is moved out for the time of the run so that
+    // nothing a handler does meanwhile can change it under the worker; it is put back afterwards.
+    std::vector<std::filesystem::path> files = std::move(FileSpecList);
+    FileSpecList.clear();
+    std::vector<const char*> filePointers;
+    filePointers.reserve(files.size());
+    for (const auto& file : files)
+        filePointers.push_back(file.c_str());
+    std::vector<QByteArray> suffixes;
+    std::vector<const char*> suffixPointers;
+    for (const QString& suffix : AddStoreSuffixes)
+        suffixes.push_back(suffix.toUtf8());
+    for (const QByteArray& suffix : suffixes)
+        suffixPointers.push_back(suffix.constData());
+    const std::string archive = ZipFileName.native();
+    const QByteArray comment = ArchiveComment.toUtf8();
+    std::vector<ZeFileResult> results(files.size());
+
+    ZeAddCommand command{};
+    command.structSize = sizeof command;
+    command.archivePath = archive.c_str();
+    command.options = (AddOptions.testFlag(AddDirNames) ? ZE_ADD_DIR_NAMES : 0u) |
+                      (AddOptions.testFlag(AddUpdate) ? ZE_ADD_UPDATE : 0u) |
+                      (AddOptions.testFlag(AddHiddenFiles) ? ZE_ADD_HIDDEN_FILES : 0u);
+    command.level = AddCompLevel;
+    command.storeSuffixes = suffixPointers.data();
+    command.storeSuffixCount = suffixPointers.size();
+    command.comment = comment.constData();
+    command.files = filePointers.data();
+    command.fileCount = filePointers.size();
+    command.results = results.data();
+
+    const bool resetArchive = AddOptions.testFlag(AddResetArchive);
+    const auto exec = reinterpret_cast<ZeAddExecFunction>(m_zipEngine.exec());
+    const int rc = runOnWorker([&](const ZeCallbacks& callbacks) {
+        const int result = exec(&command, &callbacks);
+        // Only once the archive is in place, and only for files it really holds.
+        if (resetArchive && (result == ZE_OK || result == ZE_WARN_SKIPPED)) {
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                if (holdsCurrentState(results[i].status))
+                    platform::FileAttributes::clearArchiveAttribute(files[i], results[i].size,
+                                                                    results[i].mtimeNs);
+            }
+        }
+        return result;
+    });
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (results[i].status == ZE_FILE_SKIPPED)
+            m_skippedFiles.push_back(files[i]);
+        else if (holdsCurrentState(results[i].status))
+            ++m_storedCount;
+    }
+    if (FileSpecList.empty())
+        FileSpecList = std::move(files);
+    return finish(rc == ZE_OK || rc == ZE_WARN_SKIPPED ? 0 : rc);
+}
+
+int TZipMaster::TestArchive(const std::filesystem::path& archive) {
+    return ExtractArchive(archive, std::filesystem::path());
+}
+
+int TZipMaster::ExtractArchive(const std::filesystem::path& archive,
+                               const std::filesystem::path& destination) {
+    if (m_busy)
+        return ZipEngineErrors::Busy;
+    m_busy = true;
+    m_errorCode = 0;
+    m_errorText.clear();
+    if (!m_unzipEngine.isLoaded() && LoadUnzipEngine() != 0)
+        return finish(m_errorCode);
+    const std::string archivePath = archive.native();
+    const std::string destinationPath = destination.native();
+    ZeExtractCommand command{};
+    command.structSize = sizeof command;
+    command.archivePath = archivePath.c_str();
+    command.destination = destination.empty() ? nullptr : destinationPath.c_str();
+    command.options = destination.empty() ? ZE_EXTRACT_TEST_ONLY : 0u;
+    const auto exec = reinterpret_cast<ZeExtractExecFunction>(m_unzipEngine.exec());
+    return finish(runOnWorker([&](const ZeCallbacks& callbacks) { return exec(&command, &callbacks); }));
+}
+
+int TZipMaster::runOnWorker(const EngineWork& work) {
+    EngineEventBridge bridge(this);
+    m_bridge = &bridge;
+    const ZeCallbacks callbacks = bridge.callbacks();
+    const bool lowPriority = m_lowPriority;
+    int rc = ZE_ERR_INTERNAL;
+    // A fresh thread for each operation, so a lowered priority ends with it.
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        if (lowPriority)
+            platform::BackupPriority::lowerCurrentThread();
+        rc = work(callbacks);
+    }));
+    QEventLoop loop;
+    QTimer tick;
+    tick.setInterval(DeliveryIntervalMs);
+    connect(&tick, &QTimer::timeout, this, [this, &bridge] {
+        bridge.deliver();
+        bool abort = false;
+        Q_EMIT OnCheckTerminate(abort);
+        if (abort)
+            bridge.requestCancel();
+    });
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    tick.start();
+    worker->start();
+    loop.exec();
+    worker->wait();
+    tick.stop();
+    bridge.deliver();
+    m_bridge = nullptr;
+    if (rc != ZE_OK && rc != ZE_WARN_SKIPPED) {
+        m_errorCode = rc;
+        m_errorText = bridge.lastText(rc);
+        if (m_errorText.isEmpty())
+            m_errorText = QStringLiteral("ZIP engine error %1").arg(rc);
+    }
+    return rc;
+}
