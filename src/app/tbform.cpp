@@ -3,16 +3,22 @@
 #include "app/quoralisapplication.h"
 #include "app/settingssequence.h"
 #include "app/shellopener.h"
+#include "app/timedshutdown.h"
 #include "app/tpopfrm.h"
 #include "backupset/folderlistview.h"
 #include "backupset/folderset.h"
 #include "backupset/tform1.h"
 #include "config/tform2.h"
+#include "engine/archivejob.h"
+#include "engine/backuprun.h"
+#include "engine/tzipmaster.h"
 #include "log/logfilewriter.h"
 #include "log/tlogfrm.h"
 #include "online/terrorform.h"
 #include "platform/profilefile.h"
 #include "platform/systeminfo.h"
+#include "schedule/intervaltimer.h"
+#include "widgets/shortenedpath.h"
 #include "widgets/userprompts.h"
 
 #include <QCheckBox>
@@ -27,6 +33,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QSystemTrayIcon>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -116,9 +123,44 @@ void TBForm::createWindows() {
         this);
     m_folderSet->setSettingsSaver([this] { SaveConfig(); });
 
+    createBackupEngine();
+
     m_tray = new QSystemTrayIcon(this);
     m_tray->setToolTip(kTitle + QStringLiteral(" click to open"));
     m_tray->setContextMenu(m_menus.trayMenu);
+}
+
+void TBForm::createBackupEngine() {
+    m_zip = new TZipMaster(this);
+    ArchiveJob::Context job;
+    job.zip = m_zip;
+    job.settings = m_form2;
+    job.log = &m_log;
+    job.marker = &marker();
+    job.prompts = m_services.prompts;
+    job.progress = this;
+    job.settingsFilePath = [this] {
+        return settingsFilePath();
+    };
+    m_archiveJob = std::make_unique<ArchiveJob>(job);
+    m_form2->setExampleNameProvider([this] { return m_archiveJob->ExampleArchiveName(); });
+
+    BackupRun::Context run;
+    run.host = this;
+    run.folders = m_folderSet;
+    run.folderList = m_fldrList;
+    run.settings = m_form2;
+    run.zip = m_zip;
+    run.job = m_archiveJob.get();
+    run.log = &m_log;
+    run.marker = &marker();
+    run.prompts = m_services.prompts;
+    run.progress = this;
+    m_backupRun = new BackupRun(run, this);
+
+    m_timedShutdown = std::make_unique<TimedShutdown>(m_ui.btBackup, m_services.shutdown, m_log, marker(),
+                                                      *m_services.prompts);
+    m_intervalTimer = new IntervalTimer(this);
 }
 
 void TBForm::connectControls() {
@@ -127,6 +169,7 @@ void TBForm::connectControls() {
     connect(m_ui.btHide, &QToolButton::clicked, this, &TBForm::HideFaded);
     connect(m_ui.btMenu, &QToolButton::clicked, this,
             [this] { showMainMenuAt(mapToGlobal(QPoint(m_ui.btMenu->x(), m_ui.btMenu->y() + 12))); });
+    m_ui.titleStrip->installEventFilter(this);
     m_ui.titleStrip->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_ui.titleStrip, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { showMainMenuAt(m_ui.titleStrip->mapToGlobal(pos)); });
@@ -189,6 +232,13 @@ void TBForm::connectControls() {
     connect(m_popFrm->backupButton(), &QToolButton::clicked, this, &TBForm::btBackupClick);
     connect(m_popFrm->closeButton(), &QToolButton::clicked, this, &TBForm::btCloseClick);
 
+    connect(m_ui.btCancel, &QPushButton::clicked, this, &TBForm::btCancelClick);
+    connect(m_popFrm->cancelButton(), &QToolButton::clicked, this, &TBForm::btCancelClick);
+    connect(m_form2, &TForm2::intervalSettingsChanged, this, &TBForm::cbAutoClick);
+    connect(m_intervalTimer, &IntervalTimer::titleChanged, this, &QWidget::setWindowTitle);
+    connect(m_intervalTimer, &IntervalTimer::countdownChanged, m_ui.TimerLabel, &QLabel::setText);
+    connect(m_intervalTimer, &IntervalTimer::countdownVisibleChanged, m_ui.TimerLabel, &QLabel::setVisible);
+    connect(m_intervalTimer, &IntervalTimer::backupDue, this, &TBForm::btBackupClick);
     connect(m_form2, &TForm2::fadingChanged, this, [this](bool on) { m_fading = on; });
     connect(m_form2, &TForm2::showLogViewerChanged, this, [this](bool show) { m_logFrm->setVisible(show); });
     connect(m_logFrm, &TLogFrm::hiddenByUser, this, [this] { m_form2->cbSLOG()->setChecked(false); });
@@ -200,16 +250,21 @@ void TBForm::FormCreate() {
     // 3
     m_autoShutdown = false;
     m_autoClose = false;
-    m_backupFiles.clear();
     m_outdatedArchives.clear();
     connectControls();
     // 4
     m_programDir = withTrailingSeparator(m_programDir);
     // 5
     LogMessage(QStringLiteral("Starting Quoralis v.") + GetVersionString() + QStringLiteral("..."));
-    // 6-8
-    GetTempDir();
+    // 6
+    m_zip->DLLDirectory = m_programDir + QStringLiteral("dll/");
+    m_zip->TempDir = GetTempDir();
+    // 7
     checkEngineFiles();
+    // 8
+    m_zip->SFXPath = m_programDir + QStringLiteral("dll/dzsfxus.bin");
+    m_zip->LoadZipEngine();
+    m_zip->LoadUnzipEngine();
     // 9
     QDir::setCurrent(m_programDir);
     const QString iconPath = m_programDir + QStringLiteral("QS2005.ico");
@@ -230,9 +285,9 @@ void TBForm::FormCreate() {
     // 11
     m_ui.btVersion->setText(QStringLiteral("v. ") + GetVersionString());
     // 12
-    m_totalBackups = static_cast<quint32>(
-        platform::ProfileFile(settingsFilePath()).readInteger("stats", "total_backups", 0));
-    m_form2->setTotalBackups(m_totalBackups);
+    m_archiveJob->setTotalBackups(static_cast<quint32>(
+        platform::ProfileFile(settingsFilePath()).readInteger("stats", "total_backups", 0)));
+    m_form2->setTotalBackups(m_archiveJob->totalBackups());
     // 13
     m_logFrm->setVisible(m_form2->cbSLOG()->isChecked() && !m_toolbarMode);
     // 14
@@ -254,7 +309,8 @@ void TBForm::FormCreate() {
     }
     if (!runRemainingSteps)
         return;
-    // 18: the interval timer's reaction comes with the scheduler.
+    // 18
+    cbAutoClick();
     // 19
     if (m_form2->cbBOLaunch()->isChecked()) {
         LogMessage(QStringLiteral("Making automatic startup backup"));
@@ -305,9 +361,13 @@ void TBForm::applyCommandLine(bool& runRemainingSteps) {
 }
 
 void TBForm::closeEvent(QCloseEvent* event) {
+    if (m_ended) {
+        event->accept();
+        return;
+    }
     // Refuse first: an error inside the close sequence must leave the window open.
     event->ignore();
-    if (m_ended || FormClose()) {
+    if (FormClose()) {
         event->accept();
         endProgram();
     }
@@ -407,35 +467,80 @@ void TBForm::SaveConfig() {
 }
 
 void TBForm::btBackupClick() {
-    // 1-2
-    if (!m_ui.btBackup->isEnabled()) {
-        LogMessage(QStringLiteral("Backup already running"));
+    if (m_backupRun->btBackupClick() != BackupRun::Outcome::Completed)
         return;
-    }
-    // 3
-    marker().set(QStringLiteral("btbackup_click"));
-    // 6
-    if (m_fldrList->topLevelItemCount() == 0)
-        return;
-    // 7
-    const QString destination = m_form2->Destination()->text();
-    if (destination.isEmpty()) {
-        PlayEventSound(QStringLiteral("dest_noselect"));
-        m_services.prompts->notify(QStringLiteral("No destination selected"));
-        return;
-    }
-    // 8-9
-    QDir().mkpath(destination);
-    if (!QFileInfo(destination).isDir()) {
-        if (m_form2->cbNotify()->isChecked()) {
-            PlayEventSound(QStringLiteral("dest_notfound"));
-            m_services.prompts->notify(QStringLiteral("Destination directory not present!"));
-        }
-        return;
-    }
+    CheckOutdatedArchives();
+    if (m_autoClose)
+        close();
+    if (m_autoShutdown)
+        m_timedShutdown->start();
+}
+
+void TBForm::btCancelClick() {
+    m_backupRun->btCancelClick();
+}
+
+bool TBForm::backupAllowed() const {
+    return m_ui.btBackup->isEnabled();
+}
+
+bool TBForm::shutdownPending() const {
+    return m_timedShutdown->pending();
+}
+
+bool TBForm::abortPendingShutdown() {
+    if (!m_timedShutdown->pending())
+        return false;
+    m_timedShutdown->abort();
+    m_autoShutdown = false;
+    m_autoClose = false;
+    return true;
+}
+
+bool TBForm::mainWindowVisible() const {
+    return isVisible();
+}
+
+void TBForm::showToolbarWindow() {
+    m_popFrm->show();
+    m_popFrm->raise();
+}
+
+void TBForm::prepareForNewArchive() {
+    m_ui.PBar->setValue(0);
+    m_popFrm->PBar()->setValue(0);
+    m_popFrm->PBar()->setVisible(true);
+    m_popFrm->PBar()->repaint();
+    m_popFrm->cancelButton()->setVisible(true);
+    m_ui.placeOverlays(this);
+    m_ui.PPanel->setVisible(true);
+    m_ui.PPanel->repaint();
+}
+
+void TBForm::showCurrentFile(const QString& path) {
+    m_ui.TotalLabel->setText(
+        ShortenedPath::fit(path, m_ui.TotalLabel->fontMetrics(), m_ui.TotalLabel->width()));
+    QLabel* status = m_popFrm->RTL();
+    // The status line is as wide as the text it shows now.
+    const int width = qMin(status->maximumWidth(), status->fontMetrics().horizontalAdvance(status->text()));
+    status->setText(ShortenedPath::fit(path, status->fontMetrics(), width));
+}
+
+void TBForm::showPercent(int percent) {
+    m_ui.PBar->setValue(percent);
+    m_popFrm->PBar()->setValue(percent);
+}
+
+void TBForm::cbAutoClick() {
+    m_intervalTimer->cbAutoClick(m_form2->cbAuto()->isChecked(), m_form2->E_interval()->value());
+}
+
+quint64 TBForm::totalBackups() const {
+    return m_archiveJob->totalBackups();
 }
 
 void TBForm::StartWait() {
+    m_intervalTimer->pause();
     m_menus.trayBackup->setEnabled(false);
     setBusyControlsEnabled(false);
     m_menus.buttonBackupAndShutdown->setEnabled(false);
@@ -453,8 +558,11 @@ void TBForm::StartWait() {
 void TBForm::StopWait() {
     marker().set(QStringLiteral("stop_wait"));
     m_tray->setToolTip(kTitle + QStringLiteral(" - doubleclick to open"));
+    m_intervalTimer->resume(m_form2->cbAuto()->isChecked());
     m_menus.trayBackup->setEnabled(true);
     setBusyControlsEnabled(true);
+    // After a cancel the run may still be winding down; Backup! waits for its real end.
+    m_ui.btBackup->setEnabled(!m_backupRun->isRunning());
     m_popFrm->cancelButton()->hide();
     m_popFrm->PBar()->hide();
     m_menus.buttonBackupAndShutdown->setEnabled(platform::SystemInfo::isNtFamily());
@@ -559,6 +667,15 @@ void TBForm::hideEvent(QHideEvent* event) {
 void TBForm::updateTrayMenuVisibility() {
     m_menus.Hide1->setVisible(isVisible());
     m_menus.Show1->setVisible(!isVisible());
+}
+
+bool TBForm::eventFilter(QObject* watched, QEvent* event) {
+    // ITBMDblClick: a double-click on the title strip toggles toolbar mode.
+    if (watched == m_ui.titleStrip && event->type() == QEvent::MouseButtonDblClick) {
+        toggleToolbarMode();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TBForm::TrayIconClick() {

@@ -3,16 +3,23 @@
 #include "app/appservices.h"
 #include "app/mainmenus.h"
 #include "app/tbformui.h"
-#include "backupset/busystate.h"
+#include "engine/backuprunhost.h"
+#include "engine/progressview.h"
 #include "log/activitylog.h"
 
 #include <QStringList>
 #include <QWidget>
 
 #include <filesystem>
+#include <memory>
 #include <vector>
 
+class ArchiveJob;
+class BackupRun;
 class FolderListView;
+class IntervalTimer;
+class TimedShutdown;
+class TZipMaster;
 class FolderSet;
 class QSystemTrayIcon;
 class TForm1;
@@ -27,7 +34,7 @@ class ProfileFile;
 
 // The main window. Its creation runs the start-up sequence and creates every other
 // window; it owns them, the tray icon, the menus and the activity log.
-class TBForm : public QWidget, public BusyState {
+class TBForm : public QWidget, public BackupRunHost, public ProgressView {
     Q_OBJECT
 public:
     TBForm(const QString& programDir, const QStringList& arguments, const AppServices& services,
@@ -64,18 +71,34 @@ public:
     void StartWait() override;
     void StopWait() override;
     void CheckOutdatedArchives();
-    void PlayEventSound(const QString& eventName);
+    void btCancelClick();
+    void cbAutoClick();
+
+    // What a backup run needs of the main window.
+    bool backupAllowed() const override;
+    bool abortPendingShutdown() override;
+    bool mainWindowVisible() const override;
+    void showToolbarWindow() override;
+    void prepareForNewArchive() override;
+    void showCurrentFile(const QString& path) override;
+    void showPercent(int percent) override;
+    void PlayEventSound(const QString& eventName) override;
 
     bool autoClose() const { return m_autoClose; }
     bool autoShutdown() const { return m_autoShutdown; }
     bool toolbarMode() const { return m_toolbarMode; }
     bool fading() const { return m_fading; }
-    quint64 totalBackups() const { return m_totalBackups; }
+    quint64 totalBackups() const;
 
     TForm2* settingsDialog() const { return m_form2; }
     TForm1* exclusionDialog() const { return m_form1; }
     FolderSet* folderSet() const { return m_folderSet; }
     FolderListView* FldrList() const { return m_fldrList; }
+    TZipMaster* zipMaster() const { return m_zip; }
+    BackupRun* backupRun() const { return m_backupRun; }
+    ArchiveJob* archiveJob() const { return m_archiveJob.get(); }
+    IntervalTimer* intervalTimer() const { return m_intervalTimer; }
+    bool shutdownPending() const;
     TPopFrm* toolbarWindow() const { return m_popFrm; }
     TLogFrm* logViewer() const { return m_logFrm; }
     TErrorForm* errorForm() const { return m_errorForm; }
@@ -93,11 +116,13 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class SettingsSequence;
 
     void createWindows();
+    void createBackupEngine();
     void connectControls();
     void checkEngineFiles();
     void applyCommandLine(bool& runRemainingSteps);
@@ -134,10 +159,14 @@ private:
     TForm1* m_form1 = nullptr;
     FolderListView* m_fldrList = nullptr;
     FolderSet* m_folderSet = nullptr;
+    TZipMaster* m_zip = nullptr;
+    std::unique_ptr<ArchiveJob> m_archiveJob;
+    BackupRun* m_backupRun = nullptr;
+    std::unique_ptr<TimedShutdown> m_timedShutdown;
+    IntervalTimer* m_intervalTimer = nullptr;
     TLogFrm* m_logFrm = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
 
-    std::vector<std::filesystem::path> m_backupFiles;
     QStringList m_outdatedArchives;
 
     bool m_autoClose = false;
@@ -146,5 +175,4 @@ private:
     bool m_fading = false;
     bool m_ended = false;
     bool m_loadingConfig = false;
-    quint64 m_totalBackups = 0;
 };

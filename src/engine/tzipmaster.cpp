@@ -191,6 +191,12 @@ int TZipMaster::runOnWorker(const EngineWork& work) {
             bridge.requestCancel();
     });
     connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    // The first termination check comes before any work: a cancel that is already pending
+    // stops the operation before it touches the archive.
+    bool abortBeforeStart = false;
+    Q_EMIT OnCheckTerminate(abortBeforeStart);
+    if (abortBeforeStart)
+        bridge.requestCancel();
     tick.start();
     worker->start();
     loop.exec();

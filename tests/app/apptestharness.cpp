@@ -11,6 +11,7 @@ TBForm& AppTestHarness::start(const QStringList& arguments) {
     AppServices services;
     services.prompts = &prompts;
     services.shell = &shell;
+    services.shutdown = shutdown;
     m_form = std::make_unique<TBForm>(dir.path(), arguments, services);
     QObject::connect(m_form.get(), &TBForm::eventSoundRequested,
                      [this](const QString& name) { soundRequests.append(name); });

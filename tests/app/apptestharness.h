@@ -8,6 +8,10 @@
 
 #include <QStringList>
 
+namespace platform {
+class ShutdownService;
+}
+
 #include <memory>
 
 class RecordingShellOpener : public ShellOpener {
@@ -36,6 +40,7 @@ public:
     TestProgramDir dir;
     ScriptedPrompts prompts;
     RecordingShellOpener shell;
+    platform::ShutdownService* shutdown = nullptr;
     QStringList soundRequests;
 
 private:

@@ -1,0 +1,30 @@
+#pragma once
+
+class ActivityLog;
+class EventMarker;
+class QPushButton;
+class UserPrompts;
+namespace platform {
+class ShutdownService;
+}
+
+// The shutdown 30 seconds after a backup-and-shutdown and its abort. A shutdown is pending
+// exactly while the Backup button reads "ABORT".
+class TimedShutdown {
+public:
+    TimedShutdown(QPushButton* backupButton, platform::ShutdownService* service, ActivityLog& log,
+                  EventMarker& marker, UserPrompts& prompts);
+
+    bool pending() const;
+    void start();
+    // Cancels the pending shutdown; the caller clears the backup-and-close and
+    // backup-and-shutdown flags.
+    void abort();
+
+private:
+    QPushButton* m_button;
+    platform::ShutdownService* m_service;
+    ActivityLog& m_log;
+    EventMarker& m_marker;
+    UserPrompts& m_prompts;
+};

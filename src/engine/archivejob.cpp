@@ -1,0 +1,162 @@
+#include "engine/archivejob.h"
+
+#include "backupset/formatsize.h"
+#include "config/tform2.h"
+#include "engine/progressview.h"
+#include "engine/tzipmaster.h"
+#include "log/activitylog.h"
+#include "log/eventmarker.h"
+#include "log/pathtext.h"
+#include "log/timestamp.h"
+#include "platform/fileinuse.h"
+#include "platform/profilefile.h"
+#include "widgets/userprompts.h"
+
+#include <QCheckBox>
+#include <QDate>
+#include <QDir>
+#include <QLineEdit>
+
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString kPrefix = QStringLiteral("Quoralis");
+
+bool endsWithZipExtension(const std::string& name) {
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot + 1 == name.size())
+        return false;
+    return QString::fromStdString(name.substr(dot)).compare(QStringLiteral(".zip"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+ArchiveJob::ArchiveJob(Context context)
+    : m_context(std::move(context)) {}
+
+std::string ArchiveJob::folderPart(const fs::path& folder) const {
+    if (!m_context.settings->cbEach()->isChecked())
+        return std::string();
+    std::string text = folder.native();
+    if (!text.empty() && text.back() == '/')
+        text.pop_back();
+    const auto slash = text.rfind('/');
+    std::string name = slash == std::string::npos ? text : text.substr(slash + 1);
+    // The root folder has no name of its own.
+    if (name.empty())
+        name = "root";
+    return '_' + name;
+}
+
+QString ArchiveJob::datePart() const {
+    if (!m_context.settings->cbMulti()->isChecked())
+        return QString();
+    return QLatin1Char('_') + Timestamp::fileNameText(QDateTime::currentDateTime());
+}
+
+fs::path ArchiveJob::ArchiveBaseName(const fs::path& folder) {
+    QLineEdit* field = m_context.settings->Destination();
+    QString destination = field->text();
+    if (!destination.isEmpty() && !destination.endsWith(QLatin1Char('/'))) {
+        destination += QLatin1Char('/');
+        field->setText(destination);
+    }
+    // The folder's name keeps its own bytes, even when they are not valid UTF-8.
+    return fs::path(pathFromText(destination).native() + kPrefix.toStdString() + folderPart(folder) +
+                    datePart().toStdString());
+}
+
+QString ArchiveJob::ExampleArchiveName() const {
+    return kPrefix + QString::fromStdString(folderPart(fs::path("MyDocs"))) + datePart();
+}
+
+fs::path ArchiveJob::archiveFileName(const fs::path& baseName) {
+    const std::string& base = baseName.native();
+    return endsWithZipExtension(base) ? baseName : fs::path(base + ".zip");
+}
+
+void ArchiveJob::MakeArchive(const fs::path& baseName, const std::vector<fs::path>& files) {
+    const QString baseText = pathText(baseName);
+    // The archive really written; the in-use test, the deletion, the update test and the
+    // size all look at this one file.
+    const fs::path archive = archiveFileName(baseName);
+    // 1
+    if (platform::isFileInUse(archive)) {
+        m_context.log->logMessage(QStringLiteral("File is in use: ") + baseText);
+        m_context.prompts->notify(QStringLiteral("Destination file is in use:\n\r") + baseText);
+        return;
+    }
+    // 2-13
+    try {
+        if (files.empty()) {
+            m_context.log->logMessage(QStringLiteral("No files for backup"));
+            return;
+        }
+        m_context.progress->prepareForNewArchive();
+        m_context.marker->set(QStringLiteral("config_zip"));
+        TForm2& s = *m_context.settings;
+        TZipMaster& zip = *m_context.zip;
+        if (s.cbDelPrev()->isChecked()) {
+            m_context.log->logMessage(QStringLiteral("Deleting previous backup"));
+            std::error_code ignored;
+            fs::remove(archive, ignored);
+        }
+        std::error_code ec;
+        TZipMaster::AddOpts options = TZipMaster::AddDirNames;
+        if (fs::exists(archive, ec))
+            options |= TZipMaster::AddUpdate;
+        if (s.cbInclude()->isChecked())
+            options |= TZipMaster::AddHiddenFiles;
+        zip.FileSpecList = files;
+        zip.AddCompLevel = s.cbNoComp()->isChecked() ? 0 : 9;
+        if (s.cbNO()->isChecked())
+            options |= TZipMaster::AddResetArchive;
+        zip.AddOptions = options;
+        m_context.marker->set(QStringLiteral("set_zip_file"));
+        SetNewZipFile(baseName);
+        zip.ArchiveComment = QStringLiteral("Quoralis ") + Timestamp::shortDate(QDate::currentDate());
+        runComponent(baseName, archive);
+    } catch (...) {
+        // A failure inside the job must not stop the run; the job is still counted.
+    }
+    // 14-15
+    countJob();
+    m_context.marker->set(QStringLiteral("zip_done"));
+}
+
+void ArchiveJob::SetNewZipFile(const fs::path& baseName) {
+    m_context.marker->set(QStringLiteral("set_new_zipfile"));
+    const fs::path archive = archiveFileName(baseName);
+    m_context.zip->ZipFileName = archive;
+    std::error_code ignored;
+    fs::current_path(archive.parent_path(), ignored);
+}
+
+void ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive) {
+    const QString baseText = pathText(baseName);
+    m_context.marker->set(QStringLiteral("start_zip"));
+    TZipMaster& zip = *m_context.zip;
+    if (zip.AddFiles() != 0) {
+        m_context.log->logMessage(QStringLiteral("Backup NOT created: ") + baseText);
+        m_context.prompts->notify(baseText + QStringLiteral(" NOT created, ") + zip.ErrorText());
+        m_archiveFailed = true;
+        return;
+    }
+    std::error_code ec;
+    const auto size = fs::file_size(archive, ec);
+    m_context.log->logMessage(QStringLiteral("Backup created: ") + baseText + QStringLiteral(" (") +
+                              FormatSize(ec ? -1 : static_cast<qint64>(size)) + QStringLiteral(")"));
+    // An archive that misses files that could not be read is no complete backup.
+    if (!zip.SkippedFiles().empty())
+        m_archiveFailed = true;
+}
+
+void ArchiveJob::countJob() {
+    ++m_totalBackups;
+    platform::ProfileFile ini(m_context.settingsFilePath());
+    ini.writeInteger("stats", "total_backups", static_cast<qint32>(static_cast<quint32>(m_totalBackups)));
+    m_context.settings->setTotalBackups(m_totalBackups);
+}

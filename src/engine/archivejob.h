@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+class ActivityLog;
+class EventMarker;
+class ProgressView;
+class TForm2;
+class TZipMaster;
+class UserPrompts;
+
+// Names archives and turns one collected file list into one archive.
+class ArchiveJob {
+public:
+    struct Context {
+        TZipMaster* zip = nullptr;
+        TForm2* settings = nullptr;
+        ActivityLog* log = nullptr;
+        EventMarker* marker = nullptr;
+        UserPrompts* prompts = nullptr;
+        ProgressView* progress = nullptr;
+        std::function<QString()> settingsFilePath;
+    };
+
+    explicit ArchiveJob(Context context);
+
+    // Destination + "Quoralis" + "_" folder name (one archive per folder) + "_" timestamp
+    // (dated names), without extension. Adds the missing separator to the destination field.
+    std::filesystem::path ArchiveBaseName(const std::filesystem::path& folder);
+    // The same for a folder named "MyDocs", without destination.
+    QString ExampleArchiveName() const;
+    // The archive's file name: the base name with ".zip" unless it already ends in it.
+    static std::filesystem::path archiveFileName(const std::filesystem::path& baseName);
+
+    // One archive job from the backup file list. Counts the job, logs the result and sets
+    // archiveFailed when the archive was not made or misses files.
+    void MakeArchive(const std::filesystem::path& baseName, const std::vector<std::filesystem::path>& files);
+
+    bool archiveFailed() const { return m_archiveFailed; }
+    void clearArchiveFailed() { m_archiveFailed = false; }
+    quint64 totalBackups() const { return m_totalBackups; }
+    void setTotalBackups(quint64 total) { m_totalBackups = total; }
+
+private:
+    std::string folderPart(const std::filesystem::path& folder) const;
+    QString datePart() const;
+    void SetNewZipFile(const std::filesystem::path& baseName);
+    void runComponent(const std::filesystem::path& baseName, const std::filesystem::path& archive);
+    void countJob();
+
+    Context m_context;
+    bool m_archiveFailed = false;
+    quint64 m_totalBackups = 0;
+};

@@ -1,0 +1,198 @@
+#include "engine/backuprun.h"
+
+#include "backupset/folderlistview.h"
+#include "backupset/folderset.h"
+#include "config/tform2.h"
+#include "engine/archivejob.h"
+#include "engine/backuprunhost.h"
+#include "engine/progressview.h"
+#include "engine/tzipmaster.h"
+#include "log/activitylog.h"
+#include "log/eventmarker.h"
+#include "log/pathtext.h"
+#include "widgets/userprompts.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+BackupRun::BackupRun(Context context, QObject* parent)
+    : QObject(parent)
+    , m_c(context) {
+    TZipMaster* zip = m_c.zip;
+    connect(zip, &TZipMaster::OnItemProgress, this,
+            [this](const QString& item, qint64, int) { ZIPItemProgress(item); });
+    connect(zip, &TZipMaster::OnTotalProgress, this,
+            [this](qint64, int percent) { ZIPTotalProgress(percent); });
+    connect(zip, &TZipMaster::OnProgress, this, [this] { ZIPProgress(); });
+    connect(zip, &TZipMaster::OnCheckTerminate, this, &BackupRun::ZIPCheckTerminate, Qt::DirectConnection);
+    connect(zip, &TZipMaster::OnMessage, this, &BackupRun::ZIPMessage);
+}
+
+BackupRun::Outcome BackupRun::btBackupClick() {
+    // A refused trigger leaves the flags of the run in progress alone.
+    if (!m_c.host->backupAllowed()) {
+        m_c.log->logMessage(QStringLiteral("Backup already running"));
+        return Outcome::NotStarted;
+    }
+    m_c.job->clearArchiveFailed();
+    m_abortRequested = false;
+    m_c.marker->set(QStringLiteral("btbackup_click"));
+    if (m_c.host->abortPendingShutdown())
+        return Outcome::NotStarted;
+    m_abortRequested = false;
+    if (m_c.folderList->topLevelItemCount() == 0)
+        return Outcome::NotStarted;
+    if (!checkDestination())
+        return Outcome::NotStarted;
+
+    m_c.marker->set(QStringLiteral("wait_backup"));
+    m_running = true;
+    m_c.host->StartWait();
+    m_c.marker->set(QStringLiteral("pop_frm_show"));
+    if (!m_c.host->mainWindowVisible())
+        m_c.host->showToolbarWindow();
+    SetBackupPriority(true);
+
+    const std::vector<fs::path> folders = m_c.folderList->folders();
+    if (m_c.settings->cbEach()->isChecked()) {
+        if (archiveEachFolder(folders) == Outcome::Cancelled)
+            return Outcome::Cancelled;
+    } else {
+        archiveAllFolders(folders);
+    }
+    SetBackupPriority(false);
+    endBusyState();
+    m_backupFiles.clear();
+    requestCompletionSound();
+    return Outcome::Completed;
+}
+
+bool BackupRun::checkDestination() {
+    const QString destination = m_c.settings->Destination()->text();
+    if (destination.isEmpty()) {
+        m_c.host->PlayEventSound(QStringLiteral("dest_noselect"));
+        m_c.prompts->notify(QStringLiteral("No destination selected"));
+        return false;
+    }
+    const fs::path folder = pathFromText(destination);
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder, ec)) {
+        if (m_c.settings->cbNotify()->isChecked()) {
+            m_c.host->PlayEventSound(QStringLiteral("dest_notfound"));
+            m_c.prompts->notify(QStringLiteral("Destination directory not present!"));
+        }
+        return false;
+    }
+    return true;
+}
+
+BackupRun::Outcome BackupRun::archiveEachFolder(const std::vector<fs::path>& folders) {
+    m_c.log->logMessage(QStringLiteral("Creating seperate archives..."));
+    for (const fs::path& folder : folders) {
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec))
+            continue;
+        if (m_abortRequested) {
+            m_c.log->logMessage(QStringLiteral("backups aborted by user"));
+            SetBackupPriority(false);
+            m_c.host->PlayEventSound(QStringLiteral("backups_incomplete"));
+            endBusyState();
+            return Outcome::Cancelled;
+        }
+        m_backupFiles.clear();
+        m_c.marker->set(QStringLiteral("scan_folders"));
+        m_c.folders->CollectFolderFiles(folder, m_backupFiles);
+        m_c.job->MakeArchive(m_c.job->ArchiveBaseName(folder), m_backupFiles);
+    }
+    return Outcome::Completed;
+}
+
+void BackupRun::archiveAllFolders(const std::vector<fs::path>& folders) {
+    m_c.log->logMessage(QStringLiteral("Creating single archive..."));
+    m_backupFiles.clear();
+    for (const fs::path& folder : folders) {
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec))
+            continue;
+        m_c.marker->set(QStringLiteral("scan_folders"));
+        m_c.folders->CollectFolderFiles(folder, m_backupFiles);
+    }
+    m_c.job->MakeArchive(m_c.job->ArchiveBaseName(fs::path()), m_backupFiles);
+}
+
+void BackupRun::endBusyState() {
+    // The Backup button comes back only now that the run is really over.
+    m_running = false;
+    m_c.host->StopWait();
+}
+
+void BackupRun::requestCompletionSound() {
+    const bool failed = m_c.job->archiveFailed();
+    if (m_c.settings->cbEach()->isChecked() || m_c.settings->cbMulti()->isChecked())
+        m_c.host->PlayEventSound(failed ? QStringLiteral("backups_incomplete")
+                                        : QStringLiteral("backups_completed"));
+    else
+        m_c.host->PlayEventSound(failed ? QStringLiteral("backup_incomplete")
+                                        : QStringLiteral("backup_completed"));
+}
+
+void BackupRun::btCancelClick() {
+    m_c.marker->set(QStringLiteral("cancel_operation"));
+    if (!m_c.prompts->ask(QStringLiteral("Are you sure you want to cancel the current backup?")))
+        return;
+    m_c.log->logMessage(QStringLiteral("User aborted backup"));
+    SetBackupPriority(false);
+    m_abortRequested = true;
+    cancelComponent();
+    m_c.host->StopWait();
+}
+
+void BackupRun::cancelComponent() {
+    try {
+        if (m_c.zip->IsBusy())
+            m_c.zip->RequestCancel();
+    } catch (...) {
+        // A failing cancel must not take the window down; the run notices the request anyway.
+    }
+}
+
+void BackupRun::SetBackupPriority(bool on) {
+    if (m_c.settings->CbLP()->isChecked())
+        m_c.zip->setLowPriority(on);
+}
+
+void BackupRun::ZIPItemProgress(const QString& item) {
+    m_c.progress->showCurrentFile(item);
+}
+
+void BackupRun::ZIPTotalProgress(int percent) {
+    if (m_abortRequested) {
+        cancelComponent();
+        m_c.host->StopWait();
+        return;
+    }
+    m_c.progress->showPercent(percent);
+}
+
+void BackupRun::ZIPProgress() {
+    if (m_abortRequested) {
+        cancelComponent();
+        m_c.host->StopWait();
+    }
+}
+
+void BackupRun::ZIPCheckTerminate(bool& abort) {
+    if (m_abortRequested)
+        abort = true;
+}
+
+void BackupRun::ZIPMessage(int errorCode, const QString& message) {
+    if (errorCode != 0)
+        m_c.log->logMessage(QStringLiteral("ZIP Error: ") + QString::number(errorCode) + QLatin1Char('-') +
+                            message);
+}

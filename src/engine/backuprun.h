@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QObject>
+
+#include <filesystem>
+#include <vector>
+
+class ActivityLog;
+class ArchiveJob;
+class BackupRunHost;
+class EventMarker;
+class FolderSet;
+class FolderListView;
+class ProgressView;
+class TForm2;
+class TZipMaster;
+class UserPrompts;
+
+// One backup from any trigger to its result: the checks, the busy state, one archive for
+// all folders or one per folder, cancellation, the progress events and the completion sound.
+class BackupRun : public QObject {
+    Q_OBJECT
+public:
+    enum class Outcome { NotStarted, Cancelled, Completed };
+
+    struct Context {
+        BackupRunHost* host = nullptr;
+        FolderSet* folders = nullptr;
+        FolderListView* folderList = nullptr;
+        TForm2* settings = nullptr;
+        TZipMaster* zip = nullptr;
+        ArchiveJob* job = nullptr;
+        ActivityLog* log = nullptr;
+        EventMarker* marker = nullptr;
+        UserPrompts* prompts = nullptr;
+        ProgressView* progress = nullptr;
+    };
+
+    explicit BackupRun(Context context, QObject* parent = nullptr);
+
+    // Returns when the run is over. Completed means the run got past its start checks and
+    // was not cancelled between per-folder archives: the caller then runs what follows a backup.
+    Outcome btBackupClick();
+    void btCancelClick();
+    void SetBackupPriority(bool on);
+
+    bool isRunning() const { return m_running; }
+    bool abortRequested() const { return m_abortRequested; }
+
+private:
+    bool checkDestination();
+    Outcome archiveEachFolder(const std::vector<std::filesystem::path>& folders);
+    void archiveAllFolders(const std::vector<std::filesystem::path>& folders);
+    void endBusyState();
+    void requestCompletionSound();
+
+    void ZIPItemProgress(const QString& item);
+    void ZIPTotalProgress(int percent);
+    void ZIPProgress();
+    void ZIPCheckTerminate(bool& abort);
+    void ZIPMessage(int errorCode, const QString& message);
+    void cancelComponent();
+
+    Context m_c;
+    std::vector<std::filesystem::path> m_backupFiles;
+    bool m_abortRequested = false;
+    bool m_running = false;
+};

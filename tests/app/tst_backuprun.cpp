@@ -1,0 +1,338 @@
+#include "app/tpopfrm.h"
+#include "apptestharness.h"
+#include "backupset/folderlistview.h"
+#include "config/tform2.h"
+#include "engine/backuprun.h"
+#include "log/eventmarker.h"
+#include "platform/shutdownservice.h"
+#include "schedule/intervaltimer.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+class RecordingShutdown : public platform::ShutdownService {
+public:
+    PrivilegeResult enableShutdownPrivilege() override { return PrivilegeResult::Ok; }
+    bool scheduleShutdown(const QString&, const QString& message, int seconds) override {
+        calls.append(QStringLiteral("schedule %1 %2").arg(seconds).arg(message));
+        return true;
+    }
+    bool abortShutdown(const QString&) override {
+        calls.append(QStringLiteral("abort"));
+        return true;
+    }
+    QStringList calls;
+};
+
+// A program directory with two folders of files, a destination and a settings file.
+struct BackupFixture {
+    explicit BackupFixture(bool withProgramFiles = true)
+        : h(withProgramFiles) {
+        docs = h.dir.filePath(QStringLiteral("data/Docs"));
+        photos = h.dir.filePath(QStringLiteral("data/Photos"));
+        destination = h.dir.filePath(QStringLiteral("backups/"));
+        h.dir.writeFile(QStringLiteral("data/Docs/a.txt"), QByteArray(5000, 'a'));
+        h.dir.writeFile(QStringLiteral("data/Docs/sub/b.txt"), "bee");
+        h.dir.writeFile(QStringLiteral("data/Photos/c.png"), QByteArray(3000, 'c'));
+    }
+    // Enough incompressible data that archiving takes a while and events are handled meanwhile.
+    void addBulk() {
+        QByteArray bulk(8 << 20, Qt::Uninitialized);
+        quint32 x = 2463534242u;
+        for (char& c : bulk) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            c = char(x);
+        }
+        h.dir.writeFile(QStringLiteral("data/Docs/bulk.bin"), bulk);
+    }
+    void settings(const QByteArray& extra, const QStringList& folders) {
+        QByteArray text = "[settings]\ndestination=" + destination.toUtf8() + "\n" + extra + "\n[folders]\n";
+        text += "folder_count=" + QByteArray::number(folders.size() - 1) + "\n";
+        for (int i = 0; i < folders.size(); ++i)
+            text += "folder_" + QByteArray::number(i) + "=" + folders.at(i).toUtf8() + "\n";
+        h.writeSettings(text);
+    }
+    QStringList archives() const {
+        return QDir(destination).entryList({QStringLiteral("*.zip")}, QDir::Files);
+    }
+    static bool unzipTest(const QString& archive) {
+        QProcess unzip;
+        unzip.start(QStringLiteral("unzip"), {QStringLiteral("-tq"), archive});
+        return unzip.waitForFinished(60000) && unzip.exitStatus() == QProcess::NormalExit &&
+               unzip.exitCode() == 0;
+    }
+
+    AppTestHarness h;
+    QString docs;
+    QString photos;
+    QString destination;
+};
+
+} // namespace
+
+// Whole backup runs driven through the main window, with real archives.
+class TestBackupRun : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void runFromTheButtonWritesOneArchive();
+    void eachFolderSkipsAMissingFolder();
+    void secondTriggerDuringARunIsRefused();
+    void cancelAnsweredNoLetsTheRunFinish();
+    void cancelInPerFolderModeStopsAtTheNextFolder();
+    void completionSound_data();
+    void completionSound();
+    void toolbarWindowFollowsAHiddenMainWindow();
+    void countdownIsFrozenDuringARun();
+    void destinationChecks();
+    void backupAndCloseEndsTheProgram();
+    void backupAndShutdownSchedulesAndAborts();
+    void autoCloseCommandLineWritesTheArchive();
+};
+
+void TestBackupRun::runFromTheButtonWritesOneArchive() {
+    BackupFixture f;
+    f.settings("", {f.docs, f.photos});
+    TBForm& form = f.h.start();
+    QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("btBackup")), Qt::LeftButton);
+    QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
+    QVERIFY(BackupFixture::unzipTest(f.destination + QStringLiteral("Quoralis.zip")));
+    const QStringList messages = f.h.messages();
+    QVERIFY(messages.contains(QStringLiteral("Creating single archive...")));
+    QVERIFY(
+        messages.filter(QRegularExpression(QStringLiteral("^Backup created: .*/backups/Quoralis \\(.+\\)$")))
+            .size() == 1);
+    QCOMPARE(f.h.soundRequests, QStringList(QStringLiteral("backup_completed")));
+    QVERIFY(f.h.settingsText().contains("total_backups=1"));
+    QCOMPARE(form.marker().value(), QStringLiteral("stop_wait"));
+    QVERIFY(form.findChild<QPushButton*>(QStringLiteral("btBackup"))->isEnabled());
+}
+
+void TestBackupRun::eachFolderSkipsAMissingFolder() {
+    BackupFixture f;
+    const QString gone = f.h.dir.filePath(QStringLiteral("data/Gone"));
+    QDir().mkpath(gone);
+    f.settings("each_folder=1\n", {f.docs, gone, f.photos});
+    TBForm& form = f.h.start();
+    QDir(gone).removeRecursively();
+    form.btBackupClick();
+    QCOMPARE(f.archives(),
+             QStringList({QStringLiteral("Quoralis_Docs.zip"), QStringLiteral("Quoralis_Photos.zip")}));
+    QCOMPARE(f.h.soundRequests, QStringList(QStringLiteral("backups_completed")));
+    QVERIFY(f.h.prompts.notices().isEmpty());
+    QVERIFY(f.h.messages().contains(QStringLiteral("Creating seperate archives...")));
+}
+
+void TestBackupRun::secondTriggerDuringARunIsRefused() {
+    BackupFixture f;
+    f.addBulk();
+    f.settings("", {f.docs});
+    TBForm& form = f.h.start();
+    bool triedDuringRun = false;
+    QTimer::singleShot(0, &form, [&] {
+        triedDuringRun = form.backupRun()->isRunning();
+        form.btBackupClick();
+    });
+    form.btBackupClick();
+    QVERIFY(triedDuringRun);
+    QCOMPARE(f.h.messages().count(QStringLiteral("Backup already running")), 1);
+    QCOMPARE(f.archives().size(), 1);
+    QCOMPARE(f.h.soundRequests, QStringList(QStringLiteral("backup_completed")));
+}
+
+void TestBackupRun::cancelAnsweredNoLetsTheRunFinish() {
+    BackupFixture f;
+    f.settings("", {f.docs});
+    TBForm& form = f.h.start();
+    f.h.prompts.queueAnswer(false);
+    QTimer::singleShot(0, &form, [&] { form.btCancelClick(); });
+    form.btBackupClick();
+    QCOMPARE(f.h.prompts.questions(),
+             QStringList(QStringLiteral("Are you sure you want to cancel the current backup?")));
+    QCOMPARE(f.archives().size(), 1);
+    QVERIFY(!f.h.messages().contains(QStringLiteral("User aborted backup")));
+}
+
+void TestBackupRun::cancelInPerFolderModeStopsAtTheNextFolder() {
+    BackupFixture f;
+    f.settings("each_folder=1\n", {f.docs, f.photos});
+    // An old archive of the first folder, to be kept as it is.
+    TBForm& form = f.h.start();
+    QDir().mkpath(f.destination);
+    form.btBackupClick();
+    QCOMPARE(f.archives().size(), 2);
+    QFile old(f.destination + QStringLiteral("Quoralis_Docs.zip"));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    const QByteArray before = old.readAll();
+    old.close();
+    f.h.dir.writeFile(QStringLiteral("data/Docs/new.txt"), QByteArray(100000, 'n'));
+    f.h.soundRequests.clear();
+
+    f.h.prompts.queueAnswer(true);
+    QTimer::singleShot(0, &form, [&] { form.btCancelClick(); });
+    form.btBackupClick();
+    const QStringList messages = f.h.messages();
+    QVERIFY(messages.contains(QStringLiteral("User aborted backup")));
+    QVERIFY(messages.contains(QStringLiteral("backups aborted by user")));
+    QCOMPARE(f.h.soundRequests, QStringList(QStringLiteral("backups_incomplete")));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), before);
+    QCOMPARE(f.archives().size(), 2);
+    QVERIFY(QDir(f.destination).entryList(QDir::Files | QDir::Hidden).size() == 2);
+    QVERIFY(!form.backupRun()->isRunning());
+    QVERIFY(form.findChild<QPushButton*>(QStringLiteral("btBackup"))->isEnabled());
+}
+
+void TestBackupRun::completionSound_data() {
+    QTest::addColumn<QByteArray>("options");
+    QTest::addColumn<bool>("engine");
+    QTest::addColumn<QString>("sound");
+    QTest::newRow("single") << QByteArray() << true << "backup_completed";
+    QTest::newRow("single, dated") << QByteArray("multi_archive=1\n") << true << "backups_completed";
+    QTest::newRow("per folder") << QByteArray("each_folder=1\n") << true << "backups_completed";
+    QTest::newRow("single, failed") << QByteArray() << false << "backup_incomplete";
+    QTest::newRow("per folder, failed") << QByteArray("each_folder=1\n") << false << "backups_incomplete";
+}
+
+void TestBackupRun::completionSound() {
+    QFETCH(QByteArray, options);
+    QFETCH(bool, engine);
+    QFETCH(QString, sound);
+    BackupFixture f(engine);
+    f.settings(options, {f.docs});
+    TBForm& form = f.h.start();
+    f.h.prompts.shown.clear();
+    form.btBackupClick();
+    QCOMPARE(f.h.soundRequests, QStringList(sound));
+    if (!engine) {
+        QCOMPARE(f.h.prompts.notices().size(), 1);
+        QVERIFY(f.h.prompts.notices().first().contains(QStringLiteral(" NOT created, ")));
+    }
+}
+
+void TestBackupRun::toolbarWindowFollowsAHiddenMainWindow() {
+    BackupFixture f;
+    f.addBulk();
+    f.settings("", {f.docs});
+    TBForm& form = f.h.start();
+    form.HideFaded();
+    bool shownDuringRun = false;
+    QTimer::singleShot(0, &form, [&] {
+        QVERIFY(form.backupRun()->isRunning());
+        shownDuringRun = form.toolbarWindow()->isVisible();
+    });
+    form.btBackupClick();
+    QVERIFY(shownDuringRun);
+    QVERIFY(!form.toolbarWindow()->isVisible());
+
+    // Visible main window: the toolbar window stays hidden, but its line follows the log.
+    form.ShowFaded();
+    shownDuringRun = true;
+    QTimer::singleShot(0, &form, [&] {
+        QVERIFY(form.backupRun()->isRunning());
+        shownDuringRun = form.toolbarWindow()->isVisible();
+    });
+    form.btBackupClick();
+    QVERIFY(!shownDuringRun);
+    QCOMPARE(form.toolbarWindow()->status(), f.h.messages().last());
+}
+
+void TestBackupRun::countdownIsFrozenDuringARun() {
+    BackupFixture f;
+    f.addBulk();
+    f.settings("timer_enabled=1\ntimer_interval=10\n", {f.docs});
+    TBForm& form = f.h.start();
+    QVERIFY(form.intervalTimer()->isRunning());
+    bool checked = false;
+    bool runningDuringRun = true;
+    QTimer::singleShot(0, &form, [&] {
+        checked = form.backupRun()->isRunning();
+        runningDuringRun = form.intervalTimer()->isRunning();
+    });
+    form.btBackupClick();
+    QVERIFY(checked);
+    QVERIFY(!runningDuringRun);
+    QVERIFY(form.intervalTimer()->isRunning());
+}
+
+void TestBackupRun::destinationChecks() {
+    BackupFixture f;
+    f.settings("notify_destination=1\n", {f.docs});
+    TBForm& form = f.h.start();
+    // A missing destination that can be created is created.
+    QVERIFY(!QFileInfo::exists(f.destination));
+    form.btBackupClick();
+    QCOMPARE(f.archives().size(), 1);
+    // One that cannot be created: the notice when asked for, silence otherwise.
+    const QString blocker = f.h.dir.writeFile(QStringLiteral("file"), "x");
+    form.settingsDialog()->Destination()->setText(blocker + QStringLiteral("/sub"));
+    f.h.soundRequests.clear();
+    form.btBackupClick();
+    QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("Destination directory not present!")));
+    QCOMPARE(f.h.soundRequests, QStringList(QStringLiteral("dest_notfound")));
+    form.settingsDialog()->cbNotify()->setChecked(false);
+    form.btBackupClick();
+    QCOMPARE(f.h.prompts.notices().size(), 1);
+    form.settingsDialog()->Destination()->setText(QString());
+    form.btBackupClick();
+    QCOMPARE(f.h.prompts.notices().last(), QStringLiteral("No destination selected"));
+}
+
+void TestBackupRun::backupAndCloseEndsTheProgram() {
+    BackupFixture f;
+    f.settings("backup_close=1\n", {f.docs});
+    TBForm& form = f.h.start();
+    form.backupandclose1Click();
+    QVERIFY(form.hasEnded());
+    QCOMPARE(f.archives().size(), 1);
+    QVERIFY(f.h.messages().contains(QStringLiteral("Starting backup-and-close...")));
+    QVERIFY(!f.h.messages().contains(QStringLiteral("Making automatic shutdown backup")));
+    QVERIFY(f.h.prompts.questions().isEmpty());
+}
+
+void TestBackupRun::backupAndShutdownSchedulesAndAborts() {
+    BackupFixture f;
+    f.settings("", {f.docs});
+    RecordingShutdown shutdown;
+    f.h.shutdown = &shutdown;
+    TBForm& form = f.h.start();
+    auto* backup = form.findChild<QPushButton*>(QStringLiteral("btBackup"));
+    form.backupandshutdown1Click();
+    QCOMPARE(shutdown.calls, QStringList(QStringLiteral("schedule 30 Quoralis2005 - Backups complete")));
+    QCOMPARE(backup->text(), QStringLiteral("ABORT"));
+    QCOMPARE(backup->toolTip(), QStringLiteral("Cancel system shutdown"));
+    QVERIFY(f.h.messages().contains(QStringLiteral("Shutting down computer in 30 secs...")));
+    // The window refuses to close while the shutdown is pending.
+    QVERIFY(!form.close());
+    // The interval timer's backup aborts it instead of backing up.
+    const int archivesBefore = f.archives().size();
+    Q_EMIT form.intervalTimer()->backupDue();
+    QCOMPARE(shutdown.calls.last(), QStringLiteral("abort"));
+    QCOMPARE(backup->text(), QStringLiteral("Backup!"));
+    QCOMPARE(f.h.prompts.notices().last(), QStringLiteral("Shutdown aborted."));
+    QVERIFY(!form.autoShutdown());
+    QCOMPARE(f.archives().size(), archivesBefore);
+    QVERIFY(form.close());
+}
+
+void TestBackupRun::autoCloseCommandLineWritesTheArchive() {
+    BackupFixture f;
+    f.settings("", {f.docs, f.photos});
+    TBForm& form = f.h.start({QStringLiteral("/autoclose")});
+    QVERIFY(form.hasEnded());
+    QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
+    QVERIFY(BackupFixture::unzipTest(f.destination + QStringLiteral("Quoralis.zip")));
+}
+
+QTEST_MAIN(TestBackupRun)
+#include "tst_backuprun.moc"
