@@ -1,0 +1,122 @@
+#include "housekeeping/housekeeping.h"
+
+#include "config/tform2.h"
+#include "housekeeping/filemask.h"
+#include "housekeeping/oldfilesearch.h"
+#include "log/activitylog.h"
+#include "log/pathtext.h"
+#include "widgets/userprompts.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QSpinBox>
+
+#include <chrono>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString lineBreak = QStringLiteral("\n\r");
+
+QString nameOf(const fs::path& file) {
+    return pathText(file.filename());
+}
+
+// Deletes a file or a symbolic link (never its target), never a folder.
+bool deleteFile(const fs::path& file) {
+    std::error_code ec;
+    if (fs::symlink_status(file, ec).type() == fs::file_type::directory)
+        return false;
+    return fs::remove(file, ec) && !ec;
+}
+
+QString archiveQuestion(const std::vector<fs::path>& archives, int days) {
+    QString text = QStringLiteral("The following ") + QString::number(archives.size()) +
+                   QStringLiteral(" archives are older than ") + QString::number(days) +
+                   QStringLiteral(" days:") + lineBreak + lineBreak;
+    for (const fs::path& archive : archives)
+        text += nameOf(archive) + lineBreak;
+    text += lineBreak + QStringLiteral("Do you want to delete these archives?") + lineBreak +
+            QStringLiteral("(You can change these settings in \"Settings > Backups\")");
+    return text;
+}
+
+} // namespace
+
+Housekeeping::Housekeeping(fs::path programDir, TForm2& settings, ActivityLog& log, UserPrompts& prompts,
+                           SoundRequest playEventSound)
+    : m_programDir(std::move(programDir))
+    , m_settings(settings)
+    , m_log(log)
+    , m_prompts(prompts)
+    , m_playEventSound(std::move(playEventSound)) {}
+
+void Housekeeping::CleanOldLogs(bool evenWhenSwitchedOff) {
+    if (!evenWhenSwitchedOff && !m_settings.cbLogClean()->isChecked())
+        return;
+    const int days = m_settings.CleanLogDays()->value();
+    const OldFileSearch search(FileMask("*.txt"), threshold(days));
+    m_log.logMessage(QStringLiteral("Looking for logs older than ") + QString::number(days) +
+                     QStringLiteral(" days..."));
+    search.inTree(m_programDir / "logs", [this](const fs::path& file) {
+        if (deleteFile(file))
+            m_log.logMessage(QStringLiteral("Deleted outdated log file: ") + nameOf(file));
+        else
+            m_log.logMessage(QStringLiteral("Unable to delete outdated log file: ") + nameOf(file));
+    });
+    m_log.logMessage(QStringLiteral("Logcleanup complete"));
+}
+
+void Housekeeping::CheckOutdatedArchives() {
+    const QString destinationText = m_settings.Destination()->text();
+    std::error_code ec;
+    if (destinationText.isEmpty() || !fs::is_directory(pathFromText(destinationText), ec))
+        return;
+    if (!m_settings.cbCleanBackups()->isChecked())
+        return;
+
+    const int days = m_settings.CleanBackupDays()->value();
+    const OldFileSearch search(FileMask("*.zip"), threshold(days));
+    m_log.logMessage(QStringLiteral("Looking for archives older than ") + QString::number(days) +
+                     QStringLiteral(" days..."));
+    const std::vector<fs::path> outdated = search.inFolder(pathFromText(destinationText));
+    if (outdated.empty()) {
+        m_log.logMessage(QStringLiteral("No outdated archives found"));
+        return;
+    }
+    const QString count = QString::number(outdated.size());
+    m_log.logMessage(QStringLiteral("Found ") + count + QStringLiteral(" outdated archives"));
+
+    const QString question = archiveQuestion(outdated, days);
+    playEventSound(QStringLiteral("outdated_found"));
+    if (!m_prompts.ask(question))
+        return;
+    if (!m_prompts.ask(QStringLiteral("Are you absolutely sure you want to delete these ") + count +
+                       QStringLiteral(" files?")))
+        return;
+
+    bool anyDeleted = false;
+    for (const fs::path& archive : outdated) {
+        if (deleteFile(archive)) {
+            anyDeleted = true;
+            m_log.logMessage(QStringLiteral("Deleted outdated backup ") + nameOf(archive));
+        } else {
+            m_log.logMessage(QStringLiteral("Unable to delete outdated backup ") + nameOf(archive));
+        }
+    }
+    if (anyDeleted)
+        playEventSound(QStringLiteral("outdated_deleted"));
+}
+
+void Housekeeping::playEventSound(const QString& eventName) const {
+    if (m_playEventSound)
+        m_playEventSound(eventName);
+}
+
+fs::file_time_type Housekeeping::threshold(int days) const {
+    // Whole calendar days back, the time of day kept.
+    const QDateTime moment = m_clock().addDays(-days);
+    const std::chrono::system_clock::time_point system{std::chrono::milliseconds(moment.toMSecsSinceEpoch())};
+    return fs::file_time_type::clock::from_sys(system);
+}
