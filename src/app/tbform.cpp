@@ -12,7 +12,9 @@
 #include "engine/archivejob.h"
 #include "engine/backuprun.h"
 #include "engine/tzipmaster.h"
+#include "housekeeping/housekeeping.h"
 #include "log/logfilewriter.h"
+#include "log/pathtext.h"
 #include "log/tlogfrm.h"
 #include "online/terrorform.h"
 #include "platform/profilefile.h"
@@ -124,6 +126,9 @@ void TBForm::createWindows() {
     m_folderSet->setSettingsSaver([this] { SaveConfig(); });
 
     createBackupEngine();
+    m_housekeeping =
+        std::make_unique<Housekeeping>(pathFromText(m_programDir), *m_form2, m_log, *m_services.prompts,
+                                       [this](const QString& name) { PlayEventSound(name); });
 
     m_tray = new QSystemTrayIcon(this);
     m_tray->setToolTip(kTitle + QStringLiteral(" click to open"));
@@ -217,6 +222,9 @@ void TBForm::connectControls() {
                        m_menus.trayHomepage, m_menus.traySupport, m_menus.trayCheckUpdates})
         a->setEnabled(false);
     m_ui.btVersion->setEnabled(false);
+    for (const char* name : {"btNews", "btUpdate2"})
+        if (auto* button = m_form2->findChild<QPushButton*>(QLatin1String(name)))
+            button->setEnabled(false);
     // The resize affordance comes with the skinned, borderless window.
     m_ui.btResize->setEnabled(false);
 
@@ -241,6 +249,7 @@ void TBForm::connectControls() {
     connect(m_intervalTimer, &IntervalTimer::backupDue, this, &TBForm::btBackupClick);
     connect(m_form2, &TForm2::fadingChanged, this, [this](bool on) { m_fading = on; });
     connect(m_form2, &TForm2::showLogViewerChanged, this, [this](bool show) { m_logFrm->setVisible(show); });
+    connect(m_form2, &TForm2::deleteLogsNowRequested, this, [this] { m_housekeeping->CleanOldLogs(true); });
     connect(m_logFrm, &TLogFrm::hiddenByUser, this, [this] { m_form2->cbSLOG()->setChecked(false); });
 }
 
@@ -250,7 +259,6 @@ void TBForm::FormCreate() {
     // 3
     m_autoShutdown = false;
     m_autoClose = false;
-    m_outdatedArchives.clear();
     connectControls();
     // 4
     m_programDir = withTrailingSeparator(m_programDir);
@@ -316,7 +324,10 @@ void TBForm::FormCreate() {
         LogMessage(QStringLiteral("Making automatic startup backup"));
         btBackupClick();
     }
-    // 20-21: the version check and the outdated-archive check come with their subsystems.
+    // 20: the version check comes with the online services.
+    // 21
+    if (m_form2->cbCleanBackups()->isChecked())
+        CheckOutdatedArchives();
 }
 
 void TBForm::checkEngineFiles() {
@@ -382,7 +393,9 @@ bool TBForm::FormClose() {
     // 3
     if (m_form2->cbLog()->isChecked())
         LogFileWriter::write(m_programDir, m_log.lines());
-    // 4: deleting outdated logs comes with the housekeeping.
+    // 4
+    if (m_form2->cbLogClean()->isChecked())
+        m_housekeeping->CleanOldLogs();
     // 5
     marker().set(QStringLiteral("form_close2"));
     // 6
@@ -744,7 +757,7 @@ QList<QByteArray> TBForm::excludedTypeBytes() const {
 }
 
 void TBForm::CheckOutdatedArchives() {
-    // The outdated-archive check comes with the housekeeping.
+    m_housekeeping->CheckOutdatedArchives();
 }
 
 void TBForm::setBusyControlsEnabled(bool enabled) {

@@ -17,6 +17,7 @@
 class ArchiveJob;
 class BackupRun;
 class FolderListView;
+class Housekeeping;
 class IntervalTimer;
 class TimedShutdown;
 class TZipMaster;
@@ -98,6 +99,7 @@ public:
     BackupRun* backupRun() const { return m_backupRun; }
     ArchiveJob* archiveJob() const { return m_archiveJob.get(); }
     IntervalTimer* intervalTimer() const { return m_intervalTimer; }
+    Housekeeping* housekeeping() const { return m_housekeeping.get(); }
     bool shutdownPending() const;
     TPopFrm* toolbarWindow() const { return m_popFrm; }
     TLogFrm* logViewer() const { return m_logFrm; }
@@ -167,7 +169,7 @@ private:
     TLogFrm* m_logFrm = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
 
-    QStringList m_outdatedArchives;
+    std::unique_ptr<Housekeeping> m_housekeeping;
 
     bool m_autoClose = false;
     bool m_autoShutdown = false;

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -90,6 +91,8 @@ private Q_SLOTS:
     void secondTriggerDuringARunIsRefused();
     void cancelAnsweredNoLetsTheRunFinish();
     void cancelInPerFolderModeStopsAtTheNextFolder();
+    void cancelInSingleModeStopsTheArchiveAndFinishesTheRun();
+    void timerRunsABackupAndKeepsCounting();
     void completionSound_data();
     void completionSound();
     void toolbarWindowFollowsAHiddenMainWindow();
@@ -191,6 +194,49 @@ void TestBackupRun::cancelInPerFolderModeStopsAtTheNextFolder() {
     QVERIFY(QDir(f.destination).entryList(QDir::Files | QDir::Hidden).size() == 2);
     QVERIFY(!form.backupRun()->isRunning());
     QVERIFY(form.findChild<QPushButton*>(QStringLiteral("btBackup"))->isEnabled());
+}
+
+void TestBackupRun::cancelInSingleModeStopsTheArchiveAndFinishesTheRun() {
+    BackupFixture f;
+    const QString gone = f.h.dir.filePath(QStringLiteral("data/Gone"));
+    QDir().mkpath(gone);
+    f.settings("", {f.docs, gone});
+    TBForm& form = f.h.start();
+    QDir(gone).removeRecursively();
+    form.btBackupClick();
+    const QString archive = f.destination + QStringLiteral("Quoralis.zip");
+    QFile old(archive);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    const QByteArray before = old.readAll();
+    old.close();
+    f.addBulk();
+    f.h.soundRequests.clear();
+    f.h.prompts.shown.clear();
+
+    f.h.prompts.queueAnswer(true);
+    QTimer::singleShot(0, &form, [&] { form.btCancelClick(); });
+    form.btBackupClick();
+    QVERIFY(f.h.messages().contains(QStringLiteral("Backup NOT created: ") + f.destination +
+                                    QStringLiteral("Quoralis")));
+    QCOMPARE(f.h.prompts.notices().size(), 1);
+    QVERIFY(f.h.prompts.notices().first().contains(QStringLiteral(" NOT created, ")));
+    // The run itself ends normally, with the incomplete sound.
+    QCOMPARE(f.h.soundRequests, QStringList(QStringLiteral("backup_incomplete")));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), before);
+    QCOMPARE(QDir(f.destination).entryList(QDir::Files | QDir::Hidden),
+             QStringList(QStringLiteral("Quoralis.zip")));
+}
+
+void TestBackupRun::timerRunsABackupAndKeepsCounting() {
+    BackupFixture f;
+    f.settings("timer_enabled=1\ntimer_interval=5\n", {f.docs});
+    TBForm& form = f.h.start();
+    QVERIFY(form.intervalTimer()->isRunning());
+    Q_EMIT form.intervalTimer()->backupDue();
+    QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
+    QVERIFY(form.intervalTimer()->isRunning());
+    QCOMPARE(form.findChild<QLabel*>(QStringLiteral("TimerLabel"))->isVisible(), true);
 }
 
 void TestBackupRun::completionSound_data() {

@@ -5,6 +5,7 @@
 #include "online/terrorform.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -29,6 +30,7 @@ private Q_SLOTS:
     void closeWithoutKeepLogWritesNoFile();
     void restoreOpensDestinationOrSaysNotFound();
     void helpOpensTheQuickGuide();
+    void housekeepingAtStartAndClose();
 };
 
 void TestStartupClose::missingEngineFilesAreReportedInOrder() {
@@ -125,7 +127,9 @@ void TestStartupClose::autoCloseEndsTheProgram() {
     QVERIFY(h.form().hasEnded());
     const QStringList messages = h.messages();
     QVERIFY(messages.contains(QStringLiteral("Executing command line \"/autoclose\"...")));
-    QCOMPARE(messages.last(), QStringLiteral("Saving config..."));
+    QVERIFY(messages.contains(QStringLiteral("Saving config...")));
+    // Old logs are cleaned at close (the option is on by default), and nothing follows.
+    QCOMPARE(messages.last(), QStringLiteral("Logcleanup complete"));
     // The close at the end of an auto-close run skips the backup at close.
     QVERIFY(!messages.contains(QStringLiteral("Making automatic shutdown backup")));
     QVERIFY(h.prompts.questions().isEmpty());
@@ -216,6 +220,36 @@ void TestStartupClose::helpOpensTheQuickGuide() {
     QCOMPARE(h.shell.opened.size(), 1);
     QVERIFY(h.shell.opened.first().endsWith(QStringLiteral("help/Quoralis2005.html")));
     QVERIFY(h.shell.opened.first().startsWith(h.dir.path()));
+}
+
+void TestStartupClose::housekeepingAtStartAndClose() {
+    AppTestHarness h;
+    const QString destination = h.dir.filePath(QStringLiteral("dest/"));
+    const QString oldArchive = h.dir.writeFile(QStringLiteral("dest/Quoralis.zip"), "old");
+    const QString oldLog = h.dir.writeFile(QStringLiteral("logs/old.txt"), "old");
+    const QDateTime longAgo = QDateTime::currentDateTime().addDays(-40);
+    for (const QString& path : {oldArchive, oldLog}) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(longAgo, QFileDevice::FileModificationTime));
+    }
+    h.writeSettings("[settings]\nkeep_log=1\nmulti_archive=1\nclean_backups=1\ndestination=" +
+                    destination.toUtf8() + "\n");
+    // The outdated-archive check is the last step of start-up: two questions, then the deletion.
+    h.prompts.queueAnswer(true);
+    h.prompts.queueAnswer(true);
+    TBForm& form = h.start();
+    QCOMPARE(h.prompts.questions().size(), 2);
+    QVERIFY(h.prompts.questions().first().startsWith(
+        QStringLiteral("The following 1 archives are older than 30 days:")));
+    QVERIFY(!QFile::exists(oldArchive));
+    QCOMPARE(h.soundRequests,
+             QStringList({QStringLiteral("outdated_found"), QStringLiteral("outdated_deleted")}));
+    // At close the old log goes, the one just written stays.
+    QVERIFY(form.close());
+    QVERIFY(!QFile::exists(oldLog));
+    QCOMPARE(QDir(h.dir.filePath(QStringLiteral("logs"))).entryList(QDir::Files).size(), 1);
+    QVERIFY(h.messages().contains(QStringLiteral("Logcleanup complete")));
 }
 
 QTEST_MAIN(TestStartupClose)
