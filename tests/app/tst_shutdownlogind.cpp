@@ -1,0 +1,202 @@
+#include "apptestharness.h"
+#include "config/tform2.h"
+#include "logindmock.h"
+#include "platform/logindshutdownservice.h"
+#include "schedule/intervaltimer.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+const QString abortCaption = QStringLiteral("ABORT");
+const QString backupCaption = QStringLiteral("Backup!");
+
+qint64 nowUsec() {
+    return QDateTime::currentMSecsSinceEpoch() * 1000;
+}
+
+// A main window whose shutdowns go to the given bus, with one folder of files to back up.
+struct ShutdownFixture {
+    explicit ShutdownFixture(const QDBusConnection& bus)
+        : service(bus) {
+        h.shutdown = &service;
+        docs = h.dir.filePath(QStringLiteral("data/Docs"));
+        destination = h.dir.filePath(QStringLiteral("backups/"));
+        h.dir.writeFile(QStringLiteral("data/Docs/a.txt"), QByteArray(5000, 'a'));
+        h.dir.writeFile(QStringLiteral("data/Docs/sub/b.txt"), "bee");
+    }
+    TBForm& start(const QString& dest) {
+        h.writeSettings("[settings]\ndestination=" + dest.toUtf8() +
+                        "\n[folders]\nfolder_count=0\nfolder_0=" + docs.toUtf8() + "\n");
+        TBForm& form = h.start();
+        button = form.findChild<QPushButton*>(QStringLiteral("btBackup"));
+        h.prompts.shown.clear();
+        return form;
+    }
+    QStringList archives() const {
+        return QDir(destination).entryList({QStringLiteral("*.zip")}, QDir::Files);
+    }
+    QByteArray archiveBytes() const {
+        QFile file(destination + QStringLiteral("Quoralis.zip"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    bool archiveTestsGood() const {
+        QProcess unzip;
+        unzip.start(QStringLiteral("unzip"),
+                    {QStringLiteral("-tq"), destination + QStringLiteral("Quoralis.zip")});
+        return unzip.waitForFinished(60000) && unzip.exitStatus() == QProcess::NormalExit &&
+               unzip.exitCode() == 0;
+    }
+    int backupsLogged() const { return h.messages().filter(QStringLiteral("Backup created: ")).size(); }
+
+    // Declared first: the window, made by the harness, uses the service until it goes.
+    platform::LogindShutdownService service;
+    AppTestHarness h;
+    QString docs;
+    QString destination;
+    QPushButton* button = nullptr;
+};
+
+} // namespace
+
+// Backup and shutdown through the main window, with the login manager played by a mock on a
+// private bus: what the manager is asked, and what the person sees.
+class TestShutdownLogind : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+
+    void timerAbortsTheScheduledShutdown();
+    void refusedShutdown_data();
+    void refusedShutdown();
+    void earlyEndSchedulesNothingUntilABackupCompletes();
+
+private:
+    LogindMock m_logind;
+};
+
+void TestShutdownLogind::initTestCase() {
+    if (const QString missing = LogindMock::missingTool(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    QVERIFY2(m_logind.start(), qPrintable(m_logind.error()));
+}
+
+void TestShutdownLogind::init() {
+    QVERIFY2(m_logind.reset(), qPrintable(m_logind.error()));
+    QVERIFY2(m_logind.acceptShutdownRequests(), qPrintable(m_logind.error()));
+}
+
+void TestShutdownLogind::timerAbortsTheScheduledShutdown() {
+    ShutdownFixture f(m_logind.connection());
+    TBForm& form = f.start(f.destination);
+    const qint64 before = nowUsec();
+    form.backupandshutdown1Click();
+    const qint64 after = nowUsec();
+
+    QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
+    QVERIFY(f.archiveTestsGood());
+    const QList<QVariantList> scheduled = m_logind.calls(QStringLiteral("ScheduleShutdown"));
+    QCOMPARE(scheduled.size(), 1);
+    QCOMPARE(scheduled[0].size(), 2);
+    QCOMPARE(scheduled[0][0].toString(), QStringLiteral("poweroff"));
+    const qint64 when = scheduled[0][1].toLongLong();
+    QVERIFY2(when >= before + 30000000 && when <= after + 30000000,
+             qPrintable(QString::number(when - before)));
+    QCOMPARE(m_logind.scheduledShutdown().first, QStringLiteral("poweroff"));
+    QCOMPARE(f.button->text(), abortCaption);
+    QCOMPARE(f.button->toolTip(), QStringLiteral("Cancel system shutdown"));
+    QVERIFY(f.h.messages().contains(QStringLiteral("Shutting down computer in 30 secs...")));
+    QVERIFY(f.h.prompts.shown.isEmpty());
+
+    // Closing is refused while the shutdown is pending, and leaves it pending.
+    QVERIFY(!form.close());
+    QVERIFY(m_logind.calls(QStringLiteral("CancelScheduledShutdown")).isEmpty());
+
+    const QByteArray archive = f.archiveBytes();
+    Q_EMIT form.intervalTimer()->backupDue();
+    QCOMPARE(m_logind.calls(QStringLiteral("CancelScheduledShutdown")).size(), 1);
+    QCOMPARE(m_logind.scheduledShutdown().first, QString());
+    QCOMPARE(f.button->text(), backupCaption);
+    QCOMPARE(f.button->toolTip(), QStringLiteral("Make backup now, right click for options"));
+    QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("Shutdown aborted.")));
+    QVERIFY(f.h.messages().contains(QStringLiteral("Shutdown aborted by user")));
+    // The timer's turn went to the abort: no second backup.
+    QCOMPARE(f.backupsLogged(), 1);
+    QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
+    QCOMPARE(f.archiveBytes(), archive);
+
+    // Both flags are cleared: the next backup neither schedules a shutdown nor ends the program.
+    form.btBackupClick();
+    QCOMPARE(f.backupsLogged(), 2);
+    QCOMPARE(m_logind.calls(QStringLiteral("ScheduleShutdown")).size(), 1);
+    QCOMPARE(f.button->text(), backupCaption);
+    QVERIFY(!form.hasEnded());
+    QVERIFY(form.close());
+}
+
+void TestShutdownLogind::refusedShutdown_data() {
+    QTest::addColumn<bool>("busReachable");
+    QTest::newRow("refused by the login manager") << true;
+    QTest::newRow("no bus") << false;
+}
+
+void TestShutdownLogind::refusedShutdown() {
+    QFETCH(bool, busReachable);
+    QVERIFY2(m_logind.reset() && m_logind.refuseShutdownRequests(), qPrintable(m_logind.error()));
+    const QDBusConnection bus =
+        busReachable ? m_logind.connection()
+                     : QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/quoralis-bus"),
+                                                     QStringLiteral("unreachable"));
+    ShutdownFixture f(bus);
+    TBForm& form = f.start(f.destination);
+    form.backupandshutdown1Click();
+
+    QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
+    QCOMPARE(m_logind.calls(QStringLiteral("ScheduleShutdown")).size(), busReachable ? 1 : 0);
+    QCOMPARE(m_logind.scheduledShutdown().first, QString());
+    // A refusal is not reported, and the caption offers the abort all the same.
+    QCOMPARE(f.button->text(), abortCaption);
+    QVERIFY(f.h.prompts.shown.isEmpty());
+    QVERIFY(!form.close());
+
+    // So the next Backup action takes the abort path instead of backing up.
+    form.btBackupClick();
+    QCOMPARE(m_logind.calls(QStringLiteral("CancelScheduledShutdown")).size(), busReachable ? 1 : 0);
+    QCOMPARE(f.button->text(), backupCaption);
+    QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("Shutdown aborted.")));
+    QCOMPARE(f.backupsLogged(), 1);
+    QVERIFY(form.close());
+}
+
+void TestShutdownLogind::earlyEndSchedulesNothingUntilABackupCompletes() {
+    ShutdownFixture f(m_logind.connection());
+    TBForm& form = f.start(QString());
+    form.backupandshutdown1Click();
+    QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("No destination selected")));
+    QVERIFY(m_logind.calls(QStringLiteral("ScheduleShutdown")).isEmpty());
+    QCOMPARE(f.button->text(), backupCaption);
+    QVERIFY(form.autoShutdown());
+
+    // The request outlives the early end: the next completed backup schedules the shutdown.
+    form.settingsDialog()->Destination()->setText(f.destination);
+    form.btBackupClick();
+    QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
+    QCOMPARE(m_logind.calls(QStringLiteral("ScheduleShutdown")).size(), 1);
+    QCOMPARE(m_logind.scheduledShutdown().first, QStringLiteral("poweroff"));
+    QCOMPARE(f.button->text(), abortCaption);
+
+    f.button->click();
+    QCOMPARE(m_logind.scheduledShutdown().first, QString());
+    QCOMPARE(f.button->text(), backupCaption);
+    QVERIFY(!form.autoShutdown());
+}
+
+QTEST_MAIN(TestShutdownLogind)
+#include "tst_shutdownlogind.moc"
