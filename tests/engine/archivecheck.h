@@ -21,6 +21,7 @@ struct Entry {
     QByteArray extra;
     qint64 offset = 0;
     quint32 external = 0;
+    QByteArray rawDigest; // of the stored (compressed) bytes
 };
 
 struct Listing {

@@ -1,7 +1,21 @@
 # Prints what Python's own ZIP reader sees in an archive, as JSON (names as hex bytes).
+import hashlib
 import json
+import struct
 import sys
 import zipfile
+
+
+
+def raw_data_digest(path, info):
+    # The stored (compressed) bytes of an entry, to see whether an update copied it unchanged.
+    with open(path, "rb") as f:
+        f.seek(info.header_offset)
+        header = f.read(30)
+        name_length, extra_length = struct.unpack("<HH", header[26:30])
+        f.seek(info.header_offset + 30 + name_length + extra_length)
+        return hashlib.sha256(f.read(info.compress_size)).hexdigest()
+
 
 with zipfile.ZipFile(sys.argv[1]) as archive:
     entries = []
@@ -18,5 +32,6 @@ with zipfile.ZipFile(sys.argv[1]) as archive:
             "extra": info.extra.hex(),
             "offset": info.header_offset,
             "external": info.external_attr,
+            "raw_digest": raw_data_digest(sys.argv[1], info),
         })
     print(json.dumps({"comment": archive.comment.hex(), "entries": entries}))

@@ -19,7 +19,7 @@ using namespace zipformat;
 
 namespace {
 
-constexpr std::uint64_t PieceSize = 4 << 20;        // large files are deflated in pieces of this size
+constexpr std::uint64_t PieceSize = 2 << 20;        // large files are deflated in pieces of this size
 constexpr std::uint64_t MaxPlannedBytes = 64 << 20; // raw bytes read ahead of the writer, at most
 constexpr std::size_t MaxScheduledTasks = 512;
 constexpr std::size_t MaxCommentSize = 0xffff;
@@ -281,7 +281,8 @@ int AddJob::writeFile(std::size_t index) {
         message(ZE_ERR_INTERNAL, "tasks out of order");
         return ZE_ERR_INTERNAL;
     }
-    m_pool->wait(task.get());
+    if (!m_pool->wait(task.get(), [this] { return cancelled(); }))
+        return abandon(std::move(task));
     m_plannedBytes -= task->plannedBytes;
     return writeSmallFile(index, *task);
 }
@@ -344,7 +345,8 @@ int AddJob::writeLargeFile(std::size_t index) {
             message(ZE_ERR_INTERNAL, "pieces out of order");
             return ZE_ERR_INTERNAL;
         }
-        m_pool->wait(task.get());
+        if (!m_pool->wait(task.get(), [this] { return cancelled(); }))
+            return abandon(std::move(task));
         m_plannedBytes -= task->plannedBytes;
         last = task->lastPiece;
         if (task->error == ECANCELED && cancelled())
@@ -578,6 +580,12 @@ std::unique_ptr<CompressTask> AddJob::nextTask() {
     std::unique_ptr<CompressTask> task = std::move(m_scheduled.front());
     m_scheduled.pop_front();
     return task;
+}
+
+int AddJob::abandon(std::unique_ptr<CompressTask> task) {
+    // A worker may still be reading into it: it lives until the pool has stopped.
+    m_scheduled.push_front(std::move(task));
+    return ZE_ERR_CANCELLED;
 }
 
 void AddJob::closeLargeFile(std::size_t index) {

@@ -47,6 +47,7 @@ private:
     // Scheduling of compression tasks ahead of the writer.
     void scheduleAhead();
     std::unique_ptr<CompressTask> nextTask();
+    int abandon(std::unique_ptr<CompressTask> task);
     void closeLargeFile(std::size_t index);
 
     EntryRecord newRecord(std::size_t index, std::int64_t mtimeNs, std::uint32_t mode) const;

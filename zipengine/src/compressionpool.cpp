@@ -5,6 +5,7 @@
 #include <libdeflate.h>
 
 #include <cerrno>
+#include <chrono>
 
 CompressionPool::CompressionPool(int threads, int level)
     : m_level(level < 1    ? 1
@@ -35,9 +36,20 @@ void CompressionPool::submit(CompressTask* task) {
     m_workAvailable.notify_one();
 }
 
-void CompressionPool::wait(CompressTask* task) {
+bool CompressionPool::wait(CompressTask* task, const std::function<bool()>& stop) {
     std::unique_lock lock(m_mutex);
-    m_taskDone.wait(lock, [task] { return task->done; });
+    while (!task->done) {
+        m_taskDone.wait_for(lock, std::chrono::milliseconds(20));
+        if (task->done)
+            break;
+        lock.unlock(); // `stop` may cancel, which takes the lock
+        if (stop()) {
+            cancel();
+            return false;
+        }
+        lock.lock();
+    }
+    return true;
 }
 
 void CompressionPool::cancel() {

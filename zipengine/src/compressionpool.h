@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -19,8 +20,9 @@ public:
     CompressionPool& operator=(const CompressionPool&) = delete;
 
     void submit(CompressTask* task);
-    // Blocks until the task is done.
-    void wait(CompressTask* task);
+    // Blocks until the task is done, or until `stop` (asked every few milliseconds) says to give up:
+    // then false, and the queued tasks are dropped.
+    bool wait(CompressTask* task, const std::function<bool()>& stop);
     // Drops the queued tasks (they are marked done with an error) and lets running ones finish.
     void cancel();
 

@@ -1,0 +1,346 @@
+// Whatever goes wrong during a job, the previous archive survives and the failure is reported.
+#include "archivecheck.h"
+#include "engine/tzipmaster.h"
+#include "engine/zipengineerrors.h"
+#include "enginefixture.h"
+#include "zipengine_api.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <set>
+
+namespace fs = std::filesystem;
+using archivecheck::entryNameOf;
+
+namespace {
+
+std::set<std::string> namesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().native());
+    return names;
+}
+
+// An archive from an earlier run, and its exact bytes.
+QByteArray makePreviousArchive(EngineFixture& f) {
+    const fs::path old = f.writeSource("previous.txt", "from the previous backup");
+    if (f.add({old}, TZipMaster::AddDirNames) != 0)
+        return QByteArray();
+    return EngineFixture::readAll(f.archivePath());
+}
+
+// Enough work (about 100 MB that deflates slowly) that a job can be stopped half-way.
+std::vector<fs::path> bigJob(EngineFixture& f, int files = 24) {
+    QByteArray block = EngineFixture::text(4 << 20, 11);
+    const QByteArray noise = EngineFixture::noise(1 << 20, 12);
+    block.replace(1 << 20, noise.size(), noise);
+    std::vector<fs::path> list;
+    for (int i = 0; i < files; ++i) {
+        block.replace(0, 16, QByteArray::number(i).rightJustified(16, '0'));
+        list.push_back(f.writeSource("big/part" + std::to_string(i) + ".dat", block));
+    }
+    return list;
+}
+
+QStringList childArguments(const EngineFixture& f, const std::vector<fs::path>& files,
+                           const QStringList& options) {
+    QStringList args = {QString::fromStdString(f.engineDir().native()),
+                        QString::fromStdString(f.archivePath().native())};
+    args += options;
+    for (const auto& file : files)
+        args.append(QString::fromStdString(file.native()));
+    return args;
+}
+
+} // namespace
+
+class ArchiveSafetyTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void vanishedFileSkippedRestArchived();
+    void unreadableFileSkippedRestArchived();
+    void cancelKeepsPreviousArchive_data();
+    void cancelKeepsPreviousArchive();
+    void killedJobKeepsPreviousArchive();
+    void fullDiskKeepsPreviousArchive();
+    void busyComponentAnswersAtOnce();
+    void eventsArriveOnGuiThread();
+    void corruptedEntryFailsTheTest();
+    void missingEngineFailsWithText();
+    void tooOldEngineFailsWithText();
+    void messageFileSuppliesTexts();
+};
+
+void ArchiveSafetyTest::vanishedFileSkippedRestArchived() {
+    EngineFixture f;
+    const fs::path a = f.writeSource("a.txt", "a");
+    const fs::path gone = f.writeSource("gone.txt", "g");
+    const fs::path goneLarge = f.writeSource("gone-large.txt", EngineFixture::text(9 << 20));
+    const fs::path c = f.writeSource("c.txt", "c");
+    fs::remove(gone);
+    fs::remove(goneLarge);
+    QList<QPair<int, QString>> messages;
+    connect(&f.zip(), &TZipMaster::OnMessage, this, [&](int code, const QString& text) {
+        messages.append({code, text});
+    });
+    QCOMPARE(f.add({a, gone, goneLarge, c}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.zip().SkippedFiles(), (std::vector<fs::path>{gone, goneLarge}));
+    QCOMPARE(f.zip().StoredCount(), std::size_t{2});
+    const auto named = std::count_if(messages.begin(), messages.end(), [&](const auto& m) {
+        return m.first != 0 && m.second.contains(QString::fromStdString(gone.native()));
+    });
+    QCOMPARE(named, 1);
+    const auto listing = archivecheck::pythonListing(f.archivePath());
+    QCOMPARE(listing.entries.size(), std::size_t{2});
+    QVERIFY(listing.find(entryNameOf(a)) && listing.find(entryNameOf(c)));
+    f.verifyArchive(f.archivePath());
+}
+
+void ArchiveSafetyTest::unreadableFileSkippedRestArchived() {
+    EngineFixture f;
+    const fs::path readable = f.writeSource("readable.txt", EngineFixture::text(10000));
+    const fs::path secret = f.writeSource("secret.txt", "private");
+    const fs::path secretLarge = f.writeSource("secret-large.txt", EngineFixture::text(6 << 20));
+    fs::permissions(secret, fs::perms::none);
+    fs::permissions(secretLarge, fs::perms::none);
+    if (::geteuid() != 0) {
+        QCOMPARE(f.add({readable, secret, secretLarge}, TZipMaster::AddDirNames), 0);
+        QCOMPARE(f.zip().SkippedFiles(), (std::vector<fs::path>{secret, secretLarge}));
+    } else {
+        // root reads everything: run the job in a child process that gives up its privileges.
+        for (const fs::path& folder : {f.root(), f.root() / "src", f.engineDir()})
+            fs::permissions(folder, fs::perms(0755));
+        fs::permissions(f.root() / "out", fs::perms::all);
+        QProcess child;
+        child.start(QStringLiteral(ZIPJOBCHILD),
+                    childArguments(f, {readable, secret, secretLarge}, {"--drop-privileges"}));
+        QVERIFY(child.waitForFinished(60000));
+        const QString out = QString::fromLocal8Bit(child.readAll());
+        QVERIFY2(child.exitCode() == 0, qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("skipped ") + QString::fromStdString(secret.native())),
+                 qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("message 20 File skipped: ") +
+                              QString::fromStdString(secret.native()) +
+                              QStringLiteral(": Permission denied")),
+                 qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("skipped ") + QString::fromStdString(secretLarge.native())),
+                 qPrintable(out));
+    }
+    const auto listing = archivecheck::pythonListing(f.archivePath());
+    QCOMPARE(listing.entries.size(), std::size_t{1});
+    QVERIFY(listing.find(entryNameOf(readable)));
+    f.verifyArchive(f.archivePath());
+}
+
+void ArchiveSafetyTest::cancelKeepsPreviousArchive_data() {
+    QTest::addColumn<bool>("throughCheckTerminate");
+    QTest::newRow("RequestCancel from a progress handler") << false;
+    QTest::newRow("abort answered by OnCheckTerminate") << true;
+}
+
+void ArchiveSafetyTest::cancelKeepsPreviousArchive() {
+    QFETCH(bool, throughCheckTerminate);
+    EngineFixture f;
+    const QByteArray previous = makePreviousArchive(f);
+    QVERIFY(!previous.isEmpty());
+    const auto files = bigJob(f, 8);
+    bool stop = false;
+    connect(&f.zip(), &TZipMaster::OnItemProgress, this, [&] {
+        stop = true;
+        if (!throughCheckTerminate)
+            f.zip().RequestCancel();
+    });
+    connect(&f.zip(), &TZipMaster::OnCheckTerminate, this, [&](bool& abort) {
+        if (throughCheckTerminate && stop)
+            abort = true;
+    });
+    const int rc = f.add(files, TZipMaster::AddDirNames | TZipMaster::AddUpdate);
+    QVERIFY(rc != 0);
+    QCOMPARE(rc, int(ZE_ERR_CANCELLED));
+    QVERIFY2(f.zip().ErrorText().contains(QStringLiteral("cancelled")), qPrintable(f.zip().ErrorText()));
+    QCOMPARE(EngineFixture::readAll(f.archivePath()), previous);
+    QCOMPARE(namesIn(f.archivePath().parent_path()), std::set<std::string>{"Quoralis.zip"});
+}
+
+void ArchiveSafetyTest::killedJobKeepsPreviousArchive() {
+    EngineFixture f;
+    const QByteArray previous = makePreviousArchive(f);
+    QVERIFY(!previous.isEmpty());
+    QProcess child;
+    child.start(QStringLiteral(ZIPJOBCHILD), childArguments(f, bigJob(f), {}));
+    QVERIFY(child.waitForStarted());
+    QByteArray seen;
+    bool halfWay = false;
+    while (!halfWay && child.state() == QProcess::Running && child.waitForReadyRead(60000)) {
+        seen += child.readAll();
+        for (const QByteArray& line : seen.split('\n')) {
+            if (line.startsWith("total ") && line.mid(6).toInt() >= 10 && line.mid(6).toInt() < 90)
+                halfWay = true;
+        }
+        QVERIFY2(!seen.contains("result"), "the job ended before it could be killed");
+    }
+    QVERIFY2(halfWay, seen.constData());
+    ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+    QVERIFY(child.waitForFinished());
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(EngineFixture::readAll(f.archivePath()), previous);
+    QCOMPARE(namesIn(f.archivePath().parent_path()), std::set<std::string>{"Quoralis.zip"});
+    f.verifyArchive(f.archivePath());
+}
+
+void ArchiveSafetyTest::fullDiskKeepsPreviousArchive() {
+    EngineFixture f;
+    const QByteArray previous = makePreviousArchive(f);
+    QVERIFY(!previous.isEmpty());
+    // The child may not write files beyond 3 MB: its archive cannot be completed.
+    QProcess child;
+    child.start(QStringLiteral(ZIPJOBCHILD),
+                childArguments(f, bigJob(f, 6), {"--file-size-limit", "3000000"}));
+    QVERIFY(child.waitForFinished(120000));
+    const QString out = QString::fromLocal8Bit(child.readAll());
+    QCOMPARE(child.exitCode(), 1);
+    QVERIFY2(out.contains(QStringLiteral("result %1 ").arg(ZE_ERR_WRITE)), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("File too large")), qPrintable(out));
+    QCOMPARE(EngineFixture::readAll(f.archivePath()), previous);
+    QCOMPARE(namesIn(f.archivePath().parent_path()), std::set<std::string>{"Quoralis.zip"});
+}
+
+void ArchiveSafetyTest::busyComponentAnswersAtOnce() {
+    EngineFixture f;
+    const fs::path a = f.writeSource("a.txt", EngineFixture::text(100000));
+    int nestedAdd = 0;
+    int nestedTest = 0;
+    bool busyInside = false;
+    connect(&f.zip(), &TZipMaster::OnItemProgress, this, [&] {
+        if (nestedAdd != 0)
+            return;
+        busyInside = f.zip().IsBusy();
+        nestedAdd = f.zip().AddFiles();
+        nestedTest = f.zip().TestArchive(f.archivePath());
+    });
+    QVERIFY(!f.zip().IsBusy());
+    QCOMPARE(f.add({a}, TZipMaster::AddDirNames), 0);
+    QVERIFY(busyInside);
+    QCOMPARE(nestedAdd, -255);
+    QCOMPARE(nestedTest, -255);
+    QVERIFY(!f.zip().IsBusy());
+    QCOMPARE(f.zip().FileSpecList, std::vector<fs::path>{a}); // the list is the caller's again
+    f.verifyArchive(f.archivePath());
+}
+
+void ArchiveSafetyTest::eventsArriveOnGuiThread() {
+    EngineFixture f;
+    const auto files = bigJob(f, 4);
+    QThread* const gui = QThread::currentThread();
+    bool allOnGui = true;
+    int checks = 0;
+    QList<int> percents;
+    QList<TZipMaster::ProgressType> kinds;
+    auto onGui = [&] {
+        allOnGui = allOnGui && QThread::currentThread() == gui;
+    };
+    TZipMaster& zip = f.zip();
+    connect(&zip, &TZipMaster::OnProgress, this, [&](TZipMaster::ProgressType type, const QString&, qint64) {
+        onGui();
+        kinds.append(type);
+    });
+    connect(&zip, &TZipMaster::OnItemProgress, this, [&] { onGui(); });
+    connect(&zip, &TZipMaster::OnTotalProgress, this, [&](qint64, int percent) {
+        onGui();
+        percents.append(percent);
+    });
+    connect(&zip, &TZipMaster::OnCheckTerminate, this, [&](bool&) {
+        onGui();
+        ++checks;
+    });
+    QCOMPARE(f.add(files, TZipMaster::AddDirNames), 0);
+    QVERIFY(allOnGui);
+    QVERIFY(checks > 0);
+    QVERIFY(!percents.isEmpty());
+    QCOMPARE(percents.last(), 100);
+    QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+    QCOMPARE(kinds.first(), TZipMaster::ProgressType::TotalFiles2Process);
+    QCOMPARE(kinds.last(), TZipMaster::ProgressType::EndOfBatch);
+}
+
+void ArchiveSafetyTest::corruptedEntryFailsTheTest() {
+    EngineFixture f;
+    const QByteArray content(20000, 'A');
+    const fs::path a = f.writeSource("a.txt", content);
+    const fs::path b = f.writeSource("b.txt", "b");
+    QCOMPARE(f.add({a, b}, TZipMaster::AddDirNames, 0), 0);
+    f.verifyArchive(f.archivePath());
+    QByteArray bytes = EngineFixture::readAll(f.archivePath());
+    const qsizetype at = bytes.indexOf(content);
+    QVERIFY(at > 0);
+    bytes[at + 12345] = 'B';
+    std::ofstream(f.archivePath(), std::ios::binary | std::ios::trunc).write(bytes.constData(), bytes.size());
+
+    QList<QPair<int, QString>> messages;
+    connect(&f.zip(), &TZipMaster::OnMessage, this, [&](int code, const QString& text) {
+        messages.append({code, text});
+    });
+    QCOMPARE(f.zip().TestArchive(f.archivePath()), int(ZE_ERR_TEST_FAILED));
+    QVERIFY(!f.zip().ErrorText().isEmpty());
+    QVERIFY(std::any_of(messages.begin(), messages.end(), [&](const auto& m) {
+        return m.first == ZE_ERR_CRC && m.second.contains(QString::fromLatin1(entryNameOf(a)));
+    }));
+    QVERIFY(!archivecheck::unzipTest(f.archivePath()));
+    QVERIFY(!archivecheck::pythonTest(f.archivePath()));
+}
+
+void ArchiveSafetyTest::missingEngineFailsWithText() {
+    EngineFixture f;
+    QTemporaryDir empty;
+    TZipMaster zip;
+    zip.DLLDirectory = empty.path() + QLatin1Char('/');
+    QCOMPARE(zip.LoadZipEngine(), ZipEngineErrors::EngineMissing);
+    zip.FileSpecList = {f.writeSource("a.txt", "a")};
+    zip.ZipFileName = f.archivePath();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QCOMPARE(zip.AddFiles(), ZipEngineErrors::EngineMissing);
+        QVERIFY2(zip.ErrorText().contains(QStringLiteral("could not be loaded")),
+                 qPrintable(zip.ErrorText()));
+        QVERIFY(zip.ErrorText().contains(empty.path()));
+    }
+    QVERIFY(!fs::exists(f.archivePath()));
+    QVERIFY(!zip.IsBusy());
+}
+
+void ArchiveSafetyTest::tooOldEngineFailsWithText() {
+    EngineFixture f;
+    TZipMaster zip;
+    zip.DLLDirectory = QStringLiteral(OLDENGINE_DIR);
+    QCOMPARE(zip.LoadZipEngine(), ZipEngineErrors::EngineTooOld);
+    zip.FileSpecList = {f.writeSource("a.txt", "a")};
+    zip.ZipFileName = f.archivePath();
+    QCOMPARE(zip.AddFiles(), ZipEngineErrors::EngineTooOld);
+    QVERIFY2(zip.ErrorText().contains(QStringLiteral("1.77")) &&
+                 zip.ErrorText().contains(QStringLiteral("1.78")),
+             qPrintable(zip.ErrorText()));
+    QVERIFY(!fs::exists(f.archivePath()));
+}
+
+void ArchiveSafetyTest::messageFileSuppliesTexts() {
+    EngineFixture f;
+    const auto files = bigJob(f, 2);
+    connect(&f.zip(), &TZipMaster::OnItemProgress, &f.zip(), &TZipMaster::RequestCancel);
+    std::ofstream(f.engineDir() / "ResDlls.res", std::ios::trunc) << "# test texts\n11\tStopped on request\n";
+    QCOMPARE(f.add(files, TZipMaster::AddDirNames), int(ZE_ERR_CANCELLED));
+    QCOMPARE(f.zip().ErrorText(), QStringLiteral("Stopped on request"));
+
+    fs::remove(f.engineDir() / "ResDlls.res");
+    QCOMPARE(f.add(files, TZipMaster::AddDirNames), int(ZE_ERR_CANCELLED));
+    QCOMPARE(f.zip().ErrorText(), QStringLiteral("Operation cancelled by the user"));
+}
+
+QTEST_GUILESS_MAIN(ArchiveSafetyTest)
+#include "tst_archivesafety.moc"
