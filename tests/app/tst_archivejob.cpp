@@ -1,4 +1,5 @@
 #include "apptestharness.h"
+#include "backupfixture.h"
 #include "config/tform2.h"
 #include "engine/archivejob.h"
 #include "log/timestamp.h"
@@ -29,20 +30,7 @@ private Q_SLOTS:
     void changedOnlyResetsTheArchiveAttribute();
     void archiveInUseIsReported();
     void jobsAreCountedInTheSettingsFile();
-
-private:
-    static QStringList entries(const QString& archive);
 };
-
-QStringList TestArchiveJob::entries(const QString& archive) {
-    QProcess unzip;
-    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), archive});
-    unzip.waitForFinished(60000);
-    QStringList names =
-        QString::fromUtf8(unzip.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    names.sort();
-    return names;
-}
 
 void TestArchiveJob::baseNames_data() {
     QTest::addColumn<bool>("each");
@@ -88,134 +76,111 @@ void TestArchiveJob::exampleNameFollowsTheBoxes() {
 }
 
 void TestArchiveJob::zipFolderNameGetsNoSecondExtension() {
-    AppTestHarness h;
-    const QString folder = h.dir.filePath(QStringLiteral("Old.zip"));
-    h.dir.writeFile(QStringLiteral("Old.zip/file.txt"), "content");
-    const QString destination = h.dir.filePath(QStringLiteral("dest"));
-    h.writeSettings("[settings]\neach_folder=1\ndestination=" + destination.toUtf8() +
-                    "\n[folders]\nfolder_0=" + folder.toUtf8() + "\n");
-    TBForm& form = h.start();
+    BackupFixture f;
+    const QString folder = f.h.dir.filePath(QStringLiteral("Old.zip"));
+    f.h.dir.writeFile(QStringLiteral("Old.zip/file.txt"), "content");
+    f.settings("each_folder=1\n", {folder});
+    TBForm& form = f.h.start();
     form.btBackupClick();
-    QCOMPARE(QDir(destination).entryList(QDir::Files), QStringList(QStringLiteral("Quoralis_Old.zip")));
+    QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis_Old.zip")));
     // The size in the log is the size of that very file.
-    const QString created = h.messages().filter(QStringLiteral("Backup created: ")).value(0);
+    const QString created = f.h.messages().filter(QStringLiteral("Backup created: ")).value(0);
     QVERIFY2(!created.contains(QStringLiteral("-1 bytes")), qPrintable(created));
     // A second run finds it and updates it.
     form.btBackupClick();
-    QCOMPARE(QDir(destination).entryList(QDir::Files), QStringList(QStringLiteral("Quoralis_Old.zip")));
+    QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis_Old.zip")));
 }
 
 void TestArchiveJob::emptyListWritesNothingAndCountsNothing() {
-    AppTestHarness h;
-    const QString folder = h.dir.filePath(QStringLiteral("empty"));
-    h.dir.writeFile(QStringLiteral("empty/zero.txt"), QByteArray());
-    const QString destination = h.dir.filePath(QStringLiteral("dest"));
-    h.writeSettings("[settings]\ndestination=" + destination.toUtf8() +
-                    "\n[folders]\nfolder_0=" + folder.toUtf8() + "\n");
-    TBForm& form = h.start();
+    BackupFixture f;
+    const QString empty = f.h.dir.filePath(QStringLiteral("empty"));
+    f.h.dir.writeFile(QStringLiteral("empty/zero.txt"), QByteArray());
+    f.settings("", {empty});
+    TBForm& form = f.h.start();
     form.btBackupClick();
-    QVERIFY(h.messages().contains(QStringLiteral("No files for backup")));
-    QVERIFY(QDir(destination).entryList(QDir::Files).isEmpty());
+    QVERIFY(f.h.messages().contains(QStringLiteral("No files for backup")));
+    QVERIFY(f.archives().isEmpty());
     QCOMPARE(form.totalBackups(), quint64(0));
 }
 
 void TestArchiveJob::updateAddsToTheExistingArchive() {
-    AppTestHarness h;
-    const QString folder = h.dir.filePath(QStringLiteral("data"));
-    h.dir.writeFile(QStringLiteral("data/one.txt"), "one");
-    const QString destination = h.dir.filePath(QStringLiteral("dest/"));
-    h.writeSettings("[settings]\ndestination=" + destination.toUtf8() +
-                    "\n[folders]\nfolder_0=" + folder.toUtf8() + "\n");
-    TBForm& form = h.start();
+    BackupFixture f;
+    f.settings("", {f.photos});
+    TBForm& form = f.h.start();
     form.btBackupClick();
-    h.dir.writeFile(QStringLiteral("data/two.txt"), "two");
+    f.h.dir.writeFile(QStringLiteral("data/Photos/d.txt"), "two");
     form.btBackupClick();
-    const QString prefix = folder.mid(1) + QLatin1Char('/');
-    QCOMPARE(entries(destination + QStringLiteral("Quoralis.zip")),
-             QStringList({prefix + QStringLiteral("one.txt"), prefix + QStringLiteral("two.txt")}));
+    const QString prefix = f.photos.mid(1) + QLatin1Char('/');
+    QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")),
+             QStringList({prefix + QStringLiteral("c.png"), prefix + QStringLiteral("d.txt")}));
 }
 
 void TestArchiveJob::deletePreviousStartsAfresh() {
-    AppTestHarness h;
-    const QString folder = h.dir.filePath(QStringLiteral("data"));
-    h.dir.writeFile(QStringLiteral("data/one.txt"), "one");
-    const QString destination = h.dir.filePath(QStringLiteral("dest/"));
-    h.writeSettings("[settings]\ndel_prev=1\ndestination=" + destination.toUtf8() +
-                    "\n[folders]\nfolder_0=" + folder.toUtf8() + "\n");
-    TBForm& form = h.start();
+    BackupFixture f;
+    f.settings("del_prev=1\n", {f.photos});
+    TBForm& form = f.h.start();
     form.btBackupClick();
-    QFile::remove(folder + QStringLiteral("/one.txt"));
-    h.dir.writeFile(QStringLiteral("data/two.txt"), "two");
+    QFile::remove(f.photos + QStringLiteral("/c.png"));
+    f.h.dir.writeFile(QStringLiteral("data/Photos/d.txt"), "two");
     form.btBackupClick();
-    QVERIFY(h.messages().contains(QStringLiteral("Deleting previous backup")));
-    QCOMPARE(entries(destination + QStringLiteral("Quoralis.zip")),
-             QStringList(folder.mid(1) + QStringLiteral("/two.txt")));
+    QVERIFY(f.h.messages().contains(QStringLiteral("Deleting previous backup")));
+    QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")),
+             QStringList(f.photos.mid(1) + QStringLiteral("/d.txt")));
 }
 
 void TestArchiveJob::changedOnlyResetsTheArchiveAttribute() {
-    AppTestHarness h;
-    const QString folder = h.dir.filePath(QStringLiteral("data"));
-    const QString file = h.dir.writeFile(QStringLiteral("data/one.txt"), "one");
+    BackupFixture f;
+    const QString file = f.photos + QStringLiteral("/c.png");
     if (::lsetxattr(file.toUtf8().constData(), "user.probe", "1", 1, 0) != 0)
         QSKIP("this file system keeps no extended attributes");
-    const QString destination = h.dir.filePath(QStringLiteral("dest/"));
-    h.writeSettings("[settings]\nnew_only=1\nmulti_archive=1\ndestination=" + destination.toUtf8() +
-                    "\n[folders]\nfolder_0=" + folder.toUtf8() + "\n");
-    TBForm& form = h.start();
+    f.settings("new_only=1\nmulti_archive=1\n", {f.photos});
+    TBForm& form = f.h.start();
     form.btBackupClick();
-    QCOMPARE(QDir(destination).entryList(QDir::Files).size(), 1);
+    QCOMPARE(f.archives().size(), 1);
     // Nothing changed since: the next run finds nothing to back up.
     QTest::qWait(1100);
     form.btBackupClick();
-    QVERIFY(h.messages().contains(QStringLiteral("No files for backup")));
-    QCOMPARE(QDir(destination).entryList(QDir::Files).size(), 1);
+    QVERIFY(f.h.messages().contains(QStringLiteral("No files for backup")));
+    QCOMPARE(f.archives().size(), 1);
     // A changed file is taken again.
-    h.dir.writeFile(QStringLiteral("data/one.txt"), "one, changed");
+    f.h.dir.writeFile(QStringLiteral("data/Photos/c.png"), "changed");
     form.btBackupClick();
-    QCOMPARE(QDir(destination).entryList(QDir::Files).size(), 2);
+    QCOMPARE(f.archives().size(), 2);
 }
 
 void TestArchiveJob::archiveInUseIsReported() {
-    AppTestHarness h;
-    const QString folder = h.dir.filePath(QStringLiteral("data"));
-    h.dir.writeFile(QStringLiteral("data/one.txt"), "one");
-    const QString destination = h.dir.filePath(QStringLiteral("dest/"));
-    h.writeSettings("[settings]\ndestination=" + destination.toUtf8() +
-                    "\n[folders]\nfolder_0=" + folder.toUtf8() + "\n");
-    TBForm& form = h.start();
+    BackupFixture f;
+    f.settings("", {f.photos});
+    TBForm& form = f.h.start();
     form.btBackupClick();
     // Another process locks the archive.
     QProcess locker;
-    locker.start(QStringLiteral("flock"), {QStringLiteral("-x"), destination + QStringLiteral("Quoralis.zip"),
-                                           QStringLiteral("sleep"), QStringLiteral("30")});
+    locker.start(QStringLiteral("flock"),
+                 {QStringLiteral("-x"), f.destination + QStringLiteral("Quoralis.zip"),
+                  QStringLiteral("sleep"), QStringLiteral("30")});
     QVERIFY(locker.waitForStarted());
     QTest::qWait(300);
-    h.prompts.shown.clear();
+    f.h.prompts.shown.clear();
     form.btBackupClick();
     locker.kill();
     locker.waitForFinished();
-    QCOMPARE(h.prompts.notices(), QStringList(QStringLiteral("Destination file is in use:\n\r") +
-                                              destination + QStringLiteral("Quoralis")));
-    QVERIFY(
-        h.messages().contains(QStringLiteral("File is in use: ") + destination + QStringLiteral("Quoralis")));
+    const QString base = f.destination + QStringLiteral("Quoralis");
+    QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("Destination file is in use:\n\r") + base));
+    QVERIFY(f.h.messages().contains(QStringLiteral("File is in use: ") + base));
     QCOMPARE(form.totalBackups(), quint64(1));
 }
 
 void TestArchiveJob::jobsAreCountedInTheSettingsFile() {
-    AppTestHarness h(false);
-    const QString folder = h.dir.filePath(QStringLiteral("data"));
-    h.dir.writeFile(QStringLiteral("data/one.txt"), "one");
-    const QString destination = h.dir.filePath(QStringLiteral("dest/"));
-    h.writeSettings("[settings]\ndestination=" + destination.toUtf8() +
-                    "\n[folders]\nfolder_0=" + folder.toUtf8() + "\n[stats]\ntotal_backups=5\n");
-    TBForm& form = h.start();
+    BackupFixture f(false);
+    f.settings("\n[stats]\ntotal_backups=5", {f.photos});
+    TBForm& form = f.h.start();
     // Without the engine the archive fails, and the job is counted all the same.
     form.btBackupClick();
     QCOMPARE(form.totalBackups(), quint64(6));
-    QVERIFY(h.settingsText().contains("total_backups=6"));
+    QVERIFY(f.h.settingsText().contains("total_backups=6"));
     QCOMPARE(form.settingsDialog()->TBLabel()->text(), QStringLiteral("6"));
-    QVERIFY(h.messages().contains(QStringLiteral("Backup NOT created: ") + destination +
-                                  QStringLiteral("Quoralis")));
+    QVERIFY(f.h.messages().contains(QStringLiteral("Backup NOT created: ") + f.destination +
+                                    QStringLiteral("Quoralis")));
 }
 
 QTEST_MAIN(TestArchiveJob)

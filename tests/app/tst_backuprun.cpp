@@ -1,5 +1,6 @@
 #include "app/tpopfrm.h"
 #include "apptestharness.h"
+#include "backupfixture.h"
 #include "backupset/folderlistview.h"
 #include "config/tform2.h"
 #include "engine/backuprun.h"
@@ -32,52 +33,6 @@ public:
         return true;
     }
     QStringList calls;
-};
-
-// A program directory with two folders of files, a destination and a settings file.
-struct BackupFixture {
-    explicit BackupFixture(bool withProgramFiles = true)
-        : h(withProgramFiles) {
-        docs = h.dir.filePath(QStringLiteral("data/Docs"));
-        photos = h.dir.filePath(QStringLiteral("data/Photos"));
-        destination = h.dir.filePath(QStringLiteral("backups/"));
-        h.dir.writeFile(QStringLiteral("data/Docs/a.txt"), QByteArray(5000, 'a'));
-        h.dir.writeFile(QStringLiteral("data/Docs/sub/b.txt"), "bee");
-        h.dir.writeFile(QStringLiteral("data/Photos/c.png"), QByteArray(3000, 'c'));
-    }
-    // Enough incompressible data that archiving takes a while and events are handled meanwhile.
-    void addBulk() {
-        QByteArray bulk(8 << 20, Qt::Uninitialized);
-        quint32 x = 2463534242u;
-        for (char& c : bulk) {
-            x ^= x << 13;
-            x ^= x >> 17;
-            x ^= x << 5;
-            c = char(x);
-        }
-        h.dir.writeFile(QStringLiteral("data/Docs/bulk.bin"), bulk);
-    }
-    void settings(const QByteArray& extra, const QStringList& folders) {
-        QByteArray text = "[settings]\ndestination=" + destination.toUtf8() + "\n" + extra + "\n[folders]\n";
-        text += "folder_count=" + QByteArray::number(folders.size() - 1) + "\n";
-        for (int i = 0; i < folders.size(); ++i)
-            text += "folder_" + QByteArray::number(i) + "=" + folders.at(i).toUtf8() + "\n";
-        h.writeSettings(text);
-    }
-    QStringList archives() const {
-        return QDir(destination).entryList({QStringLiteral("*.zip")}, QDir::Files);
-    }
-    static bool unzipTest(const QString& archive) {
-        QProcess unzip;
-        unzip.start(QStringLiteral("unzip"), {QStringLiteral("-tq"), archive});
-        return unzip.waitForFinished(60000) && unzip.exitStatus() == QProcess::NormalExit &&
-               unzip.exitCode() == 0;
-    }
-
-    AppTestHarness h;
-    QString docs;
-    QString photos;
-    QString destination;
 };
 
 } // namespace

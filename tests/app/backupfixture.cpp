@@ -1,0 +1,55 @@
+#include "backupfixture.h"
+
+#include <QDir>
+#include <QProcess>
+
+BackupFixture::BackupFixture(bool withProgramFiles)
+    : h(withProgramFiles)
+    , docs(h.dir.filePath(QStringLiteral("data/Docs")))
+    , photos(h.dir.filePath(QStringLiteral("data/Photos")))
+    , destination(h.dir.filePath(QStringLiteral("backups/"))) {
+    h.dir.writeFile(QStringLiteral("data/Docs/a.txt"), QByteArray(5000, 'a'));
+    h.dir.writeFile(QStringLiteral("data/Docs/sub/b.txt"), "bee");
+    h.dir.writeFile(QStringLiteral("data/Photos/c.png"), QByteArray(3000, 'c'));
+}
+
+void BackupFixture::addBulk() {
+    QByteArray bulk(8 << 20, Qt::Uninitialized);
+    quint32 x = 2463534242u;
+    for (char& c : bulk) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = char(x);
+    }
+    h.dir.writeFile(QStringLiteral("data/Docs/bulk.bin"), bulk);
+}
+
+void BackupFixture::settings(const QByteArray& extra, const QStringList& folders) {
+    QByteArray text = "[settings]\ndestination=" + destination.toUtf8() + "\n" + extra + "\n[folders]\n";
+    text += "folder_count=" + QByteArray::number(folders.size() - 1) + "\n";
+    for (int i = 0; i < folders.size(); ++i)
+        text += "folder_" + QByteArray::number(i) + "=" + folders.at(i).toUtf8() + "\n";
+    h.writeSettings(text);
+}
+
+QStringList BackupFixture::archives() const {
+    return QDir(destination).entryList({QStringLiteral("*.zip")}, QDir::Files);
+}
+
+QStringList BackupFixture::entries(const QString& archiveName) const {
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-Z1"), destination + archiveName});
+    unzip.waitForFinished(60000);
+    QStringList names =
+        QString::fromUtf8(unzip.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    names.sort();
+    return names;
+}
+
+bool BackupFixture::unzipTest(const QString& archive) {
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-tq"), archive});
+    return unzip.waitForFinished(60000) && unzip.exitStatus() == QProcess::NormalExit &&
+           unzip.exitCode() == 0;
+}
