@@ -3,6 +3,7 @@
 #include "backupset/tform1.h"
 #include "config/radiogroup.h"
 #include "config/tform2.h"
+#include "log/eventmarker.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 // Loading and saving the whole settings file through the main window.
 class TestSettingsFile : public QObject {
@@ -26,6 +28,7 @@ private Q_SLOTS:
     void saveWithEmptyFolderListErasesFoldersOnly();
     void garbageFileLoadsWhatItCan();
     void totalBackupsIsShownInTheDialog();
+    void dialogClosedAnyWayIsSaved();
     void listSectionsFollowTheirCounts();
     void shrunkExclusionListKeepsOldHigherKeys();
 };
@@ -224,6 +227,20 @@ void TestSettingsFile::shrunkExclusionListKeepsOldHigherKeys() {
     AppTestHarness again;
     again.writeSettings(saved);
     QCOMPARE(again.start().exclusionDialog()->ExFolderList()->count(), 3);
+}
+
+void TestSettingsFile::dialogClosedAnyWayIsSaved() {
+    AppTestHarness h;
+    TBForm& form = h.start();
+    TForm2* dialog = form.settingsDialog();
+    // Ticked in the dialog, which is then closed by its close box.
+    QTimer::singleShot(0, dialog, [dialog] {
+        dialog->cbBOClose()->setChecked(true);
+        dialog->reject();
+    });
+    form.findChild<QPushButton*>(QStringLiteral("btSettings"))->click();
+    QVERIFY(h.settingsText().contains("backup_close=1"));
+    QCOMPARE(form.marker().value(), QStringLiteral("save_cfg6"));
 }
 
 QTEST_MAIN(TestSettingsFile)
