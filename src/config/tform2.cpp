@@ -1,5 +1,7 @@
 #include "config/tform2.h"
 
+#include "autostart/tveltraneautostart.h"
+
 #include "config/buttontabwidget.h"
 #include "config/radiogroup.h"
 #include "config/releasenotifyingcheckbox.h"
@@ -117,8 +119,10 @@ TForm2::TForm2(UserPrompts& prompts, QWidget* parent)
 QWidget* TForm2::buildGeneralPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabGeneral"));
-    m_VeltraneAutoStart1 =
-        makeCheckBox<QCheckBox>(page, "VeltraneAutoStart1", QStringLiteral("Auto start with Windows"));
+    auto* autoStart = makeCheckBox<TVeltraneAutoStart>(page, "VeltraneAutoStart1",
+                                                       QStringLiteral("Auto start with Windows"));
+    autoStart->setAppName(QStringLiteral("Quoralis2005"));
+    m_VeltraneAutoStart1 = autoStart;
     m_cbHidden = makeCheckBox<QCheckBox>(page, "cbHidden", QStringLiteral("Start hidden in system tray"),
                                          QStringLiteral("Start Quoralis2005 in system tray"));
     m_cbVisual = makeCheckBox<QCheckBox>(page, "cbVisual", QStringLiteral("Window fading"),
