@@ -277,8 +277,11 @@ void TBForm::FormCreate() {
     QDir::setCurrent(m_programDir);
     const QString iconPath = m_programDir + QStringLiteral("QS2005.ico");
     if (QFileInfo::exists(iconPath)) {
-        m_tray->setIcon(QIcon(iconPath));
-        setWindowIcon(QIcon(iconPath));
+        const QIcon icon(iconPath);
+        m_tray->setIcon(icon);
+        setWindowIcon(icon);
+        m_ui.btMenu->setIcon(icon);
+        m_popFrm->menuButton()->setIcon(icon);
     } else {
         m_errorForm->showError(QStringLiteral("Cannot open file \"") + iconPath +
                                QStringLiteral("\". No such file or directory"));
