@@ -1,0 +1,232 @@
+// Times full and update archive jobs through the archive component against Info-ZIP on the same
+// generated tree, and the peak memory of a job over a very long list of small files.
+//
+//   zipbench [--megabytes N] [--small-files N] [--level N] [--work DIR] [--skip-speed] [--skip-memory]
+#include "benchtree.h"
+#include "engine/tzipmaster.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double megabytes(std::uintmax_t bytes) {
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
+
+long statusKilobytes(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(key, 0) == 0)
+            return std::stol(line.substr(std::strlen(key)));
+    }
+    return -1;
+}
+
+void warmUp(const std::vector<fs::path>& files) {
+    std::vector<char> buffer(1 << 20);
+    for (const auto& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())))
+            ;
+    }
+}
+
+struct JobResult {
+    int rc = -1;
+    double seconds = 0;
+    double cpuSeconds = 0; // user and system time of every thread (or child) that worked on it
+    std::uintmax_t size = 0;
+};
+
+double cpuSeconds(int who) {
+    struct rusage usage {};
+    ::getrusage(who, &usage);
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+int g_level = 9;
+
+JobResult runOurs(TZipMaster& zip, const std::vector<fs::path>& files, const fs::path& archive, bool update,
+                  const QString& comment) {
+    zip.FileSpecList = files;
+    zip.ZipFileName = archive;
+    zip.AddOptions = update ? TZipMaster::AddDirNames | TZipMaster::AddUpdate
+                            : TZipMaster::AddOpts(TZipMaster::AddDirNames);
+    zip.AddCompLevel = g_level;
+    zip.ArchiveComment = comment;
+    const auto start = Clock::now();
+    const double cpuStart = cpuSeconds(RUSAGE_SELF);
+    JobResult result;
+    result.rc = zip.AddFiles();
+    result.seconds = secondsSince(start);
+    result.cpuSeconds = cpuSeconds(RUSAGE_SELF) - cpuStart;
+    std::error_code ec;
+    result.size = fs::file_size(archive, ec);
+    return result;
+}
+
+JobResult runInfoZip(const fs::path& tree, const fs::path& archive) {
+    // Info-ZIP's -9 deflates everything, so the stored suffixes take a second pass with -0.
+    QStringList patterns;
+    for (const QString& suffix : TZipMaster::DefaultStoreSuffixes)
+        patterns << QStringLiteral("*.") + suffix << QStringLiteral("*.") + suffix.toUpper();
+    const QString treeArg = QString::fromStdString(tree.native());
+    const QString archiveArg = QString::fromStdString(archive.native());
+    const auto start = Clock::now();
+    const double cpuStart = cpuSeconds(RUSAGE_CHILDREN);
+    JobResult result;
+    result.rc = QProcess::execute(QStringLiteral("zip"),
+                                  QStringList{"-9", "-r", "-q", archiveArg, treeArg, "-x"} + patterns);
+    if (result.rc == 0)
+        result.rc = QProcess::execute(QStringLiteral("zip"),
+                                      QStringList{"-0", "-r", "-q", archiveArg, treeArg, "-i"} + patterns);
+    result.seconds = secondsSince(start);
+    result.cpuSeconds = cpuSeconds(RUSAGE_CHILDREN) - cpuStart;
+    std::error_code ec;
+    result.size = fs::file_size(archive, ec);
+    return result;
+}
+
+void printJob(const char* who, const JobResult& r, std::uintmax_t input) {
+    std::printf("  %-22s %8.2f s  %9.1f MB  %7.1f MB/s  %7.2f s of CPU  (result %d)\n", who, r.seconds,
+                megabytes(r.size), megabytes(input) / r.seconds, r.cpuSeconds, r.rc);
+}
+
+int speed(const fs::path& work, std::size_t treeMegabytes) {
+    const fs::path tree = work / "tree";
+    const std::size_t count = BenchTree::makeMixed(tree, treeMegabytes);
+    const std::vector<fs::path> files = BenchTree::listFiles(tree);
+    std::uintmax_t input = 0;
+    for (const auto& file : files)
+        input += fs::file_size(file);
+    warmUp(files);
+    fs::create_directories(work / "out");
+    const fs::path ours = work / "out" / "ours.zip";
+    const fs::path theirs = work / "out" / "infozip.zip";
+    fs::remove(ours);
+    fs::remove(theirs);
+
+    TZipMaster zip;
+    zip.DLLDirectory = QStringLiteral(QUORALIS_ENGINE_DIR);
+    const QString comment = QStringLiteral("Quoralis benchmark");
+    const JobResult full = runOurs(zip, files, ours, false, comment);
+    const JobResult info = runInfoZip(tree, theirs);
+    const JobResult unchanged = runOurs(zip, files, ours, true, comment);
+    const JobResult newComment = runOurs(zip, files, ours, true, QStringLiteral("Quoralis benchmark, again"));
+    const int test = zip.TestArchive(ours);
+
+    std::printf("\nMixed tree: %zu files, %.1f MB (%s)\n", count, megabytes(input), tree.c_str());
+    printJob(qPrintable(QStringLiteral("full job, level %1").arg(g_level)), full, input);
+    printJob("Info-ZIP -9 / -0", info, input);
+    std::printf("  throughput: %.2f x Info-ZIP's    archive size: %.4f of Info-ZIP's (%+.1f KB)\n",
+                info.seconds / full.seconds, static_cast<double>(full.size) / static_cast<double>(info.size),
+                (static_cast<double>(full.size) - static_cast<double>(info.size)) / 1024.0);
+    std::printf("  update, nothing changed:      %8.3f s  = %.3f of the full job\n", unchanged.seconds,
+                unchanged.seconds / full.seconds);
+    std::printf("  update, only a new comment:   %8.3f s  = %.3f of the full job (every entry copied)\n",
+                newComment.seconds, newComment.seconds / full.seconds);
+    std::printf("  our archive tested by the extract engine: %s\n", test == 0 ? "no errors" : "ERRORS");
+    return full.rc == 0 && info.rc == 0 && test == 0 ? 0 : 1;
+}
+
+int memoryChild(const fs::path& folder, const fs::path& archive) {
+    const auto start = Clock::now();
+    TZipMaster zip;
+    zip.DLLDirectory = QStringLiteral(QUORALIS_ENGINE_DIR);
+    zip.FileSpecList = BenchTree::listFiles(folder);
+    const double listSeconds = secondsSince(start);
+    const long listKb = statusKilobytes("VmRSS:");
+    zip.ZipFileName = archive;
+    zip.AddOptions = TZipMaster::AddDirNames;
+    fs::remove(archive);
+    const auto jobStart = Clock::now();
+    const int rc = zip.AddFiles();
+    std::printf("files %zu list_s %.1f list_rss_kb %ld job_s %.1f hwm_kb %ld rc %d\n",
+                zip.FileSpecList.size(), listSeconds, listKb, secondsSince(jobStart),
+                statusKilobytes("VmHWM:"), rc);
+    return rc;
+}
+
+int memory(const fs::path& work, std::size_t count, const char* self) {
+    const fs::path folder = work / ("small-" + std::to_string(count));
+    const auto start = Clock::now();
+    BenchTree::makeSmallFiles(folder, count);
+    std::printf("\nSmall files ready in %.0f s\n", secondsSince(start));
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QString::fromLocal8Bit(self),
+                {QStringLiteral("--memory-child"), QString::fromStdString(folder.native()),
+                 QString::fromStdString((work / "out" / "small.zip").native())});
+    child.waitForFinished(-1);
+    const QByteArray out = child.readAllStandardOutput().trimmed();
+    const QList<QByteArray> f = out.split(' ');
+    if (f.size() < 12) {
+        std::printf("memory child failed: %s\n", out.constData());
+        return 1;
+    }
+    std::printf("List of %s small files: list built in %s s holding %.1f MB; job %s s; peak memory (VmHWM) "
+                "%.1f MB; result %s\n",
+                f[1].constData(), f[3].constData(), f[5].toDouble() / 1024.0, f[7].constData(),
+                f[9].toDouble() / 1024.0, f[11].constData());
+    return f[11] == "0" ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && std::strcmp(argv[1], "--memory-child") == 0)
+        return memoryChild(argv[2], argv[3]);
+    fs::path work = "/tmp/quoralis-zipbench";
+    std::size_t treeMegabytes = 300;
+    std::size_t smallFiles = 1000000;
+    bool runSpeed = true;
+    bool runMemory = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--megabytes" && i + 1 < argc)
+            treeMegabytes = std::stoul(argv[++i]);
+        else if (arg == "--small-files" && i + 1 < argc)
+            smallFiles = std::stoul(argv[++i]);
+        else if (arg == "--work" && i + 1 < argc)
+            work = argv[++i];
+        else if (arg == "--level" && i + 1 < argc)
+            g_level = std::stoi(argv[++i]);
+        else if (arg == "--skip-speed")
+            runSpeed = false;
+        else if (arg == "--skip-memory")
+            runMemory = false;
+        else {
+            std::fprintf(stderr, "usage: zipbench [--megabytes N] [--small-files N] [--work DIR] "
+                                 "[--skip-speed] [--skip-memory]\n");
+            return 2;
+        }
+    }
+    fs::create_directories(work / "out");
+    int rc = 0;
+    if (runSpeed)
+        rc |= speed(work, treeMegabytes);
+    if (runMemory)
+        rc |= memory(work, smallFiles, argv[0]);
+    return rc;
+}
