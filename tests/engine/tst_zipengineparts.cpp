@@ -1,0 +1,251 @@
+// The engine's building blocks that are easy to get subtly wrong.
+#include "crc32combine.h"
+#include "deflatejoin.h"
+#include "entryname.h"
+#include "messagetable.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <libdeflate.h>
+
+#include <fstream>
+
+namespace {
+
+std::vector<unsigned char> sample(std::size_t size, quint32 seed, int kind) {
+    QRandomGenerator random(seed);
+    std::vector<unsigned char> data(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        switch (kind) {
+        case 0:
+            data[i] = static_cast<unsigned char>("the quick brown fox "[random.bounded(20)]);
+            break;
+        case 1:
+            data[i] = static_cast<unsigned char>(random.generate());
+            break;
+        default:
+            data[i] = static_cast<unsigned char>((i / 1000) % 2 ? random.generate() : 'a');
+            break;
+        }
+    }
+    return data;
+}
+
+std::vector<unsigned char> deflate(const unsigned char* data, std::size_t size, int level) {
+    libdeflate_compressor* c = libdeflate_alloc_compressor(level);
+    std::vector<unsigned char> out(libdeflate_deflate_compress_bound(c, size) + 8);
+    out.resize(libdeflate_deflate_compress(c, data, size, out.data(), out.size()));
+    libdeflate_free_compressor(c);
+    return out;
+}
+
+} // namespace
+
+class DeflateJoinTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void piecesJoinIntoOneStream_data();
+    void piecesJoinIntoOneStream();
+    void scanFindsTheEndOfEveryBlockType();
+    void malformedStreamsAreRefused();
+};
+
+void DeflateJoinTest::piecesJoinIntoOneStream_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("pieceSize");
+    QTest::addColumn<int>("level");
+    QTest::newRow("text, dynamic blocks") << 0 << 300000 << 9;
+    QTest::newRow("noise, stored blocks") << 1 << 100000 << 9;
+    QTest::newRow("mixed, small pieces, fast level") << 2 << 7777 << 1;
+    QTest::newRow("tiny pieces, fixed blocks") << 0 << 17 << 6;
+    QTest::newRow("one-byte pieces") << 2 << 1 << 12;
+}
+
+void DeflateJoinTest::piecesJoinIntoOneStream() {
+    QFETCH(int, kind);
+    QFETCH(int, pieceSize);
+    QFETCH(int, level);
+    const std::vector<unsigned char> data = sample(pieceSize == 1 ? 200 : 1000000, 5, kind);
+    std::vector<unsigned char> joined;
+    for (std::size_t at = 0; at < data.size(); at += static_cast<std::size_t>(pieceSize)) {
+        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(pieceSize), data.size() - at);
+        std::vector<unsigned char> piece = deflate(data.data() + at, n, level);
+        std::size_t size = piece.size();
+        if (at + n < data.size())
+            QVERIFY(deflatejoin::makeJoinable(piece, size));
+        joined.insert(joined.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(size));
+    }
+    std::vector<unsigned char> back(data.size() + 1);
+    std::size_t got = 0;
+    std::size_t consumed = 0;
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    const auto rc = libdeflate_deflate_decompress_ex(d, joined.data(), joined.size(), back.data(),
+                                                     back.size(), &consumed, &got);
+    libdeflate_free_decompressor(d);
+    QCOMPARE(rc, LIBDEFLATE_SUCCESS);
+    QCOMPARE(consumed, joined.size()); // one stream, ending exactly at the end
+    back.resize(got);
+    QVERIFY(back == data);
+}
+
+void DeflateJoinTest::scanFindsTheEndOfEveryBlockType() {
+    for (int kind = 0; kind < 3; ++kind) {
+        const std::vector<unsigned char> data = sample(50000, 9, kind);
+        const std::vector<unsigned char> stream = deflate(data.data(), data.size(), 6);
+        deflatejoin::StreamEnd end;
+        QVERIFY(deflatejoin::scanStream(stream.data(), stream.size(), end));
+        QCOMPARE((end.endBit + 7) / 8, stream.size());
+        QVERIFY(end.finalHeaderBit < end.endBit);
+        QVERIFY(stream[end.finalHeaderBit / 8] &
+                (1u << (end.finalHeaderBit % 8))); // the final bit is set there
+    }
+}
+
+void DeflateJoinTest::malformedStreamsAreRefused() {
+    const std::vector<unsigned char> data = sample(100000, 3, 0);
+    std::vector<unsigned char> stream = deflate(data.data(), data.size(), 9);
+    deflatejoin::StreamEnd end;
+    QVERIFY(!deflatejoin::scanStream(stream.data(), stream.size() / 2, end)); // cut short
+    const unsigned char reserved[] = {0x07, 0x00};                            // block type 3 does not exist
+    QVERIFY(!deflatejoin::scanStream(reserved, sizeof reserved, end));
+    const unsigned char badStored[] = {0x01, 0x05, 0x00, 0x00, 0x00}; // NLEN is not the complement of LEN
+    QVERIFY(!deflatejoin::scanStream(badStored, sizeof badStored, end));
+    QVERIFY(!deflatejoin::scanStream(nullptr, 0, end));
+}
+
+class Crc32CombineTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void combinesLikeOneRun_data();
+    void combinesLikeOneRun();
+};
+
+void Crc32CombineTest::combinesLikeOneRun_data() {
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+    QTest::newRow("empty second") << 1000 << 0;
+    QTest::newRow("empty first") << 0 << 1000;
+    QTest::newRow("one byte") << 1 << 1;
+    QTest::newRow("uneven") << 12345 << 678901;
+    QTest::newRow("large second") << 3 << (5 << 20);
+}
+
+void Crc32CombineTest::combinesLikeOneRun() {
+    QFETCH(int, first);
+    QFETCH(int, second);
+    const std::vector<unsigned char> data = sample(static_cast<std::size_t>(first + second), 77, 1);
+    const std::uint32_t whole = libdeflate_crc32(0, data.data(), data.size());
+    const std::uint32_t a = libdeflate_crc32(0, data.data(), static_cast<std::size_t>(first));
+    const std::uint32_t b = libdeflate_crc32(0, data.data() + first, static_cast<std::size_t>(second));
+    QCOMPARE(crc32Combine(a, b, static_cast<std::uint64_t>(second)), whole);
+}
+
+class EntryNameTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void nameOfPath_data();
+    void nameOfPath();
+    void utf8Validity_data();
+    void utf8Validity();
+    void storeSuffixes();
+    void unsafeNames_data();
+    void unsafeNames();
+    void messageFile();
+};
+
+void EntryNameTest::nameOfPath_data() {
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<bool>("keepFolders");
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("root dropped") << QByteArray("/home/u/a.txt") << true << QByteArray("home/u/a.txt");
+    QTest::newRow("doubled slashes") << QByteArray("//home//u/a.txt") << true << QByteArray("home/u/a.txt");
+    QTest::newRow("dot-dot resolved")
+        << QByteArray("/home/u/x/../a.txt") << true << QByteArray("home/u/a.txt");
+    QTest::newRow("file name only") << QByteArray("/home/u/a.txt") << false << QByteArray("a.txt");
+    QTest::newRow("bytes kept") << QByteArray("/d/\xff\xfe.bin") << true << QByteArray("d/\xff\xfe.bin");
+}
+
+void EntryNameTest::nameOfPath() {
+    QFETCH(QByteArray, path);
+    QFETCH(bool, keepFolders);
+    QFETCH(QByteArray, name);
+    QCOMPARE(QByteArray::fromStdString(entryname::forPath(path.constData(), keepFolders)), name);
+}
+
+void EntryNameTest::utf8Validity_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("ascii") << QByteArray("plain.txt") << true;
+    QTest::newRow("two-byte") << QByteArray("caf\xc3\xa9") << true;
+    QTest::newRow("four-byte") << QByteArray("\xf0\x9f\x98\x80") << true;
+    QTest::newRow("latin-1") << QByteArray("caf\xe9") << false;
+    QTest::newRow("cut sequence at the end") << QByteArray("a\xc3") << false;
+    QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << false;
+    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << false;
+    QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << false;
+}
+
+void EntryNameTest::utf8Validity() {
+    QFETCH(QByteArray, text);
+    QFETCH(bool, valid);
+    QCOMPARE(
+        entryname::isValidUtf8(std::string_view(text.constData(), static_cast<std::size_t>(text.size()))),
+        valid);
+}
+
+void EntryNameTest::storeSuffixes() {
+    const std::vector<std::string> suffixes = {"gz", "zip", ".JAR"};
+    QVERIFY(entryname::hasSuffix("/a/b.GZ", suffixes));
+    QVERIFY(entryname::hasSuffix("/a/b.jar", suffixes));
+    QVERIFY(!entryname::hasSuffix("/a.gz/b", suffixes)); // the folder's suffix does not count
+    QVERIFY(!entryname::hasSuffix("/a/bgz", suffixes));
+    QVERIFY(!entryname::hasSuffix("/a/b.zipx", suffixes));
+}
+
+void EntryNameTest::unsafeNames_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("unsafe");
+    QTest::newRow("plain") << QByteArray("a/b/c.txt") << false;
+    QTest::newRow("folder entry") << QByteArray("a/b/") << false;
+    QTest::newRow("dots inside names") << QByteArray("a/..b/c..") << false;
+    QTest::newRow("absolute") << QByteArray("/etc/passwd") << true;
+    QTest::newRow("parent at start") << QByteArray("../x") << true;
+    QTest::newRow("parent inside") << QByteArray("a/../../x") << true;
+    QTest::newRow("parent at end") << QByteArray("a/..") << true;
+    QTest::newRow("empty") << QByteArray("") << true;
+}
+
+void EntryNameTest::unsafeNames() {
+    QFETCH(QByteArray, name);
+    QFETCH(bool, unsafe);
+    QCOMPARE(entryname::isUnsafe(name.toStdString()), unsafe);
+}
+
+void EntryNameTest::messageFile() {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("ResDlls.res")).toStdString();
+    std::ofstream(path) << "# comment\r\n16\tWrite failed\r\nnot a line\n\t\n17\t\n99\tNew code\n";
+    MessageTable table;
+    QVERIFY(table.load(path));
+    QCOMPARE(QString::fromStdString(table.text(16)), QStringLiteral("Write failed"));
+    QCOMPARE(QString::fromStdString(table.format(99, "x")), QStringLiteral("New code: x"));
+    QCOMPARE(QString::fromStdString(table.text(17)),
+             QStringLiteral("Cannot replace the archive with the new one"));
+    QVERIFY(!table.load(path + ".missing"));
+    QCOMPARE(QString::fromStdString(table.text(12345)), QStringLiteral("Error 12345"));
+}
+
+int main(int argc, char** argv) {
+    int failures = 0;
+    DeflateJoinTest join;
+    failures += QTest::qExec(&join, argc, argv);
+    Crc32CombineTest crc;
+    failures += QTest::qExec(&crc, argc, argv);
+    EntryNameTest names;
+    failures += QTest::qExec(&names, argc, argv);
+    return failures;
+}
+
+#include "tst_zipengineparts.moc"
