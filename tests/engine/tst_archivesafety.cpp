@@ -66,6 +66,7 @@ class ArchiveSafetyTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void vanishedFileSkippedRestArchived();
+    void unreadableFileSkippedRestArchived_data();
     void unreadableFileSkippedRestArchived();
     void cancelKeepsPreviousArchive_data();
     void cancelKeepsPreviousArchive();
@@ -104,11 +105,22 @@ void ArchiveSafetyTest::vanishedFileSkippedRestArchived() {
     f.verifyArchive(f.archivePath());
 }
 
+void ArchiveSafetyTest::unreadableFileSkippedRestArchived_data() {
+    QTest::addColumn<bool>("olderCopiesArchived");
+    QTest::newRow("new archive") << false;
+    QTest::newRow("the archive holds older copies") << true;
+}
+
 void ArchiveSafetyTest::unreadableFileSkippedRestArchived() {
+    QFETCH(bool, olderCopiesArchived);
     EngineFixture f;
     const fs::path readable = f.writeSource("readable.txt", EngineFixture::text(10000));
-    const fs::path secret = f.writeSource("secret.txt", "private");
-    const fs::path secretLarge = f.writeSource("secret-large.txt", EngineFixture::text(6 << 20));
+    const fs::path secret = f.writeSource("secret.txt", "old");
+    const fs::path secretLarge = f.writeSource("secret-large.txt", "old, small");
+    if (olderCopiesArchived)
+        QCOMPARE(f.add({secret, secretLarge}, TZipMaster::AddDirNames), 0);
+    f.writeSource("secret.txt", "private");
+    f.writeSource("secret-large.txt", EngineFixture::text(6 << 20));
     fs::permissions(secret, fs::perms::none);
     fs::permissions(secretLarge, fs::perms::none);
     if (::geteuid() != 0) {
@@ -135,8 +147,15 @@ void ArchiveSafetyTest::unreadableFileSkippedRestArchived() {
                  qPrintable(out));
     }
     const auto listing = archivecheck::pythonListing(f.archivePath());
-    QCOMPARE(listing.entries.size(), std::size_t{1});
     QVERIFY(listing.find(entryNameOf(readable)));
+    if (olderCopiesArchived) {
+        // The entries the unreadable files were to replace stay as they were.
+        QCOMPARE(listing.entries.size(), std::size_t{3});
+        QCOMPARE(listing.find(entryNameOf(secret))->size, qint64(3));
+        QCOMPARE(listing.find(entryNameOf(secretLarge))->size, qint64(10));
+    } else {
+        QCOMPARE(listing.entries.size(), std::size_t{1});
+    }
     f.verifyArchive(f.archivePath());
 }
 

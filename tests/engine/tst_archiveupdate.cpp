@@ -48,6 +48,7 @@ private Q_SLOTS:
     void plainAddReplacesListedEntriesOnly();
     void unreadableReplacementKeepsOldEntry();
     void damagedArchiveIsNotReplaced();
+    void emptyFileAtArchivePathIsReplaced();
     void resetArchiveClearsOnlyStoredFiles();
     void symlinkedArchiveKeepsTheLink_data();
     void symlinkedArchiveKeepsTheLink();
@@ -163,6 +164,14 @@ void ArchiveUpdateTest::damagedArchiveIsNotReplaced() {
     QVERIFY(f.add({a}, TZipMaster::AddDirNames | TZipMaster::AddUpdate) != 0);
     QVERIFY2(f.zip().ErrorText().contains(QStringLiteral("damaged")), qPrintable(f.zip().ErrorText()));
     QCOMPARE(EngineFixture::readAll(f.archivePath()), notAnArchive);
+}
+
+void ArchiveUpdateTest::emptyFileAtArchivePathIsReplaced() {
+    EngineFixture f;
+    std::ofstream(f.archivePath(), std::ios::binary);
+    const fs::path a = f.writeSource("a.txt", "a");
+    QCOMPARE(f.add({a}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(archivecheck::pythonListing(f.archivePath()).entries.size(), std::size_t{1});
 }
 
 void ArchiveUpdateTest::resetArchiveClearsOnlyStoredFiles() {

@@ -143,7 +143,9 @@ bool AddJob::resolveTarget() {
 }
 
 int AddJob::openPrevious() {
-    if (!m_targetExists)
+    // An empty file holds nothing to keep (a name reserved with touch, say): it is simply replaced.
+    struct stat st {};
+    if (!m_targetExists || (::stat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0))
         return ZE_OK;
     m_previous = std::make_unique<ArchiveReader>();
     if (!m_previous->open(m_target)) {
