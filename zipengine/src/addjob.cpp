@@ -2,7 +2,6 @@
 
 #include "crc32combine.h"
 #include "entryname.h"
-#include "messagetable.h"
 #include "zipformat.h"
 
 #include <fcntl.h>
@@ -19,9 +18,6 @@ using namespace zipformat;
 
 namespace {
 
-constexpr std::uint64_t PieceSize = 2 << 20;        // large files are deflated in pieces of this size
-constexpr std::uint64_t MaxPlannedBytes = 64 << 20; // raw bytes read ahead of the writer, at most
-constexpr std::size_t MaxScheduledTasks = 512;
 constexpr std::size_t MaxCommentSize = 0xffff;
 
 std::string folderOf(const std::string& path) {
@@ -35,16 +31,11 @@ std::int64_t nanoseconds(const struct stat& st) {
     return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
-std::int64_t secondsOf(std::int64_t ns) {
-    return ns >= 0 ? ns / 1000000000 : -((-ns + 999999999) / 1000000000);
-}
-
 } // namespace
 
 AddJob::AddJob(const ZeAddCommand& command, const ZeCallbacks& callbacks, const MessageTable& messages)
     : m_command(command)
-    , m_callbacks(callbacks)
-    , m_messages(messages) {
+    , m_report(callbacks, messages) {
     for (std::size_t i = 0; i < command.storeSuffixCount; ++i) {
         if (command.storeSuffixes[i] != nullptr)
             m_storeSuffixes.emplace_back(command.storeSuffixes[i]);
@@ -65,9 +56,8 @@ AddJob::AddJob(const ZeAddCommand& command, const ZeCallbacks& callbacks, const 
 }
 
 AddJob::~AddJob() {
-    m_pool.reset(); // joins the workers before the files they read are closed
-    for (const auto& [index, fd] : m_largeFiles)
-        ::close(fd);
+    m_pool.reset(); // joins the workers before the tasks and files they use go
+    m_schedule.reset();
 }
 
 int AddJob::run() {
@@ -80,12 +70,8 @@ int AddJob::run() {
     if (const int rc = openPrevious(); rc != ZE_OK)
         return rc;
     surveyFiles();
-    if (m_callbacks.progress) {
-        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_TOTAL_FILES, nullptr,
-                             static_cast<std::int64_t>(m_command.fileCount));
-        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_TOTAL_SIZE, nullptr,
-                             static_cast<std::int64_t>(m_totalBytes));
-    }
+    m_report.progress(ZE_PROGRESS_TOTAL_FILES, nullptr, m_command.fileCount);
+    m_report.progress(ZE_PROGRESS_TOTAL_SIZE, nullptr, m_totalBytes);
     int rc = ZE_OK;
     if (nothingToWrite()) {
         for (const auto& [index, error] : m_surveyErrors)
@@ -97,15 +83,14 @@ int AddJob::run() {
     } else {
         rc = writeArchive();
         m_pool.reset();
+        m_schedule.reset();
         if (rc != ZE_OK) {
             m_out.reset(); // the previous archive stays as it was
             return rc;
         }
     }
-    if (m_callbacks.progress)
-        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_END_OF_BATCH, nullptr, 0);
-    if (m_callbacks.total)
-        m_callbacks.total(m_callbacks.user, static_cast<std::int64_t>(m_totalBytes), 100);
+    m_report.progress(ZE_PROGRESS_END_OF_BATCH, nullptr, 0);
+    m_report.total(m_totalBytes, m_totalBytes);
     if (m_skipped > 0) {
         message(ZE_WARN_SKIPPED, std::to_string(m_skipped));
         return ZE_WARN_SKIPPED;
@@ -113,33 +98,15 @@ int AddJob::run() {
     return ZE_OK;
 }
 
-bool AddJob::resolveTarget() {
+void AddJob::resolveTarget() {
     // The archive path may be a symbolic link: the link stays and its target is replaced.
-    std::string path = m_command.archivePath;
-    for (int hop = 0; hop < 40; ++hop) {
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            break;
-        std::vector<char> buffer(PATH_MAX + 1);
-        const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size() - 1);
-        if (n <= 0)
-            break;
-        const std::string link(buffer.data(), static_cast<std::size_t>(n));
-        if (link.front() == '/') {
-            path = link;
-        } else {
-            const std::size_t slash = path.rfind('/');
-            path = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + link;
-        }
-    }
-    m_target = path;
+    m_target = ArchiveOutput::linkTarget(m_command.archivePath);
     struct stat st {};
     m_targetExists = ::stat(m_target.c_str(), &st) == 0;
     if (m_targetExists) {
         m_targetDevice = st.st_dev;
         m_targetInode = st.st_ino;
     }
-    return true;
 }
 
 int AddJob::openPrevious() {
@@ -221,6 +188,14 @@ int AddJob::writeArchive() {
     if (threads <= 0)
         threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     m_pool = std::make_unique<CompressionPool>(threads, m_command.level > 0 ? m_command.level : 1);
+    TaskSchedule::Plan plan;
+    plan.toRead = [this](std::size_t i) {
+        return m_results[i].status == ZE_FILE_PENDING && m_surveyErrors.count(i) == 0;
+    };
+    plan.deflate = [this](std::size_t i) {
+        return shouldDeflate(i);
+    };
+    m_schedule = std::make_unique<TaskSchedule>(m_command, m_results, std::move(plan), *m_pool);
 
     for (std::size_t i = 0; i < m_command.fileCount; ++i) {
         if (const int rc = writeFile(i); rc != ZE_OK)
@@ -251,7 +226,7 @@ int AddJob::writeArchive() {
 }
 
 bool AddJob::isLarge(std::size_t index) const {
-    return m_results[index].size > PieceSize;
+    return TaskSchedule::isLarge(m_results[index].size);
 }
 
 bool AddJob::shouldDeflate(std::size_t index) const {
@@ -271,21 +246,15 @@ int AddJob::writeFile(std::size_t index) {
         return ZE_OK;
     }
     const char* path = m_command.files[index];
-    if (m_callbacks.progress)
-        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_NEW_FILE, path,
-                             static_cast<std::int64_t>(result.size));
-    if (m_callbacks.item)
-        m_callbacks.item(m_callbacks.user, path, static_cast<std::int64_t>(result.size), 0);
+    m_report.progress(ZE_PROGRESS_NEW_FILE, path, result.size);
+    m_report.item(path, result.size, 0);
     if (isLarge(index))
         return writeLargeFile(index);
-    std::unique_ptr<CompressTask> task = nextTask();
-    if (!task || task->fileIndex != index) {
-        message(ZE_ERR_INTERNAL, "tasks out of order");
+    std::unique_ptr<CompressTask> task = nextTask(index);
+    if (!task)
         return ZE_ERR_INTERNAL;
-    }
-    if (!m_pool->wait(task.get(), [this] { return cancelled(); }))
+    if (!waitFor(*task))
         return abandon(std::move(task));
-    m_plannedBytes -= task->plannedBytes;
     return writeSmallFile(index, *task);
 }
 
@@ -316,15 +285,16 @@ int AddJob::writeSmallFile(std::size_t index, CompressTask& task) {
 int AddJob::writeLargeFile(std::size_t index) {
     // The file is opened when its first piece is scheduled; its entry is written as the pieces
     // arrive, and the local header is completed afterwards.
-    scheduleAhead();
-    if (const auto failed = m_openErrors.find(index); failed != m_openErrors.end()) {
-        skipFile(index, failed->second);
-        m_openErrors.erase(failed);
+    m_schedule->fill();
+    const TaskSchedule::LargeFile file = m_schedule->largeFile(index);
+    if (file.fd < 0) {
+        m_schedule->closeLargeFile(index);
+        skipFile(index, file.error != 0 ? file.error : EIO);
         return ZE_OK;
     }
     const std::uint64_t plannedSize = m_results[index].size;
-    const auto [mtimeNs, mode] = m_largeStat[index];
-    EntryRecord record = newRecord(index, mtimeNs, mode);
+    const std::int64_t mtimeNs = file.mtimeNs;
+    EntryRecord record = newRecord(index, mtimeNs, file.mode);
     const bool deflate = shouldDeflate(index);
     record.method = deflate ? MethodDeflate : MethodStore;
     record.zip64Local = plannedSize >= Max32;
@@ -342,14 +312,11 @@ int AddJob::writeLargeFile(std::size_t index) {
     for (bool last = false; !last;) {
         if (cancelled())
             return ZE_ERR_CANCELLED;
-        std::unique_ptr<CompressTask> task = nextTask();
-        if (!task || task->fileIndex != index) {
-            message(ZE_ERR_INTERNAL, "pieces out of order");
+        std::unique_ptr<CompressTask> task = nextTask(index);
+        if (!task)
             return ZE_ERR_INTERNAL;
-        }
-        if (!m_pool->wait(task.get(), [this] { return cancelled(); }))
+        if (!waitFor(*task))
             return abandon(std::move(task));
-        m_plannedBytes -= task->plannedBytes;
         last = task->lastPiece;
         if (task->error == ECANCELED && cancelled())
             return ZE_ERR_CANCELLED;
@@ -368,7 +335,7 @@ int AddJob::writeLargeFile(std::size_t index) {
         reportProgress(index, rawSize);
     }
     if (error != 0) {
-        closeLargeFile(index);
+        m_schedule->closeLargeFile(index);
         if (!m_out->truncate(entryStart))
             return writeFailed();
         skipFile(index, error);
@@ -384,13 +351,13 @@ int AddJob::writeLargeFile(std::size_t index) {
     record.compressedSize = dataSize;
     record.uncompressedSize = rawSize;
     if (deflate && dataSize >= rawSize) {
-        const int rc = storeLargeFileAgain(index, record, dataStart, m_largeFiles[index]);
+        const int rc = storeLargeFileAgain(index, record, dataStart, file.fd);
         if (rc != ZE_OK || m_results[index].status == ZE_FILE_SKIPPED) {
-            closeLargeFile(index);
+            m_schedule->closeLargeFile(index);
             return rc;
         }
     }
-    closeLargeFile(index);
+    m_schedule->closeLargeFile(index);
 
     // Complete the local header now that the sizes and the CRC are known.
     std::string header = record.localHeader();
@@ -414,14 +381,14 @@ int AddJob::storeLargeFileAgain(std::size_t index, EntryRecord& record, std::uin
     // Deflate did not make it smaller: store the file instead, read again from the start.
     if (!m_out->truncate(dataStart))
         return writeFailed();
-    std::vector<unsigned char> buffer(PieceSize);
+    std::vector<unsigned char> buffer(TaskSchedule::PieceSize);
     std::uint32_t crc = 0;
     std::uint64_t done = 0;
     while (done < record.uncompressedSize) {
         if (cancelled())
             return ZE_ERR_CANCELLED;
-        const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(PieceSize, record.uncompressedSize - done));
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<std::uint64_t>(TaskSchedule::PieceSize, record.uncompressedSize - done));
         const ssize_t n = ::pread(fd, buffer.data(), want, static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
@@ -454,23 +421,7 @@ int AddJob::copyPreviousEntry(std::size_t previousIndex) {
         message(ZE_ERR_BAD_ARCHIVE, m_target + ": " + std::string(entry.name));
         return ZE_ERR_BAD_ARCHIVE;
     }
-    EntryRecord record;
-    record.name = entry.name;
-    record.extra = withoutExtraField(std::string(entry.centralExtra), ExtraZip64);
-    record.localExtra = withoutExtraField(localExtra, ExtraZip64);
-    record.comment = entry.comment;
-    record.versionMadeBy = entry.versionMadeBy;
-    record.versionNeeded = entry.versionNeeded;
-    record.flags = entry.flags;
-    record.method = entry.method;
-    record.dosTime = entry.dosTime;
-    record.dosDate = entry.dosDate;
-    record.crc = entry.crc;
-    record.compressedSize = entry.compressedSize;
-    record.uncompressedSize = entry.uncompressedSize;
-    record.internalAttributes = entry.internalAttributes;
-    record.externalAttributes = entry.externalAttributes;
-    record.zip64Local = entry.compressedSize >= Max32 || entry.uncompressedSize >= Max32;
+    EntryRecord record = EntryRecord::copyOf(entry, localExtra);
     record.localOffset = m_out->position();
     if (!m_out->write(record.localHeader()) ||
         !m_out->copyFrom(m_previous->fd(), dataOffset, entry.compressedSize))
@@ -489,136 +440,35 @@ int AddJob::finishEntry(EntryRecord& record) {
 }
 
 int AddJob::writeDirectoryAndEnd() {
-    if (m_callbacks.progress)
-        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_NEW_EXTRA, m_command.archivePath, 0);
-    const std::uint64_t directoryStart = m_out->position();
-    if (!m_directory->writeTo(*m_out))
-        return writeFailed();
-    const std::uint64_t directorySize = m_out->position() - directoryStart;
-    const std::uint64_t entries = m_directory->count();
-    std::string end;
-    if (entries >= Max16 || directoryStart >= Max32 || directorySize >= Max32) {
-        const std::uint64_t recordAt = m_out->position();
-        put32(end, Zip64EndSignature);
-        put64(end, Zip64EndSize - 12);
-        put16(end, MadeByUnix | VersionZip64);
-        put16(end, VersionZip64);
-        put32(end, 0);
-        put32(end, 0);
-        put64(end, entries);
-        put64(end, entries);
-        put64(end, directorySize);
-        put64(end, directoryStart);
-        put32(end, Zip64LocatorSignature);
-        put32(end, 0);
-        put64(end, recordAt);
-        put32(end, 1);
-    }
-    put32(end, EndOfCentralSignature);
-    put16(end, 0);
-    put16(end, 0);
-    put16(end, static_cast<std::uint16_t>(std::min<std::uint64_t>(entries, Max16)));
-    put16(end, static_cast<std::uint16_t>(std::min<std::uint64_t>(entries, Max16)));
-    put32(end, static_cast<std::uint32_t>(std::min<std::uint64_t>(directorySize, Max32)));
-    put32(end, static_cast<std::uint32_t>(std::min<std::uint64_t>(directoryStart, Max32)));
-    put16(end, static_cast<std::uint16_t>(m_comment.size()));
-    end += m_comment;
-    return m_out->write(end) ? ZE_OK : writeFailed();
+    m_report.progress(ZE_PROGRESS_NEW_EXTRA, m_command.archivePath, 0);
+    return m_directory->writeTo(*m_out, m_comment) ? ZE_OK : writeFailed();
 }
 
-void AddJob::scheduleAhead() {
-    while (m_nextFile < m_command.fileCount && m_plannedBytes < MaxPlannedBytes &&
-           m_scheduled.size() < MaxScheduledTasks) {
-        const std::size_t i = m_nextFile;
-        const ZeFileResult& result = m_results[i];
-        if (result.status != ZE_FILE_PENDING || m_surveyErrors.count(i) != 0) {
-            ++m_nextFile;
-            continue;
-        }
-        auto task = std::make_unique<CompressTask>();
-        task->fileIndex = i;
-        task->deflate = shouldDeflate(i);
-        if (!isLarge(i)) {
-            task->path = m_command.files[i];
-            task->length = 2 * PieceSize; // room for a file that grew since it was looked at
-            task->plannedBytes = result.size;
-            ++m_nextFile;
-        } else {
-            if (m_nextPieceOffset == 0) {
-                const int fd = ::open(m_command.files[i], O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-                struct stat st {};
-                if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-                    m_openErrors[i] = fd < 0 ? errno : EINVAL;
-                    if (fd >= 0)
-                        ::close(fd);
-                    ++m_nextFile;
-                    continue;
-                }
-                m_largeFiles[i] = fd;
-                m_largeStat[i] = {nanoseconds(st), st.st_mode};
-            }
-            task->wholeFile = false;
-            task->fd = m_largeFiles[i];
-            task->offset = m_nextPieceOffset;
-            task->length = std::min(PieceSize, result.size - m_nextPieceOffset);
-            task->plannedBytes = task->length;
-            task->lastPiece = m_nextPieceOffset + task->length >= result.size;
-            m_nextPieceOffset += task->length;
-            if (task->lastPiece) {
-                ++m_nextFile;
-                m_nextPieceOffset = 0;
-            }
-        }
-        m_plannedBytes += task->plannedBytes;
-        m_pool->submit(task.get());
-        m_scheduled.push_back(std::move(task));
-    }
-}
-
-std::unique_ptr<CompressTask> AddJob::nextTask() {
-    scheduleAhead();
-    if (m_scheduled.empty())
+std::unique_ptr<CompressTask> AddJob::nextTask(std::size_t index) {
+    std::unique_ptr<CompressTask> task = m_schedule->next();
+    if (!task || task->fileIndex != index) {
+        message(ZE_ERR_INTERNAL, "tasks out of order");
+        if (task)
+            m_schedule->keep(std::move(task));
         return nullptr;
-    std::unique_ptr<CompressTask> task = std::move(m_scheduled.front());
-    m_scheduled.pop_front();
+    }
     return task;
+}
+
+bool AddJob::waitFor(CompressTask& task) {
+    return m_pool->wait(&task, [this] { return cancelled(); });
 }
 
 int AddJob::abandon(std::unique_ptr<CompressTask> task) {
     // A worker may still be reading into it: it lives until the pool has stopped.
-    m_scheduled.push_front(std::move(task));
+    m_schedule->keep(std::move(task));
     return ZE_ERR_CANCELLED;
 }
 
-void AddJob::closeLargeFile(std::size_t index) {
-    if (const auto it = m_largeFiles.find(index); it != m_largeFiles.end()) {
-        ::close(it->second);
-        m_largeFiles.erase(it);
-    }
-    m_largeStat.erase(index);
-}
-
 EntryRecord AddJob::newRecord(std::size_t index, std::int64_t mtimeNs, std::uint32_t mode) const {
-    EntryRecord record;
-    record.name = entryname::forPath(m_command.files[index], (m_command.options & ZE_ADD_DIR_NAMES) != 0);
-    record.flags = entryname::isValidUtf8(record.name) ? FlagUtf8 : 0;
-    const std::int64_t seconds = secondsOf(mtimeNs);
-    const DosDateTime dos = toDosDateTime(seconds);
-    record.dosDate = dos.date;
-    record.dosTime = dos.time;
-    if (seconds >= INT32_MIN && seconds <= INT32_MAX) {
-        std::string timestamp;
-        put16(timestamp, ExtraTimestamp);
-        put16(timestamp, 5);
-        timestamp.push_back(1); // modification time present
-        put32(timestamp, static_cast<std::uint32_t>(static_cast<std::int32_t>(seconds)));
-        record.extra = timestamp;
-        record.localExtra = timestamp;
-    }
-    record.versionMadeBy = MadeByUnix | 30;
-    record.versionNeeded = VersionDefault;
-    record.externalAttributes = (mode & 0xffffu) << 16;
-    return record;
+    return EntryRecord::forFile(
+        entryname::forPath(m_command.files[index], (m_command.options & ZE_ADD_DIR_NAMES) != 0), mtimeNs,
+        mode);
 }
 
 void AddJob::skipFile(std::size_t index, int error) {
@@ -639,7 +489,7 @@ int AddJob::writeFailed() {
 }
 
 bool AddJob::cancelled() {
-    if (!m_cancelled && m_callbacks.checkTerminate && m_callbacks.checkTerminate(m_callbacks.user) != 0) {
+    if (!m_cancelled && m_report.terminateRequested()) {
         m_cancelled = true;
         if (m_pool)
             m_pool->cancel();
@@ -650,21 +500,11 @@ bool AddJob::cancelled() {
 
 void AddJob::reportProgress(std::size_t index, std::uint64_t fileDone) {
     const char* path = m_command.files[index];
-    const std::uint64_t size = m_results[index].size;
-    if (m_callbacks.progress)
-        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_UPDATE, path, static_cast<std::int64_t>(fileDone));
-    if (m_callbacks.item)
-        m_callbacks.item(m_callbacks.user, path, static_cast<std::int64_t>(size),
-                         size == 0 ? 100
-                                   : static_cast<int>(std::min<std::uint64_t>(100, fileDone * 100 / size)));
-    if (m_callbacks.total)
-        m_callbacks.total(m_callbacks.user, static_cast<std::int64_t>(m_totalBytes),
-                          m_totalBytes == 0 ? 100
-                                            : static_cast<int>(std::min<std::uint64_t>(
-                                                  100, m_doneBytes * 100 / m_totalBytes)));
+    m_report.progress(ZE_PROGRESS_UPDATE, path, fileDone);
+    m_report.item(path, m_results[index].size, fileDone);
+    m_report.total(m_totalBytes, m_doneBytes);
 }
 
 void AddJob::message(int code, const std::string& detail) {
-    if (m_callbacks.message)
-        m_callbacks.message(m_callbacks.user, code, m_messages.format(code, detail).c_str());
+    m_report.message(code, detail);
 }

@@ -6,9 +6,10 @@
 #include "compressionpool.h"
 #include "compresstask.h"
 #include "entryrecord.h"
+#include "jobreporter.h"
+#include "taskschedule.h"
 #include "zipengine_api.h"
 
-#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -29,7 +30,7 @@ public:
 
 private:
     // Preparation: the real archive path, the previous archive, and one look at every file.
-    bool resolveTarget();
+    void resolveTarget();
     int openPrevious();
     void surveyFiles();
     bool nothingToWrite() const;
@@ -44,11 +45,9 @@ private:
     int writeDirectoryAndEnd();
     int finishEntry(EntryRecord& record);
 
-    // Scheduling of compression tasks ahead of the writer.
-    void scheduleAhead();
-    std::unique_ptr<CompressTask> nextTask();
+    std::unique_ptr<CompressTask> nextTask(std::size_t index);
+    bool waitFor(CompressTask& task);
     int abandon(std::unique_ptr<CompressTask> task);
-    void closeLargeFile(std::size_t index);
 
     EntryRecord newRecord(std::size_t index, std::int64_t mtimeNs, std::uint32_t mode) const;
     bool isLarge(std::size_t index) const;
@@ -60,8 +59,7 @@ private:
     void message(int code, const std::string& detail);
 
     const ZeAddCommand& m_command;
-    const ZeCallbacks& m_callbacks;
-    const MessageTable& m_messages;
+    JobReporter m_report;
     std::vector<std::string> m_storeSuffixes;
     std::string m_comment;
     std::string m_target;
@@ -79,14 +77,7 @@ private:
     std::unique_ptr<ArchiveOutput> m_out;
     std::unique_ptr<CentralDirectory> m_directory;
     std::unique_ptr<CompressionPool> m_pool;
-
-    std::deque<std::unique_ptr<CompressTask>> m_scheduled;
-    std::size_t m_nextFile = 0; // next file to schedule
-    std::uint64_t m_nextPieceOffset = 0;
-    std::uint64_t m_plannedBytes = 0;        // raw bytes of scheduled tasks not yet written
-    std::map<std::size_t, int> m_largeFiles; // open large files: descriptor
-    std::map<std::size_t, int> m_openErrors; // large files that failed to open
-    std::map<std::size_t, std::pair<std::int64_t, std::uint32_t>> m_largeStat;
+    std::unique_ptr<TaskSchedule> m_schedule; // its tasks must outlive the workers
 
     std::size_t m_toWrite = 0; // files that are to be read and written
     std::uint64_t m_totalBytes = 0;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -35,6 +36,27 @@ std::string tempNameFor(const std::string& target) {
 }
 
 } // namespace
+
+std::string ArchiveOutput::linkTarget(const std::string& path) {
+    std::string target = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            break;
+        std::vector<char> buffer(PATH_MAX + 1);
+        const ssize_t n = ::readlink(target.c_str(), buffer.data(), buffer.size() - 1);
+        if (n <= 0)
+            break;
+        const std::string link(buffer.data(), static_cast<std::size_t>(n));
+        if (link.front() == '/') {
+            target = link;
+        } else {
+            const std::size_t slash = target.rfind('/');
+            target = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + link;
+        }
+    }
+    return target;
+}
 
 ArchiveOutput::~ArchiveOutput() {
     discard();

@@ -16,6 +16,9 @@ public:
     ArchiveOutput(const ArchiveOutput&) = delete;
     ArchiveOutput& operator=(const ArchiveOutput&) = delete;
 
+    // The file a path names, following symbolic links (also to a target that does not exist yet).
+    static std::string linkTarget(const std::string& path);
+
     // `target` is the real archive path (symbolic links already followed).
     bool create(const std::string& target);
     bool write(const void* data, std::size_t size);

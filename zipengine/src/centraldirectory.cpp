@@ -1,12 +1,16 @@
 #include "centraldirectory.h"
 
 #include "archiveoutput.h"
+#include "zipformat.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+
+using namespace zipformat;
 
 namespace {
 constexpr std::size_t MemoryLimit = 8 << 20;
@@ -54,8 +58,37 @@ bool CentralDirectory::spill() {
     return true;
 }
 
-bool CentralDirectory::writeTo(ArchiveOutput& out) {
-    if (m_spilled > 0 && !out.copyFrom(m_spillFd, 0, m_spilled))
+bool CentralDirectory::writeTo(ArchiveOutput& out, const std::string& comment) {
+    const std::uint64_t start = out.position();
+    if ((m_spilled > 0 && !out.copyFrom(m_spillFd, 0, m_spilled)) || !out.write(m_memory))
         return false;
-    return out.write(m_memory);
+    const std::uint64_t size = out.position() - start;
+    std::string end;
+    if (m_count >= Max16 || start >= Max32 || size >= Max32) {
+        const std::uint64_t recordAt = out.position();
+        put32(end, Zip64EndSignature);
+        put64(end, Zip64EndSize - 12);
+        put16(end, MadeByUnix | VersionZip64);
+        put16(end, VersionZip64);
+        put32(end, 0); // this disk
+        put32(end, 0); // the disk with the directory
+        put64(end, m_count);
+        put64(end, m_count);
+        put64(end, size);
+        put64(end, start);
+        put32(end, Zip64LocatorSignature);
+        put32(end, 0);
+        put64(end, recordAt);
+        put32(end, 1); // disks
+    }
+    put32(end, EndOfCentralSignature);
+    put16(end, 0);
+    put16(end, 0);
+    put16(end, static_cast<std::uint16_t>(std::min<std::uint64_t>(m_count, Max16)));
+    put16(end, static_cast<std::uint16_t>(std::min<std::uint64_t>(m_count, Max16)));
+    put32(end, static_cast<std::uint32_t>(std::min<std::uint64_t>(size, Max32)));
+    put32(end, static_cast<std::uint32_t>(std::min<std::uint64_t>(start, Max32)));
+    put16(end, static_cast<std::uint16_t>(comment.size()));
+    end += comment;
+    return out.write(end);
 }

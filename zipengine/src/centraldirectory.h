@@ -18,8 +18,9 @@ public:
     bool add(const std::string& record);
     std::uint64_t count() const { return m_count; }
     std::uint64_t size() const { return m_spilled + m_memory.size(); }
-    // Appends every record, in order, to the archive.
-    bool writeTo(ArchiveOutput& out);
+    // Appends every record, in order, to the archive, then the end records (Zip64 ones when the
+    // entries, the size or the position need them) with the archive comment.
+    bool writeTo(ArchiveOutput& out, const std::string& comment);
 
 private:
     bool spill();

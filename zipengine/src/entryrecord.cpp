@@ -1,8 +1,10 @@
 #include "entryrecord.h"
 
+#include "entryname.h"
 #include "zipformat.h"
 
 #include <algorithm>
+#include <climits>
 
 using namespace zipformat;
 
@@ -13,6 +15,50 @@ std::uint16_t length16(std::size_t n) {
 }
 
 } // namespace
+
+EntryRecord EntryRecord::forFile(std::string name, std::int64_t mtimeNs, std::uint32_t mode) {
+    EntryRecord record;
+    record.name = std::move(name);
+    record.flags = entryname::isValidUtf8(record.name) ? FlagUtf8 : 0;
+    const std::int64_t seconds = mtimeNs >= 0 ? mtimeNs / 1000000000 : -((-mtimeNs + 999999999) / 1000000000);
+    const DosDateTime dos = toDosDateTime(seconds);
+    record.dosDate = dos.date;
+    record.dosTime = dos.time;
+    if (seconds >= INT32_MIN && seconds <= INT32_MAX) {
+        std::string timestamp;
+        put16(timestamp, ExtraTimestamp);
+        put16(timestamp, 5);
+        timestamp.push_back(1); // modification time present
+        put32(timestamp, static_cast<std::uint32_t>(static_cast<std::int32_t>(seconds)));
+        record.extra = timestamp;
+        record.localExtra = timestamp;
+    }
+    record.versionMadeBy = MadeByUnix | 30;
+    record.versionNeeded = VersionDefault;
+    record.externalAttributes = (mode & 0xffffu) << 16;
+    return record;
+}
+
+EntryRecord EntryRecord::copyOf(const ArchiveReader::Entry& entry, const std::string& localExtra) {
+    EntryRecord record;
+    record.name = entry.name;
+    record.extra = withoutExtraField(std::string(entry.centralExtra), ExtraZip64);
+    record.localExtra = withoutExtraField(localExtra, ExtraZip64);
+    record.comment = entry.comment;
+    record.versionMadeBy = entry.versionMadeBy;
+    record.versionNeeded = entry.versionNeeded;
+    record.flags = entry.flags;
+    record.method = entry.method;
+    record.dosTime = entry.dosTime;
+    record.dosDate = entry.dosDate;
+    record.crc = entry.crc;
+    record.compressedSize = entry.compressedSize;
+    record.uncompressedSize = entry.uncompressedSize;
+    record.internalAttributes = entry.internalAttributes;
+    record.externalAttributes = entry.externalAttributes;
+    record.zip64Local = entry.compressedSize >= Max32 || entry.uncompressedSize >= Max32;
+    return record;
+}
 
 bool EntryRecord::centralNeedsZip64() const {
     return zip64Local || compressedSize >= Max32 || uncompressedSize >= Max32 || localOffset >= Max32;

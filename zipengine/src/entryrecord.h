@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archivereader.h"
+
 #include <cstdint>
 #include <string>
 
@@ -22,6 +24,12 @@ struct EntryRecord {
     std::uint16_t internalAttributes = 0;
     std::uint32_t externalAttributes = 0;
     bool zip64Local = false; // the local header carries its sizes in a Zip64 field
+
+    // A new entry for a file: name, UTF-8 flag when the name is valid UTF-8, DOS time and the
+    // Unix timestamp field, the file's mode.
+    static EntryRecord forFile(std::string name, std::int64_t mtimeNs, std::uint32_t mode);
+    // An entry of a previous archive, copied as it is (its Zip64 fields are made again as needed).
+    static EntryRecord copyOf(const ArchiveReader::Entry& entry, const std::string& localExtra);
 
     std::string localHeader() const;
     std::string centralHeader() const;

@@ -1,7 +1,6 @@
 #include "extractjob.h"
 
 #include "entryname.h"
-#include "messagetable.h"
 #include "zipformat.h"
 
 #include <fcntl.h>
@@ -42,8 +41,7 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 ExtractJob::ExtractJob(const ZeExtractCommand& command, const ZeCallbacks& callbacks,
                        const MessageTable& messages)
     : m_command(command)
-    , m_callbacks(callbacks)
-    , m_messages(messages)
+    , m_report(callbacks, messages)
     , m_testOnly((command.options & ZE_EXTRACT_TEST_ONLY) != 0) {}
 
 int ExtractJob::run(std::uint64_t archiveStart) {
@@ -84,14 +82,11 @@ int ExtractJob::run(std::uint64_t archiveStart) {
             (st.valid & ZIP_STAT_SIZE))
             m_totalBytes += st.size;
     }
-    if (m_callbacks.progress) {
-        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_TOTAL_FILES, nullptr, count);
-        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_TOTAL_SIZE, nullptr,
-                             static_cast<std::int64_t>(m_totalBytes));
-    }
+    m_report.progress(ZE_PROGRESS_TOTAL_FILES, nullptr, static_cast<std::uint64_t>(count));
+    m_report.progress(ZE_PROGRESS_TOTAL_SIZE, nullptr, m_totalBytes);
     int firstFailure = ZE_OK;
     for (zip_int64_t i = 0; i < count; ++i) {
-        if (m_callbacks.checkTerminate && m_callbacks.checkTerminate(m_callbacks.user) != 0) {
+        if (m_report.terminateRequested()) {
             firstFailure = ZE_ERR_CANCELLED;
             message(ZE_ERR_CANCELLED, std::string());
             break;
@@ -102,8 +97,7 @@ int ExtractJob::run(std::uint64_t archiveStart) {
     }
     if (m_destination >= 0)
         ::close(m_destination);
-    if (m_callbacks.progress)
-        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_END_OF_BATCH, nullptr, 0);
+    m_report.progress(ZE_PROGRESS_END_OF_BATCH, nullptr, 0);
     if (firstFailure != ZE_OK && firstFailure != ZE_ERR_CANCELLED && m_testOnly) {
         message(ZE_ERR_TEST_FAILED, m_command.archivePath);
         return ZE_ERR_TEST_FAILED;
@@ -119,11 +113,8 @@ int ExtractJob::processEntry(zip* archive, std::uint64_t index) {
         return ZE_ERR_ENTRY_READ;
     }
     const std::string name = rawName;
-    if (m_callbacks.progress)
-        m_callbacks.progress(m_callbacks.user, ZE_PROGRESS_NEW_FILE, rawName,
-                             static_cast<std::int64_t>(st.size));
-    if (m_callbacks.item)
-        m_callbacks.item(m_callbacks.user, rawName, static_cast<std::int64_t>(st.size), 0);
+    m_report.progress(ZE_PROGRESS_NEW_FILE, rawName, st.size);
+    m_report.item(rawName, st.size, 0);
     if (!m_testOnly && entryname::isUnsafe(name)) {
         message(ZE_ERR_UNSAFE_NAME, name);
         return ZE_ERR_UNSAFE_NAME;
@@ -169,10 +160,8 @@ int ExtractJob::processEntry(zip* archive, std::uint64_t index) {
             message(rc, name + ": " + std::strerror(errno));
             break;
         }
-        if (m_callbacks.total)
-            m_callbacks.total(m_callbacks.user, static_cast<std::int64_t>(m_totalBytes),
-                              m_totalBytes == 0 ? 100 : static_cast<int>(m_doneBytes * 100 / m_totalBytes));
-        if (m_callbacks.checkTerminate && m_callbacks.checkTerminate(m_callbacks.user) != 0) {
+        m_report.total(m_totalBytes, m_doneBytes);
+        if (m_report.terminateRequested()) {
             rc = ZE_ERR_CANCELLED;
             break;
         }
@@ -279,6 +268,5 @@ void ExtractJob::applyAttributes(zip* archive, std::uint64_t index, int fd, std:
 }
 
 void ExtractJob::message(int code, const std::string& detail) {
-    if (m_callbacks.message)
-        m_callbacks.message(m_callbacks.user, code, m_messages.format(code, detail).c_str());
+    m_report.message(code, detail);
 }

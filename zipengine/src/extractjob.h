@@ -1,5 +1,6 @@
 #pragma once
 
+#include "jobreporter.h"
 #include "zipengine_api.h"
 
 #include <cstdint>
@@ -26,8 +27,7 @@ private:
     void message(int code, const std::string& detail);
 
     const ZeExtractCommand& m_command;
-    const ZeCallbacks& m_callbacks;
-    const MessageTable& m_messages;
+    JobReporter m_report;
     bool m_testOnly = false;
     int m_destination = -1;
     std::uint64_t m_totalBytes = 0;
