@@ -20,7 +20,8 @@ struct ZeCallbacks;
 //
 // An operation (AddFiles, TestArchive, ExtractArchive) runs the engine on a worker thread and
 // waits in a local event loop, so the calling handler returns only when it is done while the
-// windows stay responsive. The events are raised on the GUI thread during that wait.
+// windows stay responsive. The events are raised on the GUI thread during that wait. The component
+// must not be destroyed while an operation runs (so never from one of its own event handlers).
 class TZipMaster : public QObject {
     Q_OBJECT
 public:
