@@ -30,6 +30,7 @@ private Q_SLOTS:
     void changedOnlyResetsTheArchiveAttribute();
     void archiveInUseIsReported();
     void jobsAreCountedInTheSettingsFile();
+    void missingFileIsReportedAndTheBackupIsIncomplete();
 };
 
 void TestArchiveJob::baseNames_data() {
@@ -181,6 +182,27 @@ void TestArchiveJob::jobsAreCountedInTheSettingsFile() {
     QCOMPARE(form.settingsDialog()->TBLabel()->text(), QStringLiteral("6"));
     QVERIFY(f.h.messages().contains(QStringLiteral("Backup NOT created: ") + f.destination +
                                     QStringLiteral("Quoralis")));
+}
+
+void TestArchiveJob::missingFileIsReportedAndTheBackupIsIncomplete() {
+    BackupFixture f;
+    f.settings("", {f.photos});
+    TBForm& form = f.h.start();
+    QDir().mkpath(f.destination);
+    const fs::path present = (f.photos + QStringLiteral("/c.png")).toStdString();
+    const fs::path vanished = (f.photos + QStringLiteral("/vanished.txt")).toStdString();
+    ArchiveJob& job = *form.archiveJob();
+    job.clearArchiveFailed();
+    job.MakeArchive(job.ArchiveBaseName({}), {present, vanished});
+    // The rest is archived and named, but the backup is not complete.
+    QVERIFY(job.archiveFailed());
+    QVERIFY(BackupFixture::unzipTest(f.destination + QStringLiteral("Quoralis.zip")));
+    QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")),
+             QStringList(f.photos.mid(1) + QStringLiteral("/c.png")));
+    const QStringList errors = f.h.messages().filter(QStringLiteral("ZIP Error: "));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY(errors.first().contains(QString::fromStdString(vanished.native())));
+    QCOMPARE(f.h.messages().filter(QStringLiteral("Backup created: ")).size(), 1);
 }
 
 QTEST_MAIN(TestArchiveJob)

@@ -91,11 +91,8 @@ int AddJob::run() {
     }
     m_report.progress(ZE_PROGRESS_END_OF_BATCH, nullptr, 0);
     m_report.total(m_totalBytes, m_totalBytes);
-    if (m_skipped > 0) {
-        message(ZE_WARN_SKIPPED, std::to_string(m_skipped));
-        return ZE_WARN_SKIPPED;
-    }
-    return ZE_OK;
+    // Each skipped file was reported as it was met; the result says that the archive misses files.
+    return m_skipped > 0 ? ZE_WARN_SKIPPED : ZE_OK;
 }
 
 void AddJob::resolveTarget() {
