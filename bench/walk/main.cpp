@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
         bytes = set.CountFolder(tree);
         ours.push_back(seconds(start));
         counting = false;
-        std::vector<std::filesystem::path> files;
+        PathList files;
         const auto collectStart = std::chrono::steady_clock::now();
         set.CollectFolderFiles(tree, files);
         collecting.push_back(seconds(collectStart));

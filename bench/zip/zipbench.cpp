@@ -2,6 +2,7 @@
 // generated tree, and the peak memory of a job over a very long list of small files.
 //
 //   zipbench [--megabytes N] [--small-files N] [--level N] [--work DIR] [--skip-speed] [--skip-memory]
+#include "backupset/folderwalker.h"
 #include "benchtree.h"
 #include "engine/tzipmaster.h"
 
@@ -68,7 +69,7 @@ int g_level = 9;
 
 JobResult runOurs(TZipMaster& zip, const std::vector<fs::path>& files, const fs::path& archive, bool update,
                   const QString& comment) {
-    zip.FileSpecList = files;
+    zip.FileSpecList = PathList(files);
     zip.ZipFileName = archive;
     zip.AddOptions = update ? TZipMaster::AddDirNames | TZipMaster::AddUpdate
                             : TZipMaster::AddOpts(TZipMaster::AddDirNames);
@@ -153,7 +154,11 @@ int memoryChild(const fs::path& folder, const fs::path& archive) {
     const auto start = Clock::now();
     TZipMaster zip;
     zip.DLLDirectory = QStringLiteral(QUORALIS_ENGINE_DIR);
-    zip.FileSpecList = BenchTree::listFiles(folder);
+    // The list is built as the program builds it: by the folder walk, straight into the list type.
+    WalkOptions options;
+    options.includeHidden = true;
+    WalkResult found;
+    FolderWalker(options).WalkFolder(folder, FolderWalker::Mode::Collecting, found, &zip.FileSpecList);
     const double listSeconds = secondsSince(start);
     const long listKb = statusKilobytes("VmRSS:");
     zip.ZipFileName = archive;

@@ -84,14 +84,12 @@ qint64 FolderSet::CountFolder(const std::filesystem::path& folder) {
     return outcome.failed ? 0 : static_cast<qint64>(outcome.found.bytes);
 }
 
-void FolderSet::CollectFolderFiles(const std::filesystem::path& folder,
-                                   std::vector<std::filesystem::path>& files) {
+void FolderSet::CollectFolderFiles(const std::filesystem::path& folder, PathList& files) {
     Outcome outcome = runWalk(folder, FolderWalker::Mode::Collecting);
     if (files.empty())
         files = std::move(outcome.files);
     else
-        files.insert(files.end(), std::make_move_iterator(outcome.files.begin()),
-                     std::make_move_iterator(outcome.files.end()));
+        files.append(outcome.files);
 }
 
 qint64 FolderSet::SumFolderBytes() {

@@ -43,7 +43,7 @@ public:
     // The folder's byte count, inside the busy state; adds its files to the file counter.
     qint64 CountFolder(const std::filesystem::path& folder);
     // Appends the files a backup takes from the folder to `files` (the backup file list).
-    void CollectFolderFiles(const std::filesystem::path& folder, std::vector<std::filesystem::path>& files);
+    void CollectFolderFiles(const std::filesystem::path& folder, PathList& files);
     // The sum of the hidden byte column; throws std::runtime_error on a value that is no integer.
     qint64 SumFolderBytes();
 
@@ -53,7 +53,7 @@ public:
 private:
     struct Outcome {
         WalkResult found;
-        std::vector<std::filesystem::path> files;
+        PathList files;
         bool failed = false;
     };
     Outcome runWalk(const std::filesystem::path& folder, FolderWalker::Mode mode);

@@ -149,7 +149,7 @@ FolderWalker::Frame FolderWalker::readFolder(int fd, std::string path, Mode mode
 }
 
 void FolderWalker::WalkFolder(const std::filesystem::path& folder, Mode mode, WalkResult& result,
-                              std::vector<std::filesystem::path>* collected) {
+                              PathList* collected) {
     std::string top = folder.native();
     if (top.empty())
         return;
@@ -177,7 +177,7 @@ void FolderWalker::WalkFolder(const std::filesystem::path& folder, Mode mode, Wa
         const Entry& entry = frame.entries[index];
         if (!entry.folder) {
             if (collected)
-                collected->emplace_back(frame.path + entry.name);
+                collected->push_back(frame.path + entry.name);
             continue;
         }
         const int fd = openat(dirfd(frame.dir), entry.name.c_str(), kOpenFolderFlags);

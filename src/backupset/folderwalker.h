@@ -2,8 +2,10 @@
 
 #include "backupset/walkoptions.h"
 
+#include "platform/pathlist.h"
 #include <atomic>
 #include <cstdint>
+
 #include <filesystem>
 #include <string>
 #include <unordered_set>
@@ -29,7 +31,7 @@ public:
     // path of every file taken to `collected`, in listing order, a folder's files and subfolders
     // interleaved as they are listed. A folder that cannot be listed adds nothing.
     void WalkFolder(const std::filesystem::path& folder, Mode mode, WalkResult& result,
-                    std::vector<std::filesystem::path>* collected = nullptr);
+                    PathList* collected = nullptr);
 
     // Ends a running walk early; callable from any thread.
     void requestStop() { m_stop.store(true, std::memory_order_relaxed); }

@@ -78,7 +78,7 @@ fs::path ArchiveJob::archiveFileName(const fs::path& baseName) {
     return endsWithZipExtension(base) ? baseName : fs::path(base + ".zip");
 }
 
-void ArchiveJob::MakeArchive(const fs::path& baseName, const std::vector<fs::path>& files) {
+void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files) {
     const QString baseText = pathText(baseName);
     // The archive really written; the in-use test, the deletion, the update test and the
     // size all look at this one file.

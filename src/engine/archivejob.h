@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/pathlist.h"
+
 #include <QString>
 
 #include <filesystem>
@@ -39,7 +41,7 @@ public:
 
     // One archive job from the backup file list. Counts the job, logs the result and sets
     // archiveFailed when the archive was not made or misses files.
-    void MakeArchive(const std::filesystem::path& baseName, const std::vector<std::filesystem::path>& files);
+    void MakeArchive(const std::filesystem::path& baseName, const PathList& files);
 
     bool archiveFailed() const { return m_archiveFailed; }
     void clearArchiveFailed() { m_archiveFailed = false; }

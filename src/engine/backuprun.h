@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/pathlist.h"
+
 #include <QObject>
 
 #include <filesystem>
@@ -62,7 +64,7 @@ private:
     void cancelComponent();
 
     Context m_c;
-    std::vector<std::filesystem::path> m_backupFiles;
+    PathList m_backupFiles;
     bool m_abortRequested = false;
     bool m_running = false;
 };

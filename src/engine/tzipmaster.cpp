@@ -96,12 +96,8 @@ int TZipMaster::AddFiles() {
 
     // The worker reads the list where it is. It is moved out for the time of the run so that
     // nothing a handler does meanwhile can change it under the worker; it is put back afterwards.
-    std::vector<std::filesystem::path> files = std::move(FileSpecList);
+    PathList files = std::move(FileSpecList);
     FileSpecList.clear();
-    std::vector<const char*> filePointers;
-    filePointers.reserve(files.size());
-    for (const auto& file : files)
-        filePointers.push_back(file.c_str());
     std::vector<QByteArray> suffixes;
     std::vector<const char*> suffixPointers;
     for (const QString& suffix : AddStoreSuffixes)
@@ -122,8 +118,8 @@ int TZipMaster::AddFiles() {
     command.storeSuffixes = suffixPointers.data();
     command.storeSuffixCount = suffixPointers.size();
     command.comment = comment.constData();
-    command.files = filePointers.data();
-    command.fileCount = filePointers.size();
+    command.files = files.data();
+    command.fileCount = files.size();
     command.results = results.data();
 
     const bool resetArchive = AddOptions.testFlag(AddResetArchive);
@@ -134,7 +130,7 @@ int TZipMaster::AddFiles() {
         if (resetArchive && (result == ZE_OK || result == ZE_WARN_SKIPPED)) {
             for (std::size_t i = 0; i < files.size(); ++i) {
                 if (holdsCurrentState(results[i].status))
-                    platform::FileAttributes::clearArchiveAttribute(files[i], results[i].size,
+                    platform::FileAttributes::clearArchiveAttribute(files.path(i), results[i].size,
                                                                     results[i].mtimeNs);
             }
         }
@@ -142,7 +138,7 @@ int TZipMaster::AddFiles() {
     });
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (results[i].status == ZE_FILE_SKIPPED)
-            m_skippedFiles.push_back(files[i]);
+            m_skippedFiles.push_back(files.path(i));
         else if (holdsCurrentState(results[i].status))
             ++m_storedCount;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/enginelibrary.h"
+#include "platform/pathlist.h"
 
 #include <QObject>
 #include <QString>
@@ -59,7 +60,7 @@ public:
     AddOpts AddOptions;
     int AddCompLevel = 9;
     QStringList AddStoreSuffixes = DefaultStoreSuffixes;
-    std::vector<std::filesystem::path> FileSpecList;
+    PathList FileSpecList;
     std::filesystem::path ZipFileName;
     QString ArchiveComment;
 

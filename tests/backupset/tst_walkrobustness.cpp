@@ -19,8 +19,11 @@ WalkResult count(const std::filesystem::path& folder) {
 
 std::vector<std::filesystem::path> collect(const std::filesystem::path& folder) {
     WalkResult result;
+    PathList list;
+    FolderWalker(WalkOptions{}).WalkFolder(folder, FolderWalker::Mode::Collecting, result, &list);
     std::vector<std::filesystem::path> files;
-    FolderWalker(WalkOptions{}).WalkFolder(folder, FolderWalker::Mode::Collecting, result, &files);
+    for (const auto& file : list)
+        files.push_back(file);
     return files;
 }
 

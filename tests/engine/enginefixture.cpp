@@ -49,7 +49,7 @@ QByteArray EngineFixture::readAll(const std::filesystem::path& file) {
 }
 
 int EngineFixture::add(const std::vector<std::filesystem::path>& files, int options, int level) {
-    m_zip->FileSpecList = files;
+    m_zip->FileSpecList = PathList(files);
     m_zip->AddOptions = TZipMaster::AddOpts(options);
     m_zip->AddCompLevel = level;
     m_zip->ZipFileName = archivePath();
