@@ -1,4 +1,5 @@
 #include "apptestharness.h"
+#include "backupfixture.h"
 #include "config/tform2.h"
 #include "log/eventmarker.h"
 #include "log/tlogfrm.h"
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 // Start-up and close of the whole program on a temporary program directory.
@@ -31,6 +33,7 @@ private Q_SLOTS:
     void restoreOpensDestinationOrSaysNotFound();
     void helpOpensTheQuickGuide();
     void housekeepingAtStartAndClose();
+    void closeDuringTheBackupAtCloseIsTheSameClose();
 };
 
 void TestStartupClose::missingEngineFilesAreReportedInOrder() {
@@ -250,6 +253,25 @@ void TestStartupClose::housekeepingAtStartAndClose() {
     QVERIFY(!QFile::exists(oldLog));
     QCOMPARE(QDir(h.dir.filePath(QStringLiteral("logs"))).entryList(QDir::Files).size(), 1);
     QVERIFY(h.messages().contains(QStringLiteral("Logcleanup complete")));
+}
+
+void TestStartupClose::closeDuringTheBackupAtCloseIsTheSameClose() {
+    BackupFixture f;
+    f.addBulk();
+    f.settings("backup_close=1\n", {f.docs});
+    TBForm& form = f.h.start();
+    QSignalSpy ended(&form, &TBForm::programEnded);
+    // A second close while the backup at close runs does not end the program early.
+    bool endedEarly = true;
+    QTimer::singleShot(0, &form, [&] {
+        form.close();
+        endedEarly = form.hasEnded();
+    });
+    QVERIFY(form.close());
+    QVERIFY(!endedEarly);
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(f.h.messages().count(QStringLiteral("Saving config...")), 1);
+    QCOMPARE(f.archives().size(), 1);
 }
 
 QTEST_MAIN(TestStartupClose)
