@@ -117,14 +117,29 @@ void SettingsSequence::LoadConfig() {
 
 void SettingsSequence::loadList(const QByteArray& section, const QByteArray& prefix,
                                 void (TBForm::*add)(const QByteArray&)) {
-    // The count is the last index; -1 is an empty list.
-    const int last = settingsFile(m_form).readInteger(section, prefix + "count", 0);
-    for (int i = 0; i <= last; ++i) {
+    // The count is the last index; -1 is an empty list. A count beyond the highest index the
+    // section holds reads nothing more, so a damaged count cannot make the load run for ever.
+    const int count = settingsFile(m_form).readInteger(section, prefix + "count", 0);
+    const qint64 last = qMin<qint64>(count, highestIndex(section, prefix));
+    for (qint64 i = 0; i <= last; ++i) {
         const QByteArray value =
             settingsFile(m_form).readString(section, prefix + QByteArray::number(i), QByteArray());
         if (!value.isEmpty())
             (m_form.*add)(value);
     }
+}
+
+qint64 SettingsSequence::highestIndex(const QByteArray& section, const QByteArray& prefix) const {
+    qint64 highest = -1;
+    for (const QByteArray& key : settingsFile(m_form).readKeys(section)) {
+        if (key.size() <= prefix.size() || key.left(prefix.size()).compare(prefix, Qt::CaseInsensitive) != 0)
+            continue;
+        bool ok = false;
+        const qint64 index = key.mid(prefix.size()).toLongLong(&ok);
+        if (ok && index > highest)
+            highest = index;
+    }
+    return highest;
 }
 
 void SettingsSequence::SaveConfig() {

@@ -173,7 +173,7 @@ void TBForm::connectControls() {
     connect(m_ui.btHelp, &QToolButton::clicked, this, &TBForm::btHelpClick);
     connect(m_ui.btHide, &QToolButton::clicked, this, &TBForm::HideFaded);
     connect(m_ui.btMenu, &QToolButton::clicked, this,
-            [this] { showMainMenuAt(mapToGlobal(QPoint(m_ui.btMenu->x(), m_ui.btMenu->y() + 12))); });
+            [this] { showMainMenuAt(m_ui.btMenu->mapToGlobal(QPoint(0, 12))); });
     m_ui.titleStrip->installEventFilter(this);
     m_ui.titleStrip->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_ui.titleStrip, &QWidget::customContextMenuRequested, this,
@@ -510,6 +510,7 @@ bool TBForm::abortPendingShutdown() {
     m_timedShutdown->abort();
     m_autoShutdown = false;
     m_autoClose = false;
+    m_timedShutdown->announceAbort();
     return true;
 }
 

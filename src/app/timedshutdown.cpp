@@ -55,6 +55,9 @@ void TimedShutdown::abort() {
         m_service->abortShutdown(platform::SystemInfo::computerName());
     m_button->setText(QStringLiteral("Backup!"));
     m_button->setToolTip(QStringLiteral("Make backup now, right click for options"));
+}
+
+void TimedShutdown::announceAbort() {
     m_log.logMessage(QStringLiteral("Shutdown aborted by user"));
     m_prompts.notify(QStringLiteral("Shutdown aborted."));
 }

@@ -17,9 +17,10 @@ public:
 
     bool pending() const;
     void start();
-    // Cancels the pending shutdown; the caller clears the backup-and-close and
-    // backup-and-shutdown flags.
+    // Cancels the pending shutdown and gives the Backup button its caption back; then the
+    // caller clears the backup-and-close and backup-and-shutdown flags and calls announceAbort.
     void abort();
+    void announceAbort();
 
 private:
     QPushButton* m_button;

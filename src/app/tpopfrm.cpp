@@ -59,7 +59,7 @@ TPopFrm::TPopFrm(QWidget* parent)
     layout->addWidget(m_close, 0, 3, 2, 1);
 
     connect(m_menu, &QToolButton::clicked, this,
-            [this] { Q_EMIT menuRequested(mapToGlobal(QPoint(m_menu->x(), m_menu->y() + 28))); });
+            [this] { Q_EMIT menuRequested(m_menu->mapToGlobal(QPoint(0, 28))); });
 }
 
 void TPopFrm::setStatus(const QString& message) {

@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QScopeGuard>
 
 #include <system_error>
 
@@ -51,6 +52,13 @@ BackupRun::Outcome BackupRun::btBackupClick() {
 
     m_c.marker->set(QStringLiteral("wait_backup"));
     m_running = true;
+    // An error that escapes the run still ends the busy state, so the program stays usable.
+    const auto endOnError = qScopeGuard([this] {
+        if (m_running) {
+            SetBackupPriority(false);
+            endBusyState();
+        }
+    });
     m_c.host->StartWait();
     m_c.marker->set(QStringLiteral("pop_frm_show"));
     if (!m_c.host->mainWindowVisible())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -37,6 +38,8 @@ public:
 
     QByteArray readString(const QByteArray& section, const QByteArray& key,
                           const QByteArray& defaultValue) const;
+    // The names of the section's keys in file order; empty for a missing file or section.
+    QList<QByteArray> readKeys(const QByteArray& section) const;
     // Decimal, or hexadecimal after "0x", "0X" or "$"; anything else is the default.
     int readInteger(const QByteArray& section, const QByteArray& key, int defaultValue) const;
     // An integer; any non-zero value is true.

@@ -25,6 +25,13 @@ QByteArray ProfileFile::readString(const QByteArray& section, const QByteArray& 
     return ProfileText(file.content).value(section, key).value_or(defaultValue);
 }
 
+QList<QByteArray> ProfileFile::readKeys(const QByteArray& section) const {
+    const WholeFile::ReadResult file = WholeFile::read(nativePath(m_filePath));
+    if (file.status != WholeFile::ReadStatus::Ok)
+        return {};
+    return ProfileText(file.content).keys(section);
+}
+
 void ProfileFile::edit(const std::function<bool(ProfileText&)>& change) {
     const std::filesystem::path path = nativePath(m_filePath);
     const WholeFile::ReadResult file = WholeFile::read(path);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace platform {
 
 namespace {
@@ -23,6 +25,18 @@ QByteArray ProfileFile::readString(const QByteArray& section, const QByteArray& 
         GetPrivateProfileStringA(section.constData(), key.constData(), defaultValue.constData(), buffer,
                                  DWORD(sizeof buffer), ansiPath(m_filePath).constData());
     return QByteArray(buffer, qsizetype(length));
+}
+
+QList<QByteArray> ProfileFile::readKeys(const QByteArray& section) const {
+    // With no key name the call returns every key of the section, each ended by a NUL.
+    std::vector<char> buffer(32768);
+    const DWORD length = GetPrivateProfileStringA(section.constData(), nullptr, "", buffer.data(),
+                                                  DWORD(buffer.size()), ansiPath(m_filePath).constData());
+    QList<QByteArray> names;
+    for (const QByteArray& name : QByteArray(buffer.data(), qsizetype(length)).split('\0'))
+        if (!name.isEmpty())
+            names.append(name);
+    return names;
 }
 
 void ProfileFile::writeString(const QByteArray& section, const QByteArray& key, const QByteArray& value) {

@@ -120,6 +120,17 @@ std::optional<QByteArray> ProfileText::value(const QByteArray& section, const QB
     return readValue(keyLine(m_lines[*index])->rawValue);
 }
 
+QList<QByteArray> ProfileText::keys(const QByteArray& section) const {
+    QList<QByteArray> names;
+    if (const auto range = findSection(section)) {
+        for (qsizetype i = range->header + 1; i < range->end; ++i) {
+            if (const auto line = keyLine(m_lines[i]))
+                names.append(line->key);
+        }
+    }
+    return names;
+}
+
 QByteArray ProfileText::newLine(const QByteArray& text) const {
     return m_crlf ? text + '\r' : text;
 }

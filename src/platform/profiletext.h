@@ -19,6 +19,8 @@ public:
     // The stored value with the reading rules applied (blanks trimmed, one pair of matching
     // quotes removed, cut at a NUL byte and at maxValueLength bytes); nullopt when missing.
     std::optional<QByteArray> value(const QByteArray& section, const QByteArray& key) const;
+    // The names of the first matching section's keys, as the file spells them, in file order.
+    QList<QByteArray> keys(const QByteArray& section) const;
 
     // Replaces the key's value, or adds the key at the end of its section, or adds the
     // section at the end of the text. The value is stored up to its first line break or

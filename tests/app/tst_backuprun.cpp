@@ -317,7 +317,14 @@ void TestBackupRun::backupAndShutdownSchedulesAndAborts() {
     QVERIFY(!form.close());
     // The interval timer's backup aborts it instead of backing up.
     const int archivesBefore = f.archives().size();
+    // The flags are clear by the time the notice shows: a close meanwhile is not refused.
+    bool flagsClearAtNotice = false;
+    f.h.prompts.onShow = [&](const QString& text) {
+        if (text == QStringLiteral("Shutdown aborted."))
+            flagsClearAtNotice = !form.autoShutdown() && !form.autoClose();
+    };
     Q_EMIT form.intervalTimer()->backupDue();
+    QVERIFY(flagsClearAtNotice);
     QCOMPARE(shutdown.calls.last(), QStringLiteral("abort"));
     QCOMPARE(backup->text(), QStringLiteral("Backup!"));
     QCOMPARE(f.h.prompts.notices().last(), QStringLiteral("Shutdown aborted."));

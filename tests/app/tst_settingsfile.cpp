@@ -198,6 +198,11 @@ void TestSettingsFile::listSectionsFollowTheirCounts() {
     QVERIFY(messages.indexOf(QStringLiteral("Added exclusion filtype .tmp")) <
             messages.indexOf(QStringLiteral("Added folder ") + QString::fromUtf8(a)));
 
+    // A damaged count reads what is there and no more.
+    AppTestHarness huge;
+    huge.writeSettings("[folders]\nfolder_count=2147483647\nfolder_0=" + a + "\n");
+    QCOMPARE(huge.start().FldrList()->topLevelItemCount(), 1);
+
     AppTestHarness gap;
     gap.writeSettings("[folders]\nfolder_count=2\nfolder_0=" + a + "\nfolder_1=\nfolder_2=" + b + "\n");
     QCOMPARE(gap.start().FldrList()->topLevelItemCount(), 2);

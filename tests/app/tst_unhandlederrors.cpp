@@ -1,9 +1,12 @@
 #include "app/quoralisapplication.h"
 #include "apptestharness.h"
+#include "backupfixture.h"
+#include "engine/backuprun.h"
 #include "online/terrorform.h"
 
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -15,6 +18,7 @@ class TestUnhandledErrors : public QObject {
 private Q_SLOTS:
     void exceptionFromTimerReachesErrorWindow();
     void failedSaveAtCloseKeepsTheWindowOpen();
+    void errorInsideABackupEndsTheBusyState();
 };
 
 void TestUnhandledErrors::exceptionFromTimerReachesErrorWindow() {
@@ -40,6 +44,22 @@ void TestUnhandledErrors::failedSaveAtCloseKeepsTheWindowOpen() {
     QTRY_VERIFY(form.errorForm()->isVisible());
     QCOMPARE(form.errorForm()->errorText(), QStringLiteral("Unable to write to ") + ini);
     QVERIFY(!form.hasEnded());
+}
+
+void TestUnhandledErrors::errorInsideABackupEndsTheBusyState() {
+    BackupFixture f;
+    f.settings("", {f.docs});
+    TBForm& form = f.h.start();
+    // The archive is written, then counting the job in the settings file fails.
+    const QString ini = f.h.dir.filePath(QStringLiteral("Quoralis2005Config.ini"));
+    QFile::remove(ini);
+    QDir().mkpath(ini + QStringLiteral("/blocked"));
+    QTimer::singleShot(0, &form, [&form] { form.btBackupClick(); });
+    QTRY_VERIFY(form.errorForm()->isVisible());
+    QCOMPARE(form.errorForm()->errorText(), QStringLiteral("Unable to write to ") + ini);
+    QCOMPARE(f.archives().size(), 1);
+    QVERIFY(!form.backupRun()->isRunning());
+    QVERIFY(form.findChild<QPushButton*>(QStringLiteral("btBackup"))->isEnabled());
 }
 
 int main(int argc, char** argv) {

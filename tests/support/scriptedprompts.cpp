@@ -4,6 +4,8 @@
 
 bool ScriptedPrompts::ask(const QString& text) {
     shown.append(QStringLiteral("ask: ") + text);
+    if (onShow)
+        onShow(text);
     if (m_answers.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("unexpected question: ") + text), __FILE__, __LINE__);
         return false;
@@ -13,6 +15,8 @@ bool ScriptedPrompts::ask(const QString& text) {
 
 void ScriptedPrompts::notify(const QString& text) {
     shown.append(QStringLiteral("notify: ") + text);
+    if (onShow)
+        onShow(text);
 }
 
 std::optional<std::filesystem::path> ScriptedPrompts::pickFolder(const QString& title, const QString& prompt,

@@ -5,6 +5,8 @@
 #include <QQueue>
 #include <QStringList>
 
+#include <functional>
+
 // Answers the program's questions from a script and records every text shown.
 // A question or picker that the script did not expect fails the running test.
 class ScriptedPrompts : public UserPrompts {
@@ -22,6 +24,8 @@ public:
     QStringList questions() const;
     QStringList notices() const;
     std::filesystem::path lastPickerStart;
+    // Called with every question and notice as it is shown, to look at the program meanwhile.
+    std::function<void(const QString& text)> onShow;
     bool allAnswersUsed() const { return m_answers.isEmpty() && m_folders.isEmpty(); }
 
 private:
