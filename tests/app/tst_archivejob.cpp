@@ -31,6 +31,7 @@ private Q_SLOTS:
     void archiveInUseIsReported();
     void jobsAreCountedInTheSettingsFile();
     void missingFileIsReportedAndTheBackupIsIncomplete();
+    void overlappingFoldersGiveOneEntryPerFile();
 };
 
 void TestArchiveJob::baseNames_data() {
@@ -203,6 +204,25 @@ void TestArchiveJob::missingFileIsReportedAndTheBackupIsIncomplete() {
     QCOMPARE(errors.size(), 1);
     QVERIFY(errors.first().contains(QString::fromStdString(vanished.native())));
     QCOMPARE(f.h.messages().filter(QStringLiteral("Backup created: ")).size(), 1);
+}
+
+void TestArchiveJob::overlappingFoldersGiveOneEntryPerFile() {
+    BackupFixture f;
+    f.settings("", {f.docs, f.docs + QStringLiteral("/sub")});
+    TBForm& form = f.h.start();
+    form.btBackupClick();
+    const QString prefix = f.docs.mid(1);
+    const QStringList expected{prefix + QStringLiteral("/a.txt"), prefix + QStringLiteral("/sub/b.txt")};
+    QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")), expected);
+    // Nothing changed: the next run leaves the archive as it is.
+    QFile archive(f.destination + QStringLiteral("Quoralis.zip"));
+    QVERIFY(archive.open(QIODevice::ReadOnly));
+    const QByteArray before = archive.readAll();
+    archive.close();
+    form.btBackupClick();
+    QVERIFY(archive.open(QIODevice::ReadOnly));
+    QCOMPARE(archive.readAll(), before);
+    QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")), expected);
 }
 
 QTEST_MAIN(TestArchiveJob)

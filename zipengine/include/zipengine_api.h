@@ -71,7 +71,7 @@ enum ZeFileStatus {
     ZE_FILE_REPLACED = 2,   /* written over an older entry */
     ZE_FILE_UP_TO_DATE = 3, /* the archive already held this version; its entry was kept */
     ZE_FILE_SKIPPED = 4,    /* could not be read; reported through the message callback */
-    ZE_FILE_EXCLUDED = 5    /* hidden file without ZE_ADD_HIDDEN_FILES, or not a regular file */
+    ZE_FILE_EXCLUDED = 5    /* hidden file without ZE_ADD_HIDDEN_FILES, not a regular file, or listed before */
 };
 
 typedef struct ZeCallbacks {

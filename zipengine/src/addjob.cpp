@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -122,15 +123,37 @@ int AddJob::openPrevious() {
     return ZE_OK;
 }
 
+std::vector<bool> AddJob::listedBefore() const {
+    // Folders of a list can overlap (a folder and one of its subfolders): a file listed twice
+    // gets one entry. Sorting indices keeps this to four bytes a file.
+    const std::size_t count = m_command.fileCount;
+    std::vector<bool> repeated(count, false);
+    std::vector<std::uint32_t> order(count);
+    for (std::size_t i = 0; i < count; ++i)
+        order[i] = static_cast<std::uint32_t>(i);
+    const auto path = [this](std::uint32_t i) {
+        return m_command.files[i] != nullptr ? m_command.files[i] : "";
+    };
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int c = std::strcmp(path(a), path(b));
+        return c != 0 ? c < 0 : a < b;
+    });
+    for (std::size_t k = 1; k < count; ++k)
+        if (std::strcmp(path(order[k - 1]), path(order[k])) == 0)
+            repeated[order[k]] = true;
+    return repeated;
+}
+
 void AddJob::surveyFiles() {
     const bool keepFolders = (m_command.options & ZE_ADD_DIR_NAMES) != 0;
     const bool update = (m_command.options & ZE_ADD_UPDATE) != 0;
     const bool hidden = (m_command.options & ZE_ADD_HIDDEN_FILES) != 0;
+    const std::vector<bool> repeated = listedBefore();
     for (std::size_t i = 0; i < m_command.fileCount; ++i) {
         ZeFileResult& result = m_results[i];
         result = ZeFileResult{};
         const char* path = m_command.files[i];
-        if (path == nullptr || *path == '\0' || (!hidden && entryname::isHidden(path))) {
+        if (path == nullptr || *path == '\0' || repeated[i] || (!hidden && entryname::isHidden(path))) {
             result.status = ZE_FILE_EXCLUDED;
             continue;
         }

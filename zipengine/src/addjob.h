@@ -32,6 +32,7 @@ private:
     // Preparation: the real archive path, the previous archive, and one look at every file.
     void resolveTarget();
     int openPrevious();
+    std::vector<bool> listedBefore() const;
     void surveyFiles();
     bool nothingToWrite() const;
 
