@@ -391,11 +391,11 @@ bool TBForm::FormClose() {
     // 1
     marker().set(QStringLiteral("form_close"));
     LogMessage(QStringLiteral("Closing Quoralis2005 v.") + GetVersionString());
-    // 2
-    SaveConfig();
-    // 3
+    // 2-3. A settings or log file that cannot be written is reported, and the close goes on:
+    // otherwise a read-only program folder would leave a program that can never be closed.
+    reportAndGoOn([this] { SaveConfig(); });
     if (m_form2->cbLog()->isChecked())
-        LogFileWriter::write(m_programDir, m_log.lines());
+        reportAndGoOn([this] { LogFileWriter::write(m_programDir, m_log.lines()); });
     // 4
     if (m_form2->cbLogClean()->isChecked())
         m_housekeeping->CleanOldLogs();
@@ -419,6 +419,14 @@ bool TBForm::FormClose() {
     marker().set(QStringLiteral("form_close4"));
     marker().set(QStringLiteral("form_close5"));
     return true;
+}
+
+void TBForm::reportAndGoOn(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const std::exception& error) {
+        m_services.prompts->notify(QString::fromUtf8(error.what()));
+    }
 }
 
 void TBForm::endProgram() {

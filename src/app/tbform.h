@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -129,6 +130,7 @@ private:
     void checkEngineFiles();
     void applyCommandLine(bool& runRemainingSteps);
     bool FormClose();
+    void reportAndGoOn(const std::function<void()>& step);
     void endProgram();
     void LoadConfig();
     void SaveConfig();

@@ -1,6 +1,7 @@
 #include "app/quoralisapplication.h"
 #include "apptestharness.h"
 #include "backupfixture.h"
+#include "config/tform2.h"
 #include "engine/backuprun.h"
 #include "online/terrorform.h"
 
@@ -17,7 +18,7 @@ class TestUnhandledErrors : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void exceptionFromTimerReachesErrorWindow();
-    void failedSaveAtCloseKeepsTheWindowOpen();
+    void failedSaveAtCloseIsReportedAndTheProgramCloses();
     void errorInsideABackupEndsTheBusyState();
 };
 
@@ -33,7 +34,7 @@ void TestUnhandledErrors::exceptionFromTimerReachesErrorWindow() {
     QTRY_VERIFY(ran);
 }
 
-void TestUnhandledErrors::failedSaveAtCloseKeepsTheWindowOpen() {
+void TestUnhandledErrors::failedSaveAtCloseIsReportedAndTheProgramCloses() {
     AppTestHarness h;
     TBForm& form = h.start();
     // A folder where the settings file should be: it cannot be replaced.
@@ -41,9 +42,20 @@ void TestUnhandledErrors::failedSaveAtCloseKeepsTheWindowOpen() {
     QFile::remove(ini);
     QDir().mkpath(ini + QStringLiteral("/blocked"));
     QTimer::singleShot(0, &form, [&form] { form.close(); });
-    QTRY_VERIFY(form.errorForm()->isVisible());
-    QCOMPARE(form.errorForm()->errorText(), QStringLiteral("Unable to write to ") + ini);
-    QVERIFY(!form.hasEnded());
+    QTRY_VERIFY(form.hasEnded());
+    QCOMPARE(h.prompts.notices(), QStringList(QStringLiteral("Unable to write to ") + ini));
+    // The settings dialog's own save still reaches the error window.
+    AppTestHarness again;
+    TBForm& other = again.start();
+    const QString otherIni = again.dir.filePath(QStringLiteral("Quoralis2005Config.ini"));
+    QFile::remove(otherIni);
+    QDir().mkpath(otherIni + QStringLiteral("/blocked"));
+    QTimer::singleShot(0, &other, [&other] {
+        QTimer::singleShot(0, other.settingsDialog(), [&other] { other.settingsDialog()->reject(); });
+        other.btSettingsClick();
+    });
+    QTRY_VERIFY(other.errorForm()->isVisible());
+    QCOMPARE(other.errorForm()->errorText(), QStringLiteral("Unable to write to ") + otherIni);
 }
 
 void TestUnhandledErrors::errorInsideABackupEndsTheBusyState() {
