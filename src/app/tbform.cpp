@@ -733,7 +733,12 @@ void TBForm::showMainMenuAt(const QPoint& globalPos) {
 }
 
 void TBForm::AddFolderBytes(const QByteArray& folder) {
-    m_folderSet->AddFolder(std::filesystem::path(folder.toStdString()));
+    // A relative folder is taken from the program directory, where it was meant; later the
+    // current directory moves to the destination and it would find nothing.
+    std::filesystem::path path(folder.toStdString());
+    if (path.is_relative())
+        path = (pathFromText(m_programDir) / path).lexically_normal();
+    m_folderSet->AddFolder(path);
 }
 
 void TBForm::AddExcludedFolderBytes(const QByteArray& folder) {

@@ -32,6 +32,7 @@ private Q_SLOTS:
     void jobsAreCountedInTheSettingsFile();
     void missingFileIsReportedAndTheBackupIsIncomplete();
     void overlappingFoldersGiveOneEntryPerFile();
+    void relativeFolderIsTakenFromTheProgramDirectory();
 };
 
 void TestArchiveJob::baseNames_data() {
@@ -223,6 +224,19 @@ void TestArchiveJob::overlappingFoldersGiveOneEntryPerFile() {
     QVERIFY(archive.open(QIODevice::ReadOnly));
     QCOMPARE(archive.readAll(), before);
     QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")), expected);
+}
+
+void TestArchiveJob::relativeFolderIsTakenFromTheProgramDirectory() {
+    BackupFixture f;
+    f.settings("each_folder=1\n", {f.photos, QStringLiteral("data/Docs")});
+    TBForm& form = f.h.start();
+    // Each archive job leaves the current directory in the destination.
+    QDir::setCurrent(QDir::tempPath());
+    form.btBackupClick();
+    QCOMPARE(f.archives(),
+             QStringList({QStringLiteral("Quoralis_Docs.zip"), QStringLiteral("Quoralis_Photos.zip")}));
+    QCOMPARE(f.entries(QStringLiteral("Quoralis_Docs.zip")).size(), 2);
+    QVERIFY(f.h.messages().filter(QStringLiteral("ZIP Error")).isEmpty());
 }
 
 QTEST_MAIN(TestArchiveJob)
