@@ -55,6 +55,10 @@ void SettingsSequence::LoadConfig() {
     const int height = ini.readInteger(kSettings, "height", 250);
     m_form.move(x, y);
     m_form.resize(width, height);
+    // A stored place on no screen (a screen since removed, a damaged file) would leave the
+    // window where nobody can see it: it is centred instead.
+    if (!QGuiApplication::screenAt(m_form.geometry().center()))
+        m_form.move(screen.center() - QPoint(m_form.width() / 2, m_form.height() / 2));
     m_form.m_loadingConfig = false;
     // 3
     m_form.DockLogViewer();

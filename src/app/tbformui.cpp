@@ -103,12 +103,11 @@ void TBFormUi::setup(QWidget* window) {
 
     TotalLabel = new QLabel(window);
     TotalLabel->setObjectName(QStringLiteral("TotalLabel"));
-    TotalLabel->setFixedWidth(260);
+    TotalLabel->setMinimumWidth(260);
     btResize =
         toolButton(window, "btResize", QStringLiteral("Resize window"), QStyle::SP_TitleBarNormalButton);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(TotalLabel);
-    bottom->addStretch();
+    bottom->addWidget(TotalLabel, 1);
     bottom->addWidget(btResize);
 
     WaitPanel = panel(window, "WaitPanel");

@@ -87,6 +87,11 @@ void TestSettingsFile::storedGeometryWinsOverTheResizeReaction() {
     TBForm& form = h.start();
     QCOMPARE(form.size(), QSize(600, 400));
     QCOMPARE(form.pos(), QPoint(10, 20));
+    // A place on no screen is not kept.
+    AppTestHarness away;
+    away.writeSettings("[settings]\nx=-30000\ny=99999\n");
+    TBForm& lost = away.start();
+    QVERIFY(QGuiApplication::primaryScreen()->geometry().contains(lost.geometry().center()));
     // Too small a size is raised to the minimum.
     AppTestHarness small;
     small.writeSettings("[settings]\nwidth=100\nheight=100\n");
