@@ -206,7 +206,7 @@ void SettingsSequence::SaveConfig() {
     ini.eraseSection("folders");
     // 9
     m_form.marker().set(QStringLiteral("save_cfg6"));
-    const QList<QByteArray> folders = m_form.folderPathBytes();
+    const QList<QByteArray> folders = storable(m_form.folderPathBytes());
     if (folders.isEmpty())
         return;
     // 10
@@ -214,15 +214,28 @@ void SettingsSequence::SaveConfig() {
     // 11
     m_form.marker().set(QStringLiteral("save_cfg7"));
     m_form.LogMessage(QStringLiteral("Saving exclusion folders..."));
-    saveList("ex_folders", "ex_folder_", m_form.excludedFolderBytes(), true);
+    saveList("ex_folders", "ex_folder_", storable(m_form.excludedFolderBytes()), true);
     // 12
     m_form.LogMessage(QStringLiteral("Saving exclusion filetypes..."));
-    saveList("ex_types", "ex_type_", m_form.excludedTypeBytes(), true);
+    saveList("ex_types", "ex_type_", storable(m_form.excludedTypeBytes()), true);
     // 13
     m_form.marker().set(QStringLiteral("save_cfg8"));
     m_form.LogMessage(QStringLiteral("Config saved"));
     if (!m_form.m_autoShutdown)
         m_form.CheckOutdatedArchives();
+}
+
+QList<QByteArray> SettingsSequence::storable(const QList<QByteArray>& entries) {
+    // A settings line cannot hold a line break: such an entry would come back as another path.
+    QList<QByteArray> kept;
+    for (const QByteArray& entry : entries) {
+        if (entry.contains('\n') || entry.contains('\r'))
+            m_form.LogMessage(QStringLiteral("Not saved, the name holds a line break: ") +
+                              QString::fromUtf8(entry));
+        else
+            kept.append(entry);
+    }
+    return kept;
 }
 
 void SettingsSequence::saveList(const QByteArray& section, const QByteArray& prefix,

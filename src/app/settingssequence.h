@@ -21,6 +21,7 @@ private:
     void readBool(platform::ProfileFile& ini, const char* key, QCheckBox* box, bool defaultValue);
     void writeBool(platform::ProfileFile& ini, const char* key, const QCheckBox* box);
     qint64 highestIndex(const QByteArray& section, const QByteArray& prefix) const;
+    QList<QByteArray> storable(const QList<QByteArray>& entries);
     void loadList(const QByteArray& section, const QByteArray& prefix,
                   void (TBForm::*add)(const QByteArray&));
     void saveList(const QByteArray& section, const QByteArray& prefix, const QList<QByteArray>& entries,

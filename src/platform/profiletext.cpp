@@ -78,6 +78,18 @@ QByteArray singleLine(const QByteArray& text) {
     return text.first(end);
 }
 
+// The form in which a value is written so that reading gives it back: quoted when its own
+// blanks at either end would be trimmed, or its own enclosing quotes removed, on reading.
+QByteArray storedForm(const QByteArray& value) {
+    const QByteArray line = singleLine(value);
+    if (line.isEmpty())
+        return line;
+    const bool blankAtEnd = trimmed(line).size() != line.size();
+    const bool quoted =
+        line.size() >= 2 && (line.front() == '"' || line.front() == '\'') && line.back() == line.front();
+    return blankAtEnd || quoted ? '"' + line + '"' : line;
+}
+
 } // namespace
 
 ProfileText::ProfileText(const QByteArray& content) {
@@ -136,7 +148,7 @@ QByteArray ProfileText::newLine(const QByteArray& text) const {
 }
 
 void ProfileText::setValue(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
-    const QByteArray stored = singleLine(value);
+    const QByteArray stored = storedForm(value);
     const auto range = findSection(section);
     if (!range) {
         m_lines.append(newLine('[' + section + ']'));

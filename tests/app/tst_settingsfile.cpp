@@ -1,5 +1,6 @@
 #include "apptestharness.h"
 #include "backupset/folderlistview.h"
+#include "backupset/folderset.h"
 #include "backupset/tform1.h"
 #include "config/radiogroup.h"
 #include "config/tform2.h"
@@ -29,6 +30,7 @@ private Q_SLOTS:
     void garbageFileLoadsWhatItCan();
     void totalBackupsIsShownInTheDialog();
     void dialogClosedAnyWayIsSaved();
+    void pathWithALineBreakIsNotSavedAsAnotherPath();
     void listSectionsFollowTheirCounts();
     void shrunkExclusionListKeepsOldHigherKeys();
 };
@@ -251,6 +253,22 @@ void TestSettingsFile::dialogClosedAnyWayIsSaved() {
     form.findChild<QPushButton*>(QStringLiteral("btSettings"))->click();
     QVERIFY(h.settingsText().contains("backup_close=1"));
     QCOMPARE(form.marker().value(), QStringLiteral("save_cfg6"));
+}
+
+void TestSettingsFile::pathWithALineBreakIsNotSavedAsAnotherPath() {
+    AppTestHarness h;
+    const QString plain = h.dir.filePath(QStringLiteral("nl"));
+    const QString broken = plain + QStringLiteral("\nline");
+    QDir().mkpath(plain);
+    QDir().mkpath(broken);
+    TBForm& form = h.start();
+    form.folderSet()->AddFolder(broken.toStdString());
+    form.folderSet()->AddFolder(plain.toStdString());
+    QVERIFY(form.close());
+    const QByteArray saved = h.settingsText();
+    QVERIFY(saved.contains("folder_count=0"));
+    QVERIFY(saved.contains("folder_0=" + plain.toUtf8() + "\n"));
+    QVERIFY(h.messages().contains(QStringLiteral("Not saved, the name holds a line break: ") + broken));
 }
 
 QTEST_MAIN(TestSettingsFile)

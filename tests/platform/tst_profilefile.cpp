@@ -213,6 +213,12 @@ void ProfileFileTest::writesAndReadsBack() {
     QCOMPARE(dir.readFile(QStringLiteral("new.ini")),
              QByteArray("[settings]\ndestination=/media/backup disk/\nx=0x1E\nnew_only=1\n"
                         "[stats]\ntotal_backups=2147483647\n"));
+    // Values whose own blanks or quotes reading would strip come back as they were written.
+    for (const QByteArray& value : {QByteArray(" /lead"), QByteArray("/trail "), QByteArray("\"/quoted\""),
+                                    QByteArray("'single'"), QByteArray("\t")}) {
+        file.writeString("folders", "folder_0", value);
+        QCOMPARE(file.readString("folders", "folder_0", ""), value);
+    }
 }
 
 void ProfileFileTest::writeKeepsEverythingElseByteForByte() {
