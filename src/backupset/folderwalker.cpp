@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <utility>
 
@@ -91,10 +92,37 @@ bool FolderWalker::qualifies(const std::string& folder, const char* name, std::u
 
 bool FolderWalker::firstVisit(int fd) {
     struct stat st;
-    if (fstat(fd, &st) != 0)
+    if (fstat(fd, &st) != 0 || onSystemFileSystem(fd, static_cast<std::uint64_t>(st.st_dev)))
         return false;
     return m_visited.insert({static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)})
         .second;
+}
+
+// The kernel's own file systems hold no user files; a link into /proc would otherwise lead the
+// walk through every process's view of the whole file system.
+bool FolderWalker::onSystemFileSystem(int fd, std::uint64_t device) {
+    if (const auto known = m_systemDevices.find(device); known != m_systemDevices.end())
+        return known->second;
+    static constexpr unsigned long kSystemTypes[] = {
+        0x9fa0,     // proc
+        0x62656572, // sysfs
+        0x1cd1,     // devpts
+        0x27e0eb,   // cgroup
+        0x63677270, // cgroup2
+        0x64626720, // debugfs
+        0x73636673, // securityfs
+        0x74726163, // tracefs
+        0xcafe4a11, // bpf
+        0x6165676c, // pstore
+        0x62656570, // configfs
+    };
+    struct statfs fs;
+    bool system = false;
+    if (fstatfs(fd, &fs) == 0)
+        for (unsigned long type : kSystemTypes)
+            system = system || static_cast<unsigned long>(fs.f_type) == type;
+    m_systemDevices.emplace(device, system);
+    return system;
 }
 
 // Lists one folder: counts its files at once (the count does not depend on order) and keeps,

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -59,11 +60,13 @@ private:
     };
 
     bool firstVisit(int fd);
+    bool onSystemFileSystem(int fd, std::uint64_t device);
     Frame readFolder(int fd, std::string path, Mode mode, WalkResult& result);
 
     WalkOptions m_options;
     std::unordered_set<std::string> m_foldedFolders;
     std::unordered_set<std::string> m_foldedTypes;
     std::unordered_set<FolderId, FolderIdHash> m_visited;
+    std::unordered_map<std::uint64_t, bool> m_systemDevices;
     std::atomic<bool> m_stop{false};
 };

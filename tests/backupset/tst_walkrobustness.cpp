@@ -53,6 +53,18 @@ private Q_SLOTS:
         QCOMPARE(collect(tree.root()).size(), 2u);
     }
 
+    void linksIntoKernelFileSystemsAreNotEntered() {
+        if (!std::filesystem::exists("/proc/self") || !std::filesystem::exists("/sys/kernel"))
+            QSKIP("no /proc or /sys here");
+        Tree tree;
+        tree.file("A/f", 5);
+        std::filesystem::create_directory_symlink("/proc", tree.at("A/proc"));
+        std::filesystem::create_directory_symlink("/sys", tree.at("A/sys"));
+        const WalkResult result = count(tree.root());
+        QCOMPARE(result.files, 1u);
+        QCOMPARE(result.bytes, 5u);
+    }
+
     void oddNamesAreCollectedAndOpenAgain_data() {
         QTest::addColumn<std::string>("relative");
         QTest::newRow("not UTF-8") << std::string("caf\xe9.txt");
