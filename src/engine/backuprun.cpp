@@ -151,6 +151,9 @@ void BackupRun::requestCompletionSound() {
 
 void BackupRun::btCancelClick() {
     m_c.marker->set(QStringLiteral("cancel_operation"));
+    // The archive waits while the question is open: a Yes must not find it finished meanwhile.
+    m_c.zip->setPaused(true);
+    const auto resume = qScopeGuard([this] { m_c.zip->setPaused(false); });
     if (!m_c.prompts->ask(QStringLiteral("Are you sure you want to cancel the current backup?")))
         return;
     m_c.log->logMessage(QStringLiteral("User aborted backup"));

@@ -64,8 +64,23 @@ void EngineEventBridge::onMessage(void* user, int code, const char* text) {
     self->m_lastTexts[code] = self->m_messages.back().text;
 }
 
+void EngineEventBridge::requestCancel() {
+    std::lock_guard lock(m_pauseMutex);
+    m_cancel.store(true);
+    m_resume.notify_all();
+}
+
+void EngineEventBridge::setPaused(bool paused) {
+    std::lock_guard lock(m_pauseMutex);
+    m_paused = paused;
+    m_resume.notify_all();
+}
+
 int EngineEventBridge::onCheckTerminate(void* user) {
-    return static_cast<EngineEventBridge*>(user)->m_cancel.load() ? 1 : 0;
+    auto* self = static_cast<EngineEventBridge*>(user);
+    std::unique_lock lock(self->m_pauseMutex);
+    self->m_resume.wait(lock, [self] { return !self->m_paused || self->m_cancel.load(); });
+    return self->m_cancel.load() ? 1 : 0;
 }
 
 void EngineEventBridge::deliver() {

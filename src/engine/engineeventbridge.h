@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -22,7 +23,9 @@ public:
     explicit EngineEventBridge(TZipMaster* owner);
 
     ZeCallbacks callbacks();
-    void requestCancel() { m_cancel.store(true); }
+    void requestCancel();
+    // While paused, the engine waits at its next termination check (a cancel ends the wait).
+    void setPaused(bool paused);
     bool cancelRequested() const { return m_cancel.load(); }
 
     // GUI thread: raises the events recorded since the last call.
@@ -49,6 +52,9 @@ private:
 
     TZipMaster* m_owner;
     std::atomic<bool> m_cancel{false};
+    std::mutex m_pauseMutex;
+    std::condition_variable m_resume;
+    bool m_paused = false;
     mutable std::mutex m_mutex;
     std::vector<Message> m_messages;
     std::vector<Progress> m_batchEvents; // totals and end of batch: each one is raised

@@ -62,6 +62,11 @@ int TZipMaster::LoadUnzipEngine() {
     return rc;
 }
 
+void TZipMaster::setPaused(bool paused) {
+    if (m_bridge != nullptr)
+        m_bridge->setPaused(paused);
+}
+
 void TZipMaster::RequestCancel() {
     if (m_bridge != nullptr)
         m_bridge->requestCancel();

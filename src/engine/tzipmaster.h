@@ -81,6 +81,9 @@ public:
 
     bool IsBusy() const { return m_busy; }
     void RequestCancel();
+    // Holds the running operation at its next termination check until unpaused (or cancelled),
+    // so that nothing is finished while the user is asked whether to cancel.
+    void setPaused(bool paused);
     int ErrorCode() const { return m_errorCode; }
     QString ErrorText() const { return m_errorText; }
     // Of the last AddFiles: the files left out because they could not be read, and how many files

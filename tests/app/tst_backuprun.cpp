@@ -4,6 +4,7 @@
 #include "backupset/folderlistview.h"
 #include "config/tform2.h"
 #include "engine/backuprun.h"
+#include "engine/tzipmaster.h"
 #include "log/eventmarker.h"
 #include "platform/shutdownservice.h"
 #include "schedule/intervaltimer.h"
@@ -17,6 +18,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -48,6 +50,7 @@ private Q_SLOTS:
     void cancelInPerFolderModeStopsAtTheNextFolder();
     void cancelInSingleModeStopsTheArchiveAndFinishesTheRun();
     void timerRunsABackupAndKeepsCounting();
+    void archiveWaitsWhileTheCancelQuestionIsOpen();
     void completionSound_data();
     void completionSound();
     void toolbarWindowFollowsAHiddenMainWindow();
@@ -192,6 +195,27 @@ void TestBackupRun::timerRunsABackupAndKeepsCounting() {
     QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
     QVERIFY(form.intervalTimer()->isRunning());
     QCOMPARE(form.findChild<QLabel*>(QStringLiteral("TimerLabel"))->isVisible(), true);
+}
+
+void TestBackupRun::archiveWaitsWhileTheCancelQuestionIsOpen() {
+    BackupFixture f;
+    f.addBulk();
+    f.settings("", {f.docs});
+    TBForm& form = f.h.start();
+    // The user takes a while to answer; the archive would be done long before.
+    f.h.prompts.onShow = [](const QString&) {
+        QThread::msleep(1500);
+    };
+    f.h.prompts.queueAnswer(true);
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(form.zipMaster(), &TZipMaster::OnItemProgress, &form, [&form, once] {
+        QObject::disconnect(*once);
+        form.btCancelClick();
+    });
+    form.btBackupClick();
+    QVERIFY(f.h.messages().contains(QStringLiteral("User aborted backup")));
+    QVERIFY(f.h.messages().filter(QStringLiteral("Backup created")).isEmpty());
+    QVERIFY(f.archives().isEmpty());
 }
 
 void TestBackupRun::completionSound_data() {
