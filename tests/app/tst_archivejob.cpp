@@ -11,6 +11,10 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <thread>
 
 #include <sys/xattr.h>
 
@@ -33,6 +37,7 @@ private Q_SLOTS:
     void missingFileIsReportedAndTheBackupIsIncomplete();
     void overlappingFoldersGiveOneEntryPerFile();
     void relativeFolderIsTakenFromTheProgramDirectory();
+    void fileChangingWhileReadIsLeftOutAndReported();
 };
 
 void TestArchiveJob::baseNames_data() {
@@ -237,6 +242,41 @@ void TestArchiveJob::relativeFolderIsTakenFromTheProgramDirectory() {
              QStringList({QStringLiteral("Quoralis_Docs.zip"), QStringLiteral("Quoralis_Photos.zip")}));
     QCOMPARE(f.entries(QStringLiteral("Quoralis_Docs.zip")).size(), 2);
     QVERIFY(f.h.messages().filter(QStringLiteral("ZIP Error")).isEmpty());
+}
+
+void TestArchiveJob::fileChangingWhileReadIsLeftOutAndReported() {
+    BackupFixture f;
+    f.addBulk();
+    f.settings("", {f.docs});
+    TBForm& form = f.h.start();
+    QDir().mkpath(f.destination);
+    // Another program rewrites the big file all the time while the archive is made.
+    const QString bulk = f.docs + QStringLiteral("/bulk.bin");
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        QFile file(bulk);
+        if (!file.open(QIODevice::ReadWrite))
+            return;
+        for (char c = 0; !done.load(); ++c) {
+            file.seek(file.size() / 2);
+            file.write(&c, 1);
+            file.flush();
+            QThread::msleep(1);
+        }
+    });
+    ArchiveJob& job = *form.archiveJob();
+    job.clearArchiveFailed();
+    job.MakeArchive(job.ArchiveBaseName({}),
+                    {(f.docs + QStringLiteral("/a.txt")).toStdString(), bulk.toStdString()});
+    done.store(true);
+    writer.join();
+    // The torn copy is not stored; the backup is named incomplete, and the rest is archived.
+    QVERIFY(job.archiveFailed());
+    QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")),
+             QStringList(f.docs.mid(1) + QStringLiteral("/a.txt")));
+    const QStringList errors = f.h.messages().filter(QStringLiteral("ZIP Error: "));
+    QCOMPARE(errors.size(), 1);
+    QVERIFY(errors.first().endsWith(bulk + QStringLiteral(": it changed while it was read")));
 }
 
 QTEST_MAIN(TestArchiveJob)

@@ -282,7 +282,7 @@ int AddJob::writeSmallFile(std::size_t index, CompressTask& task) {
     if (task.error != 0) {
         if (task.error == ECANCELED && cancelled())
             return ZE_ERR_CANCELLED;
-        skipFile(index, task.error > 0 ? task.error : EIO);
+        skipFile(index, task.error > 0 || task.error == CompressTask::ChangedWhileRead ? task.error : EIO);
         return ZE_OK;
     }
     EntryRecord record = newRecord(index, task.mtimeNs, task.mode);
@@ -354,6 +354,8 @@ int AddJob::writeLargeFile(std::size_t index) {
         m_doneBytes += task->plannedBytes;
         reportProgress(index, rawSize);
     }
+    if (error == 0 && changedSinceOpened(file.fd, plannedSize, mtimeNs, rawSize))
+        error = CompressTask::ChangedWhileRead;
     if (error != 0) {
         m_schedule->closeLargeFile(index);
         if (!m_out->truncate(entryStart))
@@ -491,13 +493,23 @@ EntryRecord AddJob::newRecord(std::size_t index, std::int64_t mtimeNs, std::uint
         mode);
 }
 
+bool AddJob::changedSinceOpened(int fd, std::uint64_t plannedSize, std::int64_t openedMtimeNs,
+                                std::uint64_t bytesRead) {
+    struct stat st {};
+    return bytesRead != plannedSize || ::fstat(fd, &st) != 0 ||
+           static_cast<std::uint64_t>(st.st_size) != plannedSize || nanoseconds(st) != openedMtimeNs;
+}
+
 void AddJob::skipFile(std::size_t index, int error) {
     m_results[index].status = ZE_FILE_SKIPPED;
     ++m_skipped;
     // A file that was to replace an entry and cannot be read leaves the old entry in the archive.
     if (!m_previousIndex.empty() && m_previousIndex[index] >= 0)
         m_previousUsed[static_cast<std::size_t>(m_previousIndex[index])] = false;
-    message(ZE_ERR_SKIPPED_FILE, std::string(m_command.files[index]) + ": " + std::strerror(error));
+    const std::string reason = error == CompressTask::ChangedWhileRead
+                                   ? std::string("it changed while it was read")
+                                   : std::strerror(error);
+    message(ZE_ERR_SKIPPED_FILE, std::string(m_command.files[index]) + ": " + reason);
 }
 
 int AddJob::writeFailed() {

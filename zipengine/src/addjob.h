@@ -33,6 +33,8 @@ private:
     void resolveTarget();
     int openPrevious();
     std::vector<bool> listedBefore() const;
+    static bool changedSinceOpened(int fd, std::uint64_t plannedSize, std::int64_t openedMtimeNs,
+                                   std::uint64_t bytesRead);
     void surveyFiles();
     bool nothingToWrite() const;
 

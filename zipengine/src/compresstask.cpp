@@ -66,7 +66,13 @@ bool CompressTask::readWholeFile() {
     // Read what the file holds now, but never more than the writer planned room for.
     const std::uint64_t wanted = std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), length);
     data.resize(static_cast<std::size_t>(wanted));
-    const bool ok = readFully(file, data.data(), wanted, -1, rawSize, error);
+    bool ok = readFully(file, data.data(), wanted, -1, rawSize, error);
+    struct stat after {};
+    if (ok && (::fstat(file, &after) != 0 || static_cast<std::uint64_t>(after.st_size) != rawSize ||
+               after.st_mtim.tv_sec != st.st_mtim.tv_sec || after.st_mtim.tv_nsec != st.st_mtim.tv_nsec)) {
+        error = ChangedWhileRead;
+        ok = false;
+    }
     ::close(file);
     return ok;
 }

@@ -22,7 +22,9 @@ struct CompressTask {
 
     // Output, valid once `done` is set.
     bool done = false;
-    int error = 0; // errno of a failed open or read, or -1 for a compression failure
+    int error = 0; // errno of a failed open or read, -1 for a compression failure, or ChangedWhileRead
+    // The file's size or time changed while it was read: what was read is no state it ever had.
+    static constexpr int ChangedWhileRead = -2;
     std::uint32_t crc = 0;
     std::uint64_t rawSize = 0;
     bool deflated = false; // data holds deflate output (otherwise the raw bytes)
