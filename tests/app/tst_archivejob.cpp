@@ -2,6 +2,7 @@
 #include "backupfixture.h"
 #include "config/tform2.h"
 #include "engine/archivejob.h"
+#include "engine/tzipmaster.h"
 #include "log/timestamp.h"
 
 #include <QCheckBox>
@@ -38,6 +39,7 @@ private Q_SLOTS:
     void overlappingFoldersGiveOneEntryPerFile();
     void relativeFolderIsTakenFromTheProgramDirectory();
     void fileChangingWhileReadIsLeftOutAndReported();
+    void archiveWrittenByAnotherRunMeanwhileIsKept();
 };
 
 void TestArchiveJob::baseNames_data() {
@@ -277,6 +279,28 @@ void TestArchiveJob::fileChangingWhileReadIsLeftOutAndReported() {
     const QStringList errors = f.h.messages().filter(QStringLiteral("ZIP Error: "));
     QCOMPARE(errors.size(), 1);
     QVERIFY(errors.first().endsWith(bulk + QStringLiteral(": it changed while it was read")));
+}
+
+void TestArchiveJob::archiveWrittenByAnotherRunMeanwhileIsKept() {
+    BackupFixture f;
+    f.addBulk();
+    f.settings("", {f.docs});
+    TBForm& form = f.h.start();
+    QDir().mkpath(f.destination);
+    const QString archive = f.destination + QStringLiteral("Quoralis.zip");
+    // A second copy of the program finishes its archive of the same name while this one works.
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(form.zipMaster(), &TZipMaster::OnItemProgress, &form, [&, once] {
+        QObject::disconnect(*once);
+        f.h.dir.writeFile(QStringLiteral("backups/Quoralis.zip"), "the other run's archive");
+    });
+    form.btBackupClick();
+    QFile other(archive);
+    QVERIFY(other.open(QIODevice::ReadOnly));
+    QCOMPARE(other.readAll(), QByteArray("the other run's archive"));
+    QVERIFY(f.h.messages().contains(QStringLiteral("Backup NOT created: ") + f.destination +
+                                    QStringLiteral("Quoralis")));
+    QCOMPARE(f.h.soundRequests, QStringList(QStringLiteral("backup_incomplete")));
 }
 
 QTEST_MAIN(TestArchiveJob)

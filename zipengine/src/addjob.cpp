@@ -104,7 +104,20 @@ void AddJob::resolveTarget() {
     if (m_targetExists) {
         m_targetDevice = st.st_dev;
         m_targetInode = st.st_ino;
+        m_targetSize = st.st_size;
+        m_targetMtimeNs = nanoseconds(st);
     }
+}
+
+bool AddJob::targetChangedMeanwhile() const {
+    // Another run (a second copy of the program, say) wrote the archive while this one worked:
+    // replacing it now would throw that run's archive away.
+    struct stat st {};
+    const bool exists = ::stat(m_target.c_str(), &st) == 0;
+    if (exists != m_targetExists)
+        return true;
+    return exists && (st.st_dev != m_targetDevice || st.st_ino != m_targetInode ||
+                      st.st_size != m_targetSize || nanoseconds(st) != m_targetMtimeNs);
 }
 
 int AddJob::openPrevious() {
@@ -237,6 +250,10 @@ int AddJob::writeArchive() {
         return rc;
     if (cancelled())
         return ZE_ERR_CANCELLED;
+    if (targetChangedMeanwhile()) {
+        message(ZE_ERR_REPLACE, m_target + ": the archive was changed by another program meanwhile");
+        return ZE_ERR_REPLACE;
+    }
     if (!m_out->commit()) {
         const int code = m_out->errorContext() == "writing to disk" ? ZE_ERR_WRITE : ZE_ERR_REPLACE;
         message(code, m_target + ": " + std::strerror(m_out->errorNumber()));

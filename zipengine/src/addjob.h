@@ -33,6 +33,7 @@ private:
     void resolveTarget();
     int openPrevious();
     std::vector<bool> listedBefore() const;
+    bool targetChangedMeanwhile() const;
     static bool changedSinceOpened(int fd, std::uint64_t plannedSize, std::int64_t openedMtimeNs,
                                    std::uint64_t bytesRead);
     void surveyFiles();
@@ -69,6 +70,8 @@ private:
     bool m_targetExists = false;
     dev_t m_targetDevice = 0;
     ino_t m_targetInode = 0;
+    off_t m_targetSize = 0;
+    std::int64_t m_targetMtimeNs = 0;
 
     ZeFileResult* m_results = nullptr;
     std::vector<ZeFileResult> m_ownResults;
