@@ -1,5 +1,7 @@
 #include "backupset/folderlistview.h"
 
+#include "log/pathtext.h"
+
 #include <QHeaderView>
 
 namespace {
@@ -47,7 +49,7 @@ FolderListView::FolderListView(QWidget* parent)
 }
 
 QString FolderListView::displayText(const std::filesystem::path& folder) {
-    return QString::fromUtf8(pathBytes(folder));
+    return pathText(folder);
 }
 
 std::filesystem::path FolderListView::folderOf(const QTreeWidgetItem* row) {

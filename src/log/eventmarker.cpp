@@ -1,1 +1,0 @@
-#include "log/eventmarker.h"
