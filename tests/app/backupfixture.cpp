@@ -3,6 +3,10 @@
 #include <QDir>
 #include <QProcess>
 
+#include "engine/tzipmaster.h"
+
+#include <memory>
+
 BackupFixture::BackupFixture(bool withProgramFiles)
     : h(withProgramFiles)
     , docs(h.dir.filePath(QStringLiteral("data/Docs")))
@@ -45,6 +49,14 @@ QStringList BackupFixture::entries(const QString& archiveName) const {
         QString::fromUtf8(unzip.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     names.sort();
     return names;
+}
+
+void BackupFixture::onFirstFile(TBForm& form, std::function<void()> action) {
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = QObject::connect(form.zipMaster(), &TZipMaster::OnItemProgress, &form, [once, action] {
+        QObject::disconnect(*once);
+        action();
+    });
 }
 
 bool BackupFixture::unzipTest(const QString& archive) {

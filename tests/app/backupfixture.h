@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // A program directory with two folders of files (data/Docs, data/Photos), a destination
 // and a settings file that lists folders.
 class BackupFixture {
@@ -19,6 +21,8 @@ public:
     QStringList archives() const;
     QStringList entries(const QString& archiveName) const;
     static bool unzipTest(const QString& archive);
+    // Runs `action` once, on the GUI thread, when the archive component reports its first file.
+    static void onFirstFile(TBForm& form, std::function<void()> action);
 
     AppTestHarness h;
     QString docs;

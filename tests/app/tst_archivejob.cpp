@@ -289,11 +289,8 @@ void TestArchiveJob::archiveWrittenByAnotherRunMeanwhileIsKept() {
     QDir().mkpath(f.destination);
     const QString archive = f.destination + QStringLiteral("Quoralis.zip");
     // A second copy of the program finishes its archive of the same name while this one works.
-    auto once = std::make_shared<QMetaObject::Connection>();
-    *once = connect(form.zipMaster(), &TZipMaster::OnItemProgress, &form, [&, once] {
-        QObject::disconnect(*once);
-        f.h.dir.writeFile(QStringLiteral("backups/Quoralis.zip"), "the other run's archive");
-    });
+    BackupFixture::onFirstFile(
+        form, [&f] { f.h.dir.writeFile(QStringLiteral("backups/Quoralis.zip"), "the other run's archive"); });
     form.btBackupClick();
     QFile other(archive);
     QVERIFY(other.open(QIODevice::ReadOnly));

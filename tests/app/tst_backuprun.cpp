@@ -207,11 +207,7 @@ void TestBackupRun::archiveWaitsWhileTheCancelQuestionIsOpen() {
         QThread::msleep(1500);
     };
     f.h.prompts.queueAnswer(true);
-    auto once = std::make_shared<QMetaObject::Connection>();
-    *once = connect(form.zipMaster(), &TZipMaster::OnItemProgress, &form, [&form, once] {
-        QObject::disconnect(*once);
-        form.btCancelClick();
-    });
+    BackupFixture::onFirstFile(form, [&form] { form.btCancelClick(); });
     form.btBackupClick();
     QVERIFY(f.h.messages().contains(QStringLiteral("User aborted backup")));
     QVERIFY(f.h.messages().filter(QStringLiteral("Backup created")).isEmpty());

@@ -78,11 +78,7 @@ std::string EntryRecord::localHeader() const {
     out.reserve(LocalHeaderSize + name.size() + extraField.size());
     put32(out, LocalHeaderSignature);
     put16(out, zip64Local ? std::max<std::uint16_t>(versionNeeded, VersionZip64) : versionNeeded);
-    put16(out, flags);
-    put16(out, method);
-    put16(out, dosTime);
-    put16(out, dosDate);
-    put32(out, crc);
+    putSharedFields(out);
     put32(out, zip64Local ? Max32 : static_cast<std::uint32_t>(compressedSize));
     put32(out, zip64Local ? Max32 : static_cast<std::uint32_t>(uncompressedSize));
     put16(out, length16(name.size()));
@@ -90,6 +86,14 @@ std::string EntryRecord::localHeader() const {
     out += name.substr(0, Max16);
     out += extraField.substr(0, Max16);
     return out;
+}
+
+void EntryRecord::putSharedFields(std::string& out) const {
+    put16(out, flags);
+    put16(out, method);
+    put16(out, dosTime);
+    put16(out, dosDate);
+    put32(out, crc);
 }
 
 std::size_t EntryRecord::localZip64Offset() const {
@@ -122,11 +126,7 @@ std::string EntryRecord::centralHeader() const {
                                                   std::max<int>(versionMadeBy & 0xff, VersionZip64))
                      : versionMadeBy);
     put16(out, zip64 ? std::max<std::uint16_t>(versionNeeded, VersionZip64) : versionNeeded);
-    put16(out, flags);
-    put16(out, method);
-    put16(out, dosTime);
-    put16(out, dosDate);
-    put32(out, crc);
+    putSharedFields(out);
     put32(out, bigCompressed ? Max32 : static_cast<std::uint32_t>(compressedSize));
     put32(out, bigUncompressed ? Max32 : static_cast<std::uint32_t>(uncompressedSize));
     put16(out, length16(name.size()));

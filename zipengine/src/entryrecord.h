@@ -33,6 +33,8 @@ struct EntryRecord {
 
     std::string localHeader() const;
     std::string centralHeader() const;
+    // The fields both headers share, from the flags to the CRC.
+    void putSharedFields(std::string& out) const;
     // The data descriptor written after the data of an entry whose flags announce one.
     std::string dataDescriptor() const;
     // Where the crc and size fields sit inside localHeader(), to fill them in afterwards.
