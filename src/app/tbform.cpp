@@ -120,6 +120,7 @@ void TBForm::createWindows() {
             WalkFlags flags;
             flags.newOnly = m_form2->cbNO()->isChecked();
             flags.includeHidden = m_form2->cbInclude()->isChecked();
+            flags.destination = m_form2->destinationPath();
             return flags;
         },
         this);

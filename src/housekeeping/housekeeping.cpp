@@ -69,9 +69,9 @@ void Housekeeping::CleanOldLogs(bool evenWhenSwitchedOff) {
 }
 
 void Housekeeping::CheckOutdatedArchives() {
-    const QString destinationText = m_settings.Destination()->text();
+    const fs::path destination = m_settings.destinationPath();
     std::error_code ec;
-    if (destinationText.isEmpty() || !fs::is_directory(pathFromText(destinationText), ec))
+    if (destination.empty() || !fs::is_directory(destination, ec))
         return;
     if (!m_settings.cbCleanBackups()->isChecked())
         return;
@@ -80,7 +80,7 @@ void Housekeeping::CheckOutdatedArchives() {
     const OldFileSearch search(FileMask("*.zip"), threshold(days));
     m_log.logMessage(QStringLiteral("Looking for archives older than ") + QString::number(days) +
                      QStringLiteral(" days..."));
-    const std::vector<fs::path> outdated = search.inFolder(pathFromText(destinationText));
+    const std::vector<fs::path> outdated = search.inFolder(destination);
     if (outdated.empty()) {
         m_log.logMessage(QStringLiteral("No outdated archives found"));
         return;

@@ -47,9 +47,11 @@ private Q_SLOTS:
     void hiddenFilesAndDotFolders_data() {
         QTest::addColumn<bool>("includeHidden");
         QTest::addColumn<Names>("taken");
-        // A dot-folder is never entered, whatever the options say.
+        // A dot-folder is hidden: entered exactly when hidden files are taken.
         QTest::newRow("hidden left out") << false << Names{"sub/visible", "visible"};
-        QTest::newRow("hidden taken") << true << Names{".hidden", "sub/.hidden", "sub/visible", "visible"};
+        QTest::newRow("hidden taken")
+            << true << Names{".cache/visible", ".hidden",     "sub/.git/objects/visible",
+                             "sub/.hidden",    "sub/visible", "visible"};
     }
     void hiddenFilesAndDotFolders() {
         QFETCH(bool, includeHidden);
