@@ -455,9 +455,10 @@ void TBForm::btHelpClick() {
 }
 
 void TBForm::btRestoreClick() {
-    const QString destination = m_form2->Destination()->text();
-    if (!destination.isEmpty() && QFileInfo(destination).isDir())
-        m_services.shell->open(destination);
+    const std::filesystem::path destination = m_form2->destinationPath();
+    std::error_code ec;
+    if (!destination.empty() && std::filesystem::is_directory(destination, ec))
+        m_services.shell->openFolder(destination);
     else
         m_services.prompts->notify(QStringLiteral("Destination not set or not found"));
 }
