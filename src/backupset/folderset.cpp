@@ -46,7 +46,7 @@ WalkOptions FolderSet::currentOptions() const {
     options.newOnly = flags.newOnly;
     options.includeHidden = flags.includeHidden;
     options.destination = flags.destination;
-    options.listedFolders = m_list->folders();
+    options.listedFolders = m_list->sharedFolders();
     options.excludedFolders = m_exclusions.excludedFolders();
     for (const QString& type : m_exclusions.excludedTypes())
         options.excludedTypes.push_back(type.toStdString());

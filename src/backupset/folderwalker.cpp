@@ -79,8 +79,6 @@ FolderWalker::FolderWalker(WalkOptions options)
     for (const auto& type : m_options.excludedTypes)
         if (!type.empty()) // an empty entry would take every file without an extension away
             m_foldedTypes.insert(CaseFolding::fold(type));
-    for (const auto& folder : m_options.listedFolders)
-        addRoot(realPathOf(normalisedFolder(folder)));
     struct stat st;
     if (!m_options.destination.empty() && ::stat(m_options.destination.c_str(), &st) == 0 &&
         S_ISDIR(st.st_mode)) {
@@ -128,7 +126,13 @@ void FolderWalker::addRoot(const std::string& folder) {
     m_roots.push_back(folder);
 }
 
-bool FolderWalker::leadsIntoTree(const std::string& linkPath) const {
+bool FolderWalker::leadsIntoTree(const std::string& linkPath) {
+    if (!m_listedResolved) {
+        m_listedResolved = true;
+        if (m_options.listedFolders)
+            for (const auto& folder : *m_options.listedFolders)
+                addRoot(realPathOf(normalisedFolder(folder)));
+    }
     const std::string target = realPathOf(linkPath);
     if (target.empty())
         return false;

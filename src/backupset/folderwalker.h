@@ -81,7 +81,7 @@ private:
 
     bool firstVisit(int fd, FolderId& id);
     bool onSystemFileSystem(int fd, std::uint64_t device);
-    bool leadsIntoTree(const std::string& linkPath) const;
+    bool leadsIntoTree(const std::string& linkPath);
     void addRoot(const std::string& folder);
     static void noteUnreadable(std::string folder, int error, WalkResult& result);
     Frame readFolder(int fd, std::string path, bool destination, Mode mode, WalkResult& result);
@@ -92,6 +92,7 @@ private:
     std::unordered_set<FolderId, FolderIdHash> m_visited;
     std::unordered_map<std::uint64_t, bool> m_systemDevices;
     std::vector<std::string> m_roots; // real paths of the listed and the walked folders
+    bool m_listedResolved = false;    // the listed ones are looked up when the first link is met
     FolderId m_destination;
     bool m_hasDestination = false;
     std::atomic<bool> m_stop{false};

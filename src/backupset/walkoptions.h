@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,8 @@ struct WalkOptions {
     // File-name extensions (".tmp"), UTF-8, compared without case.
     std::vector<std::string> excludedTypes;
     // Every folder of the folder list: a link met in a walk that leads into one of them is not
-    // followed, because that folder is backed up under its real name.
-    std::vector<std::filesystem::path> listedFolders;
+    // followed, because that folder is backed up under its real name. Shared, since every walk
+    // of a long list takes the same list.
+    std::shared_ptr<const std::vector<std::filesystem::path>> listedFolders;
     std::filesystem::path destination;
 };

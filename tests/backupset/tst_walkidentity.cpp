@@ -85,7 +85,8 @@ private Q_SLOTS:
         tree.file("tree/other", 1);
         fs::create_directory_symlink(tree.at("tree/inner"), tree.at("a-link"));
         WalkOptions options;
-        options.listedFolders = {tree.at("a-link"), tree.at("tree")};
+        options.listedFolders = std::make_shared<const std::vector<fs::path>>(
+            std::vector<fs::path>{tree.at("a-link"), tree.at("tree")});
         const Collected both = collect({tree.at("a-link"), tree.at("tree")}, options);
         QCOMPARE(tree.relative(both.files), (Names{"tree/inner/f", "tree/other"}));
         // Walked on its own (one archive per folder), a listed link is taken as listed.
