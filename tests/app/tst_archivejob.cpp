@@ -38,7 +38,8 @@ private Q_SLOTS:
     void missingFileIsReportedAndTheBackupIsIncomplete();
     void overlappingFoldersGiveOneEntryPerFile();
     void relativeFolderIsTakenFromTheProgramDirectory();
-    void fileChangingWhileReadIsLeftOutAndReported();
+    void fileChangingWhileReadIsStoredOnceAndReported();
+    void deletePreviousKeepsTheOldArchiveUntilTheNewIsComplete();
     void archiveWrittenByAnotherRunMeanwhileIsKept();
 };
 
@@ -246,7 +247,7 @@ void TestArchiveJob::relativeFolderIsTakenFromTheProgramDirectory() {
     QVERIFY(f.h.messages().filter(QStringLiteral("ZIP Error")).isEmpty());
 }
 
-void TestArchiveJob::fileChangingWhileReadIsLeftOutAndReported() {
+void TestArchiveJob::fileChangingWhileReadIsStoredOnceAndReported() {
     BackupFixture f;
     f.addBulk();
     f.settings("", {f.docs});
@@ -272,13 +273,38 @@ void TestArchiveJob::fileChangingWhileReadIsLeftOutAndReported() {
                     {(f.docs + QStringLiteral("/a.txt")).toStdString(), bulk.toStdString()});
     done.store(true);
     writer.join();
-    // The torn copy is not stored; the backup is named incomplete, and the rest is archived.
+    // The file is never absent from the backup: one complete read of it is stored, the log names
+    // it, and the backup counts as incomplete.
     QVERIFY(job.archiveFailed());
-    QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")),
-             QStringList(f.docs.mid(1) + QStringLiteral("/a.txt")));
+    QStringList entries = f.entries(QStringLiteral("Quoralis.zip"));
+    entries.sort();
+    QCOMPARE(entries, QStringList({f.docs.mid(1) + QStringLiteral("/a.txt"), bulk.mid(1)}));
     const QStringList errors = f.h.messages().filter(QStringLiteral("ZIP Error: "));
     QCOMPARE(errors.size(), 1);
-    QVERIFY(errors.first().endsWith(bulk + QStringLiteral(": it changed while it was read")));
+    QVERIFY2(errors.first().contains(bulk + QStringLiteral(": it kept changing while it was read")),
+             qPrintable(errors.first()));
+}
+
+void TestArchiveJob::deletePreviousKeepsTheOldArchiveUntilTheNewIsComplete() {
+    BackupFixture f;
+    f.addBulk();
+    f.settings("del_prev=1\n", {f.docs});
+    TBForm& form = f.h.start();
+    form.btBackupClick();
+    const QString archive = f.destination + QStringLiteral("Quoralis.zip");
+    QFile first(archive);
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    const QByteArray previous = first.readAll();
+    first.close();
+    // The second backup is cancelled half-way: the first one is still there, whole.
+    BackupFixture::onFirstFile(form, [&form] { form.zipMaster()->RequestCancel(); });
+    form.btBackupClick();
+    QVERIFY(f.h.messages().contains(QStringLiteral("Deleting previous backup")));
+    QVERIFY(f.h.messages().contains(QStringLiteral("Backup NOT created: ") + f.destination +
+                                    QStringLiteral("Quoralis")));
+    QFile after(archive);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), previous);
 }
 
 void TestArchiveJob::archiveWrittenByAnotherRunMeanwhileIsKept() {
