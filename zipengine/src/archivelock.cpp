@@ -30,8 +30,10 @@ ArchiveLock::Result ArchiveLock::acquire(const std::string& target) {
         if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
             const int error = errno;
             ::close(fd);
+            errno = error;
             if (error == EAGAIN || error == EACCES)
                 return Result::InUse;
+            ::unlink(path.c_str()); // locks do not work here, so nobody can be holding this one
             return Result::Unsupported;
         }
         // The holder before us may have removed the file between our open and our lock: then the
