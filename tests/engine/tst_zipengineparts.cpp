@@ -1,10 +1,13 @@
 // The engine's building blocks that are easy to get subtly wrong.
 #include "archivelock.h"
 #include "archiveoutput.h"
+#include "archiveverifier.h"
+#include "centraldirectory.h"
 #include "crc32combine.h"
 #include "deflatejoin.h"
 #include "entrydatacheck.h"
 #include "entryname.h"
+#include "entryrecord.h"
 #include "messagetable.h"
 #include "zipformat.h"
 
@@ -15,7 +18,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <libdeflate.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -302,6 +307,7 @@ class ArchivePlaceTest : public QObject {
 private Q_SLOTS:
     void oneHolderPerArchiveName();
     void namedTemporaryWhereUnnamedIsRefused();
+    void readBackFindsADamagedEntry();
 };
 
 void ArchivePlaceTest::oneHolderPerArchiveName() {
@@ -339,6 +345,47 @@ void ArchivePlaceTest::namedTemporaryWhereUnnamedIsRefused() {
     QVERIFY(out.write(std::string("data")));
     QVERIFY(out.commit());
     QCOMPARE(hidden(), QStringList{QStringLiteral("Quoralis.zip")});
+}
+
+void ArchivePlaceTest::readBackFindsADamagedEntry() {
+    // A small archive of two stored entries, written with the engine's own parts.
+    QTemporaryDir dir;
+    const std::string archive = dir.filePath(QStringLiteral("Quoralis.zip")).toStdString();
+    {
+        ArchiveOutput out;
+        CentralDirectory directory(dir.path().toStdString());
+        QVERIFY(out.create(archive));
+        for (const std::string content : {"first entry's data", "second entry's data"}) {
+            EntryRecord record = EntryRecord::forFile(content.substr(0, 5) + ".txt", 1600000000000000000,
+                                                      0100644, 1600000000000000000);
+            record.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, content.data(), content.size()));
+            record.compressedSize = record.uncompressedSize = content.size();
+            record.localOffset = out.position();
+            QVERIFY(out.write(record.localHeader()) && out.write(content));
+            QVERIFY(directory.add(record.centralHeader()));
+        }
+        QVERIFY(directory.writeTo(out, "comment"));
+        QVERIFY(out.commit());
+    }
+    const auto verdict = [&](const std::vector<bool>& toCheck) {
+        const int fd = ::open(archive.c_str(), O_RDONLY | O_CLOEXEC);
+        ArchiveVerifier verifier(fd, toCheck, 2);
+        const ArchiveVerifier::Result result = verifier.run([] { return false; });
+        ::close(fd);
+        return result;
+    };
+    QCOMPARE(verdict({true, true}), ArchiveVerifier::Result::Sound);
+    QCOMPARE(verdict({true}), ArchiveVerifier::Result::Damaged); // an entry more than expected
+    {
+        std::fstream file(archive, std::ios::in | std::ios::out | std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(file)), {});
+        const std::size_t at = bytes.find("second entry's data");
+        QVERIFY(at != std::string::npos);
+        file.seekp(static_cast<std::streamoff>(at + 3));
+        file.put('X');
+    }
+    QCOMPARE(verdict({true, true}), ArchiveVerifier::Result::Damaged);
+    QCOMPARE(verdict({true, false}), ArchiveVerifier::Result::Sound); // only what is marked is read
 }
 
 int main(int argc, char** argv) {
