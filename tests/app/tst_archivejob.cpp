@@ -17,7 +17,9 @@
 #include <atomic>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -34,6 +36,7 @@ private Q_SLOTS:
     void deletePreviousStartsAfresh();
     void changedOnlyResetsTheArchiveAttribute();
     void archiveInUseIsReported();
+    void archiveBeingWrittenByAnotherRunIsLeftAlone();
     void jobsAreCountedInTheSettingsFile();
     void missingFileIsReportedAndTheBackupIsIncomplete();
     void overlappingFoldersGiveOneEntryPerFile();
@@ -179,6 +182,35 @@ void TestArchiveJob::archiveInUseIsReported() {
     QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("Destination file is in use:\n\r") + base));
     QVERIFY(f.h.messages().contains(QStringLiteral("File is in use: ") + base));
     QCOMPARE(form.totalBackups(), quint64(1));
+}
+
+void TestArchiveJob::archiveBeingWrittenByAnotherRunIsLeftAlone() {
+    BackupFixture f;
+    f.settings("del_prev=1\n", {f.photos});
+    TBForm& form = f.h.start();
+    form.btBackupClick();
+    const QString archive = f.destination + QStringLiteral("Quoralis.zip");
+    QFile file(archive);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray previous = file.readAll();
+    file.close();
+    // A second copy of the program is writing this archive now: it holds the archive's lock.
+    const int fd = ::open(QFile::encodeName(f.destination + QStringLiteral(".Quoralis.zip.lock")).constData(),
+                          O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    QVERIFY(fd >= 0);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    QCOMPARE(::fcntl(fd, F_OFD_SETLK, &lock), 0);
+    f.h.prompts.shown.clear();
+    form.btBackupClick();
+    ::close(fd);
+    const QString base = f.destination + QStringLiteral("Quoralis");
+    QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("Destination file is in use:\n\r") + base));
+    QVERIFY(f.h.messages().contains(QStringLiteral("File is in use: ") + base));
+    QCOMPARE(form.totalBackups(), quint64(1));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), previous);
 }
 
 void TestArchiveJob::jobsAreCountedInTheSettingsFile() {
