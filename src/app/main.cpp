@@ -3,6 +3,7 @@
 #include "app/shellopener.h"
 #include "app/tbform.h"
 #include "platform/shutdownservice.h"
+#include "platform/waveoutput.h"
 #include "widgets/messageboxprompts.h"
 
 int main(int argc, char** argv) {
@@ -19,6 +20,8 @@ int main(int argc, char** argv) {
     services.prompts = &prompts;
     services.shell = &shell;
     services.shutdown = shutdown.get();
+    const auto waveOutput = platform::WaveOutput::createSystemOutput();
+    services.waveOutput = waveOutput.get();
 
     TBForm form(QCoreApplication::applicationDirPath(), app.arguments().mid(1), services);
     QObject::connect(&form, &TBForm::programEnded, &app, &QCoreApplication::quit);

@@ -8,6 +8,7 @@
 #include "backupset/folderlistview.h"
 #include "backupset/folderset.h"
 #include "backupset/tform1.h"
+#include "config/radiogroup.h"
 #include "config/tform2.h"
 #include "engine/archivejob.h"
 #include "engine/backuprun.h"
@@ -20,6 +21,7 @@
 #include "platform/profilefile.h"
 #include "platform/systeminfo.h"
 #include "schedule/intervaltimer.h"
+#include "sound/eventsounds.h"
 #include "widgets/shortenedpath.h"
 #include "widgets/userprompts.h"
 
@@ -101,6 +103,7 @@ void TBForm::createWindows() {
         app->setUnhandledErrorHandler(
             [form = m_errorForm](const QString& message) { form->showError(message); });
 
+    createEventSounds();
     m_popFrm = new TPopFrm(this);
     RoundCorners(m_popFrm);
     m_form1 = new TForm1(*m_services.prompts, m_log, marker(), this);
@@ -133,6 +136,28 @@ void TBForm::createWindows() {
     m_tray = new QSystemTrayIcon(this);
     m_tray->setToolTip(kTitle + QStringLiteral(" click to open"));
     m_tray->setContextMenu(m_menus.trayMenu);
+}
+
+void TBForm::createEventSounds() {
+    EventSounds::Context sounds;
+    sounds.soundFolder = QDir(m_programDir).filePath(QStringLiteral("sounds"));
+    sounds.output = m_services.waveOutput;
+    sounds.voiceChoice = [this] {
+        return m_form2->cbVoice()->itemIndex();
+    };
+    sounds.mainWindowVisible = [this] {
+        return mainWindowVisible();
+    };
+    // A missing recording is reported like any unexpected error, and the operation that
+    // asked for the sound goes on: a backup run still closes or shuts down as asked.
+    sounds.reportError = [this](const QString& message) {
+        if (auto* app = QuoralisApplication::instance())
+            app->reportUnhandledError(message);
+        else
+            m_errorForm->showError(message);
+    };
+    m_eventSounds = new EventSounds(sounds, this);
+    connect(m_eventSounds, &EventSounds::requested, this, &TBForm::eventSoundRequested);
 }
 
 void TBForm::createBackupEngine() {
@@ -479,7 +504,7 @@ void TBForm::backupandshutdown1Click() {
 }
 
 void TBForm::PlayEventSound(const QString& eventName) {
-    Q_EMIT eventSoundRequested(eventName);
+    m_eventSounds->PlayEventSound(eventName);
 }
 
 void TBForm::LoadConfig() {

@@ -17,6 +17,7 @@
 
 class ArchiveJob;
 class BackupRun;
+class EventSounds;
 class FolderListView;
 class Housekeeping;
 class IntervalTimer;
@@ -126,6 +127,7 @@ private:
 
     void createWindows();
     void createBackupEngine();
+    void createEventSounds();
     void connectControls();
     void checkEngineFiles();
     void applyCommandLine(bool& runRemainingSteps);
@@ -172,6 +174,7 @@ private:
     QSystemTrayIcon* m_tray = nullptr;
 
     std::unique_ptr<Housekeeping> m_housekeeping;
+    EventSounds* m_eventSounds = nullptr;
 
     bool m_autoClose = false;
     bool m_autoShutdown = false;

@@ -3,6 +3,7 @@
 #include "app/appservices.h"
 #include "app/shellopener.h"
 #include "app/tbform.h"
+#include "recordingwaveoutput.h"
 #include "scriptedprompts.h"
 #include "testprogramdir.h"
 
@@ -41,6 +42,7 @@ public:
     ScriptedPrompts prompts;
     RecordingShellOpener shell;
     platform::ShutdownService* shutdown = nullptr;
+    RecordingWaveOutput wave;
     QStringList soundRequests;
 
 private:
