@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class ShellOpener;
 class UserPrompts;
 namespace platform {
@@ -11,4 +13,6 @@ struct AppServices {
     UserPrompts* prompts = nullptr;
     ShellOpener* shell = nullptr;
     platform::ShutdownService* shutdown = nullptr;
+    // Whether the desktop shows a tray; empty asks the system.
+    std::function<bool()> trayAvailable;
 };

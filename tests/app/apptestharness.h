@@ -12,6 +12,7 @@ namespace platform {
 class ShutdownService;
 }
 
+#include <functional>
 #include <memory>
 
 class RecordingShellOpener : public ShellOpener {
@@ -42,6 +43,10 @@ public:
     RecordingShellOpener shell;
     platform::ShutdownService* shutdown = nullptr;
     QStringList soundRequests;
+    // The desktop's tray as the program sees it; a desktop with a tray unless a test says otherwise.
+    std::function<bool()> trayAvailable = [] {
+        return true;
+    };
 
 private:
     std::unique_ptr<TBForm> m_form;
