@@ -689,9 +689,14 @@ void TBForm::showLogViewerChanged(bool show) {
 void TBForm::FormResize() {
     if (m_loadingConfig || !isVisible())
         return;
+    // Each write replaces the whole file: a drag along one side writes only that side.
     platform::ProfileFile ini(settingsFilePath());
-    ini.writeInteger("settings", "width", width());
-    ini.writeInteger("settings", "height", height());
+    if (width() != m_writtenSize.width())
+        ini.writeInteger("settings", "width", width());
+    m_writtenSize.setWidth(width());
+    if (height() != m_writtenSize.height())
+        ini.writeInteger("settings", "height", height());
+    m_writtenSize.setHeight(height());
     DockLogViewer();
 }
 

@@ -197,4 +197,6 @@ private:
     bool m_fading = false;
     bool m_ended = false;
     bool m_loadingConfig = false;
+    // The size FormResize wrote last.
+    QSize m_writtenSize{-1, -1};
 };

@@ -7,11 +7,12 @@
 #include "widgets/windowmover.h"
 
 #include <QContextMenuEvent>
-#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -60,17 +61,21 @@ TPopFrm::TPopFrm(const QString& skinsDir, QWidget* parent)
     m_bar->setVisible(false);
     m_cancel->setVisible(false);
 
-    auto* layout = new QGridLayout(this);
+    // The status line sits in the middle of the strip, the thin bar just below it.
+    auto* statusColumn = new QVBoxLayout;
+    statusColumn->setSpacing(1);
+    statusColumn->addStretch();
+    statusColumn->addWidget(m_status);
+    statusColumn->addWidget(m_bar);
+    statusColumn->addStretch();
+    auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(3, 2, 4, 2);
-    layout->setHorizontalSpacing(6);
-    layout->setVerticalSpacing(1);
-    layout->addWidget(m_menu, 0, 0, 2, 1);
-    layout->addWidget(m_status, 0, 1);
-    layout->addWidget(m_bar, 1, 1);
-    layout->setColumnStretch(1, 1);
-    layout->addWidget(m_backup, 0, 2, 2, 1);
-    layout->addWidget(m_cancel, 0, 2, 2, 1);
-    layout->addWidget(m_close, 0, 3, 2, 1);
+    layout->setSpacing(6);
+    layout->addWidget(m_menu);
+    layout->addLayout(statusColumn, 1);
+    layout->addWidget(m_backup);
+    layout->addWidget(m_cancel);
+    layout->addWidget(m_close);
 
     m_mover->watch(this);
     connect(m_mover, &WindowMover::moveFinished, this, [this] { Q_EMIT dropped(pos()); });
