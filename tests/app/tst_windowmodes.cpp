@@ -221,6 +221,12 @@ void TestWindowModes::fadingOnEndsOpaqueOrTransparent() {
     form.ShowFaded();
     QCOMPARE(form.windowOpacity(), 1.0);
     QCOMPARE(viewer->windowOpacity(), 1.0);
+
+    // The close fade-out honours the setting too.
+    form.settingsDialog()->cbVisual()->setChecked(true);
+    form.close();
+    QVERIFY(form.hasEnded());
+    QCOMPARE(form.windowOpacity(), 0.0);
 }
 
 void TestWindowModes::fadingOffShowsAndHidesAtOnce() {
@@ -235,6 +241,9 @@ void TestWindowModes::fadingOffShowsAndHidesAtOnce() {
     QVERIFY(form.isVisible());
     QVERIFY(form.logViewer()->isVisible());
     QCOMPARE(form.logViewer()->windowOpacity(), 1.0);
+    form.close();
+    QVERIFY(form.hasEnded());
+    QCOMPARE(form.windowOpacity(), 1.0);
 }
 
 void TestWindowModes::withoutATrayNothingHidesTheLastWayBack() {
