@@ -32,6 +32,7 @@ TLogFrm::TLogFrm(ActivityLog& log, const QString& skinsDir, QWidget* parent)
     m_log->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_log->setFrameShape(QFrame::NoFrame);
+    m_log->setMinimumHeight(40);
     m_log->setStyleSheet(QStringLiteral("QPlainTextEdit { background: white; color: #222b36; }"));
     m_log->viewport()->setMouseTracking(true);
     m_log->viewport()->installEventFilter(this);
