@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class ShellOpener;
 class UserPrompts;
 namespace platform {
@@ -13,4 +15,6 @@ struct AppServices {
     ShellOpener* shell = nullptr;
     platform::ShutdownService* shutdown = nullptr;
     platform::WaveOutput* waveOutput = nullptr; // none: the program is silent
+    // Whether the desktop shows a tray; empty asks the system.
+    std::function<bool()> trayAvailable;
 };

@@ -9,7 +9,6 @@
 int main(int argc, char** argv) {
     QuoralisApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quoralis2005"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quoralis2005"));
     // The program lives in the tray: closing a dialog while the main window is hidden must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -13,6 +13,7 @@ namespace platform {
 class ShutdownService;
 }
 
+#include <functional>
 #include <memory>
 
 class RecordingShellOpener : public ShellOpener {
@@ -44,6 +45,10 @@ public:
     platform::ShutdownService* shutdown = nullptr;
     RecordingWaveOutput wave;
     QStringList soundRequests;
+    // The desktop's tray as the program sees it; a desktop with a tray unless a test says otherwise.
+    std::function<bool()> trayAvailable = [] {
+        return true;
+    };
 
 private:
     std::unique_ptr<TBForm> m_form;
