@@ -17,6 +17,8 @@
 #include "log/pathtext.h"
 #include "log/tlogfrm.h"
 #include "online/terrorform.h"
+#include "online/versioncheck.h"
+#include "online/weblinks.h"
 #include "platform/profilefile.h"
 #include "platform/systeminfo.h"
 #include "schedule/intervaltimer.h"
@@ -100,6 +102,7 @@ void TBForm::createWindows() {
     if (auto* app = QuoralisApplication::instance())
         app->setUnhandledErrorHandler(
             [form = m_errorForm](const QString& message) { form->showError(message); });
+    m_errorForm->setReporting(m_services.prompts, [this] { endOnErrorReport(); });
 
     m_popFrm = new TPopFrm(this);
     RoundCorners(m_popFrm);
@@ -129,6 +132,27 @@ void TBForm::createWindows() {
     m_housekeeping =
         std::make_unique<Housekeeping>(pathFromText(m_programDir), *m_form2, m_log, *m_services.prompts,
                                        [this](const QString& name) { PlayEventSound(name); });
+
+    VersionCheck::Context check;
+    check.log = &m_log;
+    check.marker = &marker();
+    check.prompts = m_services.prompts;
+    check.versionString = [this] {
+        return GetVersionString();
+    };
+    check.playEventSound = [this](const QString& name) {
+        PlayEventSound(name);
+    };
+    check.openAddress = [this](const QUrl& address) {
+        m_services.shell->openWebAddress(address);
+    };
+    check.saveConfig = [this] {
+        SaveConfig();
+    };
+    check.closeMainWindow = [this] {
+        close();
+    };
+    m_versionCheck = new VersionCheck(check, this);
 
     m_tray = new QSystemTrayIcon(this);
     m_tray->setToolTip(kTitle + QStringLiteral(" click to open"));
@@ -217,14 +241,16 @@ void TBForm::connectControls() {
     connect(m_menus.trayConfiguration, &QAction::triggered, this, &TBForm::btSettingsClick);
     connect(m_menus.mainMenu, &QMenu::aboutToShow, this, &TBForm::MainMenuPopup);
 
-    // Web links, the version check and the About box come with the online services.
-    for (QAction* a : {m_menus.mainHomepage, m_menus.mainSupport, m_menus.mainCheckUpdates, m_menus.About1,
-                       m_menus.trayHomepage, m_menus.traySupport, m_menus.trayCheckUpdates})
-        a->setEnabled(false);
-    m_ui.btVersion->setEnabled(false);
-    for (const char* name : {"btNews", "btUpdate2"})
-        if (auto* button = m_form2->findChild<QPushButton*>(QLatin1String(name)))
-            button->setEnabled(false);
+    for (QAction* a : {m_menus.mainHomepage, m_menus.trayHomepage})
+        connect(a, &QAction::triggered, this, &TBForm::Homepage1Click);
+    for (QAction* a : {m_menus.mainSupport, m_menus.traySupport})
+        connect(a, &QAction::triggered, this, &TBForm::Support1Click);
+    for (QAction* a : {m_menus.mainCheckUpdates, m_menus.trayCheckUpdates})
+        connect(a, &QAction::triggered, this, [this] { CheckVersion(false); });
+    connect(m_menus.About1, &QAction::triggered, this, &TBForm::btAboutClick);
+    connect(m_ui.btVersion, &QAbstractButton::clicked, this, [this] { CheckVersion(false); });
+    connect(m_form2, &TForm2::updateRequested, this, [this] { CheckVersion(false); });
+    connect(m_form2, &TForm2::newsletterRequested, this, &TBForm::btNewsClick);
     // The resize affordance comes with the skinned, borderless window.
     m_ui.btResize->setEnabled(false);
 
@@ -327,7 +353,9 @@ void TBForm::FormCreate() {
         LogMessage(QStringLiteral("Making automatic startup backup"));
         btBackupClick();
     }
-    // 20: the version check comes with the online services.
+    // 20
+    if (m_form2->cbAC()->isChecked())
+        CheckVersion(true);
     // 21
     if (m_form2->cbCleanBackups()->isChecked())
         CheckOutdatedArchives();
@@ -439,6 +467,20 @@ void TBForm::endProgram() {
     Q_EMIT programEnded();
 }
 
+void TBForm::endOnErrorReport() {
+    // A running backup ends through its own path first; the program ends after it.
+    if (m_backupRun->isRunning()) {
+        m_endAfterBackup = true;
+        LogMessage(QStringLiteral("Closing after the current backup..."));
+        return;
+    }
+    // The close sequence does not run (no settings saved, no backup at close), but the
+    // run's log is what the user needs afterwards.
+    if (m_form2->cbLog()->isChecked())
+        reportAndGoOn([this] { LogFileWriter::write(m_programDir, m_log.lines()); });
+    endProgram();
+}
+
 void TBForm::btCloseClick() {
     marker().set(QStringLiteral("close_program"));
     Close1Click();
@@ -482,6 +524,26 @@ void TBForm::PlayEventSound(const QString& eventName) {
     Q_EMIT eventSoundRequested(eventName);
 }
 
+void TBForm::CheckVersion(bool automatic) {
+    m_versionCheck->CheckVersion(automatic);
+}
+
+void TBForm::btAboutClick() {
+    m_services.prompts->notify(WebLinks::aboutText(GetVersionString()));
+}
+
+void TBForm::Homepage1Click() {
+    m_services.shell->openWebAddress(WebLinks::homepage());
+}
+
+void TBForm::Support1Click() {
+    m_services.shell->openWebAddress(WebLinks::supportMail());
+}
+
+void TBForm::btNewsClick() {
+    m_services.shell->openWebAddress(WebLinks::newsletter());
+}
+
 void TBForm::LoadConfig() {
     SettingsSequence(*this).LoadConfig();
 }
@@ -491,7 +553,13 @@ void TBForm::SaveConfig() {
 }
 
 void TBForm::btBackupClick() {
-    if (m_backupRun->btBackupClick() != BackupRun::Outcome::Completed)
+    const BackupRun::Outcome outcome = m_backupRun->btBackupClick();
+    if (m_endAfterBackup && !m_backupRun->isRunning()) {
+        m_endAfterBackup = false;
+        endOnErrorReport();
+        return;
+    }
+    if (outcome != BackupRun::Outcome::Completed)
         return;
     CheckOutdatedArchives();
     if (m_autoClose)

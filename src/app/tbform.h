@@ -30,6 +30,7 @@ class TForm2;
 class TLogFrm;
 class TPopFrm;
 class EventMarker;
+class VersionCheck;
 namespace platform {
 class ProfileFile;
 }
@@ -75,6 +76,11 @@ public:
     void CheckOutdatedArchives();
     void btCancelClick();
     void cbAutoClick();
+    void CheckVersion(bool automatic);
+    void btAboutClick();
+    void Homepage1Click();
+    void Support1Click();
+    void btNewsClick();
 
     // What a backup run needs of the main window.
     bool backupAllowed() const override;
@@ -105,6 +111,7 @@ public:
     TPopFrm* toolbarWindow() const { return m_popFrm; }
     TLogFrm* logViewer() const { return m_logFrm; }
     TErrorForm* errorForm() const { return m_errorForm; }
+    VersionCheck* versionCheck() const { return m_versionCheck; }
     ActivityLog& activityLog() { return m_log; }
     const TBFormUi& ui() const { return m_ui; }
     const MainMenus& menus() const { return m_menus; }
@@ -132,6 +139,7 @@ private:
     bool FormClose();
     void reportAndGoOn(const std::function<void()>& step);
     void endProgram();
+    void endOnErrorReport();
     void LoadConfig();
     void SaveConfig();
     void FormResize();
@@ -170,6 +178,7 @@ private:
     IntervalTimer* m_intervalTimer = nullptr;
     TLogFrm* m_logFrm = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
+    VersionCheck* m_versionCheck = nullptr;
 
     std::unique_ptr<Housekeeping> m_housekeeping;
 
@@ -179,4 +188,6 @@ private:
     bool m_fading = false;
     bool m_ended = false;
     bool m_loadingConfig = false;
+    // An error report was answered while a backup ran: the program ends after the run.
+    bool m_endAfterBackup = false;
 };
