@@ -65,7 +65,7 @@ TErrorForm::TErrorForm(QWidget* parent)
     m_sendStatus->setStyleSheet(QStringLiteral("color: red;"));
     m_sendStatus->hide();
     m_http->setObjectName(QStringLiteral("HTTP"));
-    m_http->WaitThread = true;
+    m_http->setWaitThread(true);
     connect(m_http, &THTTPGet::OnDoneString, this, &TErrorForm::HTTPDoneString);
     connect(m_http, &THTTPGet::OnError, this, &TErrorForm::HTTPError);
     m_osLabel->setObjectName(QStringLiteral("OSLabel"));

@@ -39,7 +39,7 @@ void THTTPGet::start(int mode) {
     connect(m_worker, &THTTPGetThread::progress, this, &THTTPGet::OnProgress, Qt::QueuedConnection);
     connect(m_worker, &QThread::finished, this, &THTTPGet::completeFetch, Qt::QueuedConnection);
     m_worker->start();
-    if (WaitThread)
+    if (m_waitThread)
         QCoreApplication::processEvents();
 }
 

@@ -18,8 +18,10 @@ public:
     // The request's properties; a running fetch keeps the copy it started with.
     HttpRequest& properties() { return m_request; }
     const HttpRequest& properties() const { return m_request; }
-    // When true, starting a fetch dispatches the events already waiting before it returns.
-    bool WaitThread = false;
+    // WaitThread: when on, starting a fetch dispatches the events already waiting in the
+    // GUI thread's queue before it returns.
+    void setWaitThread(bool on) { m_waitThread = on; }
+    bool waitThread() const { return m_waitThread; }
 
     // Starts fetching URL as text; does nothing at all while a fetch is running.
     void GetString();
@@ -43,6 +45,7 @@ private:
 
     HttpRequest m_request;
     THTTPGetThread* m_worker = nullptr;
+    bool m_waitThread = false;
     bool m_aborted = false;
     bool m_success = false;
 };

@@ -40,7 +40,7 @@ void VersionCheck::CheckVersion(bool automatic) {
     const QString version = m_c.versionString();
     const QString url = WebLinks::versionCheck(version);
     m_automatic = automatic;
-    m_updater->WaitThread = automatic;
+    m_updater->setWaitThread(automatic);
     m_updater->properties().URL = url;
     m_updater->GetString();
 }

@@ -14,6 +14,7 @@ private Q_SLOTS:
     void requestCarriesProtocolAgentAndCacheHeaders();
     void useCacheAndEmptyAgentLeaveTheirHeadersOut();
     void onlyALeadingSchemeIsTakenFromTheUrl();
+    void proxyFromTheEnvironmentIsUsed();
     void bodyDecidesTheOutcome_data();
     void bodyDecidesTheOutcome();
     void refusedConnectionFails();
@@ -106,6 +107,18 @@ void TestHttpGet::onlyALeadingSchemeIsTakenFromTheUrl() {
     http.properties().URL = server.address() + QStringLiteral("/plain");
     QVERIFY(fetch(http).done);
     QCOMPARE(LoopbackHttpServer::requestLine(server.requests.value(1)), QByteArray("GET /plain HTTP/1.0"));
+}
+
+void TestHttpGet::proxyFromTheEnvironmentIsUsed() {
+    LoopbackHttpServer proxy;
+    qputenv("http_proxy", proxy.url(QStringLiteral("/")).toLatin1());
+    THTTPGet http;
+    http.properties().URL = QStringLiteral("http://updates.example.invalid/php/versioncheck.php?v=1");
+    const Outcome o = fetch(http);
+    qunsetenv("http_proxy");
+    QVERIFY(o.done);
+    QCOMPARE(LoopbackHttpServer::requestLine(proxy.requests.value(0)),
+             QByteArray("GET http://updates.example.invalid/php/versioncheck.php?v=1 HTTP/1.0"));
 }
 
 void TestHttpGet::bodyDecidesTheOutcome_data() {
