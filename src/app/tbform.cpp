@@ -137,21 +137,11 @@ void TBForm::createWindows() {
     check.log = &m_log;
     check.marker = &marker();
     check.prompts = m_services.prompts;
-    check.versionString = [this] {
-        return GetVersionString();
-    };
-    check.playEventSound = [this](const QString& name) {
-        PlayEventSound(name);
-    };
-    check.openAddress = [this](const QUrl& address) {
-        m_services.shell->openWebAddress(address);
-    };
-    check.saveConfig = [this] {
-        SaveConfig();
-    };
-    check.closeMainWindow = [this] {
-        close();
-    };
+    check.versionString = std::bind_front(&TBForm::GetVersionString, this);
+    check.playEventSound = std::bind_front(&TBForm::PlayEventSound, this);
+    check.openAddress = std::bind_front(&ShellOpener::openWebAddress, m_services.shell);
+    check.saveConfig = std::bind_front(&TBForm::SaveConfig, this);
+    check.closeMainWindow = std::bind_front(&QWidget::close, this);
     m_versionCheck = new VersionCheck(check, this);
 
     m_tray = new QSystemTrayIcon(this);
