@@ -61,7 +61,6 @@ TErrorForm::TErrorForm(QWidget* parent)
     m_btOk->setToolTip(QStringLiteral("We thank you for your cooperation."));
     connect(m_btOk, &QPushButton::clicked, this, &TErrorForm::BtOkClick);
     m_sendStatus->setObjectName(QStringLiteral("SendStatus"));
-    m_sendStatus->setWordWrap(true);
     m_sendStatus->setStyleSheet(QStringLiteral("color: red;"));
     m_sendStatus->hide();
     m_http->setObjectName(QStringLiteral("HTTP"));
@@ -84,8 +83,10 @@ TErrorForm::TErrorForm(QWidget* parent)
     layout->addWidget(m_errLabel);
     layout->addWidget(contact);
     layout->addLayout(mail);
-    layout->addWidget(m_sendStatus);
-    layout->addWidget(m_btOk, 0, Qt::AlignRight);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_sendStatus, 1);
+    buttons->addWidget(m_btOk, 0, Qt::AlignRight);
+    layout->addLayout(buttons);
 }
 
 void TErrorForm::setReporting(UserPrompts* prompts, std::function<void()> endProgram) {
@@ -163,7 +164,7 @@ void TErrorForm::HTTPDoneString(const QString& answer) {
 void TErrorForm::HTTPError() {
     // Say so and let the user close the window, instead of "Connecting..." for ever.
     m_sendFailed = true;
-    m_sendStatus->setText(QStringLiteral("The report could not be sent. Please check your connection."));
+    m_sendStatus->setText(QStringLiteral("The report could not be sent."));
     m_sendStatus->show();
     m_btOk->setText(QStringLiteral("Close"));
     m_btOk->setEnabled(true);
