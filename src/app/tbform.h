@@ -35,6 +35,7 @@ class TForm2;
 class TLogFrm;
 class TPopFrm;
 class EventMarker;
+class VersionCheck;
 namespace platform {
 class ProfileFile;
 }
@@ -82,6 +83,11 @@ public:
     void CheckOutdatedArchives();
     void btCancelClick();
     void cbAutoClick();
+    void CheckVersion(bool automatic);
+    void btAboutClick();
+    void Homepage1Click();
+    void Support1Click();
+    void btNewsClick();
 
     // What a backup run needs of the main window.
     bool backupAllowed() const override;
@@ -112,6 +118,7 @@ public:
     TPopFrm* toolbarWindow() const { return m_popFrm; }
     TLogFrm* logViewer() const { return m_logFrm; }
     TErrorForm* errorForm() const { return m_errorForm; }
+    VersionCheck* versionCheck() const { return m_versionCheck; }
     TrayControl* tray() const { return m_tray; }
     ResizeAffordance* resizeAffordance() const { return m_resizeAffordance; }
     WindowMover* mover() const { return m_mover; }
@@ -146,6 +153,7 @@ private:
     bool FormClose();
     void reportAndGoOn(const std::function<void()>& step);
     void endProgram();
+    void endOnErrorReport();
     void LoadConfig();
     void SaveConfig();
     void FormResize();
@@ -187,6 +195,7 @@ private:
     IntervalTimer* m_intervalTimer = nullptr;
     TLogFrm* m_logFrm = nullptr;
     TrayControl* m_tray = nullptr;
+    VersionCheck* m_versionCheck = nullptr;
     std::unique_ptr<WindowModes> m_modes;
     ResizeAffordance* m_resizeAffordance = nullptr;
     WindowMover* m_mover = nullptr;
@@ -200,6 +209,8 @@ private:
     bool m_fading = false;
     bool m_ended = false;
     bool m_loadingConfig = false;
+    // An error report was answered while a backup ran: the program ends after the run.
+    bool m_endAfterBackup = false;
     // The size FormResize wrote last.
     QSize m_writtenSize{-1, -1};
 };
