@@ -3,12 +3,12 @@
 #include "app/shellopener.h"
 #include "app/tbform.h"
 #include "platform/shutdownservice.h"
+#include "platform/waveoutput.h"
 #include "widgets/messageboxprompts.h"
 
 int main(int argc, char** argv) {
     QuoralisApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quoralis2005"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quoralis2005"));
     // The program lives in the tray: closing a dialog while the main window is hidden must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
     services.prompts = &prompts;
     services.shell = &shell;
     services.shutdown = shutdown.get();
+    const auto waveOutput = platform::WaveOutput::createSystemOutput();
+    services.waveOutput = waveOutput.get();
 
     TBForm form(QCoreApplication::applicationDirPath(), app.arguments().mid(1), services);
     QObject::connect(&form, &TBForm::programEnded, &app, &QCoreApplication::quit);

@@ -1,9 +1,16 @@
 #include "app/shellopener.h"
 
 #include "log/pathtext.h"
+#include "online/weblinks.h"
 
 #include <QDesktopServices>
-#include <QUrl>
+
+bool ShellOpener::openWebAddress(const QUrl& url) {
+    const bool mail = url.isValid() && url.scheme() == QStringLiteral("mailto") && !url.path().isEmpty();
+    if (!mail && !WebLinks::isWebAddress(url))
+        return false;
+    return launchUrl(url);
+}
 
 bool DesktopShellOpener::open(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
@@ -16,4 +23,8 @@ bool ShellOpener::openFolder(const std::filesystem::path& folder) {
 bool DesktopShellOpener::openFolder(const std::filesystem::path& folder) {
     const QByteArray bytes = QByteArray::fromStdString(folder.native());
     return QDesktopServices::openUrl(QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/")));
+}
+
+bool DesktopShellOpener::launchUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
 }

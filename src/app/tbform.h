@@ -6,6 +6,7 @@
 #include "engine/backuprunhost.h"
 #include "engine/progressview.h"
 #include "log/activitylog.h"
+#include "widgets/skinframe.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -17,19 +18,24 @@
 
 class ArchiveJob;
 class BackupRun;
+class EventSounds;
 class FolderListView;
 class Housekeeping;
 class IntervalTimer;
 class TimedShutdown;
 class TZipMaster;
 class FolderSet;
-class QSystemTrayIcon;
+class ResizeAffordance;
+class TrayControl;
+class WindowModes;
+class WindowMover;
 class TForm1;
 class TErrorForm;
 class TForm2;
 class TLogFrm;
 class TPopFrm;
 class EventMarker;
+class VersionCheck;
 namespace platform {
 class ProfileFile;
 }
@@ -70,11 +76,18 @@ public:
     void HideFaded();
     void DockLogViewer();
     void RoundCorners(QWidget* window);
+    void btHideClick();
+    void Minimizetotray1Click();
     void StartWait() override;
     void StopWait() override;
     void CheckOutdatedArchives();
     void btCancelClick();
     void cbAutoClick();
+    void CheckVersion(bool automatic);
+    void btAboutClick();
+    void Homepage1Click();
+    void Support1Click();
+    void btNewsClick();
 
     // What a backup run needs of the main window.
     bool backupAllowed() const override;
@@ -105,6 +118,10 @@ public:
     TPopFrm* toolbarWindow() const { return m_popFrm; }
     TLogFrm* logViewer() const { return m_logFrm; }
     TErrorForm* errorForm() const { return m_errorForm; }
+    VersionCheck* versionCheck() const { return m_versionCheck; }
+    TrayControl* tray() const { return m_tray; }
+    ResizeAffordance* resizeAffordance() const { return m_resizeAffordance; }
+    WindowMover* mover() const { return m_mover; }
     ActivityLog& activityLog() { return m_log; }
     const TBFormUi& ui() const { return m_ui; }
     const MainMenus& menus() const { return m_menus; }
@@ -119,6 +136,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -126,12 +146,14 @@ private:
 
     void createWindows();
     void createBackupEngine();
+    void createEventSounds();
     void connectControls();
     void checkEngineFiles();
     void applyCommandLine(bool& runRemainingSteps);
     bool FormClose();
     void reportAndGoOn(const std::function<void()>& step);
     void endProgram();
+    void endOnErrorReport();
     void LoadConfig();
     void SaveConfig();
     void FormResize();
@@ -145,6 +167,8 @@ private:
     void TrayIconClick();
     void TrayIconDblClick();
     void toggleToolbarMode();
+    void toolbarWindowDropped(const QPoint& topLeft);
+    void showLogViewerChanged(bool show);
     void MainMenuPopup();
     void updateTrayMenuVisibility();
     void setBusyControlsEnabled(bool enabled);
@@ -153,6 +177,7 @@ private:
     QString m_programDir;
     QStringList m_arguments;
     AppServices m_services;
+    SkinFrame m_skin;
     TBFormUi m_ui;
     MainMenus m_menus;
     ActivityLog m_log;
@@ -169,9 +194,14 @@ private:
     std::unique_ptr<TimedShutdown> m_timedShutdown;
     IntervalTimer* m_intervalTimer = nullptr;
     TLogFrm* m_logFrm = nullptr;
-    QSystemTrayIcon* m_tray = nullptr;
+    TrayControl* m_tray = nullptr;
+    VersionCheck* m_versionCheck = nullptr;
+    std::unique_ptr<WindowModes> m_modes;
+    ResizeAffordance* m_resizeAffordance = nullptr;
+    WindowMover* m_mover = nullptr;
 
     std::unique_ptr<Housekeeping> m_housekeeping;
+    EventSounds* m_eventSounds = nullptr;
 
     bool m_autoClose = false;
     bool m_autoShutdown = false;
@@ -179,4 +209,8 @@ private:
     bool m_fading = false;
     bool m_ended = false;
     bool m_loadingConfig = false;
+    // An error report was answered while a backup ran: the program ends after the run.
+    bool m_endAfterBackup = false;
+    // The size FormResize wrote last.
+    QSize m_writtenSize{-1, -1};
 };
