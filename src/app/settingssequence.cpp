@@ -107,7 +107,7 @@ void SettingsSequence::LoadConfig() {
     // 10
     m_form.marker().set(QStringLiteral("load_cfg3"));
     f.E_interval()->setValue(ini.readInteger(kSettings, "timer_interval", 30));
-    f.Destination()->setText(QString::fromUtf8(ini.readString(kSettings, "destination", QByteArray())));
+    f.setDestinationPath(ini.readString(kSettings, "destination", QByteArray()).toStdString());
     // 11-13: the exclusion lists first, so that the folders' first counts honour them.
     m_form.LogMessage(QStringLiteral("Loading folder exclusion list:"));
     loadList("ex_folders", "ex_folder_", &TBForm::AddExcludedFolderBytes);
@@ -195,12 +195,7 @@ void SettingsSequence::SaveConfig() {
     ini.writeInteger(kSettings, "timer_interval", f.E_interval()->value());
     // 7
     m_form.marker().set(QStringLiteral("save_cfg4"));
-    QString destination = f.Destination()->text();
-    if (!destination.isEmpty() && !destination.endsWith(QDir::separator())) {
-        destination += QDir::separator();
-        f.Destination()->setText(destination);
-    }
-    ini.writeString(kSettings, "destination", destination.toUtf8());
+    ini.writeString(kSettings, "destination", QByteArray::fromStdString(f.terminatedDestination().native()));
     // 8
     m_form.marker().set(QStringLiteral("save_cfg5"));
     ini.eraseSection("folders");

@@ -141,6 +141,7 @@ void TBForm::createWindows() {
             WalkFlags flags;
             flags.newOnly = m_form2->cbNO()->isChecked();
             flags.includeHidden = m_form2->cbInclude()->isChecked();
+            flags.destination = m_form2->destinationPath();
             return flags;
         },
         this);
@@ -543,9 +544,10 @@ void TBForm::btHelpClick() {
 }
 
 void TBForm::btRestoreClick() {
-    const QString destination = m_form2->Destination()->text();
-    if (!destination.isEmpty() && QFileInfo(destination).isDir())
-        m_services.shell->open(destination);
+    const std::filesystem::path destination = m_form2->destinationPath();
+    std::error_code ec;
+    if (!destination.empty() && std::filesystem::is_directory(destination, ec))
+        m_services.shell->openFolder(destination);
     else
         m_services.prompts->notify(QStringLiteral("Destination not set or not found"));
 }

@@ -46,6 +46,12 @@ FolderListView::FolderListView(QWidget* parent)
     setColumnWidth(SizeColumn, 85);
     setColumnWidth(BytesColumn, 0);
     setColumnHidden(BytesColumn, true);
+    // Rows added here extend the shared folders; rows that go make them anew when next asked for.
+    const auto forget = [this] {
+        m_sharedFolders.reset();
+    };
+    connect(model(), &QAbstractItemModel::rowsRemoved, this, forget);
+    connect(model(), &QAbstractItemModel::modelReset, this, forget);
 }
 
 QString FolderListView::displayText(const std::filesystem::path& folder) {
@@ -70,6 +76,11 @@ QTreeWidgetItem* FolderListView::addFolderRow(const std::filesystem::path& folde
     row->setText(FolderColumn, displayText(folder));
     row->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
     addTopLevelItem(row);
+    if (m_sharedFolders) {
+        if (m_sharedFolders.use_count() > 1) // a walk still holds the old ones
+            m_sharedFolders = std::make_shared<std::vector<std::filesystem::path>>(*m_sharedFolders);
+        m_sharedFolders->push_back(folder);
+    }
     return row;
 }
 
@@ -78,4 +89,10 @@ std::vector<std::filesystem::path> FolderListView::folders() const {
     for (int i = 0; i < topLevelItemCount(); ++i)
         result.push_back(folderOf(topLevelItem(i)));
     return result;
+}
+
+std::shared_ptr<const std::vector<std::filesystem::path>> FolderListView::sharedFolders() const {
+    if (!m_sharedFolders)
+        m_sharedFolders = std::make_shared<std::vector<std::filesystem::path>>(folders());
+    return m_sharedFolders;
 }

@@ -4,6 +4,7 @@
 #include <QTreeWidget>
 
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 // The folder list of the main window: one row per folder with its size text and its byte
@@ -24,10 +25,13 @@ public:
     static std::filesystem::path folderOf(const QTreeWidgetItem* row);
     // The folders in list order.
     std::vector<std::filesystem::path> folders() const;
+    // The same folders in no fixed order, shared: a long list is not copied for every walk.
+    std::shared_ptr<const std::vector<std::filesystem::path>> sharedFolders() const;
 
     int compareFolderTexts(const QString& a, const QString& b) const { return m_collator.compare(a, b); }
     static QString displayText(const std::filesystem::path& folder);
 
 private:
     QCollator m_collator;
+    mutable std::shared_ptr<std::vector<std::filesystem::path>> m_sharedFolders;
 };

@@ -6,6 +6,7 @@
 #include "backupset/tform1.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
+#include "log/pathtext.h"
 #include "widgets/userprompts.h"
 
 #include <QEventLoop>
@@ -44,19 +45,22 @@ WalkOptions FolderSet::currentOptions() const {
     const WalkFlags flags = m_flags ? m_flags() : WalkFlags{};
     options.newOnly = flags.newOnly;
     options.includeHidden = flags.includeHidden;
+    options.destination = flags.destination;
+    options.listedFolders = m_list->sharedFolders();
     options.excludedFolders = m_exclusions.excludedFolders();
     for (const QString& type : m_exclusions.excludedTypes())
         options.excludedTypes.push_back(type.toStdString());
     return options;
 }
 
-FolderSet::Outcome FolderSet::runWalk(const std::filesystem::path& folder, FolderWalker::Mode mode) {
+FolderSet::Outcome FolderSet::runWalk(const std::vector<std::filesystem::path>& folders,
+                                      FolderWalker::Mode mode) {
     auto walker = std::make_shared<FolderWalker>(currentOptions());
-    QFuture<Outcome> future = QtConcurrent::run(&m_pool, [walker, folder, mode] {
+    QFuture<Outcome> future = QtConcurrent::run(&m_pool, [walker, folders, mode] {
         Outcome outcome;
         try {
-            walker->WalkFolder(folder, mode, outcome.found,
-                               mode == FolderWalker::Mode::Collecting ? &outcome.files : nullptr);
+            walker->WalkFolders(folders, mode, outcome.found,
+                                mode == FolderWalker::Mode::Collecting ? &outcome.files : nullptr);
         } catch (...) {
             outcome.failed = true;
         }
@@ -78,18 +82,39 @@ FolderSet::Outcome FolderSet::runWalk(const std::filesystem::path& folder, Folde
 
 qint64 FolderSet::CountFolder(const std::filesystem::path& folder) {
     m_busy.StartWait();
-    const Outcome outcome = runWalk(folder, FolderWalker::Mode::Counting);
+    const Outcome outcome = runWalk({folder}, FolderWalker::Mode::Counting);
     m_fileCounter += outcome.found.files;
     m_busy.StopWait();
     return outcome.failed ? 0 : static_cast<qint64>(outcome.found.bytes);
 }
 
-void FolderSet::CollectFolderFiles(const std::filesystem::path& folder, PathList& files) {
-    Outcome outcome = runWalk(folder, FolderWalker::Mode::Collecting);
+bool FolderSet::CollectFolderFiles(const std::filesystem::path& folder, PathList& files) {
+    Outcome outcome = runWalk({folder}, FolderWalker::Mode::Collecting);
+    return takeCollected(outcome, files);
+}
+
+bool FolderSet::CollectFolderFiles(const std::vector<std::filesystem::path>& folders, PathList& files) {
+    std::vector<std::filesystem::path> present;
+    for (const auto& folder : folders) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(folder, ec))
+            present.push_back(folder);
+    }
+    if (present.empty())
+        return true;
+    m_marker.set(QStringLiteral("scan_folders"));
+    Outcome outcome = runWalk(present, FolderWalker::Mode::Collecting);
+    return takeCollected(outcome, files);
+}
+
+bool FolderSet::takeCollected(Outcome& outcome, PathList& files) {
     if (files.empty())
         files = std::move(outcome.files);
     else
         files.append(outcome.files);
+    for (const std::string& folder : outcome.found.unreadableFolders)
+        m_log.logMessage(QStringLiteral("Could not read folder: ") + pathText(folder));
+    return outcome.found.unreadableFolders.empty();
 }
 
 qint64 FolderSet::SumFolderBytes() {

@@ -42,8 +42,12 @@ public:
 
     // The folder's byte count, inside the busy state; adds its files to the file counter.
     qint64 CountFolder(const std::filesystem::path& folder);
-    // Appends the files a backup takes from the folder to `files` (the backup file list).
-    void CollectFolderFiles(const std::filesystem::path& folder, PathList& files);
+    // Appends the files a backup takes from the folder to `files` (the backup file list). A
+    // folder that cannot be listed is logged; returns false when there was one.
+    bool CollectFolderFiles(const std::filesystem::path& folder, PathList& files);
+    // The same for the files of one archive made of several folders; missing folders are left
+    // out, and a folder reached twice (two spellings, a link) gives its files once.
+    bool CollectFolderFiles(const std::vector<std::filesystem::path>& folders, PathList& files);
     // The sum of the hidden byte column; throws std::runtime_error on a value that is no integer.
     qint64 SumFolderBytes();
 
@@ -56,7 +60,8 @@ private:
         PathList files;
         bool failed = false;
     };
-    Outcome runWalk(const std::filesystem::path& folder, FolderWalker::Mode mode);
+    Outcome runWalk(const std::vector<std::filesystem::path>& folders, FolderWalker::Mode mode);
+    bool takeCollected(Outcome& outcome, PathList& files);
     WalkOptions currentOptions() const;
     void showTotals(const QString& separator);
 

@@ -3,10 +3,11 @@
 #include "backupset/casefolding.h"
 #include "platform/fileattributes.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 #include <utility>
@@ -42,12 +43,28 @@ struct FolderWalker::Frame {
 namespace {
 constexpr int kOpenFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
 
-std::int64_t mtimeNs(const struct stat& st) {
-    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-}
-
 bool isDotOrDotDot(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+std::string realPathOf(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return {};
+    std::string result(real);
+    std::free(real);
+    return result;
+}
+
+bool isInside(const std::string& path, const std::string& folder) {
+    if (folder == "/")
+        return !path.empty() && path.front() == '/';
+    return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 } // namespace
 
@@ -62,6 +79,67 @@ FolderWalker::FolderWalker(WalkOptions options)
     for (const auto& type : m_options.excludedTypes)
         if (!type.empty()) // an empty entry would take every file without an extension away
             m_foldedTypes.insert(CaseFolding::fold(type));
+    struct stat st;
+    if (!m_options.destination.empty() && ::stat(m_options.destination.c_str(), &st) == 0 &&
+        S_ISDIR(st.st_mode)) {
+        m_destination = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+        m_hasDestination = true;
+    }
+}
+
+std::string FolderWalker::normalisedFolder(const std::filesystem::path& folder) {
+    if (folder.empty())
+        return {};
+    for (const auto& part : folder)
+        if (part == "..") {
+            if (std::string real = realPathOf(folder.native()); !real.empty())
+                return real;
+            break;
+        }
+    std::string normal = folder.lexically_normal().native();
+    while (normal.size() > 1 && normal.back() == '/')
+        normal.pop_back();
+    return normal;
+}
+
+bool FolderWalker::isOwnArchiveName(std::string_view name) {
+    if (!name.empty() && name.front() == '.')
+        name.remove_prefix(1); // the engine's temporaries are hidden
+    constexpr std::string_view prefix = "Quoralis";
+    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix)
+        return false;
+    if (name[prefix.size()] != '_' && name[prefix.size()] != '.')
+        return false;
+    for (std::size_t i = prefix.size(); i + 4 <= name.size(); ++i)
+        if (name[i] == '.' && asciiLower(name[i + 1]) == 'z' && asciiLower(name[i + 2]) == 'i' &&
+            asciiLower(name[i + 3]) == 'p')
+            return true;
+    return false;
+}
+
+void FolderWalker::addRoot(const std::string& folder) {
+    if (folder.empty())
+        return;
+    for (const std::string& root : m_roots)
+        if (root == folder)
+            return;
+    m_roots.push_back(folder);
+}
+
+bool FolderWalker::leadsIntoTree(const std::string& linkPath) {
+    if (!m_listedResolved) {
+        m_listedResolved = true;
+        if (m_options.listedFolders)
+            for (const auto& folder : *m_options.listedFolders)
+                addRoot(realPathOf(normalisedFolder(folder)));
+    }
+    const std::string target = realPathOf(linkPath);
+    if (target.empty())
+        return false;
+    for (const std::string& root : m_roots)
+        if (isInside(target, root))
+            return true;
+    return false;
 }
 
 bool FolderWalker::folderExcluded(const std::string& fullPath) const {
@@ -77,9 +155,8 @@ bool FolderWalker::typeExcluded(std::string_view name) const {
     return m_foldedTypes.contains(CaseFolding::fold(name.substr(dot)));
 }
 
-bool FolderWalker::qualifies(const std::string& folder, const char* name, std::uint64_t size,
-                             std::int64_t mtime) const {
-    if (size == 0 || typeExcluded(name))
+bool FolderWalker::qualifies(const std::string& folder, const char* name, const struct stat& st) const {
+    if (st.st_size <= 0 || typeExcluded(name))
         return false;
     if (m_options.includeHidden && !m_options.newOnly)
         return true;
@@ -87,15 +164,21 @@ bool FolderWalker::qualifies(const std::string& folder, const char* name, std::u
     if (!m_options.includeHidden &&
         (platform::FileAttributes::isHidden(full) || platform::FileAttributes::isSystem(full)))
         return false;
-    return !m_options.newOnly || platform::FileAttributes::archiveAttributeSet(full, size, mtime);
+    if (!m_options.newOnly)
+        return true;
+    const platform::FileIdentity file{
+        static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+        static_cast<std::uint64_t>(st.st_size),
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    return platform::FileAttributes::archiveAttributeSet(full, file);
 }
 
-bool FolderWalker::firstVisit(int fd) {
+bool FolderWalker::firstVisit(int fd, FolderId& id) {
     struct stat st;
     if (fstat(fd, &st) != 0 || onSystemFileSystem(fd, static_cast<std::uint64_t>(st.st_dev)))
         return false;
-    return m_visited.insert({static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)})
-        .second;
+    id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return m_visited.insert(id).second;
 }
 
 // The kernel's own file systems hold no user files; a link into /proc would otherwise lead the
@@ -125,35 +208,63 @@ bool FolderWalker::onSystemFileSystem(int fd, std::uint64_t device) {
     return system;
 }
 
+// A folder that vanished or was replaced meanwhile is no failure; one that cannot be read is.
+void FolderWalker::noteUnreadable(std::string folder, int error, WalkResult& result) {
+    if (error == ENOENT || error == ENOTDIR || error == ELOOP)
+        return;
+    if (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    if (result.unreadableFolders.empty() || result.unreadableFolders.back() != folder)
+        result.unreadableFolders.push_back(std::move(folder));
+}
+
 // Lists one folder: counts its files at once (the count does not depend on order) and keeps,
 // in listing order, the subfolders to enter and, when collecting, the files taken.
-FolderWalker::Frame FolderWalker::readFolder(int fd, std::string path, Mode mode, WalkResult& result) {
+FolderWalker::Frame FolderWalker::readFolder(int fd, std::string path, bool destination, Mode mode,
+                                             WalkResult& result) {
     Frame frame;
     frame.path = std::move(path);
     frame.dir = fdopendir(fd);
     if (!frame.dir) {
+        noteUnreadable(frame.path, errno, result);
         close(fd);
         return frame;
     }
     const int dfd = dirfd(frame.dir);
-    while (const dirent* de = readdir(frame.dir)) {
+    for (;;) {
+        errno = 0;
+        const dirent* de = readdir(frame.dir);
+        if (!de) {
+            if (errno != 0)
+                noteUnreadable(frame.path, errno, result);
+            break;
+        }
         if (m_stop.load(std::memory_order_relaxed))
             break;
         const char* name = de->d_name;
         if (isDotOrDotDot(name))
             continue;
         unsigned char type = de->d_type;
+        bool link = type == DT_LNK;
         struct stat st;
         if (type != DT_DIR) {
             // A link is judged by what it leads to: a folder is entered, a file is taken.
-            if (fstatat(dfd, name, &st, type == DT_LNK ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
-                continue; // vanished meanwhile, or a dangling link
-            if (S_ISLNK(st.st_mode) && fstatat(dfd, name, &st, 0) != 0)
+            if (fstatat(dfd, name, &st, link ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
+                if (!link) // a dangling link is no failure of this folder
+                    noteUnreadable(frame.path, errno, result);
                 continue;
+            }
+            if (S_ISLNK(st.st_mode)) {
+                link = true;
+                if (fstatat(dfd, name, &st, 0) != 0)
+                    continue;
+            }
             type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
         }
         if (type == DT_DIR) {
-            if (name[0] == '.' || folderExcluded(frame.path + name))
+            if ((name[0] == '.' && !m_options.includeHidden) || folderExcluded(frame.path + name))
+                continue;
+            if (link && leadsIntoTree(frame.path + name))
                 continue;
             frame.lastFolder = frame.entries.size();
             frame.hasFolders = true;
@@ -163,10 +274,11 @@ FolderWalker::Frame FolderWalker::readFolder(int fd, std::string path, Mode mode
         // Pipes, sockets and devices are never taken: reading them would block or never end.
         if (type != DT_REG || st.st_size <= 0)
             continue;
-        const auto size = static_cast<std::uint64_t>(st.st_size);
-        if (!qualifies(frame.path, name, size, mtimeNs(st)))
+        if (destination && isOwnArchiveName(name))
+            continue; // an archive never holds the archives of earlier runs
+        if (!qualifies(frame.path, name, st))
             continue;
-        result.bytes += size;
+        result.bytes += static_cast<std::uint64_t>(st.st_size);
         ++result.files;
         if (mode == Mode::Collecting)
             frame.entries.push_back({name, false});
@@ -178,23 +290,27 @@ FolderWalker::Frame FolderWalker::readFolder(int fd, std::string path, Mode mode
 
 void FolderWalker::WalkFolder(const std::filesystem::path& folder, Mode mode, WalkResult& result,
                               PathList* collected) {
-    std::string top = folder.native();
+    std::string top = normalisedFolder(folder);
     if (top.empty())
         return;
-    if (top.back() != '/')
-        top.push_back('/');
     const int topFd = open(top.c_str(), kOpenFolderFlags);
-    if (topFd < 0)
+    if (topFd < 0) {
+        noteUnreadable(top, errno, result);
         return;
-    if (!firstVisit(topFd)) {
+    }
+    FolderId id;
+    if (!firstVisit(topFd, id)) {
         close(topFd);
         return;
     }
+    addRoot(realPathOf(top));
+    if (top.back() != '/')
+        top.push_back('/');
 
     // An explicit stack, so that depth costs heap instead of thread stack; a folder's handle is
     // closed as soon as its last subfolder is open, so a deep chain holds few descriptors.
     std::vector<Frame> stack;
-    stack.push_back(readFolder(topFd, std::move(top), mode, result));
+    stack.push_back(readFolder(topFd, std::move(top), m_hasDestination && id == m_destination, mode, result));
     while (!stack.empty()) {
         Frame& frame = stack.back();
         if (frame.next == frame.entries.size() || m_stop.load(std::memory_order_relaxed)) {
@@ -209,16 +325,42 @@ void FolderWalker::WalkFolder(const std::filesystem::path& folder, Mode mode, Wa
             continue;
         }
         const int fd = openat(dirfd(frame.dir), entry.name.c_str(), kOpenFolderFlags);
+        const int openError = errno;
         std::string childPath = frame.path + entry.name + '/';
         if (index == frame.lastFolder)
             frame.closeDir();
-        if (fd < 0)
+        if (fd < 0) {
+            noteUnreadable(std::move(childPath), openError, result);
             continue;
-        if (!firstVisit(fd)) {
+        }
+        if (!firstVisit(fd, id)) {
             close(fd);
             continue;
         }
-        Frame child = readFolder(fd, std::move(childPath), mode, result);
+        Frame child =
+            readFolder(fd, std::move(childPath), m_hasDestination && id == m_destination, mode, result);
         stack.push_back(std::move(child)); // `frame` is not used after this
+    }
+}
+
+void FolderWalker::WalkFolders(const std::vector<std::filesystem::path>& folders, Mode mode,
+                               WalkResult& result, PathList* collected) {
+    std::vector<std::string> real;
+    for (const auto& folder : folders)
+        real.push_back(realPathOf(normalisedFolder(folder)));
+    std::vector<std::size_t> order;
+    std::vector<std::size_t> later;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        bool throughLinkIntoOther = false;
+        if (!real[i].empty() && real[i] != normalisedFolder(folders[i]))
+            for (std::size_t j = 0; j < folders.size() && !throughLinkIntoOther; ++j)
+                throughLinkIntoOther = j != i && !real[j].empty() && isInside(real[i], real[j]);
+        (throughLinkIntoOther ? later : order).push_back(i);
+    }
+    order.insert(order.end(), later.begin(), later.end());
+    for (std::size_t i : order) {
+        if (m_stop.load(std::memory_order_relaxed))
+            return;
+        WalkFolder(folders[i], mode, result, collected);
     }
 }

@@ -3,24 +3,33 @@
 #include "backupset/walkoptions.h"
 
 #include "platform/pathlist.h"
+
 #include <atomic>
 #include <cstdint>
-
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
-// What one walk found: the bytes and the number of the files it took.
+// What one walk found: the bytes and the number of the files it took, and the folders it could
+// not list (their files are missing from what it took).
 struct WalkResult {
     std::uint64_t bytes = 0;
     std::uint64_t files = 0;
+    std::vector<std::string> unreadableFolders;
 };
 
 // The one enumeration of a folder of the backup set, for counting it and for collecting the
 // files a backup takes. Pure logic on its own copy of the options, safe to run on a worker.
 // Names stay bytes from the directory listing to the collected paths.
+//
+// One walker is one collection: a folder reached twice (two spellings of one path, a link to
+// a folder already walked, overlapping listed folders) is walked the first time only. A link
+// met in a walk that leads into a listed folder, or into a folder this walker was given, is
+// never followed: that folder is taken under its real name.
 class FolderWalker {
 public:
     enum class Mode { Counting, Collecting };
@@ -30,19 +39,30 @@ public:
     // Walks `folder` and everything below it that may be entered. Adds to `result` as it goes
     // (so a walk that throws leaves what it counted so far); in collecting mode appends the full
     // path of every file taken to `collected`, in listing order, a folder's files and subfolders
-    // interleaved as they are listed. A folder that cannot be listed adds nothing.
+    // interleaved as they are listed. A folder that cannot be listed adds nothing and is named
+    // in the result; one that is gone is not.
     void WalkFolder(const std::filesystem::path& folder, Mode mode, WalkResult& result,
                     PathList* collected = nullptr);
+    // Walks several folders into one collection, in order, except that a folder named through a
+    // link into another of them comes last, so the other one's walk takes it by its real name.
+    void WalkFolders(const std::vector<std::filesystem::path>& folders, Mode mode, WalkResult& result,
+                     PathList* collected = nullptr);
 
     // Ends a running walk early; callable from any thread.
     void requestStop() { m_stop.store(true, std::memory_order_relaxed); }
 
     // The test for files: size above 0, type not excluded, hidden/system and archive attribute
     // as the options say. `folder` ends with the separator.
-    bool qualifies(const std::string& folder, const char* name, std::uint64_t size,
-                   std::int64_t mtimeNs) const;
+    bool qualifies(const std::string& folder, const char* name, const struct stat& st) const;
     bool folderExcluded(const std::string& fullPath) const;
     bool typeExcluded(std::string_view name) const;
+
+    // The folder path the walk uses: "." parts, repeated and trailing separators gone; a path
+    // with ".." parts is resolved on the file system, since a link before ".." decides it.
+    static std::string normalisedFolder(const std::filesystem::path& folder);
+    // A name this program gives its archives and their temporaries in the destination folder:
+    // "Quoralis" + "_" or "." ... ".zip" ..., hidden or not.
+    static bool isOwnArchiveName(std::string_view name);
 
 private:
     struct Entry {
@@ -59,14 +79,21 @@ private:
         std::size_t operator()(const FolderId& id) const noexcept;
     };
 
-    bool firstVisit(int fd);
+    bool firstVisit(int fd, FolderId& id);
     bool onSystemFileSystem(int fd, std::uint64_t device);
-    Frame readFolder(int fd, std::string path, Mode mode, WalkResult& result);
+    bool leadsIntoTree(const std::string& linkPath);
+    void addRoot(const std::string& folder);
+    static void noteUnreadable(std::string folder, int error, WalkResult& result);
+    Frame readFolder(int fd, std::string path, bool destination, Mode mode, WalkResult& result);
 
     WalkOptions m_options;
     std::unordered_set<std::string> m_foldedFolders;
     std::unordered_set<std::string> m_foldedTypes;
     std::unordered_set<FolderId, FolderIdHash> m_visited;
     std::unordered_map<std::uint64_t, bool> m_systemDevices;
+    std::vector<std::string> m_roots; // real paths of the listed and the walked folders
+    bool m_listedResolved = false;    // the listed ones are looked up when the first link is met
+    FolderId m_destination;
+    bool m_hasDestination = false;
     std::atomic<bool> m_stop{false};
 };

@@ -1,17 +1,20 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-// The two options of the settings dialog that decide which files a walk takes.
+// What the settings dialog says about the files a walk takes.
 struct WalkFlags {
     bool newOnly = false;       // only files whose archive attribute is set
-    bool includeHidden = false; // hidden and system files too
+    bool includeHidden = false; // hidden and system files too, and dot-folders are entered
+    // The folder the archives go to: its own archives are never taken. Empty: none set.
+    std::filesystem::path destination;
 };
 
 // Everything a folder walk reads, copied when the walk starts so that the worker that runs it
-// never touches the settings dialog or the exclusion lists.
+// never touches the settings dialog, the folder list or the exclusion lists.
 struct WalkOptions {
     bool newOnly = false;
     bool includeHidden = false;
@@ -19,4 +22,9 @@ struct WalkOptions {
     std::vector<std::filesystem::path> excludedFolders;
     // File-name extensions (".tmp"), UTF-8, compared without case.
     std::vector<std::string> excludedTypes;
+    // Every folder of the folder list: a link met in a walk that leads into one of them is not
+    // followed, because that folder is backed up under its real name. Shared, since every walk
+    // of a long list takes the same list.
+    std::shared_ptr<const std::vector<std::filesystem::path>> listedFolders;
+    std::filesystem::path destination;
 };

@@ -5,6 +5,7 @@
 #include "config/buttontabwidget.h"
 #include "config/radiogroup.h"
 #include "config/releasenotifyingcheckbox.h"
+#include "log/pathtext.h"
 #include "platform/drivetype.h"
 #include "widgets/userprompts.h"
 
@@ -407,18 +408,39 @@ void TForm2::SpeedButton1Click() {
         Q_EMIT deleteLogsNowRequested();
 }
 
+std::filesystem::path TForm2::destinationPath() const {
+    const QString text = m_Destination->text();
+    if (text == m_destinationShown)
+        return std::filesystem::path(m_destinationBytes);
+    return pathFromText(text);
+}
+
+void TForm2::setDestinationPath(const std::filesystem::path& folder) {
+    m_destinationBytes = folder.native();
+    m_destinationShown = pathText(folder);
+    m_Destination->setText(m_destinationShown);
+}
+
+std::filesystem::path TForm2::terminatedDestination() {
+    const std::filesystem::path folder = destinationPath();
+    const std::string& bytes = folder.native();
+    if (bytes.empty() || bytes.back() == '/')
+        return folder;
+    const std::filesystem::path terminated(bytes + '/');
+    setDestinationPath(terminated);
+    return terminated;
+}
+
 void TForm2::DestinationBrowse() {
-    const std::filesystem::path current(m_Destination->text().toStdString());
-    if (const auto picked =
-            m_prompts.pickFolder(QStringLiteral("Destination directory"),
-                                 QStringLiteral("Select the folder the archives are written to"), current))
-        m_Destination->setText(QString::fromStdString(picked->string()));
+    if (const auto picked = m_prompts.pickFolder(
+            QStringLiteral("Destination directory"),
+            QStringLiteral("Select the folder the archives are written to"), destinationPath()))
+        setDestinationPath(*picked);
 
     // An empty field names no drive at all.
-    const QString text = m_Destination->text();
-    const platform::DriveType type = text.isEmpty()
-                                         ? platform::DriveType::NoRootDir
-                                         : platform::driveTypeOf(std::filesystem::path(text.toStdString()));
+    const std::filesystem::path destination = destinationPath();
+    const platform::DriveType type =
+        destination.empty() ? platform::DriveType::NoRootDir : platform::driveTypeOf(destination);
     m_cbNotify->setChecked(type == platform::DriveType::Removable || type == platform::DriveType::Fixed);
 }
 

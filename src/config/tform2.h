@@ -2,7 +2,9 @@
 
 #include <QDialog>
 
+#include <filesystem>
 #include <functional>
+#include <string>
 
 class ButtonTabWidget;
 class QCheckBox;
@@ -38,6 +40,12 @@ public:
     QSpinBox* CleanLogDays() const { return m_CleanLogDays; }
     // "Destination"
     QLineEdit* Destination() const { return m_Destination; }
+    // The destination folder as bytes. The field shows them as text; a folder whose name is not
+    // valid UTF-8 keeps its bytes for as long as the text shown for them is not edited.
+    std::filesystem::path destinationPath() const;
+    void setDestinationPath(const std::filesystem::path& folder);
+    // Ends a destination that is set with the separator, in the field too, and returns it.
+    std::filesystem::path terminatedDestination();
     QCheckBox* cbNotify() const { return m_cbNotify; }
     // "Backups"
     QCheckBox* cbNO() const;
@@ -111,6 +119,8 @@ private:
     QPushButton* m_SpeedButton1 = nullptr;
 
     QLineEdit* m_Destination = nullptr;
+    std::string m_destinationBytes;
+    QString m_destinationShown;
     QToolButton* m_DestinationBrowseButton = nullptr;
     QCheckBox* m_cbNotify = nullptr;
 

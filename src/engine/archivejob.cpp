@@ -59,15 +59,9 @@ QString ArchiveJob::datePart() const {
 }
 
 fs::path ArchiveJob::ArchiveBaseName(const fs::path& folder) {
-    QLineEdit* field = m_context.settings->Destination();
-    QString destination = field->text();
-    if (!destination.isEmpty() && !destination.endsWith(QLatin1Char('/'))) {
-        destination += QLatin1Char('/');
-        field->setText(destination);
-    }
-    // The folder's name keeps its own bytes, even when they are not valid UTF-8.
-    return fs::path(pathFromText(destination).native() + kPrefix.toStdString() + folderPart(folder) +
-                    datePart().toStdString());
+    // The destination's and the folder's names keep their own bytes, even when they are not UTF-8.
+    return fs::path(m_context.settings->terminatedDestination().native() + kPrefix.toStdString() +
+                    folderPart(folder) + datePart().toStdString());
 }
 
 QString ArchiveJob::ExampleArchiveName() const {

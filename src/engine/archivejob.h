@@ -45,6 +45,7 @@ public:
 
     bool archiveFailed() const { return m_archiveFailed; }
     void clearArchiveFailed() { m_archiveFailed = false; }
+    void markArchiveFailed() { m_archiveFailed = true; }
     quint64 totalBackups() const { return m_totalBackups; }
     void setTotalBackups(quint64 total) { m_totalBackups = total; }
 

@@ -80,13 +80,12 @@ BackupRun::Outcome BackupRun::btBackupClick() {
 }
 
 bool BackupRun::checkDestination() {
-    const QString destination = m_c.settings->Destination()->text();
-    if (destination.isEmpty()) {
+    const fs::path folder = m_c.settings->destinationPath();
+    if (folder.empty()) {
         m_c.host->PlayEventSound(QStringLiteral("dest_noselect"));
         m_c.prompts->notify(QStringLiteral("No destination selected"));
         return false;
     }
-    const fs::path folder = pathFromText(destination);
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (!fs::is_directory(folder, ec)) {
@@ -114,7 +113,8 @@ BackupRun::Outcome BackupRun::archiveEachFolder(const std::vector<fs::path>& fol
         }
         m_backupFiles.clear();
         m_c.marker->set(QStringLiteral("scan_folders"));
-        m_c.folders->CollectFolderFiles(folder, m_backupFiles);
+        if (!m_c.folders->CollectFolderFiles(folder, m_backupFiles))
+            m_c.job->markArchiveFailed();
         m_c.job->MakeArchive(m_c.job->ArchiveBaseName(folder), m_backupFiles);
     }
     return Outcome::Completed;
@@ -123,13 +123,8 @@ BackupRun::Outcome BackupRun::archiveEachFolder(const std::vector<fs::path>& fol
 void BackupRun::archiveAllFolders(const std::vector<fs::path>& folders) {
     m_c.log->logMessage(QStringLiteral("Creating single archive..."));
     m_backupFiles.clear();
-    for (const fs::path& folder : folders) {
-        std::error_code ec;
-        if (!fs::is_directory(folder, ec))
-            continue;
-        m_c.marker->set(QStringLiteral("scan_folders"));
-        m_c.folders->CollectFolderFiles(folder, m_backupFiles);
-    }
+    if (!m_c.folders->CollectFolderFiles(folders, m_backupFiles))
+        m_c.job->markArchiveFailed();
     m_c.job->MakeArchive(m_c.job->ArchiveBaseName(fs::path()), m_backupFiles);
 }
 

@@ -70,9 +70,9 @@ void Housekeeping::CleanOldLogs(bool evenWhenSwitchedOff) {
 }
 
 void Housekeeping::CheckOutdatedArchives() {
-    const QString destinationText = m_settings.Destination()->text();
+    const fs::path destination = m_settings.destinationPath();
     std::error_code ec;
-    if (destinationText.isEmpty() || !fs::is_directory(pathFromText(destinationText), ec))
+    if (destination.empty() || !fs::is_directory(destination, ec))
         return;
     if (!m_settings.cbCleanBackups()->isChecked())
         return;
@@ -85,7 +85,7 @@ void Housekeeping::CheckOutdatedArchives() {
     std::vector<fs::path> outdated;
     for (const char* mask : {"Quoralis.zip", "Quoralis_*.zip"}) {
         std::vector<fs::path> found =
-            OldFileSearch(FileMask(mask), threshold(days)).inFolder(pathFromText(destinationText));
+            OldFileSearch(FileMask(mask), threshold(days)).inFolder(destination);
         outdated.insert(outdated.end(), found.begin(), found.end());
     }
     std::sort(outdated.begin(), outdated.end(), [](const fs::path& a, const fs::path& b) {

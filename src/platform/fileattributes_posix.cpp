@@ -1,8 +1,11 @@
 #include "platform/fileattributes.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -10,10 +13,12 @@ namespace {
 
 constexpr const char* attributeName = "user.quoralis.archived";
 
-// "<size> <mtime in ns>", in decimal.
-int formatRecord(char* buffer, std::size_t capacity, std::uint64_t size, std::int64_t mtimeNs) {
-    return std::snprintf(buffer, capacity, "%llu %lld", static_cast<unsigned long long>(size),
-                         static_cast<long long>(mtimeNs));
+// "<device>:<inode> <size> <mtime in ns>", in decimal.
+int formatRecord(char* buffer, std::size_t capacity, const FileIdentity& file) {
+    return std::snprintf(buffer, capacity, "%llu:%llu %llu %lld",
+                         static_cast<unsigned long long>(file.device),
+                         static_cast<unsigned long long>(file.inode),
+                         static_cast<unsigned long long>(file.size), static_cast<long long>(file.mtimeNs));
 }
 
 } // namespace
@@ -30,22 +35,42 @@ bool FileAttributes::isSystem(const std::filesystem::path&) {
     return false;
 }
 
-bool FileAttributes::archiveAttributeSet(const std::filesystem::path& path, std::uint64_t size,
-                                         std::int64_t mtimeNs) {
-    char stored[64];
+bool FileAttributes::archiveAttributeSet(const std::filesystem::path& path, const FileIdentity& file) {
+    char stored[96];
     const ssize_t length = ::lgetxattr(path.c_str(), attributeName, stored, sizeof stored);
     if (length <= 0)
         return true; // no record, no extended attributes here, or no file: changed
-    char expected[64];
-    const int expectedLength = formatRecord(expected, sizeof expected, size, mtimeNs);
+    char expected[96];
+    const int expectedLength = formatRecord(expected, sizeof expected, file);
     return length != expectedLength || std::string_view(stored, std::size_t(length)) != expected;
+}
+
+bool FileAttributes::archiveAttributeSet(const std::filesystem::path& path, std::uint64_t size,
+                                         std::int64_t mtimeNs) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0)
+        return true;
+    return archiveAttributeSet(path, FileIdentity{static_cast<std::uint64_t>(st.st_dev),
+                                                  static_cast<std::uint64_t>(st.st_ino), size, mtimeNs});
 }
 
 bool FileAttributes::clearArchiveAttribute(const std::filesystem::path& path, std::uint64_t size,
                                            std::int64_t mtimeNs) {
-    char record[64];
-    const int length = formatRecord(record, sizeof record, size, mtimeNs);
-    return ::lsetxattr(path.c_str(), attributeName, record, std::size_t(length), 0) == 0;
+    // The record goes onto the very file whose identity it holds: opened once, never through a link.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool stored = false;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        const FileIdentity file{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                                size, mtimeNs};
+        char record[96];
+        const int length = formatRecord(record, sizeof record, file);
+        stored = ::fsetxattr(fd, attributeName, record, std::size_t(length), 0) == 0;
+    }
+    ::close(fd);
+    return stored;
 }
 
 } // namespace platform

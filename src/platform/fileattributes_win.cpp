@@ -28,9 +28,13 @@ bool FileAttributes::isSystem(const std::filesystem::path& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_SYSTEM);
 }
 
-bool FileAttributes::archiveAttributeSet(const std::filesystem::path& path, std::uint64_t, std::int64_t) {
+bool FileAttributes::archiveAttributeSet(const std::filesystem::path& path, const FileIdentity&) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_ARCHIVE);
+}
+
+bool FileAttributes::archiveAttributeSet(const std::filesystem::path& path, std::uint64_t, std::int64_t) {
+    return archiveAttributeSet(path, FileIdentity{});
 }
 
 bool FileAttributes::clearArchiveAttribute(const std::filesystem::path& path, std::uint64_t size,

@@ -7,6 +7,7 @@
 #include "log/eventmarker.h"
 #include "scriptedprompts.h"
 #include "tree.h"
+#include "unprivilegedscope.h"
 
 #include <QApplication>
 #include <QCollator>
@@ -15,6 +16,8 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 namespace {
 class RecordingBusy : public BusyState {
@@ -210,6 +213,49 @@ private Q_SLOTS:
         w.set.CollectFolderFiles(w.tree.at("a"), files);
         QVERIFY(files == (PathList{"/already/listed", w.tree.at("a/f")}));
         QVERIFY(w.busy.calls.isEmpty());
+    }
+
+    // A link into another listed folder is not counted twice; once that folder leaves the list,
+    // the link brings its files again.
+    void linksIntoListedFoldersFollowTheList() {
+        Window w;
+        w.tree.file("a/own", 1);
+        w.tree.file("b/inner/f", 10);
+        std::filesystem::create_directory_symlink(w.tree.at("b/inner"), w.tree.at("a/link"));
+        w.set.AddFolder(w.tree.at("b"));
+        w.set.AddFolder(w.tree.at("a"));
+        QCOMPARE(w.rowTexts(FolderListView::BytesColumn),
+                 (QStringList{QStringLiteral("1"), QStringLiteral("10")}));
+        w.list.topLevelItem(1)->setSelected(true);
+        w.prompts.queueAnswer(true);
+        w.set.btRemoveClick();
+        QCOMPARE(w.rowTexts(FolderListView::BytesColumn), QStringList(QStringLiteral("11")));
+        w.set.AddFolder(w.tree.at("b"));
+        w.set.btRecalcClick();
+        QCOMPARE(w.rowTexts(FolderListView::BytesColumn),
+                 (QStringList{QStringLiteral("1"), QStringLiteral("10")}));
+    }
+
+    void unreadableFolderIsLoggedWhenCollecting() {
+        Window w;
+        w.tree.file("a/f", 3);
+        w.tree.file("a/closed/g", 3);
+        for (const char* folder : {"", "a"})
+            QCOMPARE(::chmod((w.tree.root() / folder).c_str(), 0755), 0);
+        QCOMPARE(::chmod(w.tree.at("a/closed").c_str(), 0), 0);
+        PathList files;
+        bool complete = true;
+        {
+            UnprivilegedScope unprivileged;
+            QVERIFY(unprivileged.isActive());
+            complete = w.set.CollectFolderFiles(w.tree.at("a"), files);
+        }
+        QCOMPARE(::chmod(w.tree.at("a/closed").c_str(), 0700), 0);
+        QVERIFY(!complete);
+        QCOMPARE(files.size(), 1u);
+        QVERIFY(w.messages().contains(QStringLiteral("Could not read folder: ") +
+                                      QString::fromStdString(w.tree.at("a/closed").native())));
+        QVERIFY(w.set.CollectFolderFiles(w.tree.at("a"), files)); // readable again: complete
     }
 
     void sumRejectsTextThatIsNoInteger() {

@@ -2,38 +2,42 @@
 #include "testprogramdir.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 
 #include <sys/stat.h>
 #include <sys/xattr.h>
+
+#include <fstream>
 #include <utime.h>
 
 using platform::FileAttributes;
 
 namespace {
 
-struct FileState {
-    std::uint64_t size;
-    std::int64_t mtimeNs;
-};
-
-// What a directory walk sees: size and modification time from lstat.
-FileState stateOf(const std::filesystem::path& path) {
+// What a directory walk sees: which file it is, its size and modification time, from lstat.
+platform::FileIdentity stateOf(const std::filesystem::path& path) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
-        return {0, 0};
-    return {std::uint64_t(info.st_size),
+        return {};
+    return {std::uint64_t(info.st_dev), std::uint64_t(info.st_ino), std::uint64_t(info.st_size),
             std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
 bool changed(const std::filesystem::path& path) {
-    const FileState state = stateOf(path);
-    return FileAttributes::archiveAttributeSet(path, state.size, state.mtimeNs);
+    return FileAttributes::archiveAttributeSet(path, stateOf(path));
 }
 
 bool markArchived(const std::filesystem::path& path) {
-    const FileState state = stateOf(path);
+    const platform::FileIdentity state = stateOf(path);
     return FileAttributes::clearArchiveAttribute(path, state.size, state.mtimeNs);
+}
+
+int run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit ? process.exitCode()
+                                                                                     : -1;
 }
 
 void setMtime(const std::filesystem::path& path, time_t seconds) {
@@ -56,6 +60,9 @@ private Q_SLOTS:
     void archivedFileIsUnchangedUntilItChanges();
     void fileChangedWhileArchivingStaysChanged();
     void recordSurvivesRenameAndIsPerFile();
+    void anotherFileWithTheSameStateIsChanged_data();
+    void anotherFileWithTheSameStateIsChanged();
+    void withoutExtendedAttributesEverythingIsChanged();
     void missingFileCannotBeMarked();
     void symbolicLinkAlwaysChanged();
     void wallClockTimesConvert();
@@ -140,7 +147,7 @@ void FileAttributesTest::fileChangedWhileArchivingStaysChanged() {
     TestProgramDir dir;
     const std::filesystem::path file = dir.writeFile(QStringLiteral("log.txt"), "first").toStdString();
     setMtime(file, 1000000000);
-    const FileState seenByWalk = stateOf(file);
+    const platform::FileIdentity seenByWalk = stateOf(file);
     dir.writeFile(QStringLiteral("log.txt"), "first and second"); // written to while being archived
     QVERIFY(FileAttributes::clearArchiveAttribute(file, seenByWalk.size, seenByWalk.mtimeNs));
     QVERIFY(changed(file));
@@ -165,11 +172,61 @@ void FileAttributesTest::recordSurvivesRenameAndIsPerFile() {
     QVERIFY(!changed(moved));
 }
 
+// The record travels with copies (cp -a) and survives rewrites that keep size and time; it
+// must not make such a file look archived.
+void FileAttributesTest::anotherFileWithTheSameStateIsChanged_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("cp -a copy") << QStringLiteral("copy");
+    QTest::newRow("copy moved over the original") << QStringLiteral("replace");
+}
+
+void FileAttributesTest::anotherFileWithTheSameStateIsChanged() {
+    if (!m_xattrs)
+        QSKIP("the temporary folder has no extended attributes");
+    QFETCH(QString, how);
+    TestProgramDir dir;
+    const std::filesystem::path original = dir.writeFile(QStringLiteral("mail.box"), "letters").toStdString();
+    QVERIFY(markArchived(original));
+    QVERIFY(!changed(original));
+    const std::filesystem::path copy = dir.fsPath() / "copy.box";
+    QCOMPARE(run(QStringLiteral("cp"), {QStringLiteral("-a"), QString::fromStdString(original.native()),
+                                        QString::fromStdString(copy.native())}),
+             0);
+    QVERIFY(::getxattr(copy.c_str(), "user.quoralis.archived", nullptr, 0) > 0); // the record came along
+    QCOMPARE(stateOf(copy).size, stateOf(original).size);
+    QCOMPARE(stateOf(copy).mtimeNs, stateOf(original).mtimeNs);
+    if (how == QStringLiteral("copy")) {
+        QVERIFY(changed(copy));
+        QVERIFY(!changed(original));
+    } else {
+        std::filesystem::rename(copy, original);
+        QVERIFY(changed(original));
+    }
+}
+
+// ramfs keeps no extended attributes; mounting it needs root.
+void FileAttributesTest::withoutExtendedAttributesEverythingIsChanged() {
+    TestProgramDir dir;
+    const std::filesystem::path mountPoint = dir.fsPath() / "ramfs";
+    std::filesystem::create_directory(mountPoint);
+    if (run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("ramfs"), QStringLiteral("none"),
+                                      QString::fromStdString(mountPoint.native())}) != 0)
+        QSKIP("cannot mount a file system without extended attributes here");
+    const std::filesystem::path file = mountPoint / "doc.txt";
+    std::ofstream(file) << "data";
+    const bool stored = markArchived(file);
+    const bool stillChanged = changed(file);
+    std::filesystem::remove(file);
+    QCOMPARE(run(QStringLiteral("umount"), {QString::fromStdString(mountPoint.native())}), 0);
+    QVERIFY(!stored);
+    QVERIFY(stillChanged);
+}
+
 void FileAttributesTest::missingFileCannotBeMarked() {
     TestProgramDir dir;
     const std::filesystem::path missing = dir.fsPath() / "gone.txt";
     QVERIFY(!FileAttributes::clearArchiveAttribute(missing, 4, 1000));
-    QVERIFY(FileAttributes::archiveAttributeSet(missing, 4, 1000));
+    QVERIFY(FileAttributes::archiveAttributeSet(missing, {1, 2, 4, 1000}));
 }
 
 void FileAttributesTest::symbolicLinkAlwaysChanged() {
