@@ -52,6 +52,8 @@ WalkOptions FolderSet::currentOptions() const {
 
 FolderSet::Outcome FolderSet::runWalk(const std::filesystem::path& folder, FolderWalker::Mode mode) {
     auto walker = std::make_shared<FolderWalker>(currentOptions());
+    m_walker = walker;
+    m_stopRequested = false;
     QFuture<Outcome> future = QtConcurrent::run(&m_pool, [walker, folder, mode] {
         Outcome outcome;
         try {
@@ -68,12 +70,24 @@ FolderSet::Outcome FolderSet::runWalk(const std::filesystem::path& folder, Folde
     watcher.setFuture(future);
     if (!future.isFinished())
         loop.exec();
+    bool stopped = m_stopRequested;
     if (!future.isFinished()) {
         // The loop was told to end (the application is quitting): stop the walk and wait.
         walker->requestStop();
         future.waitForFinished();
+        stopped = true;
     }
-    return future.takeResult();
+    m_walker.reset();
+    Outcome outcome = future.takeResult();
+    outcome.stopped = stopped;
+    return outcome;
+}
+
+void FolderSet::stopWalk() {
+    if (!m_walker)
+        return;
+    m_stopRequested = true;
+    m_walker->requestStop();
 }
 
 qint64 FolderSet::CountFolder(const std::filesystem::path& folder) {
@@ -84,12 +98,16 @@ qint64 FolderSet::CountFolder(const std::filesystem::path& folder) {
     return outcome.failed ? 0 : static_cast<qint64>(outcome.found.bytes);
 }
 
-void FolderSet::CollectFolderFiles(const std::filesystem::path& folder, PathList& files) {
+bool FolderSet::CollectFolderFiles(const std::filesystem::path& folder, PathList& files) {
     Outcome outcome = runWalk(folder, FolderWalker::Mode::Collecting);
+    // A part of a folder is no backup of it.
+    if (outcome.stopped)
+        return false;
     if (files.empty())
         files = std::move(outcome.files);
     else
         files.append(outcome.files);
+    return true;
 }
 
 qint64 FolderSet::SumFolderBytes() {

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class ActivityLog;
@@ -43,7 +44,10 @@ public:
     // The folder's byte count, inside the busy state; adds its files to the file counter.
     qint64 CountFolder(const std::filesystem::path& folder);
     // Appends the files a backup takes from the folder to `files` (the backup file list).
-    void CollectFolderFiles(const std::filesystem::path& folder, PathList& files);
+    // A walk that was stopped before its end adds nothing and gives false.
+    bool CollectFolderFiles(const std::filesystem::path& folder, PathList& files);
+    // Stops the walk in progress, if any; its caller gets a stopped outcome.
+    void stopWalk();
     // The sum of the hidden byte column; throws std::runtime_error on a value that is no integer.
     qint64 SumFolderBytes();
 
@@ -55,6 +59,7 @@ private:
         WalkResult found;
         PathList files;
         bool failed = false;
+        bool stopped = false;
     };
     Outcome runWalk(const std::filesystem::path& folder, FolderWalker::Mode mode);
     WalkOptions currentOptions() const;
@@ -72,4 +77,6 @@ private:
     std::filesystem::path m_lastPicked;
     quint64 m_fileCounter = 0;
     QThreadPool m_pool;
+    std::shared_ptr<FolderWalker> m_walker;
+    bool m_stopRequested = false;
 };
