@@ -209,7 +209,7 @@ void TestStartupClose::closeWithoutKeepLogWritesNoFile() {
     QVERIFY(form.close());
     QVERIFY(form.hasEnded());
     QVERIFY(!QDir(h.dir.filePath(QStringLiteral("logs"))).exists());
-    QCOMPARE(form.marker().value(), QStringLiteral("form_close2"));
+    QCOMPARE(form.marker().value(), QStringLiteral("form_close5"));
 }
 
 void TestStartupClose::restoreOpensDestinationOrSaysNotFound() {
