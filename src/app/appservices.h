@@ -1,14 +1,20 @@
 #pragma once
 
+#include <functional>
+
 class ShellOpener;
 class UserPrompts;
 namespace platform {
 class ShutdownService;
-}
+class WaveOutput;
+} // namespace platform
 
 // What the main window needs from outside the program; tests hand in recording fakes.
 struct AppServices {
     UserPrompts* prompts = nullptr;
     ShellOpener* shell = nullptr;
     platform::ShutdownService* shutdown = nullptr;
+    platform::WaveOutput* waveOutput = nullptr; // none: the program is silent
+    // Whether the desktop shows a tray; empty asks the system.
+    std::function<bool()> trayAvailable;
 };

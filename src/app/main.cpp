@@ -4,6 +4,7 @@
 #include "app/tbform.h"
 #include "platform/shutdownservice.h"
 #include "platform/terminationrequest.h"
+#include "platform/waveoutput.h"
 #include "widgets/messageboxprompts.h"
 
 namespace {
@@ -19,7 +20,6 @@ bool unattendedRun(const QStringList& arguments) {
 int main(int argc, char** argv) {
     QuoralisApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quoralis2005"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quoralis2005"));
     // The program lives in the tray: closing a dialog while the main window is hidden must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -31,6 +31,8 @@ int main(int argc, char** argv) {
     services.prompts = &prompts;
     services.shell = &shell;
     services.shutdown = shutdown.get();
+    const auto waveOutput = platform::WaveOutput::createSystemOutput();
+    services.waveOutput = waveOutput.get();
 
     TBForm form(QCoreApplication::applicationDirPath(), arguments, services);
     if (unattendedRun(arguments))

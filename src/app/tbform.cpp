@@ -1,13 +1,17 @@
 #include "app/tbform.h"
 
 #include "app/quoralisapplication.h"
+#include "app/resizeaffordance.h"
 #include "app/settingssequence.h"
 #include "app/shellopener.h"
 #include "app/timedshutdown.h"
 #include "app/tpopfrm.h"
+#include "app/traycontrol.h"
+#include "app/windowmodes.h"
 #include "backupset/folderlistview.h"
 #include "backupset/folderset.h"
 #include "backupset/tform1.h"
+#include "config/radiogroup.h"
 #include "config/tform2.h"
 #include "engine/archivejob.h"
 #include "engine/backuprun.h"
@@ -21,8 +25,14 @@
 #include "platform/profilefile.h"
 #include "platform/systeminfo.h"
 #include "schedule/intervaltimer.h"
+#include "sound/eventsounds.h"
+#include "widgets/picturebutton.h"
+#include "widgets/roundedshape.h"
 #include "widgets/shortenedpath.h"
+#include "widgets/skinnedbutton.h"
+#include "widgets/skinpalette.h"
 #include "widgets/userprompts.h"
+#include "widgets/windowmover.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -33,13 +43,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
-#include <QSystemTrayIcon>
-#include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindowStateChangeEvent>
 
 namespace {
 
@@ -60,12 +70,16 @@ TBForm::TBForm(const QString& programDir, const QStringList& arguments, const Ap
     : QWidget(parent)
     , m_programDir(programDir)
     , m_arguments(arguments)
-    , m_services(services) {
+    , m_services(services)
+    , m_skin(QDir(programDir).filePath(QStringLiteral("skins")), QStringLiteral("main"),
+             QMargins(6, TBFormUi::kTitleHeight, 6, 6)) {
     setObjectName(QStringLiteral("TBForm"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(kTitle);
     setMinimumSize(kMinWidth, kMinHeight);
     resize(kMinWidth, kMinHeight);
-    m_ui.setup(this);
+    m_skin.setFallbackColours(SkinPalette::background(), SkinPalette::titleStrip());
+    m_ui.setup(this, m_skin.borders());
     m_menus.setup(this);
 }
 
@@ -102,13 +116,17 @@ void TBForm::createWindows() {
         app->setUnhandledErrorHandler(
             [form = m_errorForm](const QString& message) { form->showError(message); });
 
-    m_popFrm = new TPopFrm(this);
+    createEventSounds();
+    const QString skinsDir = QDir(m_programDir).filePath(QStringLiteral("skins"));
+    m_popFrm = new TPopFrm(skinsDir, this);
+    m_popFrm->setFadingSource([this] { return m_fading; });
     RoundCorners(m_popFrm);
     m_form1 = new TForm1(*m_services.prompts, m_log, marker(), this);
     m_form1->hide();
     m_form2 = new TForm2(*m_services.prompts, this);
     m_form2->hide();
-    m_logFrm = new TLogFrm(m_log, this);
+    m_logFrm = new TLogFrm(m_log, skinsDir, this);
+    m_logFrm->setFadingSource([this] { return m_fading; });
     RoundCorners(m_logFrm);
     connect(&m_log, &ActivityLog::messageLogged, m_popFrm, &TPopFrm::setStatus);
 
@@ -131,9 +149,56 @@ void TBForm::createWindows() {
         std::make_unique<Housekeeping>(pathFromText(m_programDir), *m_form2, m_log, *m_services.prompts,
                                        [this](const QString& name) { PlayEventSound(name); });
 
-    m_tray = new QSystemTrayIcon(this);
+    m_tray = new TrayControl(m_menus.trayMenu, m_services.trayAvailable, this);
     m_tray->setToolTip(kTitle + QStringLiteral(" click to open"));
-    m_tray->setContextMenu(m_menus.trayMenu);
+
+    WindowModes::Context modes;
+    modes.main = this;
+    modes.toolbar = m_popFrm;
+    modes.logViewer = m_logFrm;
+    modes.menus = &m_menus;
+    modes.tray = m_tray;
+    modes.showLog = m_form2->cbSLOG();
+    modes.marker = &marker();
+    modes.toolbarMode = &m_toolbarMode;
+    modes.fading = &m_fading;
+    modes.settingsFilePath = [this] {
+        return settingsFilePath();
+    };
+    m_modes = std::make_unique<WindowModes>(modes);
+
+    m_resizeAffordance = new ResizeAffordance(this, m_ui.btResize, [this] {
+        RoundCorners(this);
+        DockLogViewer();
+    });
+    m_mover = new WindowMover(this);
+    // The background and the edges of the frame move the window; its corners do not.
+    m_mover->watch(
+        this, [this](const QPoint& pos) { return m_skin.areaAt(pos, size()) != SkinFrame::Area::Corner; });
+    m_mover->watch(m_ui.titleStrip);
+    m_mover->watch(m_ui.buttonColumn);
+}
+
+void TBForm::createEventSounds() {
+    EventSounds::Context sounds;
+    sounds.soundFolder = QDir(m_programDir).filePath(QStringLiteral("sounds"));
+    sounds.output = m_services.waveOutput;
+    sounds.voiceChoice = [this] {
+        return m_form2->cbVoice()->itemIndex();
+    };
+    sounds.mainWindowVisible = [this] {
+        return mainWindowVisible();
+    };
+    // A missing recording is reported like any unexpected error, and the operation that
+    // asked for the sound goes on: a backup run still closes or shuts down as asked.
+    sounds.reportError = [this](const QString& message) {
+        if (auto* app = QuoralisApplication::instance())
+            app->reportUnhandledError(message);
+        else
+            m_errorForm->showError(message);
+    };
+    m_eventSounds = new EventSounds(sounds, this);
+    connect(m_eventSounds, &EventSounds::requested, this, &TBForm::eventSoundRequested);
 }
 
 void TBForm::createBackupEngine() {
@@ -170,10 +235,10 @@ void TBForm::createBackupEngine() {
 }
 
 void TBForm::connectControls() {
-    connect(m_ui.btClose, &QToolButton::clicked, this, &TBForm::btCloseClick);
-    connect(m_ui.btHelp, &QToolButton::clicked, this, &TBForm::btHelpClick);
-    connect(m_ui.btHide, &QToolButton::clicked, this, &TBForm::HideFaded);
-    connect(m_ui.btMenu, &QToolButton::clicked, this,
+    connect(m_ui.btClose, &PictureButton::clicked, this, &TBForm::btCloseClick);
+    connect(m_ui.btHelp, &PictureButton::clicked, this, &TBForm::btHelpClick);
+    connect(m_ui.btHide, &PictureButton::clicked, this, &TBForm::btHideClick);
+    connect(m_ui.btMenu, &PictureButton::clicked, this,
             [this] { showMainMenuAt(m_ui.btMenu->mapToGlobal(QPoint(0, 12))); });
     m_ui.titleStrip->installEventFilter(this);
     m_ui.titleStrip->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -197,11 +262,7 @@ void TBForm::connectControls() {
     connect(m_menus.toolbarMode1, &QAction::triggered, this, &TBForm::SetToolbarMode);
     connect(m_menus.NormalMode1, &QAction::triggered, this, &TBForm::SetNormalMode);
     connect(m_menus.Configuration1, &QAction::triggered, this, &TBForm::btSettingsClick);
-    connect(m_menus.Minimizetotray1, &QAction::triggered, this, [this] {
-        HideFaded();
-        if (m_toolbarMode)
-            m_popFrm->hide();
-    });
+    connect(m_menus.Minimizetotray1, &QAction::triggered, this, &TBForm::Minimizetotray1Click);
     for (QAction* a : {m_menus.mainBackup, m_menus.trayBackup, m_menus.buttonBackup})
         connect(a, &QAction::triggered, this, &TBForm::btBackupClick);
     for (QAction* a : {m_menus.mainBackupAndClose, m_menus.trayBackupAndClose, m_menus.buttonBackupAndClose})
@@ -214,7 +275,7 @@ void TBForm::connectControls() {
     connect(m_menus.Close3, &QAction::triggered, this, &TBForm::Close1Click);
     connect(m_menus.Close1, &QAction::triggered, this, &TBForm::Close1Click);
     connect(m_menus.Show1, &QAction::triggered, this, &TBForm::SetNormalMode);
-    connect(m_menus.Hide1, &QAction::triggered, this, &TBForm::HideFaded);
+    connect(m_menus.Hide1, &QAction::triggered, this, &TBForm::btHideClick);
     connect(m_menus.trayConfiguration, &QAction::triggered, this, &TBForm::btSettingsClick);
     connect(m_menus.mainMenu, &QMenu::aboutToShow, this, &TBForm::MainMenuPopup);
 
@@ -226,30 +287,25 @@ void TBForm::connectControls() {
     for (const char* name : {"btNews", "btUpdate2"})
         if (auto* button = m_form2->findChild<QPushButton*>(QLatin1String(name)))
             button->setEnabled(false);
-    // The resize affordance comes with the skinned, borderless window.
-    m_ui.btResize->setEnabled(false);
-
-    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
-            TrayIconClick();
-        else if (reason == QSystemTrayIcon::DoubleClick)
-            TrayIconDblClick();
-    });
+    connect(m_tray, &TrayControl::clicked, this, &TBForm::TrayIconClick);
+    connect(m_tray, &TrayControl::doubleClicked, this, &TBForm::TrayIconDblClick);
+    connect(m_mover, &WindowMover::moveFinished, this, &TBForm::DockLogViewer);
 
     connect(m_popFrm, &TPopFrm::menuRequested, this, &TBForm::showMainMenuAt);
     connect(m_popFrm, &TPopFrm::backgroundDoubleClicked, this, &TBForm::SetNormalMode);
-    connect(m_popFrm->backupButton(), &QToolButton::clicked, this, &TBForm::btBackupClick);
-    connect(m_popFrm->closeButton(), &QToolButton::clicked, this, &TBForm::btCloseClick);
+    connect(m_popFrm, &TPopFrm::dropped, this, &TBForm::toolbarWindowDropped);
+    connect(m_popFrm->backupButton(), &PictureButton::clicked, this, &TBForm::btBackupClick);
+    connect(m_popFrm->closeButton(), &PictureButton::clicked, this, &TBForm::btCloseClick);
 
     connect(m_ui.btCancel, &QPushButton::clicked, this, &TBForm::btCancelClick);
-    connect(m_popFrm->cancelButton(), &QToolButton::clicked, this, &TBForm::btCancelClick);
+    connect(m_popFrm->cancelButton(), &PictureButton::clicked, this, &TBForm::btCancelClick);
     connect(m_form2, &TForm2::intervalSettingsChanged, this, &TBForm::cbAutoClick);
     connect(m_intervalTimer, &IntervalTimer::titleChanged, this, &QWidget::setWindowTitle);
     connect(m_intervalTimer, &IntervalTimer::countdownChanged, m_ui.TimerLabel, &QLabel::setText);
     connect(m_intervalTimer, &IntervalTimer::countdownVisibleChanged, m_ui.TimerLabel, &QLabel::setVisible);
     connect(m_intervalTimer, &IntervalTimer::backupDue, this, &TBForm::btBackupClick);
     connect(m_form2, &TForm2::fadingChanged, this, [this](bool on) { m_fading = on; });
-    connect(m_form2, &TForm2::showLogViewerChanged, this, [this](bool show) { m_logFrm->setVisible(show); });
+    connect(m_form2, &TForm2::showLogViewerChanged, this, &TBForm::showLogViewerChanged);
     connect(m_form2, &TForm2::deleteLogsNowRequested, this, [this] { m_housekeeping->CleanOldLogs(true); });
     connect(m_logFrm, &TLogFrm::hiddenByUser, this, [this] { m_form2->cbSLOG()->setChecked(false); });
 }
@@ -281,8 +337,6 @@ void TBForm::FormCreate() {
         const QIcon icon(iconPath);
         m_tray->setIcon(icon);
         setWindowIcon(icon);
-        m_ui.btMenu->setIcon(icon);
-        m_popFrm->menuButton()->setIcon(icon);
     } else {
         m_errorForm->showError(QStringLiteral("Cannot open file \"") + iconPath +
                                QStringLiteral("\". No such file or directory"));
@@ -300,16 +354,18 @@ void TBForm::FormCreate() {
     m_archiveJob->setTotalBackups(static_cast<quint32>(
         platform::ProfileFile(settingsFilePath()).readInteger("stats", "total_backups", 0)));
     m_form2->setTotalBackups(m_archiveJob->totalBackups());
-    // 13
-    m_logFrm->setVisible(m_form2->cbSLOG()->isChecked() && !m_toolbarMode);
+    // 13: the viewer comes with the main window; a viewer without it would stand alone.
+    m_logFrm->setVisible(false);
     // 14
     RoundCorners(this);
     // 15
-    if (m_form2->cbHidden()->isChecked()) {
-        setWindowState(Qt::WindowMinimized);
-    } else if (m_arguments.value(1) != QStringLiteral("/minimize") && !m_toolbarMode) {
+    const bool minimizeArgument = m_arguments.value(1) == QStringLiteral("/minimize");
+    if (m_form2->cbHidden()->isChecked())
+        m_modes->startHidden();
+    else if (!minimizeArgument && !m_toolbarMode)
         ShowFaded();
-    }
+    else if (minimizeArgument && !m_toolbarMode && !m_tray->hasTray())
+        m_modes->startHidden();
     // 16
     DockLogViewer();
     m_ui.titleStrip->setToolTip(QStringLiteral("Right-click for menu,\n\rdouble-click toggles Toolbar Mode"));
@@ -428,9 +484,10 @@ bool TBForm::FormClose() {
     }
     marker().set(QStringLiteral("form_close3"));
     if (m_logFrm->isVisible())
-        m_logFrm->hide();
+        m_logFrm->Fhide();
     marker().set(QStringLiteral("form_close4"));
     marker().set(QStringLiteral("form_close5"));
+    m_modes->closeFadeOut();
     return true;
 }
 
@@ -547,7 +604,7 @@ void TBForm::backupandshutdown1Click() {
 }
 
 void TBForm::PlayEventSound(const QString& eventName) {
-    Q_EMIT eventSoundRequested(eventName);
+    m_eventSounds->PlayEventSound(eventName);
 }
 
 void TBForm::LoadConfig() {
@@ -602,8 +659,7 @@ bool TBForm::mainWindowVisible() const {
 }
 
 void TBForm::showToolbarWindow() {
-    m_popFrm->show();
-    m_popFrm->raise();
+    m_popFrm->showFaded();
 }
 
 void TBForm::prepareForNewArchive() {
@@ -674,76 +730,73 @@ void TBForm::StopWait() {
     m_popFrm->backupButton()->setEnabled(true);
     m_popFrm->menuButton()->setEnabled(true);
     update();
-    if (!m_toolbarMode)
-        m_popFrm->hide();
+    if (!m_toolbarMode && m_popFrm->isVisible())
+        m_popFrm->hideFaded();
 }
 
 void TBForm::SetToolbarMode() {
-    marker().set(QStringLiteral("toolbar_mode"));
-    m_menus.NormalMode1->setVisible(true);
-    m_menus.toolbarMode1->setVisible(false);
-    m_toolbarMode = true;
-    HideFaded();
-    if (m_logFrm->isVisible())
-        m_logFrm->hide();
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    platform::ProfileFile ini(settingsFilePath());
-    const int left = ini.readInteger("settings", "toolbar_x", screen.width() - m_popFrm->width() - 4);
-    const int top = ini.readInteger("settings", "toolbar_y", screen.height() - m_popFrm->height() - 32);
-    m_popFrm->move(left, top);
-    m_popFrm->show();
-    m_popFrm->raise();
+    m_modes->SetToolbarMode();
 }
 
 void TBForm::SetNormalMode() {
-    marker().set(QStringLiteral("normal_mode"));
-    setWindowState(windowState() & ~Qt::WindowMinimized);
-    ShowFaded();
-    m_menus.NormalMode1->setVisible(false);
-    m_menus.toolbarMode1->setVisible(true);
-    m_toolbarMode = false;
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    platform::ProfileFile ini(settingsFilePath());
-    move(ini.readInteger("settings", "x", screen.width() / 2 - width() / 2),
-         ini.readInteger("settings", "y", screen.height() / 2 - height() / 2));
-    if (m_form2->cbSLOG()->isChecked())
-        m_logFrm->show();
-    DockLogViewer();
-    m_popFrm->hide();
+    m_modes->SetNormalMode();
 }
 
 void TBForm::ShowFaded() {
-    show();
-    if (m_form2->cbSLOG()->isChecked())
-        m_logFrm->show();
+    m_modes->ShowFaded();
 }
 
 void TBForm::HideFaded() {
-    if (m_logFrm->isVisible())
-        m_logFrm->hide();
-    hide();
+    m_modes->HideFaded();
 }
 
 void TBForm::DockLogViewer() {
-    if (!m_logFrm)
-        return;
-    const QRect frame = frameGeometry();
-    m_logFrm->setGeometry(frame.left(), frame.top() + frame.height() + 1, frame.width(), m_logFrm->height());
-    RoundCorners(m_logFrm);
+    if (m_modes)
+        m_modes->DockLogViewer();
 }
 
 void TBForm::RoundCorners(QWidget* window) {
-    // The rounded, skinned shape comes with the skins; the plain window keeps its frame.
-    window->update();
+    RoundedShape::apply(window);
+}
+
+void TBForm::btHideClick() {
+    m_modes->minimizeToTray();
+}
+
+void TBForm::Minimizetotray1Click() {
+    m_modes->minimizeAllToTray();
+}
+
+void TBForm::toolbarWindowDropped(const QPoint& topLeft) {
+    platform::ProfileFile ini(settingsFilePath());
+    ini.writeInteger("settings", "toolbar_x", topLeft.x());
+    ini.writeInteger("settings", "toolbar_y", topLeft.y());
+}
+
+void TBForm::showLogViewerChanged(bool show) {
+    if (!show) {
+        if (m_logFrm->isVisible())
+            m_logFrm->Fhide();
+        return;
+    }
+    // A hidden or minimized main window shows the viewer when it comes back.
+    if (isVisible() && !isMinimized() && !m_toolbarMode && !m_logFrm->isVisible()) {
+        DockLogViewer();
+        m_logFrm->Fshow();
+    }
 }
 
 void TBForm::FormResize() {
     if (m_loadingConfig || !isVisible())
         return;
-    // Both keys in one replacement of the file, none when they did not change.
+    // The side that changed, in one replacement of the file: a drag along one side writes only that side.
     platform::ProfileBatch ini(settingsFilePath());
-    ini.writeInteger("settings", "width", width());
-    ini.writeInteger("settings", "height", height());
+    if (width() != m_writtenSize.width())
+        ini.writeInteger("settings", "width", width());
+    m_writtenSize.setWidth(width());
+    if (height() != m_writtenSize.height())
+        ini.writeInteger("settings", "height", height());
+    m_writtenSize.setHeight(height());
     ini.commit();
     DockLogViewer();
 }
@@ -751,6 +804,9 @@ void TBForm::FormResize() {
 void TBForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_ui.placeOverlays(this);
+    // The shape follows the size, except under the sizing border, which it would cut into.
+    if (!m_resizeAffordance || !m_resizeAffordance->isActive())
+        RoundCorners(this);
     if (m_form2)
         FormResize();
 }
@@ -759,6 +815,27 @@ void TBForm::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     DockLogViewer();
     updateTrayMenuVisibility();
+}
+
+void TBForm::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // The viewer follows while the window is dragged; the drag's end docks it again.
+    if (m_logFrm && m_logFrm->isVisible())
+        DockLogViewer();
+}
+
+void TBForm::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    m_skin.paint(painter, rect());
+}
+
+void TBForm::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !m_modes)
+        return;
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    if ((change->oldState() & Qt::WindowMinimized) && !isMinimized() && isVisible())
+        m_modes->restoredFromTaskBar();
 }
 
 void TBForm::hideEvent(QHideEvent* event) {
@@ -794,10 +871,7 @@ void TBForm::TrayIconDblClick() {
 }
 
 void TBForm::toggleToolbarMode() {
-    if (m_toolbarMode)
-        SetNormalMode();
-    else
-        SetToolbarMode();
+    m_modes->toggleToolbarMode();
 }
 
 void TBForm::MainMenuPopup() {

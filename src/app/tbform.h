@@ -7,6 +7,7 @@
 #include "engine/backuprunhost.h"
 #include "engine/progressview.h"
 #include "log/activitylog.h"
+#include "widgets/skinframe.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -18,13 +19,17 @@
 
 class ArchiveJob;
 class BackupRun;
+class EventSounds;
 class FolderListView;
 class Housekeeping;
 class IntervalTimer;
 class TimedShutdown;
 class TZipMaster;
 class FolderSet;
-class QSystemTrayIcon;
+class ResizeAffordance;
+class TrayControl;
+class WindowModes;
+class WindowMover;
 class TForm1;
 class TErrorForm;
 class TForm2;
@@ -76,6 +81,8 @@ public:
     void HideFaded();
     void DockLogViewer();
     void RoundCorners(QWidget* window);
+    void btHideClick();
+    void Minimizetotray1Click();
     void StartWait() override;
     void StopWait() override;
     void CheckOutdatedArchives();
@@ -111,6 +118,9 @@ public:
     TPopFrm* toolbarWindow() const { return m_popFrm; }
     TLogFrm* logViewer() const { return m_logFrm; }
     TErrorForm* errorForm() const { return m_errorForm; }
+    TrayControl* tray() const { return m_tray; }
+    ResizeAffordance* resizeAffordance() const { return m_resizeAffordance; }
+    WindowMover* mover() const { return m_mover; }
     ActivityLog& activityLog() { return m_log; }
     const TBFormUi& ui() const { return m_ui; }
     const MainMenus& menus() const { return m_menus; }
@@ -125,6 +135,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -132,6 +145,7 @@ private:
 
     void createWindows();
     void createBackupEngine();
+    void createEventSounds();
     void connectControls();
     void checkEngineFiles();
     void applyCommandLine(bool& runRemainingSteps);
@@ -157,6 +171,8 @@ private:
     void TrayIconClick();
     void TrayIconDblClick();
     void toggleToolbarMode();
+    void toolbarWindowDropped(const QPoint& topLeft);
+    void showLogViewerChanged(bool show);
     void MainMenuPopup();
     void updateTrayMenuVisibility();
     void setBusyControlsEnabled(bool enabled);
@@ -165,6 +181,7 @@ private:
     QString m_programDir;
     QStringList m_arguments;
     AppServices m_services;
+    SkinFrame m_skin;
     TBFormUi m_ui;
     MainMenus m_menus;
     ActivityLog m_log;
@@ -181,9 +198,13 @@ private:
     std::unique_ptr<TimedShutdown> m_timedShutdown;
     IntervalTimer* m_intervalTimer = nullptr;
     TLogFrm* m_logFrm = nullptr;
-    QSystemTrayIcon* m_tray = nullptr;
+    TrayControl* m_tray = nullptr;
+    std::unique_ptr<WindowModes> m_modes;
+    ResizeAffordance* m_resizeAffordance = nullptr;
+    WindowMover* m_mover = nullptr;
 
     std::unique_ptr<Housekeeping> m_housekeeping;
+    EventSounds* m_eventSounds = nullptr;
 
     bool m_autoClose = false;
     bool m_autoShutdown = false;
@@ -194,4 +215,6 @@ private:
     bool m_closeAfterRun = false;
     bool m_terminating = false;
     ExitStatus m_exitStatus;
+    // The size FormResize wrote last.
+    QSize m_writtenSize{-1, -1};
 };

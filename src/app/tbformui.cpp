@@ -1,28 +1,31 @@
 #include "app/tbformui.h"
 
+#include "widgets/glyphicon.h"
+#include "widgets/picturebutton.h"
+#include "widgets/skinnedbutton.h"
+#include "widgets/skinpalette.h"
+
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QStyle>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
 
-QToolButton* toolButton(QWidget* parent, const char* name, const QString& hint, QStyle::StandardPixmap icon) {
-    auto* button = new QToolButton(parent);
+using Glyph = GlyphIcon::Glyph;
+
+PictureButton* titleButton(QWidget* parent, const char* name, const QString& hint, Glyph glyph) {
+    auto* button = new PictureButton(GlyphIcon::make(glyph, Qt::white), hint, parent);
     button->setObjectName(QLatin1String(name));
-    button->setToolTip(hint);
-    button->setIcon(parent->style()->standardIcon(icon));
-    button->setAutoRaise(true);
+    button->setOnDarkBackground(true);
+    button->setFixedSize(21, 21);
     return button;
 }
 
-QPushButton* pushButton(QWidget* parent, const char* name, const QString& caption, const QString& hint) {
-    auto* button = new QPushButton(caption, parent);
+SkinnedButton* pushButton(QWidget* parent, const char* name, const QString& caption, const QString& hint) {
+    auto* button = new SkinnedButton(caption, parent);
     button->setObjectName(QLatin1String(name));
     button->setToolTip(hint);
     return button;
@@ -31,31 +34,32 @@ QPushButton* pushButton(QWidget* parent, const char* name, const QString& captio
 QFrame* panel(QWidget* parent, const char* name) {
     auto* frame = new QFrame(parent);
     frame->setObjectName(QLatin1String(name));
-    frame->setFrameShape(QFrame::Box);
-    frame->setStyleSheet(QStringLiteral("QFrame#%1 { background: white; }").arg(QLatin1String(name)));
+    frame->setStyleSheet(
+        QStringLiteral("QFrame#%1 { background: white; border: 1px solid #b9c5d4; border-radius: 4px; }")
+            .arg(QLatin1String(name)));
     frame->setVisible(false);
     return frame;
 }
 
 } // namespace
 
-void TBFormUi::setup(QWidget* window) {
+void TBFormUi::setup(QWidget* window, const QMargins& frame) {
     titleStrip = new QWidget(window);
     titleStrip->setObjectName(QStringLiteral("ITBM"));
-    titleStrip->setFixedHeight(25);
-    btMenu =
-        toolButton(titleStrip, "btMenu", QStringLiteral("open the main menu"), QStyle::SP_TitleBarMenuButton);
+    titleStrip->setFixedHeight(kTitleHeight);
+    btMenu = titleButton(titleStrip, "btMenu", QStringLiteral("open the main menu"), Glyph::Menu);
     titleLabel = new QLabel(QStringLiteral("Quoralis2005"), titleStrip);
     titleLabel->setObjectName(QStringLiteral("TitleLabel"));
-    titleLabel->setStyleSheet(QStringLiteral("font-weight: bold;"));
-    btHelp = toolButton(titleStrip, "btHelp", QStringLiteral("Help"), QStyle::SP_TitleBarContextHelpButton);
-    btHide =
-        toolButton(titleStrip, "btHide", QStringLiteral("Minimize to tray"), QStyle::SP_TitleBarMinButton);
-    btClose = toolButton(titleStrip, "btClose", QStringLiteral("Close Quoralis2005"),
-                         QStyle::SP_TitleBarCloseButton);
+    titleLabel->setStyleSheet(QStringLiteral("color: white; font-weight: bold;"));
+    titleLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    btHelp = titleButton(titleStrip, "btHelp", QStringLiteral("Help"), Glyph::Help);
+    btHide = titleButton(titleStrip, "btHide", QStringLiteral("Minimize to tray"), Glyph::Minimize);
+    btClose = titleButton(titleStrip, "btClose", QStringLiteral("Close Quoralis2005"), Glyph::Close);
     auto* titleLayout = new QHBoxLayout(titleStrip);
-    titleLayout->setContentsMargins(2, 0, 2, 0);
+    titleLayout->setContentsMargins(frame.left(), 1, frame.right(), 2);
+    titleLayout->setSpacing(2);
     titleLayout->addWidget(btMenu);
+    titleLayout->addSpacing(4);
     titleLayout->addWidget(titleLabel, 1);
     titleLayout->addWidget(btHelp);
     titleLayout->addWidget(btHide);
@@ -74,77 +78,93 @@ void TBFormUi::setup(QWidget* window) {
     listArea = new QVBoxLayout;
     listArea->addLayout(listHeader);
 
-    btSettings =
-        pushButton(window, "btSettings", QStringLiteral("Settings"), QStringLiteral("Change configuration"));
-    btAdd =
-        pushButton(window, "btAdd", QStringLiteral("Add folder"), QStringLiteral("Add a folder to the list"));
-    btRemove = pushButton(window, "btRemove", QStringLiteral("Remove"),
+    buttonColumn = new QWidget(window);
+    buttonColumn->setObjectName(QStringLiteral("ButtonColumn"));
+    btSettings = pushButton(buttonColumn, "btSettings", QStringLiteral("Settings"),
+                            QStringLiteral("Change configuration"));
+    btAdd = pushButton(buttonColumn, "btAdd", QStringLiteral("Add folder"),
+                       QStringLiteral("Add a folder to the list"));
+    btRemove = pushButton(buttonColumn, "btRemove", QStringLiteral("Remove"),
                           QStringLiteral("Remove selected folder(s) from the list"));
-    btClear = pushButton(window, "btClear", QStringLiteral("Clear"),
+    btClear = pushButton(buttonColumn, "btClear", QStringLiteral("Clear"),
                          QStringLiteral("Remove all folders from the list"));
-    btExclude = pushButton(window, "btExclude", QStringLiteral("Exclude..."),
+    btExclude = pushButton(buttonColumn, "btExclude", QStringLiteral("Exclude..."),
                            QStringLiteral("Allows you to set a list of folders to ignore"));
-    btRecalc = pushButton(window, "btRecalc", QString(), QStringLiteral("Recalculate folder size"));
-    btRecalc->setIcon(window->style()->standardIcon(QStyle::SP_BrowserReload));
-    btBackup = pushButton(window, "btBackup", QStringLiteral("Backup!"),
+    btRecalc = pushButton(buttonColumn, "btRecalc", QString(), QStringLiteral("Recalculate folder size"));
+    btRecalc->setIcon(GlyphIcon::make(Glyph::Recalculate, SkinPalette::text()));
+    btBackup = pushButton(buttonColumn, "btBackup", QStringLiteral("Backup!"),
                           QStringLiteral("Make backup now, right click for options"));
-    btBackup->setMinimumHeight(48);
-    btBackup->setStyleSheet(QStringLiteral("font-weight: bold;"));
+    btBackup->setAccented(true);
+    btBackup->setMinimumHeight(40);
+    QFont bold = btBackup->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    btBackup->setFont(bold);
     btBackup->setContextMenuPolicy(Qt::CustomContextMenu);
-    btRestore = pushButton(window, "btRestore", QStringLiteral("Restore"),
+    btRestore = pushButton(buttonColumn, "btRestore", QStringLiteral("Restore"),
                            QStringLiteral("Open backup destination folder"));
-    btVersion =
-        pushButton(window, "btVersion", QStringLiteral("v. "), QStringLiteral("Check for newer version"));
-    auto* buttons = new QVBoxLayout;
-    for (QPushButton* b :
+    btVersion = pushButton(buttonColumn, "btVersion", QStringLiteral("v. "),
+                           QStringLiteral("Check for newer version"));
+    auto* buttons = new QVBoxLayout(buttonColumn);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->setSpacing(3);
+    for (SkinnedButton* b :
          {btSettings, btAdd, btRemove, btClear, btExclude, btRecalc, btBackup, btRestore, btVersion})
         buttons->addWidget(b);
     buttons->addStretch();
+    buttonColumn->setFixedWidth(104);
 
     TotalLabel = new QLabel(window);
     TotalLabel->setObjectName(QStringLiteral("TotalLabel"));
-    TotalLabel->setMinimumWidth(260);
-    btResize =
-        toolButton(window, "btResize", QStringLiteral("Resize window"), QStyle::SP_TitleBarNormalButton);
+    TotalLabel->setFixedWidth(260);
+    btResize = new PictureButton(GlyphIcon::make(Glyph::Resize, SkinPalette::titleStrip(), 12),
+                                 QStringLiteral("Resize window"), window);
+    btResize->setObjectName(QStringLiteral("btResize"));
+    btResize->setIconSize(QSize(12, 12));
+    btResize->setFixedSize(16, 16);
+    btResize->setCursor(Qt::SizeFDiagCursor);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(TotalLabel, 1);
-    bottom->addWidget(btResize);
+    bottom->addWidget(TotalLabel);
+    bottom->addStretch();
+    bottom->addWidget(btResize, 0, Qt::AlignBottom);
 
     WaitPanel = panel(window, "WaitPanel");
     auto* waitLayout = new QVBoxLayout(WaitPanel);
     auto* waitPicture = new QLabel(WaitPanel);
-    waitPicture->setPixmap(window->style()->standardIcon(QStyle::SP_BrowserReload).pixmap(32, 32));
+    waitPicture->setPixmap(GlyphIcon::make(Glyph::Recalculate, SkinPalette::accent(), 32).pixmap(32, 32));
     waitLayout->addWidget(waitPicture, 0, Qt::AlignCenter);
 
     PPanel = panel(window, "PPanel");
     PPanel->setFixedSize(199, 53);
     PLabel = new QLabel(QStringLiteral("Backup in progress..."), PPanel);
     PLabel->setObjectName(QStringLiteral("PLabel"));
+    PLabel->setStyleSheet(QStringLiteral("border: none;"));
     PBar = new QProgressBar(PPanel);
     PBar->setObjectName(QStringLiteral("PBar"));
     PBar->setRange(0, 100);
     PBar->setFixedSize(117, 14);
     PBar->setAlignment(Qt::AlignCenter);
-    PBar->setStyleSheet(QStringLiteral("QProgressBar { background: white; border: 1px solid #999; }"
+    PBar->setStyleSheet(QStringLiteral("QProgressBar { background: white; border: 1px solid #b9c5d4; }"
                                        "QProgressBar::chunk { background: rgb(83, 169, 255); }"));
     btCancel = pushButton(PPanel, "btCancel", QString(), QStringLiteral("Cancel operation"));
-    btCancel->setIcon(window->style()->standardIcon(QStyle::SP_BrowserStop));
+    btCancel->setIcon(GlyphIcon::make(Glyph::Cancel, SkinPalette::text()));
     auto* progressLayout = new QGridLayout(PPanel);
     progressLayout->addWidget(PLabel, 0, 0);
     progressLayout->addWidget(PBar, 1, 0);
     progressLayout->addWidget(btCancel, 0, 1, 2, 1);
 
     auto* middle = new QHBoxLayout;
+    middle->setSpacing(8);
     middle->addLayout(listArea, 1);
-    middle->addLayout(buttons);
+    middle->addWidget(buttonColumn);
     auto* layout = new QVBoxLayout(window);
-    layout->setContentsMargins(4, 2, 4, 2);
-    layout->addWidget(titleStrip);
+    layout->setContentsMargins(frame.left() + 4, kTitleHeight + 4, frame.right() + 1, frame.bottom() + 1);
     layout->addLayout(middle, 1);
     layout->addLayout(bottom);
 }
 
 void TBFormUi::placeOverlays(QWidget* window) {
+    titleStrip->setGeometry(0, 0, window->width(), kTitleHeight);
     // The wait and progress panels float over the middle of the window.
     WaitPanel->adjustSize();
     const QPoint centre = window->rect().center();

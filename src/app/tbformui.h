@@ -1,47 +1,56 @@
 #pragma once
 
+#include <QMargins>
+
 class QFrame;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QToolButton;
 class QVBoxLayout;
 class QWidget;
+class PictureButton;
+class SkinnedButton;
 
 // The widgets of the main window and their layout; the window connects them.
 class TBFormUi {
 public:
-    void setup(QWidget* window);
+    static constexpr int kTitleHeight = 25;
+
+    // frame: the thickness of the skin frame the contents sit inside.
+    void setup(QWidget* window, const QMargins& frame);
+    // Places what is not laid out: the title strip across the top and the floating panels.
     void placeOverlays(QWidget* window);
 
     QWidget* titleStrip = nullptr;
-    QToolButton* btMenu = nullptr;
+    PictureButton* btMenu = nullptr;
     QLabel* titleLabel = nullptr;
-    QToolButton* btHelp = nullptr;
-    QToolButton* btHide = nullptr;
-    QToolButton* btClose = nullptr;
+    PictureButton* btHelp = nullptr;
+    PictureButton* btHide = nullptr;
+    PictureButton* btClose = nullptr;
 
     QLabel* foldersLabel = nullptr;
     QLabel* TimerLabel = nullptr;
     // Where the folder list goes.
     QVBoxLayout* listArea = nullptr;
+    // The background behind the button column.
+    QWidget* buttonColumn = nullptr;
 
-    QPushButton* btSettings = nullptr;
-    QPushButton* btAdd = nullptr;
-    QPushButton* btRemove = nullptr;
-    QPushButton* btClear = nullptr;
-    QPushButton* btExclude = nullptr;
-    QPushButton* btRecalc = nullptr;
-    QPushButton* btBackup = nullptr;
-    QPushButton* btRestore = nullptr;
-    QPushButton* btVersion = nullptr;
+    SkinnedButton* btSettings = nullptr;
+    SkinnedButton* btAdd = nullptr;
+    SkinnedButton* btRemove = nullptr;
+    SkinnedButton* btClear = nullptr;
+    SkinnedButton* btExclude = nullptr;
+    SkinnedButton* btRecalc = nullptr;
+    SkinnedButton* btBackup = nullptr;
+    SkinnedButton* btRestore = nullptr;
+    SkinnedButton* btVersion = nullptr;
 
     QLabel* TotalLabel = nullptr;
-    QToolButton* btResize = nullptr;
+    PictureButton* btResize = nullptr;
 
     QFrame* WaitPanel = nullptr;
     QFrame* PPanel = nullptr;
     QLabel* PLabel = nullptr;
     QProgressBar* PBar = nullptr;
-    QPushButton* btCancel = nullptr;
+    SkinnedButton* btCancel = nullptr;
 };

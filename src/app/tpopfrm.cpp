@@ -1,65 +1,86 @@
 #include "app/tpopfrm.h"
 
+#include "widgets/glyphicon.h"
+#include "widgets/picturebutton.h"
+#include "widgets/skinpalette.h"
+#include "widgets/windowfader.h"
+#include "widgets/windowmover.h"
+
 #include <QContextMenuEvent>
-#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QProgressBar>
-#include <QStyle>
-#include <QToolButton>
+#include <QVBoxLayout>
 
 namespace {
 
 constexpr int kStatusWidth = 162;
 
-QToolButton* makeButton(QWidget* parent, const char* name, const QString& hint, QStyle::StandardPixmap icon) {
-    auto* button = new QToolButton(parent);
+PictureButton* makeButton(QWidget* parent, const char* name, const QString& hint, GlyphIcon::Glyph glyph,
+                          const QColor& colour) {
+    auto* button = new PictureButton(GlyphIcon::make(glyph, colour), hint, parent);
     button->setObjectName(QLatin1String(name));
-    button->setToolTip(hint);
-    button->setIcon(parent->style()->standardIcon(icon));
-    button->setAutoRaise(true);
-    button->setFixedSize(24, 24);
+    button->setFixedSize(22, 22);
     return button;
 }
 
 } // namespace
 
-TPopFrm::TPopFrm(QWidget* parent)
+TPopFrm::TPopFrm(const QString& skinsDir, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
-    , m_menu(makeButton(this, "btMenu", QStringLiteral("open the main menu"), QStyle::SP_TitleBarMenuButton))
+    , m_skin(skinsDir, QStringLiteral("toolbar"), QMargins(28, 3, 3, 3))
+    , m_menu(
+          makeButton(this, "btMenu", QStringLiteral("open the main menu"), GlyphIcon::Glyph::Menu, Qt::white))
     , m_status(new QLabel(QStringLiteral("Quoralis2005 loaded"), this))
     , m_bar(new QProgressBar(this))
-    , m_backup(makeButton(this, "btBackup", QStringLiteral("Make backup now"), QStyle::SP_DialogSaveButton))
-    , m_cancel(makeButton(this, "btCancel", QStringLiteral("Cancel operation"), QStyle::SP_BrowserStop))
-    , m_close(
-          makeButton(this, "btClose", QStringLiteral("Close Quoralis2005"), QStyle::SP_TitleBarCloseButton)) {
+    , m_backup(makeButton(this, "btBackup", QStringLiteral("Make backup now"), GlyphIcon::Glyph::Backup,
+                          SkinPalette::accent()))
+    , m_cancel(makeButton(this, "btCancel", QStringLiteral("Cancel operation"), GlyphIcon::Glyph::Cancel,
+                          SkinPalette::text()))
+    , m_close(makeButton(this, "btClose", QStringLiteral("Close Quoralis2005"), GlyphIcon::Glyph::Close,
+                         SkinPalette::text()))
+    , m_fader(new WindowFader(this))
+    , m_mover(new WindowMover(this)) {
     setObjectName(QStringLiteral("TPopFrm"));
     setWindowTitle(QStringLiteral("Quoralis2005"));
-    setFixedSize(260, 30);
-    setStyleSheet(QStringLiteral("TPopFrm { background: #eef3fb; border: 1px solid #7a9cc6; }"));
+    setFixedSize(kWidth, kHeight);
+    m_skin.setFallbackColours(SkinPalette::background(), SkinPalette::titleStrip());
+    m_menu->setOnDarkBackground(true);
 
     m_status->setObjectName(QStringLiteral("RTL"));
     m_status->setMaximumWidth(kStatusWidth);
+    m_status->setStyleSheet(QStringLiteral("color: #222b36;"));
     m_bar->setObjectName(QStringLiteral("PBar"));
     m_bar->setFixedSize(157, 6);
     m_bar->setTextVisible(false);
     m_bar->setRange(0, 100);
+    m_bar->setStyleSheet(QStringLiteral("QProgressBar { background: silver; border: none; }"
+                                        "QProgressBar::chunk { background: rgb(83, 169, 255); }"));
     m_bar->setVisible(false);
     m_cancel->setVisible(false);
 
-    auto* layout = new QGridLayout(this);
-    layout->setContentsMargins(3, 2, 3, 2);
-    layout->setSpacing(1);
-    layout->addWidget(m_menu, 0, 0, 2, 1);
-    layout->addWidget(m_status, 0, 1);
-    layout->addWidget(m_bar, 1, 1);
-    layout->setColumnStretch(1, 1);
-    layout->addWidget(m_backup, 0, 2, 2, 1);
-    layout->addWidget(m_cancel, 0, 2, 2, 1);
-    layout->addWidget(m_close, 0, 3, 2, 1);
+    // The status line sits in the middle of the strip, the thin bar just below it.
+    auto* statusColumn = new QVBoxLayout;
+    statusColumn->setSpacing(1);
+    statusColumn->addStretch();
+    statusColumn->addWidget(m_status);
+    statusColumn->addWidget(m_bar);
+    statusColumn->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(3, 2, 4, 2);
+    layout->setSpacing(6);
+    layout->addWidget(m_menu);
+    layout->addLayout(statusColumn, 1);
+    layout->addWidget(m_backup);
+    layout->addWidget(m_cancel);
+    layout->addWidget(m_close);
 
-    connect(m_menu, &QToolButton::clicked, this,
-            [this] { Q_EMIT menuRequested(m_menu->mapToGlobal(QPoint(0, 28))); });
+    m_mover->watch(this);
+    connect(m_mover, &WindowMover::moveFinished, this, [this] { Q_EMIT dropped(pos()); });
+    connect(m_menu, &PictureButton::clicked, this,
+            [this] { Q_EMIT menuRequested(pos() + m_menu->pos() + QPoint(0, 28)); });
 }
 
 void TPopFrm::setStatus(const QString& message) {
@@ -70,6 +91,24 @@ void TPopFrm::setStatus(const QString& message) {
 
 QString TPopFrm::status() const {
     return m_status->text();
+}
+
+void TPopFrm::setFadingSource(std::function<bool()> fading) {
+    m_fading = std::move(fading);
+}
+
+void TPopFrm::showFaded() {
+    m_fader->show(m_fading());
+    raise();
+}
+
+void TPopFrm::hideFaded() {
+    m_fader->hide(m_fading());
+}
+
+void TPopFrm::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    m_skin.paint(painter, rect());
 }
 
 void TPopFrm::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -1,42 +1,67 @@
 #pragma once
 
+#include "widgets/skinframe.h"
+
 #include <QWidget>
+
+#include <functional>
 
 class QLabel;
 class QProgressBar;
-class QToolButton;
+class PictureButton;
+class WindowFader;
+class WindowMover;
 
 // The toolbar window: a small always-on-top strip that stands in for the main window
 // in toolbar mode and shows the progress of a backup while the main window is hidden.
+// It is dragged by its background and fades with the main window's fading setting.
 class TPopFrm : public QWidget {
     Q_OBJECT
 public:
-    explicit TPopFrm(QWidget* parent = nullptr);
+    static constexpr int kWidth = 260;
+    static constexpr int kHeight = 30;
+
+    explicit TPopFrm(const QString& skinsDir, QWidget* parent = nullptr);
 
     // The status line shows the message and its tooltip holds it whole.
     void setStatus(const QString& message);
     QString status() const;
 
+    // Where the fading setting is read each time the window shows or hides.
+    void setFadingSource(std::function<bool()> fading);
+    void showFaded();
+    void hideFaded();
+
     QLabel* RTL() const { return m_status; }
     QProgressBar* PBar() const { return m_bar; }
-    QToolButton* backupButton() const { return m_backup; }
-    QToolButton* cancelButton() const { return m_cancel; }
-    QToolButton* menuButton() const { return m_menu; }
-    QToolButton* closeButton() const { return m_close; }
+    PictureButton* backupButton() const { return m_backup; }
+    PictureButton* cancelButton() const { return m_cancel; }
+    PictureButton* menuButton() const { return m_menu; }
+    PictureButton* closeButton() const { return m_close; }
+    WindowMover* mover() const { return m_mover; }
 
 Q_SIGNALS:
     void menuRequested(const QPoint& globalPos);
     void backgroundDoubleClicked();
+    // The window was dragged and dropped here.
+    void dropped(const QPoint& topLeft);
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    QToolButton* m_menu;
+    SkinFrame m_skin;
+    PictureButton* m_menu;
     QLabel* m_status;
     QProgressBar* m_bar;
-    QToolButton* m_backup;
-    QToolButton* m_cancel;
-    QToolButton* m_close;
+    PictureButton* m_backup;
+    PictureButton* m_cancel;
+    PictureButton* m_close;
+    WindowFader* m_fader;
+    WindowMover* m_mover;
+    std::function<bool()> m_fading = [] {
+        return false;
+    };
 };

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
+#include <algorithm>
 #include <chrono>
 
 namespace fs = std::filesystem;
@@ -23,10 +24,10 @@ QString nameOf(const fs::path& file) {
     return pathText(file.filename());
 }
 
-// Deletes a file or a symbolic link (never its target), never a folder.
+// Deletes a regular file; never a folder, a link or what a link points to.
 bool deleteFile(const fs::path& file) {
     std::error_code ec;
-    if (fs::symlink_status(file, ec).type() == fs::file_type::directory)
+    if (fs::symlink_status(file, ec).type() != fs::file_type::regular)
         return false;
     return fs::remove(file, ec) && !ec;
 }
@@ -77,10 +78,19 @@ void Housekeeping::CheckOutdatedArchives() {
         return;
 
     const int days = m_settings.CleanBackupDays()->value();
-    const OldFileSearch search(FileMask("*.zip"), threshold(days));
     m_log.logMessage(QStringLiteral("Looking for archives older than ") + QString::number(days) +
                      QStringLiteral(" days..."));
-    const std::vector<fs::path> outdated = search.inFolder(pathFromText(destinationText));
+    // Only the archives this program names: a user's own ZIP files kept in the destination
+    // are none of its business.
+    std::vector<fs::path> outdated;
+    for (const char* mask : {"Quoralis.zip", "Quoralis_*.zip"}) {
+        std::vector<fs::path> found =
+            OldFileSearch(FileMask(mask), threshold(days)).inFolder(pathFromText(destinationText));
+        outdated.insert(outdated.end(), found.begin(), found.end());
+    }
+    std::sort(outdated.begin(), outdated.end(), [](const fs::path& a, const fs::path& b) {
+        return a.filename().native() < b.filename().native();
+    });
     if (outdated.empty()) {
         m_log.logMessage(QStringLiteral("No outdated archives found"));
         return;
@@ -115,8 +125,9 @@ void Housekeeping::playEventSound(const QString& eventName) const {
 }
 
 fs::file_time_type Housekeeping::threshold(int days) const {
-    // Whole calendar days back, the time of day kept.
-    const QDateTime moment = m_clock().addDays(-days);
-    const std::chrono::system_clock::time_point system{std::chrono::milliseconds(moment.toMSecsSinceEpoch())};
+    // N times 24 hours back: across a change to or from summer time that is not the same
+    // clock time N calendar days ago.
+    const qint64 thresholdMs = m_clock().toMSecsSinceEpoch() - qint64(days) * 24 * 60 * 60 * 1000;
+    const std::chrono::system_clock::time_point system{std::chrono::milliseconds(thresholdMs)};
     return fs::file_time_type::clock::from_sys(system);
 }

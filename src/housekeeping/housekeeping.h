@@ -26,8 +26,9 @@ public:
     // days in the settings. Does nothing while the option is switched off, unless
     // evenWhenSwitchedOff is set (the user asked for it with "delete now").
     void CleanOldLogs(bool evenWhenSwitchedOff = false);
-    // Offers the "*.zip" files in the destination that are older than the days in the
-    // settings for deletion, and deletes them once the user has confirmed twice.
+    // Offers the program's archives in the destination ("Quoralis.zip", "Quoralis_*.zip")
+    // that are older than the days in the settings for deletion, and deletes them once the
+    // user has confirmed twice.
     void CheckOutdatedArchives();
 
     // The source of the current moment; tests fix it.

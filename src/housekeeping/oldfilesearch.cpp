@@ -48,12 +48,13 @@ OldFileSearch::Listing OldFileSearch::list(const fs::path& folder) const {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const fs::directory_entry& entry = *it;
         std::error_code statError;
-        const bool isLink = entry.is_symlink(statError);
-        const bool isFolder = entry.is_directory(statError); // follows a link
-        if (isFolder) {
-            if (!isLink && !isDotName(entry.path().filename()))
+        // The entry itself, never what a link points to.
+        const fs::file_type type = entry.symlink_status(statError).type();
+        if (type == fs::file_type::directory) {
+            if (!isDotName(entry.path().filename()))
                 listing.subfolders.push_back(entry.path());
-        } else if (m_mask.matches(entry.path().filename()) && isOld(entry)) {
+        } else if (type == fs::file_type::regular && m_mask.matches(entry.path().filename()) &&
+                   isOld(entry)) {
             listing.files.push_back(entry.path());
         }
     }
@@ -64,6 +65,6 @@ OldFileSearch::Listing OldFileSearch::list(const fs::path& folder) const {
 
 bool OldFileSearch::isOld(const fs::directory_entry& entry) const {
     std::error_code ec;
-    const fs::file_time_type modified = entry.last_write_time(ec);
+    const fs::file_time_type modified = fs::last_write_time(entry.path(), ec);
     return !ec && modified <= m_threshold;
 }

@@ -6,10 +6,9 @@
 #include <functional>
 #include <vector>
 
-// Finds the files whose names match a mask and that were last modified at or before a
-// threshold. A folder that cannot be listed contributes nothing. Symbolic links are
-// never followed into other folders: a link to a file counts as a file (with its
-// target's time), a link to a folder is neither entered nor found.
+// Finds the regular files whose names match a mask and that were last modified at or before
+// a threshold. A folder that cannot be listed contributes nothing. Symbolic links are
+// neither found nor entered.
 class OldFileSearch {
 public:
     using Found = std::function<void(const std::filesystem::path& file)>;

@@ -1,33 +1,62 @@
 #include "log/tlogfrm.h"
 
 #include "log/activitylog.h"
+#include "widgets/windowfader.h"
 
+#include <QEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-TLogFrm::TLogFrm(ActivityLog& log, QWidget* parent)
+TLogFrm::TLogFrm(ActivityLog& log, const QString& skinsDir, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
+    , m_skin(skinsDir, QStringLiteral("log"), QMargins(10, 10, 10, 10))
     , m_log(new QPlainTextEdit(this))
-    , m_hide(new QPushButton(QStringLiteral("hide"), this)) {
+    , m_hidePanel(new QFrame(this))
+    , m_hide(new QPushButton(QStringLiteral("hide"), m_hidePanel))
+    , m_fader(new WindowFader(this)) {
     setObjectName(QStringLiteral("TLogFrm"));
     setWindowTitle(QStringLiteral("Log viewer"));
     resize(483, 80);
-    setStyleSheet(QStringLiteral("TLogFrm { background: white; }"));
+    m_skin.setFallbackColours(Qt::white, QColor(0xc9, 0xd3, 0xdf));
+    QFont verdana(QStringLiteral("Verdana"));
+    verdana.setPointSize(8);
+    setFont(verdana);
+
     m_log->setObjectName(QStringLiteral("LOG"));
     m_log->setReadOnly(true);
     m_log->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_log->setFrameShape(QFrame::NoFrame);
+    m_log->setMinimumHeight(40);
+    m_log->setStyleSheet(QStringLiteral("QPlainTextEdit { background: white; color: #222b36; }"));
+    m_log->viewport()->setMouseTracking(true);
+    m_log->viewport()->installEventFilter(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(m_skin.borders());
+    layout->addWidget(m_log);
+
+    m_hidePanel->setObjectName(QStringLiteral("HP"));
+    m_hidePanel->setStyleSheet(QStringLiteral("QFrame#HP { background: white; }"));
     m_hide->setObjectName(QStringLiteral("HB"));
     m_hide->setToolTip(QStringLiteral("Hide log viewer"));
     m_hide->setFlat(true);
+    m_hide->setCursor(Qt::PointingHandCursor);
+    m_hide->setStyleSheet(QStringLiteral("QPushButton { color: #3d7bd9; border: none; padding: 0 4px; }"
+                                         "QPushButton:hover { text-decoration: underline; }"));
+    auto* panelLayout = new QHBoxLayout(m_hidePanel);
+    panelLayout->setContentsMargins(2, 1, 2, 1);
+    panelLayout->addWidget(m_hide);
+    m_hidePanel->adjustSize();
+    m_hidePanel->raise();
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(10, 4, 10, 10);
-    layout->setSpacing(0);
-    layout->addWidget(m_hide, 0, Qt::AlignRight);
-    layout->addWidget(m_log);
+    m_timer1.setInterval(2000);
+    connect(&m_timer1, &QTimer::timeout, this, &TLogFrm::Timer1Timer);
+    m_timer1.start();
 
     for (const QString& line : log.lines())
         appendLine(line);
@@ -39,12 +68,57 @@ QString TLogFrm::text() const {
     return m_log->toPlainText();
 }
 
+void TLogFrm::setFadingSource(std::function<bool()> fading) {
+    m_fading = std::move(fading);
+}
+
+void TLogFrm::Fshow() {
+    m_fader->show(m_fading());
+}
+
+void TLogFrm::Fhide() {
+    m_fader->hide(m_fading());
+}
+
 void TLogFrm::appendLine(const QString& line) {
+    // Appending keeps the cost of a line independent of how long the log already is.
+    QScrollBar* bar = m_log->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
     m_log->appendPlainText(line);
-    m_log->verticalScrollBar()->setValue(m_log->verticalScrollBar()->maximum());
+    if (atEnd)
+        bar->setValue(bar->maximum());
 }
 
 void TLogFrm::HBClick() {
-    hide();
+    Fhide();
     Q_EMIT hiddenByUser();
+}
+
+void TLogFrm::LOGMouseMove() {
+    m_hidePanel->setVisible(true);
+    if (!m_timer1.isActive())
+        m_timer1.start();
+    if (isVisible())
+        m_log->setFocus();
+}
+
+void TLogFrm::Timer1Timer() {
+    m_hidePanel->setVisible(false);
+    m_timer1.stop();
+}
+
+void TLogFrm::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    m_skin.paint(painter, rect());
+}
+
+void TLogFrm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_hidePanel->move(width() - kHidePanelFromRight, 2);
+}
+
+bool TLogFrm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_log->viewport() && event->type() == QEvent::MouseMove)
+        LOGMouseMove();
+    return QWidget::eventFilter(watched, event);
 }

@@ -52,6 +52,18 @@ QByteArray DesktopEntry::execValue(const QByteArray& executablePath) {
 }
 
 QByteArray DesktopEntry::forExecutable(const QString& appName, const std::filesystem::path& executablePath) {
+    return entry(appName, executablePath, {});
+}
+
+QByteArray DesktopEntry::forMenu(const QString& appName, const std::filesystem::path& executablePath,
+                                 const QString& comment, const QString& icon) {
+    return entry(appName, executablePath,
+                 "Comment=" + escapeString(comment.toUtf8()) + "\nIcon=" + escapeString(icon.toUtf8()) +
+                     "\nCategories=Utility;Archiving;\n");
+}
+
+QByteArray DesktopEntry::entry(const QString& appName, const std::filesystem::path& executablePath,
+                               const QByteArray& moreKeys) {
     const QByteArray path = QByteArray::fromStdString(executablePath.native());
     if (path.isEmpty() || !isUtf8(path) || path.contains('\0'))
         return {};
@@ -61,9 +73,7 @@ QByteArray DesktopEntry::forExecutable(const QString& appName, const std::filesy
            escapeString(appName.toUtf8()) +
            "\n"
            "Exec=" +
-           execValue(path) +
-           "\n"
-           "Terminal=false\n";
+           execValue(path) + "\n" + moreKeys + "Terminal=false\n";
 }
 
 std::filesystem::path DesktopEntry::autostartPath(const QString& appName) {

@@ -13,6 +13,10 @@ public:
     // The entry that starts the executable, without arguments; empty when the path is not
     // valid UTF-8, since a desktop entry cannot name it.
     static QByteArray forExecutable(const QString& appName, const std::filesystem::path& executablePath);
+    // The application menu's entry for the executable, with a comment and an icon (a theme
+    // name or an absolute path); empty like forExecutable.
+    static QByteArray forMenu(const QString& appName, const std::filesystem::path& executablePath,
+                              const QString& comment, const QString& icon);
     // The Exec value that runs exactly this program: the path quoted and escaped for the
     // Exec key, and the result escaped as a desktop-entry string.
     static QByteArray execValue(const QByteArray& executablePath);
@@ -20,6 +24,10 @@ public:
     static std::filesystem::path autostartPath(const QString& appName);
     // Whether an entry's text says it is disabled (Hidden=true).
     static bool isHidden(const QByteArray& entry);
+
+private:
+    static QByteArray entry(const QString& appName, const std::filesystem::path& executablePath,
+                            const QByteArray& moreKeys);
 };
 
 } // namespace platform

@@ -12,6 +12,8 @@ TBForm& AppTestHarness::start(const QStringList& arguments) {
     services.prompts = &prompts;
     services.shell = &shell;
     services.shutdown = shutdown;
+    services.waveOutput = &wave;
+    services.trayAvailable = trayAvailable;
     m_form = std::make_unique<TBForm>(dir.path(), arguments, services);
     QObject::connect(m_form.get(), &TBForm::eventSoundRequested,
                      [this](const QString& name) { soundRequests.append(name); });

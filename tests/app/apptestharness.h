@@ -3,6 +3,7 @@
 #include "app/appservices.h"
 #include "app/shellopener.h"
 #include "app/tbform.h"
+#include "recordingwaveoutput.h"
 #include "scriptedprompts.h"
 #include "testprogramdir.h"
 
@@ -12,6 +13,7 @@ namespace platform {
 class ShutdownService;
 }
 
+#include <functional>
 #include <memory>
 
 class RecordingShellOpener : public ShellOpener {
@@ -41,7 +43,12 @@ public:
     ScriptedPrompts prompts;
     RecordingShellOpener shell;
     platform::ShutdownService* shutdown = nullptr;
+    RecordingWaveOutput wave;
     QStringList soundRequests;
+    // The desktop's tray as the program sees it; a desktop with a tray unless a test says otherwise.
+    std::function<bool()> trayAvailable = [] {
+        return true;
+    };
 
 private:
     std::unique_ptr<TBForm> m_form;

@@ -354,7 +354,7 @@ void TestSettingsFile::readOnlyProgramFolder() {
                  QStringList({QStringLiteral("Quoralis_Docs.zip"), QStringLiteral("Quoralis_Photos.zip")}));
         QCOMPARE(f.h.messages().count(unableToWrite), 2);
         QCOMPARE(form.totalBackups(), quint64(2));
-        QVERIFY(form.ui().btBackup->isEnabled());
+        QVERIFY(form.findChild<QPushButton*>(QStringLiteral("btBackup"))->isEnabled());
     }
     // The close sequence completes all the same (with its own backup when that is set).
     QVERIFY(form.close());

@@ -4,6 +4,8 @@
 #include "log/eventmarker.h"
 #include "log/tlogfrm.h"
 #include "online/terrorform.h"
+#include "widgets/picturebutton.h"
+#include "widgets/skinnedbutton.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -14,7 +16,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <QToolButton>
 
 // Start-up and close of the whole program on a temporary program directory.
 class TestStartupClose : public QObject {
@@ -148,7 +149,7 @@ void TestStartupClose::closeAskedAndAnsweredNoKeepsRunning() {
     AppTestHarness h;
     TBForm& form = h.start();
     h.prompts.queueAnswer(false);
-    QTest::mouseClick(const_cast<QToolButton*>(form.ui().btClose), Qt::LeftButton);
+    QTest::mouseClick(form.ui().btClose, Qt::LeftButton);
     QCOMPARE(h.prompts.questions(),
              QStringList(QStringLiteral("Are you sure you want to close Quoralis2005?")));
     QVERIFY(!form.hasEnded());

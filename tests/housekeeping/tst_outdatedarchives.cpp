@@ -29,7 +29,7 @@ private Q_SLOTS:
     void threeArchivesDeletedAfterTwoYes() {
         HousekeepingFixture f;
         f.switchArchiveCheck(true, 30, f.dir.filePath(QStringLiteral("dest")));
-        for (const char* name : {"dest/c.zip", "dest/a.zip", "dest/b.zip"})
+        for (const char* name : {"dest/Quoralis_c.zip", "dest/Quoralis_a.zip", "dest/Quoralis_b.zip"})
             f.file(name, f.now.addDays(-31));
         f.prompts.queueAnswer(true);
         f.prompts.queueAnswer(true);
@@ -38,17 +38,17 @@ private Q_SLOTS:
 
         // The exact text, line breaks LF then CR.
         QCOMPARE(f.prompts.questions().value(0),
-                 QStringLiteral(
-                     "The following 3 archives are older than 30 days:\n\r\n\ra.zip\n\rb.zip\n\rc.zip\n\r"
-                     "\n\rDo you want to delete these archives?\n\r"
-                     "(You can change these settings in \"Settings > Backups\")"));
+                 QStringLiteral("The following 3 archives are older than 30 "
+                                "days:\n\r\n\rQuoralis_a.zip\n\rQuoralis_b.zip\n\rQuoralis_c.zip\n\r"
+                                "\n\rDo you want to delete these archives?\n\r"
+                                "(You can change these settings in \"Settings > Backups\")"));
         QCOMPARE(f.prompts.questions().value(1),
                  QStringLiteral("Are you absolutely sure you want to delete these 3 files?"));
         QCOMPARE(f.messages, (QStringList{QStringLiteral("Looking for archives older than 30 days..."),
                                           QStringLiteral("Found 3 outdated archives"),
-                                          QStringLiteral("Deleted outdated backup a.zip"),
-                                          QStringLiteral("Deleted outdated backup b.zip"),
-                                          QStringLiteral("Deleted outdated backup c.zip")}));
+                                          QStringLiteral("Deleted outdated backup Quoralis_a.zip"),
+                                          QStringLiteral("Deleted outdated backup Quoralis_b.zip"),
+                                          QStringLiteral("Deleted outdated backup Quoralis_c.zip")}));
         QCOMPARE(f.sounds,
                  (QStringList{QStringLiteral("outdated_found"), QStringLiteral("outdated_deleted")}));
         QVERIFY(fs::is_empty(f.at("dest")));
@@ -58,21 +58,25 @@ private Q_SLOTS:
     void whichFilesAreOffered() {
         HousekeepingFixture f;
         f.switchArchiveCheck(true, 14, f.dir.filePath(QStringLiteral("dest")));
-        const QDateTime old = f.now.addDays(-14);
+        const QDateTime old = f.now.addSecs(-14 * 86400);
+        // Only what this program names its archives is offered, however old the rest is.
         for (const char* name :
-             {"dest/old.zip", "dest/OLD2.ZIP", "dest/.hidden.zip", "dest/from-another-tool.zip",
-              "dest/notes.txt", "dest/old.zip.part", "dest/sub/deep.zip", "dest/.dot/old.zip"})
+             {"dest/Quoralis.zip", "dest/Quoralis_Docs.zip", "dest/QUORALIS_7_12_2026.ZIP",
+              "dest/Quoralis_Docs_7_12_2026_10_00_00.zip", "dest/from-another-tool.zip", "dest/QuoralisX.zip",
+              "dest/my Quoralis_.zip", "dest/.hidden.zip", "dest/notes.txt", "dest/Quoralis_x.zip.part",
+              "dest/sub/Quoralis_deep.zip", "dest/.dot/Quoralis.zip"})
             f.file(name, old);
-        f.file("dest/new.zip", f.now.addDays(-14).addSecs(1));
-        f.folder("dest/folder.zip");
+        f.file("dest/Quoralis_new.zip", old.addSecs(1));
+        f.folder("dest/Quoralis_folder.zip");
         f.prompts.queueAnswer(false);
 
         f.housekeeping.CheckOutdatedArchives();
 
         QCOMPARE(f.prompts.questions(),
-                 QStringList{firstQuestion(14, {QStringLiteral(".hidden.zip"), QStringLiteral("OLD2.ZIP"),
-                                                QStringLiteral("from-another-tool.zip"),
-                                                QStringLiteral("old.zip")})});
+                 QStringList{
+                     firstQuestion(14, {QStringLiteral("QUORALIS_7_12_2026.ZIP"),
+                                        QStringLiteral("Quoralis.zip"), QStringLiteral("Quoralis_Docs.zip"),
+                                        QStringLiteral("Quoralis_Docs_7_12_2026_10_00_00.zip")})});
         QCOMPARE(f.messages.value(1), QStringLiteral("Found 4 outdated archives"));
     }
 
@@ -85,8 +89,8 @@ private Q_SLOTS:
         QFETCH(QList<bool>, answers);
         HousekeepingFixture f;
         f.switchArchiveCheck(true, 7, f.dir.filePath(QStringLiteral("dest")));
-        f.file("dest/a.zip", f.now.addDays(-8));
-        f.file("dest/b.zip", f.now.addDays(-9));
+        f.file("dest/Quoralis_a.zip", f.now.addDays(-8));
+        f.file("dest/Quoralis_b.zip", f.now.addDays(-9));
         for (bool answer : answers)
             f.prompts.queueAnswer(answer);
 
@@ -94,8 +98,8 @@ private Q_SLOTS:
 
         QVERIFY(f.prompts.allAnswersUsed());
         QCOMPARE(f.prompts.questions().size(), answers.size());
-        QVERIFY(f.exists("dest/a.zip"));
-        QVERIFY(f.exists("dest/b.zip"));
+        QVERIFY(f.exists("dest/Quoralis_a.zip"));
+        QVERIFY(f.exists("dest/Quoralis_b.zip"));
         QCOMPARE(f.messages, (QStringList{QStringLiteral("Looking for archives older than 7 days..."),
                                           QStringLiteral("Found 2 outdated archives")}));
         QCOMPARE(f.sounds, QStringList{QStringLiteral("outdated_found")});
@@ -133,20 +137,20 @@ private Q_SLOTS:
     void switchedOff() {
         HousekeepingFixture f;
         f.switchArchiveCheck(false, 7, f.dir.filePath(QStringLiteral("dest")));
-        f.file("dest/a.zip", f.now.addDays(-100));
+        f.file("dest/Quoralis_a.zip", f.now.addDays(-100));
 
         f.housekeeping.CheckOutdatedArchives();
 
         QVERIFY(f.messages.isEmpty());
         QVERIFY(f.prompts.shown.isEmpty());
-        QVERIFY(f.exists("dest/a.zip"));
+        QVERIFY(f.exists("dest/Quoralis_a.zip"));
     }
 
     void nothingOutdated() {
         HousekeepingFixture f;
         f.switchArchiveCheck(true, 365, f.dir.filePath(QStringLiteral("dest")));
-        f.file("dest/recent.zip", f.now.addDays(-364));
-        f.file("dest/sub/ancient.zip", f.now.addDays(-1000));
+        f.file("dest/Quoralis_recent.zip", f.now.addDays(-364));
+        f.file("dest/sub/Quoralis_ancient.zip", f.now.addDays(-1000));
 
         f.housekeeping.CheckOutdatedArchives();
 
@@ -160,18 +164,22 @@ private Q_SLOTS:
         HousekeepingFixture f;
         f.switchArchiveCheck(true, 7, f.dir.filePath(QStringLiteral("dest")));
         const QDateTime old = f.now.addDays(-8);
-        const fs::path target = f.file("elsewhere/real.zip", old);
-        f.file("dest/old\xff.zip", old);
-        fs::create_symlink(target, f.at("dest/link.zip"));
+        const fs::path target = f.file("elsewhere/Quoralis_real.zip", old);
+        f.file("dest/Quoralis_old\xff.zip", old);
+        fs::create_symlink(target, f.at("dest/Quoralis_link.zip"));
+        setModified(f.at("dest/Quoralis_link.zip"), old);
+        fs::create_symlink(f.at("elsewhere/gone.zip"), f.at("dest/Quoralis_dangling.zip"));
         f.prompts.queueAnswer(true);
         f.prompts.queueAnswer(true);
 
         f.housekeeping.CheckOutdatedArchives();
 
-        QVERIFY(!f.exists("dest/link.zip"));
-        QVERIFY(!f.exists("dest/old\xff.zip"));
-        QVERIFY(f.exists("elsewhere/real.zip"));
-        QCOMPARE(f.messages.value(1), QStringLiteral("Found 2 outdated archives"));
+        // Only the regular file is offered and deleted; links and their targets stay.
+        QCOMPARE(f.messages.value(1), QStringLiteral("Found 1 outdated archives"));
+        QVERIFY(!f.exists("dest/Quoralis_old\xff.zip"));
+        QVERIFY(f.exists("dest/Quoralis_link.zip"));
+        QVERIFY(f.exists("dest/Quoralis_dangling.zip"));
+        QVERIFY(f.exists("elsewhere/Quoralis_real.zip"));
     }
 
     void failedDeletions_data() {
@@ -183,8 +191,8 @@ private Q_SLOTS:
         QFETCH(bool, secondDeletable);
         HousekeepingFixture f;
         f.switchArchiveCheck(true, 7, f.dir.filePath(QStringLiteral("dest")));
-        f.file("dest/a.zip", f.now.addDays(-8));
-        const fs::path second = f.file("dest/b.zip", f.now.addDays(-8));
+        f.file("dest/Quoralis_a.zip", f.now.addDays(-8));
+        const fs::path second = f.file("dest/Quoralis_b.zip", f.now.addDays(-8));
         // As root: in a sticky folder only a file's owner may delete it. Otherwise a
         // read-only folder makes every deletion fail.
         const bool root = ::geteuid() == 0;
@@ -204,12 +212,13 @@ private Q_SLOTS:
         }
         ::chmod(f.at("dest").c_str(), 0755);
 
-        QVERIFY(f.exists("dest/a.zip"));
-        QCOMPARE(f.exists("dest/b.zip"), !secondDeletable);
+        QVERIFY(f.exists("dest/Quoralis_a.zip"));
+        QCOMPARE(f.exists("dest/Quoralis_b.zip"), !secondDeletable);
         QCOMPARE(f.messages.mid(2),
-                 (QStringList{QStringLiteral("Unable to delete outdated backup a.zip"),
-                              secondDeletable ? QStringLiteral("Deleted outdated backup b.zip")
-                                              : QStringLiteral("Unable to delete outdated backup b.zip")}));
+                 (QStringList{QStringLiteral("Unable to delete outdated backup Quoralis_a.zip"),
+                              secondDeletable
+                                  ? QStringLiteral("Deleted outdated backup Quoralis_b.zip")
+                                  : QStringLiteral("Unable to delete outdated backup Quoralis_b.zip")}));
         QCOMPARE(f.sounds.contains(QStringLiteral("outdated_deleted")), secondDeletable);
     }
 };

@@ -20,6 +20,7 @@ private Q_SLOTS:
 
     void registersAndUnregisters();
     void rewritesWithTheNewPath();
+    void entryIsAValidDesktopEntry_data();
     void entryIsAValidDesktopEntry();
     void execValueEscapes_data();
     void execValueEscapes();
@@ -72,22 +73,69 @@ void AutostartEntryTest::rewritesWithTheNewPath() {
         1);
 }
 
+namespace {
+
+// Reads an Exec value back as a desktop session does: the string escapes first, then the
+// one quoted argument with its backslash escapes and "%%".
+QByteArray programOfExec(const QByteArray& value) {
+    QByteArray text;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size()) {
+            const char next = value[++i];
+            text += next == 's' ? ' ' : next == 'n' ? '\n' : next == 't' ? '\t' : next == 'r' ? '\r' : next;
+        } else {
+            text += value[i];
+        }
+    }
+    if (text.size() < 2 || !text.startsWith('"') || !text.endsWith('"'))
+        return "(not one quoted argument)";
+    QByteArray program;
+    for (qsizetype i = 1; i < text.size() - 1; ++i) {
+        const char c = text[i];
+        if (c == '\\' && i + 2 < text.size() && QByteArray("\"`$\\").contains(text[i + 1]))
+            program += text[++i];
+        else if (c == '%' && text[i + 1] == '%')
+            program += text[++i];
+        else if (c == '"' || c == '`' || c == '$' || c == '\\' || c == '%')
+            return "(unescaped reserved character)";
+        else
+            program += c;
+    }
+    return program;
+}
+
+} // namespace
+
+void AutostartEntryTest::entryIsAValidDesktopEntry_data() {
+    QTest::addColumn<QByteArray>("path");
+    QTest::newRow("blanks") << QByteArray("/opt/Program Files/quoralis2005");
+    QTest::newRow("quotes") << QByteArray("/home/o'neil/\"best\" backup/quoralis2005");
+    QTest::newRow("percent and dollar") << QByteArray("/srv/100% $HOME ${X}/quoralis2005");
+    QTest::newRow("backslash and backtick") << QByteArray("/srv/a\\b `c`/quoralis2005");
+    QTest::newRow("leading blank in a folder") << QByteArray("/srv/ x/quoralis2005");
+}
+
 void AutostartEntryTest::entryIsAValidDesktopEntry() {
-    QVERIFY(
-        AutostartEntry::registerProgram(QStringLiteral("Quoralis2005"), "/opt/Program Files/quoralis2005"));
+    QFETCH(QByteArray, path);
+    QVERIFY(AutostartEntry::registerProgram(QStringLiteral("Quoralis2005"), path.toStdString()));
+    const QString file = m_config->filePath(QStringLiteral("autostart/Quoralis2005.desktop"));
     const QByteArray entry = m_config->readFile(QStringLiteral("autostart/Quoralis2005.desktop"));
     const QList<QByteArray> lines = entry.split('\n');
     QCOMPARE(lines.first(), QByteArray("[Desktop Entry]"));
     QVERIFY(lines.contains("Type=Application"));
     QVERIFY(lines.contains("Name=Quoralis2005"));
-    QVERIFY(lines.contains("Exec=\"/opt/Program Files/quoralis2005\""));
-    if (QFileInfo::exists(QStringLiteral("/usr/bin/desktop-file-validate"))) {
-        QProcess validate;
-        validate.start(QStringLiteral("/usr/bin/desktop-file-validate"),
-                       {m_config->filePath(QStringLiteral("autostart/Quoralis2005.desktop"))});
-        QVERIFY(validate.waitForFinished());
-        QVERIFY2(validate.exitCode() == 0, validate.readAllStandardOutput().constData());
-    }
+    QList<QByteArray> exec;
+    for (const QByteArray& line : lines)
+        if (line.startsWith("Exec="))
+            exec.append(line.mid(5));
+    QCOMPARE(exec.size(), 1);
+    QCOMPARE(programOfExec(exec.first()), path);
+
+    QProcess validate;
+    validate.setProcessChannelMode(QProcess::MergedChannels);
+    validate.start(QStringLiteral("desktop-file-validate"), {file});
+    QVERIFY2(validate.waitForFinished(), "desktop-file-validate is missing (scripts/setup installs it)");
+    QVERIFY2(validate.exitCode() == 0, validate.readAll().constData());
 }
 
 void AutostartEntryTest::execValueEscapes_data() {

@@ -22,7 +22,8 @@ QByteArray TestProgramDir::readFile(const QString& relative) const {
 
 void TestProgramDir::installProgramFiles() const {
     const QDir built(qEnvironmentVariable("QUORALIS_PROGRAM_DIR"));
-    for (const QString& folder : {QStringLiteral("dll"), QStringLiteral("help"), QStringLiteral("sounds")}) {
+    for (const QString& folder :
+         {QStringLiteral("dll"), QStringLiteral("help"), QStringLiteral("sounds"), QStringLiteral("skins")}) {
         const QDir source(built.filePath(folder));
         QDir().mkpath(filePath(folder));
         for (const QString& name : source.entryList(QDir::Files))

@@ -1,0 +1,154 @@
+#include "app/windowmodes.h"
+
+#include "app/mainmenus.h"
+#include "app/tpopfrm.h"
+#include "app/traycontrol.h"
+#include "log/eventmarker.h"
+#include "log/tlogfrm.h"
+#include "platform/profilefile.h"
+#include "widgets/roundedshape.h"
+#include "widgets/windowfader.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace {
+
+bool onSomeScreen(const QRect& rect) {
+    return QGuiApplication::screenAt(rect.center()) != nullptr;
+}
+
+} // namespace
+
+WindowModes::WindowModes(const Context& context)
+    : m_context(context)
+    , m_fader(new WindowFader(context.main)) {}
+
+void WindowModes::SetToolbarMode() {
+    Context& c = m_context;
+    c.marker->set(QStringLiteral("toolbar_mode"));
+    c.menus->NormalMode1->setVisible(true);
+    c.menus->toolbarMode1->setVisible(false);
+    *c.toolbarMode = true;
+    HideFaded();
+    if (c.logViewer->isVisible())
+        c.logViewer->Fhide();
+    const QPoint fallback = defaultToolbarPosition();
+    const platform::ProfileFile ini(c.settingsFilePath());
+    QPoint place(ini.readInteger("settings", "toolbar_x", fallback.x()),
+                 ini.readInteger("settings", "toolbar_y", fallback.y()));
+    // A place on no screen (a screen since removed) would leave the toolbar out of reach.
+    if (!onSomeScreen(QRect(place, c.toolbar->size())))
+        place = fallback;
+    c.toolbar->move(place);
+    c.toolbar->showFaded();
+}
+
+QPoint WindowModes::defaultToolbarPosition() const {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    return {screen.x() + screen.width() - m_context.toolbar->width() - 4,
+            screen.y() + screen.height() - m_context.toolbar->height() - 32};
+}
+
+void WindowModes::SetNormalMode() {
+    Context& c = m_context;
+    c.marker->set(QStringLiteral("normal_mode"));
+    // The window goes to its saved place before it shows, so it does not jump there.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const platform::ProfileFile ini(c.settingsFilePath());
+    QPoint place(ini.readInteger("settings", "x", screen.width() / 2 - c.main->width() / 2),
+                 ini.readInteger("settings", "y", screen.height() / 2 - c.main->height() / 2));
+    if (!onSomeScreen(QRect(place, c.main->size())))
+        place = screen.center() - QPoint(c.main->width() / 2, c.main->height() / 2);
+    c.main->move(place);
+    c.main->setWindowState(c.main->windowState() & ~Qt::WindowMinimized);
+    ShowFaded();
+    c.menus->NormalMode1->setVisible(false);
+    c.menus->toolbarMode1->setVisible(true);
+    *c.toolbarMode = false;
+    if (c.main->windowFlags() & Qt::WindowStaysOnTopHint)
+        c.main->setWindowFlag(Qt::WindowStaysOnTopHint, false);
+    if (c.showLog->isChecked() && !c.logViewer->isVisible())
+        c.logViewer->Fshow();
+    DockLogViewer();
+    c.toolbar->hideFaded();
+}
+
+void WindowModes::toggleToolbarMode() {
+    if (*m_context.toolbarMode)
+        SetNormalMode();
+    else
+        SetToolbarMode();
+}
+
+void WindowModes::ShowFaded() {
+    m_fader->show(*m_context.fading);
+    if (m_context.showLog->isChecked())
+        m_context.logViewer->Fshow();
+}
+
+void WindowModes::HideFaded() {
+    if (m_context.logViewer->isVisible())
+        m_context.logViewer->Fhide();
+    m_fader->hide(*m_context.fading);
+}
+
+void WindowModes::closeFadeOut() {
+    m_fader->fadeOut(*m_context.fading);
+}
+
+void WindowModes::DockLogViewer() {
+    TLogFrm* viewer = m_context.logViewer;
+    if (!viewer)
+        return;
+    // A borderless window is its own frame; the border of the resize affordance is not.
+    QWidget* main = m_context.main;
+    const QRect frame =
+        (main->windowFlags() & Qt::FramelessWindowHint) ? main->geometry() : main->frameGeometry();
+    viewer->setGeometry(frame.left(), frame.top() + frame.height() + 1, frame.width(), viewer->height());
+    RoundedShape::apply(viewer);
+}
+
+void WindowModes::minimizeToTray() {
+    if (m_context.tray->hasTray() || m_context.toolbar->isVisible())
+        HideFaded();
+    else
+        minimizeToTaskBar();
+}
+
+void WindowModes::minimizeAllToTray() {
+    if (!m_context.tray->hasTray()) {
+        if (*m_context.toolbarMode)
+            m_context.toolbar->hideFaded();
+        minimizeToTaskBar();
+        return;
+    }
+    HideFaded();
+    if (*m_context.toolbarMode)
+        m_context.toolbar->hideFaded();
+}
+
+void WindowModes::startHidden() {
+    if (m_context.tray->hasTray() || *m_context.toolbarMode) {
+        m_context.main->setWindowState(m_context.main->windowState() | Qt::WindowMinimized);
+        return;
+    }
+    minimizeToTaskBar();
+}
+
+void WindowModes::minimizeToTaskBar() {
+    // The log viewer has no task bar button of its own: it goes and comes back with the window.
+    if (m_context.logViewer->isVisible())
+        m_context.logViewer->Fhide();
+    m_context.main->showMinimized();
+}
+
+void WindowModes::restoredFromTaskBar() {
+    if (m_context.showLog->isChecked() && !*m_context.toolbarMode && !m_context.logViewer->isVisible()) {
+        DockLogViewer();
+        m_context.logViewer->Fshow();
+    }
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+
+#include <functional>
+
+class EventMarker;
+class MainMenus;
+class QCheckBox;
+class QWidget;
+class TLogFrm;
+class TPopFrm;
+class TrayControl;
+class WindowFader;
+
+// The modes of the main window (normal and toolbar), showing and hiding it with fading
+// together with the log viewer, docking the viewer below it, and hiding into the tray,
+// which minimizes to the task bar instead where the desktop has no tray. Owns the main
+// window's fader.
+class WindowModes {
+public:
+    struct Context {
+        QWidget* main = nullptr;
+        TPopFrm* toolbar = nullptr;
+        TLogFrm* logViewer = nullptr;
+        MainMenus* menus = nullptr;
+        TrayControl* tray = nullptr;
+        QCheckBox* showLog = nullptr;
+        EventMarker* marker = nullptr;
+        bool* toolbarMode = nullptr;
+        const bool* fading = nullptr;
+        std::function<QString()> settingsFilePath;
+    };
+
+    explicit WindowModes(const Context& context);
+
+    void SetToolbarMode();
+    void SetNormalMode();
+    void ShowFaded();
+    void HideFaded();
+    void DockLogViewer();
+    void toggleToolbarMode();
+    // The close sequence's fade-out: the main window ends transparent, still shown.
+    void closeFadeOut();
+
+    // "Minimize to tray" (button, tray menu "Hide"): into the tray, or to the task bar.
+    void minimizeToTray();
+    // Main menu "Minimize to tray": in toolbar mode the toolbar window goes too.
+    void minimizeAllToTray();
+    // start_hidden or "/minimize" at start-up.
+    void startHidden();
+    // The main window came back from the task bar: the log viewer comes back with it.
+    void restoredFromTaskBar();
+
+    QPoint defaultToolbarPosition() const;
+
+private:
+    void minimizeToTaskBar();
+
+    Context m_context;
+    WindowFader* m_fader;
+};

@@ -1,0 +1,5 @@
+#include "widgets/compositorprobe.h"
+
+bool CompositorProbe::compositing() {
+    return false;
+}
