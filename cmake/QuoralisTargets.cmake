@@ -30,5 +30,6 @@ function(quoralis_add_test name)
   endif()
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUORALIS_PROGRAM_DIR=${QUORALIS_PROGRAM_DIR};QUORALIS_SOURCE_DIR=${PROJECT_SOURCE_DIR};XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config")
+    # Tests never reach past the loopback address; the online tests start their own server.
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUORALIS_PROGRAM_DIR=${QUORALIS_PROGRAM_DIR};QUORALIS_SOURCE_DIR=${PROJECT_SOURCE_DIR};QUORALIS_SERVER=127.0.0.1:1;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config")
 endfunction()

@@ -21,6 +21,9 @@ namespace {
 class NoShell : public ShellOpener {
 public:
     bool open(const QString&) override { return true; }
+
+protected:
+    bool launchUrl(const QUrl&) override { return true; }
 };
 
 struct Figures {

@@ -1,8 +1,20 @@
 #include "app/shellopener.h"
 
+#include "online/weblinks.h"
+
 #include <QDesktopServices>
-#include <QUrl>
+
+bool ShellOpener::openWebAddress(const QUrl& url) {
+    const bool mail = url.isValid() && url.scheme() == QStringLiteral("mailto") && !url.path().isEmpty();
+    if (!mail && !WebLinks::isWebAddress(url))
+        return false;
+    return launchUrl(url);
+}
 
 bool DesktopShellOpener::open(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool DesktopShellOpener::launchUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
 }

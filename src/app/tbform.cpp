@@ -22,6 +22,8 @@
 #include "log/tlogfrm.h"
 #include "online/terrorform.h"
 #include "platform/profilebatch.h"
+#include "online/versioncheck.h"
+#include "online/weblinks.h"
 #include "platform/profilefile.h"
 #include "platform/systeminfo.h"
 #include "schedule/intervaltimer.h"
@@ -115,6 +117,7 @@ void TBForm::createWindows() {
     if (auto* app = QuoralisApplication::instance())
         app->setUnhandledErrorHandler(
             [form = m_errorForm](const QString& message) { form->showError(message); });
+    m_errorForm->setReporting(m_services.prompts, [this] { endOnErrorReport(); });
 
     createEventSounds();
     const QString skinsDir = QDir(m_programDir).filePath(QStringLiteral("skins"));
@@ -148,6 +151,17 @@ void TBForm::createWindows() {
     m_housekeeping =
         std::make_unique<Housekeeping>(pathFromText(m_programDir), *m_form2, m_log, *m_services.prompts,
                                        [this](const QString& name) { PlayEventSound(name); });
+
+    VersionCheck::Context check;
+    check.log = &m_log;
+    check.marker = &marker();
+    check.prompts = m_services.prompts;
+    check.versionString = std::bind_front(&TBForm::GetVersionString, this);
+    check.playEventSound = std::bind_front(&TBForm::PlayEventSound, this);
+    check.openAddress = std::bind_front(&ShellOpener::openWebAddress, m_services.shell);
+    check.saveConfig = std::bind_front(&TBForm::SaveConfig, this);
+    check.closeMainWindow = std::bind_front(&QWidget::close, this);
+    m_versionCheck = new VersionCheck(check, this);
 
     m_tray = new TrayControl(m_menus.trayMenu, m_services.trayAvailable, this);
     m_tray->setToolTip(kTitle + QStringLiteral(" click to open"));
@@ -279,14 +293,16 @@ void TBForm::connectControls() {
     connect(m_menus.trayConfiguration, &QAction::triggered, this, &TBForm::btSettingsClick);
     connect(m_menus.mainMenu, &QMenu::aboutToShow, this, &TBForm::MainMenuPopup);
 
-    // Web links, the version check and the About box come with the online services.
-    for (QAction* a : {m_menus.mainHomepage, m_menus.mainSupport, m_menus.mainCheckUpdates, m_menus.About1,
-                       m_menus.trayHomepage, m_menus.traySupport, m_menus.trayCheckUpdates})
-        a->setEnabled(false);
-    m_ui.btVersion->setEnabled(false);
-    for (const char* name : {"btNews", "btUpdate2"})
-        if (auto* button = m_form2->findChild<QPushButton*>(QLatin1String(name)))
-            button->setEnabled(false);
+    for (QAction* a : {m_menus.mainHomepage, m_menus.trayHomepage})
+        connect(a, &QAction::triggered, this, &TBForm::Homepage1Click);
+    for (QAction* a : {m_menus.mainSupport, m_menus.traySupport})
+        connect(a, &QAction::triggered, this, &TBForm::Support1Click);
+    for (QAction* a : {m_menus.mainCheckUpdates, m_menus.trayCheckUpdates})
+        connect(a, &QAction::triggered, this, [this] { CheckVersion(false); });
+    connect(m_menus.About1, &QAction::triggered, this, &TBForm::btAboutClick);
+    connect(m_ui.btVersion, &QAbstractButton::clicked, this, [this] { CheckVersion(false); });
+    connect(m_form2, &TForm2::updateRequested, this, [this] { CheckVersion(false); });
+    connect(m_form2, &TForm2::newsletterRequested, this, &TBForm::btNewsClick);
     connect(m_tray, &TrayControl::clicked, this, &TBForm::TrayIconClick);
     connect(m_tray, &TrayControl::doubleClicked, this, &TBForm::TrayIconDblClick);
     connect(m_mover, &WindowMover::moveFinished, this, &TBForm::DockLogViewer);
@@ -386,7 +402,9 @@ void TBForm::FormCreate() {
         if (m_ended)
             return;
     }
-    // 20: the version check comes with the online services.
+    // 20
+    if (m_form2->cbAC()->isChecked())
+        CheckVersion(true);
     // 21
     if (m_form2->cbCleanBackups()->isChecked())
         CheckOutdatedArchives();
@@ -509,6 +527,20 @@ void TBForm::endProgram() {
     Q_EMIT programEnded();
 }
 
+void TBForm::endOnErrorReport() {
+    // A running backup ends through its own path first; the program ends after it.
+    if (m_backupRun->isRunning()) {
+        m_endAfterBackup = true;
+        LogMessage(QStringLiteral("Closing after the current backup..."));
+        return;
+    }
+    // The close sequence does not run (no settings saved, no backup at close), but the
+    // run's log is what the user needs afterwards.
+    if (m_form2->cbLog()->isChecked())
+        reportAndGoOn([this] { LogFileWriter::write(m_programDir, m_log.lines()); });
+    endProgram();
+}
+
 void TBForm::btCloseClick() {
     marker().set(QStringLiteral("close_program"));
     Close1Click();
@@ -607,6 +639,26 @@ void TBForm::PlayEventSound(const QString& eventName) {
     m_eventSounds->PlayEventSound(eventName);
 }
 
+void TBForm::CheckVersion(bool automatic) {
+    m_versionCheck->CheckVersion(automatic);
+}
+
+void TBForm::btAboutClick() {
+    m_services.prompts->notify(WebLinks::aboutText(GetVersionString()));
+}
+
+void TBForm::Homepage1Click() {
+    m_services.shell->openWebAddress(WebLinks::homepage());
+}
+
+void TBForm::Support1Click() {
+    m_services.shell->openWebAddress(WebLinks::supportMail());
+}
+
+void TBForm::btNewsClick() {
+    m_services.shell->openWebAddress(WebLinks::newsletter());
+}
+
 void TBForm::LoadConfig() {
     SettingsSequence(*this).LoadConfig();
 }
@@ -618,6 +670,11 @@ void TBForm::SaveConfig() {
 void TBForm::btBackupClick() {
     const BackupRun::Outcome outcome = m_backupRun->btBackupClick();
     recordRunOutcome(static_cast<int>(outcome));
+    if (m_endAfterBackup && !m_backupRun->isRunning()) {
+        m_endAfterBackup = false;
+        endOnErrorReport();
+        return;
+    }
     if (m_closeAfterRun) {
         // Closing was asked for while the run worked; it has ended now.
         close();

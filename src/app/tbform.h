@@ -36,6 +36,7 @@ class TForm2;
 class TLogFrm;
 class TPopFrm;
 class EventMarker;
+class VersionCheck;
 namespace platform {
 class ProfileFile;
 }
@@ -88,6 +89,11 @@ public:
     void CheckOutdatedArchives();
     void btCancelClick();
     void cbAutoClick();
+    void CheckVersion(bool automatic);
+    void btAboutClick();
+    void Homepage1Click();
+    void Support1Click();
+    void btNewsClick();
 
     // What a backup run needs of the main window.
     bool backupAllowed() const override;
@@ -118,6 +124,7 @@ public:
     TPopFrm* toolbarWindow() const { return m_popFrm; }
     TLogFrm* logViewer() const { return m_logFrm; }
     TErrorForm* errorForm() const { return m_errorForm; }
+    VersionCheck* versionCheck() const { return m_versionCheck; }
     TrayControl* tray() const { return m_tray; }
     ResizeAffordance* resizeAffordance() const { return m_resizeAffordance; }
     WindowMover* mover() const { return m_mover; }
@@ -158,6 +165,7 @@ private:
     bool unattendedShutdown() const;
     void reportAndGoOn(const std::function<void()>& step);
     void endProgram();
+    void endOnErrorReport();
     void LoadConfig();
     void SaveConfig();
     void FormResize();
@@ -199,6 +207,7 @@ private:
     IntervalTimer* m_intervalTimer = nullptr;
     TLogFrm* m_logFrm = nullptr;
     TrayControl* m_tray = nullptr;
+    VersionCheck* m_versionCheck = nullptr;
     std::unique_ptr<WindowModes> m_modes;
     ResizeAffordance* m_resizeAffordance = nullptr;
     WindowMover* m_mover = nullptr;
@@ -215,6 +224,8 @@ private:
     bool m_closeAfterRun = false;
     bool m_terminating = false;
     ExitStatus m_exitStatus;
+    // An error report was answered while a backup ran: the program ends after the run.
+    bool m_endAfterBackup = false;
     // The size FormResize wrote last.
     QSize m_writtenSize{-1, -1};
 };

@@ -1,7 +1,11 @@
 #include "online/terrorform.h"
 
 #include "log/timestamp.h"
+#include "online/onlinequery.h"
+#include "online/thttpget.h"
+#include "online/weblinks.h"
 #include "platform/systeminfo.h"
+#include "widgets/userprompts.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -18,7 +22,9 @@ TErrorForm::TErrorForm(QWidget* parent)
     , m_osLabel(new QLabel(QStringLiteral("OSLabel"), this))
     , m_cbEmail(new QCheckBox(QStringLiteral("E-mail:"), this))
     , m_email(new QLineEdit(this))
-    , m_btOk(new QPushButton(QStringLiteral("Ok"), this)) {
+    , m_btOk(new QPushButton(QStringLiteral("Ok"), this))
+    , m_sendStatus(new QLabel(this))
+    , m_http(new THTTPGet(this)) {
     setObjectName(QStringLiteral("TErrorForm"));
     setWindowTitle(QStringLiteral("Veltrane Error Report"));
     setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -53,8 +59,14 @@ TErrorForm::TErrorForm(QWidget* parent)
     m_email->installEventFilter(this);
     m_btOk->setObjectName(QStringLiteral("BtOk"));
     m_btOk->setToolTip(QStringLiteral("We thank you for your cooperation."));
-    // Sending the report needs the HTTP fetch component; until it exists the button stays off.
-    m_btOk->setEnabled(false);
+    connect(m_btOk, &QPushButton::clicked, this, &TErrorForm::BtOkClick);
+    m_sendStatus->setObjectName(QStringLiteral("SendStatus"));
+    m_sendStatus->setStyleSheet(QStringLiteral("color: red;"));
+    m_sendStatus->hide();
+    m_http->setObjectName(QStringLiteral("HTTP"));
+    m_http->setWaitThread(true);
+    connect(m_http, &THTTPGet::OnDoneString, this, &TErrorForm::HTTPDoneString);
+    connect(m_http, &THTTPGet::OnError, this, &TErrorForm::HTTPError);
     m_osLabel->setObjectName(QStringLiteral("OSLabel"));
     m_osLabel->setVisible(false);
 
@@ -71,11 +83,26 @@ TErrorForm::TErrorForm(QWidget* parent)
     layout->addWidget(m_errLabel);
     layout->addWidget(contact);
     layout->addLayout(mail);
-    layout->addWidget(m_btOk, 0, Qt::AlignRight);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_sendStatus, 1);
+    buttons->addWidget(m_btOk, 0, Qt::AlignRight);
+    layout->addLayout(buttons);
+}
+
+void TErrorForm::setReporting(UserPrompts* prompts, std::function<void()> endProgram) {
+    m_prompts = prompts;
+    m_endProgram = std::move(endProgram);
 }
 
 void TErrorForm::showError(const QString& message) {
     m_errLabel->setText(message);
+    // After a report that could not be sent, the new error can be reported again.
+    if (m_sendFailed) {
+        m_sendFailed = false;
+        m_sendStatus->hide();
+        m_btOk->setText(QStringLiteral("Ok"));
+        m_btOk->setEnabled(true);
+    }
     show();
     raise();
     activateWindow();
@@ -103,4 +130,42 @@ bool TErrorForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TErrorForm::EMAILClick() {
     m_cbEmail->setChecked(true);
+}
+
+void TErrorForm::BtOkClick() {
+    if (m_sendFailed) {
+        hide();
+        return;
+    }
+    m_btOk->setText(QStringLiteral("Connecting..."));
+    m_btOk->setEnabled(false);
+    m_http->properties().URL = WebLinks::errorReport(reportQuery());
+    m_http->GetString();
+}
+
+QString TErrorForm::reportQuery() const {
+    OnlineQuery query;
+    query.add(QStringLiteral("program"), QStringLiteral("Quoralis2005"))
+        .add(QStringLiteral("version"), platform::SystemInfo::programVersion())
+        .add(QStringLiteral("exception"), m_errLabel->text())
+        .add(QStringLiteral("event"), m_marker.value())
+        .add(QStringLiteral("os"), m_osLabel->text())
+        .add(QStringLiteral("email"), m_cbEmail->isChecked() ? m_email->text() : QStringLiteral("anonymous"));
+    return query.text();
+}
+
+void TErrorForm::HTTPDoneString(const QString& answer) {
+    if (m_prompts)
+        m_prompts->notify(answer);
+    if (m_endProgram)
+        m_endProgram();
+}
+
+void TErrorForm::HTTPError() {
+    // Say so and let the user close the window, instead of "Connecting..." for ever.
+    m_sendFailed = true;
+    m_sendStatus->setText(QStringLiteral("The report could not be sent."));
+    m_sendStatus->show();
+    m_btOk->setText(QStringLiteral("Close"));
+    m_btOk->setEnabled(true);
 }

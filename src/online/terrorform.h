@@ -4,13 +4,18 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class THTTPGet;
+class UserPrompts;
 
 // The window where every error that no handler dealt with ends: it shows the error's
-// message while the program goes on running. Owns the event marker.
+// message while the program goes on running, and on "Ok" sends a report of it to the web
+// server. Owns the event marker and the fetch component HTTP.
 class TErrorForm : public QDialog {
     Q_OBJECT
 public:
@@ -20,6 +25,10 @@ public:
     // The unhandled-error handler: shows the message (not modal) and brings the window up.
     void showError(const QString& message);
     QString errorText() const;
+    // What sending needs: the prompts that show the server's answer, and how the program
+    // ends once the answer has been read.
+    void setReporting(UserPrompts* prompts, std::function<void()> endProgram);
+    THTTPGet* HTTP() const { return m_http; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -28,6 +37,10 @@ protected:
 private:
     void FormShow();
     void EMAILClick();
+    void BtOkClick();
+    void HTTPDoneString(const QString& answer);
+    void HTTPError();
+    QString reportQuery() const;
 
     EventMarker m_marker;
     QLabel* m_timeLabel;
@@ -36,4 +49,9 @@ private:
     QCheckBox* m_cbEmail;
     QLineEdit* m_email;
     QPushButton* m_btOk;
+    QLabel* m_sendStatus;
+    THTTPGet* m_http;
+    UserPrompts* m_prompts = nullptr;
+    std::function<void()> m_endProgram;
+    bool m_sendFailed = false;
 };

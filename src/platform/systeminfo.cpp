@@ -1,13 +1,8 @@
 #include "platform/systeminfo.h"
 
 #include <QDir>
-#include <QSysInfo>
 
 namespace platform {
-
-QString SystemInfo::osDescription() {
-    return QSysInfo::prettyProductName() + QLatin1Char(' ') + QSysInfo::kernelVersion();
-}
 
 QString SystemInfo::programVersion() {
     return QStringLiteral(QUORALIS_VERSION_TEXT);

@@ -12,4 +12,18 @@ QString SystemInfo::computerName() {
     return QString::fromWCharArray(name, int(length));
 }
 
+QString SystemInfo::osDescription() {
+    // The product name and version the system keeps in the registry; a value that cannot be
+    // read is taken as empty.
+    const auto read = [](const wchar_t* value) {
+        wchar_t buffer[256];
+        DWORD size = sizeof(buffer);
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", value,
+                         RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+            return QString();
+        return QString::fromWCharArray(buffer);
+    };
+    return read(L"ProductName") + QLatin1Char(' ') + read(L"CurrentVersion");
+}
+
 } // namespace platform

@@ -23,6 +23,14 @@ public:
         return true;
     }
     QStringList opened;
+    // Addresses that reached the desktop's handler, encoded.
+    QStringList launched;
+
+protected:
+    bool launchUrl(const QUrl& url) override {
+        launched.append(QString::fromLatin1(url.toEncoded()));
+        return true;
+    }
 };
 
 // A main window on a temporary program directory, with scripted prompts and recording fakes.

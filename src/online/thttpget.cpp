@@ -1,0 +1,71 @@
+#include "online/thttpget.h"
+
+#include "online/thttpgetthread.h"
+
+#include <QCoreApplication>
+
+#include <curl/curl.h>
+
+#include <mutex>
+
+THTTPGet::THTTPGet(QObject* parent)
+    : QObject(parent) {
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+THTTPGet::~THTTPGet() {
+    if (!m_worker)
+        return;
+    // The worker notices the stop request within its next transfer step.
+    m_worker->requestStop();
+    m_worker->wait();
+    delete m_worker;
+}
+
+void THTTPGet::GetString() {
+    start(int(THTTPGetThread::Mode::Text));
+}
+
+void THTTPGet::GetFile() {
+    start(int(THTTPGetThread::Mode::File));
+}
+
+void THTTPGet::start(int mode) {
+    if (m_worker)
+        return;
+    m_aborted = false;
+    m_worker = new THTTPGetThread(m_request, THTTPGetThread::Mode(mode));
+    connect(m_worker, &THTTPGetThread::progress, this, &THTTPGet::OnProgress, Qt::QueuedConnection);
+    connect(m_worker, &QThread::finished, this, &THTTPGet::completeFetch, Qt::QueuedConnection);
+    m_worker->start();
+    if (m_waitThread)
+        QCoreApplication::processEvents();
+}
+
+void THTTPGet::Abort() {
+    if (!m_worker)
+        return;
+    m_aborted = true;
+    m_worker->requestStop();
+}
+
+void THTTPGet::completeFetch() {
+    THTTPGetThread* worker = m_worker;
+    if (!worker)
+        return;
+    m_worker = nullptr;
+    m_success = !m_aborted && worker->success();
+    const bool textMode = worker->mode() == THTTPGetThread::Mode::Text;
+    const QString text = QString::fromUtf8(worker->result());
+    const QString fileName = worker->fileName();
+    const qint64 size = worker->bytesRead();
+    worker->wait();
+    delete worker;
+    if (!m_success)
+        Q_EMIT OnError();
+    else if (textMode)
+        Q_EMIT OnDoneString(text);
+    else
+        Q_EMIT OnDoneFile(fileName, size);
+}

@@ -1,0 +1,143 @@
+#include "online/thttpgetthread.h"
+
+#include <QFile>
+
+#include <curl/curl.h>
+
+#include <memory>
+
+namespace {
+
+struct CurlHandle {
+    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+struct HeaderList {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+} // namespace
+
+THTTPGetThread::THTTPGetThread(HttpRequest request, Mode mode, QObject* parent)
+    : QThread(parent)
+    , m_request(std::move(request))
+    , m_mode(mode) {}
+
+QByteArray THTTPGetThread::effectiveUrl(const QString& url) {
+    const QString trimmed = url.trimmed();
+    if (trimmed.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ||
+        trimmed.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive))
+        return trimmed.toUtf8();
+    return QByteArrayLiteral("http://") + trimmed.toUtf8();
+}
+
+size_t THTTPGetThread::receive(char* data, size_t size, size_t count, void* self) {
+    auto* worker = static_cast<THTTPGetThread*>(self);
+    const size_t length = size * count;
+    if (worker->m_stop || !worker->appendBlock(data, qint64(length)))
+        return 0; // makes libcurl end the transfer
+    return length;
+}
+
+int THTTPGetThread::transferInfo(void* self, qint64, qint64, qint64, qint64) {
+    return static_cast<THTTPGetThread*>(self)->m_stop ? 1 : 0;
+}
+
+bool THTTPGetThread::appendBlock(const char* data, qint64 length) {
+    if (m_mode == Mode::Text)
+        m_result.append(data, length);
+    else if (!m_file || m_file->write(data, length) != length)
+        return false;
+    m_bytesRead += length;
+    Q_EMIT progress(m_fileSize, m_bytesRead);
+    return true;
+}
+
+void THTTPGetThread::run() {
+    if (m_stop)
+        return;
+    std::unique_ptr<CURL, CurlHandle> curl(curl_easy_init());
+    if (!curl)
+        return;
+    CURL* c = curl.get();
+    const QByteArray url = effectiveUrl(m_request.URL);
+    curl_easy_setopt(c, CURLOPT_URL, url.constData());
+    // Only web addresses, also after a redirect; certificates are checked.
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(c, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+
+    const QByteArray agent = m_request.Agent.toUtf8();
+    if (!agent.isEmpty())
+        curl_easy_setopt(c, CURLOPT_USERAGENT, agent.constData());
+    const QByteArray referer = m_request.Referer.toUtf8();
+    if (!referer.isEmpty())
+        curl_easy_setopt(c, CURLOPT_REFERER, referer.constData());
+    const QByteArray user = m_request.UserName.toUtf8();
+    const QByteArray password = m_request.Password.toUtf8();
+    if (!user.isEmpty()) {
+        curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
+        curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
+    }
+
+    curl_slist* list = nullptr;
+    const QByteArray accept = QByteArrayLiteral("Accept: ") + m_request.AcceptTypes.toUtf8();
+    list = curl_slist_append(list, accept.constData());
+    if (!m_request.UseCache) {
+        list = curl_slist_append(list, "Cache-Control: no-cache");
+        list = curl_slist_append(list, "Pragma: no-cache");
+    }
+    const QByteArray body = m_request.PostQuery.toUtf8();
+    if (!body.isEmpty()) {
+        list = curl_slist_append(list, "Content-Type: application/x-www-form-urlencoded");
+        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE, long(body.size()));
+        curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.constData());
+    } else {
+        curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
+    }
+    std::unique_ptr<curl_slist, HeaderList> headers(list);
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+
+    // A server that accepts the connection and then sends nothing must not hold the worker.
+    const long timeout = qMax(1, m_request.TimeoutSeconds);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, timeout);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, timeout);
+
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &THTTPGetThread::receive);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &THTTPGetThread::transferInfo);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+
+    QFile file(m_request.FileName);
+    if (m_mode == Mode::File) {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return;
+        m_file = &file;
+    }
+
+    const CURLcode code = curl_easy_perform(c);
+    m_file = nullptr;
+    if (m_stop)
+        return;
+
+    curl_off_t length = -1;
+    curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    const bool hasLength = code == CURLE_OK && length >= 0;
+    if (hasLength)
+        m_fileSize = qint64(length);
+    if (m_request.BinaryData && !hasLength) {
+        m_success = false;
+        return;
+    }
+    // The status code is not looked at: an error page with a body is an answer too. A transfer
+    // that broke off (time-out, reset) is a failure, not a shortened answer.
+    if (code != CURLE_OK)
+        return;
+    m_success = m_mode == Mode::Text ? m_bytesRead > 0 : m_bytesRead == m_fileSize;
+}

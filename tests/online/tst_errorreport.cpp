@@ -1,0 +1,151 @@
+#include "online/terrorform.h"
+#include "platform/systeminfo.h"
+#include "referenceserver.h"
+#include "scriptedprompts.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+// Sending an error report from the error window to the project's web service on loopback.
+class TestErrorReport : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void reportCarriesTheDocumentedQuery();
+    void addressIsSentOnlyWithTheBoxTicked_data();
+    void addressIsSentOnlyWithTheBoxTicked();
+    void delimitersAndNonAsciiArriveWhole();
+    void reportThatCannotBeSentLeavesAClosableWindow();
+};
+
+namespace {
+
+struct ReportRig {
+    ScriptedPrompts prompts;
+    int ends = 0;
+    TErrorForm form;
+
+    ReportRig() {
+        form.setReporting(&prompts, [this] { ++ends; });
+    }
+
+    QPushButton* ok() { return form.findChild<QPushButton*>(QStringLiteral("BtOk")); }
+    QLineEdit* email() { return form.findChild<QLineEdit*>(QStringLiteral("EMAIL")); }
+    QCheckBox* emailBox() { return form.findChild<QCheckBox*>(QStringLiteral("cbEMAIL")); }
+};
+
+QString replaced(QString text) {
+    return text.replace(QLatin1Char(' '), QLatin1Char('_')).replace(QLatin1Char('/'), QLatin1Char('_'));
+}
+
+} // namespace
+
+void TestErrorReport::init() {
+    // A port nobody listens at, unless a test names its own server.
+    qputenv("QUORALIS_SERVER", "127.0.0.1:1");
+}
+
+void TestErrorReport::reportCarriesTheDocumentedQuery() {
+    ReferenceServer server;
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    qputenv("QUORALIS_SERVER", server.address().toUtf8());
+    ReportRig rig;
+    rig.form.showError(QStringLiteral("Disk is full"));
+    rig.form.marker().set(QStringLiteral("zip_done"));
+    QCOMPARE(rig.ok()->text(), QStringLiteral("Ok"));
+    QVERIFY(rig.ok()->isEnabled());
+    QTest::mouseClick(rig.ok(), Qt::LeftButton);
+    QCOMPARE(rig.ok()->text(), QStringLiteral("Connecting..."));
+    QVERIFY(!rig.ok()->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.ends, 1, 20000);
+    // The answer is shown, then the program ends.
+    QCOMPARE(rig.prompts.notices(), QStringList(QStringLiteral("Thank you, your report has been received.")));
+
+    const QList<QJsonObject> reports = server.reports();
+    QCOMPARE(reports.size(), 1);
+    const QString os = QUrl::toPercentEncoding(
+        replaced(platform::SystemInfo::osDescription()).replace(QLatin1Char('\\'), QLatin1Char('_')));
+    QCOMPARE(reports.first().value(QStringLiteral("query")).toString(),
+             QStringLiteral("program=Quoralis2005&version=") + platform::SystemInfo::programVersion() +
+                 QStringLiteral("&exception=Disk_is_full&event=zip_done&os=") + os +
+                 QStringLiteral("&email=anonymous"));
+    QCOMPARE(reports.first().value(QStringLiteral("agent")).toString(), QStringLiteral("Quoralis2005"));
+}
+
+void TestErrorReport::addressIsSentOnlyWithTheBoxTicked_data() {
+    QTest::addColumn<bool>("clickIntoEdit");
+    QTest::addColumn<bool>("untickAfterTyping");
+    QTest::addColumn<QString>("sent");
+    QTest::newRow("a click into the edit ticks the box") << true << false << "me+bugs@example.net";
+    QTest::newRow("untick after typing sends anonymous") << true << true << "anonymous";
+    QTest::newRow("reached with Tab, never ticked") << false << false << "anonymous";
+}
+
+void TestErrorReport::addressIsSentOnlyWithTheBoxTicked() {
+    QFETCH(bool, clickIntoEdit);
+    QFETCH(bool, untickAfterTyping);
+    QFETCH(QString, sent);
+    ReferenceServer server;
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    qputenv("QUORALIS_SERVER", server.address().toUtf8());
+    ReportRig rig;
+    rig.form.showError(QStringLiteral("Oops"));
+    if (clickIntoEdit)
+        QTest::mouseClick(rig.email(), Qt::LeftButton);
+    else
+        rig.email()->setFocus(Qt::TabFocusReason);
+    QCOMPARE(rig.emailBox()->isChecked(), clickIntoEdit);
+    QTest::keyClicks(rig.email(), QStringLiteral("me+bugs@example.net"));
+    if (untickAfterTyping)
+        rig.emailBox()->setChecked(false);
+    QTest::mouseClick(rig.ok(), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.ends, 1, 20000);
+    const QJsonObject fields = server.reports().value(0).value(QStringLiteral("fields")).toObject();
+    QCOMPARE(fields.value(QStringLiteral("email")).toString(), sent);
+}
+
+void TestErrorReport::delimitersAndNonAsciiArriveWhole() {
+    ReferenceServer server;
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    qputenv("QUORALIS_SERVER", server.address().toUtf8());
+    ReportRig rig;
+    // A second error before sending replaces the first one's message.
+    rig.form.showError(QStringLiteral("first"));
+    rig.form.showError(QStringLiteral("Datei C:\\Daten/ä.txt: A&B=1 #2 100% ?"));
+    rig.form.marker().set(QStringLiteral("scan_folders"));
+    QTest::mouseClick(rig.ok(), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.ends, 1, 20000);
+    const QJsonObject fields = server.reports().value(0).value(QStringLiteral("fields")).toObject();
+    QCOMPARE(fields.value(QStringLiteral("exception")).toString(),
+             QStringLiteral("Datei_C:_Daten_ä.txt:_A&B=1_#2_100%_?"));
+    QCOMPARE(fields.value(QStringLiteral("event")).toString(), QStringLiteral("scan_folders"));
+    QCOMPARE(fields.value(QStringLiteral("program")).toString(), QStringLiteral("Quoralis2005"));
+    QCOMPARE(fields.keys().size(), 6);
+}
+
+void TestErrorReport::reportThatCannotBeSentLeavesAClosableWindow() {
+    qputenv("QUORALIS_SERVER", "127.0.0.1:1");
+    ReportRig rig;
+    rig.form.showError(QStringLiteral("Something failed"));
+    QVERIFY(rig.form.isVisible());
+    QTest::mouseClick(rig.ok(), Qt::LeftButton);
+    auto* status = rig.form.findChild<QLabel*>(QStringLiteral("SendStatus"));
+    QTRY_VERIFY_WITH_TIMEOUT(status->isVisible(), 20000);
+    QVERIFY(status->text().contains(QStringLiteral("could not be sent")));
+    QCOMPARE(rig.ends, 0);
+    QVERIFY(rig.prompts.shown.isEmpty());
+    QVERIFY(rig.ok()->isEnabled());
+    QTest::mouseClick(rig.ok(), Qt::LeftButton);
+    QVERIFY(!rig.form.isVisible());
+    // The next error can be reported again.
+    rig.form.showError(QStringLiteral("Another failure"));
+    QVERIFY(!status->isVisible());
+    QCOMPARE(rig.ok()->text(), QStringLiteral("Ok"));
+    QVERIFY(rig.ok()->isEnabled());
+}
+
+QTEST_MAIN(TestErrorReport)
+#include "tst_errorreport.moc"
