@@ -11,6 +11,7 @@
 #include "platform/fileinuse.h"
 #include "platform/profilefile.h"
 #include "widgets/userprompts.h"
+#include "zipengine_api.h"
 
 #include <QCheckBox>
 #include <QDate>
@@ -85,8 +86,7 @@ void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files) {
     const fs::path archive = archiveFileName(baseName);
     // 1
     if (platform::isFileInUse(archive)) {
-        m_context.log->logMessage(QStringLiteral("File is in use: ") + baseText);
-        m_context.prompts->notify(QStringLiteral("Destination file is in use:\n\r") + baseText);
+        reportInUse(baseText);
         return;
     }
     // 2-13
@@ -99,15 +99,16 @@ void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files) {
         m_context.marker->set(QStringLiteral("config_zip"));
         TForm2& s = *m_context.settings;
         TZipMaster& zip = *m_context.zip;
-        if (s.cbDelPrev()->isChecked()) {
-            m_context.log->logMessage(QStringLiteral("Deleting previous backup"));
-            std::error_code ignored;
-            fs::remove(archive, ignored);
-        }
-        std::error_code ec;
         TZipMaster::AddOpts options = TZipMaster::AddDirNames;
-        if (fs::exists(archive, ec))
+        std::error_code ec;
+        if (s.cbDelPrev()->isChecked()) {
+            // The new archive is made from scratch and takes the previous one's place only when it
+            // is complete: a cancel, a full disk or a kill leaves the previous backup.
+            m_context.log->logMessage(QStringLiteral("Deleting previous backup"));
+            options |= TZipMaster::AddFresh;
+        } else if (fs::exists(archive, ec)) {
             options |= TZipMaster::AddUpdate;
+        }
         if (s.cbInclude()->isChecked())
             options |= TZipMaster::AddHiddenFiles;
         zip.FileSpecList = files;
@@ -118,7 +119,8 @@ void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files) {
         m_context.marker->set(QStringLiteral("set_zip_file"));
         SetNewZipFile(baseName);
         zip.ArchiveComment = QStringLiteral("Quoralis ") + Timestamp::shortDate(QDate::currentDate());
-        runComponent(baseName, archive);
+        if (!runComponent(baseName, archive))
+            return;
     } catch (...) {
         // A failure inside the job must not stop the run; the job is still counted.
     }
@@ -135,23 +137,36 @@ void ArchiveJob::SetNewZipFile(const fs::path& baseName) {
     fs::current_path(archive.parent_path(), ignored);
 }
 
-void ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive) {
+void ArchiveJob::reportInUse(const QString& baseText) {
+    m_context.log->logMessage(QStringLiteral("File is in use: ") + baseText);
+    m_context.prompts->notify(QStringLiteral("Destination file is in use:\n\r") + baseText);
+}
+
+bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive) {
     const QString baseText = pathText(baseName);
     m_context.marker->set(QStringLiteral("start_zip"));
     TZipMaster& zip = *m_context.zip;
-    if (zip.AddFiles() != 0) {
+    const int rc = zip.AddFiles();
+    if (rc == ZE_ERR_IN_USE) {
+        // Another run writes this archive now: this one leaves it alone.
+        reportInUse(baseText);
+        return false;
+    }
+    if (rc != 0) {
         m_context.log->logMessage(QStringLiteral("Backup NOT created: ") + baseText);
         m_context.prompts->notify(baseText + QStringLiteral(" NOT created, ") + zip.ErrorText());
         m_archiveFailed = true;
-        return;
+        return true;
     }
     std::error_code ec;
     const auto size = fs::file_size(archive, ec);
     m_context.log->logMessage(QStringLiteral("Backup created: ") + baseText + QStringLiteral(" (") +
                               FormatSize(ec ? -1 : static_cast<qint64>(size)) + QStringLiteral(")"));
-    // An archive that misses files that could not be read is no complete backup.
-    if (!zip.SkippedFiles().empty())
+    // An archive that misses files that could not be read, or holds a file that kept changing,
+    // is no complete backup.
+    if (!zip.SkippedFiles().empty() || !zip.ChangingFiles().empty())
         m_archiveFailed = true;
+    return true;
 }
 
 void ArchiveJob::countJob() {

@@ -52,7 +52,9 @@ private:
     std::string folderPart(const std::filesystem::path& folder) const;
     QString datePart() const;
     void SetNewZipFile(const std::filesystem::path& baseName);
-    void runComponent(const std::filesystem::path& baseName, const std::filesystem::path& archive);
+    // False when another job holds the archive: then nothing was written and nothing is counted.
+    bool runComponent(const std::filesystem::path& baseName, const std::filesystem::path& archive);
+    void reportInUse(const QString& baseText);
     void countJob();
 
     Context m_context;

@@ -91,6 +91,7 @@ int TZipMaster::AddFiles() {
     m_errorCode = 0;
     m_errorText.clear();
     m_skippedFiles.clear();
+    m_changingFiles.clear();
     m_storedCount = 0;
     if (!m_zipEngine.isLoaded() && LoadZipEngine() != 0)
         return finish(m_errorCode);
@@ -118,7 +119,8 @@ int TZipMaster::AddFiles() {
     command.archivePath = archive.c_str();
     command.options = (AddOptions.testFlag(AddDirNames) ? ZE_ADD_DIR_NAMES : 0u) |
                       (AddOptions.testFlag(AddUpdate) ? ZE_ADD_UPDATE : 0u) |
-                      (AddOptions.testFlag(AddHiddenFiles) ? ZE_ADD_HIDDEN_FILES : 0u);
+                      (AddOptions.testFlag(AddHiddenFiles) ? ZE_ADD_HIDDEN_FILES : 0u) |
+                      (AddOptions.testFlag(AddFresh) ? ZE_ADD_FRESH : 0u);
     command.level = engineLevel(AddCompLevel);
     command.storeSuffixes = suffixPointers.data();
     command.storeSuffixCount = suffixPointers.size();
@@ -144,6 +146,8 @@ int TZipMaster::AddFiles() {
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (results[i].status == ZE_FILE_SKIPPED)
             m_skippedFiles.push_back(files.path(i));
+        else if (results[i].status == ZE_FILE_CHANGING)
+            m_changingFiles.push_back(files.path(i));
         else if (holdsCurrentState(results[i].status))
             ++m_storedCount;
     }

@@ -42,6 +42,7 @@ public:
         AddUpdate = 0x2,       // replace entries only when their file differs; keep the rest
         AddHiddenFiles = 0x4,  // include hidden files
         AddResetArchive = 0x8, // clear the archive attribute of every file stored
+        AddFresh = 0x10,       // keep nothing of the existing archive; replace it once complete
     };
     Q_DECLARE_FLAGS(AddOpts, AddOpt)
 
@@ -89,6 +90,9 @@ public:
     // Of the last AddFiles: the files left out because they could not be read, and how many files
     // the archive now holds in their current state (added, replaced or found up to date).
     const std::vector<std::filesystem::path>& SkippedFiles() const { return m_skippedFiles; }
+    // Files that kept changing while they were read: the archive holds one complete read of each,
+    // which need not be a state the file ever had, so their archive attribute stays set.
+    const std::vector<std::filesystem::path>& ChangingFiles() const { return m_changingFiles; }
     std::size_t StoredCount() const { return m_storedCount; }
 
     // The engine's threads run at the lowest CPU and I/O priority while this is on.
@@ -116,6 +120,7 @@ private:
     int m_errorCode = 0;
     QString m_errorText;
     std::vector<std::filesystem::path> m_skippedFiles;
+    std::vector<std::filesystem::path> m_changingFiles;
     std::size_t m_storedCount = 0;
 };
 

@@ -17,7 +17,9 @@
 #include <atomic>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -34,11 +36,13 @@ private Q_SLOTS:
     void deletePreviousStartsAfresh();
     void changedOnlyResetsTheArchiveAttribute();
     void archiveInUseIsReported();
+    void archiveBeingWrittenByAnotherRunIsLeftAlone();
     void jobsAreCountedInTheSettingsFile();
     void missingFileIsReportedAndTheBackupIsIncomplete();
     void overlappingFoldersGiveOneEntryPerFile();
     void relativeFolderIsTakenFromTheProgramDirectory();
-    void fileChangingWhileReadIsLeftOutAndReported();
+    void fileChangingWhileReadIsStoredOnceAndReported();
+    void deletePreviousKeepsTheOldArchiveUntilTheNewIsComplete();
     void archiveWrittenByAnotherRunMeanwhileIsKept();
 };
 
@@ -180,6 +184,35 @@ void TestArchiveJob::archiveInUseIsReported() {
     QCOMPARE(form.totalBackups(), quint64(1));
 }
 
+void TestArchiveJob::archiveBeingWrittenByAnotherRunIsLeftAlone() {
+    BackupFixture f;
+    f.settings("del_prev=1\n", {f.photos});
+    TBForm& form = f.h.start();
+    form.btBackupClick();
+    const QString archive = f.destination + QStringLiteral("Quoralis.zip");
+    QFile file(archive);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray previous = file.readAll();
+    file.close();
+    // A second copy of the program is writing this archive now: it holds the archive's lock.
+    const int fd = ::open(QFile::encodeName(f.destination + QStringLiteral(".Quoralis.zip.lock")).constData(),
+                          O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    QVERIFY(fd >= 0);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    QCOMPARE(::fcntl(fd, F_OFD_SETLK, &lock), 0);
+    f.h.prompts.shown.clear();
+    form.btBackupClick();
+    ::close(fd);
+    const QString base = f.destination + QStringLiteral("Quoralis");
+    QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("Destination file is in use:\n\r") + base));
+    QVERIFY(f.h.messages().contains(QStringLiteral("File is in use: ") + base));
+    QCOMPARE(form.totalBackups(), quint64(1));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), previous);
+}
+
 void TestArchiveJob::jobsAreCountedInTheSettingsFile() {
     BackupFixture f(false);
     f.settings("\n[stats]\ntotal_backups=5", {f.photos});
@@ -246,7 +279,7 @@ void TestArchiveJob::relativeFolderIsTakenFromTheProgramDirectory() {
     QVERIFY(f.h.messages().filter(QStringLiteral("ZIP Error")).isEmpty());
 }
 
-void TestArchiveJob::fileChangingWhileReadIsLeftOutAndReported() {
+void TestArchiveJob::fileChangingWhileReadIsStoredOnceAndReported() {
     BackupFixture f;
     f.addBulk();
     f.settings("", {f.docs});
@@ -272,13 +305,38 @@ void TestArchiveJob::fileChangingWhileReadIsLeftOutAndReported() {
                     {(f.docs + QStringLiteral("/a.txt")).toStdString(), bulk.toStdString()});
     done.store(true);
     writer.join();
-    // The torn copy is not stored; the backup is named incomplete, and the rest is archived.
+    // The file is never absent from the backup: one complete read of it is stored, the log names
+    // it, and the backup counts as incomplete.
     QVERIFY(job.archiveFailed());
-    QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")),
-             QStringList(f.docs.mid(1) + QStringLiteral("/a.txt")));
+    QStringList entries = f.entries(QStringLiteral("Quoralis.zip"));
+    entries.sort();
+    QCOMPARE(entries, QStringList({f.docs.mid(1) + QStringLiteral("/a.txt"), bulk.mid(1)}));
     const QStringList errors = f.h.messages().filter(QStringLiteral("ZIP Error: "));
     QCOMPARE(errors.size(), 1);
-    QVERIFY(errors.first().endsWith(bulk + QStringLiteral(": it changed while it was read")));
+    QVERIFY2(errors.first().contains(bulk + QStringLiteral(": it kept changing while it was read")),
+             qPrintable(errors.first()));
+}
+
+void TestArchiveJob::deletePreviousKeepsTheOldArchiveUntilTheNewIsComplete() {
+    BackupFixture f;
+    f.addBulk();
+    f.settings("del_prev=1\n", {f.docs});
+    TBForm& form = f.h.start();
+    form.btBackupClick();
+    const QString archive = f.destination + QStringLiteral("Quoralis.zip");
+    QFile first(archive);
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    const QByteArray previous = first.readAll();
+    first.close();
+    // The second backup is cancelled half-way: the first one is still there, whole.
+    BackupFixture::onFirstFile(form, [&form] { form.zipMaster()->RequestCancel(); });
+    form.btBackupClick();
+    QVERIFY(f.h.messages().contains(QStringLiteral("Deleting previous backup")));
+    QVERIFY(f.h.messages().contains(QStringLiteral("Backup NOT created: ") + f.destination +
+                                    QStringLiteral("Quoralis")));
+    QFile after(archive);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), previous);
 }
 
 void TestArchiveJob::archiveWrittenByAnotherRunMeanwhileIsKept() {

@@ -7,7 +7,10 @@
 #include <QCryptographicHash>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+
+#include <ctime>
 
 #include <fstream>
 
@@ -32,6 +35,21 @@ FileState stateOf(const fs::path& file) {
             static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
+void setMtimeNs(const fs::path& file, std::int64_t seconds, long nanoseconds) {
+    const struct timespec times[2] = {{static_cast<time_t>(seconds), nanoseconds},
+                                      {static_cast<time_t>(seconds), nanoseconds}};
+    ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+}
+
+// The content the archive holds for a file, extracted by our own engine.
+QByteArray contentOf(EngineFixture& f, const fs::path& file) {
+    const fs::path out = f.root() / "extracted";
+    fs::remove_all(out);
+    if (f.zip().ExtractArchive(f.archivePath(), out) != 0)
+        return QByteArray("<extract failed>");
+    return EngineFixture::readAll(out / entryNameOf(file).toStdString());
+}
+
 bool archiveBitSet(const fs::path& file) {
     const FileState s = stateOf(file);
     return platform::FileAttributes::archiveAttributeSet(file, s.size, s.mtimeNs);
@@ -47,7 +65,14 @@ private Q_SLOTS:
     void olderCopyPutBackReplacesEntry();
     void plainAddReplacesListedEntriesOnly();
     void unreadableReplacementKeepsOldEntry();
-    void damagedArchiveIsNotReplaced();
+    void unreadableArchiveKeptAsideAndWrittenAnew_data();
+    void unreadableArchiveKeptAsideAndWrittenAnew();
+    void sameSecondRewriteIsSeen();
+    void racyFileComparedByContent();
+    void fileAndFolderOfOneNameNeverBoth_data();
+    void fileAndFolderOfOneNameNeverBoth();
+    void twoSpellingsOfOnePathGiveOneEntry();
+    void rottedKeptEntryTakenAgainOrLeftOut();
     void emptyFileAtArchivePathIsReplaced();
     void resetArchiveClearsOnlyStoredFiles();
     void symlinkedArchiveKeepsTheLink_data();
@@ -156,14 +181,168 @@ void ArchiveUpdateTest::unreadableReplacementKeepsOldEntry() {
     QCOMPARE(listing.entries[0].size, qint64(4));
 }
 
-void ArchiveUpdateTest::damagedArchiveIsNotReplaced() {
+void ArchiveUpdateTest::unreadableArchiveKeptAsideAndWrittenAnew_data() {
+    QTest::addColumn<bool>("truncated");
+    QTest::newRow("not a ZIP archive") << false;
+    QTest::newRow("archive cut short") << true;
+}
+
+void ArchiveUpdateTest::unreadableArchiveKeptAsideAndWrittenAnew() {
+    QFETCH(bool, truncated);
     EngineFixture f;
-    const QByteArray notAnArchive = "these are the user's own notes, not a ZIP archive\n";
-    std::ofstream(f.archivePath(), std::ios::binary) << notAnArchive.toStdString();
-    const fs::path a = f.writeSource("a.txt", "a");
-    QVERIFY(f.add({a}, TZipMaster::AddDirNames | TZipMaster::AddUpdate) != 0);
-    QVERIFY2(f.zip().ErrorText().contains(QStringLiteral("damaged")), qPrintable(f.zip().ErrorText()));
-    QCOMPARE(EngineFixture::readAll(f.archivePath()), notAnArchive);
+    const fs::path a = f.writeSource("a.txt", EngineFixture::text(50000, 4));
+    QByteArray damaged = "these are the user's own notes, not a ZIP archive\n";
+    if (truncated) {
+        QCOMPARE(f.add({a, f.writeSource("b.txt", "b")}, TZipMaster::AddDirNames), 0);
+        damaged = EngineFixture::readAll(f.archivePath());
+        damaged.chop(30); // the end records are gone
+    }
+    std::ofstream(f.archivePath(), std::ios::binary | std::ios::trunc) << damaged.toStdString();
+    QStringList messages;
+    connect(&f.zip(), &TZipMaster::OnMessage, this, [&](int code, const QString& text) {
+        if (code != 0)
+            messages.append(text);
+    });
+    QCOMPARE(f.add({a}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    // The damaged file keeps its bytes under a new name beside the archive, and says so.
+    const fs::path aside = f.archivePath().native() + ".damaged";
+    QCOMPARE(EngineFixture::readAll(aside), damaged);
+    QVERIFY2(messages.join(QLatin1Char('\n')).contains(QString::fromStdString(aside.native())),
+             qPrintable(messages.join(QLatin1Char('\n'))));
+    const auto listing = archivecheck::pythonListing(f.archivePath());
+    QCOMPARE(listing.entries.size(), std::size_t{1});
+    QVERIFY(listing.find(entryNameOf(a)));
+    f.verifyArchive(f.archivePath());
+
+    // A second damaged archive does not take the first one's place.
+    std::ofstream(f.archivePath(), std::ios::binary | std::ios::trunc) << "again not an archive";
+    QCOMPARE(f.add({a}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(EngineFixture::readAll(aside), damaged);
+    QCOMPARE(EngineFixture::readAll(aside.native() + "-2"), QByteArray("again not an archive"));
+}
+
+void ArchiveUpdateTest::sameSecondRewriteIsSeen() {
+    // Same size, same second, other content: only the time below the second tells them apart.
+    EngineFixture f;
+    const fs::path a = f.writeSource("a.txt", "first version");
+    setMtimeNs(a, 1600000000, 100000000);
+    QCOMPARE(f.add({a}, TZipMaster::AddDirNames), 0);
+    f.writeSource("a.txt", "later version");
+    setMtimeNs(a, 1600000000, 700000000);
+    QCOMPARE(f.add({a}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.zip().StoredCount(), std::size_t{1});
+    QCOMPARE(contentOf(f, a), QByteArray("later version"));
+    // The time is stored at 100-ns precision where other tools read it (the NTFS extra field).
+    const auto* entry = archivecheck::pythonListing(f.archivePath()).find(entryNameOf(a));
+    QVERIFY(entry && entry->extra.contains(QByteArray::fromHex("0a002000")));
+}
+
+void ArchiveUpdateTest::racyFileComparedByContent() {
+    // A file whose time is not safely older than its read may have changed within the same tick:
+    // its content decides, also when size and time are equal to the entry's.
+    EngineFixture f;
+    const fs::path a = f.writeSource("a.txt", "first version");
+    const fs::path b = f.writeSource("b.txt", "stays the same");
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    setMtimeNs(a, now.tv_sec, now.tv_nsec);
+    setMtimeNs(b, now.tv_sec, now.tv_nsec);
+    QCOMPARE(f.add({a, b}, TZipMaster::AddDirNames), 0);
+    const QByteArray before = EngineFixture::readAll(f.archivePath());
+    f.writeSource("a.txt", "later version");
+    setMtimeNs(a, now.tv_sec, now.tv_nsec); // the same time as when it was archived
+    QCOMPARE(f.add({a, b}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(contentOf(f, a), QByteArray("later version"));
+    QCOMPARE(contentOf(f, b), QByteArray("stays the same"));
+    QVERIFY(EngineFixture::readAll(f.archivePath()) != before);
+}
+
+void ArchiveUpdateTest::fileAndFolderOfOneNameNeverBoth_data() {
+    QTest::addColumn<bool>("fileBecomesFolder");
+    QTest::newRow("file replaced by a folder") << true;
+    QTest::newRow("folder replaced by a file") << false;
+}
+
+void ArchiveUpdateTest::fileAndFolderOfOneNameNeverBoth() {
+    QFETCH(bool, fileBecomesFolder);
+    EngineFixture f;
+    const fs::path other = f.writeSource("other.txt", "other");
+    const fs::path report = f.root() / "src" / "report";
+    const fs::path inside = report / "q1.txt";
+    if (fileBecomesFolder)
+        f.writeSource("report", "a file");
+    else
+        f.writeSource("report/q1.txt", "a file in a folder");
+    QCOMPARE(f.add({other, fileBecomesFolder ? report : inside}, TZipMaster::AddDirNames), 0);
+    fs::remove_all(report);
+    if (fileBecomesFolder)
+        f.writeSource("report/q1.txt", "now a folder");
+    else
+        f.writeSource("report", "now a file");
+    QCOMPARE(
+        f.add({other, fileBecomesFolder ? inside : report}, TZipMaster::AddDirNames | TZipMaster::AddUpdate),
+        0);
+    const auto listing = archivecheck::pythonListing(f.archivePath());
+    QCOMPARE(listing.entries.size(), std::size_t{2});
+    QVERIFY(listing.find(entryNameOf(other)));
+    QVERIFY(listing.find(entryNameOf(fileBecomesFolder ? inside : report)));
+    f.verifyArchive(f.archivePath());
+}
+
+void ArchiveUpdateTest::twoSpellingsOfOnePathGiveOneEntry() {
+    EngineFixture f;
+    const fs::path a = f.writeSource("docs/a.txt", "a");
+    const std::string root = (f.root() / "src").native();
+    const std::vector<fs::path> spellings = {a, fs::path(root + "/./docs/a.txt"),
+                                             fs::path("/" + root + "//docs/a.txt"),
+                                             fs::path(root + "/docs/../docs/a.txt")};
+    for (int run = 0; run < 2; ++run) {
+        QCOMPARE(f.add(spellings, TZipMaster::AddDirNames | (run > 0 ? TZipMaster::AddUpdate : 0)), 0);
+        const auto listing = archivecheck::pythonListing(f.archivePath());
+        QCOMPARE(listing.entries.size(), std::size_t{1});
+    }
+}
+
+void ArchiveUpdateTest::rottedKeptEntryTakenAgainOrLeftOut() {
+    EngineFixture f;
+    const QByteArray keptText = EngineFixture::text(40000, 5);
+    const QByteArray goneText = EngineFixture::text(40000, 6);
+    const QByteArray bigText = EngineFixture::text(40 << 20, 8); // checked in steps, not in one
+    const fs::path kept = f.writeSource("kept.txt", keptText);
+    const fs::path gone = f.writeSource("gone.txt", goneText);
+    const fs::path big = f.writeSource("big.txt", bigText);
+    const fs::path changed = f.writeSource("changed.txt", "one");
+    for (const auto& file : {kept, gone, big, changed})
+        EngineFixture::setMtime(file, 1600000000);
+    QCOMPARE(f.add({kept, gone, big, changed}, TZipMaster::AddDirNames), 0);
+    // Flip one stored byte inside each of three entries.
+    QByteArray bytes = EngineFixture::readAll(f.archivePath());
+    const auto listing = archivecheck::pythonListing(f.archivePath());
+    for (const auto& file : {kept, gone, big}) {
+        const auto* entry = listing.find(entryNameOf(file));
+        QVERIFY(entry);
+        const qsizetype at = entry->offset + 30 + entryNameOf(file).size() + 100 + entry->compressed / 2;
+        bytes[at] = static_cast<char>(bytes[at] ^ 0x10);
+    }
+    std::ofstream(f.archivePath(), std::ios::binary | std::ios::trunc).write(bytes.constData(), bytes.size());
+    fs::remove(gone);
+    f.writeSource("changed.txt", "two");
+
+    QStringList messages;
+    connect(&f.zip(), &TZipMaster::OnMessage, this, [&](int code, const QString& text) {
+        if (code != 0)
+            messages.append(text);
+    });
+    QCOMPARE(f.add({kept, big, changed}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    const auto after = archivecheck::pythonListing(f.archivePath());
+    QCOMPARE(after.entries.size(), std::size_t{3});
+    QVERIFY(!after.find(entryNameOf(gone)));
+    QCOMPARE(contentOf(f, kept), keptText);
+    QCOMPARE(contentOf(f, big), bigText);
+    const QString log = messages.join(QLatin1Char('\n'));
+    QVERIFY2(log.contains(QString::fromLatin1(entryNameOf(gone))), qPrintable(log));
+    QVERIFY2(log.contains(QString::fromLatin1(entryNameOf(kept))), qPrintable(log));
+    f.verifyArchive(f.archivePath());
 }
 
 void ArchiveUpdateTest::emptyFileAtArchivePathIsReplaced() {

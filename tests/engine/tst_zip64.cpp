@@ -4,6 +4,7 @@
 #include "engine/tzipmaster.h"
 #include "enginefixture.h"
 
+#include <QProcess>
 #include <QTest>
 
 #include <fcntl.h>
@@ -30,6 +31,19 @@ fs::path sparseFile(const EngineFixture& f, const std::string& name, std::uint64
     return file;
 }
 
+// Runs a reader over the archive; true when it exits with 0. `output` gets what it printed.
+bool readerAccepts(const QString& program, const QStringList& arguments, QString& output) {
+    QProcess reader;
+    reader.setProcessChannelMode(QProcess::MergedChannels);
+    reader.start(program, arguments);
+    if (!reader.waitForFinished(600000)) {
+        output = program + QStringLiteral(" did not finish");
+        return false;
+    }
+    output = QString::fromLocal8Bit(reader.readAll());
+    return reader.exitStatus() == QProcess::NormalExit && reader.exitCode() == 0;
+}
+
 QByteArray endOfCentralRecord(const fs::path& archive) {
     std::ifstream in(archive, std::ios::binary | std::ios::ate);
     const auto size = static_cast<std::streamoff>(in.tellg());
@@ -47,6 +61,8 @@ private Q_SLOTS:
     void moreThan65535Entries();
     void entryOfFourGiBDeflated();
     void archiveOfFourGiBStored();
+    void storedEntriesAroundTheBoundary_data();
+    void storedEntriesAroundTheBoundary();
 };
 
 void Zip64Test::moreThan65535Entries() {
@@ -114,5 +130,32 @@ void Zip64Test::archiveOfFourGiBStored() {
     QCOMPARE(f.zip().TestArchive(f.archivePath()), 0);
 }
 
+void Zip64Test::storedEntriesAroundTheBoundary_data() {
+    QTest::addColumn<qint64>("size");
+    QTest::newRow("4 GiB - 1") << qint64(FourGiB - 1);
+    QTest::newRow("4 GiB") << qint64(FourGiB);
+    QTest::newRow("4 GiB + 1") << qint64(FourGiB + 1);
+}
+
+void Zip64Test::storedEntriesAroundTheBoundary() {
+    // Every reader a user may restore with accepts the archive: a Zip64 field holds exactly the
+    // values whose header field says 0xFFFFFFFF, or Info-ZIP rejects the whole archive.
+    QFETCH(qint64, size);
+    EngineFixture f;
+    const fs::path big = sparseFile(f, "sparse.img", static_cast<std::uint64_t>(size));
+    QVERIFY(!big.empty());
+    const fs::path after = f.writeSource("after.txt", "after the big one");
+    QCOMPARE(f.add({big, after}, TZipMaster::AddDirNames, 0), 0);
+    const QString archive = QString::fromStdString(f.archivePath().native());
+    QString output;
+    QVERIFY2(archivecheck::unzipTest(f.archivePath(), &output), qPrintable(output));
+    QVERIFY2(archivecheck::pythonTest(f.archivePath(), &output), qPrintable(output));
+    QVERIFY2(readerAccepts(QStringLiteral("7z"), {QStringLiteral("t"), archive}, output), qPrintable(output));
+    QVERIFY2(readerAccepts(QStringLiteral("java"), {QStringLiteral(ZIPREADCHECK), archive}, output),
+             qPrintable(output));
+    QVERIFY2(output.contains(QStringLiteral("ok 2")), qPrintable(output));
+    QVERIFY2(readerAccepts(QStringLiteral("jar"), {QStringLiteral("tf"), archive}, output),
+             qPrintable(output));
+}
 QTEST_GUILESS_MAIN(Zip64Test)
 #include "tst_zip64.moc"

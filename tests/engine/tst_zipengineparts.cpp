@@ -1,14 +1,26 @@
 // The engine's building blocks that are easy to get subtly wrong.
+#include "archivelock.h"
+#include "archiveoutput.h"
+#include "archiveverifier.h"
+#include "centraldirectory.h"
 #include "crc32combine.h"
 #include "deflatejoin.h"
+#include "entrydatacheck.h"
 #include "entryname.h"
+#include "entryrecord.h"
 #include "messagetable.h"
+#include "zipformat.h"
+
+#include <QDir>
+#include <QFile>
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <libdeflate.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -237,6 +249,145 @@ void EntryNameTest::messageFile() {
     QCOMPARE(QString::fromStdString(table.text(12345)), QStringLiteral("Error 12345"));
 }
 
+class EntryCheckTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void dataCheckedInOneStepOrInPieces_data();
+    void dataCheckedInOneStepOrInPieces();
+    void ntfsTimesKeepTheirPrecision();
+};
+
+void EntryCheckTest::dataCheckedInOneStepOrInPieces_data() {
+    QTest::addColumn<bool>("deflated");
+    QTest::addColumn<int>("flipAt"); // -1: sound data
+    QTest::newRow("stored, sound") << false << -1;
+    QTest::newRow("stored, one byte flipped") << false << 5000;
+    QTest::newRow("deflated, sound") << true << -1;
+    QTest::newRow("deflated, one byte flipped") << true << 300;
+}
+
+void EntryCheckTest::dataCheckedInOneStepOrInPieces() {
+    QFETCH(bool, deflated);
+    QFETCH(int, flipAt);
+    const std::vector<unsigned char> raw = sample(200000, 7, 0);
+    const auto crc = static_cast<std::uint32_t>(libdeflate_crc32(0, raw.data(), raw.size()));
+    std::vector<unsigned char> stored = deflated ? deflate(raw.data(), raw.size(), 6) : raw;
+    if (flipAt >= 0)
+        stored[static_cast<std::size_t>(flipAt)] ^= 0x04;
+    const std::uint16_t method = deflated ? zipformat::MethodDeflate : zipformat::MethodStore;
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    EntryDataCheck whole(method, stored.size(), raw.size(), crc);
+    QCOMPARE(whole.check(stored.data(), stored.size(), d), flipAt < 0);
+    libdeflate_free_decompressor(d);
+    EntryDataCheck pieces(method, stored.size(), raw.size(), crc);
+    bool fed = true;
+    for (std::size_t at = 0; at < stored.size(); at += 777)
+        fed = pieces.feed(stored.data() + at, std::min<std::size_t>(777, stored.size() - at)) && fed;
+    QCOMPARE(fed && pieces.finish(), flipAt < 0);
+    // Announced sizes that do not match are caught too.
+    EntryDataCheck shorter(method, stored.size(), raw.size() - 1, crc);
+    QVERIFY(!(shorter.feed(stored.data(), stored.size()) && shorter.finish()));
+}
+
+void EntryCheckTest::ntfsTimesKeepTheirPrecision() {
+    for (const std::int64_t ns : {std::int64_t{1600000000123456700}, std::int64_t{-5000000100},
+                                  std::int64_t{4102444800000000000}}) { // 2100: past the 32-bit field
+        const std::string field = zipformat::ntfsExtraField(ns, ns + 2000000000);
+        std::int64_t mtime = 0;
+        std::int64_t atime = 0;
+        QVERIFY(zipformat::ntfsTimes(reinterpret_cast<const unsigned char*>(field.data()) + 4,
+                                     field.size() - 4, mtime, atime));
+        QCOMPARE(mtime, ns);
+        QCOMPARE(atime, ns + 2000000000);
+    }
+}
+
+class ArchivePlaceTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void oneHolderPerArchiveName();
+    void namedTemporaryWhereUnnamedIsRefused();
+    void readBackFindsADamagedEntry();
+};
+
+void ArchivePlaceTest::oneHolderPerArchiveName() {
+    QTemporaryDir dir;
+    const std::string archive = dir.filePath(QStringLiteral("Quoralis.zip")).toStdString();
+    ArchiveLock first;
+    ArchiveLock second;
+    ArchiveLock other;
+    QCOMPARE(first.acquire(archive), ArchiveLock::Result::Held);
+    QCOMPARE(second.acquire(archive), ArchiveLock::Result::InUse);
+    QCOMPARE(other.acquire(archive + ".other.zip"), ArchiveLock::Result::Held);
+    first.release();
+    QVERIFY(!QFile::exists(QString::fromStdString(ArchiveLock::lockPathFor(archive))));
+    QCOMPARE(second.acquire(archive), ArchiveLock::Result::Held);
+}
+
+void ArchivePlaceTest::namedTemporaryWhereUnnamedIsRefused() {
+    QTemporaryDir dir;
+    const std::string archive = dir.filePath(QStringLiteral("Quoralis.zip")).toStdString();
+    const auto hidden = [&] {
+        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+    {
+        ArchiveOutput out(false);
+        QVERIFY(out.create(archive));
+        QVERIFY(out.write(std::string("data")));
+        QCOMPARE(hidden().size(), 1);
+        QVERIFY(hidden().first().startsWith(QStringLiteral(".Quoralis.zip.tmp-")));
+        // What a killed job leaves is recognised as this archive's and removed.
+        QCOMPARE(ArchiveOutput::removeStaleTemporaries(archive), 1);
+        QVERIFY(hidden().isEmpty());
+    }
+    ArchiveOutput out(false);
+    QVERIFY(out.create(archive));
+    QVERIFY(out.write(std::string("data")));
+    QVERIFY(out.commit());
+    QCOMPARE(hidden(), QStringList{QStringLiteral("Quoralis.zip")});
+}
+
+void ArchivePlaceTest::readBackFindsADamagedEntry() {
+    // A small archive of two stored entries, written with the engine's own parts.
+    QTemporaryDir dir;
+    const std::string archive = dir.filePath(QStringLiteral("Quoralis.zip")).toStdString();
+    {
+        ArchiveOutput out;
+        CentralDirectory directory(dir.path().toStdString());
+        QVERIFY(out.create(archive));
+        for (const std::string content : {"first entry's data", "second entry's data"}) {
+            EntryRecord record = EntryRecord::forFile(content.substr(0, 5) + ".txt", 1600000000000000000,
+                                                      0100644, 1600000000000000000);
+            record.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, content.data(), content.size()));
+            record.compressedSize = record.uncompressedSize = content.size();
+            record.localOffset = out.position();
+            QVERIFY(out.write(record.localHeader()) && out.write(content));
+            QVERIFY(directory.add(record.centralHeader()));
+        }
+        QVERIFY(directory.writeTo(out, "comment"));
+        QVERIFY(out.commit());
+    }
+    const auto verdict = [&](const std::vector<bool>& toCheck) {
+        const int fd = ::open(archive.c_str(), O_RDONLY | O_CLOEXEC);
+        ArchiveVerifier verifier(fd, toCheck, 2);
+        const ArchiveVerifier::Result result = verifier.run([] { return false; });
+        ::close(fd);
+        return result;
+    };
+    QCOMPARE(verdict({true, true}), ArchiveVerifier::Result::Sound);
+    QCOMPARE(verdict({true}), ArchiveVerifier::Result::Damaged); // an entry more than expected
+    {
+        std::fstream file(archive, std::ios::in | std::ios::out | std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(file)), {});
+        const std::size_t at = bytes.find("second entry's data");
+        QVERIFY(at != std::string::npos);
+        file.seekp(static_cast<std::streamoff>(at + 3));
+        file.put('X');
+    }
+    QCOMPARE(verdict({true, true}), ArchiveVerifier::Result::Damaged);
+    QCOMPARE(verdict({true, false}), ArchiveVerifier::Result::Sound); // only what is marked is read
+}
+
 int main(int argc, char** argv) {
     int failures = 0;
     DeflateJoinTest join;
@@ -245,6 +396,10 @@ int main(int argc, char** argv) {
     failures += QTest::qExec(&crc, argc, argv);
     EntryNameTest names;
     failures += QTest::qExec(&names, argc, argv);
+    EntryCheckTest checks;
+    failures += QTest::qExec(&checks, argc, argv);
+    ArchivePlaceTest place;
+    failures += QTest::qExec(&place, argc, argv);
     return failures;
 }
 

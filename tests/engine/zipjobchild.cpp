@@ -1,5 +1,5 @@
 // Runs one archive job in its own process, so a test can kill it or limit it.
-// Usage: zipjobchild ENGINE_DIR ARCHIVE [--drop-privileges] [--file-size-limit BYTES] FILE...
+// Usage: zipjobchild ENGINE_DIR ARCHIVE [--drop-privileges] [--file-size-limit BYTES] [--fresh] FILE...
 // Prints "total <percent>" for each progress report, "message <code> <text>", and "result <code>".
 #include "engine/tzipmaster.h"
 
@@ -31,6 +31,8 @@ int main(int argc, char** argv) {
             const struct rlimit rl = {limit, limit};
             ::signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails with EFBIG
             ::setrlimit(RLIMIT_FSIZE, &rl);
+        } else if (std::strcmp(argv[i], "--fresh") == 0) {
+            zip.AddOptions |= TZipMaster::AddFresh;
         } else {
             zip.FileSpecList.emplace_back(argv[i]);
         }

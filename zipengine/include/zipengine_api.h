@@ -27,11 +27,14 @@ extern "C" {
 #define ZE_ADD_DIR_NAMES 0x0001u    /* keep each file's folder path in its entry name */
 #define ZE_ADD_UPDATE 0x0002u       /* replace an entry only when its file differs (newer) */
 #define ZE_ADD_HIDDEN_FILES 0x0004u /* include hidden files (name beginning with ".") */
+#define ZE_ADD_FRESH                                                                                         \
+    0x0008u /* keep nothing of an existing archive: it is replaced, once the new one is complete */
 
 /* Extract options (ZeExtractCommand.options). */
 #define ZE_EXTRACT_TEST_ONLY 0x0001u /* read and check every entry, write nothing */
 
-/* Result and message codes. 0 and ZE_WARN_SKIPPED mean the archive was written. */
+/* Result and message codes. 0 and ZE_WARN_SKIPPED mean the archive was written; ZE_WARN_SKIPPED
+ * also says that it is incomplete (files left out, or stored while they kept changing). */
 enum ZeCode {
     ZE_OK = 0,
     ZE_WARN_SKIPPED = 1,       /* archive written, but some files could not be read */
@@ -45,7 +48,12 @@ enum ZeCode {
     ZE_ERR_REPLACE = 17,
     ZE_ERR_MEMORY = 18,
     ZE_ERR_INTERNAL = 19,
-    ZE_ERR_SKIPPED_FILE = 20, /* message code: one file was left out */
+    ZE_ERR_SKIPPED_FILE = 20,   /* message code: one file was left out */
+    ZE_WARN_CHANGING = 21,      /* message code: a file kept changing; one complete read of it was stored */
+    ZE_ERR_IN_USE = 22,         /* another job holds the archive; nothing was written */
+    ZE_ERR_VERIFY = 23,         /* the new archive did not read back correctly; the previous one stays */
+    ZE_WARN_KEPT_DAMAGED = 24,  /* message code: a kept entry failed its CRC check */
+    ZE_WARN_ARCHIVE_MOVED = 25, /* message code: an unreadable archive was moved aside */
     ZE_ERR_CRC = 30,
     ZE_ERR_UNSAFE_NAME = 31,
     ZE_ERR_EXTRACT_WRITE = 32,
@@ -71,7 +79,8 @@ enum ZeFileStatus {
     ZE_FILE_REPLACED = 2,   /* written over an older entry */
     ZE_FILE_UP_TO_DATE = 3, /* the archive already held this version; its entry was kept */
     ZE_FILE_SKIPPED = 4,    /* could not be read; reported through the message callback */
-    ZE_FILE_EXCLUDED = 5    /* hidden file without ZE_ADD_HIDDEN_FILES, not a regular file, or listed before */
+    ZE_FILE_EXCLUDED = 5, /* hidden file without ZE_ADD_HIDDEN_FILES, not a regular file, or listed before */
+    ZE_FILE_CHANGING = 6 /* kept changing while read: written from one complete read (see ZE_WARN_CHANGING) */
 };
 
 typedef struct ZeCallbacks {

@@ -1,6 +1,8 @@
 #include "addjob.h"
 
+#include "archiveverifier.h"
 #include "crc32combine.h"
+#include "entrydatacheck.h"
 #include "entryname.h"
 #include "zipformat.h"
 
@@ -20,6 +22,27 @@ using namespace zipformat;
 namespace {
 
 constexpr std::size_t MaxCommentSize = 0xffff;
+// How often a file that changes while it is read is read in all before one read is kept anyway.
+constexpr int MaxReads = 4;
+// A file whose time is not this much older than the moment it was read may have changed within
+// the same tick of the file system's clock (two seconds on FAT): its content decides.
+constexpr std::int64_t RacyWindowNs = 2000000000;
+
+std::uint64_t hashName(const std::string& name) {
+    std::uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : name) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+std::int64_t floorDiv(std::int64_t value, std::int64_t step) {
+    std::int64_t q = value / step;
+    if (value % step < 0)
+        --q;
+    return q;
+}
 
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -59,6 +82,10 @@ AddJob::AddJob(const ZeAddCommand& command, const ZeCallbacks& callbacks, const 
 AddJob::~AddJob() {
     m_pool.reset(); // joins the workers before the tasks and files they use go
     m_schedule.reset();
+    if (m_inlineCompressor != nullptr)
+        libdeflate_free_compressor(m_inlineCompressor);
+    if (m_decompressor != nullptr)
+        libdeflate_free_decompressor(m_decompressor);
 }
 
 int AddJob::run() {
@@ -68,6 +95,13 @@ int AddJob::run() {
         return ZE_ERR_BAD_COMMAND;
     }
     resolveTarget();
+    if (m_lock.acquire(m_target) == ArchiveLock::Result::InUse) {
+        message(ZE_ERR_IN_USE, m_target);
+        return ZE_ERR_IN_USE;
+    }
+    // Only one job at a time gets here: a named temporary left now is a killed job's.
+    ArchiveOutput::removeStaleTemporaries(m_target);
+    lookAtTarget();
     if (const int rc = openPrevious(); rc != ZE_OK)
         return rc;
     surveyFiles();
@@ -92,13 +126,17 @@ int AddJob::run() {
     }
     m_report.progress(ZE_PROGRESS_END_OF_BATCH, nullptr, 0);
     m_report.total(m_totalBytes, m_totalBytes);
-    // Each skipped file was reported as it was met; the result says that the archive misses files.
-    return m_skipped > 0 ? ZE_WARN_SKIPPED : ZE_OK;
+    // Each skipped or changing file was reported as it was met; the result says that the archive
+    // is incomplete.
+    return m_skipped > 0 || m_changing > 0 ? ZE_WARN_SKIPPED : ZE_OK;
 }
 
 void AddJob::resolveTarget() {
     // The archive path may be a symbolic link: the link stays and its target is replaced.
     m_target = ArchiveOutput::linkTarget(m_command.archivePath);
+}
+
+void AddJob::lookAtTarget() {
     struct stat st {};
     m_targetExists = ::stat(m_target.c_str(), &st) == 0;
     if (m_targetExists) {
@@ -122,38 +160,76 @@ bool AddJob::targetChangedMeanwhile() const {
 
 int AddJob::openPrevious() {
     // An empty file holds nothing to keep (a name reserved with touch, say): it is simply replaced.
+    // A fresh archive keeps nothing: the previous one is only replaced, once this one is complete.
     struct stat st {};
-    if (!m_targetExists || (::stat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0))
+    if (!m_targetExists || (m_command.options & ZE_ADD_FRESH) != 0 ||
+        (::stat(m_target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0))
         return ZE_OK;
     m_previous = std::make_unique<ArchiveReader>();
     if (!m_previous->open(m_target)) {
+        // A damaged archive would block every later backup under its name: it is kept aside
+        // for whatever can still be rescued from it, and a complete new archive is written.
+        if (m_previous->damaged() && moveDamagedAside())
+            return ZE_OK;
         const int code = m_previous->damaged() ? ZE_ERR_BAD_ARCHIVE : ZE_ERR_OPEN_ARCHIVE;
         message(code, m_target + ": " + m_previous->errorText());
         return code;
     }
     m_previousUsed.assign(m_previous->count(), false);
+    m_previousBad.assign(m_previous->count(), false);
     m_previousIndex.assign(m_command.fileCount, -1);
     return ZE_OK;
 }
 
-std::vector<bool> AddJob::listedBefore() const {
-    // Folders of a list can overlap (a folder and one of its subfolders): a file listed twice
-    // gets one entry. Sorting indices keeps this to four bytes a file.
+bool AddJob::moveDamagedAside() {
+    const std::string reason = m_previous->errorText();
+    m_previous.reset();
+    std::string aside;
+    for (int n = 1; n < 1000; ++n) {
+        aside = m_target + ".damaged" + (n == 1 ? std::string() : "-" + std::to_string(n));
+        struct stat st {};
+        if (::lstat(aside.c_str(), &st) != 0 && errno == ENOENT)
+            break;
+        aside.clear();
+    }
+    if (aside.empty() || ::rename(m_target.c_str(), aside.c_str()) != 0)
+        return false;
+    message(ZE_WARN_ARCHIVE_MOVED, m_target + " (" + reason + ") is kept as " + aside);
+    m_targetExists = false;
+    return true;
+}
+
+std::vector<bool> AddJob::listedBefore() {
+    // A file listed twice gets one entry: folders of a list can overlap (a folder and one of its
+    // subfolders), and two spellings of a path ("/a/./b", "//a/b") name one entry. Decided on the
+    // entry name; a hash and an index a file keep this small for long lists.
     const std::size_t count = m_command.fileCount;
+    const bool keepFolders = (m_command.options & ZE_ADD_DIR_NAMES) != 0;
     std::vector<bool> repeated(count, false);
+    m_nameHashes.assign(count, 0);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (m_command.files[i] != nullptr)
+            m_nameHashes[i] = hashName(entryname::forPath(m_command.files[i], keepFolders));
+    }
     std::vector<std::uint32_t> order(count);
     for (std::size_t i = 0; i < count; ++i)
         order[i] = static_cast<std::uint32_t>(i);
-    const auto path = [this](std::uint32_t i) {
-        return m_command.files[i] != nullptr ? m_command.files[i] : "";
-    };
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const int c = std::strcmp(path(a), path(b));
-        return c != 0 ? c < 0 : a < b;
+        return m_nameHashes[a] != m_nameHashes[b] ? m_nameHashes[a] < m_nameHashes[b] : a < b;
     });
-    for (std::size_t k = 1; k < count; ++k)
-        if (std::strcmp(path(order[k - 1]), path(order[k])) == 0)
-            repeated[order[k]] = true;
+    for (std::size_t k = 1; k < count; ++k) {
+        if (m_nameHashes[order[k - 1]] != m_nameHashes[order[k]] || m_command.files[order[k]] == nullptr)
+            continue;
+        const std::string name = entryname::forPath(m_command.files[order[k]], keepFolders);
+        // Compare with every earlier file of the same hash (almost always exactly one).
+        for (std::size_t j = k; j-- > 0 && m_nameHashes[order[j]] == m_nameHashes[order[k]];) {
+            if (m_command.files[order[j]] != nullptr && !repeated[order[j]] &&
+                entryname::forPath(m_command.files[order[j]], keepFolders) == name) {
+                repeated[order[k]] = true;
+                break;
+            }
+        }
+    }
     return repeated;
 }
 
@@ -188,14 +264,7 @@ void AddJob::surveyFiles() {
                 m_previousIndex[i] = static_cast<std::int32_t>(found);
                 m_previousUsed[static_cast<std::size_t>(found)] = true;
                 const ArchiveReader::Entry entry = m_previous->entry(static_cast<std::size_t>(found));
-                // An update keeps an entry whose size and time match the file; any other difference
-                // (newer, or an older copy put back) replaces it.
-                const bool sameTime =
-                    entry.exactTime ? entry.mtime == static_cast<std::int64_t>(st.st_mtim.tv_sec) : [&] {
-                        const DosDateTime dos = toDosDateTime(st.st_mtim.tv_sec);
-                        return dos.date == entry.dosDate && dos.time == entry.dosTime;
-                    }();
-                if (update && sameTime && entry.uncompressedSize == result.size) {
+                if (update && upToDate(path, st, entry)) {
                     result.status = ZE_FILE_UP_TO_DATE;
                     continue;
                 }
@@ -203,6 +272,105 @@ void AddJob::surveyFiles() {
         }
         m_totalBytes += result.size;
         ++m_toWrite;
+    }
+    if (m_previous)
+        dropConflictingEntries();
+    m_nameHashes = std::vector<std::uint64_t>();
+}
+
+bool AddJob::upToDate(const char* path, const struct stat& st, const ArchiveReader::Entry& entry) const {
+    // An update keeps an entry whose size and time match the file; any other difference (newer,
+    // or an older copy put back) replaces it. Times compare in the step the entry holds them.
+    if (entry.uncompressedSize != static_cast<std::uint64_t>(st.st_size))
+        return false;
+    const std::int64_t mtimeNs = nanoseconds(st);
+    bool sameTime = false;
+    if (entry.timeStepNs == 2000000000) {
+        const DosDateTime dos = toDosDateTime(st.st_mtim.tv_sec);
+        sameTime = dos.date == entry.dosDate && dos.time == entry.dosTime;
+    } else {
+        sameTime = floorDiv(mtimeNs, entry.timeStepNs) == floorDiv(entry.mtimeNs, entry.timeStepNs);
+    }
+    if (!sameTime)
+        return false;
+    return !racy(mtimeNs, entry) || sameContent(path, st, entry);
+}
+
+bool AddJob::racy(std::int64_t mtimeNs, const ArchiveReader::Entry& entry) const {
+    // A change made within the same tick as the read that made the entry leaves the time as it
+    // was. When the entry does not say when it was read, the previous archive's time stands in.
+    // Steps coarser than a tick (whole or two seconds) hide changes for that much longer.
+    const std::int64_t readNs = entry.readNs != 0 ? entry.readNs : m_targetMtimeNs;
+    return mtimeNs + std::max(RacyWindowNs, entry.timeStepNs) > readNs;
+}
+
+bool AddJob::sameContent(const char* path, const struct stat& st, const ArchiveReader::Entry& entry) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    std::vector<unsigned char> buffer(1 << 20);
+    std::uint32_t crc = 0;
+    std::uint64_t total = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            total = ~std::uint64_t{0};
+            break;
+        }
+        if (n == 0)
+            break;
+        crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, buffer.data(), static_cast<std::size_t>(n)));
+        total += static_cast<std::uint64_t>(n);
+    }
+    struct stat after {};
+    const bool steady =
+        ::fstat(fd, &after) == 0 && after.st_size == st.st_size && nanoseconds(after) == nanoseconds(st);
+    ::close(fd);
+    return steady && total == entry.uncompressedSize && crc == entry.crc;
+}
+
+void AddJob::dropConflictingEntries() {
+    // A file replaced by a folder of the same name, or the reverse: the archive may not hold both
+    // "report" and "report/q1.txt", so the kept entry gives way to the file listed now.
+    const bool keepFolders = (m_command.options & ZE_ADD_DIR_NAMES) != 0;
+    std::vector<std::uint64_t> files;   // entry names of the listed files
+    std::vector<std::uint64_t> folders; // every folder above them
+    std::string lastFolder;
+    for (std::size_t i = 0; i < m_command.fileCount; ++i) {
+        if (m_results[i].status == ZE_FILE_EXCLUDED || m_surveyErrors.count(i) != 0)
+            continue;
+        files.push_back(m_nameHashes[i]);
+        const std::string name = entryname::forPath(m_command.files[i], keepFolders);
+        const std::size_t slash = name.rfind('/');
+        if (slash == std::string::npos || name.compare(0, slash, lastFolder) == 0)
+            continue;
+        lastFolder = name.substr(0, slash);
+        for (std::size_t end = slash; end != std::string::npos && end > 0; end = name.rfind('/', end - 1))
+            folders.push_back(hashName(name.substr(0, end)));
+    }
+    std::sort(files.begin(), files.end());
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    const auto holds = [](const std::vector<std::uint64_t>& set, const std::string& name) {
+        return std::binary_search(set.begin(), set.end(), hashName(name));
+    };
+    for (std::size_t k = 0; k < m_previous->count(); ++k) {
+        if (m_previousUsed[k])
+            continue;
+        std::string name(m_previous->entry(k).name);
+        const bool folderEntry = !name.empty() && name.back() == '/';
+        while (!name.empty() && name.back() == '/')
+            name.pop_back();
+        bool conflict = !folderEntry && holds(folders, name);
+        for (std::size_t end = name.rfind('/'); !conflict && end != std::string::npos && end > 0;
+             end = name.rfind('/', end - 1))
+            conflict = holds(files, name.substr(0, end));
+        if (!conflict && folderEntry)
+            conflict = holds(files, name);
+        if (conflict)
+            m_previousUsed[k] = true; // dropped: never copied
     }
 }
 
@@ -235,18 +403,24 @@ int AddJob::writeArchive() {
             return rc;
     }
     for (std::size_t k = 0; m_previous && k < m_previous->count(); ++k) {
-        if (m_previousUsed[k])
+        if (m_previousUsed[k] || m_previousBad[k])
             continue;
         if (cancelled())
             return ZE_ERR_CANCELLED;
-        if (const int rc = copyPreviousEntry(k); rc != ZE_OK)
+        Copy outcome = Copy::Done;
+        if (const int rc = copyPreviousEntry(k, outcome); rc != ZE_OK)
             return rc;
+        if (outcome == Copy::Damaged)
+            message(ZE_WARN_KEPT_DAMAGED,
+                    std::string(m_previous->entry(k).name) + ": left out, its file is not in the list");
     }
     if (m_directory->count() == 0 && !m_previous) {
         message(ZE_ERR_NOTHING_TO_DO, std::string());
         return ZE_ERR_NOTHING_TO_DO;
     }
     if (const int rc = writeDirectoryAndEnd(); rc != ZE_OK)
+        return rc;
+    if (const int rc = verifyWritten(); rc != ZE_OK)
         return rc;
     if (cancelled())
         return ZE_ERR_CANCELLED;
@@ -277,7 +451,7 @@ int AddJob::writeFile(std::size_t index) {
     if (result.status == ZE_FILE_EXCLUDED)
         return ZE_OK;
     if (result.status == ZE_FILE_UP_TO_DATE)
-        return copyPreviousEntry(static_cast<std::size_t>(m_previousIndex[index]));
+        return writeUpToDate(index);
     if (const auto failed = m_surveyErrors.find(index); failed != m_surveyErrors.end()) {
         skipFile(index, failed->second);
         return ZE_OK;
@@ -299,10 +473,14 @@ int AddJob::writeSmallFile(std::size_t index, CompressTask& task) {
     if (task.error != 0) {
         if (task.error == ECANCELED && cancelled())
             return ZE_ERR_CANCELLED;
-        skipFile(index, task.error > 0 || task.error == CompressTask::ChangedWhileRead ? task.error : EIO);
+        if (task.error == CompressTask::ChangedWhileRead) {
+            m_doneBytes += task.plannedBytes;
+            return writeAgain(index);
+        }
+        skipFile(index, task.error > 0 ? task.error : EIO);
         return ZE_OK;
     }
-    EntryRecord record = newRecord(index, task.mtimeNs, task.mode);
+    EntryRecord record = newRecord(index, task.mtimeNs, task.mode, task.readNs);
     record.method = task.deflated ? MethodDeflate : MethodStore;
     record.crc = task.crc;
     record.compressedSize = task.dataSize;
@@ -310,13 +488,12 @@ int AddJob::writeSmallFile(std::size_t index, CompressTask& task) {
     record.localOffset = m_out->position();
     if (!m_out->write(record.localHeader()) || !m_out->write(task.data.data(), task.dataSize))
         return writeFailed();
-    ZeFileResult& result = m_results[index];
-    result.size = task.rawSize;
-    result.mtimeNs = task.mtimeNs;
-    result.status = m_previous && m_previousIndex[index] >= 0 ? ZE_FILE_REPLACED : ZE_FILE_ADDED;
+    m_results[index].size = task.rawSize;
+    m_results[index].mtimeNs = task.mtimeNs;
+    markWritten(index, false);
     m_doneBytes += task.plannedBytes;
     reportProgress(index, task.rawSize);
-    return finishEntry(record);
+    return finishEntry(record, true);
 }
 
 int AddJob::writeLargeFile(std::size_t index) {
@@ -331,7 +508,7 @@ int AddJob::writeLargeFile(std::size_t index) {
     }
     const std::uint64_t plannedSize = m_results[index].size;
     const std::int64_t mtimeNs = file.mtimeNs;
-    EntryRecord record = newRecord(index, mtimeNs, file.mode);
+    EntryRecord record = newRecord(index, mtimeNs, file.mode, file.readNs);
     const bool deflate = shouldDeflate(index);
     record.method = deflate ? MethodDeflate : MethodStore;
     record.zip64Local = plannedSize >= Max32;
@@ -371,8 +548,7 @@ int AddJob::writeLargeFile(std::size_t index) {
         m_doneBytes += task->plannedBytes;
         reportProgress(index, rawSize);
     }
-    if (error == 0 && changedSinceOpened(file.fd, plannedSize, mtimeNs, rawSize))
-        error = CompressTask::ChangedWhileRead;
+    bool changed = error == 0 && changedSinceOpened(file.fd, plannedSize, mtimeNs, rawSize);
     if (error != 0) {
         m_schedule->closeLargeFile(index);
         if (!m_out->truncate(entryStart))
@@ -380,7 +556,7 @@ int AddJob::writeLargeFile(std::size_t index) {
         skipFile(index, error);
         return ZE_OK;
     }
-    if (deflate && !streamClosed) {
+    if (deflate && !streamClosed && !changed) {
         static const unsigned char emptyFinalBlock[] = {0x03, 0x00};
         if (!m_out->write(emptyFinalBlock, sizeof emptyFinalBlock))
             return writeFailed();
@@ -389,17 +565,32 @@ int AddJob::writeLargeFile(std::size_t index) {
     record.crc = crc;
     record.compressedSize = dataSize;
     record.uncompressedSize = rawSize;
-    if (deflate && dataSize >= rawSize) {
-        const int rc = storeLargeFileAgain(index, record, dataStart, file.fd);
+    if (!changed && deflate && dataSize >= rawSize) {
+        const int rc = storeLargeFileAgain(index, record, dataStart, file.fd, changed);
         if (rc != ZE_OK || m_results[index].status == ZE_FILE_SKIPPED) {
             m_schedule->closeLargeFile(index);
             return rc;
         }
+        changed = changed || changedSinceOpened(file.fd, plannedSize, mtimeNs, record.uncompressedSize);
     }
     m_schedule->closeLargeFile(index);
+    if (changed) {
+        // What was read is no state the file ever had: read it again from the start.
+        if (!m_out->truncate(entryStart))
+            return writeFailed();
+        return writeAgain(index);
+    }
+    if (const int rc = completeLargeEntry(record, entryStart); rc != ZE_OK)
+        return rc;
+    m_results[index].size = record.uncompressedSize;
+    m_results[index].mtimeNs = mtimeNs;
+    markWritten(index, false);
+    return finishEntry(record, true);
+}
 
+int AddJob::completeLargeEntry(EntryRecord& record, std::uint64_t entryStart) {
     // Complete the local header now that the sizes and the CRC are known.
-    std::string header = record.localHeader();
+    const std::string header = record.localHeader();
     if (record.zip64Local) {
         std::string sizes;
         put64(sizes, record.uncompressedSize);
@@ -409,15 +600,135 @@ int AddJob::writeLargeFile(std::size_t index) {
     }
     if (!m_out->writeAt(entryStart, header.data(), LocalHeaderSize))
         return writeFailed();
-    ZeFileResult& result = m_results[index];
-    result.size = record.uncompressedSize;
-    result.mtimeNs = mtimeNs;
-    result.status = m_previous && m_previousIndex[index] >= 0 ? ZE_FILE_REPLACED : ZE_FILE_ADDED;
-    return finishEntry(record);
+    return ZE_OK;
 }
 
-int AddJob::storeLargeFileAgain(std::size_t index, EntryRecord& record, std::uint64_t dataStart, int fd) {
-    // Deflate did not make it smaller: store the file instead, read again from the start.
+void AddJob::markWritten(std::size_t index, bool changing) {
+    ZeFileResult& result = m_results[index];
+    if (changing) {
+        result.status = ZE_FILE_CHANGING;
+        ++m_changing;
+        message(ZE_WARN_CHANGING, std::string(m_command.files[index]) +
+                                      ": it kept changing while it was read; the archive holds one complete "
+                                      "read of it, which may mix old and new parts");
+        return;
+    }
+    result.status = m_previous && m_previousIndex[index] >= 0 ? ZE_FILE_REPLACED : ZE_FILE_ADDED;
+}
+
+int AddJob::writeAgain(std::size_t index) {
+    // The first read (by a worker) found the file changing; this thread reads it again.
+    for (int read = 2; read <= MaxReads; ++read) {
+        if (cancelled())
+            return ZE_ERR_CANCELLED;
+        bool changed = false;
+        if (const int rc = writeOnce(index, read == MaxReads, changed); rc != ZE_OK || !changed)
+            return rc;
+    }
+    return ZE_OK;
+}
+
+int AddJob::writeOnce(std::size_t index, bool acceptChange, bool& changed) {
+    changed = false;
+    const char* path = m_command.files[index];
+    const std::int64_t readNs = CompressTask::wallClockNs();
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = fd < 0 ? errno : EINVAL;
+        if (fd >= 0)
+            ::close(fd);
+        skipFile(index, error);
+        return ZE_OK;
+    }
+    if (m_inlineCompressor == nullptr)
+        m_inlineCompressor = libdeflate_alloc_compressor(m_command.level > 0 ? m_command.level : 1);
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    const std::int64_t mtimeNs = nanoseconds(st);
+    EntryRecord record = newRecord(index, mtimeNs, st.st_mode, readNs);
+    const bool deflate = shouldDeflate(index) && size > 0 && m_inlineCompressor != nullptr;
+    record.method = deflate ? MethodDeflate : MethodStore;
+    record.zip64Local = size >= Max32;
+    const std::uint64_t entryStart = m_out->position();
+    record.localOffset = entryStart;
+    if (!m_out->write(record.localHeader())) {
+        ::close(fd);
+        return writeFailed();
+    }
+    const std::uint64_t dataStart = m_out->position();
+    std::uint32_t crc = 0;
+    std::uint64_t rawSize = 0;
+    std::uint64_t dataSize = 0;
+    int error = 0;
+    for (std::uint64_t offset = 0; error == 0 && (offset < size || offset == 0);) {
+        if (cancelled()) {
+            ::close(fd);
+            return ZE_ERR_CANCELLED;
+        }
+        CompressTask piece;
+        piece.wholeFile = false;
+        piece.fd = fd;
+        piece.offset = offset;
+        piece.length = std::min<std::uint64_t>(TaskSchedule::PieceSize, size - offset);
+        piece.deflate = deflate;
+        piece.lastPiece = offset + piece.length >= size;
+        piece.run(m_inlineCompressor);
+        if (piece.error != 0) {
+            error = piece.error > 0 ? piece.error : EIO;
+            break;
+        }
+        if (!m_out->write(piece.data.data(), piece.dataSize)) {
+            ::close(fd);
+            return writeFailed();
+        }
+        crc = crc32Combine(crc, piece.crc, piece.rawSize);
+        rawSize += piece.rawSize;
+        dataSize += piece.dataSize;
+        offset += piece.length;
+        if (piece.lastPiece)
+            break;
+    }
+    if (error != 0) {
+        ::close(fd);
+        if (!m_out->truncate(entryStart))
+            return writeFailed();
+        skipFile(index, error);
+        return ZE_OK;
+    }
+    record.crc = crc;
+    record.compressedSize = dataSize;
+    record.uncompressedSize = rawSize;
+    changed = changedSinceOpened(fd, size, mtimeNs, rawSize);
+    if (deflate && dataSize >= rawSize) {
+        bool changedAgain = false;
+        if (const int rc = storeLargeFileAgain(index, record, dataStart, fd, changedAgain); rc != ZE_OK) {
+            ::close(fd);
+            return rc;
+        }
+        changed = changed || changedAgain;
+    }
+    ::close(fd);
+    if (m_results[index].status == ZE_FILE_SKIPPED)
+        return ZE_OK;
+    if (changed && !acceptChange) {
+        if (!m_out->truncate(entryStart))
+            return writeFailed();
+        return ZE_OK;
+    }
+    if (const int rc = completeLargeEntry(record, entryStart); rc != ZE_OK)
+        return rc;
+    m_results[index].size = record.uncompressedSize;
+    m_results[index].mtimeNs = mtimeNs;
+    markWritten(index, changed);
+    changed = false;
+    reportProgress(index, record.uncompressedSize);
+    return finishEntry(record, true);
+}
+
+int AddJob::storeLargeFileAgain(std::size_t index, EntryRecord& record, std::uint64_t dataStart, int fd,
+                                bool& changed) {
+    // Deflate did not make it smaller: store the file instead, read again from the start. This read
+    // must give the bytes of the first (same size and CRC), or the file changed in between.
     if (!m_out->truncate(dataStart))
         return writeFailed();
     std::vector<unsigned char> buffer(TaskSchedule::PieceSize);
@@ -445,6 +756,7 @@ int AddJob::storeLargeFileAgain(std::size_t index, EntryRecord& record, std::uin
             return writeFailed();
         done += static_cast<std::uint64_t>(n);
     }
+    changed = done != record.uncompressedSize || crc != record.crc;
     record.method = MethodStore;
     record.crc = crc;
     record.compressedSize = done;
@@ -452,30 +764,115 @@ int AddJob::storeLargeFileAgain(std::size_t index, EntryRecord& record, std::uin
     return ZE_OK;
 }
 
-int AddJob::copyPreviousEntry(std::size_t previousIndex) {
+int AddJob::writeUpToDate(std::size_t index) {
+    const auto previousIndex = static_cast<std::size_t>(m_previousIndex[index]);
+    Copy outcome = Copy::Done;
+    if (const int rc = copyPreviousEntry(previousIndex, outcome); rc != ZE_OK || outcome == Copy::Done)
+        return rc;
+    // The kept copy has rotted: the file, unchanged since, gives the entry afresh.
+    m_previousBad[previousIndex] = true;
+    message(ZE_WARN_KEPT_DAMAGED, std::string(m_previous->entry(previousIndex).name) + ": taken again from " +
+                                      m_command.files[index]);
+    m_results[index].status = ZE_FILE_PENDING;
+    bool changed = false;
+    if (const int rc = writeOnce(index, false, changed); rc != ZE_OK || !changed)
+        return rc;
+    return writeAgain(index);
+}
+
+int AddJob::copyPreviousEntry(std::size_t previousIndex, Copy& outcome) {
+    outcome = Copy::Done;
     const ArchiveReader::Entry entry = m_previous->entry(previousIndex);
     std::uint64_t dataOffset = 0;
     std::string localExtra;
     if (!m_previous->locateData(entry, dataOffset, localExtra)) {
-        message(ZE_ERR_BAD_ARCHIVE, m_target + ": " + std::string(entry.name));
-        return ZE_ERR_BAD_ARCHIVE;
+        outcome = Copy::Damaged;
+        return ZE_OK;
     }
     EntryRecord record = EntryRecord::copyOf(entry, localExtra);
     record.localOffset = m_out->position();
-    if (!m_out->write(record.localHeader()) ||
-        !m_out->copyFrom(m_previous->fd(), dataOffset, entry.compressedSize))
+    if (!m_out->write(record.localHeader()))
         return writeFailed();
+    bool sound = true;
+    if (const int rc = copyAndCheck(entry, dataOffset, sound); rc != ZE_OK)
+        return rc;
+    if (!sound) {
+        outcome = Copy::Damaged;
+        return m_out->truncate(record.localOffset) ? ZE_OK : writeFailed();
+    }
     if ((record.flags & FlagDataDescriptor) && !m_out->write(record.dataDescriptor()))
         return writeFailed();
-    return finishEntry(record);
+    return finishEntry(record, false);
 }
 
-int AddJob::finishEntry(EntryRecord& record) {
+int AddJob::copyAndCheck(const ArchiveReader::Entry& entry, std::uint64_t dataOffset, bool& sound) {
+    // Each kept entry's data is checked against its CRC as it is copied, so that bytes rotted in
+    // the previous archive are not carried into every later one.
+    EntryDataCheck check(entry.method, entry.compressedSize, entry.uncompressedSize, entry.crc);
+    const bool checkable = check.checkable() && (entry.flags & FlagEncrypted) == 0;
+    if (!checkable)
+        return m_out->copyFrom(m_previous->fd(), dataOffset, entry.compressedSize) ? ZE_OK : writeFailed();
+    if (m_decompressor == nullptr)
+        m_decompressor = libdeflate_alloc_decompressor();
+    const bool whole = check.fitsInMemory();
+    const std::uint64_t step = whole ? entry.compressedSize : TaskSchedule::PieceSize;
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(std::min(step, entry.compressedSize)));
+    for (std::uint64_t done = 0; done < entry.compressedSize || (whole && done == 0);) {
+        const auto want = static_cast<std::size_t>(std::min(step, entry.compressedSize - done));
+        std::size_t got = 0;
+        while (got < want) {
+            const ssize_t n = ::pread(m_previous->fd(), buffer.data() + got, want - got,
+                                      static_cast<off_t>(dataOffset + done + got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                sound = false; // shorter than its directory says, or unreadable
+                return ZE_OK;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        if (whole ? !check.check(buffer.data(), got, m_decompressor) : !check.feed(buffer.data(), got)) {
+            sound = false;
+            return ZE_OK;
+        }
+        if (!m_out->write(buffer.data(), got))
+            return writeFailed();
+        done += got;
+        if (whole)
+            break;
+    }
+    sound = whole || check.finish();
+    return ZE_OK;
+}
+
+int AddJob::finishEntry(EntryRecord& record, bool writtenNow) {
     if (!m_directory->add(record.centralHeader())) {
         message(ZE_ERR_WRITE, std::string("central directory: ") + std::strerror(errno));
         return ZE_ERR_WRITE;
     }
+    m_writtenNow.push_back(writtenNow);
     return ZE_OK;
+}
+
+int AddJob::verifyWritten() {
+    // Every entry made in this job is read back from the written file before the archive is put in
+    // place; kept entries were checked as they were copied.
+    if (!m_out->flushBuffer())
+        return writeFailed();
+    int threads = m_command.threads;
+    if (threads <= 0)
+        threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    ArchiveVerifier verifier(m_out->fd(), m_writtenNow, threads);
+    switch (verifier.run([this] { return cancelled(); })) {
+    case ArchiveVerifier::Result::Sound:
+        return ZE_OK;
+    case ArchiveVerifier::Result::Stopped:
+        return ZE_ERR_CANCELLED;
+    case ArchiveVerifier::Result::Damaged:
+        break;
+    }
+    message(ZE_ERR_VERIFY, m_target + ": " + verifier.problem());
+    return ZE_ERR_VERIFY;
 }
 
 int AddJob::writeDirectoryAndEnd() {
@@ -504,10 +901,11 @@ int AddJob::abandon(std::unique_ptr<CompressTask> task) {
     return ZE_ERR_CANCELLED;
 }
 
-EntryRecord AddJob::newRecord(std::size_t index, std::int64_t mtimeNs, std::uint32_t mode) const {
+EntryRecord AddJob::newRecord(std::size_t index, std::int64_t mtimeNs, std::uint32_t mode,
+                              std::int64_t readNs) const {
     return EntryRecord::forFile(
         entryname::forPath(m_command.files[index], (m_command.options & ZE_ADD_DIR_NAMES) != 0), mtimeNs,
-        mode);
+        mode, readNs);
 }
 
 bool AddJob::changedSinceOpened(int fd, std::uint64_t plannedSize, std::int64_t openedMtimeNs,

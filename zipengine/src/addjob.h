@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archivelock.h"
 #include "archiveoutput.h"
 #include "archivereader.h"
 #include "centraldirectory.h"
@@ -10,6 +11,8 @@
 #include "taskschedule.h"
 #include "zipengine_api.h"
 
+#include <sys/stat.h>
+
 #include <map>
 #include <memory>
 #include <optional>
@@ -17,6 +20,8 @@
 #include <vector>
 
 class MessageTable;
+struct libdeflate_compressor;
+struct libdeflate_decompressor;
 
 // One run of the add engine: reads the files of the list on worker threads (deflating them there),
 // writes their entries in list order into a temporary file beside the archive, keeps the entries of
@@ -31,8 +36,14 @@ public:
 private:
     // Preparation: the real archive path, the previous archive, and one look at every file.
     void resolveTarget();
+    void lookAtTarget();
     int openPrevious();
-    std::vector<bool> listedBefore() const;
+    bool moveDamagedAside();
+    std::vector<bool> listedBefore();
+    bool upToDate(const char* path, const struct stat& st, const ArchiveReader::Entry& entry) const;
+    bool racy(std::int64_t mtimeNs, const ArchiveReader::Entry& entry) const;
+    static bool sameContent(const char* path, const struct stat& st, const ArchiveReader::Entry& entry);
+    void dropConflictingEntries();
     bool targetChangedMeanwhile() const;
     static bool changedSinceOpened(int fd, std::uint64_t plannedSize, std::int64_t openedMtimeNs,
                                    std::uint64_t bytesRead);
@@ -44,16 +55,28 @@ private:
     int writeFile(std::size_t index);
     int writeSmallFile(std::size_t index, CompressTask& task);
     int writeLargeFile(std::size_t index);
-    int storeLargeFileAgain(std::size_t index, EntryRecord& record, std::uint64_t dataStart, int fd);
-    int copyPreviousEntry(std::size_t previousIndex);
+    int storeLargeFileAgain(std::size_t index, EntryRecord& record, std::uint64_t dataStart, int fd,
+                            bool& changed);
+    int completeLargeEntry(EntryRecord& record, std::uint64_t entryStart);
+    // Reads the file again on this thread, a few times while it keeps changing; the last read is
+    // stored even when the file changed during it, and reported.
+    int writeAgain(std::size_t index);
+    int writeOnce(std::size_t index, bool acceptChange, bool& changed);
+    void markWritten(std::size_t index, bool changing);
+    enum class Copy { Done, Damaged };
+    int copyPreviousEntry(std::size_t previousIndex, Copy& outcome);
+    int copyAndCheck(const ArchiveReader::Entry& entry, std::uint64_t dataOffset, bool& sound);
+    int writeUpToDate(std::size_t index);
     int writeDirectoryAndEnd();
-    int finishEntry(EntryRecord& record);
+    int verifyWritten();
+    int finishEntry(EntryRecord& record, bool writtenNow);
 
     std::unique_ptr<CompressTask> nextTask(std::size_t index);
     bool waitFor(CompressTask& task);
     int abandon(std::unique_ptr<CompressTask> task);
 
-    EntryRecord newRecord(std::size_t index, std::int64_t mtimeNs, std::uint32_t mode) const;
+    EntryRecord newRecord(std::size_t index, std::int64_t mtimeNs, std::uint32_t mode,
+                          std::int64_t readNs) const;
     bool isLarge(std::size_t index) const;
     bool shouldDeflate(std::size_t index) const;
     void skipFile(std::size_t index, int error);
@@ -63,6 +86,7 @@ private:
     void message(int code, const std::string& detail);
 
     const ZeAddCommand& m_command;
+    ArchiveLock m_lock; // held until everything else of the job is gone
     JobReporter m_report;
     std::vector<std::string> m_storeSuffixes;
     std::string m_comment;
@@ -78,6 +102,9 @@ private:
     std::map<std::size_t, int> m_surveyErrors; // files that could not even be looked at
     std::vector<std::int32_t> m_previousIndex; // per file: its entry in the previous archive, or -1
     std::vector<bool> m_previousUsed;          // per previous entry: replaced or already copied
+    std::vector<bool> m_previousBad;           // per previous entry: its data failed the CRC check
+    std::vector<std::uint64_t> m_nameHashes;   // per file: hash of its entry name (while surveying)
+    std::vector<bool> m_writtenNow;            // per entry of the new archive: its data made in this job
 
     std::unique_ptr<ArchiveReader> m_previous;
     std::unique_ptr<ArchiveOutput> m_out;
@@ -89,5 +116,8 @@ private:
     std::uint64_t m_totalBytes = 0;
     std::uint64_t m_doneBytes = 0;
     std::size_t m_skipped = 0;
+    std::size_t m_changing = 0;
     bool m_cancelled = false;
+    libdeflate_compressor* m_inlineCompressor = nullptr; // for files read again on this thread
+    libdeflate_decompressor* m_decompressor = nullptr;   // for kept entries
 };

@@ -1,5 +1,6 @@
 #include "archiveoutput.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,15 +28,50 @@ std::string baseNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+constexpr const char* TempMark = ".tmp-";
+constexpr std::size_t TempDigits = 6;
+
 std::string tempNameFor(const std::string& target) {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".tmp-%06llx", static_cast<unsigned long long>(random() & 0xffffff));
+    std::snprintf(suffix, sizeof suffix, "%s%06llx", TempMark,
+                  static_cast<unsigned long long>(random() & 0xffffff));
+    return ArchiveOutput::besideTarget(target, suffix);
+}
+
+bool isTempNameOf(const std::string& name, const std::string& prefix) {
+    if (name.size() != prefix.size() + TempDigits || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+} // namespace
+
+std::string ArchiveOutput::besideTarget(const std::string& target, const std::string& suffix) {
     const std::string folder = folderOf(target);
     return (folder == "/" ? std::string() : folder) + "/." + baseNameOf(target) + suffix;
 }
 
-} // namespace
+int ArchiveOutput::removeStaleTemporaries(const std::string& target) {
+    const std::string folder = folderOf(target);
+    const std::string prefix = "." + baseNameOf(target) + TempMark;
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        return 0;
+    int removed = 0;
+    const std::string base = folder == "/" ? std::string() : folder;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        struct stat st {};
+        const std::string path = base + "/" + name;
+        if (isTempNameOf(name, prefix) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::unlink(path.c_str()) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
 
 std::string ArchiveOutput::linkTarget(const std::string& path) {
     std::string target = path;
@@ -65,7 +101,7 @@ ArchiveOutput::~ArchiveOutput() {
 bool ArchiveOutput::create(const std::string& target) {
     m_target = target;
     m_buffer.resize(BufferSize);
-    m_fd = ::open(folderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    m_fd = m_unnamedAllowed ? ::open(folderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666) : -1;
     if (m_fd < 0) {
         for (int attempt = 0; attempt < 20 && m_fd < 0; ++attempt) {
             m_namedTemp = tempNameFor(target);

@@ -10,7 +10,9 @@
 // file has no name at all until commit, so even a killed process leaves nothing.
 class ArchiveOutput {
 public:
-    ArchiveOutput() = default;
+    // `unnamedAllowed` false takes the named temporary even where an unnamed file could be made.
+    explicit ArchiveOutput(bool unnamedAllowed = true)
+        : m_unnamedAllowed(unnamedAllowed) {}
     ~ArchiveOutput();
 
     ArchiveOutput(const ArchiveOutput&) = delete;
@@ -18,6 +20,12 @@ public:
 
     // The file a path names, following symbolic links (also to a target that does not exist yet).
     static std::string linkTarget(const std::string& path);
+
+    // A hidden name beside the archive: "." + its file name + suffix, in its folder.
+    static std::string besideTarget(const std::string& target, const std::string& suffix);
+    // Removes named temporaries of this archive that a killed job left behind. Call it only while
+    // holding the archive's lock, so that no running job's temporary is taken. Returns how many.
+    static int removeStaleTemporaries(const std::string& target);
 
     // `target` is the real archive path (symbolic links already followed).
     bool create(const std::string& target);
@@ -30,6 +38,9 @@ public:
     // Appends `length` bytes of another file, starting at `offset`.
     bool copyFrom(int fd, std::uint64_t offset, std::uint64_t length);
     std::uint64_t position() const { return m_position; }
+    // Writes out what is buffered, so that the file can be read back through fd().
+    bool flushBuffer() { return flush(); }
+    int fd() const { return m_fd; }
 
     // Flushes, syncs and puts the file in place of the target (keeping the target's permissions).
     bool commit();
@@ -44,6 +55,7 @@ private:
     bool fail(const char* context);
     bool writeRaw(const void* data, std::size_t size);
 
+    bool m_unnamedAllowed = true;
     std::string m_target;
     std::string m_namedTemp; // set when the file has a name (fallback, or linked during commit)
     int m_fd = -1;

@@ -56,9 +56,16 @@ bool ArchiveReader::readAt(std::uint64_t offset, void* buffer, std::size_t size)
 }
 
 bool ArchiveReader::open(const std::string& path) {
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return fail(std::strerror(errno), false);
+    return openFd(fd);
+}
+
+bool ArchiveReader::openFd(int fd) {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = fd;
     struct stat st {};
     if (::fstat(m_fd, &st) != 0)
         return fail(std::strerror(errno), false);
@@ -184,12 +191,17 @@ ArchiveReader::Entry ArchiveReader::entry(std::size_t index) const {
         next(e.compressedSize);
         next(e.localOffset);
     }
-    if (findExtraField(extra, extraLength, ExtraTimestamp, field, fieldSize) && fieldSize >= 5 &&
-        (field[0] & 1)) {
-        e.mtime = static_cast<std::int32_t>(get32(field + 1));
-        e.exactTime = true;
+    std::int64_t ntfsNs = 0;
+    if (findExtraField(extra, extraLength, ExtraNtfs, field, fieldSize) &&
+        ntfsTimes(field, fieldSize, ntfsNs, e.readNs)) {
+        e.mtimeNs = ntfsNs;
+        e.timeStepNs = NtfsTickNs;
+    } else if (findExtraField(extra, extraLength, ExtraTimestamp, field, fieldSize) && fieldSize >= 5 &&
+               (field[0] & 1)) {
+        e.mtimeNs = std::int64_t{static_cast<std::int32_t>(get32(field + 1))} * 1000000000;
+        e.timeStepNs = 1000000000;
     } else {
-        e.mtime = fromDosDateTime(e.dosDate, e.dosTime);
+        e.mtimeNs = fromDosDateTime(e.dosDate, e.dosTime) * 1000000000;
     }
     e.localOffset += static_cast<std::uint64_t>(m_shift);
     return e;

@@ -25,8 +25,11 @@ public:
         std::uint64_t localOffset = 0; // in the file, corrected for data in front of the archive
         std::uint16_t internalAttributes = 0;
         std::uint32_t externalAttributes = 0;
-        std::int64_t mtime = 0; // Unix seconds
-        bool exactTime = false; // mtime from the timestamp field, not the two-second DOS time
+        // Modification time, and the step in which the entry holds it: 100 ns from the NTFS field,
+        // a second from the Unix timestamp field, two seconds from the DOS time.
+        std::int64_t mtimeNs = 0;
+        std::int64_t timeStepNs = 2000000000;
+        std::int64_t readNs = 0; // when the file was read for the archive, 0 when unknown
     };
 
     ArchiveReader() = default;
@@ -36,6 +39,8 @@ public:
 
     // False with errorText() when the file cannot be read (errno kept) or is not a usable archive.
     bool open(const std::string& path);
+    // The same on a file already open; the reader owns `fd` from now on.
+    bool openFd(int fd);
     bool damaged() const { return m_damaged; }
     const std::string& errorText() const { return m_error; }
 

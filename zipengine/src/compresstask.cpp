@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 
 namespace {
 
@@ -35,6 +36,12 @@ bool readFully(int fd, unsigned char* buffer, std::uint64_t length, std::int64_t
 
 } // namespace
 
+std::int64_t CompressTask::wallClockNs() {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
 void CompressTask::run(libdeflate_compressor* compressor) {
     if (wholeFile ? !readWholeFile() : !readPiece())
         return;
@@ -45,6 +52,7 @@ void CompressTask::run(libdeflate_compressor* compressor) {
 }
 
 bool CompressTask::readWholeFile() {
+    readNs = wallClockNs();
     const int file = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (file < 0) {
         error = errno;

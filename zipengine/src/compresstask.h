@@ -31,10 +31,14 @@ struct CompressTask {
     std::vector<unsigned char> data;
     std::size_t dataSize = 0;
     std::int64_t mtimeNs = 0; // whole file: as seen when it was opened
+    std::int64_t readNs = 0;  // whole file: the moment it was opened (wall clock)
     std::uint32_t mode = 0;
 
     // Reads and compresses; called on a worker thread.
     void run(libdeflate_compressor* compressor);
+
+    // The wall clock in nanoseconds, as file times count.
+    static std::int64_t wallClockNs();
 
 private:
     bool readWholeFile();

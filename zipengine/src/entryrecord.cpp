@@ -16,7 +16,8 @@ std::uint16_t length16(std::size_t n) {
 
 } // namespace
 
-EntryRecord EntryRecord::forFile(std::string name, std::int64_t mtimeNs, std::uint32_t mode) {
+EntryRecord EntryRecord::forFile(std::string name, std::int64_t mtimeNs, std::uint32_t mode,
+                                 std::int64_t readNs) {
     EntryRecord record;
     record.name = std::move(name);
     record.flags = entryname::isValidUtf8(record.name) ? FlagUtf8 : 0;
@@ -33,6 +34,9 @@ EntryRecord EntryRecord::forFile(std::string name, std::int64_t mtimeNs, std::ui
         record.extra = timestamp;
         record.localExtra = timestamp;
     }
+    // The time at the file system's precision (100 ns), which updates compare.
+    record.extra += ntfsExtraField(mtimeNs, readNs);
+    record.localExtra += ntfsExtraField(mtimeNs, readNs);
     record.versionMadeBy = MadeByUnix | 30;
     record.versionNeeded = VersionDefault;
     record.externalAttributes = (mode & 0xffffu) << 16;

@@ -26,8 +26,10 @@ struct EntryRecord {
     bool zip64Local = false; // the local header carries its sizes in a Zip64 field
 
     // A new entry for a file: name, UTF-8 flag when the name is valid UTF-8, DOS time and the
-    // Unix timestamp field, the file's mode.
-    static EntryRecord forFile(std::string name, std::int64_t mtimeNs, std::uint32_t mode);
+    // Unix timestamp field, the NTFS field with the time at full precision and the moment the file
+    // was read (`readNs`), the file's mode.
+    static EntryRecord forFile(std::string name, std::int64_t mtimeNs, std::uint32_t mode,
+                               std::int64_t readNs);
     // An entry of a previous archive, copied as it is (its Zip64 fields are made again as needed).
     static EntryRecord copyOf(const ArchiveReader::Entry& entry, const std::string& localExtra);
 

@@ -63,6 +63,7 @@ void TaskSchedule::fill() {
 
 bool TaskSchedule::openLargeFile(std::size_t index) {
     LargeFile& file = m_largeFiles[index];
+    file.readNs = CompressTask::wallClockNs();
     file.fd = ::open(m_command.files[index], O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     struct stat st {};
     if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -37,6 +37,53 @@ std::int64_t fromDosDateTime(std::uint16_t date, std::uint16_t time) {
     return static_cast<std::int64_t>(std::mktime(&local));
 }
 
+std::int64_t ntfsTicksOf(std::int64_t unixNs) {
+    // Rounded down, also before 1970, so that a time and its ticks compare the same way.
+    std::int64_t ticks = unixNs / NtfsTickNs;
+    if (unixNs % NtfsTickNs < 0)
+        --ticks;
+    return ticks + NtfsEpochTicks;
+}
+
+std::int64_t unixNsOf(std::int64_t ntfsTicks) {
+    return (ntfsTicks - NtfsEpochTicks) * NtfsTickNs;
+}
+
+std::string ntfsExtraField(std::int64_t mtimeNs, std::int64_t readNs) {
+    const auto ticks = static_cast<std::uint64_t>(ntfsTicksOf(mtimeNs));
+    std::string field;
+    put16(field, ExtraNtfs);
+    put16(field, 32);
+    put32(field, 0); // reserved
+    put16(field, 1); // attribute 1: the three file times
+    put16(field, 24);
+    put64(field, ticks);                                           // modified
+    put64(field, static_cast<std::uint64_t>(ntfsTicksOf(readNs))); // accessed: read for the archive
+    put64(field, ticks);                                           // created
+    return field;
+}
+
+bool ntfsTimes(const unsigned char* data, std::size_t size, std::int64_t& mtimeNs, std::int64_t& atimeNs) {
+    std::size_t pos = 4; // reserved
+    while (pos + 4 <= size) {
+        const std::uint16_t tag = get16(data + pos);
+        const std::size_t length = get16(data + pos + 2);
+        if (pos + 4 + length > size)
+            return false;
+        if (tag == 1 && length >= 16) {
+            const auto ticks = static_cast<std::int64_t>(get64(data + pos + 4));
+            const auto accessTicks = static_cast<std::int64_t>(get64(data + pos + 12));
+            if (ticks <= 0)
+                return false;
+            mtimeNs = unixNsOf(ticks);
+            atimeNs = accessTicks > 0 ? unixNsOf(accessTicks) : 0;
+            return true;
+        }
+        pos += 4 + length;
+    }
+    return false;
+}
+
 std::string withoutExtraField(const std::string& extra, std::uint16_t tag) {
     std::string kept;
     std::size_t pos = 0;

@@ -29,6 +29,18 @@ constexpr std::uint16_t FlagUtf8 = 0x0800;
 
 constexpr std::uint16_t ExtraZip64 = 0x0001;
 constexpr std::uint16_t ExtraTimestamp = 0x5455;
+constexpr std::uint16_t ExtraNtfs = 0x000a;
+
+// Windows file times: 100-ns ticks since 1601-01-01 (UTC), as the NTFS extra field holds them.
+constexpr std::int64_t NtfsTickNs = 100;
+constexpr std::int64_t NtfsEpochTicks = 116444736000000000; // 1601 to 1970
+std::int64_t ntfsTicksOf(std::int64_t unixNs);
+std::int64_t unixNsOf(std::int64_t ntfsTicks);
+// An NTFS extra field (tag, size and data): the modification time, and as access time the moment
+// the file was read for the archive.
+std::string ntfsExtraField(std::int64_t mtimeNs, std::int64_t readNs);
+// The modification and access times of an NTFS extra field's data; false when it holds none.
+bool ntfsTimes(const unsigned char* data, std::size_t size, std::int64_t& mtimeNs, std::int64_t& atimeNs);
 
 constexpr std::uint32_t Max32 = 0xffffffffu;
 constexpr std::uint16_t Max16 = 0xffffu;
