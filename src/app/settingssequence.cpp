@@ -6,7 +6,7 @@
 #include "config/tform2.h"
 #include "log/eventmarker.h"
 #include "log/tlogfrm.h"
-#include "platform/profilefile.h"
+#include "platform/profilebatch.h"
 #include "platform/systeminfo.h"
 
 #include <QCheckBox>
@@ -20,28 +20,24 @@ namespace {
 
 constexpr const char* kSettings = "settings";
 
-platform::ProfileFile settingsFile(const TBForm& form) {
-    // The path is built again at every access; the file is opened and closed per key.
-    return platform::ProfileFile(form.settingsFilePath());
-}
-
 } // namespace
 
 SettingsSequence::SettingsSequence(TBForm& form)
     : m_form(form) {}
 
-void SettingsSequence::readBool(platform::ProfileFile& ini, const char* key, QCheckBox* box,
+void SettingsSequence::readBool(const platform::ProfileBatch& ini, const char* key, QCheckBox* box,
                                 bool defaultValue) {
     box->setChecked(ini.readBool(kSettings, key, defaultValue));
 }
 
-void SettingsSequence::writeBool(platform::ProfileFile& ini, const char* key, const QCheckBox* box) {
+void SettingsSequence::writeBool(platform::ProfileBatch& ini, const char* key, const QCheckBox* box) {
     ini.writeBool(kSettings, key, box->isChecked());
 }
 
 void SettingsSequence::LoadConfig() {
     TForm2& f = *m_form.m_form2;
-    platform::ProfileFile ini = settingsFile(m_form);
+    // The file is read once, here; nothing of it is kept after the load.
+    const platform::ProfileBatch ini(m_form.settingsFilePath());
     // 1
     m_form.marker().set(QStringLiteral("load_cfg"));
     m_form.LogMessage(QStringLiteral("Loading config"));
@@ -110,32 +106,32 @@ void SettingsSequence::LoadConfig() {
     f.setDestinationPath(ini.readString(kSettings, "destination", QByteArray()).toStdString());
     // 11-13: the exclusion lists first, so that the folders' first counts honour them.
     m_form.LogMessage(QStringLiteral("Loading folder exclusion list:"));
-    loadList("ex_folders", "ex_folder_", &TBForm::AddExcludedFolderBytes);
+    loadList(ini, "ex_folders", "ex_folder_", &TBForm::AddExcludedFolderBytes);
     m_form.LogMessage(QStringLiteral("Loading filetype exclusion list:"));
-    loadList("ex_types", "ex_type_", &TBForm::AddExcludedTypeBytes);
+    loadList(ini, "ex_types", "ex_type_", &TBForm::AddExcludedTypeBytes);
     m_form.LogMessage(QStringLiteral("Loading folder list:"));
-    loadList("folders", "folder_", &TBForm::AddFolderBytes);
+    loadList(ini, "folders", "folder_", &TBForm::AddFolderBytes);
     // 14
     m_form.LogMessage(QStringLiteral("Config loaded"));
 }
 
-void SettingsSequence::loadList(const QByteArray& section, const QByteArray& prefix,
-                                void (TBForm::*add)(const QByteArray&)) {
+void SettingsSequence::loadList(const platform::ProfileBatch& ini, const QByteArray& section,
+                                const QByteArray& prefix, void (TBForm::*add)(const QByteArray&)) {
     // The count is the last index; -1 is an empty list. A count beyond the highest index the
     // section holds reads nothing more, so a damaged count cannot make the load run for ever.
-    const int count = settingsFile(m_form).readInteger(section, prefix + "count", 0);
-    const qint64 last = qMin<qint64>(count, highestIndex(section, prefix));
+    const int count = ini.readInteger(section, prefix + "count", 0);
+    const qint64 last = qMin<qint64>(count, highestIndex(ini, section, prefix));
     for (qint64 i = 0; i <= last; ++i) {
-        const QByteArray value =
-            settingsFile(m_form).readString(section, prefix + QByteArray::number(i), QByteArray());
+        const QByteArray value = ini.readString(section, prefix + QByteArray::number(i), QByteArray());
         if (!value.isEmpty())
             (m_form.*add)(value);
     }
 }
 
-qint64 SettingsSequence::highestIndex(const QByteArray& section, const QByteArray& prefix) const {
+qint64 SettingsSequence::highestIndex(const platform::ProfileBatch& ini, const QByteArray& section,
+                                      const QByteArray& prefix) {
     qint64 highest = -1;
-    for (const QByteArray& key : settingsFile(m_form).readKeys(section)) {
+    for (const QByteArray& key : ini.readKeys(section)) {
         if (key.size() <= prefix.size() || key.left(prefix.size()).compare(prefix, Qt::CaseInsensitive) != 0)
             continue;
         bool ok = false;
@@ -148,7 +144,9 @@ qint64 SettingsSequence::highestIndex(const QByteArray& section, const QByteArra
 
 void SettingsSequence::SaveConfig() {
     TForm2& f = *m_form.m_form2;
-    platform::ProfileFile ini = settingsFile(m_form);
+    // Every key goes into one replacement of the file: a save is whole or not at all, and
+    // every other section, key and comment of the file stays.
+    platform::ProfileBatch ini(m_form.settingsFilePath());
     // 1
     m_form.marker().set(QStringLiteral("save_cfg1"));
     m_form.LogMessage(QStringLiteral("Saving config..."));
@@ -202,19 +200,22 @@ void SettingsSequence::SaveConfig() {
     // 9
     m_form.marker().set(QStringLiteral("save_cfg6"));
     const QList<QByteArray> folders = storable(m_form.folderPathBytes());
-    if (folders.isEmpty())
+    if (folders.isEmpty()) {
+        ini.commit();
         return;
+    }
     // 10
-    saveList("folders", "folder_", folders, false);
+    saveList(ini, "folders", "folder_", folders, false);
     // 11
     m_form.marker().set(QStringLiteral("save_cfg7"));
     m_form.LogMessage(QStringLiteral("Saving exclusion folders..."));
-    saveList("ex_folders", "ex_folder_", storable(m_form.excludedFolderBytes()), true);
+    saveList(ini, "ex_folders", "ex_folder_", storable(m_form.excludedFolderBytes()), true);
     // 12
     m_form.LogMessage(QStringLiteral("Saving exclusion filetypes..."));
-    saveList("ex_types", "ex_type_", storable(m_form.excludedTypeBytes()), true);
+    saveList(ini, "ex_types", "ex_type_", storable(m_form.excludedTypeBytes()), true);
     // 13
     m_form.marker().set(QStringLiteral("save_cfg8"));
+    ini.commit();
     m_form.LogMessage(QStringLiteral("Config saved"));
     if (!m_form.m_autoShutdown)
         m_form.CheckOutdatedArchives();
@@ -233,13 +234,14 @@ QList<QByteArray> SettingsSequence::storable(const QList<QByteArray>& entries) {
     return kept;
 }
 
-void SettingsSequence::saveList(const QByteArray& section, const QByteArray& prefix,
-                                const QList<QByteArray>& entries, bool eraseWhenEmpty) {
+void SettingsSequence::saveList(platform::ProfileBatch& ini, const QByteArray& section,
+                                const QByteArray& prefix, const QList<QByteArray>& entries,
+                                bool eraseWhenEmpty) {
     // A shorter list leaves the higher keys of a longer earlier one; they are never read
     // because reading stops at the count.
     if (eraseWhenEmpty && entries.isEmpty())
-        settingsFile(m_form).eraseSection(section);
-    settingsFile(m_form).writeInteger(section, prefix + "count", static_cast<int>(entries.size()) - 1);
+        ini.eraseSection(section);
+    ini.writeInteger(section, prefix + "count", static_cast<int>(entries.size()) - 1);
     for (int i = 0; i < entries.size(); ++i)
-        settingsFile(m_form).writeString(section, prefix + QByteArray::number(i), entries.at(i));
+        ini.writeString(section, prefix + QByteArray::number(i), entries.at(i));
 }

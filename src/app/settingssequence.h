@@ -5,11 +5,11 @@
 class TBForm;
 class QCheckBox;
 namespace platform {
-class ProfileFile;
+class ProfileBatch;
 }
 
 // Loads the whole settings file into the windows and saves it back from them, key by key
-// in a fixed order (each key opens and closes the file).
+// in a fixed order. A load reads the file once; a save replaces it once, holding every key.
 class SettingsSequence {
 public:
     explicit SettingsSequence(TBForm& form);
@@ -18,14 +18,15 @@ public:
     void SaveConfig();
 
 private:
-    void readBool(platform::ProfileFile& ini, const char* key, QCheckBox* box, bool defaultValue);
-    void writeBool(platform::ProfileFile& ini, const char* key, const QCheckBox* box);
-    qint64 highestIndex(const QByteArray& section, const QByteArray& prefix) const;
+    void readBool(const platform::ProfileBatch& ini, const char* key, QCheckBox* box, bool defaultValue);
+    void writeBool(platform::ProfileBatch& ini, const char* key, const QCheckBox* box);
+    static qint64 highestIndex(const platform::ProfileBatch& ini, const QByteArray& section,
+                               const QByteArray& prefix);
     QList<QByteArray> storable(const QList<QByteArray>& entries);
-    void loadList(const QByteArray& section, const QByteArray& prefix,
+    void loadList(const platform::ProfileBatch& ini, const QByteArray& section, const QByteArray& prefix,
                   void (TBForm::*add)(const QByteArray&));
-    void saveList(const QByteArray& section, const QByteArray& prefix, const QList<QByteArray>& entries,
-                  bool eraseWhenEmpty);
+    static void saveList(platform::ProfileBatch& ini, const QByteArray& section, const QByteArray& prefix,
+                         const QList<QByteArray>& entries, bool eraseWhenEmpty);
 
     TBForm& m_form;
 };

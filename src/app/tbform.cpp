@@ -21,6 +21,7 @@
 #include "log/pathtext.h"
 #include "log/tlogfrm.h"
 #include "online/terrorform.h"
+#include "platform/profilebatch.h"
 #include "online/versioncheck.h"
 #include "online/weblinks.h"
 #include "platform/profilefile.h"
@@ -391,7 +392,7 @@ void TBForm::FormCreate() {
         marker().set(QStringLiteral("shortcut_launch"));
         applyCommandLine(runRemainingSteps);
     }
-    if (!runRemainingSteps)
+    if (!runRemainingSteps || m_ended)
         return;
     // 18
     cbAutoClick();
@@ -399,6 +400,8 @@ void TBForm::FormCreate() {
     if (m_form2->cbBOLaunch()->isChecked()) {
         LogMessage(QStringLiteral("Making automatic startup backup"));
         btBackupClick();
+        if (m_ended)
+            return;
     }
     // 20
     if (m_form2->cbAC()->isChecked())
@@ -446,6 +449,12 @@ void TBForm::applyCommandLine(bool& runRemainingSteps) {
         m_autoShutdown = true;
         btBackupClick();
         runRemainingSteps = false;
+        // Nobody is there to abort a shutdown that never started: the program ends.
+        if (!m_ended && !shutdownPending()) {
+            m_autoShutdown = false;
+            m_autoClose = true;
+            close();
+        }
     }
 }
 
@@ -456,6 +465,10 @@ void TBForm::closeEvent(QCloseEvent* event) {
     }
     // Refuse first: an error inside the close sequence must leave the window open.
     event->ignore();
+    if (m_backupRun->isRunning()) {
+        closeDuringRun();
+        return;
+    }
     if (FormClose()) {
         event->accept();
         endProgram();
@@ -476,11 +489,11 @@ bool TBForm::FormClose() {
         m_housekeeping->CleanOldLogs();
     // 5
     marker().set(QStringLiteral("form_close2"));
-    // 6
-    if (m_autoShutdown)
+    // 6. The session ending does not wait for the pending shutdown it is probably part of.
+    if (m_autoShutdown && !m_terminating)
         return false;
     // 7
-    if (m_autoClose)
+    if (m_autoClose || m_terminating)
         return true;
     // 8
     if (m_form2->cbBOClose()->isChecked()) {
@@ -535,8 +548,63 @@ void TBForm::btCloseClick() {
 }
 
 void TBForm::Close1Click() {
-    if (m_services.prompts->ask(QStringLiteral("Are you sure you want to close Quoralis2005?")))
+    // During a backup the close itself asks whether to cancel it.
+    if (m_backupRun->isRunning() ||
+        m_services.prompts->ask(QStringLiteral("Are you sure you want to close Quoralis2005?")))
         close();
+}
+
+void TBForm::closeDuringRun() {
+    if (m_closeAfterRun)
+        return;
+    const QString question =
+        m_terminating ? QString()
+                      : QStringLiteral("A backup is in progress. Cancel it and close Quoralis2005?");
+    if (m_backupRun->cancelForClose(question))
+        m_closeAfterRun = true;
+}
+
+void TBForm::requestTermination() {
+    if (m_ended || m_terminating)
+        return;
+    m_terminating = true;
+    LogMessage(QStringLiteral("The session is ending: closing Quoralis2005"));
+    if (m_backupRun->isRunning())
+        closeDuringRun();
+    else
+        close();
+}
+
+bool TBForm::unattendedShutdown() const {
+    return m_arguments.value(0) == QStringLiteral("/autoshutdown");
+}
+
+void TBForm::shutdownRefused() {
+    m_exitStatus.record(ExitStatus::ShutdownRefused);
+    // Nothing is pending: the program may close again.
+    m_autoShutdown = false;
+    if (unattendedShutdown()) {
+        m_autoClose = true;
+        close();
+    }
+}
+
+void TBForm::recordRunOutcome(int outcome) {
+    switch (static_cast<BackupRun::Outcome>(outcome)) {
+    case BackupRun::Outcome::NotStarted:
+        break;
+    case BackupRun::Outcome::Stopped:
+        m_exitStatus.record(ExitStatus::BackupNotMade);
+        break;
+    case BackupRun::Outcome::Cancelled:
+        m_exitStatus.record(ExitStatus::BackupIncomplete);
+        break;
+    case BackupRun::Outcome::Completed:
+        m_exitStatus.record(m_archiveJob->archiveFailed() || m_backupRun->abortRequested()
+                                ? ExitStatus::BackupIncomplete
+                                : ExitStatus::AllArchivesMade);
+        break;
+    }
 }
 
 void TBForm::btHelpClick() {
@@ -603,9 +671,15 @@ void TBForm::SaveConfig() {
 
 void TBForm::btBackupClick() {
     const BackupRun::Outcome outcome = m_backupRun->btBackupClick();
+    recordRunOutcome(static_cast<int>(outcome));
     if (m_endAfterBackup && !m_backupRun->isRunning()) {
         m_endAfterBackup = false;
         endOnErrorReport();
+        return;
+    }
+    if (m_closeAfterRun) {
+        // Closing was asked for while the run worked; it has ended now.
+        close();
         return;
     }
     if (outcome != BackupRun::Outcome::Completed)
@@ -613,8 +687,8 @@ void TBForm::btBackupClick() {
     CheckOutdatedArchives();
     if (m_autoClose)
         close();
-    if (m_autoShutdown)
-        m_timedShutdown->start();
+    if (m_autoShutdown && !m_ended && !m_timedShutdown->start())
+        shutdownRefused();
 }
 
 void TBForm::btCancelClick() {
@@ -774,14 +848,15 @@ void TBForm::showLogViewerChanged(bool show) {
 void TBForm::FormResize() {
     if (m_loadingConfig || !isVisible())
         return;
-    // Each write replaces the whole file: a drag along one side writes only that side.
-    platform::ProfileFile ini(settingsFilePath());
+    // The side that changed, in one replacement of the file: a drag along one side writes only that side.
+    platform::ProfileBatch ini(settingsFilePath());
     if (width() != m_writtenSize.width())
         ini.writeInteger("settings", "width", width());
     m_writtenSize.setWidth(width());
     if (height() != m_writtenSize.height())
         ini.writeInteger("settings", "height", height());
     m_writtenSize.setHeight(height());
+    ini.commit();
     DockLogViewer();
 }
 

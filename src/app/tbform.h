@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/appservices.h"
+#include "app/exitstatus.h"
 #include "app/mainmenus.h"
 #include "app/tbformui.h"
 #include "engine/backuprunhost.h"
@@ -53,6 +54,11 @@ public:
     void FormCreate();
     // True once the window has closed and the process should end.
     bool hasEnded() const { return m_ended; }
+    // The process's exit status: how the backups of this run of the program went.
+    int exitStatus() const { return m_exitStatus.code(); }
+    // The session is ending: a backup in progress is cancelled, then the close sequence
+    // runs without questions of its own and the program ends, even with a shutdown pending.
+    void requestTermination();
 
     // Operations used by the other parts of the program.
     void LogMessage(const QString& message);
@@ -151,6 +157,12 @@ private:
     void checkEngineFiles();
     void applyCommandLine(bool& runRemainingSteps);
     bool FormClose();
+    // A close request while a backup runs: cancel it (asked, unless the session ends) and
+    // close once it has really ended.
+    void closeDuringRun();
+    void recordRunOutcome(int outcome);
+    void shutdownRefused();
+    bool unattendedShutdown() const;
     void reportAndGoOn(const std::function<void()>& step);
     void endProgram();
     void endOnErrorReport();
@@ -209,6 +221,9 @@ private:
     bool m_fading = false;
     bool m_ended = false;
     bool m_loadingConfig = false;
+    bool m_closeAfterRun = false;
+    bool m_terminating = false;
+    ExitStatus m_exitStatus;
     // An error report was answered while a backup ran: the program ends after the run.
     bool m_endAfterBackup = false;
     // The size FormResize wrote last.

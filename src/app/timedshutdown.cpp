@@ -24,7 +24,7 @@ bool TimedShutdown::pending() const {
     return m_button->text() == kAbort;
 }
 
-void TimedShutdown::start() {
+bool TimedShutdown::start() {
     using Privilege = platform::ShutdownService::PrivilegeResult;
     m_log.logMessage(QStringLiteral("Shutting down computer in 30 secs..."));
     m_button->setText(kAbort);
@@ -32,7 +32,7 @@ void TimedShutdown::start() {
     const QString machine = platform::SystemInfo::computerName();
     m_marker.set(QStringLiteral("timed_shutdown"));
     if (!m_service)
-        return;
+        return refused();
     switch (m_service->enableShutdownPrivilege()) {
     case Privilege::CannotOpenToken:
         m_prompts.notify(QStringLiteral("Cannot open process token."));
@@ -46,13 +46,28 @@ void TimedShutdown::start() {
     case Privilege::Ok:
         break;
     }
-    // A refused shutdown is not reported; the caption stays "ABORT".
-    m_service->scheduleShutdown(machine, QStringLiteral("Quoralis2005 - Backups complete"), 30);
+    if (!m_service->scheduleShutdown(machine, QStringLiteral("Quoralis2005 - Backups complete"), 30))
+        return refused();
+    return true;
+}
+
+bool TimedShutdown::refused() {
+    // A caption of "ABORT" with nothing to abort would say a shutdown is coming that never does.
+    resetCaption();
+    const QString text =
+        QStringLiteral("The computer could not be shut down: the system refused the request.");
+    m_log.logMessage(text);
+    m_prompts.notify(text);
+    return false;
 }
 
 void TimedShutdown::abort() {
     if (m_service)
         m_service->abortShutdown(platform::SystemInfo::computerName());
+    resetCaption();
+}
+
+void TimedShutdown::resetCaption() {
     m_button->setText(QStringLiteral("Backup!"));
     m_button->setToolTip(QStringLiteral("Make backup now, right click for options"));
 }

@@ -56,6 +56,8 @@ WalkOptions FolderSet::currentOptions() const {
 FolderSet::Outcome FolderSet::runWalk(const std::vector<std::filesystem::path>& folders,
                                       FolderWalker::Mode mode) {
     auto walker = std::make_shared<FolderWalker>(currentOptions());
+    m_walker = walker;
+    m_stopRequested = false;
     QFuture<Outcome> future = QtConcurrent::run(&m_pool, [walker, folders, mode] {
         Outcome outcome;
         try {
@@ -72,12 +74,24 @@ FolderSet::Outcome FolderSet::runWalk(const std::vector<std::filesystem::path>& 
     watcher.setFuture(future);
     if (!future.isFinished())
         loop.exec();
+    bool stopped = m_stopRequested;
     if (!future.isFinished()) {
         // The loop was told to end (the application is quitting): stop the walk and wait.
         walker->requestStop();
         future.waitForFinished();
+        stopped = true;
     }
-    return future.takeResult();
+    m_walker.reset();
+    Outcome outcome = future.takeResult();
+    outcome.stopped = stopped;
+    return outcome;
+}
+
+void FolderSet::stopWalk() {
+    if (!m_walker)
+        return;
+    m_stopRequested = true;
+    m_walker->requestStop();
 }
 
 qint64 FolderSet::CountFolder(const std::filesystem::path& folder) {
@@ -88,12 +102,13 @@ qint64 FolderSet::CountFolder(const std::filesystem::path& folder) {
     return outcome.failed ? 0 : static_cast<qint64>(outcome.found.bytes);
 }
 
-bool FolderSet::CollectFolderFiles(const std::filesystem::path& folder, PathList& files) {
+FolderSet::Collected FolderSet::CollectFolderFiles(const std::filesystem::path& folder, PathList& files) {
     Outcome outcome = runWalk({folder}, FolderWalker::Mode::Collecting);
     return takeCollected(outcome, files);
 }
 
-bool FolderSet::CollectFolderFiles(const std::vector<std::filesystem::path>& folders, PathList& files) {
+FolderSet::Collected FolderSet::CollectFolderFiles(const std::vector<std::filesystem::path>& folders,
+                                                   PathList& files) {
     std::vector<std::filesystem::path> present;
     for (const auto& folder : folders) {
         std::error_code ec;
@@ -101,20 +116,22 @@ bool FolderSet::CollectFolderFiles(const std::vector<std::filesystem::path>& fol
             present.push_back(folder);
     }
     if (present.empty())
-        return true;
+        return Collected::Complete;
     m_marker.set(QStringLiteral("scan_folders"));
     Outcome outcome = runWalk(present, FolderWalker::Mode::Collecting);
     return takeCollected(outcome, files);
 }
 
-bool FolderSet::takeCollected(Outcome& outcome, PathList& files) {
+FolderSet::Collected FolderSet::takeCollected(Outcome& outcome, PathList& files) {
+    if (outcome.stopped)
+        return Collected::Stopped;
     if (files.empty())
         files = std::move(outcome.files);
     else
         files.append(outcome.files);
     for (const std::string& folder : outcome.found.unreadableFolders)
         m_log.logMessage(QStringLiteral("Could not read folder: ") + pathText(folder));
-    return outcome.found.unreadableFolders.empty();
+    return outcome.found.unreadableFolders.empty() ? Collected::Complete : Collected::Incomplete;
 }
 
 qint64 FolderSet::SumFolderBytes() {

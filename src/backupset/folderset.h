@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class ActivityLog;
@@ -42,12 +43,17 @@ public:
 
     // The folder's byte count, inside the busy state; adds its files to the file counter.
     qint64 CountFolder(const std::filesystem::path& folder);
-    // Appends the files a backup takes from the folder to `files` (the backup file list). A
-    // folder that cannot be listed is logged; returns false when there was one.
-    bool CollectFolderFiles(const std::filesystem::path& folder, PathList& files);
+    // What a collecting walk gave: every file, all but those of folders that could not be
+    // listed (each logged), or nothing because the walk was stopped before its end.
+    enum class Collected { Complete, Incomplete, Stopped };
+    // Appends the files a backup takes from the folder to `files` (the backup file list).
+    // A walk that was stopped adds nothing: a part of a folder is no backup of it.
+    Collected CollectFolderFiles(const std::filesystem::path& folder, PathList& files);
     // The same for the files of one archive made of several folders; missing folders are left
     // out, and a folder reached twice (two spellings, a link) gives its files once.
-    bool CollectFolderFiles(const std::vector<std::filesystem::path>& folders, PathList& files);
+    Collected CollectFolderFiles(const std::vector<std::filesystem::path>& folders, PathList& files);
+    // Stops the walk in progress, if any; its caller gets a stopped outcome.
+    void stopWalk();
     // The sum of the hidden byte column; throws std::runtime_error on a value that is no integer.
     qint64 SumFolderBytes();
 
@@ -59,9 +65,10 @@ private:
         WalkResult found;
         PathList files;
         bool failed = false;
+        bool stopped = false;
     };
     Outcome runWalk(const std::vector<std::filesystem::path>& folders, FolderWalker::Mode mode);
-    bool takeCollected(Outcome& outcome, PathList& files);
+    Collected takeCollected(Outcome& outcome, PathList& files);
     WalkOptions currentOptions() const;
     void showTotals(const QString& separator);
 
@@ -77,4 +84,6 @@ private:
     std::filesystem::path m_lastPicked;
     quint64 m_fileCounter = 0;
     QThreadPool m_pool;
+    std::shared_ptr<FolderWalker> m_walker;
+    bool m_stopRequested = false;
 };

@@ -165,7 +165,12 @@ bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive)
 
 void ArchiveJob::countJob() {
     ++m_totalBackups;
-    platform::ProfileFile ini(m_context.settingsFilePath());
-    ini.writeInteger("stats", "total_backups", static_cast<qint32>(static_cast<quint32>(m_totalBackups)));
     m_context.settings->setTotalBackups(m_totalBackups);
+    // A settings file that cannot be written costs the count, never the rest of the run.
+    try {
+        platform::ProfileFile ini(m_context.settingsFilePath());
+        ini.writeInteger("stats", "total_backups", static_cast<qint32>(static_cast<quint32>(m_totalBackups)));
+    } catch (const platform::ProfileWriteError& error) {
+        m_context.log->logMessage(QString::fromUtf8(error.what()));
+    }
 }

@@ -46,9 +46,9 @@ BackupRun::Outcome BackupRun::btBackupClick() {
         return Outcome::NotStarted;
     m_abortRequested = false;
     if (m_c.folderList->topLevelItemCount() == 0)
-        return Outcome::NotStarted;
+        return Outcome::Stopped;
     if (!checkDestination())
-        return Outcome::NotStarted;
+        return Outcome::Stopped;
 
     m_c.marker->set(QStringLiteral("wait_backup"));
     m_running = true;
@@ -66,12 +66,10 @@ BackupRun::Outcome BackupRun::btBackupClick() {
     SetBackupPriority(true);
 
     const std::vector<fs::path> folders = m_c.folderList->folders();
-    if (m_c.settings->cbEach()->isChecked()) {
-        if (archiveEachFolder(folders) == Outcome::Cancelled)
-            return Outcome::Cancelled;
-    } else {
-        archiveAllFolders(folders);
-    }
+    const Outcome archived =
+        m_c.settings->cbEach()->isChecked() ? archiveEachFolder(folders) : archiveAllFolders(folders);
+    if (archived == Outcome::Cancelled)
+        return Outcome::Cancelled;
     SetBackupPriority(false);
     endBusyState();
     m_backupFiles.clear();
@@ -104,28 +102,42 @@ BackupRun::Outcome BackupRun::archiveEachFolder(const std::vector<fs::path>& fol
         std::error_code ec;
         if (!fs::is_directory(folder, ec))
             continue;
-        if (m_abortRequested) {
-            m_c.log->logMessage(QStringLiteral("backups aborted by user"));
-            SetBackupPriority(false);
-            m_c.host->PlayEventSound(QStringLiteral("backups_incomplete"));
-            endBusyState();
-            return Outcome::Cancelled;
-        }
+        if (m_abortRequested)
+            return endCancelled();
         m_backupFiles.clear();
         m_c.marker->set(QStringLiteral("scan_folders"));
-        if (!m_c.folders->CollectFolderFiles(folder, m_backupFiles))
-            m_c.job->markArchiveFailed();
+        if (!collectInto(m_c.folders->CollectFolderFiles(folder, m_backupFiles)))
+            return endCancelled();
         m_c.job->MakeArchive(m_c.job->ArchiveBaseName(folder), m_backupFiles);
     }
     return Outcome::Completed;
 }
 
-void BackupRun::archiveAllFolders(const std::vector<fs::path>& folders) {
+BackupRun::Outcome BackupRun::archiveAllFolders(const std::vector<fs::path>& folders) {
     m_c.log->logMessage(QStringLiteral("Creating single archive..."));
     m_backupFiles.clear();
-    if (!m_c.folders->CollectFolderFiles(folders, m_backupFiles))
-        m_c.job->markArchiveFailed();
+    // A walk that was stopped holds part of the folders: no archive is made from it.
+    if (!collectInto(m_c.folders->CollectFolderFiles(folders, m_backupFiles)))
+        return endCancelled();
     m_c.job->MakeArchive(m_c.job->ArchiveBaseName(fs::path()), m_backupFiles);
+    return Outcome::Completed;
+}
+
+bool BackupRun::collectInto(FolderSet::Collected collected) {
+    if (collected == FolderSet::Collected::Stopped)
+        return false;
+    if (collected == FolderSet::Collected::Incomplete)
+        m_c.job->markArchiveFailed();
+    return true;
+}
+
+BackupRun::Outcome BackupRun::endCancelled() {
+    m_c.log->logMessage(QStringLiteral("backups aborted by user"));
+    SetBackupPriority(false);
+    m_c.host->PlayEventSound(QStringLiteral("backups_incomplete"));
+    m_backupFiles.clear();
+    endBusyState();
+    return Outcome::Cancelled;
 }
 
 void BackupRun::endBusyState() {
@@ -146,12 +158,34 @@ void BackupRun::requestCompletionSound() {
 
 void BackupRun::btCancelClick() {
     m_c.marker->set(QStringLiteral("cancel_operation"));
+    if (!confirmedWhileArchivePaused(QStringLiteral("Are you sure you want to cancel the current backup?")))
+        return;
+    m_c.log->logMessage(QStringLiteral("User aborted backup"));
+    cancel();
+}
+
+bool BackupRun::cancelForClose(const QString& question) {
+    if (!m_running)
+        return true;
+    m_c.marker->set(QStringLiteral("cancel_operation"));
+    if (!question.isEmpty() && !confirmedWhileArchivePaused(question))
+        return false;
+    if (!m_abortRequested) {
+        m_c.log->logMessage(QStringLiteral("Backup cancelled: the program is closing"));
+        cancel();
+    }
+    m_c.folders->stopWalk();
+    return true;
+}
+
+bool BackupRun::confirmedWhileArchivePaused(const QString& question) {
     // The archive waits while the question is open: a Yes must not find it finished meanwhile.
     m_c.zip->setPaused(true);
     const auto resume = qScopeGuard([this] { m_c.zip->setPaused(false); });
-    if (!m_c.prompts->ask(QStringLiteral("Are you sure you want to cancel the current backup?")))
-        return;
-    m_c.log->logMessage(QStringLiteral("User aborted backup"));
+    return m_c.prompts->ask(question);
+}
+
+void BackupRun::cancel() {
     SetBackupPriority(false);
     m_abortRequested = true;
     cancelComponent();

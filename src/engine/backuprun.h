@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backupset/folderset.h"
 #include "platform/pathlist.h"
 
 #include <QObject>
@@ -23,7 +24,9 @@ class UserPrompts;
 class BackupRun : public QObject {
     Q_OBJECT
 public:
-    enum class Outcome { NotStarted, Cancelled, Completed };
+    // NotStarted: refused (a run in progress) or a pending shutdown was aborted instead.
+    // Stopped: no backup could be made (no folders, no destination, destination missing).
+    enum class Outcome { NotStarted, Stopped, Cancelled, Completed };
 
     struct Context {
         BackupRunHost* host = nullptr;
@@ -44,6 +47,10 @@ public:
     // was not cancelled between per-folder archives: the caller then runs what follows a backup.
     Outcome btBackupClick();
     void btCancelClick();
+    // The program is to close during the run: asks `question` (none when the session ends)
+    // while the archive waits, then cancels through the same path as a confirmed cancel and
+    // stops a folder walk at once. False when the answer was not Yes.
+    bool cancelForClose(const QString& question);
     void SetBackupPriority(bool on);
 
     bool isRunning() const { return m_running; }
@@ -52,7 +59,12 @@ public:
 private:
     bool checkDestination();
     Outcome archiveEachFolder(const std::vector<std::filesystem::path>& folders);
-    void archiveAllFolders(const std::vector<std::filesystem::path>& folders);
+    Outcome archiveAllFolders(const std::vector<std::filesystem::path>& folders);
+    // False when the walk was stopped; a walk that missed unreadable folders marks the archive failed.
+    bool collectInto(FolderSet::Collected collected);
+    Outcome endCancelled();
+    void cancel();
+    bool confirmedWhileArchivePaused(const QString& question);
     void endBusyState();
     void requestCompletionSound();
 

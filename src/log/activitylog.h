@@ -11,8 +11,11 @@ class ActivityLog : public QObject {
 public:
     using QObject::QObject;
 
-    // Appends "timestamp - message".
+    // Appends "timestamp - message". Control characters in the message (a file name may hold
+    // a line break) are written escaped, so one message is always exactly one line.
     void logMessage(const QString& message);
+    // The message as it is logged: "\n", "\r", "\t", other control characters as "\xHH" or "\uHHHH".
+    static QString oneLine(const QString& message);
     const QStringList& lines() const { return m_lines; }
 
 Q_SIGNALS:

@@ -4,13 +4,10 @@
 #include <QList>
 #include <QString>
 
-#include <functional>
 #include <optional>
 #include <stdexcept>
 
 namespace platform {
-
-class ProfileText;
 
 // Raised when a write to a profile file cannot be completed; the message is
 // "Unable to write to " followed by the full path of the file.
@@ -20,7 +17,8 @@ public:
 };
 
 // Access to one INI ("profile") file with the rules of Windows profile files.
-// There is no cache: every read or write opens and closes the file.
+// There is no cache: every read or write opens and closes the file. A series of writes
+// that belong together (a whole save) is one ProfileBatch, written in one replacement.
 // Reading: section and key names compared without case; blanks around a value
 // dropped; a value in matching double or single quotes read without them; at most
 // 2047 bytes read back; a missing file, section or key gives the default.
@@ -56,9 +54,6 @@ public:
     static std::optional<int> parseInteger(const QByteArray& text);
 
 private:
-    // Reads the file, applies the change and replaces the file when the change says it changed.
-    void edit(const std::function<bool(ProfileText&)>& change);
-
     QString m_filePath;
 };
 

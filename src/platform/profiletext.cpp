@@ -32,8 +32,35 @@ bool sameName(QByteArrayView a, QByteArrayView b) {
     return true;
 }
 
+QByteArrayView trimmedView(QByteArrayView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+bool mayBeSection(const QByteArray& line) {
+    const QByteArrayView text = trimmedView(line);
+    return !text.isEmpty() && text.front() == '[';
+}
+
+// Whether a "key=value" line holds the key, without copying anything: a lookup runs over
+// every line of a section, and a list section has thousands.
+bool holdsKey(const QByteArray& line, const QByteArray& key) {
+    const qsizetype equals = line.indexOf('=');
+    if (equals < 0)
+        return false;
+    const QByteArrayView name = trimmedView(QByteArrayView(line).first(equals));
+    return !name.isEmpty() && name.front() != ';' && name.front() != '[' && sameName(name, key);
+}
+
 // The name of a "[name]" line, or nullopt for any other line.
 std::optional<QByteArray> sectionName(const QByteArray& line) {
+    if (!mayBeSection(line))
+        return std::nullopt;
     const QByteArray text = trimmed(line);
     if (!text.startsWith('['))
         return std::nullopt;
@@ -106,7 +133,7 @@ std::optional<ProfileText::SectionRange> ProfileText::findSection(const QByteArr
         if (!name || !sameName(*name, section))
             continue;
         qsizetype end = i + 1;
-        while (end < m_lines.size() && !sectionName(m_lines[end]))
+        while (end < m_lines.size() && !(mayBeSection(m_lines[end]) && sectionName(m_lines[end])))
             ++end;
         return SectionRange{i, end};
     }
@@ -115,8 +142,7 @@ std::optional<ProfileText::SectionRange> ProfileText::findSection(const QByteArr
 
 std::optional<qsizetype> ProfileText::findKey(const SectionRange& range, const QByteArray& key) const {
     for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        const auto line = keyLine(m_lines[i]);
-        if (line && sameName(line->key, key))
+        if (holdsKey(m_lines[i], key))
             return i;
     }
     return std::nullopt;

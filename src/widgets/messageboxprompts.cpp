@@ -3,20 +3,75 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
-#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 
 MessageBoxPrompts::MessageBoxPrompts(QWidget* parent)
     : m_parent(parent) {}
 
+void MessageBoxPrompts::setUnattended(std::chrono::milliseconds wait, Logger logger) {
+    m_unattended = true;
+    m_wait = wait;
+    m_logger = std::move(logger);
+}
+
+void MessageBoxPrompts::stopWaiting() {
+    m_unattended = true;
+    m_nobodyThere = true;
+    if (m_open)
+        m_open->done(-1);
+}
+
+void MessageBoxPrompts::log(const QString& line) const {
+    if (m_logger)
+        m_logger(line);
+}
+
+QAbstractButton* MessageBoxPrompts::run(QMessageBox& box, const QString& text, const QString& kind) {
+    if (m_unattended)
+        log(kind + displayText(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    QTimer selfClose;
+    if (m_unattended) {
+        selfClose.setSingleShot(true);
+        QObject::connect(&selfClose, &QTimer::timeout, &box, [&box] { box.done(-1); });
+        selfClose.start(m_nobodyThere ? std::chrono::milliseconds(0) : m_wait);
+    }
+    m_open = &box;
+    box.exec();
+    m_open = nullptr;
+    QAbstractButton* clicked = box.clickedButton();
+    if (m_unattended && !clicked)
+        m_nobodyThere = true;
+    return clicked;
+}
+
+UserPrompts::Answer MessageBoxPrompts::answer(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), displayText(text),
+                    QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    // A box that never ran its loop (the application is quitting) or was closed by its
+    // wait has no clicked button: that is no answer, never a Yes.
+    QAbstractButton* clicked = run(box, text, QStringLiteral("Question: "));
+    Answer result = Answer::None;
+    if (clicked == box.button(QMessageBox::Yes))
+        result = Answer::Yes;
+    else if (clicked == box.button(QMessageBox::No))
+        result = Answer::No;
+    if (m_unattended)
+        log(result == Answer::Yes  ? QStringLiteral("Answered: Yes")
+            : result == Answer::No ? QStringLiteral("Answered: No")
+                                   : QStringLiteral("No answer: taken as No"));
+    return result;
+}
+
 bool MessageBoxPrompts::ask(const QString& text) {
-    const auto answer =
-        QMessageBox::question(m_parent, QApplication::applicationDisplayName(), displayText(text),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    return answer != QMessageBox::No;
+    return answer(text) == Answer::Yes;
 }
 
 void MessageBoxPrompts::notify(const QString& text) {
-    QMessageBox::information(m_parent, QApplication::applicationDisplayName(), displayText(text));
+    QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), displayText(text),
+                    QMessageBox::Ok, m_parent);
+    run(box, text, QStringLiteral("Notice: "));
 }
 
 std::optional<std::filesystem::path> MessageBoxPrompts::pickFolder(const QString& title,

@@ -2,20 +2,46 @@
 
 #include "widgets/userprompts.h"
 
+#include <QMessageBox>
+#include <QPointer>
+
+#include <chrono>
+#include <functional>
+
 class QWidget;
 
 // The real prompts: QMessageBox and QFileDialog, parented to the given window.
+// In an unattended run every notice and question is logged and closes itself after a
+// wait; a question that closes so has no answer. Once one has gone unanswered nobody is
+// taken to be there, and later ones close at once.
 class MessageBoxPrompts : public UserPrompts {
 public:
+    using Logger = std::function<void(const QString& line)>;
+    static constexpr std::chrono::milliseconds defaultUnattendedWait{15000};
+
     explicit MessageBoxPrompts(QWidget* parent = nullptr);
 
     bool ask(const QString& text) override;
+    Answer answer(const QString& text) override;
     void notify(const QString& text) override;
     std::optional<std::filesystem::path> pickFolder(const QString& title, const QString& prompt,
                                                     const std::filesystem::path& start) override;
 
     void setParentWindow(QWidget* parent) { m_parent = parent; }
+    void setUnattended(std::chrono::milliseconds wait, Logger logger);
+    bool unattended() const { return m_unattended; }
+    // The program is ending: an open box closes now without an answer, later ones at once.
+    void stopWaiting();
 
 private:
+    // Shows the box; in an unattended run it closes itself. Returns the clicked button.
+    QAbstractButton* run(QMessageBox& box, const QString& text, const QString& kind);
+    void log(const QString& line) const;
+
     QWidget* m_parent;
+    bool m_unattended = false;
+    bool m_nobodyThere = false;
+    std::chrono::milliseconds m_wait = defaultUnattendedWait;
+    Logger m_logger;
+    QPointer<QMessageBox> m_open;
 };

@@ -9,10 +9,16 @@
 // this interface, so that tests can answer them from a script.
 class UserPrompts {
 public:
+    // A question that was never shown, or that closed without a choice, has no answer.
+    enum class Answer { Yes, No, None };
+
     virtual ~UserPrompts() = default;
 
-    // A Yes/No question; anything but No is consent.
+    // A Yes/No question; true only when Yes was chosen. A question nobody answered is
+    // never consent to what it asks.
     virtual bool ask(const QString& text) = 0;
+    // The same question, telling "No" from "no answer" for callers that care.
+    virtual Answer answer(const QString& text) { return ask(text) ? Answer::Yes : Answer::No; }
     // A plain notice with an OK button.
     virtual void notify(const QString& text) = 0;
     // A folder picker; nothing when the user cancels.

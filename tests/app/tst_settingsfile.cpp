@@ -1,10 +1,12 @@
 #include "apptestharness.h"
+#include "backupfixture.h"
 #include "backupset/folderlistview.h"
 #include "backupset/folderset.h"
 #include "backupset/tform1.h"
 #include "config/radiogroup.h"
 #include "config/tform2.h"
 #include "log/eventmarker.h"
+#include "testmount.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -33,6 +35,10 @@ private Q_SLOTS:
     void pathWithALineBreakIsNotSavedAsAnotherPath();
     void listSectionsFollowTheirCounts();
     void shrunkExclusionListKeepsOldHigherKeys();
+    void handEditsBetweenOperationsAreSeen();
+    void failedSaveLeavesTheFileWhole();
+    void readOnlyProgramFolder_data();
+    void readOnlyProgramFolder();
 };
 
 void TestSettingsFile::noFileGivesTheDefaults() {
@@ -268,7 +274,93 @@ void TestSettingsFile::pathWithALineBreakIsNotSavedAsAnotherPath() {
     const QByteArray saved = h.settingsText();
     QVERIFY(saved.contains("folder_count=0"));
     QVERIFY(saved.contains("folder_0=" + plain.toUtf8() + "\n"));
-    QVERIFY(h.messages().contains(QStringLiteral("Not saved, the name holds a line break: ") + broken));
+    QVERIFY(h.messages().contains(
+        ActivityLog::oneLine(QStringLiteral("Not saved, the name holds a line break: ") + broken)));
+}
+
+void TestSettingsFile::handEditsBetweenOperationsAreSeen() {
+    AppTestHarness h;
+    h.writeSettings("[settings]\nwidth=600\n");
+    TBForm& form = h.start();
+    QVERIFY(h.settingsText().contains("width=600"));
+    // A change by hand after the load: the next save keeps it where the program holds no value.
+    QByteArray text = h.settingsText();
+    text += "; added by hand\n[mine]\nnote=kept\n";
+    text.replace("width=600", "width=600\nhand_key=7");
+    h.writeSettings(text);
+    form.settingsDialog()->cbNO()->setChecked(true);
+    QVERIFY(form.close());
+    const QByteArray saved = h.settingsText();
+    for (const char* expected : {"; added by hand", "[mine]", "note=kept", "hand_key=7", "new_only=1"})
+        QVERIFY2(saved.contains(expected), expected);
+}
+
+void TestSettingsFile::failedSaveLeavesTheFileWhole() {
+    AppTestHarness h;
+    const QByteArray before =
+        "[settings]\ndestination=/x/\n[folders]\nfolder_count=0\nfolder_0=" + h.dir.path().toUtf8() + "\n";
+    h.writeSettings(before);
+    TBForm& form = h.start();
+    form.settingsDialog()->cbNO()->setChecked(true);
+    // A settings file that cannot be replaced: nothing of the save reaches it, the close goes on.
+    QFile::setPermissions(h.dir.filePath(QStringLiteral("Quoralis2005Config.ini")), QFileDevice::ReadOwner);
+    TestMount readOnly(TestMount::Kind::ReadOnlyBind, h.dir.path());
+    if (!readOnly.isActive())
+        QSKIP(qPrintable(readOnly.error()));
+    QVERIFY(form.close());
+    QVERIFY(form.hasEnded());
+    QCOMPARE(h.settingsText(), before);
+    QVERIFY(h.prompts.notices().value(0).startsWith(QStringLiteral("Unable to write to ")));
+    QVERIFY(!h.messages().contains(QStringLiteral("Config saved")));
+}
+
+void TestSettingsFile::readOnlyProgramFolder_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("per-folder archives") << "each_folder";
+    QTest::newRow("/autoclose") << "autoclose";
+    QTest::newRow("backup at close") << "backup_close";
+}
+
+void TestSettingsFile::readOnlyProgramFolder() {
+    QFETCH(QString, how);
+    BackupFixture f;
+    f.settings(how == QStringLiteral("each_folder")    ? "each_folder=1"
+               : how == QStringLiteral("backup_close") ? "backup_close=1"
+                                                       : "",
+               {f.docs, f.photos});
+    // The program folder cannot be written; the destination (mounted on it) can.
+    QDir().mkpath(f.destination);
+    TestMount readOnly(TestMount::Kind::ReadOnlyBind, f.h.dir.path());
+    if (!readOnly.isActive())
+        QSKIP(qPrintable(readOnly.error()));
+    TestMount destination(TestMount::Kind::SmallTmpfs, f.destination, 64 << 20);
+    QVERIFY2(destination.isActive(), qPrintable(destination.error()));
+    const QString unableToWrite =
+        QStringLiteral("Unable to write to ") + f.h.dir.filePath(QStringLiteral("Quoralis2005Config.ini"));
+
+    if (how == QStringLiteral("autoclose")) {
+        TBForm& form = f.h.start({QStringLiteral("/autoclose")});
+        QVERIFY(form.hasEnded());
+        QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
+        QVERIFY(f.h.messages().contains(unableToWrite));
+        QCOMPARE(form.exitStatus(), int(ExitStatus::AllArchivesMade));
+        return;
+    }
+    TBForm& form = f.h.start();
+    if (how == QStringLiteral("each_folder")) {
+        form.btBackupClick();
+        // The counter could not be written after either archive; both were made.
+        QCOMPARE(f.archives(),
+                 QStringList({QStringLiteral("Quoralis_Docs.zip"), QStringLiteral("Quoralis_Photos.zip")}));
+        QCOMPARE(f.h.messages().count(unableToWrite), 2);
+        QCOMPARE(form.totalBackups(), quint64(2));
+        QVERIFY(form.findChild<QPushButton*>(QStringLiteral("btBackup"))->isEnabled());
+    }
+    // The close sequence completes all the same (with its own backup when that is set).
+    QVERIFY(form.close());
+    QVERIFY(form.hasEnded());
+    if (how == QStringLiteral("backup_close"))
+        QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
 }
 
 QTEST_MAIN(TestSettingsFile)

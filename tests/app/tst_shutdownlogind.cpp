@@ -154,25 +154,40 @@ void TestShutdownLogind::refusedShutdown() {
         busReachable ? m_logind.connection()
                      : QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/quoralis-bus"),
                                                      QStringLiteral("unreachable"));
-    ShutdownFixture f(bus);
-    TBForm& form = f.start(f.destination);
-    form.backupandshutdown1Click();
+    const QString refusal =
+        QStringLiteral("The computer could not be shut down: the system refused the request.");
+    {
+        ShutdownFixture f(bus);
+        TBForm& form = f.start(f.destination);
+        form.backupandshutdown1Click();
 
-    QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
-    QCOMPARE(m_logind.calls(QStringLiteral("ScheduleShutdown")).size(), busReachable ? 1 : 0);
-    QCOMPARE(m_logind.scheduledShutdown().first, QString());
-    // A refusal is not reported, and the caption offers the abort all the same.
-    QCOMPARE(f.button->text(), abortCaption);
-    QVERIFY(f.h.prompts.shown.isEmpty());
-    QVERIFY(!form.close());
+        QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
+        QCOMPARE(m_logind.calls(QStringLiteral("ScheduleShutdown")).size(), busReachable ? 1 : 0);
+        QCOMPARE(m_logind.scheduledShutdown().first, QString());
+        // The refusal is logged and shown, and nothing claims a shutdown is coming.
+        QVERIFY(f.h.messages().contains(refusal));
+        QCOMPARE(f.h.prompts.notices(), QStringList(refusal));
+        QCOMPARE(f.button->text(), backupCaption);
+        QVERIFY(!form.autoShutdown());
+        QCOMPARE(form.exitStatus(), int(ExitStatus::ShutdownRefused));
 
-    // So the next Backup action takes the abort path instead of backing up.
-    form.btBackupClick();
-    QCOMPARE(m_logind.calls(QStringLiteral("CancelScheduledShutdown")).size(), busReachable ? 1 : 0);
-    QCOMPARE(f.button->text(), backupCaption);
-    QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("Shutdown aborted.")));
-    QCOMPARE(f.backupsLogged(), 1);
-    QVERIFY(form.close());
+        // The next Backup action backs up again, and the program may close.
+        form.btBackupClick();
+        QCOMPARE(f.backupsLogged(), 2);
+        QVERIFY(m_logind.calls(QStringLiteral("CancelScheduledShutdown")).isEmpty());
+        QVERIFY(form.close());
+    }
+    {
+        // Unattended, the run ends the program by itself.
+        ShutdownFixture f(bus);
+        f.h.writeSettings("[settings]\nkeep_log=1\ndestination=" + f.destination.toUtf8() +
+                          "\n[folders]\nfolder_count=0\nfolder_0=" + f.docs.toUtf8() + "\n");
+        TBForm& form = f.h.start({QStringLiteral("/autoshutdown")});
+        QVERIFY(form.hasEnded());
+        QCOMPARE(form.exitStatus(), int(ExitStatus::ShutdownRefused));
+        QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
+        QCOMPARE(QDir(f.h.dir.filePath(QStringLiteral("logs"))).entryList(QDir::Files).size(), 1);
+    }
 }
 
 void TestShutdownLogind::earlyEndSchedulesNothingUntilABackupCompletes() {

@@ -97,13 +97,19 @@ void TestStartupClose::commandLineSwitchesAreExactAndCaseSensitive() {
         QCOMPARE(h.prompts.notices(), QStringList(QStringLiteral("No destination selected")));
     else
         QVERIFY(h.prompts.notices().isEmpty());
-    QCOMPARE(form.autoShutdown(), argument == QStringLiteral("/autoshutdown"));
+    // Unattended, a backup-and-shutdown that could not back up ends the program instead of
+    // staying open for ever with nobody to abort it.
+    QVERIFY(!form.autoShutdown());
+    QCOMPARE(form.hasEnded(), argument == QStringLiteral("/autoshutdown"));
+    if (recognised)
+        QCOMPARE(form.exitStatus(), int(ExitStatus::BackupNotMade));
     // The marker is the switch's own or, for an unrecognised one, the launch marker
     // unless later start-up steps set another.
-    if (recognised)
+    if (form.hasEnded())
+        QCOMPARE(form.marker().value(), QStringLiteral("form_close2"));
+    else if (recognised)
         QVERIFY(form.marker().value() == expectedMarker ||
                 form.marker().value() == QStringLiteral("btbackup_click"));
-    QVERIFY(!form.hasEnded());
 }
 
 void TestStartupClose::minimizeOnlyAsSecondArgument() {
@@ -188,7 +194,9 @@ void TestStartupClose::closeWithKeepLogWritesTheLogFile() {
 void TestStartupClose::closeIsRefusedWhileShutdownIsPending() {
     AppTestHarness h;
     h.writeSettings("[settings]\nkeep_log=1\n");
-    TBForm& form = h.start({QStringLiteral("/autoshutdown")});
+    TBForm& form = h.start();
+    // A backup-and-shutdown from the menu with nothing to back up leaves its request standing.
+    form.backupandshutdown1Click();
     QVERIFY(form.autoShutdown());
     QVERIFY(!form.close());
     QVERIFY(!form.hasEnded());

@@ -62,13 +62,12 @@ void TestUnhandledErrors::errorInsideABackupEndsTheBusyState() {
     BackupFixture f;
     f.settings("", {f.docs});
     TBForm& form = f.h.start();
-    // The archive is written, then counting the job in the settings file fails.
-    const QString ini = f.h.dir.filePath(QStringLiteral("Quoralis2005Config.ini"));
-    QFile::remove(ini);
-    QDir().mkpath(ini + QStringLiteral("/blocked"));
+    // The archive is written, then the completion sound fails (an unreadable sound file).
+    QObject::connect(&form, &TBForm::eventSoundRequested, &form,
+                     [](const QString&) { throw std::runtime_error("Unable to read the sound file"); });
     QTimer::singleShot(0, &form, [&form] { form.btBackupClick(); });
     QTRY_VERIFY(form.errorForm()->isVisible());
-    QCOMPARE(form.errorForm()->errorText(), QStringLiteral("Unable to write to ") + ini);
+    QCOMPARE(form.errorForm()->errorText(), QStringLiteral("Unable to read the sound file"));
     QCOMPARE(f.archives().size(), 1);
     QVERIFY(!form.backupRun()->isRunning());
     QVERIFY(form.findChild<QPushButton*>(QStringLiteral("btBackup"))->isEnabled());

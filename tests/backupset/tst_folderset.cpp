@@ -244,18 +244,18 @@ private Q_SLOTS:
             QCOMPARE(::chmod((w.tree.root() / folder).c_str(), 0755), 0);
         QCOMPARE(::chmod(w.tree.at("a/closed").c_str(), 0), 0);
         PathList files;
-        bool complete = true;
+        auto collected = FolderSet::Collected::Complete;
         {
             UnprivilegedScope unprivileged;
             QVERIFY(unprivileged.isActive());
-            complete = w.set.CollectFolderFiles(w.tree.at("a"), files);
+            collected = w.set.CollectFolderFiles(w.tree.at("a"), files);
         }
         QCOMPARE(::chmod(w.tree.at("a/closed").c_str(), 0700), 0);
-        QVERIFY(!complete);
+        QCOMPARE(collected, FolderSet::Collected::Incomplete);
         QCOMPARE(files.size(), 1u);
         QVERIFY(w.messages().contains(QStringLiteral("Could not read folder: ") +
                                       QString::fromStdString(w.tree.at("a/closed").native())));
-        QVERIFY(w.set.CollectFolderFiles(w.tree.at("a"), files)); // readable again: complete
+        QCOMPARE(w.set.CollectFolderFiles(w.tree.at("a"), files), FolderSet::Collected::Complete);
     }
 
     void sumRejectsTextThatIsNoInteger() {

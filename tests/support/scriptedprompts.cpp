@@ -3,12 +3,16 @@
 #include <QTest>
 
 bool ScriptedPrompts::ask(const QString& text) {
+    return answer(text) == Answer::Yes;
+}
+
+UserPrompts::Answer ScriptedPrompts::answer(const QString& text) {
     shown.append(QStringLiteral("ask: ") + text);
     if (onShow)
         onShow(text);
     if (m_answers.isEmpty()) {
         QTest::qFail(qPrintable(QStringLiteral("unexpected question: ") + text), __FILE__, __LINE__);
-        return false;
+        return Answer::None;
     }
     return m_answers.dequeue();
 }

@@ -8,15 +8,19 @@
 #include <functional>
 
 // Answers the program's questions from a script and records every text shown.
-// A question or picker that the script did not expect fails the running test.
+// A question or picker that the script did not expect fails the running test. Like the
+// real boxes, a question can end without an answer, and only a Yes is consent.
 class ScriptedPrompts : public UserPrompts {
 public:
     bool ask(const QString& text) override;
+    Answer answer(const QString& text) override;
     void notify(const QString& text) override;
     std::optional<std::filesystem::path> pickFolder(const QString& title, const QString& prompt,
                                                     const std::filesystem::path& start) override;
 
-    void queueAnswer(bool yes) { m_answers.enqueue(yes); }
+    void queueAnswer(bool yes) { m_answers.enqueue(yes ? Answer::Yes : Answer::No); }
+    // The next question closes without a choice, as a box does that was never shown.
+    void queueNoAnswer() { m_answers.enqueue(Answer::None); }
     void queueFolder(std::optional<std::filesystem::path> folder) { m_folders.enqueue(std::move(folder)); }
 
     // Every question and notice in order, questions prefixed "ask: ", notices "notify: ".
@@ -29,6 +33,6 @@ public:
     bool allAnswersUsed() const { return m_answers.isEmpty() && m_folders.isEmpty(); }
 
 private:
-    QQueue<bool> m_answers;
+    QQueue<Answer> m_answers;
     QQueue<std::optional<std::filesystem::path>> m_folders;
 };

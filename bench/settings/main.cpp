@@ -1,0 +1,185 @@
+// Saving and loading the settings file: the keys of a whole save (the options, the folder
+// list, the two exclusion lists) written as one batch, against the peer, the per-key way
+// (every key reads the file, replaces it and syncs it to disk). The file is the program's
+// own format, in a temporary folder on the disk the program runs from (pass a folder to
+// measure another disk).
+#include "platform/profilebatch.h"
+#include "platform/profilefile.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+const char* const kOptionKeys[] = {"x",
+                                   "y",
+                                   "width",
+                                   "height",
+                                   "start_hidden",
+                                   "timer_enabled",
+                                   "new_only",
+                                   "del_prev",
+                                   "include_hidden",
+                                   "multi_archive",
+                                   "no_comp",
+                                   "low_priority",
+                                   "toolbar_mode",
+                                   "window_fading",
+                                   "backup_launch",
+                                   "backup_close",
+                                   "notify_destination",
+                                   "each_folder",
+                                   "keep_log",
+                                   "show_log",
+                                   "auto_check",
+                                   "clean_logs",
+                                   "clean_backups",
+                                   "backup_clean_days",
+                                   "log_clean_days",
+                                   "voice",
+                                   "timer_interval",
+                                   "destination"};
+
+QByteArray folderPath(int i) {
+    return "/home/user/Documents/projects/folder number " + QByteArray::number(i);
+}
+
+int g_round = 0;
+
+// The writes of one save, in the program's order, on whatever writer is given. Every round
+// stores another window position, so that no save finds the file already as it would write it.
+template <typename Writer> void save(Writer& ini, int folders) {
+    ++g_round;
+    for (const char* key : kOptionKeys)
+        ini.writeString("settings", key,
+                        QByteArray(key).startsWith("dest") ? QByteArray("/backups/")
+                        : QByteArray(key) == "x"           ? QByteArray::number(g_round)
+                                                           : QByteArray("1"));
+    ini.eraseSection("folders");
+    ini.writeInteger("folders", "folder_count", folders - 1);
+    for (int i = 0; i < folders; ++i)
+        ini.writeString("folders", "folder_" + QByteArray::number(i), folderPath(i));
+    ini.writeInteger("ex_folders", "ex_folder_count", 1);
+    ini.writeString("ex_folders", "ex_folder_0", "/home/user/.cache");
+    ini.writeString("ex_folders", "ex_folder_1", "/home/user/tmp");
+    ini.writeInteger("ex_types", "ex_type_count", 1);
+    ini.writeString("ex_types", "ex_type_0", ".tmp");
+    ini.writeString("ex_types", "ex_type_1", ".bak");
+}
+
+qsizetype g_bytesRead = 0;
+
+// The reads of one load; returns the folders found.
+template <typename Reader> int load(const Reader& ini) {
+    int found = 0;
+    for (const char* key : kOptionKeys)
+        g_bytesRead += ini.readString("settings", key, QByteArray()).size();
+    for (const char* section : {"ex_folders", "ex_types", "folders"}) {
+        const QByteArray prefix = QByteArray(section).chopped(1) + "_";
+        const int count = ini.readInteger(section, prefix + "count", 0);
+        (void)ini.readKeys(section);
+        for (int i = 0; i <= count; ++i)
+            if (!ini.readString(section, prefix + QByteArray::number(i), QByteArray()).isEmpty())
+                found += section[0] == 'f' ? 1 : 0;
+    }
+    return found;
+}
+
+double millis(const std::function<void()>& work, int repeats) {
+    std::vector<double> times;
+    for (int r = 0; r < repeats; ++r) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void report(const char* what, double ours, double peer, double aim) {
+    std::printf("%-44s ours %9.1f ms   per-key %9.1f ms   ratio %6.1fx   (aim < %.0f ms: %s)\n", what, ours,
+                peer, peer / ours, aim, ours < aim ? "met" : "MISSED");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) + QStringLiteral("/bench-XXXXXX")
+                               : QDir::currentPath() + QStringLiteral("/bench-settings-XXXXXX"));
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "cannot make a temporary folder\n");
+        return 1;
+    }
+    const QString path = dir.filePath(QStringLiteral("Quoralis2005Config.ini"));
+    std::printf("settings file in %s\n", qPrintable(dir.path()));
+
+    // A save with 10 folders.
+    const double ours10 = millis(
+        [&] {
+            platform::ProfileBatch batch(path);
+            save(batch, 10);
+            batch.commit();
+        },
+        15);
+    platform::ProfileFile perKey(path);
+    const double peer10 = millis([&] { save(perKey, 10); }, 5);
+    report("save, 10 folders", ours10, peer10, 20);
+
+    // The resize reaction: width and height.
+    const double oursResize = millis(
+        [&, n = 0]() mutable {
+            platform::ProfileBatch batch(path);
+            batch.writeInteger("settings", "width", 500 + (++n % 7));
+            batch.writeInteger("settings", "height", 400 + (n % 5));
+            batch.commit();
+        },
+        15);
+    const double peerResize = millis(
+        [&, n = 0]() mutable {
+            perKey.writeInteger("settings", "width", 500 + (++n % 7));
+            perKey.writeInteger("settings", "height", 400 + (n % 5));
+        },
+        15);
+    report("resize write (width, height)", oursResize, peerResize, 50);
+
+    // 2,000 folders: one load at start and one save at close.
+    const int many = 2000;
+    {
+        platform::ProfileBatch batch(path);
+        save(batch, many);
+        batch.commit();
+    }
+    int foundOurs = 0;
+    int foundPeer = 0;
+    const double oursManyLoad = millis([&] { foundOurs = load(platform::ProfileBatch(path)); }, 3);
+    const double oursManySave = millis(
+        [&] {
+            platform::ProfileBatch batch(path);
+            save(batch, many);
+            batch.commit();
+        },
+        3);
+    const double oursMany = oursManyLoad + oursManySave;
+    std::printf("  (ours: load %.1f ms, save %.1f ms)\n", oursManyLoad, oursManySave);
+    const double peerMany = millis(
+        [&] {
+            foundPeer = load(perKey);
+            save(perKey, many);
+        },
+        1);
+    if (foundOurs != many || foundPeer != many)
+        std::fprintf(stderr, "loads found %d and %d folders, not %d\n", foundOurs, foundPeer, many);
+    report("start and close, 2,000 folders", oursMany, peerMany, 1000);
+    return 0;
+}

@@ -1,0 +1,61 @@
+#include "platform/terminationrequest.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+int g_pipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    // Only an async-signal-safe write here; the GUI thread reads the byte.
+    [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
+}
+} // namespace
+
+class TerminationRequest::Private {
+public:
+    QSocketNotifier* notifier = nullptr;
+    struct sigaction previous[3]{};
+};
+
+namespace {
+constexpr int kSignals[3] = {SIGTERM, SIGINT, SIGHUP};
+}
+
+TerminationRequest::TerminationRequest(QObject* parent)
+    : QObject(parent)
+    , m_d(new Private) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) != 0)
+        return;
+    m_d->notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+    connect(m_d->notifier, &QSocketNotifier::activated, this, &TerminationRequest::handleNotifier);
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int i = 0; i < 3; ++i)
+        ::sigaction(kSignals[i], &action, &m_d->previous[i]);
+}
+
+TerminationRequest::~TerminationRequest() {
+    if (m_d->notifier) {
+        for (int i = 0; i < 3; ++i)
+            ::sigaction(kSignals[i], &m_d->previous[i], nullptr);
+        ::close(g_pipe[0]);
+        ::close(g_pipe[1]);
+        g_pipe[0] = g_pipe[1] = -1;
+    }
+    delete m_d;
+}
+
+void TerminationRequest::handleNotifier() {
+    char buffer[16];
+    while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {
+    }
+    Q_EMIT requested();
+}

@@ -1,0 +1,189 @@
+#include "app/exitstatus.h"
+#include "testmount.h"
+#include "testprogramdir.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+// The built program copied into a temporary program folder, started as a scheduler starts
+// it, with nobody at the screen.
+struct InstalledProgram {
+    InstalledProgram() {
+        dir.installProgramFiles();
+        const QString built = qEnvironmentVariable("QUORALIS_PROGRAM_DIR") + QStringLiteral("/quoralis2005");
+        QFile::copy(built, dir.filePath(QStringLiteral("quoralis2005")));
+        QFile::setPermissions(dir.filePath(QStringLiteral("quoralis2005")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        dir.writeFile(QStringLiteral("data/Docs/a.txt"), QByteArray(5000, 'a'));
+        dir.writeFile(QStringLiteral("data/Docs/sub/b.txt"), "bee");
+    }
+    QString destination() const { return dir.filePath(QStringLiteral("backups")); }
+    void settings(const QByteArray& destinationText, const QByteArray& extra = {}) const {
+        dir.writeFile(QStringLiteral("Quoralis2005Config.ini"),
+                      "[settings]\nkeep_log=1\nauto_check=0\ndestination=" + destinationText + "\n" + extra +
+                          "\n[folders]\nfolder_count=0\nfolder_0=" +
+                          dir.filePath(QStringLiteral("data/Docs")).toUtf8() + "\n");
+    }
+    void start(const QString& argument = QStringLiteral("/autoclose")) {
+        process.setProgram(dir.filePath(QStringLiteral("quoralis2005")));
+        process.setArguments({argument});
+        process.setWorkingDirectory(dir.path());
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start();
+        QVERIFY(process.waitForStarted());
+    }
+    // Waits for the program to end by itself; a program that does not is killed.
+    bool endsByItself() {
+        if (process.waitForFinished(90000))
+            return process.exitStatus() == QProcess::NormalExit;
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    QByteArray logFile() const {
+        const QStringList logs = QDir(dir.filePath(QStringLiteral("logs"))).entryList(QDir::Files);
+        return logs.size() == 1 ? dir.readFile(QStringLiteral("logs/") + logs.first()) : QByteArray();
+    }
+
+    TestProgramDir dir;
+    QProcess process;
+};
+
+void makeOld(const QString& path) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-40), QFileDevice::FileModificationTime));
+}
+
+QByteArray noise(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 x = 88172645u;
+    for (char& c : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = char(x);
+    }
+    return bytes;
+}
+
+} // namespace
+
+// "/autoclose" runs of the built program that go wrong: each ends by itself, leaves its log
+// file and tells the scheduler by its exit status.
+class TestUnattendedRuns : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void noDestination();
+    void readOnlyDestination();
+    void fullDestination();
+    void damagedArchive();
+    void outdatedArchiveIsKept();
+    void terminationDuringARun();
+};
+
+void TestUnattendedRuns::noDestination() {
+    InstalledProgram p;
+    p.settings("");
+    p.start();
+    QVERIFY(p.endsByItself());
+    QCOMPARE(p.process.exitCode(), int(ExitStatus::BackupNotMade));
+    const QByteArray log = p.logFile();
+    QVERIFY2(log.contains(" - Notice: No destination selected\r\n"), log.constData());
+    QVERIFY(log.contains(" - Closing Quoralis2005 v."));
+}
+
+void TestUnattendedRuns::readOnlyDestination() {
+    InstalledProgram p;
+    TestMount mount(TestMount::Kind::ReadOnlyTmpfs, p.destination());
+    if (!mount.isActive())
+        QSKIP(qPrintable(mount.error()));
+    p.settings(p.destination().toUtf8());
+    p.start();
+    QVERIFY(p.endsByItself());
+    QCOMPARE(p.process.exitCode(), int(ExitStatus::BackupIncomplete));
+    const QByteArray log = p.logFile();
+    QVERIFY2(log.contains(" - Backup NOT created: "), log.constData());
+    QVERIFY(log.contains(" - Notice: "));
+}
+
+void TestUnattendedRuns::fullDestination() {
+    InstalledProgram p;
+    TestMount mount(TestMount::Kind::SmallTmpfs, p.destination(), 64 * 1024);
+    if (!mount.isActive())
+        QSKIP(qPrintable(mount.error()));
+    p.dir.writeFile(QStringLiteral("data/Docs/big.bin"), noise(1 << 20));
+    p.settings(p.destination().toUtf8());
+    p.start();
+    QVERIFY(p.endsByItself());
+    QCOMPARE(p.process.exitCode(), int(ExitStatus::BackupIncomplete));
+    const QByteArray log = p.logFile();
+    QVERIFY2(log.contains(" - Backup NOT created: "), log.constData());
+    // Nothing half-written is left on the full disk.
+    QCOMPARE(QDir(p.destination()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestUnattendedRuns::damagedArchive() {
+    InstalledProgram p;
+    const QByteArray damaged = "PK\x03\x04 this was an archive once" + noise(3000);
+    p.dir.writeFile(QStringLiteral("backups/Quoralis.zip"), damaged);
+    p.settings(p.destination().toUtf8());
+    p.start();
+    QVERIFY(p.endsByItself());
+    // The engine may make a new archive in place of the damaged one, or give up on it; the
+    // exit status says which, and the log agrees.
+    const QByteArray log = p.logFile();
+    const bool created = log.contains(" - Backup created: ");
+    QVERIFY2(created != log.contains(" - Backup NOT created: "), log.constData());
+    QCOMPARE(p.process.exitCode(), int(created ? ExitStatus::AllArchivesMade : ExitStatus::BackupIncomplete));
+    if (!created)
+        QCOMPARE(p.dir.readFile(QStringLiteral("backups/Quoralis.zip")), damaged);
+}
+
+void TestUnattendedRuns::outdatedArchiveIsKept() {
+    InstalledProgram p;
+    const QString outdated = p.dir.writeFile(QStringLiteral("backups/Quoralis_old.zip"), "old");
+    makeOld(outdated);
+    p.settings(p.destination().toUtf8(), "clean_backups=1\nmulti_archive=1");
+    p.start();
+    QVERIFY(p.endsByItself());
+    // The backup was made; the question about the old archive went unanswered.
+    QCOMPARE(p.process.exitCode(), int(ExitStatus::AllArchivesMade));
+    QVERIFY(QFile::exists(outdated));
+    const QByteArray log = p.logFile();
+    QVERIFY2(log.contains(" - Backup created: "), log.constData());
+    QVERIFY(log.contains(" - Question: The following 1 archives are older than 30 days:"));
+    QVERIFY(log.contains(" - No answer: taken as No\r\n"));
+}
+
+void TestUnattendedRuns::terminationDuringARun() {
+    InstalledProgram p;
+    for (int i = 0; i < 6; ++i)
+        p.dir.writeFile(QStringLiteral("data/Docs/big%1.bin").arg(i), noise(48 << 20));
+    const QString previous = p.dir.writeFile(QStringLiteral("backups/keep.txt"), "not an archive");
+    p.settings(p.destination().toUtf8());
+    p.start();
+    // Let the run get going (the walk or the archive), then end the session.
+    QTest::qWait(1500);
+    QCOMPARE(p.process.state(), QProcess::Running);
+    ::kill(pid_t(p.process.processId()), SIGTERM);
+    QVERIFY(p.process.waitForFinished(30000));
+    QCOMPARE(p.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.process.exitCode(), int(ExitStatus::BackupIncomplete));
+    QCOMPARE(QDir(p.destination()).entryList(QDir::Files | QDir::Hidden),
+             QStringList(QStringLiteral("keep.txt")));
+    QVERIFY(QFile::exists(previous));
+    const QByteArray log = p.logFile();
+    QVERIFY2(log.contains(" - The session is ending: closing Quoralis2005\r\n"), log.constData());
+    QVERIFY(!log.contains("Backup created: "));
+}
+
+QTEST_GUILESS_MAIN(TestUnattendedRuns)
+#include "tst_unattendedruns.moc"

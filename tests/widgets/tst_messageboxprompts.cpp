@@ -1,0 +1,85 @@
+#include "widgets/messageboxprompts.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Runs `action` on the message box once it is open.
+void whenOpen(std::function<void(QMessageBox&)> action) {
+    QTimer::singleShot(50, [action] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        action(*box);
+    });
+}
+
+} // namespace
+
+// The real message boxes: what counts as an answer, and how an unattended run gets past them.
+class TestMessageBoxPrompts : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void onlyAChosenYesIsConsent();
+    void unattendedBoxesCloseThemselvesWithTheSafeAnswer();
+    void somebodyThereCanStillAnswer();
+    void stopWaitingClosesTheOpenBox();
+};
+
+void TestMessageBoxPrompts::onlyAChosenYesIsConsent() {
+    MessageBoxPrompts prompts;
+    whenOpen([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
+    QCOMPARE(prompts.answer(QStringLiteral("Delete?")), UserPrompts::Answer::Yes);
+    whenOpen([](QMessageBox& box) { box.button(QMessageBox::No)->click(); });
+    QCOMPARE(prompts.answer(QStringLiteral("Delete?")), UserPrompts::Answer::No);
+    // Closed without a choice (as a box is that never got to show): no answer, not a Yes.
+    whenOpen([](QMessageBox& box) { box.done(-1); });
+    QCOMPARE(prompts.answer(QStringLiteral("Delete?")), UserPrompts::Answer::None);
+    whenOpen([](QMessageBox& box) { box.done(-1); });
+    QVERIFY(!prompts.ask(QStringLiteral("Delete?")));
+    // The window's close button is the same as No.
+    whenOpen([](QMessageBox& box) { box.close(); });
+    QVERIFY(!prompts.ask(QStringLiteral("Delete?")));
+}
+
+void TestMessageBoxPrompts::unattendedBoxesCloseThemselvesWithTheSafeAnswer() {
+    MessageBoxPrompts prompts;
+    QStringList logged;
+    prompts.setUnattended(300ms, [&logged](const QString& line) { logged.append(line); });
+    QVERIFY(!prompts.ask(QStringLiteral("Delete these\n\rfiles?")));
+    QCOMPARE(logged, QStringList({QStringLiteral("Question: Delete these files?"),
+                                  QStringLiteral("No answer: taken as No")}));
+    // Nobody answered: the next ones do not wait again.
+    prompts.notify(QStringLiteral("Destination directory not present!"));
+    QCOMPARE(prompts.answer(QStringLiteral("Shut down?")), UserPrompts::Answer::None);
+    QCOMPARE(logged.mid(2),
+             QStringList({QStringLiteral("Notice: Destination directory not present!"),
+                          QStringLiteral("Question: Shut down?"), QStringLiteral("No answer: taken as No")}));
+}
+
+void TestMessageBoxPrompts::somebodyThereCanStillAnswer() {
+    MessageBoxPrompts prompts;
+    QStringList logged;
+    prompts.setUnattended(10s, [&logged](const QString& line) { logged.append(line); });
+    whenOpen([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
+    QVERIFY(prompts.ask(QStringLiteral("Delete?")));
+    QCOMPARE(logged.last(), QStringLiteral("Answered: Yes"));
+}
+
+void TestMessageBoxPrompts::stopWaitingClosesTheOpenBox() {
+    MessageBoxPrompts prompts;
+    QTimer::singleShot(50, [&prompts] { prompts.stopWaiting(); });
+    QCOMPARE(prompts.answer(QStringLiteral("Cancel the backup?")), UserPrompts::Answer::None);
+    // And later ones do not wait at all.
+    QCOMPARE(prompts.answer(QStringLiteral("Delete?")), UserPrompts::Answer::None);
+}
+
+QTEST_MAIN(TestMessageBoxPrompts)
+#include "tst_messageboxprompts.moc"
