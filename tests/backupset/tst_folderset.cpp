@@ -196,13 +196,16 @@ private Q_SLOTS:
 
     void countWaitsInAnEventLoopInsideTheBusyState() {
         Window w;
-        w.tree.file("a/f", 3);
+        // Enough entries that the walk is still running when the handler starts to wait.
+        constexpr std::size_t kFiles = 5000;
+        for (std::size_t i = 0; i < kFiles; ++i)
+            w.tree.file("a/f" + std::to_string(i), 3);
         bool ranWhileBusy = false;
         QTimer::singleShot(0, &w.list, [&] { ranWhileBusy = w.busy.busy; });
-        QCOMPARE(w.set.CountFolder(w.tree.at("a")), 3);
+        QCOMPARE(w.set.CountFolder(w.tree.at("a")), qint64(3 * kFiles));
         QVERIFY(ranWhileBusy);
         QCOMPARE(w.busy.calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
-        QCOMPARE(w.set.fileCounter(), 1u);
+        QCOMPARE(w.set.fileCounter(), quint64(kFiles));
     }
 
     void collectingAppendsWithoutBusyState() {
