@@ -1,3 +1,4 @@
+#include "eventnames.h"
 #include "recordingwaveoutput.h"
 #include "sound/eventsounds.h"
 #include "testprogramdir.h"
@@ -8,17 +9,6 @@
 #include <QTest>
 
 namespace {
-
-const QStringList allEvents{QStringLiteral("backup_completed"),
-                            QStringLiteral("backup_incomplete"),
-                            QStringLiteral("backups_completed"),
-                            QStringLiteral("backups_incomplete"),
-                            QStringLiteral("dest_noselect"),
-                            QStringLiteral("dest_notfound"),
-                            QStringLiteral("outdated_found"),
-                            QStringLiteral("outdated_deleted"),
-                            QStringLiteral("update"),
-                            QStringLiteral("latest")};
 
 // A recording whose samples name the event, so a test sees which file was played.
 QByteArray recordingOf(const QString& eventName) {

@@ -1,3 +1,4 @@
+#include "eventnames.h"
 #include "sound/wavefile.h"
 
 #include <QDir>
@@ -5,17 +6,6 @@
 #include <QTest>
 
 namespace {
-
-const QStringList allEvents{QStringLiteral("backup_completed"),
-                            QStringLiteral("backup_incomplete"),
-                            QStringLiteral("backups_completed"),
-                            QStringLiteral("backups_incomplete"),
-                            QStringLiteral("dest_noselect"),
-                            QStringLiteral("dest_notfound"),
-                            QStringLiteral("outdated_found"),
-                            QStringLiteral("outdated_deleted"),
-                            QStringLiteral("update"),
-                            QStringLiteral("latest")};
 
 QByteArray contentOf(const QString& path) {
     QFile file(path);
