@@ -17,7 +17,7 @@ class QWidget;
 class MessageBoxPrompts : public UserPrompts {
 public:
     using Logger = std::function<void(const QString& line)>;
-    static constexpr std::chrono::milliseconds defaultUnattendedWait{15000};
+    static constexpr std::chrono::milliseconds defaultUnattendedWait{5000};
 
     explicit MessageBoxPrompts(QWidget* parent = nullptr);
 
