@@ -2,18 +2,16 @@
 // loop, busy state) against "du -sb" on the same tree, and measures how long the GUI thread's
 // event loop goes without running a timer while the count is on.
 #include "backupset/busystate.h"
-#include "backupset/folderlistview.h"
 #include "backupset/folderset.h"
 #include "backupset/formatsize.h"
-#include "backupset/tform1.h"
+#include "config/settingsmodel.h"
 #include "benchtree.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
-#include "widgets/userprompts.h"
+#include "core/userprompts.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QTimer>
 
 #include <algorithm>
@@ -86,22 +84,19 @@ double median(std::vector<double> values) {
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
 
     std::printf("preparing the tree (once, kept in /tmp/quoralis-walk-bench)...\n");
     std::fflush(stdout);
     const auto tree = BenchTree::ensure("/tmp/quoralis-walk-bench");
 
-    FolderListView list;
-    QLabel totals;
+    SettingsModel settings;
     NoPrompts prompts;
     ActivityLog log;
     EventMarker marker;
     IdleBusy busy;
-    TForm1 exclusions(prompts, log, marker);
-    FolderSet set(&list, &totals, prompts, log, marker, busy, exclusions, [] { return WalkFlags{}; });
+    FolderSet set(settings, prompts, log, marker, busy);
 
     // The GUI thread's longest gap between two ticks of a 5 ms timer while a count runs.
     QElapsedTimer sinceTick;

@@ -18,6 +18,7 @@ bool unattendedRun(const QStringList& arguments) {
 } // namespace
 
 int main(int argc, char** argv) {
+    TerminationRequest::holdRequests();
     QuoralisApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quoralis2005"));
     // The program lives in the tray: closing a dialog while the main window is hidden must not end it.

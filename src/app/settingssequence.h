@@ -1,15 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 
 class TBForm;
-class QCheckBox;
-namespace platform {
-class ProfileBatch;
-}
 
-// Loads the whole settings file into the windows and saves it back from them, key by key
-// in a fixed order. A load reads the file once; a save replaces it once, holding every key.
+// The whole load and save of the settings file: the model's values and lists and the windows'
+// geometry and mode, in the fixed order with its event markers and log lines. A load reads the file
+// once; a save replaces it once, holding every key, and never happens before a load was complete.
 class SettingsSequence {
 public:
     explicit SettingsSequence(TBForm& form);
@@ -18,15 +16,7 @@ public:
     void SaveConfig();
 
 private:
-    void readBool(const platform::ProfileBatch& ini, const char* key, QCheckBox* box, bool defaultValue);
-    void writeBool(platform::ProfileBatch& ini, const char* key, const QCheckBox* box);
-    static qint64 highestIndex(const platform::ProfileBatch& ini, const QByteArray& section,
-                               const QByteArray& prefix);
     QList<QByteArray> storable(const QList<QByteArray>& entries);
-    void loadList(const platform::ProfileBatch& ini, const QByteArray& section, const QByteArray& prefix,
-                  void (TBForm::*add)(const QByteArray&));
-    static void saveList(platform::ProfileBatch& ini, const QByteArray& section, const QByteArray& prefix,
-                         const QList<QByteArray>& entries, bool eraseWhenEmpty);
 
     TBForm& m_form;
 };

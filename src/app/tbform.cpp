@@ -8,10 +8,11 @@
 #include "app/tpopfrm.h"
 #include "app/traycontrol.h"
 #include "app/windowmodes.h"
+#include "backupset/exclusionlists.h"
 #include "backupset/folderlistview.h"
 #include "backupset/folderset.h"
 #include "backupset/tform1.h"
-#include "config/radiogroup.h"
+#include "config/settingsmodel.h"
 #include "config/tform2.h"
 #include "engine/archivejob.h"
 #include "engine/backuprun.h"
@@ -33,7 +34,7 @@
 #include "widgets/shortenedpath.h"
 #include "widgets/skinnedbutton.h"
 #include "widgets/skinpalette.h"
-#include "widgets/userprompts.h"
+#include "core/userprompts.h"
 #include "widgets/windowmover.h"
 
 #include <QCheckBox>
@@ -73,6 +74,7 @@ TBForm::TBForm(const QString& programDir, const QStringList& arguments, const Ap
     , m_programDir(programDir)
     , m_arguments(arguments)
     , m_services(services)
+    , m_settings(std::make_unique<SettingsModel>())
     , m_skin(QDir(programDir).filePath(QStringLiteral("skins")), QStringLiteral("main"),
              QMargins(6, TBFormUi::kTitleHeight, 6, 6)) {
     setObjectName(QStringLiteral("TBForm"));
@@ -85,7 +87,21 @@ TBForm::TBForm(const QString& programDir, const QStringList& arguments, const Ap
     m_menus.setup(this);
 }
 
-TBForm::~TBForm() = default;
+TBForm::~TBForm() {
+    // The windows and components made here refer to the log, the settings and each other; they go
+    // first, while all of those still exist.
+    m_backupRun = nullptr;
+    while (!children().isEmpty())
+        delete children().constFirst();
+}
+
+bool TBForm::toolbarMode() const {
+    return m_settings->isOn(Setting::ToolbarMode);
+}
+
+bool TBForm::fading() const {
+    return m_settings->isOn(Setting::WindowFading);
+}
 
 EventMarker& TBForm::marker() {
     return m_errorForm->marker();
@@ -122,35 +138,26 @@ void TBForm::createWindows() {
     createEventSounds();
     const QString skinsDir = QDir(m_programDir).filePath(QStringLiteral("skins"));
     m_popFrm = new TPopFrm(skinsDir, this);
-    m_popFrm->setFadingSource([this] { return m_fading; });
+    m_popFrm->setFadingSource([this] { return fading(); });
     RoundCorners(m_popFrm);
-    m_form1 = new TForm1(*m_services.prompts, m_log, marker(), this);
+    m_exclusions = std::make_unique<ExclusionLists>(*m_settings, m_log, marker());
+    m_form1 = new TForm1(*m_exclusions, *m_settings, *m_services.prompts, this);
     m_form1->hide();
-    m_form2 = new TForm2(*m_services.prompts, this);
+    m_form2 = new TForm2(*m_settings, *m_services.prompts, this);
     m_form2->hide();
     m_logFrm = new TLogFrm(m_log, skinsDir, this);
-    m_logFrm->setFadingSource([this] { return m_fading; });
+    m_logFrm->setFadingSource([this] { return fading(); });
     RoundCorners(m_logFrm);
     connect(&m_log, &ActivityLog::messageLogged, m_popFrm, &TPopFrm::setStatus);
 
-    m_fldrList = new FolderListView(this);
-    m_fldrList->setObjectName(QStringLiteral("FldrList"));
+    m_folderSet = new FolderSet(*m_settings, *m_services.prompts, m_log, marker(), *this, this);
+    m_fldrList = new FolderListView(*m_settings, *m_folderSet, this);
     m_ui.listArea->addWidget(m_fldrList, 1);
-    m_folderSet = new FolderSet(
-        m_fldrList, m_ui.TotalLabel, *m_services.prompts, m_log, marker(), *this, *m_form1,
-        [this] {
-            WalkFlags flags;
-            flags.newOnly = m_form2->cbNO()->isChecked();
-            flags.includeHidden = m_form2->cbInclude()->isChecked();
-            flags.destination = m_form2->destinationPath();
-            return flags;
-        },
-        this);
-    m_folderSet->setSettingsSaver([this] { SaveConfig(); });
+    connect(m_folderSet, &FolderSet::totalsChanged, m_ui.TotalLabel, &QLabel::setText);
 
     createBackupEngine();
     m_housekeeping =
-        std::make_unique<Housekeeping>(pathFromText(m_programDir), *m_form2, m_log, *m_services.prompts,
+        std::make_unique<Housekeeping>(pathFromText(m_programDir), *m_settings, m_log, *m_services.prompts,
                                        [this](const QString& name) { PlayEventSound(name); });
 
     VersionCheck::Context check;
@@ -173,10 +180,8 @@ void TBForm::createWindows() {
     modes.logViewer = m_logFrm;
     modes.menus = &m_menus;
     modes.tray = m_tray;
-    modes.showLog = m_form2->cbSLOG();
+    modes.settings = m_settings.get();
     modes.marker = &marker();
-    modes.toolbarMode = &m_toolbarMode;
-    modes.fading = &m_fading;
     modes.settingsFilePath = [this] {
         return settingsFilePath();
     };
@@ -199,7 +204,7 @@ void TBForm::createEventSounds() {
     sounds.soundFolder = QDir(m_programDir).filePath(QStringLiteral("sounds"));
     sounds.output = m_services.waveOutput;
     sounds.voiceChoice = [this] {
-        return m_form2->cbVoice()->itemIndex();
+        return m_settings->number(Setting::Voice);
     };
     sounds.mainWindowVisible = [this] {
         return mainWindowVisible();
@@ -220,7 +225,7 @@ void TBForm::createBackupEngine() {
     m_zip = new TZipMaster(this);
     ArchiveJob::Context job;
     job.zip = m_zip;
-    job.settings = m_form2;
+    job.settings = m_settings.get();
     job.log = &m_log;
     job.marker = &marker();
     job.prompts = m_services.prompts;
@@ -234,8 +239,7 @@ void TBForm::createBackupEngine() {
     BackupRun::Context run;
     run.host = this;
     run.folders = m_folderSet;
-    run.folderList = m_fldrList;
-    run.settings = m_form2;
+    run.settings = m_settings.get();
     run.zip = m_zip;
     run.job = m_archiveJob.get();
     run.log = &m_log;
@@ -269,10 +273,10 @@ void TBForm::connectControls() {
             [this](const QPoint& pos) { m_menus.backupMenu->popup(m_ui.btBackup->mapToGlobal(pos)); });
     connect(m_ui.btRestore, &QPushButton::clicked, this, &TBForm::btRestoreClick);
     connect(m_ui.btAdd, &QPushButton::clicked, m_folderSet, &FolderSet::btAddClick);
-    connect(m_ui.btRemove, &QPushButton::clicked, m_folderSet, &FolderSet::btRemoveClick);
+    connect(m_ui.btRemove, &QPushButton::clicked, this, [this] { m_folderSet->btRemoveClick(m_fldrList->selectedFolders()); });
     connect(m_ui.btClear, &QPushButton::clicked, m_folderSet, &FolderSet::btClearClick);
     connect(m_ui.btRecalc, &QPushButton::clicked, m_folderSet, &FolderSet::btRecalcClick);
-    connect(m_ui.btExclude, &QPushButton::clicked, m_folderSet, &FolderSet::btExcludeClick);
+    connect(m_ui.btExclude, &QPushButton::clicked, this, &TBForm::btExcludeClick);
 
     connect(m_menus.toolbarMode1, &QAction::triggered, this, &TBForm::SetToolbarMode);
     connect(m_menus.NormalMode1, &QAction::triggered, this, &TBForm::SetNormalMode);
@@ -316,15 +320,13 @@ void TBForm::connectControls() {
 
     connect(m_ui.btCancel, &QPushButton::clicked, this, &TBForm::btCancelClick);
     connect(m_popFrm->cancelButton(), &PictureButton::clicked, this, &TBForm::btCancelClick);
-    connect(m_form2, &TForm2::intervalSettingsChanged, this, &TBForm::cbAutoClick);
+    connect(m_settings.get(), &SettingsModel::changed, this, &TBForm::settingChanged);
     connect(m_intervalTimer, &IntervalTimer::titleChanged, this, &QWidget::setWindowTitle);
     connect(m_intervalTimer, &IntervalTimer::countdownChanged, m_ui.TimerLabel, &QLabel::setText);
     connect(m_intervalTimer, &IntervalTimer::countdownVisibleChanged, m_ui.TimerLabel, &QLabel::setVisible);
     connect(m_intervalTimer, &IntervalTimer::backupDue, this, &TBForm::btBackupClick);
-    connect(m_form2, &TForm2::fadingChanged, this, [this](bool on) { m_fading = on; });
-    connect(m_form2, &TForm2::showLogViewerChanged, this, &TBForm::showLogViewerChanged);
     connect(m_form2, &TForm2::deleteLogsNowRequested, this, [this] { m_housekeeping->CleanOldLogs(true); });
-    connect(m_logFrm, &TLogFrm::hiddenByUser, this, [this] { m_form2->cbSLOG()->setChecked(false); });
+    connect(m_logFrm, &TLogFrm::hiddenByUser, this, [this] { m_settings->setOn(Setting::ShowLog, false); });
 }
 
 void TBForm::FormCreate() {
@@ -343,6 +345,8 @@ void TBForm::FormCreate() {
     m_zip->TempDir = GetTempDir();
     // 7
     checkEngineFiles();
+    if (startupStopped())
+        return;
     // 8
     m_zip->SFXPath = m_programDir + QStringLiteral("dll/dzsfxus.bin");
     m_zip->LoadZipEngine();
@@ -365,23 +369,28 @@ void TBForm::FormCreate() {
     } catch (const std::exception&) {
         LogMessage(QStringLiteral("could not load config"));
     }
+    if (startupStopped())
+        return;
+    m_folderSet->countUncounted();
+    if (startupStopped())
+        return;
     // 11
     m_ui.btVersion->setText(QStringLiteral("v. ") + GetVersionString());
     // 12
     m_archiveJob->setTotalBackups(static_cast<quint32>(
         platform::ProfileFile(settingsFilePath()).readInteger("stats", "total_backups", 0)));
-    m_form2->setTotalBackups(m_archiveJob->totalBackups());
+    m_settings->setTotalBackups(m_archiveJob->totalBackups());
     // 13: the viewer comes with the main window; a viewer without it would stand alone.
     m_logFrm->setVisible(false);
     // 14
     RoundCorners(this);
     // 15
     const bool minimizeArgument = m_arguments.value(1) == QStringLiteral("/minimize");
-    if (m_form2->cbHidden()->isChecked())
+    if (m_settings->isOn(Setting::StartHidden))
         m_modes->startHidden();
-    else if (!minimizeArgument && !m_toolbarMode)
+    else if (!minimizeArgument && !toolbarMode())
         ShowFaded();
-    else if (minimizeArgument && !m_toolbarMode && !m_tray->hasTray())
+    else if (minimizeArgument && !toolbarMode() && !m_tray->hasTray())
         m_modes->startHidden();
     // 16
     DockLogViewer();
@@ -392,23 +401,40 @@ void TBForm::FormCreate() {
         marker().set(QStringLiteral("shortcut_launch"));
         applyCommandLine(runRemainingSteps);
     }
-    if (!runRemainingSteps || m_ended)
+    if (!runRemainingSteps || startupStopped())
         return;
     // 18
     cbAutoClick();
     // 19
-    if (m_form2->cbBOLaunch()->isChecked()) {
+    if (m_settings->isOn(Setting::BackupLaunch)) {
         LogMessage(QStringLiteral("Making automatic startup backup"));
         btBackupClick();
-        if (m_ended)
+        if (startupStopped())
             return;
     }
     // 20
-    if (m_form2->cbAC()->isChecked())
+    if (m_settings->isOn(Setting::AutoCheck))
         CheckVersion(true);
+    if (startupStopped())
+        return;
     // 21
-    if (m_form2->cbCleanBackups()->isChecked())
+    if (m_settings->isOn(Setting::CleanBackups))
         CheckOutdatedArchives();
+}
+
+bool TBForm::startupStopped() {
+    if (!m_ended && !m_terminating)
+        return false;
+    // The program ends before the backup its command line asked for was made.
+    if (backupRequestedByCommandLine() && !m_commandLineBackupDone)
+        m_exitStatus.record(ExitStatus::BackupIncomplete);
+    return true;
+}
+
+bool TBForm::backupRequestedByCommandLine() const {
+    const QString first = m_arguments.value(0);
+    return first == QStringLiteral("/auto") || first == QStringLiteral("/autoclose") ||
+           first == QStringLiteral("/autoshutdown");
 }
 
 void TBForm::checkEngineFiles() {
@@ -434,12 +460,14 @@ void TBForm::applyCommandLine(bool& runRemainingSteps) {
         marker().set(QStringLiteral("shortcut_launch_auto"));
         LogMessage(QStringLiteral("Executing command line \"/auto\"..."));
         btBackupClick();
+        m_commandLineBackupDone = true;
     }
     if (first == QStringLiteral("/autoclose")) {
         marker().set(QStringLiteral("shortcut_launch_autoclose"));
         LogMessage(QStringLiteral("Executing command line \"/autoclose\"..."));
         m_autoClose = true;
         btBackupClick();
+        m_commandLineBackupDone = true;
         close();
         runRemainingSteps = false;
     }
@@ -448,6 +476,7 @@ void TBForm::applyCommandLine(bool& runRemainingSteps) {
         LogMessage(QStringLiteral("Executing command line \"/autoshutdown\"..."));
         m_autoShutdown = true;
         btBackupClick();
+        m_commandLineBackupDone = true;
         runRemainingSteps = false;
         // Nobody is there to abort a shutdown that never started: the program ends.
         if (!m_ended && !shutdownPending()) {
@@ -482,10 +511,10 @@ bool TBForm::FormClose() {
     // 2-3. A settings or log file that cannot be written is reported, and the close goes on:
     // otherwise a read-only program folder would leave a program that can never be closed.
     reportAndGoOn([this] { SaveConfig(); });
-    if (m_form2->cbLog()->isChecked())
+    if (m_settings->isOn(Setting::KeepLog))
         reportAndGoOn([this] { LogFileWriter::write(m_programDir, m_log.lines()); });
     // 4
-    if (m_form2->cbLogClean()->isChecked())
+    if (m_settings->isOn(Setting::CleanLogs))
         m_housekeeping->CleanOldLogs();
     // 5
     marker().set(QStringLiteral("form_close2"));
@@ -496,7 +525,7 @@ bool TBForm::FormClose() {
     if (m_autoClose || m_terminating)
         return true;
     // 8
-    if (m_form2->cbBOClose()->isChecked()) {
+    if (m_settings->isOn(Setting::BackupClose)) {
         marker().set(QStringLiteral("form_close_ab"));
         LogMessage(QStringLiteral("Making automatic shutdown backup"));
         btBackupClick();
@@ -537,7 +566,7 @@ void TBForm::endOnErrorReport() {
     }
     // The close sequence does not run (no settings saved, no backup at close), but the
     // run's log is what the user needs afterwards.
-    if (m_form2->cbLog()->isChecked())
+    if (m_settings->isOn(Setting::KeepLog))
         reportAndGoOn([this] { LogFileWriter::write(m_programDir, m_log.lines()); });
     endProgram();
 }
@@ -612,7 +641,7 @@ void TBForm::btHelpClick() {
 }
 
 void TBForm::btRestoreClick() {
-    const std::filesystem::path destination = m_form2->destinationPath();
+    const std::filesystem::path destination = m_settings->destination();
     std::error_code ec;
     if (!destination.empty() && std::filesystem::is_directory(destination, ec))
         m_services.shell->openFolder(destination);
@@ -747,7 +776,7 @@ void TBForm::showPercent(int percent) {
 }
 
 void TBForm::cbAutoClick() {
-    m_intervalTimer->cbAutoClick(m_form2->cbAuto()->isChecked(), m_form2->E_interval()->value());
+    m_intervalTimer->cbAutoClick(m_settings->isOn(Setting::TimerEnabled), m_settings->number(Setting::TimerInterval));
 }
 
 quint64 TBForm::totalBackups() const {
@@ -773,7 +802,7 @@ void TBForm::StartWait() {
 void TBForm::StopWait() {
     marker().set(QStringLiteral("stop_wait"));
     m_tray->setToolTip(kTitle + QStringLiteral(" - doubleclick to open"));
-    m_intervalTimer->resume(m_form2->cbAuto()->isChecked());
+    m_intervalTimer->resume(m_settings->isOn(Setting::TimerEnabled));
     m_menus.trayBackup->setEnabled(true);
     setBusyControlsEnabled(true);
     // After a cancel the run may still be winding down; Backup! waits for its real end.
@@ -789,7 +818,7 @@ void TBForm::StopWait() {
     m_popFrm->backupButton()->setEnabled(true);
     m_popFrm->menuButton()->setEnabled(true);
     update();
-    if (!m_toolbarMode && m_popFrm->isVisible())
+    if (!toolbarMode() && m_popFrm->isVisible())
         m_popFrm->hideFaded();
 }
 
@@ -839,7 +868,7 @@ void TBForm::showLogViewerChanged(bool show) {
         return;
     }
     // A hidden or minimized main window shows the viewer when it comes back.
-    if (isVisible() && !isMinimized() && !m_toolbarMode && !m_logFrm->isVisible()) {
+    if (isVisible() && !isMinimized() && !toolbarMode() && !m_logFrm->isVisible()) {
         DockLogViewer();
         m_logFrm->Fshow();
     }
@@ -934,53 +963,41 @@ void TBForm::toggleToolbarMode() {
 }
 
 void TBForm::MainMenuPopup() {
-    m_menus.NormalMode1->setVisible(m_toolbarMode);
-    m_menus.toolbarMode1->setVisible(!m_toolbarMode);
+    m_menus.NormalMode1->setVisible(toolbarMode());
+    m_menus.toolbarMode1->setVisible(!toolbarMode());
 }
 
 void TBForm::showMainMenuAt(const QPoint& globalPos) {
     m_menus.mainMenu->popup(globalPos);
 }
 
-void TBForm::AddFolderBytes(const QByteArray& folder) {
+std::filesystem::path TBForm::listedFolderPath(const QByteArray& folder) const {
     // A relative folder is taken from the program directory, where it was meant; later the
     // current directory moves to the destination and it would find nothing.
     std::filesystem::path path(folder.toStdString());
     if (path.is_relative())
         path = (pathFromText(m_programDir) / path).lexically_normal();
-    m_folderSet->AddFolder(path);
+    return path;
 }
 
-void TBForm::AddExcludedFolderBytes(const QByteArray& folder) {
-    m_form1->AddExcludedFolder(std::filesystem::path(folder.toStdString()));
+void TBForm::btExcludeClick() {
+    m_form1->exec();
+    SaveConfig();
+    m_folderSet->btRecalcClick();
 }
 
-void TBForm::AddExcludedTypeBytes(const QByteArray& type) {
-    m_form1->AddExcludedType(QString::fromUtf8(type));
-}
-
-namespace {
-QList<QByteArray> pathBytes(const std::vector<std::filesystem::path>& paths) {
-    QList<QByteArray> result;
-    for (const auto& path : paths)
-        result.append(QByteArray::fromStdString(path.native()));
-    return result;
-}
-} // namespace
-
-QList<QByteArray> TBForm::folderPathBytes() const {
-    return pathBytes(m_fldrList->folders());
-}
-
-QList<QByteArray> TBForm::excludedFolderBytes() const {
-    return pathBytes(m_form1->excludedFolders());
-}
-
-QList<QByteArray> TBForm::excludedTypeBytes() const {
-    QList<QByteArray> result;
-    for (const QString& type : m_form1->excludedTypes())
-        result.append(type.toUtf8());
-    return result;
+void TBForm::settingChanged(Setting setting) {
+    switch (setting) {
+    case Setting::TimerEnabled:
+    case Setting::TimerInterval:
+        cbAutoClick();
+        break;
+    case Setting::ShowLog:
+        showLogViewerChanged(m_settings->isOn(Setting::ShowLog));
+        break;
+    default:
+        break;
+    }
 }
 
 void TBForm::CheckOutdatedArchives() {

@@ -4,6 +4,7 @@
 #include "app/exitstatus.h"
 #include "app/mainmenus.h"
 #include "app/tbformui.h"
+#include "config/settingsschema.h"
 #include "engine/backuprunhost.h"
 #include "engine/progressview.h"
 #include "log/activitylog.h"
@@ -20,6 +21,8 @@
 class ArchiveJob;
 class BackupRun;
 class EventSounds;
+class ExclusionLists;
+class SettingsModel;
 class FolderListView;
 class Housekeeping;
 class IntervalTimer;
@@ -107,10 +110,12 @@ public:
 
     bool autoClose() const { return m_autoClose; }
     bool autoShutdown() const { return m_autoShutdown; }
-    bool toolbarMode() const { return m_toolbarMode; }
-    bool fading() const { return m_fading; }
+    bool toolbarMode() const;
+    bool fading() const;
     quint64 totalBackups() const;
 
+    SettingsModel& settings() const { return *m_settings; }
+    ExclusionLists& exclusions() const { return *m_exclusions; }
     TForm2* settingsDialog() const { return m_form2; }
     TForm1* exclusionDialog() const { return m_form1; }
     FolderSet* folderSet() const { return m_folderSet; }
@@ -156,6 +161,9 @@ private:
     void connectControls();
     void checkEngineFiles();
     void applyCommandLine(bool& runRemainingSteps);
+    // True when start-up must not go on: the program was closed or the session is ending.
+    bool startupStopped();
+    bool backupRequestedByCommandLine() const;
     bool FormClose();
     // A close request while a backup runs: cancel it (asked, unless the session ends) and
     // close once it has really ended.
@@ -169,13 +177,10 @@ private:
     void LoadConfig();
     void SaveConfig();
     void FormResize();
-    // The settings file's lists, as their add operations take them and as they are saved.
-    void AddFolderBytes(const QByteArray& folder);
-    void AddExcludedFolderBytes(const QByteArray& folder);
-    void AddExcludedTypeBytes(const QByteArray& type);
-    QList<QByteArray> folderPathBytes() const;
-    QList<QByteArray> excludedFolderBytes() const;
-    QList<QByteArray> excludedTypeBytes() const;
+    // A folder of the settings file's list as the list takes it.
+    std::filesystem::path listedFolderPath(const QByteArray& folder) const;
+    void btExcludeClick();
+    void settingChanged(Setting setting);
     void TrayIconClick();
     void TrayIconDblClick();
     void toggleToolbarMode();
@@ -189,10 +194,12 @@ private:
     QString m_programDir;
     QStringList m_arguments;
     AppServices m_services;
+    std::unique_ptr<SettingsModel> m_settings;
     SkinFrame m_skin;
     TBFormUi m_ui;
     MainMenus m_menus;
     ActivityLog m_log;
+    std::unique_ptr<ExclusionLists> m_exclusions;
 
     TErrorForm* m_errorForm = nullptr;
     TPopFrm* m_popFrm = nullptr;
@@ -217,12 +224,11 @@ private:
 
     bool m_autoClose = false;
     bool m_autoShutdown = false;
-    bool m_toolbarMode = false;
-    bool m_fading = false;
     bool m_ended = false;
     bool m_loadingConfig = false;
     bool m_closeAfterRun = false;
     bool m_terminating = false;
+    bool m_commandLineBackupDone = false;
     ExitStatus m_exitStatus;
     // An error report was answered while a backup ran: the program ends after the run.
     bool m_endAfterBackup = false;

@@ -4,7 +4,7 @@
 #include "log/eventmarker.h"
 #include "platform/shutdownservice.h"
 #include "platform/systeminfo.h"
-#include "widgets/userprompts.h"
+#include "core/userprompts.h"
 
 #include <QPushButton>
 

@@ -1,5 +1,7 @@
 #include "app/windowmodes.h"
 
+#include "config/settingsmodel.h"
+
 #include "app/mainmenus.h"
 #include "app/tpopfrm.h"
 #include "app/traycontrol.h"
@@ -32,7 +34,7 @@ void WindowModes::SetToolbarMode() {
     c.marker->set(QStringLiteral("toolbar_mode"));
     c.menus->NormalMode1->setVisible(true);
     c.menus->toolbarMode1->setVisible(false);
-    *c.toolbarMode = true;
+    c.settings->setOn(Setting::ToolbarMode, true);
     HideFaded();
     if (c.logViewer->isVisible())
         c.logViewer->Fhide();
@@ -68,36 +70,36 @@ void WindowModes::SetNormalMode() {
     ShowFaded();
     c.menus->NormalMode1->setVisible(false);
     c.menus->toolbarMode1->setVisible(true);
-    *c.toolbarMode = false;
+    c.settings->setOn(Setting::ToolbarMode, false);
     if (c.main->windowFlags() & Qt::WindowStaysOnTopHint)
         c.main->setWindowFlag(Qt::WindowStaysOnTopHint, false);
-    if (c.showLog->isChecked() && !c.logViewer->isVisible())
+    if (c.settings->isOn(Setting::ShowLog) && !c.logViewer->isVisible())
         c.logViewer->Fshow();
     DockLogViewer();
     c.toolbar->hideFaded();
 }
 
 void WindowModes::toggleToolbarMode() {
-    if (*m_context.toolbarMode)
+    if (m_context.settings->isOn(Setting::ToolbarMode))
         SetNormalMode();
     else
         SetToolbarMode();
 }
 
 void WindowModes::ShowFaded() {
-    m_fader->show(*m_context.fading);
-    if (m_context.showLog->isChecked())
+    m_fader->show(m_context.settings->isOn(Setting::WindowFading));
+    if (m_context.settings->isOn(Setting::ShowLog))
         m_context.logViewer->Fshow();
 }
 
 void WindowModes::HideFaded() {
     if (m_context.logViewer->isVisible())
         m_context.logViewer->Fhide();
-    m_fader->hide(*m_context.fading);
+    m_fader->hide(m_context.settings->isOn(Setting::WindowFading));
 }
 
 void WindowModes::closeFadeOut() {
-    m_fader->fadeOut(*m_context.fading);
+    m_fader->fadeOut(m_context.settings->isOn(Setting::WindowFading));
 }
 
 void WindowModes::DockLogViewer() {
@@ -121,18 +123,18 @@ void WindowModes::minimizeToTray() {
 
 void WindowModes::minimizeAllToTray() {
     if (!m_context.tray->hasTray()) {
-        if (*m_context.toolbarMode)
+        if (m_context.settings->isOn(Setting::ToolbarMode))
             m_context.toolbar->hideFaded();
         minimizeToTaskBar();
         return;
     }
     HideFaded();
-    if (*m_context.toolbarMode)
+    if (m_context.settings->isOn(Setting::ToolbarMode))
         m_context.toolbar->hideFaded();
 }
 
 void WindowModes::startHidden() {
-    if (m_context.tray->hasTray() || *m_context.toolbarMode) {
+    if (m_context.tray->hasTray() || m_context.settings->isOn(Setting::ToolbarMode)) {
         m_context.main->setWindowState(m_context.main->windowState() | Qt::WindowMinimized);
         return;
     }
@@ -147,7 +149,7 @@ void WindowModes::minimizeToTaskBar() {
 }
 
 void WindowModes::restoredFromTaskBar() {
-    if (m_context.showLog->isChecked() && !*m_context.toolbarMode && !m_context.logViewer->isVisible()) {
+    if (m_context.settings->isOn(Setting::ShowLog) && !m_context.settings->isOn(Setting::ToolbarMode) && !m_context.logViewer->isVisible()) {
         DockLogViewer();
         m_context.logViewer->Fshow();
     }

@@ -7,7 +7,7 @@
 
 class EventMarker;
 class MainMenus;
-class QCheckBox;
+class SettingsModel;
 class QWidget;
 class TLogFrm;
 class TPopFrm;
@@ -26,10 +26,8 @@ public:
         TLogFrm* logViewer = nullptr;
         MainMenus* menus = nullptr;
         TrayControl* tray = nullptr;
-        QCheckBox* showLog = nullptr;
+        SettingsModel* settings = nullptr;
         EventMarker* marker = nullptr;
-        bool* toolbarMode = nullptr;
-        const bool* fading = nullptr;
         std::function<QString()> settingsFilePath;
     };
 

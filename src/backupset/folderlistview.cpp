@@ -1,43 +1,30 @@
 #include "backupset/folderlistview.h"
 
+#include "backupset/folderset.h"
+#include "backupset/formatsize.h"
+#include "config/settingsmodel.h"
 #include "log/pathtext.h"
 
 #include <QHeaderView>
+
+#include <algorithm>
 
 namespace {
 QByteArray pathBytes(const std::filesystem::path& folder) {
     return QByteArray::fromStdString(folder.native());
 }
-
-class FolderRow : public QTreeWidgetItem {
-public:
-    using QTreeWidgetItem::QTreeWidgetItem;
-
-    bool operator<(const QTreeWidgetItem& other) const override {
-        const auto* view = static_cast<const FolderListView*>(treeWidget());
-        const int order = view->compareFolderTexts(text(FolderListView::FolderColumn),
-                                                   other.text(FolderListView::FolderColumn));
-        if (order != 0)
-            return order < 0;
-        // Different bytes can show the same text; keep such rows in a fixed order too.
-        return data(FolderListView::FolderColumn, FolderListView::PathRole).toByteArray() <
-               other.data(FolderListView::FolderColumn, FolderListView::PathRole).toByteArray();
-    }
-};
 } // namespace
 
-FolderListView::FolderListView(QWidget* parent)
+FolderListView::FolderListView(const SettingsModel& settings, const FolderSet& folders, QWidget* parent)
     : QTreeWidget(parent)
-    , m_collator(QLocale::system()) {
+    , m_settings(settings)
+    , m_folders(folders) {
     setObjectName(QStringLiteral("FldrList"));
-    m_collator.setCaseSensitivity(Qt::CaseSensitive);
     setColumnCount(3);
     setHeaderLabels({QStringLiteral("folder"), QStringLiteral("size"), QStringLiteral("size in bytes")});
     setRootIsDecorated(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSortingEnabled(true);
-    sortByColumn(FolderColumn, Qt::AscendingOrder);
     header()->setSectionsClickable(false);
     header()->setSortIndicatorShown(false);
     header()->setStretchLastSection(false);
@@ -46,12 +33,14 @@ FolderListView::FolderListView(QWidget* parent)
     setColumnWidth(SizeColumn, 85);
     setColumnWidth(BytesColumn, 0);
     setColumnHidden(BytesColumn, true);
-    // Rows added here extend the shared folders; rows that go make them anew when next asked for.
-    const auto forget = [this] {
-        m_sharedFolders.reset();
-    };
-    connect(model(), &QAbstractItemModel::rowsRemoved, this, forget);
-    connect(model(), &QAbstractItemModel::modelReset, this, forget);
+    showAll();
+    connect(&settings, &SettingsModel::folderAdded, this, &FolderListView::addRow);
+    connect(&settings, &SettingsModel::folderRemoved, this, &FolderListView::removeRow);
+    connect(&settings, &SettingsModel::foldersChanged, this, [this] {
+        if (m_settings.folders().empty() && topLevelItemCount() > 0)
+            showAll();
+    });
+    connect(&folders, &FolderSet::folderCounted, this, &FolderListView::showCount);
 }
 
 QString FolderListView::displayText(const std::filesystem::path& folder) {
@@ -63,36 +52,50 @@ std::filesystem::path FolderListView::folderOf(const QTreeWidgetItem* row) {
 }
 
 QTreeWidgetItem* FolderListView::findFolder(const std::filesystem::path& folder) const {
-    const QByteArray wanted = pathBytes(folder);
-    for (int i = 0; i < topLevelItemCount(); ++i)
-        if (topLevelItem(i)->data(FolderColumn, PathRole).toByteArray() == wanted)
-            return topLevelItem(i);
-    return nullptr;
+    return m_rows.value(pathBytes(folder));
 }
 
-QTreeWidgetItem* FolderListView::addFolderRow(const std::filesystem::path& folder) {
-    auto* row = new FolderRow;
-    row->setData(FolderColumn, PathRole, pathBytes(folder));
-    row->setText(FolderColumn, displayText(folder));
-    row->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
-    addTopLevelItem(row);
-    if (m_sharedFolders) {
-        if (m_sharedFolders.use_count() > 1) // a walk still holds the old ones
-            m_sharedFolders = std::make_shared<std::vector<std::filesystem::path>>(*m_sharedFolders);
-        m_sharedFolders->push_back(folder);
-    }
-    return row;
-}
-
-std::vector<std::filesystem::path> FolderListView::folders() const {
+std::vector<std::filesystem::path> FolderListView::selectedFolders() const {
     std::vector<std::filesystem::path> result;
     for (int i = 0; i < topLevelItemCount(); ++i)
-        result.push_back(folderOf(topLevelItem(i)));
+        if (topLevelItem(i)->isSelected())
+            result.push_back(folderOf(topLevelItem(i)));
     return result;
 }
 
-std::shared_ptr<const std::vector<std::filesystem::path>> FolderListView::sharedFolders() const {
-    if (!m_sharedFolders)
-        m_sharedFolders = std::make_shared<std::vector<std::filesystem::path>>(folders());
-    return m_sharedFolders;
+void FolderListView::showAll() {
+    clear();
+    m_rows.clear();
+    for (const auto& folder : m_settings.folders())
+        addRow(folder);
+}
+
+void FolderListView::addRow(const std::filesystem::path& folder) {
+    if (m_rows.contains(pathBytes(folder)))
+        return;
+    auto* row = new QTreeWidgetItem;
+    row->setData(FolderColumn, PathRole, pathBytes(folder));
+    row->setText(FolderColumn, displayText(folder));
+    row->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
+    // The model keeps the order; a folder lands where the model put it.
+    const auto& listed = m_settings.folders();
+    const auto at = std::find_if(listed.begin(), listed.end(),
+                                 [&](const std::filesystem::path& f) { return f.native() == folder.native(); });
+    const int index = std::min<int>(static_cast<int>(at - listed.begin()), topLevelItemCount());
+    insertTopLevelItem(index, row);
+    m_rows.insert(pathBytes(folder), row);
+    if (const auto bytes = m_folders.folderBytes(folder))
+        showCount(folder, *bytes);
+}
+
+void FolderListView::removeRow(const std::filesystem::path& folder) {
+    delete m_rows.take(pathBytes(folder));
+}
+
+void FolderListView::showCount(const std::filesystem::path& folder, qint64 bytes) {
+    QTreeWidgetItem* row = findFolder(folder);
+    if (!row)
+        return;
+    row->setText(SizeColumn, FormatSize(bytes));
+    row->setText(BytesColumn, QString::number(bytes));
 }

@@ -1,54 +1,67 @@
 #include "backupset/folderset.h"
 
 #include "backupset/busystate.h"
-#include "backupset/folderlistview.h"
 #include "backupset/formatsize.h"
-#include "backupset/tform1.h"
+#include "config/settingsmodel.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "log/pathtext.h"
-#include "widgets/userprompts.h"
+#include "core/userprompts.h"
 
 #include <QEventLoop>
 #include <QFutureWatcher>
-#include <QLabel>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <memory>
 #include <stdexcept>
 
-FolderSet::FolderSet(FolderListView* list, QLabel* totals, UserPrompts& prompts, ActivityLog& log,
-                     EventMarker& marker, BusyState& busy, TForm1& exclusions,
-                     std::function<WalkFlags()> flags, QObject* parent)
+FolderSet::FolderSet(SettingsModel& settings, UserPrompts& prompts, ActivityLog& log, EventMarker& marker,
+                     BusyState& busy, QObject* parent)
     : QObject(parent)
-    , m_list(list)
-    , m_totals(totals)
+    , m_settings(settings)
     , m_prompts(prompts)
     , m_log(log)
     , m_marker(marker)
-    , m_busy(busy)
-    , m_exclusions(exclusions)
-    , m_flags(std::move(flags)) {
+    , m_busy(busy) {
     m_pool.setMaxThreadCount(2);
+    connect(&m_settings, &SettingsModel::folderAdded, this, [this](const std::filesystem::path& folder) {
+        // A walk that still holds the old list keeps it; the next walk takes the longer one.
+        if (m_sharedFolders && m_sharedFolders.use_count() == 1)
+            m_sharedFolders->push_back(folder);
+        else
+            m_sharedFolders.reset();
+    });
+    connect(&m_settings, &SettingsModel::folderRemoved, this, [this](const std::filesystem::path& folder) {
+        m_sharedFolders.reset();
+        if (const auto found = m_counts.find(folder.native()); found != m_counts.end()) {
+            m_countedBytes -= found->second;
+            m_counts.erase(found);
+        }
+    });
 }
 
 FolderSet::~FolderSet() {
     m_pool.waitForDone();
 }
 
-std::vector<std::filesystem::path> FolderSet::folders() const {
-    return m_list->folders();
+const std::vector<std::filesystem::path>& FolderSet::folders() const {
+    return m_settings.folders();
+}
+
+std::shared_ptr<const std::vector<std::filesystem::path>> FolderSet::sharedFolders() const {
+    if (!m_sharedFolders)
+        m_sharedFolders = std::make_shared<std::vector<std::filesystem::path>>(m_settings.folders());
+    return m_sharedFolders;
 }
 
 WalkOptions FolderSet::currentOptions() const {
     WalkOptions options;
-    const WalkFlags flags = m_flags ? m_flags() : WalkFlags{};
-    options.newOnly = flags.newOnly;
-    options.includeHidden = flags.includeHidden;
-    options.destination = flags.destination;
-    options.listedFolders = m_list->sharedFolders();
-    options.excludedFolders = m_exclusions.excludedFolders();
-    for (const QString& type : m_exclusions.excludedTypes())
+    options.newOnly = m_settings.isOn(Setting::NewOnly);
+    options.includeHidden = m_settings.isOn(Setting::IncludeHidden);
+    options.destination = m_settings.destination();
+    options.listedFolders = sharedFolders();
+    options.excludedFolders = m_settings.excludedFolders();
+    for (const QString& type : m_settings.excludedTypes())
         options.excludedTypes.push_back(type.toStdString());
     return options;
 }
@@ -136,23 +149,30 @@ FolderSet::Collected FolderSet::takeCollected(Outcome& outcome, PathList& files)
 
 qint64 FolderSet::SumFolderBytes() {
     m_marker.set(QStringLiteral("count_all_size_in_dirs"));
-    qint64 sum = 0;
-    for (int i = m_list->topLevelItemCount() - 1; i >= 0; --i) {
-        QString text = m_list->topLevelItem(i)->text(FolderListView::BytesColumn);
-        text.remove(QLatin1Char(' ')).remove(QLatin1Char(',')).remove(QLatin1Char('$'));
-        bool ok = false;
-        const qint64 bytes = text.toLongLong(&ok);
-        if (!ok)
-            throw std::runtime_error("'" + text.toStdString() + "' is not a valid integer value");
-        sum += bytes;
-    }
-    return sum;
+    return m_countedBytes;
+}
+
+std::optional<qint64> FolderSet::folderBytes(const std::filesystem::path& folder) const {
+    const auto found = m_counts.find(folder.native());
+    if (found == m_counts.end())
+        return std::nullopt;
+    return found->second;
+}
+
+void FolderSet::recordCount(const std::filesystem::path& folder, qint64 bytes) {
+    // The count let other events run; the folder may have left the list meanwhile.
+    if (!m_settings.hasFolder(folder))
+        return;
+    qint64& stored = m_counts[folder.native()];
+    m_countedBytes += bytes - stored;
+    stored = bytes;
+    Q_EMIT folderCounted(folder, bytes);
 }
 
 void FolderSet::showTotals(const QString& separator) {
     const QString text = QStringLiteral("Total of all folders: ") + QString::number(m_fileCounter) +
                          separator + FormatSize(SumFolderBytes());
-    m_totals->setText(text);
+    Q_EMIT totalsChanged(text);
     m_log.logMessage(text);
 }
 
@@ -166,43 +186,55 @@ void FolderSet::btAddClick() {
     AddFolder(*picked);
 }
 
+void FolderSet::listFolder(const std::filesystem::path& folder) {
+    m_marker.set(QStringLiteral("add_folder"));
+    m_log.logMessage(QStringLiteral("Added folder ") + pathText(folder));
+    m_settings.addFolder(folder);
+}
+
 void FolderSet::AddFolder(const std::filesystem::path& folder) {
     m_marker.set(QStringLiteral("add_folder"));
-    m_log.logMessage(QStringLiteral("Added folder ") + FolderListView::displayText(folder));
-    if (m_list->findFolder(folder))
+    m_log.logMessage(QStringLiteral("Added folder ") + pathText(folder));
+    if (!m_settings.addFolder(folder))
         return;
-    const qint64 bytes = CountFolder(folder);
-    // The count let other events run; the same folder may have been added meanwhile.
-    QTreeWidgetItem* row = m_list->findFolder(folder);
-    if (!row)
-        row = m_list->addFolderRow(folder);
-    row->setText(FolderListView::SizeColumn, FormatSize(bytes));
-    row->setText(FolderListView::BytesColumn, QString::number(bytes));
+    recordCount(folder, CountFolder(folder));
     showTotals(QStringLiteral(" files / "));
 }
 
-void FolderSet::btRemoveClick() {
+void FolderSet::countUncounted() {
+    // The list may change while a folder is counted; each folder is looked up again.
+    const std::vector<std::filesystem::path> listed = m_settings.folders();
+    for (const auto& folder : listed) {
+        if (!m_settings.hasFolder(folder) || m_counts.contains(folder.native()))
+            continue;
+        recordCount(folder, CountFolder(folder));
+        showTotals(QStringLiteral(" files / "));
+    }
+}
+
+bool FolderSet::btRemoveClick(const std::vector<std::filesystem::path>& selected) {
     m_marker.set(QStringLiteral("remove_folder"));
     if (!m_prompts.ask(QStringLiteral("Are you sure you want to remove selected folder(s) from the list?")))
-        return;
-    for (int i = m_list->topLevelItemCount() - 1; i >= 0; --i) {
-        QTreeWidgetItem* row = m_list->topLevelItem(i);
-        if (!row->isSelected())
-            continue;
-        m_log.logMessage(QStringLiteral("Removed folder ") + row->text(FolderListView::FolderColumn));
-        delete row;
+        return false;
+    for (const auto& folder : selected) {
+        if (m_settings.removeFolder(folder))
+            m_log.logMessage(QStringLiteral("Removed folder ") + pathText(folder));
     }
     btRecalcClick();
+    return true;
 }
 
 void FolderSet::btClearClick() {
     m_marker.set(QStringLiteral("clear_list"));
     if (!m_prompts.ask(QStringLiteral("Are you sure you want to remove all folders from the list?")))
         return;
-    m_list->clear();
+    m_settings.clearFolders();
+    m_counts.clear();
+    m_countedBytes = 0;
+    m_sharedFolders.reset();
     // With the folders gone, their files and totals go too: the next figures are the new list's own.
     m_fileCounter = 0;
-    m_totals->clear();
+    Q_EMIT totalsChanged(QString());
     m_log.logMessage(QStringLiteral("Cleared folder list"));
 }
 
@@ -210,30 +242,16 @@ void FolderSet::btRecalcClick() {
     m_marker.set(QStringLiteral("btrecount_click"));
     m_fileCounter = 0;
     m_marker.set(QStringLiteral("recount_dirsize"));
-    std::vector<QTreeWidgetItem*> rows;
-    for (int i = m_list->topLevelItemCount() - 1; i >= 0; --i)
-        rows.push_back(m_list->topLevelItem(i));
-    for (QTreeWidgetItem* row : rows) {
-        if (m_list->indexOfTopLevelItem(row) < 0)
+    const std::vector<std::filesystem::path> listed = m_settings.folders();
+    for (auto folder = listed.rbegin(); folder != listed.rend(); ++folder) {
+        if (!m_settings.hasFolder(*folder))
             continue; // removed while an earlier folder was counted
-        const std::filesystem::path folder = FolderListView::folderOf(row);
-        const qint64 bytes = CountFolder(folder);
-        if (m_list->indexOfTopLevelItem(row) < 0)
-            continue;
-        row->setText(FolderListView::SizeColumn, FormatSize(bytes));
-        row->setText(FolderListView::BytesColumn, QString::number(bytes));
+        recordCount(*folder, CountFolder(*folder));
     }
     showTotals(QStringLiteral(" files/"));
-    const auto excludedFolders = m_exclusions.excludedFolders().size();
-    const auto excludedTypes = m_exclusions.excludedTypes().size();
+    const auto excludedFolders = m_settings.excludedFolders().size();
+    const auto excludedTypes = m_settings.excludedTypes().size();
     if (excludedFolders > 0 || excludedTypes > 0)
         m_log.logMessage(
             QStringLiteral("%1 folders and %2 filetypes excluded").arg(excludedFolders).arg(excludedTypes));
-}
-
-void FolderSet::btExcludeClick() {
-    m_exclusions.exec();
-    if (m_saveSettings)
-        m_saveSettings();
-    btRecalcClick();
 }

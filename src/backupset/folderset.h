@@ -9,37 +9,43 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 class ActivityLog;
 class BusyState;
 class EventMarker;
-class FolderListView;
-class QLabel;
-class TForm1;
+class SettingsModel;
 class UserPrompts;
 
-// The handlers of the folder list: adding, removing, clearing and recounting folders, the
-// totals line, and the walks that count a folder or collect its files. Owns the worker pool
-// its walks run on; the list, the label and the exclusion dialog belong to the main window.
-// Every handler returns only when done; a walk runs on a worker while the handler waits in a
+// The folder list's operations on the settings model: adding, removing, clearing and recounting
+// folders, the totals line, and the walks that count a folder or collect its files. Owns the
+// worker pool its walks run on and each folder's last count; the list window is a view of them.
+// Every operation returns only when done; a walk runs on a worker while the caller waits in a
 // local event loop, so the windows stay responsive.
 class FolderSet : public QObject {
     Q_OBJECT
 public:
-    FolderSet(FolderListView* list, QLabel* totals, UserPrompts& prompts, ActivityLog& log,
-              EventMarker& marker, BusyState& busy, TForm1& exclusions, std::function<WalkFlags()> flags,
-              QObject* parent = nullptr);
+    FolderSet(SettingsModel& settings, UserPrompts& prompts, ActivityLog& log, EventMarker& marker,
+              BusyState& busy, QObject* parent = nullptr);
     ~FolderSet() override;
 
     void btAddClick();
+    // Logs the folder, lists it unless listed, counts it and shows the totals.
     void AddFolder(const std::filesystem::path& folder);
-    void btRemoveClick();
+    // Logs the folder and lists it unless listed; counted later by countUncounted.
+    void listFolder(const std::filesystem::path& folder);
+    // Counts every listed folder that has no count yet, each followed by the totals.
+    void countUncounted();
+    // Asks, then takes the folders off the list and recalculates. False when not confirmed.
+    bool btRemoveClick(const std::vector<std::filesystem::path>& selected);
     void btClearClick();
     void btRecalcClick();
-    // Shows the exclusion dialog; when it closes, saves the settings, then recalculates.
-    void btExcludeClick();
-    void setSettingsSaver(std::function<void()> save) { m_saveSettings = std::move(save); }
+
+    // The folder's last count, if it was counted.
+    std::optional<qint64> folderBytes(const std::filesystem::path& folder) const;
 
     // The folder's byte count, inside the busy state; adds its files to the file counter.
     qint64 CountFolder(const std::filesystem::path& folder);
@@ -54,11 +60,16 @@ public:
     Collected CollectFolderFiles(const std::vector<std::filesystem::path>& folders, PathList& files);
     // Stops the walk in progress, if any; its caller gets a stopped outcome.
     void stopWalk();
-    // The sum of the hidden byte column; throws std::runtime_error on a value that is no integer.
+    // The sum of the listed folders' counts.
     qint64 SumFolderBytes();
 
     quint64 fileCounter() const { return m_fileCounter; }
-    std::vector<std::filesystem::path> folders() const;
+    const std::vector<std::filesystem::path>& folders() const;
+
+Q_SIGNALS:
+    void folderCounted(const std::filesystem::path& folder, qint64 bytes);
+    // The totals line, or empty when the list was cleared.
+    void totalsChanged(const QString& text);
 
 private:
     struct Outcome {
@@ -71,17 +82,19 @@ private:
     Collected takeCollected(Outcome& outcome, PathList& files);
     WalkOptions currentOptions() const;
     void showTotals(const QString& separator);
+    void recordCount(const std::filesystem::path& folder, qint64 bytes);
+    std::shared_ptr<const std::vector<std::filesystem::path>> sharedFolders() const;
 
-    FolderListView* m_list;
-    QLabel* m_totals;
+    SettingsModel& m_settings;
     UserPrompts& m_prompts;
     ActivityLog& m_log;
     EventMarker& m_marker;
     BusyState& m_busy;
-    TForm1& m_exclusions;
-    std::function<WalkFlags()> m_flags;
-    std::function<void()> m_saveSettings;
     std::filesystem::path m_lastPicked;
+    std::unordered_map<std::string, qint64> m_counts;
+    qint64 m_countedBytes = 0;
+    // The listed folders as the walks share them; made anew after the list changes.
+    mutable std::shared_ptr<std::vector<std::filesystem::path>> m_sharedFolders;
     quint64 m_fileCounter = 0;
     QThreadPool m_pool;
     std::shared_ptr<FolderWalker> m_walker;

@@ -1,10 +1,9 @@
 #include "backupset/tform1.h"
 
-#include "backupset/casefolding.h"
-#include "backupset/folderlistview.h"
-#include "log/activitylog.h"
-#include "log/eventmarker.h"
-#include "widgets/userprompts.h"
+#include "backupset/exclusionlists.h"
+#include "config/settingsmodel.h"
+#include "core/userprompts.h"
+#include "log/pathtext.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -49,22 +48,29 @@ QWidget* page(QWidget* content, const QList<QWidget*>& buttons, QWidget* above =
     return w;
 }
 
-void removeSelected(QListWidget* l) {
-    for (int i = l->count() - 1; i >= 0; --i)
+std::vector<int> selectedRows(const QListWidget* l) {
+    std::vector<int> rows;
+    for (int i = 0; i < l->count(); ++i)
         if (l->item(i)->isSelected())
-            delete l->takeItem(i);
+            rows.push_back(i);
+    return rows;
 }
 } // namespace
 
-TForm1::TForm1(UserPrompts& prompts, ActivityLog& log, EventMarker& marker, QWidget* parent)
+TForm1::TForm1(ExclusionLists& lists, const SettingsModel& settings, UserPrompts& prompts, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
-    , m_prompts(prompts)
-    , m_log(log)
-    , m_marker(marker) {
+    , m_lists(lists)
+    , m_settings(settings)
+    , m_prompts(prompts) {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("Exclusion list"));
     setModal(true);
     buildWidgets();
+    showLists();
+    connect(&settings, &SettingsModel::exclusionsChanged, this, &TForm1::showLists);
+    connect(&settings, &SettingsModel::excludedFolderAppended, this, &TForm1::appendFolderRow);
+    connect(&settings, &SettingsModel::excludedTypeAppended, this,
+            [this](const QString& type) { m_typeList->addItem(type); });
 }
 
 void TForm1::buildWidgets() {
@@ -109,54 +115,18 @@ void TForm1::buildWidgets() {
     resize(420, 300);
 }
 
-bool TForm1::hasFolder(const std::filesystem::path& folder) const {
-    const std::string wanted = CaseFolding::fold(folder.native());
-    for (int i = 0; i < m_folderList->count(); ++i)
-        if (CaseFolding::fold(m_folderList->item(i)->data(PathRole).toByteArray().toStdString()) == wanted)
-            return true;
-    return false;
+void TForm1::showLists() {
+    m_folderList->clear();
+    for (const auto& folder : m_settings.excludedFolders())
+        appendFolderRow(folder);
+    m_typeList->clear();
+    m_typeList->addItems(m_settings.excludedTypes());
 }
 
-bool TForm1::hasType(const QString& type) const {
-    const std::string wanted = CaseFolding::fold(type.toStdString());
-    for (int i = 0; i < m_typeList->count(); ++i)
-        if (CaseFolding::fold(m_typeList->item(i)->text().toStdString()) == wanted)
-            return true;
-    return false;
-}
-
-void TForm1::appendFolder(const std::filesystem::path& folder) {
-    auto* item = new QListWidgetItem(FolderListView::displayText(folder));
+void TForm1::appendFolderRow(const std::filesystem::path& folder) {
+    auto* item = new QListWidgetItem(pathText(folder));
     item->setData(PathRole, QByteArray::fromStdString(folder.native()));
     m_folderList->addItem(item);
-}
-
-void TForm1::AddExcludedFolder(const std::filesystem::path& folder) {
-    m_marker.set(QStringLiteral("add_ex_folder"));
-    m_log.logMessage(QStringLiteral("Added exclusion folder ") + FolderListView::displayText(folder));
-    if (!hasFolder(folder))
-        appendFolder(folder);
-}
-
-void TForm1::AddExcludedType(const QString& type) {
-    m_marker.set(QStringLiteral("add_ex_type"));
-    m_log.logMessage(QStringLiteral("Added exclusion filtype ") + type);
-    if (!hasType(type))
-        m_typeList->addItem(type);
-}
-
-std::vector<std::filesystem::path> TForm1::excludedFolders() const {
-    std::vector<std::filesystem::path> result;
-    for (int i = 0; i < m_folderList->count(); ++i)
-        result.emplace_back(m_folderList->item(i)->data(PathRole).toByteArray().toStdString());
-    return result;
-}
-
-QStringList TForm1::excludedTypes() const {
-    QStringList result;
-    for (int i = 0; i < m_typeList->count(); ++i)
-        result.append(m_typeList->item(i)->text());
-    return result;
 }
 
 void TForm1::btAddClick() {
@@ -165,45 +135,29 @@ void TForm1::btAddClick() {
     if (!picked)
         return;
     m_lastPicked = *picked;
-    if (!hasFolder(*picked))
-        appendFolder(*picked);
+    m_lists.addFolder(*picked);
 }
 
 void TForm1::btRemoveClick() {
-    removeSelected(m_folderList);
+    m_lists.removeFolders(selectedRows(m_folderList));
 }
 
 void TForm1::btClearClick() {
-    m_folderList->clear();
-}
-
-QString TForm1::typeFromInput(const QString& typed) {
-    QString type = typed;
-    for (QChar& c : type)
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() - 'A' + 'a');
-    if (type.isEmpty() || type == QLatin1String("*.*") || type == QLatin1String("*"))
-        return QString();
-    if (type.startsWith(QLatin1Char('*')))
-        type.remove(0, 1);
-    // "**" or "**.*" would leave a wildcard that can never match.
-    if (type.isEmpty() || type == QLatin1String("*.*") || type == QLatin1String("*"))
-        return QString();
-    return type;
+    m_lists.clearFolders();
 }
 
 void TForm1::XiButton2Click() {
-    const QString type = typeFromInput(m_typeEdit->text());
-    if (!type.isEmpty() && !hasType(type))
-        m_typeList->addItem(type);
+    const QString type = ExclusionLists::typeFromInput(m_typeEdit->text());
+    if (!type.isEmpty())
+        m_lists.addType(type);
 }
 
 void TForm1::XiButton3Click() {
-    removeSelected(m_typeList);
+    m_lists.removeTypes(selectedRows(m_typeList));
 }
 
 void TForm1::XiButton4Click() {
-    m_typeList->clear();
+    m_lists.clearTypes();
 }
 
 void TForm1::showEvent(QShowEvent* event) {

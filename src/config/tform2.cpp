@@ -5,9 +5,10 @@
 #include "config/buttontabwidget.h"
 #include "config/radiogroup.h"
 #include "config/releasenotifyingcheckbox.h"
+#include "config/settingsmodel.h"
 #include "log/pathtext.h"
 #include "platform/drivetype.h"
-#include "widgets/userprompts.h"
+#include "core/userprompts.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -89,8 +90,9 @@ QHBoxLayout* pair(QWidget* left, QWidget* right) {
 
 } // namespace
 
-TForm2::TForm2(UserPrompts& prompts, QWidget* parent)
+TForm2::TForm2(SettingsModel& settings, UserPrompts& prompts, QWidget* parent)
     : QDialog(parent)
+    , m_settings(settings)
     , m_prompts(prompts) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Quoralis2005 configuration"));
@@ -112,7 +114,7 @@ TForm2::TForm2(UserPrompts& prompts, QWidget* parent)
     layout->addWidget(buildSidePanel());
     resize(460, 299);
 
-    applyDependentEnabling();
+    bindToModel();
     refreshExampleName();
     connectReactions();
 }
@@ -302,13 +304,6 @@ QWidget* TForm2::buildSidePanel() {
 }
 
 void TForm2::connectReactions() {
-    connect(m_cbAuto, &QCheckBox::toggled, this, &TForm2::cbAutoClick);
-    connect(m_E_interval, &QSpinBox::valueChanged, this, &TForm2::E_intervalChange);
-    connect(m_cbEach, &QCheckBox::toggled, this, &TForm2::cbEachClick);
-    connect(m_cbMulti, &QCheckBox::toggled, this, &TForm2::cbMultiClick);
-    connect(m_cbLog, &QCheckBox::toggled, this, &TForm2::cbLogClick);
-    connect(m_cbSLOG, &QCheckBox::toggled, this, &TForm2::cbSLOGClick);
-    connect(m_cbVisual, &QCheckBox::toggled, this, &TForm2::cbVisualClick);
     connect(m_cbNO, &ReleaseNotifyingCheckBox::mouseReleased, this, &TForm2::cbNOMouseUp);
     connect(m_SpeedButton1, &QPushButton::clicked, this, &TForm2::SpeedButton1Click);
     connect(m_DestinationBrowseButton, &QToolButton::clicked, this, &TForm2::DestinationBrowse);
@@ -317,11 +312,88 @@ void TForm2::connectReactions() {
     connect(m_btOk, &QPushButton::clicked, this, &TForm2::btOkClick);
 }
 
-// The design state of the dependent controls, set quietly before the reactions are connected.
-void TForm2::applyDependentEnabling() {
-    m_E_interval->setEnabled(m_cbAuto->isChecked());
-    m_cbCleanBackups->setEnabled(m_cbMulti->isChecked());
-    m_cbLogClean->setEnabled(m_cbLog->isChecked());
+void TForm2::bindCheckBox(QCheckBox* box, Setting setting) {
+    m_boxes.emplace_back(box, setting);
+    connect(box, &QCheckBox::toggled, this, [this, setting](bool on) { m_settings.setOn(setting, on); });
+}
+
+void TForm2::bindSpinBox(QSpinBox* spin, Setting setting) {
+    m_spins.emplace_back(spin, setting);
+    connect(spin, &QSpinBox::valueChanged, this, [this, setting](int value) { m_settings.setNumber(setting, value); });
+}
+
+void TForm2::bindToModel() {
+    bindCheckBox(m_cbHidden, Setting::StartHidden);
+    bindCheckBox(m_cbVisual, Setting::WindowFading);
+    bindCheckBox(m_CbLP, Setting::LowPriority);
+    bindCheckBox(m_cbBOLaunch, Setting::BackupLaunch);
+    bindCheckBox(m_cbBOClose, Setting::BackupClose);
+    bindCheckBox(m_cbAuto, Setting::TimerEnabled);
+    bindCheckBox(m_cbLog, Setting::KeepLog);
+    bindCheckBox(m_cbSLOG, Setting::ShowLog);
+    bindCheckBox(m_cbLogClean, Setting::CleanLogs);
+    bindCheckBox(m_cbNotify, Setting::NotifyDestination);
+    bindCheckBox(m_cbNO, Setting::NewOnly);
+    bindCheckBox(m_cbInclude, Setting::IncludeHidden);
+    bindCheckBox(m_cbDelPrev, Setting::DelPrev);
+    bindCheckBox(m_cbNoComp, Setting::NoComp);
+    bindCheckBox(m_cbEach, Setting::EachFolder);
+    bindCheckBox(m_cbMulti, Setting::MultiArchive);
+    bindCheckBox(m_cbCleanBackups, Setting::CleanBackups);
+    bindCheckBox(m_cbAC, Setting::AutoCheck);
+    bindSpinBox(m_E_interval, Setting::TimerInterval);
+    bindSpinBox(m_CleanLogDays, Setting::LogCleanDays);
+    bindSpinBox(m_CleanBackupDays, Setting::BackupCleanDays);
+    connect(m_cbVoice, &RadioGroup::itemIndexChanged, this,
+            [this](int index) { m_settings.setNumber(Setting::Voice, index); });
+    connect(m_Destination, &QLineEdit::textChanged, this, &TForm2::destinationEdited);
+
+    for (const SettingSpec& spec : SettingsSchema::all())
+        showValue(spec.setting);
+    showDestination();
+    applyEnabling();
+    connect(&m_settings, &SettingsModel::changed, this, [this](Setting setting) {
+        showValue(setting);
+        applyEnabling();
+        if (setting == Setting::EachFolder || setting == Setting::MultiArchive)
+            refreshExampleName();
+    });
+    connect(&m_settings, &SettingsModel::destinationChanged, this, &TForm2::showDestination);
+    setTotalBackups(m_settings.totalBackups());
+    connect(&m_settings, &SettingsModel::totalBackupsChanged, this, &TForm2::setTotalBackups);
+}
+
+void TForm2::showValue(Setting setting) {
+    for (const auto& [box, bound] : m_boxes)
+        if (bound == setting)
+            box->setChecked(m_settings.isOn(setting));
+    for (const auto& [spin, bound] : m_spins)
+        if (bound == setting)
+            spin->setValue(m_settings.number(setting));
+    if (setting == Setting::Voice)
+        m_cbVoice->setItemIndex(m_settings.number(setting));
+}
+
+void TForm2::applyEnabling() {
+    m_E_interval->setEnabled(m_settings.isEditable(Setting::TimerInterval));
+    m_cbCleanBackups->setEnabled(m_settings.isEditable(Setting::CleanBackups));
+    m_cbLogClean->setEnabled(m_settings.isEditable(Setting::CleanLogs));
+}
+
+void TForm2::showDestination() {
+    const QString shown = pathText(m_settings.destination());
+    if (shown == m_destinationShown && m_Destination->text() == shown)
+        return;
+    m_destinationShown = shown;
+    m_Destination->setText(shown);
+}
+
+void TForm2::destinationEdited(const QString& text) {
+    // The text shown for the model's bytes stands for those bytes; anything else typed is a new path.
+    if (text == m_destinationShown)
+        return;
+    m_destinationShown = text;
+    m_settings.setDestination(pathFromText(text));
 }
 
 QCheckBox* TForm2::cbNO() const {
@@ -348,44 +420,8 @@ void TForm2::btOkClick() {
     accept();
 }
 
-void TForm2::cbAutoClick() {
-    m_E_interval->setEnabled(m_cbAuto->isChecked());
-    Q_EMIT intervalSettingsChanged();
-}
-
-void TForm2::E_intervalChange() {
-    cbAutoClick();
-}
-
-void TForm2::cbEachClick() {
-    refreshExampleName();
-}
-
-void TForm2::cbMultiClick() {
-    const bool dated = m_cbMulti->isChecked();
-    m_cbCleanBackups->setEnabled(dated);
-    if (!dated)
-        m_cbCleanBackups->setChecked(false);
-    refreshExampleName();
-}
-
-void TForm2::cbLogClick() {
-    if (!m_cbLog->isChecked())
-        m_cbSLOG->setChecked(false);
-    m_cbLogClean->setEnabled(m_cbLog->isChecked());
-    cbSLOGClick();
-}
-
-void TForm2::cbSLOGClick() {
-    Q_EMIT showLogViewerChanged(m_cbSLOG->isChecked());
-}
-
-void TForm2::cbVisualClick() {
-    Q_EMIT fadingChanged(m_cbVisual->isChecked());
-}
-
 void TForm2::cbNOMouseUp() {
-    if (!(m_cbNO->isChecked() && m_cbMulti->isChecked() && m_cbCleanBackups->isChecked()))
+    if (!m_settings.changedOnlyConflictsWithCleanup())
         return;
     const QStringList lines{
         QStringLiteral("NB:"),
@@ -398,50 +434,28 @@ void TForm2::cbNOMouseUp() {
             "Please deselect \"delete backups older than...\" OR deselect \"backup changed files only\""),
     };
     m_prompts.notify(lines.join(kLineBreak));
-    m_cbCleanBackups->setChecked(false);
+    m_settings.setOn(Setting::CleanBackups, false);
 }
 
 void TForm2::SpeedButton1Click() {
     const QString question = QStringLiteral("Are you sure you want to delete all logs older than ") +
-                             QString::number(m_CleanLogDays->value()) + QStringLiteral(" now?");
+                             QString::number(m_settings.number(Setting::LogCleanDays)) + QStringLiteral(" now?");
     if (m_prompts.ask(question))
         Q_EMIT deleteLogsNowRequested();
 }
 
-std::filesystem::path TForm2::destinationPath() const {
-    const QString text = m_Destination->text();
-    if (text == m_destinationShown)
-        return std::filesystem::path(m_destinationBytes);
-    return pathFromText(text);
-}
-
-void TForm2::setDestinationPath(const std::filesystem::path& folder) {
-    m_destinationBytes = folder.native();
-    m_destinationShown = pathText(folder);
-    m_Destination->setText(m_destinationShown);
-}
-
-std::filesystem::path TForm2::terminatedDestination() {
-    const std::filesystem::path folder = destinationPath();
-    const std::string& bytes = folder.native();
-    if (bytes.empty() || bytes.back() == '/')
-        return folder;
-    const std::filesystem::path terminated(bytes + '/');
-    setDestinationPath(terminated);
-    return terminated;
-}
-
 void TForm2::DestinationBrowse() {
-    if (const auto picked = m_prompts.pickFolder(
-            QStringLiteral("Destination directory"),
-            QStringLiteral("Select the folder the archives are written to"), destinationPath()))
-        setDestinationPath(*picked);
+    if (const auto picked = m_prompts.pickFolder(QStringLiteral("Destination directory"),
+                                                 QStringLiteral("Select the folder the archives are written to"),
+                                                 m_settings.destination()))
+        m_settings.setDestination(*picked);
 
     // An empty field names no drive at all.
-    const std::filesystem::path destination = destinationPath();
+    const std::filesystem::path destination = m_settings.destination();
     const platform::DriveType type =
         destination.empty() ? platform::DriveType::NoRootDir : platform::driveTypeOf(destination);
-    m_cbNotify->setChecked(type == platform::DriveType::Removable || type == platform::DriveType::Fixed);
+    m_settings.setOn(Setting::NotifyDestination,
+                     type == platform::DriveType::Removable || type == platform::DriveType::Fixed);
 }
 
 void TForm2::btUpdate2Click() {

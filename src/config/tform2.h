@@ -1,10 +1,14 @@
 #pragma once
 
+#include "config/settingsschema.h"
+
 #include <QDialog>
 
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class ButtonTabWidget;
 class QCheckBox;
@@ -15,15 +19,16 @@ class QSpinBox;
 class QToolButton;
 class RadioGroup;
 class ReleaseNotifyingCheckBox;
+class SettingsModel;
 class UserPrompts;
 
-// The settings dialog. Its controls are the program's live store of the options:
-// the settings loader fills them, everything else reads them, and the dialog itself
-// never saves anything. Owns its pages and controls.
+// The settings dialog: a view of the settings model. Each control shows its value and a change
+// takes effect in the model at once; the dialog itself never saves anything. Owns its pages
+// and controls.
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm2(UserPrompts& prompts, QWidget* parent = nullptr);
+    TForm2(SettingsModel& settings, UserPrompts& prompts, QWidget* parent = nullptr);
 
     // "General"
     QCheckBox* VeltraneAutoStart1() const { return m_VeltraneAutoStart1; }
@@ -40,12 +45,6 @@ public:
     QSpinBox* CleanLogDays() const { return m_CleanLogDays; }
     // "Destination"
     QLineEdit* Destination() const { return m_Destination; }
-    // The destination folder as bytes. The field shows them as text; a folder whose name is not
-    // valid UTF-8 keeps its bytes for as long as the text shown for them is not edited.
-    std::filesystem::path destinationPath() const;
-    void setDestinationPath(const std::filesystem::path& folder);
-    // Ends a destination that is set with the separator, in the field too, and returns it.
-    std::filesystem::path terminatedDestination();
     QCheckBox* cbNotify() const { return m_cbNotify; }
     // "Backups"
     QCheckBox* cbNO() const;
@@ -69,13 +68,6 @@ public:
     void refreshExampleName();
 
     void btOkClick();
-    void cbAutoClick();
-    void E_intervalChange();
-    void cbEachClick();
-    void cbMultiClick();
-    void cbLogClick();
-    void cbSLOGClick();
-    void cbVisualClick();
     void cbNOMouseUp();
     void SpeedButton1Click();
     void DestinationBrowse();
@@ -83,10 +75,6 @@ public:
     void btNewsClick();
 
 Q_SIGNALS:
-    // The interval box or value changed: the interval timer applies its settings.
-    void intervalSettingsChanged();
-    void showLogViewerChanged(bool show);
-    void fadingChanged(bool enabled);
     void deleteLogsNowRequested();
     void updateRequested();
     void newsletterRequested();
@@ -98,8 +86,15 @@ private:
     QWidget* buildVoicePage();
     QWidget* buildSidePanel();
     void connectReactions();
-    void applyDependentEnabling();
+    void bindToModel();
+    void bindCheckBox(QCheckBox* box, Setting setting);
+    void bindSpinBox(QSpinBox* spin, Setting setting);
+    void showValue(Setting setting);
+    void showDestination();
+    void destinationEdited(const QString& text);
+    void applyEnabling();
 
+    SettingsModel& m_settings;
     UserPrompts& m_prompts;
     std::function<QString()> m_exampleNameProvider;
     ButtonTabWidget* m_pages = nullptr;
@@ -119,7 +114,8 @@ private:
     QPushButton* m_SpeedButton1 = nullptr;
 
     QLineEdit* m_Destination = nullptr;
-    std::string m_destinationBytes;
+    // The text the field shows for the model's destination; a folder whose name is not valid
+    // UTF-8 keeps its bytes for as long as that text is not edited.
     QString m_destinationShown;
     QToolButton* m_DestinationBrowseButton = nullptr;
     QCheckBox* m_cbNotify = nullptr;
@@ -141,4 +137,7 @@ private:
     QCheckBox* m_cbAC = nullptr;
     QPushButton* m_btOk = nullptr;
     QLabel* m_TBLabel = nullptr;
+
+    std::vector<std::pair<QCheckBox*, Setting>> m_boxes;
+    std::vector<std::pair<QSpinBox*, Setting>> m_spins;
 };

@@ -1,7 +1,7 @@
 #include "engine/archivejob.h"
 
 #include "backupset/formatsize.h"
-#include "config/tform2.h"
+#include "config/settingsmodel.h"
 #include "engine/progressview.h"
 #include "engine/tzipmaster.h"
 #include "log/activitylog.h"
@@ -10,13 +10,11 @@
 #include "log/timestamp.h"
 #include "platform/fileinuse.h"
 #include "platform/profilefile.h"
-#include "widgets/userprompts.h"
+#include "core/userprompts.h"
 #include "zipengine_api.h"
 
-#include <QCheckBox>
 #include <QDate>
 #include <QDir>
-#include <QLineEdit>
 
 #include <system_error>
 
@@ -39,7 +37,7 @@ ArchiveJob::ArchiveJob(Context context)
     : m_context(std::move(context)) {}
 
 std::string ArchiveJob::folderPart(const fs::path& folder) const {
-    if (!m_context.settings->cbEach()->isChecked())
+    if (!m_context.settings->isOn(Setting::EachFolder))
         return std::string();
     std::string text = folder.native();
     if (!text.empty() && text.back() == '/')
@@ -53,7 +51,7 @@ std::string ArchiveJob::folderPart(const fs::path& folder) const {
 }
 
 QString ArchiveJob::datePart() const {
-    if (!m_context.settings->cbMulti()->isChecked())
+    if (!m_context.settings->isOn(Setting::MultiArchive))
         return QString();
     return QLatin1Char('_') + Timestamp::fileNameText(QDateTime::currentDateTime());
 }
@@ -91,11 +89,11 @@ void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files) {
         }
         m_context.progress->prepareForNewArchive();
         m_context.marker->set(QStringLiteral("config_zip"));
-        TForm2& s = *m_context.settings;
+        const SettingsModel& s = *m_context.settings;
         TZipMaster& zip = *m_context.zip;
         TZipMaster::AddOpts options = TZipMaster::AddDirNames;
         std::error_code ec;
-        if (s.cbDelPrev()->isChecked()) {
+        if (s.isOn(Setting::DelPrev)) {
             // The new archive is made from scratch and takes the previous one's place only when it
             // is complete: a cancel, a full disk or a kill leaves the previous backup.
             m_context.log->logMessage(QStringLiteral("Deleting previous backup"));
@@ -103,11 +101,11 @@ void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files) {
         } else if (fs::exists(archive, ec)) {
             options |= TZipMaster::AddUpdate;
         }
-        if (s.cbInclude()->isChecked())
+        if (s.isOn(Setting::IncludeHidden))
             options |= TZipMaster::AddHiddenFiles;
         zip.FileSpecList = files;
-        zip.AddCompLevel = s.cbNoComp()->isChecked() ? 0 : 9;
-        if (s.cbNO()->isChecked())
+        zip.AddCompLevel = s.isOn(Setting::NoComp) ? 0 : 9;
+        if (s.isOn(Setting::NewOnly))
             options |= TZipMaster::AddResetArchive;
         zip.AddOptions = options;
         m_context.marker->set(QStringLiteral("set_zip_file"));

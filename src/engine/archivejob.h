@@ -12,7 +12,7 @@
 class ActivityLog;
 class EventMarker;
 class ProgressView;
-class TForm2;
+class SettingsModel;
 class TZipMaster;
 class UserPrompts;
 
@@ -21,7 +21,7 @@ class ArchiveJob {
 public:
     struct Context {
         TZipMaster* zip = nullptr;
-        TForm2* settings = nullptr;
+        SettingsModel* settings = nullptr;
         ActivityLog* log = nullptr;
         EventMarker* marker = nullptr;
         UserPrompts* prompts = nullptr;

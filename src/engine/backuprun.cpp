@@ -1,8 +1,7 @@
 #include "engine/backuprun.h"
 
-#include "backupset/folderlistview.h"
 #include "backupset/folderset.h"
-#include "config/tform2.h"
+#include "config/settingsmodel.h"
 #include "engine/archivejob.h"
 #include "engine/backuprunhost.h"
 #include "engine/progressview.h"
@@ -10,10 +9,8 @@
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "log/pathtext.h"
-#include "widgets/userprompts.h"
+#include "core/userprompts.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
 #include <QScopeGuard>
 
 #include <system_error>
@@ -45,7 +42,7 @@ BackupRun::Outcome BackupRun::btBackupClick() {
     if (m_c.host->abortPendingShutdown())
         return Outcome::NotStarted;
     m_abortRequested = false;
-    if (m_c.folderList->topLevelItemCount() == 0)
+    if (m_c.settings->folders().empty())
         return Outcome::Stopped;
     if (!checkDestination())
         return Outcome::Stopped;
@@ -65,9 +62,9 @@ BackupRun::Outcome BackupRun::btBackupClick() {
         m_c.host->showToolbarWindow();
     SetBackupPriority(true);
 
-    const std::vector<fs::path> folders = m_c.folderList->folders();
+    const std::vector<fs::path> folders = m_c.settings->folders();
     const Outcome archived =
-        m_c.settings->cbEach()->isChecked() ? archiveEachFolder(folders) : archiveAllFolders(folders);
+        m_c.settings->isOn(Setting::EachFolder) ? archiveEachFolder(folders) : archiveAllFolders(folders);
     if (archived == Outcome::Cancelled)
         return Outcome::Cancelled;
     SetBackupPriority(false);
@@ -78,7 +75,7 @@ BackupRun::Outcome BackupRun::btBackupClick() {
 }
 
 bool BackupRun::checkDestination() {
-    const fs::path folder = m_c.settings->destinationPath();
+    const fs::path folder = m_c.settings->destination();
     if (folder.empty()) {
         m_c.host->PlayEventSound(QStringLiteral("dest_noselect"));
         m_c.prompts->notify(QStringLiteral("No destination selected"));
@@ -87,7 +84,7 @@ bool BackupRun::checkDestination() {
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (!fs::is_directory(folder, ec)) {
-        if (m_c.settings->cbNotify()->isChecked()) {
+        if (m_c.settings->isOn(Setting::NotifyDestination)) {
             m_c.host->PlayEventSound(QStringLiteral("dest_notfound"));
             m_c.prompts->notify(QStringLiteral("Destination directory not present!"));
         }
@@ -148,7 +145,7 @@ void BackupRun::endBusyState() {
 
 void BackupRun::requestCompletionSound() {
     const bool failed = m_c.job->archiveFailed();
-    if (m_c.settings->cbEach()->isChecked() || m_c.settings->cbMulti()->isChecked())
+    if (m_c.settings->isOn(Setting::EachFolder) || m_c.settings->isOn(Setting::MultiArchive))
         m_c.host->PlayEventSound(failed ? QStringLiteral("backups_incomplete")
                                         : QStringLiteral("backups_completed"));
     else
@@ -202,7 +199,7 @@ void BackupRun::cancelComponent() {
 }
 
 void BackupRun::SetBackupPriority(bool on) {
-    if (m_c.settings->CbLP()->isChecked())
+    if (m_c.settings->isOn(Setting::LowPriority))
         m_c.zip->setLowPriority(on);
 }
 

@@ -13,9 +13,8 @@ class ArchiveJob;
 class BackupRunHost;
 class EventMarker;
 class FolderSet;
-class FolderListView;
 class ProgressView;
-class TForm2;
+class SettingsModel;
 class TZipMaster;
 class UserPrompts;
 
@@ -31,8 +30,7 @@ public:
     struct Context {
         BackupRunHost* host = nullptr;
         FolderSet* folders = nullptr;
-        FolderListView* folderList = nullptr;
-        TForm2* settings = nullptr;
+        SettingsModel* settings = nullptr;
         TZipMaster* zip = nullptr;
         ArchiveJob* job = nullptr;
         ActivityLog* log = nullptr;

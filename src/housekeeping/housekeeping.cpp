@@ -1,15 +1,12 @@
 #include "housekeeping/housekeeping.h"
 
-#include "config/tform2.h"
+#include "config/settingsmodel.h"
 #include "housekeeping/filemask.h"
 #include "housekeeping/oldfilesearch.h"
 #include "log/activitylog.h"
 #include "log/pathtext.h"
-#include "widgets/userprompts.h"
+#include "core/userprompts.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QSpinBox>
 
 #include <algorithm>
 #include <chrono>
@@ -45,7 +42,7 @@ QString archiveQuestion(const std::vector<fs::path>& archives, int days) {
 
 } // namespace
 
-Housekeeping::Housekeeping(fs::path programDir, TForm2& settings, ActivityLog& log, UserPrompts& prompts,
+Housekeeping::Housekeeping(fs::path programDir, const SettingsModel& settings, ActivityLog& log, UserPrompts& prompts,
                            SoundRequest playEventSound)
     : m_programDir(std::move(programDir))
     , m_settings(settings)
@@ -54,9 +51,9 @@ Housekeeping::Housekeeping(fs::path programDir, TForm2& settings, ActivityLog& l
     , m_playEventSound(std::move(playEventSound)) {}
 
 void Housekeeping::CleanOldLogs(bool evenWhenSwitchedOff) {
-    if (!evenWhenSwitchedOff && !m_settings.cbLogClean()->isChecked())
+    if (!evenWhenSwitchedOff && !m_settings.isOn(Setting::CleanLogs))
         return;
-    const int days = m_settings.CleanLogDays()->value();
+    const int days = m_settings.number(Setting::LogCleanDays);
     const OldFileSearch search(FileMask("*.txt"), threshold(days));
     m_log.logMessage(QStringLiteral("Looking for logs older than ") + QString::number(days) +
                      QStringLiteral(" days..."));
@@ -70,14 +67,14 @@ void Housekeeping::CleanOldLogs(bool evenWhenSwitchedOff) {
 }
 
 void Housekeeping::CheckOutdatedArchives() {
-    const fs::path destination = m_settings.destinationPath();
+    const fs::path destination = m_settings.destination();
     std::error_code ec;
     if (destination.empty() || !fs::is_directory(destination, ec))
         return;
-    if (!m_settings.cbCleanBackups()->isChecked())
+    if (!m_settings.isOn(Setting::CleanBackups))
         return;
 
-    const int days = m_settings.CleanBackupDays()->value();
+    const int days = m_settings.number(Setting::BackupCleanDays);
     m_log.logMessage(QStringLiteral("Looking for archives older than ") + QString::number(days) +
                      QStringLiteral(" days..."));
     // Only the archives this program names: a user's own ZIP files kept in the destination

@@ -7,7 +7,7 @@
 #include <functional>
 
 class ActivityLog;
-class TForm2;
+class SettingsModel;
 class UserPrompts;
 
 // The two cleanups that keep the disk from filling up: old log files in the program's
@@ -19,7 +19,7 @@ public:
     using SoundRequest = std::function<void(const QString& eventName)>;
     using Clock = std::function<QDateTime()>;
 
-    Housekeeping(std::filesystem::path programDir, TForm2& settings, ActivityLog& log, UserPrompts& prompts,
+    Housekeeping(std::filesystem::path programDir, const SettingsModel& settings, ActivityLog& log, UserPrompts& prompts,
                  SoundRequest playEventSound);
 
     // Deletes the "*.txt" files in "logs" and its subfolders that are older than the
@@ -39,7 +39,7 @@ private:
     void playEventSound(const QString& eventName) const;
 
     std::filesystem::path m_programDir;
-    TForm2& m_settings;
+    const SettingsModel& m_settings;
     ActivityLog& m_log;
     UserPrompts& m_prompts;
     SoundRequest m_playEventSound;

@@ -5,7 +5,7 @@
 #include "online/thttpget.h"
 #include "online/weblinks.h"
 #include "platform/systeminfo.h"
-#include "widgets/userprompts.h"
+#include "core/userprompts.h"
 
 #include <QCheckBox>
 #include <QEvent>

@@ -4,7 +4,7 @@
 #include "log/eventmarker.h"
 #include "online/thttpget.h"
 #include "online/weblinks.h"
-#include "widgets/userprompts.h"
+#include "core/userprompts.h"
 
 namespace {
 

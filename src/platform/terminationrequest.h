@@ -10,6 +10,10 @@ public:
     explicit TerminationRequest(QObject* parent = nullptr);
     ~TerminationRequest() override;
 
+    // Called first thing in main(): a request that arrives before the instance exists waits
+    // for it instead of ending the process on the spot.
+    static void holdRequests();
+
 Q_SIGNALS:
     void requested();
 

@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <pthread.h>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -40,6 +41,20 @@ TerminationRequest::TerminationRequest(QObject* parent)
     action.sa_flags = SA_RESTART;
     for (int i = 0; i < 3; ++i)
         ::sigaction(kSignals[i], &action, &m_d->previous[i]);
+    // What arrived while the requests were held is delivered now, to the handler above.
+    sigset_t held;
+    sigemptyset(&held);
+    for (int s : kSignals)
+        sigaddset(&held, s);
+    ::pthread_sigmask(SIG_UNBLOCK, &held, nullptr);
+}
+
+void TerminationRequest::holdRequests() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int s : kSignals)
+        sigaddset(&held, s);
+    ::pthread_sigmask(SIG_BLOCK, &held, nullptr);
 }
 
 TerminationRequest::~TerminationRequest() {

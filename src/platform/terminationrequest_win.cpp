@@ -13,3 +13,5 @@ TerminationRequest::~TerminationRequest() {
 }
 
 void TerminationRequest::handleNotifier() {}
+
+void TerminationRequest::holdRequests() {}

@@ -204,7 +204,7 @@ void TestSettingsFile::listSectionsFollowTheirCounts() {
     TBForm& form = h.start();
     QCOMPARE(form.FldrList()->topLevelItemCount(), 1);
     QCOMPARE(form.exclusionDialog()->ExFolderList()->count(), 0);
-    QCOMPARE(form.exclusionDialog()->excludedTypes(),
+    QCOMPARE(form.settings().excludedTypes(),
              QStringList({QStringLiteral(".tmp"), QStringLiteral(".BAK")}));
     // The exclusion lists are loaded before the folders, whose counts honour them.
     const QStringList messages = h.messages();

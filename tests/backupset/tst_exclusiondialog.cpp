@@ -1,4 +1,6 @@
+#include "backupset/exclusionlists.h"
 #include "backupset/tform1.h"
+#include "config/settingsmodel.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "scriptedprompts.h"
@@ -21,7 +23,9 @@ struct Dialog {
     ScriptedPrompts prompts;
     ActivityLog log;
     EventMarker marker;
-    TForm1 form{prompts, log, marker};
+    SettingsModel settings;
+    ExclusionLists lists{settings, log, marker};
+    TForm1 form{lists, settings, prompts};
 
     void typeAndAdd(const QString& typed) {
         form.ETYPE()->setText(typed);
@@ -65,7 +69,7 @@ private Q_SLOTS:
         for (const QString& t : typed)
             d.typeAndAdd(t);
         QCOMPARE(texts(d.form.ExTypeList()), listed);
-        QCOMPARE(d.form.excludedTypes(), listed);
+        QCOMPARE(d.settings.excludedTypes(), listed);
         QCOMPARE(d.form.ETYPE()->text(), typed.last()); // the field keeps its text
         QVERIFY(d.log.lines().isEmpty());
     }
@@ -78,7 +82,7 @@ private Q_SLOTS:
         d.prompts.queueFolder(std::filesystem::path("/data/caf\xe9"));
         for (int i = 0; i < 4; ++i)
             QTest::mouseClick(d.form.findChild<QPushButton*>(QStringLiteral("btAdd")), Qt::LeftButton);
-        QCOMPARE(d.form.excludedFolders(),
+        QCOMPARE(d.settings.excludedFolders(),
                  (std::vector<std::filesystem::path>{"/data/Temp", "/data/caf\xe9"}));
         QCOMPARE(d.prompts.shown.first(), QStringLiteral("pick: Quoralis2005 / Add a folder"));
         QCOMPARE(d.prompts.lastPickerStart, std::filesystem::path("/DATA/TEMP"));
@@ -93,29 +97,29 @@ private Q_SLOTS:
         d.form.ExTypeList()->item(0)->setSelected(true);
         d.form.ExTypeList()->item(2)->setSelected(true);
         QTest::mouseClick(d.form.findChild<QPushButton*>(QStringLiteral("XiButton3")), Qt::LeftButton);
-        QCOMPARE(d.form.excludedTypes(), QStringList{".b"});
+        QCOMPARE(d.settings.excludedTypes(), QStringList{".b"});
         QTest::mouseClick(d.form.findChild<QPushButton*>(QStringLiteral("XiButton4")), Qt::LeftButton);
-        QVERIFY(d.form.excludedTypes().isEmpty());
+        QVERIFY(d.settings.excludedTypes().isEmpty());
 
-        d.form.AddExcludedFolder("/x");
-        d.form.AddExcludedFolder("/y");
+        d.lists.AddExcludedFolder("/x");
+        d.lists.AddExcludedFolder("/y");
         d.form.ExFolderList()->item(1)->setSelected(true);
         QTest::mouseClick(d.form.findChild<QPushButton*>(QStringLiteral("btRemove")), Qt::LeftButton);
-        QCOMPARE(d.form.excludedFolders(), std::vector<std::filesystem::path>{"/x"});
+        QCOMPARE(d.settings.excludedFolders(), std::vector<std::filesystem::path>{"/x"});
         QTest::mouseClick(d.form.findChild<QPushButton*>(QStringLiteral("btClear")), Qt::LeftButton);
-        QVERIFY(d.form.excludedFolders().empty());
+        QVERIFY(d.settings.excludedFolders().empty());
     }
 
     void loaderEntriesAreLoggedAndTakenUnchanged() {
         Dialog d;
-        d.form.AddExcludedFolder("/Work/Temp");
+        d.lists.AddExcludedFolder("/Work/Temp");
         QCOMPARE(d.marker.value(), QStringLiteral("add_ex_folder"));
-        d.form.AddExcludedFolder("/work/temp");
-        d.form.AddExcludedType(QStringLiteral("*.TMP"));
+        d.lists.AddExcludedFolder("/work/temp");
+        d.lists.AddExcludedType(QStringLiteral("*.TMP"));
         QCOMPARE(d.marker.value(), QStringLiteral("add_ex_type"));
-        d.form.AddExcludedType(QStringLiteral("*.tmp"));
-        QCOMPARE(d.form.excludedFolders(), std::vector<std::filesystem::path>{"/Work/Temp"});
-        QCOMPARE(d.form.excludedTypes(), QStringList{"*.TMP"});
+        d.lists.AddExcludedType(QStringLiteral("*.tmp"));
+        QCOMPARE(d.settings.excludedFolders(), std::vector<std::filesystem::path>{"/Work/Temp"});
+        QCOMPARE(d.settings.excludedTypes(), QStringList{"*.TMP"});
         QStringList messages;
         for (const QString& line : d.log.lines())
             messages.append(line.section(QStringLiteral(" - "), 1));

@@ -1,8 +1,9 @@
 #include "backupset/busystate.h"
+#include "backupset/exclusionlists.h"
 #include "backupset/folderlistview.h"
 #include "backupset/folderset.h"
 #include "backupset/formatsize.h"
-#include "backupset/tform1.h"
+#include "config/settingsmodel.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "scriptedprompts.h"
@@ -43,17 +44,17 @@ private:
 // The main window's part of the folder list, built for real around one FolderSet.
 struct Window {
     Tree tree;
-    FolderListView list;
-    QLabel totals;
+    SettingsModel settings;
     ScriptedPrompts prompts;
     ActivityLog log;
     EventMarker marker;
     RecordingBusy busy{marker};
-    TForm1 exclusions{prompts, log, marker};
-    WalkFlags flags;
-    FolderSet set{&list, &totals, prompts, log, marker, busy, exclusions, [this] {
-                      return flags;
-                  }};
+    ExclusionLists exclusions{settings, log, marker};
+    FolderSet set{settings, prompts, log, marker, busy};
+    FolderListView list{settings, set};
+    QLabel totals;
+
+    Window() { QObject::connect(&set, &FolderSet::totalsChanged, &totals, &QLabel::setText); }
 
     QStringList messages() const {
         QStringList result;
@@ -133,7 +134,7 @@ private Q_SLOTS:
         w.tree.file("top/b.tmp", 1000);
         w.set.AddFolder(w.tree.at("top"));
         QCOMPARE(w.set.SumFolderBytes(), 1100);
-        w.flags.includeHidden = true;
+        w.settings.setOn(Setting::IncludeHidden, true);
         w.exclusions.AddExcludedFolder(w.tree.at("top/SKIP"));
         w.exclusions.AddExcludedType(QStringLiteral(".tmp"));
         w.set.btRecalcClick();
@@ -146,7 +147,7 @@ private Q_SLOTS:
         w.set.AddFolder(w.tree.file("a/f", 1).parent_path());
         w.set.AddFolder(w.tree.file("b/f", 2).parent_path());
         w.prompts.queueAnswer(true); // nothing selected: asked all the same
-        w.set.btRemoveClick();
+        w.set.btRemoveClick(w.list.selectedFolders());
         QCOMPARE(
             w.prompts.questions(),
             QStringList{QStringLiteral("Are you sure you want to remove selected folder(s) from the list?")});
@@ -155,10 +156,10 @@ private Q_SLOTS:
 
         w.list.topLevelItem(0)->setSelected(true);
         w.prompts.queueAnswer(false);
-        w.set.btRemoveClick();
+        w.set.btRemoveClick(w.list.selectedFolders());
         QCOMPARE(w.list.topLevelItemCount(), 2);
         w.prompts.queueAnswer(true);
-        w.set.btRemoveClick();
+        w.set.btRemoveClick(w.list.selectedFolders());
         QCOMPARE(w.rowTexts(0), QStringList{QString::fromStdString(w.tree.at("b").native())});
         QVERIFY(w.messages().contains(QStringLiteral("Removed folder ") +
                                       QString::fromStdString(w.tree.at("a").native())));
@@ -231,7 +232,7 @@ private Q_SLOTS:
                  (QStringList{QStringLiteral("1"), QStringLiteral("10")}));
         w.list.topLevelItem(1)->setSelected(true);
         w.prompts.queueAnswer(true);
-        w.set.btRemoveClick();
+        w.set.btRemoveClick(w.list.selectedFolders());
         QCOMPARE(w.rowTexts(FolderListView::BytesColumn), QStringList(QStringLiteral("11")));
         w.set.AddFolder(w.tree.at("b"));
         w.set.btRecalcClick();
@@ -261,31 +262,32 @@ private Q_SLOTS:
         QCOMPARE(w.set.CollectFolderFiles(w.tree.at("a"), files), FolderSet::Collected::Complete);
     }
 
-    void sumRejectsTextThatIsNoInteger() {
+    // The totals follow every change of the list without adding up every row again.
+    void sumFollowsRemovalsAndRecounts() {
         Window w;
         w.set.AddFolder(w.tree.file("a/f", 3).parent_path());
-        w.list.topLevelItem(0)->setText(FolderListView::BytesColumn, QStringLiteral("1,000 $"));
-        QCOMPARE(w.set.SumFolderBytes(), 1000);
-        w.list.topLevelItem(0)->setText(FolderListView::BytesColumn, QStringLiteral("12x"));
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, w.set.SumFolderBytes());
+        w.set.AddFolder(w.tree.file("b/f", 40).parent_path());
+        QCOMPARE(w.set.SumFolderBytes(), 43);
+        w.settings.removeFolder(w.tree.at("a"));
+        QCOMPARE(w.set.SumFolderBytes(), 40);
+        w.tree.file("b/g", 2);
+        w.set.btRecalcClick();
+        QCOMPARE(w.set.SumFolderBytes(), 42);
+        QCOMPARE(w.list.findFolder(w.tree.at("b"))->text(FolderListView::BytesColumn), QStringLiteral("42"));
     }
 
-    void excludeSavesThenRecounts() {
+    // Folders listed by the settings load are counted afterwards, each once.
+    void listedFoldersAreCountedOnce() {
         Window w;
-        w.set.AddFolder(w.tree.file("a/f.db", 3).parent_path());
-        int logLinesAtSave = -1;
-        w.set.setSettingsSaver([&] { logLinesAtSave = int(w.log.lines().size()); });
-        QTimer::singleShot(0, &w.exclusions, [&] {
-            QVERIFY(w.exclusions.isModal() && w.exclusions.isVisible());
-            w.exclusions.ETYPE()->setText(QStringLiteral(".DB"));
-            w.exclusions.XiButton2Click();
-            w.exclusions.accept();
-        });
-        const int before = int(w.log.lines().size());
-        w.set.btExcludeClick();
-        QCOMPARE(logLinesAtSave, before); // saved before the recount logged anything
-        QCOMPARE(w.set.SumFolderBytes(), 0);
-        QCOMPARE(w.messages().last(), QStringLiteral("0 folders and 1 filetypes excluded"));
+        w.set.listFolder(w.tree.file("a/f", 3).parent_path());
+        w.set.listFolder(w.tree.file("b/f", 4).parent_path());
+        QCOMPARE(w.rowTexts(FolderListView::SizeColumn), (QStringList{QString(), QString()}));
+        w.set.countUncounted();
+        QCOMPARE(w.rowTexts(FolderListView::BytesColumn), (QStringList{QStringLiteral("3"), QStringLiteral("4")}));
+        QCOMPARE(w.busy.calls.size(), 4);
+        w.set.countUncounted();
+        QCOMPARE(w.busy.calls.size(), 4);
+        QCOMPARE(w.totals.text(), QStringLiteral("Total of all folders: 2 files / 7 bytes"));
     }
 };
 

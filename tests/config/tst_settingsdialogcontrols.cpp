@@ -1,5 +1,6 @@
 // The settings dialog's pages and controls: captions, hints, ranges and design values.
 #include "config/radiogroup.h"
+#include "config/settingsmodel.h"
 #include "config/tform2.h"
 #include "scriptedprompts.h"
 
@@ -16,6 +17,7 @@ class TestSettingsDialogControls : public QObject {
     Q_OBJECT
 
     ScriptedPrompts m_prompts;
+    SettingsModel* m_settings = nullptr;
     TForm2* m_dialog = nullptr;
 
     template <typename T> T* find(const QString& name) const {
@@ -38,8 +40,14 @@ class TestSettingsDialogControls : public QObject {
     }
 
 private Q_SLOTS:
-    void init() { m_dialog = new TForm2(m_prompts); }
-    void cleanup() { delete m_dialog; }
+    void init() {
+        m_settings = new SettingsModel;
+        m_dialog = new TForm2(*m_settings, m_prompts);
+    }
+    void cleanup() {
+        delete m_dialog;
+        delete m_settings;
+    }
 
     void windowAndPages() {
         QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Quoralis2005 configuration"));
@@ -133,22 +141,22 @@ private Q_SLOTS:
         QTest::addColumn<int>("minimum");
         QTest::addColumn<int>("maximum");
         QTest::addColumn<int>("step");
-        QTest::addColumn<int>("design");
+        QTest::addColumn<int>("initial");
         QTest::newRow("E_interval") << "E_interval" << 5 << 100000 << 5 << 30;
         QTest::newRow("CleanLogDays") << "CleanLogDays" << 1 << 30 << 1 << 7;
-        QTest::newRow("CleanBackupDays") << "CleanBackupDays" << 1 << 365 << 1 << 14;
+        QTest::newRow("CleanBackupDays") << "CleanBackupDays" << 1 << 365 << 1 << 30;
     }
     void spinFields() {
         QFETCH(QString, name);
         QFETCH(int, minimum);
         QFETCH(int, maximum);
         QFETCH(int, step);
-        QFETCH(int, design);
+        QFETCH(int, initial);
         auto* spin = find<QSpinBox>(name);
         QVERIFY(spin);
-        QCOMPARE(spin->value(), design);
+        QCOMPARE(spin->value(), initial);
         spin->stepUp();
-        QCOMPARE(spin->value(), design + step);
+        QCOMPARE(spin->value(), initial + step);
         // A loaded value outside the range is held to it by the field.
         spin->setValue(maximum + 1);
         QCOMPARE(spin->value(), maximum);
@@ -158,7 +166,8 @@ private Q_SLOTS:
         QCOMPARE(spin->value(), minimum);
     }
 
-    void designStates() {
+    // Without a settings file the dialog shows the settings' defaults.
+    void initialStates() {
         QVERIFY(m_dialog->cbAC()->isChecked());
         QVERIFY(m_dialog->cbLogClean()->isChecked());
         QVERIFY(!m_dialog->cbMulti()->isChecked());
@@ -192,10 +201,11 @@ private Q_SLOTS:
         QCOMPARE(voice->itemIndex(), -1);
         QCOMPARE(changed.count(), 3);
         QCOMPARE(changed.last().at(0).toInt(), -1);
+        QCOMPARE(m_settings->number(Setting::Voice), -1);
     }
 
     void totalBackupsShowsTheWholeCounter() {
-        m_dialog->setTotalBackups(Q_UINT64_C(4294967301));
+        m_settings->setTotalBackups(Q_UINT64_C(4294967301));
         QCOMPARE(m_dialog->TBLabel()->text(), QStringLiteral("4294967301"));
     }
 };

@@ -1,4 +1,5 @@
 // The settings dialog's reactions, driven through real widgets and scripted prompts.
+#include "config/settingsmodel.h"
 #include "config/tform2.h"
 #include "scriptedprompts.h"
 
@@ -22,7 +23,17 @@ class TestSettingsDialogReactions : public QObject {
     Q_OBJECT
 
     ScriptedPrompts* m_prompts = nullptr;
+    SettingsModel* m_settings = nullptr;
     TForm2* m_dialog = nullptr;
+
+    // The values of one setting the model announced, in order.
+    QList<int> announced(const QSignalSpy& spy, Setting setting) const {
+        QList<int> values;
+        for (const QList<QVariant>& call : spy)
+            if (call.at(0).value<Setting>() == setting)
+                values.append(m_settings->number(setting));
+        return values;
+    }
 
     void showPage(const QString& title) {
         m_dialog->show();
@@ -45,11 +56,13 @@ class TestSettingsDialogReactions : public QObject {
 private Q_SLOTS:
     void init() {
         m_prompts = new ScriptedPrompts;
-        m_dialog = new TForm2(*m_prompts);
+        m_settings = new SettingsModel;
+        m_dialog = new TForm2(*m_settings, *m_prompts);
     }
     void cleanup() {
         QVERIFY(m_prompts->allAnswersUsed());
         delete m_dialog;
+        delete m_settings;
         delete m_prompts;
     }
 
@@ -69,22 +82,22 @@ private Q_SLOTS:
     }
 
     void keepLogsGovernsLogViewerAndCleanup() {
-        QSignalSpy viewer(m_dialog, &TForm2::showLogViewerChanged);
+        QSignalSpy changes(m_settings, &SettingsModel::changed);
         m_dialog->cbLog()->setChecked(true);
         QVERIFY(m_dialog->cbLogClean()->isEnabled());
         m_dialog->cbSLOG()->setChecked(true);
-        QCOMPARE(viewer.last().at(0).toBool(), true);
+        QVERIFY(m_settings->isOn(Setting::ShowLog));
 
         m_dialog->cbLog()->setChecked(false);
         QVERIFY(!m_dialog->cbSLOG()->isChecked());
         QVERIFY(!m_dialog->cbLogClean()->isEnabled());
         QVERIFY(m_dialog->cbLogClean()->isChecked());
-        QCOMPARE(viewer.last().at(0).toBool(), false);
+        QVERIFY(!m_settings->isOn(Setting::ShowLog));
 
         m_dialog->cbLog()->setChecked(true);
         QVERIFY(!m_dialog->cbSLOG()->isChecked());
         QVERIFY(m_dialog->cbLogClean()->isEnabled());
-        QCOMPARE(viewer.last().at(0).toBool(), false);
+        QCOMPARE(announced(changes, Setting::ShowLog).size(), 2);
     }
 
     void changedOnlyWarnsOnceOnTheTickingRelease() {
@@ -196,25 +209,34 @@ private Q_SLOTS:
     }
 
     void changesFromCodeRaiseTheirSignals() {
-        QSignalSpy interval(m_dialog, &TForm2::intervalSettingsChanged);
-        QSignalSpy fading(m_dialog, &TForm2::fadingChanged);
+        QSignalSpy changes(m_settings, &SettingsModel::changed);
+        const auto timerChanges = [&] {
+            return announced(changes, Setting::TimerEnabled).size() + announced(changes, Setting::TimerInterval).size();
+        };
         m_dialog->cbAuto()->setChecked(true);
         QVERIFY(m_dialog->E_interval()->isEnabled());
-        QCOMPARE(interval.count(), 1);
+        QCOMPARE(timerChanges(), 1);
         m_dialog->E_interval()->setValue(45);
-        QCOMPARE(interval.count(), 2);
+        QCOMPARE(m_settings->number(Setting::TimerInterval), 45);
+        QCOMPARE(timerChanges(), 2);
         m_dialog->E_interval()->setValue(45);
         m_dialog->cbAuto()->setChecked(true);
-        QCOMPARE(interval.count(), 2);
+        QCOMPARE(timerChanges(), 2);
         m_dialog->cbAuto()->setChecked(false);
         QVERIFY(!m_dialog->E_interval()->isEnabled());
-        QCOMPARE(interval.count(), 3);
+        QCOMPARE(timerChanges(), 3);
 
         m_dialog->cbVisual()->setChecked(true);
         m_dialog->cbVisual()->setChecked(false);
-        QCOMPARE(fading.count(), 2);
-        QCOMPARE(fading.at(0).at(0).toBool(), true);
-        QCOMPARE(fading.at(1).at(0).toBool(), false);
+        QCOMPARE(announced(changes, Setting::WindowFading).size(), 2);
+        QVERIFY(!m_settings->isOn(Setting::WindowFading));
+
+        // The model changed from elsewhere: the dialog shows it.
+        m_settings->setOn(Setting::MultiArchive, true);
+        m_settings->setNumber(Setting::BackupCleanDays, 400);
+        QVERIFY(m_dialog->cbMulti()->isChecked());
+        QVERIFY(m_dialog->cbCleanBackups()->isEnabled());
+        QCOMPARE(m_dialog->CleanBackupDays()->value(), 365);
     }
 
     void sidePanelButtons() {

@@ -38,16 +38,16 @@ bool HousekeepingFixture::exists(const std::string& relative) const {
 }
 
 void HousekeepingFixture::switchLogCleanup(bool on, int days) {
-    settings.cbLog()->setChecked(true);
-    settings.cbLogClean()->setChecked(on);
-    settings.CleanLogDays()->setValue(days);
+    settings.setOn(Setting::KeepLog, true);
+    settings.setOn(Setting::CleanLogs, on);
+    settings.setNumber(Setting::LogCleanDays, days);
 }
 
 void HousekeepingFixture::switchArchiveCheck(bool on, int days, const QString& destination) {
-    settings.cbMulti()->setChecked(true);
-    settings.cbCleanBackups()->setChecked(on);
-    settings.CleanBackupDays()->setValue(days);
-    settings.Destination()->setText(destination);
+    settings.setOn(Setting::MultiArchive, true);
+    settings.setOn(Setting::CleanBackups, on);
+    settings.setNumber(Setting::BackupCleanDays, days);
+    settings.setDestination(destination.toStdString());
 }
 
 void setModified(const fs::path& path, const QDateTime& modified) {

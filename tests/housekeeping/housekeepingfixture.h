@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/tform2.h"
+#include "config/settingsmodel.h"
 #include "housekeeping/housekeeping.h"
 #include "log/activitylog.h"
 #include "scriptedprompts.h"
@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-// A program directory, the settings dialog, the activity log and recorded prompts and
+// A program directory, the settings, the activity log and recorded prompts and
 // sounds around one Housekeeping whose clock stands still at `now`.
 struct HousekeepingFixture {
     HousekeepingFixture();
@@ -31,7 +31,7 @@ struct HousekeepingFixture {
     QDateTime now;
     TestProgramDir dir;
     ScriptedPrompts prompts;
-    TForm2 settings{prompts};
+    SettingsModel settings;
     ActivityLog log;
     QStringList messages;
     QStringList sounds;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/userprompts.h"
+#include "core/userprompts.h"
 
 #include <QQueue>
 #include <QStringList>

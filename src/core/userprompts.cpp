@@ -1,4 +1,4 @@
-#include "widgets/userprompts.h"
+#include "core/userprompts.h"
 
 QString UserPrompts::displayText(const QString& text) {
     QString shown = text;
