@@ -1,0 +1,95 @@
+#pragma once
+
+#include "app/singleinstancereply.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <filesystem>
+#include <memory>
+
+class QLocalServer;
+class QLocalSocket;
+class QEventLoop;
+
+namespace platform {
+class ProcessLock;
+}
+
+// One copy of the program per settings file. The first copy holds a lock named after the
+// settings file and listens on a local socket of the same name; a later copy hands its
+// command line over that socket and ends. The system drops the lock of a copy that was
+// killed, and the next first copy replaces the socket it left behind.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    enum class Role {
+        Unguarded, // the lock cannot be used here (its folder is not writable): run as before
+        Primary,
+        Secondary,
+    };
+    enum class Outcome {
+        Handed,            // an interactive start went to the running copy; end with 0
+        Finished,          // the running copy made the backup; end with exitStatus
+        PrimaryUnattended, // the running copy is a scheduled run itself: waitForPrimaryToEnd()
+        BecamePrimary,     // the running copy ended meanwhile; this copy starts as the first
+        Failed,            // the running copy did not answer or went away; end with exitStatus
+    };
+    struct Forwarded {
+        Outcome outcome;
+        int exitStatus = 0;
+    };
+    enum class Wait {
+        BecamePrimary, // the running copy ended and this copy holds the lock
+        PrimaryReady,  // the running copy is interactive again: forward() once more
+        Failed,
+    };
+
+    explicit SingleInstance(QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    Role acquire(const std::filesystem::path& settingsFile);
+    Role role() const { return m_role; }
+
+    // A start that nobody watches: "/autoclose" or "/autoshutdown" as the first argument.
+    static bool isUnattendedStart(const QStringList& arguments);
+
+    // As the first copy: whether this run is itself unattended. While it is, later unattended
+    // starts are told to wait for its end; when it stops being so, those waiting ask again.
+    void setUnattendedRun(bool unattended);
+
+    // As a later copy: hands the command line (without the program) to the running copy.
+    // Runs an event loop until the running copy has answered as far as the outcome needs.
+    Forwarded forward(const QStringList& arguments);
+    // After Outcome::PrimaryUnattended: runs an event loop until the running copy has ended
+    // (this copy then holds the lock and listens) or tells that it may be asked again.
+    Wait waitForPrimaryToEnd();
+
+    // The socket name and lock file both derive from this key of the settings file.
+    static QString keyFor(const std::filesystem::path& settingsFile);
+
+Q_SIGNALS:
+    // An interactive start of a later copy: come forward.
+    void activationRequested(const QStringList& arguments);
+    // An unattended start of a later copy: make its backup once the current one (if any) has
+    // ended, then answer through the reply; that copy ends with the status sent.
+    void backupRequested(const QStringList& arguments, const SingleInstanceReply& reply);
+
+private:
+    enum class Connect { Connected, BecamePrimary, Failed };
+
+    void becomePrimary();
+    void acceptConnections();
+    void readRequest(QLocalSocket* socket);
+    Connect connectToPrimary();
+    void closeConnection();
+
+    Role m_role = Role::Unguarded;
+    bool m_unattended = false;
+    QString m_serverName;
+    std::unique_ptr<platform::ProcessLock> m_lock;
+    QLocalServer* m_server = nullptr;
+    QLocalSocket* m_connection = nullptr;
+    QList<QPointer<QLocalSocket>> m_waitingForEnd;
+};

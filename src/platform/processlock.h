@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+
+namespace platform {
+
+// An exclusive lock between processes, named by a file whose content and presence do not
+// matter (the file is made when missing and never removed). The system drops the lock when
+// its holder ends, however it ends, so a killed holder never blocks the next one. Two objects
+// on the same file exclude each other even inside one process.
+class ProcessLock {
+public:
+    enum class Result { Locked, HeldElsewhere, Failed };
+
+    explicit ProcessLock(std::filesystem::path file);
+    ~ProcessLock();
+    ProcessLock(const ProcessLock&) = delete;
+    ProcessLock& operator=(const ProcessLock&) = delete;
+
+    // Takes the lock if nobody holds it; never waits.
+    Result tryLock();
+    void unlock();
+    bool isLocked() const;
+    const std::filesystem::path& file() const { return m_file; }
+
+private:
+    std::filesystem::path m_file;
+#ifdef _WIN32
+    void* m_handle = nullptr;
+#else
+    int m_fd = -1;
+#endif
+};
+
+} // namespace platform
