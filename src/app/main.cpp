@@ -1,18 +1,43 @@
 #include "app/appservices.h"
 #include "app/quoralisapplication.h"
 #include "app/shellopener.h"
+#include "app/singleinstance.h"
 #include "app/tbform.h"
+#include "app/exitstatus.h"
 #include "platform/shutdownservice.h"
 #include "platform/terminationrequest.h"
 #include "platform/waveoutput.h"
 #include "widgets/messageboxprompts.h"
 
+#include <cstdio>
+#include <optional>
+
 namespace {
 
-// Started by a scheduler: nobody may be at the screen to answer.
-bool unattendedRun(const QStringList& arguments) {
-    const QString first = arguments.value(0);
-    return first == QStringLiteral("/autoclose") || first == QStringLiteral("/autoshutdown");
+// Hands the start to a copy already running on the same settings file. Returns the exit status
+// when this copy is to end, nothing when it is to start as the first one.
+std::optional<int> handOver(SingleInstance& instance, const QStringList& arguments) {
+    for (;;) {
+        const SingleInstance::Forwarded forwarded = instance.forward(arguments);
+        switch (forwarded.outcome) {
+        case SingleInstance::Outcome::Handed:
+            return 0;
+        case SingleInstance::Outcome::Finished:
+        case SingleInstance::Outcome::Failed:
+            return forwarded.exitStatus;
+        case SingleInstance::Outcome::BecamePrimary:
+            return std::nullopt;
+        case SingleInstance::Outcome::PrimaryUnattended:
+            switch (instance.waitForPrimaryToEnd()) {
+            case SingleInstance::Wait::BecamePrimary:
+                return std::nullopt;
+            case SingleInstance::Wait::PrimaryReady:
+                continue;
+            case SingleInstance::Wait::Failed:
+                return int(ExitStatus::BackupNotMade);
+            }
+        }
+    }
 }
 
 } // namespace
@@ -25,6 +50,15 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     const QStringList arguments = app.arguments().mid(1);
+    const bool unattended = SingleInstance::isUnattendedStart(arguments);
+    const QString programDir = QCoreApplication::applicationDirPath();
+
+    SingleInstance instance;
+    if (instance.acquire(TBForm::settingsFileIn(programDir)) == SingleInstance::Role::Secondary) {
+        if (const std::optional<int> status = handOver(instance, arguments))
+            return *status;
+    }
+    instance.setUnattendedRun(unattended);
     MessageBoxPrompts prompts;
     DesktopShellOpener shell;
     const auto shutdown = platform::ShutdownService::createSystemService();
@@ -35,8 +69,16 @@ int main(int argc, char** argv) {
     const auto waveOutput = platform::WaveOutput::createSystemOutput();
     services.waveOutput = waveOutput.get();
 
-    TBForm form(QCoreApplication::applicationDirPath(), arguments, services);
-    if (unattendedRun(arguments))
+    TBForm form(programDir, arguments, services);
+    // For whoever watches a run from outside (a test, a support case): every log line as it is made.
+    if (qEnvironmentVariableIsSet("QUORALIS_LOG_ECHO"))
+        QObject::connect(&form.activityLog(), &ActivityLog::messageLogged, [](const QString& message) {
+            std::fprintf(stderr, "%s\n", message.toUtf8().constData());
+            std::fflush(stderr);
+        });
+    QObject::connect(&instance, &SingleInstance::activationRequested, &form, &TBForm::bringToFront);
+    QObject::connect(&instance, &SingleInstance::backupRequested, &form, &TBForm::forwardedBackupRequested);
+    if (unattended)
         prompts.setUnattended(MessageBoxPrompts::defaultUnattendedWait,
                               [&form](const QString& line) { form.LogMessage(line); });
     // The process ends only when the window has closed, never by ending the event loops of a

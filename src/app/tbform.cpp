@@ -4,6 +4,7 @@
 #include "app/resizeaffordance.h"
 #include "app/settingssequence.h"
 #include "app/shellopener.h"
+#include "app/singleinstancereply.h"
 #include "app/timedshutdown.h"
 #include "app/tpopfrm.h"
 #include "app/traycontrol.h"
@@ -51,6 +52,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
@@ -109,6 +111,10 @@ EventMarker& TBForm::marker() {
 
 QString TBForm::settingsFilePath() const {
     return m_programDir + QStringLiteral("Quoralis2005Config.ini");
+}
+
+std::filesystem::path TBForm::settingsFileIn(const QString& programDir) {
+    return pathFromText(withTrailingSeparator(programDir) + QStringLiteral("Quoralis2005Config.ini"));
 }
 
 void TBForm::LogMessage(const QString& message) {
@@ -618,22 +624,24 @@ void TBForm::shutdownRefused() {
     }
 }
 
-void TBForm::recordRunOutcome(int outcome) {
+ExitStatus::Code TBForm::recordRunOutcome(int outcome) {
+    ExitStatus::Code code = ExitStatus::AllArchivesMade;
     switch (static_cast<BackupRun::Outcome>(outcome)) {
     case BackupRun::Outcome::NotStarted:
-        break;
+        return code;
     case BackupRun::Outcome::Stopped:
-        m_exitStatus.record(ExitStatus::BackupNotMade);
+        code = ExitStatus::BackupNotMade;
         break;
     case BackupRun::Outcome::Cancelled:
-        m_exitStatus.record(ExitStatus::BackupIncomplete);
+        code = ExitStatus::BackupIncomplete;
         break;
     case BackupRun::Outcome::Completed:
-        m_exitStatus.record(m_archiveJob->archiveFailed() || m_backupRun->abortRequested()
-                                ? ExitStatus::BackupIncomplete
-                                : ExitStatus::AllArchivesMade);
+        code = m_archiveJob->archiveFailed() || m_backupRun->abortRequested() ? ExitStatus::BackupIncomplete
+                                                                                : ExitStatus::AllArchivesMade;
         break;
     }
+    m_exitStatus.record(code);
+    return code;
 }
 
 void TBForm::btHelpClick() {
@@ -700,7 +708,9 @@ void TBForm::SaveConfig() {
 
 void TBForm::btBackupClick() {
     const BackupRun::Outcome outcome = m_backupRun->btBackupClick();
-    recordRunOutcome(static_cast<int>(outcome));
+    m_lastRunStatus = recordRunOutcome(static_cast<int>(outcome));
+    if (!m_backupRun->isRunning())
+        QTimer::singleShot(0, this, &TBForm::runForwardedBackups);
     if (m_endAfterBackup && !m_backupRun->isRunning()) {
         m_endAfterBackup = false;
         endOnErrorReport();
@@ -718,6 +728,47 @@ void TBForm::btBackupClick() {
         close();
     if (m_autoShutdown && !m_ended && !m_timedShutdown->start())
         shutdownRefused();
+}
+
+void TBForm::bringToFront() {
+    if (m_ended)
+        return;
+    if (toolbarMode()) {
+        m_popFrm->showFaded();
+        m_popFrm->raise();
+        m_popFrm->activateWindow();
+        return;
+    }
+    if (!isVisible() || isMinimized()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        ShowFaded();
+    }
+    raise();
+    activateWindow();
+}
+
+void TBForm::forwardedBackupRequested(const QStringList& arguments, const SingleInstanceReply& reply) {
+    m_forwardedBackups.append({arguments, reply});
+    QTimer::singleShot(0, this, &TBForm::runForwardedBackups);
+}
+
+void TBForm::runForwardedBackups() {
+    // One at a time, and never inside another run: each waits for the run before it to end.
+    while (!m_forwardedBackups.isEmpty() && !m_ended && !m_backupRun->isRunning()) {
+        const ForwardedBackup request = m_forwardedBackups.takeFirst();
+        LogMessage(QStringLiteral("Backup asked for by another start: ") + request.arguments.join(QLatin1Char(' ')));
+        m_lastRunStatus = ExitStatus::BackupNotMade;
+        if (request.arguments.value(0) == QStringLiteral("/autoshutdown"))
+            backupandshutdown1Click();
+        else
+            btBackupClick();
+        request.reply.send(m_lastRunStatus);
+    }
+    if (m_ended) {
+        for (const ForwardedBackup& request : std::as_const(m_forwardedBackups))
+            request.reply.send(ExitStatus::BackupIncomplete);
+        m_forwardedBackups.clear();
+    }
 }
 
 void TBForm::btCancelClick() {
@@ -787,6 +838,7 @@ void TBForm::StartWait() {
     m_intervalTimer->pause();
     m_menus.trayBackup->setEnabled(false);
     setBusyControlsEnabled(false);
+    setWindowOpenersEnabled(false);
     m_menus.buttonBackupAndShutdown->setEnabled(false);
     m_menus.trayBackupAndShutdown->setEnabled(false);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -805,6 +857,7 @@ void TBForm::StopWait() {
     m_intervalTimer->resume(m_settings->isOn(Setting::TimerEnabled));
     m_menus.trayBackup->setEnabled(true);
     setBusyControlsEnabled(true);
+    setWindowOpenersEnabled(true);
     // After a cancel the run may still be winding down; Backup! waits for its real end.
     m_ui.btBackup->setEnabled(!m_backupRun->isRunning());
     m_popFrm->cancelButton()->hide();
@@ -1002,6 +1055,16 @@ void TBForm::settingChanged(Setting setting) {
 
 void TBForm::CheckOutdatedArchives() {
     m_housekeeping->CheckOutdatedArchives();
+}
+
+void TBForm::setWindowOpenersEnabled(bool enabled) {
+    // A window with a loop of its own, opened while a run waits, would hold the run until it closed.
+    for (QAction* action : {m_menus.Configuration1, m_menus.trayConfiguration, m_menus.mainCheckUpdates,
+                            m_menus.trayCheckUpdates, m_menus.About1})
+        action->setEnabled(enabled);
+    m_ui.btVersion->setEnabled(enabled);
+    m_form2->setPromptingEnabled(enabled);
+    m_form1->setFolderPickingEnabled(enabled);
 }
 
 void TBForm::setBusyControlsEnabled(bool enabled) {

@@ -3,6 +3,7 @@
 #include "app/appservices.h"
 #include "app/exitstatus.h"
 #include "app/mainmenus.h"
+#include "app/singleinstancereply.h"
 #include "app/tbformui.h"
 #include "config/settingsschema.h"
 #include "engine/backuprunhost.h"
@@ -62,12 +63,17 @@ public:
     // The session is ending: a backup in progress is cancelled, then the close sequence
     // runs without questions of its own and the program ends, even with a shutdown pending.
     void requestTermination();
+    // Another start of the program on the same settings file: come forward, or make the backup it
+    // was started for once the present run has ended, and answer with that backup's status.
+    void bringToFront();
+    void forwardedBackupRequested(const QStringList& arguments, const SingleInstanceReply& reply);
 
     // Operations used by the other parts of the program.
     void LogMessage(const QString& message);
     EventMarker& marker();
     QString programDir() const { return m_programDir; }
     QString settingsFilePath() const;
+    static std::filesystem::path settingsFileIn(const QString& programDir);
     QString GetVersionString();
     QString GetTempDir();
 
@@ -168,7 +174,9 @@ private:
     // A close request while a backup runs: cancel it (asked, unless the session ends) and
     // close once it has really ended.
     void closeDuringRun();
-    void recordRunOutcome(int outcome);
+    // Records how a backup run went; returns the status of that run alone.
+    ExitStatus::Code recordRunOutcome(int outcome);
+    void runForwardedBackups();
     void shutdownRefused();
     bool unattendedShutdown() const;
     void reportAndGoOn(const std::function<void()>& step);
@@ -189,6 +197,7 @@ private:
     void MainMenuPopup();
     void updateTrayMenuVisibility();
     void setBusyControlsEnabled(bool enabled);
+    void setWindowOpenersEnabled(bool enabled);
     void showMainMenuAt(const QPoint& globalPos);
 
     QString m_programDir;
@@ -229,6 +238,12 @@ private:
     bool m_closeAfterRun = false;
     bool m_terminating = false;
     bool m_commandLineBackupDone = false;
+    ExitStatus::Code m_lastRunStatus = ExitStatus::AllArchivesMade;
+    struct ForwardedBackup {
+        QStringList arguments;
+        SingleInstanceReply reply;
+    };
+    QList<ForwardedBackup> m_forwardedBackups;
     ExitStatus m_exitStatus;
     // An error report was answered while a backup ran: the program ends after the run.
     bool m_endAfterBackup = false;

@@ -91,6 +91,7 @@ void TForm1::buildWidgets() {
     auto* clearType = button(QStringLiteral("XiButton4"), QStringLiteral("Clear"), QString());
     auto* done =
         button(QStringLiteral("btDone"), QStringLiteral("Done"), QStringLiteral("Save list and continue"));
+    m_addFolder = add;
     connect(add, &QPushButton::clicked, this, &TForm1::btAddClick);
     connect(remove, &QPushButton::clicked, this, &TForm1::btRemoveClick);
     connect(clear, &QPushButton::clicked, this, &TForm1::btClearClick);
@@ -127,6 +128,10 @@ void TForm1::appendFolderRow(const std::filesystem::path& folder) {
     auto* item = new QListWidgetItem(pathText(folder));
     item->setData(PathRole, QByteArray::fromStdString(folder.native()));
     m_folderList->addItem(item);
+}
+
+void TForm1::setFolderPickingEnabled(bool enabled) {
+    m_addFolder->setEnabled(enabled);
 }
 
 void TForm1::btAddClick() {

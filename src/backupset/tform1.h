@@ -21,6 +21,9 @@ class TForm1 : public QDialog {
 public:
     TForm1(ExclusionLists& lists, const SettingsModel& settings, UserPrompts& prompts, QWidget* parent = nullptr);
 
+    // "Add folder" opens a folder picker with a loop of its own; a backup run switches it off meanwhile.
+    void setFolderPickingEnabled(bool enabled);
+
     // The dialog's own handlers.
     void btAddClick();
     void btRemoveClick();
@@ -50,4 +53,5 @@ private:
     QListWidget* m_folderList = nullptr;
     QListWidget* m_typeList = nullptr;
     QLineEdit* m_typeEdit = nullptr;
+    QPushButton* m_addFolder = nullptr;
 };

@@ -404,6 +404,12 @@ void TForm2::setTotalBackups(quint64 total) {
     m_TBLabel->setText(QString::number(total));
 }
 
+void TForm2::setPromptingEnabled(bool enabled) {
+    for (QAbstractButton* button : {static_cast<QAbstractButton*>(m_btUpdate2), static_cast<QAbstractButton*>(m_SpeedButton1),
+                                    static_cast<QAbstractButton*>(m_DestinationBrowseButton)})
+        button->setEnabled(enabled);
+}
+
 void TForm2::setExampleNameProvider(std::function<QString()> provider) {
     m_exampleNameProvider = std::move(provider);
     refreshExampleName();

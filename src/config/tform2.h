@@ -63,6 +63,9 @@ public:
     QLabel* TBLabel() const { return m_TBLabel; }
 
     void setTotalBackups(quint64 total);
+    // "Update", "delete now" and the destination picker open windows with loops of their own; a backup
+    // run switches them off meanwhile.
+    void setPromptingEnabled(bool enabled);
     // The main window names the example archive; until it does, the label shows the prefix only.
     void setExampleNameProvider(std::function<QString()> provider);
     void refreshExampleName();
