@@ -1,6 +1,5 @@
 #include "platform/profilefile.h"
 
-
 #include <limits>
 #include <optional>
 

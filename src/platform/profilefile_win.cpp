@@ -11,8 +11,8 @@ namespace {
 
 std::string toAnsi(const std::wstring& text, bool* lossy) {
     BOOL defaultUsed = FALSE;
-    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), int(text.size()), nullptr,
-                                         0, nullptr, &defaultUsed);
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), int(text.size()),
+                                         nullptr, 0, nullptr, &defaultUsed);
     std::string result(std::size_t(size), '\0');
     WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), int(text.size()), result.data(), size,
                         nullptr, &defaultUsed);
@@ -41,8 +41,9 @@ std::string ansiPath(const std::filesystem::path& path) {
 QByteArray ProfileFile::readString(const QByteArray& section, const QByteArray& key,
                                    const QByteArray& defaultValue) const {
     char buffer[2048];
-    const DWORD length = GetPrivateProfileStringA(section.constData(), key.constData(), defaultValue.constData(),
-                                                  buffer, DWORD(sizeof buffer), ansiPath(m_path).c_str());
+    const DWORD length =
+        GetPrivateProfileStringA(section.constData(), key.constData(), defaultValue.constData(), buffer,
+                                 DWORD(sizeof buffer), ansiPath(m_path).c_str());
     return QByteArray(buffer, qsizetype(length));
 }
 

@@ -266,7 +266,9 @@ bool ProfileText::isWideText(const QByteArray& content) {
     for (qsizetype i = 0; i < sample; ++i)
         nuls[i % 2] += text[i] == '\0' ? 1 : 0;
     const qsizetype counts[2] = {(sample + 1) / 2, sample / 2};
-    const auto mostlyNul = [&](int parity) { return nuls[parity] * 2 > counts[parity]; };
+    const auto mostlyNul = [&](int parity) {
+        return nuls[parity] * 2 > counts[parity];
+    };
     return mostlyNul(0) != mostlyNul(1);
 }
 

@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
