@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using platform::ProfileBatch;
 using platform::ProfileFile;
 
@@ -162,6 +164,7 @@ void ProfileFormatsTest::setAsideNeverOverwritesAnEarlierOne() {
     const QString path = dir.writeFile(QStringLiteral("a.ini"), wide);
     dir.writeFile(QStringLiteral("a.ini.unreadable"), "first");
     dir.writeFile(QStringLiteral("a.ini.unreadable.2"), "second");
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0640) == 0);
     ProfileBatch batch(path);
     batch.writeInteger("s", "k", 2);
     batch.commit();
@@ -170,6 +173,9 @@ void ProfileFormatsTest::setAsideNeverOverwritesAnEarlierOne() {
     QCOMPARE(dir.readFile(QStringLiteral("a.ini.unreadable.2")), QByteArray("second"));
     QCOMPARE(dir.readFile(QStringLiteral("a.ini.unreadable.3")), wide);
     QCOMPARE(dir.readFile(QStringLiteral("a.ini")), QByteArray("[s]\nk=2\n"));
+    struct stat info {};
+    QVERIFY(::stat(QFile::encodeName(path).constData(), &info) == 0);
+    QCOMPARE(info.st_mode & 07777, mode_t(0640)); // the new file is as private as the old one
 }
 
 void ProfileFormatsTest::setAsideThroughSingleWritesAndLinks() {
