@@ -2,7 +2,7 @@
 // list, the two exclusion lists) written as one batch, against the peer, the per-key way
 // (every key reads the file, replaces it and syncs it to disk). The file is the program's
 // own format, in a temporary folder on the disk the program runs from (pass a folder to
-// measure another disk).
+// measure another disk). Loads of long lists are set against Python's configparser.
 #include "platform/profilebatch.h"
 #include "platform/profilefile.h"
 
@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -111,6 +112,59 @@ void report(const char* what, double ours, double peer, double aim) {
                 peer, peer / ours, aim, ours < aim ? "met" : "MISSED");
 }
 
+// The peer for a long list: Python's configparser reads the same file and looks up the same
+// keys; it times itself, so the interpreter's start is not counted. Negative when there is
+// no Python.
+const char* const kPeerScript = R"(
+import configparser, sys, time
+path, count = sys.argv[1], int(sys.argv[2])
+start = time.perf_counter()
+ini = configparser.RawConfigParser(strict=False)
+ini.read(path, encoding='latin-1')
+found = sum(1 for i in range(count) if ini.get('folders', 'folder_%d' % i, fallback=''))
+print('%.3f %d' % ((time.perf_counter() - start) * 1000, found))
+)";
+
+double peerListLoad(const QString& path, int count) {
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"), QString::fromLatin1(kPeerScript), path, QString::number(count)});
+    if (!python.waitForFinished(120000) || python.exitCode() != 0)
+        return -1;
+    const QList<QByteArray> fields = python.readAllStandardOutput().trimmed().split(' ');
+    if (fields.size() != 2 || fields[1].toInt() != count)
+        return -1;
+    return fields[0].toDouble();
+}
+
+// A load of the folder list alone, as start-up reads it: the count, then every entry.
+int loadList(const platform::ProfileBatch& ini) {
+    const int count = ini.readInteger("folders", "folder_count", 0);
+    int found = 0;
+    for (int i = 0; i <= count; ++i)
+        found += ini.readString("folders", "folder_" + QByteArray::number(i), QByteArray()).isEmpty() ? 0 : 1;
+    return found;
+}
+
+void reportListLoad(const QString& path, int entries) {
+    {
+        platform::ProfileBatch batch(path);
+        save(batch, entries);
+        batch.commit();
+    }
+    int found = 0;
+    const double ours = millis([&] { found = loadList(platform::ProfileBatch(path)); }, 5);
+    const double peer = peerListLoad(path, entries);
+    if (found != entries)
+        std::fprintf(stderr, "the load found %d entries, not %d\n", found, entries);
+    const QByteArray what = "load, " + QByteArray::number(entries) + " list entries";
+    if (peer < 0)
+        std::printf("%-44s ours %9.1f ms   (configparser: no python3 here)\n", what.constData(), ours);
+    else
+        std::printf("%-44s ours %9.1f ms   configparser %9.1f ms   ratio %6.1fx   (aim < %.0f ms: %s)\n",
+                    what.constData(), ours, peer, peer / ours, 1000.0, ours < 1000 ? "met" : "MISSED");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -181,5 +235,10 @@ int main(int argc, char** argv) {
     if (foundOurs != many || foundPeer != many)
         std::fprintf(stderr, "loads found %d and %d folders, not %d\n", foundOurs, foundPeer, many);
     report("start and close, 2,000 folders", oursMany, peerMany, 1000);
+
+    // Long lists: a load must grow with the list, not with its square (10,000 to 30,000
+    // entries: about three times as long).
+    for (const int entries : {10000, 30000})
+        reportListLoad(path, entries);
     return 0;
 }

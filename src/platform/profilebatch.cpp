@@ -3,6 +3,13 @@
 
 namespace platform {
 
+ProfileBatch::ProfileBatch(const QString& filePath)
+    : ProfileBatch(ProfileFile::pathFromText(filePath)) {}
+
+QString ProfileBatch::filePath() const {
+    return ProfileFile::textOfPath(m_path);
+}
+
 int ProfileBatch::readInteger(const QByteArray& section, const QByteArray& key, int defaultValue) const {
     return ProfileFile::parseInteger(readString(section, key, QByteArray())).value_or(defaultValue);
 }

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <filesystem>
 #include <memory>
 
 namespace platform {
@@ -13,14 +14,21 @@ namespace platform {
 // commit() stores every change in one atomic replacement of the file (the rules of
 // ProfileFile). Nothing outlives the batch: the next batch reads the file again, so a
 // change made to it by hand in between is seen.
+//
+// A file that exists but could not be read (isUnreadable()) reads as empty. If it is text in a
+// wide encoding, commit() keeps it under another name and starts a new file (setAsidePath()
+// tells where the old one went; the caller tells the user); otherwise commit() fails.
 class ProfileBatch {
 public:
-    explicit ProfileBatch(QString filePath);
+    explicit ProfileBatch(std::filesystem::path filePath);
+    explicit ProfileBatch(const QString& filePath);
     ~ProfileBatch();
     ProfileBatch(const ProfileBatch&) = delete;
     ProfileBatch& operator=(const ProfileBatch&) = delete;
 
-    const QString& filePath() const { return m_filePath; }
+    const std::filesystem::path& path() const { return m_path; }
+    // The path for showing or logging.
+    QString filePath() const;
 
     QByteArray readString(const QByteArray& section, const QByteArray& key,
                           const QByteArray& defaultValue) const;
@@ -37,9 +45,16 @@ public:
     // ProfileWriteError when the file cannot be replaced; it then keeps its old content whole.
     void commit();
 
+    // Whether the file exists but its content could not be read, so every read gave the
+    // default: text in a wide encoding (UTF-16, UTF-32), no read permission, or no regular file.
+    bool isUnreadable() const;
+    // After a commit() that moved an unreadable file aside to start a new one: the path it
+    // now has ("<name>.unreadable", or ".unreadable.2", ... when that existed). Empty otherwise.
+    const std::filesystem::path& setAsidePath() const;
+
 private:
     class State;
-    QString m_filePath;
+    std::filesystem::path m_path;
     std::unique_ptr<State> m_state;
 };
 

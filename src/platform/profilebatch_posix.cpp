@@ -3,34 +3,34 @@
 #include "platform/profiletext.h"
 #include "platform/wholefile.h"
 
-#include <QFile>
-
 namespace platform {
+
+namespace {
+
+// What an unreadable file that is text in a wide encoding is renamed to.
+const std::string setAsideSuffix = ".unreadable";
+
+} // namespace
 
 class ProfileBatch::State {
 public:
     explicit State(const WholeFile::ReadResult& file)
-        : readable(file.status != WholeFile::ReadStatus::Failed)
-        , original(file.content)
-        , text(file.content) {}
+        : wide(file.status == WholeFile::ReadStatus::Ok && ProfileText::isWideText(file.content))
+        , unreadable(wide || file.status == WholeFile::ReadStatus::Failed)
+        , original(wide ? QByteArray() : file.content)
+        , text(original) {}
 
-    bool readable;
+    bool wide;
+    bool unreadable;
     QByteArray original;
     ProfileText text;
     bool changed = false;
+    std::filesystem::path setAside;
 };
 
-namespace {
-
-std::filesystem::path nativePath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
-} // namespace
-
-ProfileBatch::ProfileBatch(QString filePath)
-    : m_filePath(std::move(filePath))
-    , m_state(std::make_unique<State>(WholeFile::read(nativePath(m_filePath)))) {}
+ProfileBatch::ProfileBatch(std::filesystem::path filePath)
+    : m_path(std::move(filePath))
+    , m_state(std::make_unique<State>(WholeFile::read(m_path))) {}
 
 ProfileBatch::~ProfileBatch() = default;
 
@@ -53,19 +53,40 @@ void ProfileBatch::eraseSection(const QByteArray& section) {
         m_state->changed = true;
 }
 
+bool ProfileBatch::isUnreadable() const {
+    return m_state->unreadable;
+}
+
+const std::filesystem::path& ProfileBatch::setAsidePath() const {
+    return m_state->setAside;
+}
+
 void ProfileBatch::commit() {
-    if (!m_state->changed)
+    State& state = *m_state;
+    if (!state.changed)
         return;
-    // A file that exists but cannot be read is never replaced: its content would be lost.
-    if (!m_state->readable)
-        throw ProfileWriteError(m_filePath);
-    const QByteArray content = m_state->text.toBytes();
-    m_state->changed = false;
-    if (content == m_state->original && QFile::exists(m_filePath))
-        return;
-    if (!WholeFile::replace(nativePath(m_filePath), content))
-        throw ProfileWriteError(m_filePath);
-    m_state->original = content;
+    const QByteArray content = state.text.toBytes();
+    if (state.wide) {
+        // Text this reader cannot read is kept whole under another name: it may be the user's.
+        const auto aside = WholeFile::replaceKeepingOld(m_path, content, setAsideSuffix);
+        if (!aside)
+            throw ProfileWriteError(m_path);
+        state.setAside = *aside;
+        state.wide = state.unreadable = false;
+    } else {
+        // Any other file that exists but cannot be read is never replaced: its content would be lost.
+        if (state.unreadable)
+            throw ProfileWriteError(m_path);
+        std::error_code error;
+        if (content == state.original && std::filesystem::exists(m_path, error)) {
+            state.changed = false;
+            return;
+        }
+        if (!WholeFile::replace(m_path, content))
+            throw ProfileWriteError(m_path);
+    }
+    state.changed = false;
+    state.original = content;
 }
 
 } // namespace platform

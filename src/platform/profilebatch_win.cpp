@@ -11,21 +11,22 @@ namespace platform {
 class ProfileBatch::State {
 public:
     std::vector<std::function<void(ProfileFile&)>> writes;
+    std::filesystem::path setAside; // stays empty: the system reads wide profile files itself
 };
 
-ProfileBatch::ProfileBatch(QString filePath)
-    : m_filePath(std::move(filePath))
+ProfileBatch::ProfileBatch(std::filesystem::path filePath)
+    : m_path(std::move(filePath))
     , m_state(std::make_unique<State>()) {}
 
 ProfileBatch::~ProfileBatch() = default;
 
 QByteArray ProfileBatch::readString(const QByteArray& section, const QByteArray& key,
                                     const QByteArray& defaultValue) const {
-    return ProfileFile(m_filePath).readString(section, key, defaultValue);
+    return ProfileFile(m_path).readString(section, key, defaultValue);
 }
 
 QList<QByteArray> ProfileBatch::readKeys(const QByteArray& section) const {
-    return ProfileFile(m_filePath).readKeys(section);
+    return ProfileFile(m_path).readKeys(section);
 }
 
 void ProfileBatch::writeString(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
@@ -36,8 +37,16 @@ void ProfileBatch::eraseSection(const QByteArray& section) {
     m_state->writes.push_back([=](ProfileFile& file) { file.eraseSection(section); });
 }
 
+bool ProfileBatch::isUnreadable() const {
+    return false;
+}
+
+const std::filesystem::path& ProfileBatch::setAsidePath() const {
+    return m_state->setAside;
+}
+
 void ProfileBatch::commit() {
-    ProfileFile file(m_filePath);
+    ProfileFile file(m_path);
     for (const auto& write : m_state->writes)
         write(file);
     m_state->writes.clear();

@@ -1,7 +1,5 @@
 #include "platform/profilefile.h"
 
-#include <QFileInfo>
-
 #include <limits>
 #include <optional>
 
@@ -53,14 +51,44 @@ std::optional<int> parseHex(QByteArrayView digits) {
     return static_cast<int>(static_cast<std::uint32_t>(value));
 }
 
-QString fullPath(const QString& path) {
-    return QFileInfo(path).isAbsolute() ? path : QFileInfo(path).absoluteFilePath();
+std::filesystem::path fullPath(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(path, error);
+    return error ? path : full;
+}
+
+// The path's own bytes where names are bytes, UTF-8 where they are UTF-16.
+std::string pathBytes(const std::filesystem::path& path) {
+    const std::u8string bytes = path.u8string();
+    return std::string(bytes.begin(), bytes.end());
 }
 
 } // namespace
 
+ProfileWriteError::ProfileWriteError(const std::filesystem::path& path)
+    : std::runtime_error("Unable to write to " + pathBytes(fullPath(path)))
+    , m_path(fullPath(path)) {}
+
 ProfileWriteError::ProfileWriteError(const QString& path)
-    : std::runtime_error(("Unable to write to " + fullPath(path)).toUtf8().toStdString()) {}
+    : ProfileWriteError(ProfileFile::pathFromText(path)) {}
+
+ProfileFile::ProfileFile(std::filesystem::path filePath)
+    : m_path(std::move(filePath)) {}
+
+ProfileFile::ProfileFile(const QString& filePath)
+    : m_path(pathFromText(filePath)) {}
+
+QString ProfileFile::filePath() const {
+    return textOfPath(m_path);
+}
+
+std::filesystem::path ProfileFile::pathFromText(const QString& text) {
+    return std::filesystem::path(text.toStdU16String());
+}
+
+QString ProfileFile::textOfPath(const std::filesystem::path& path) {
+    return QString::fromStdString(pathBytes(path));
+}
 
 std::optional<int> ProfileFile::parseInteger(const QByteArray& text) {
     QByteArrayView view(text);

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 
@@ -11,9 +12,16 @@ namespace platform {
 
 // Raised when a write to a profile file cannot be completed; the message is
 // "Unable to write to " followed by the full path of the file.
+// (what() holds the path's own bytes; path() gives it whole.)
 class ProfileWriteError : public std::runtime_error {
 public:
+    explicit ProfileWriteError(const std::filesystem::path& path);
     explicit ProfileWriteError(const QString& path);
+
+    const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
 };
 
 // Access to one INI ("profile") file with the rules of Windows profile files.
@@ -26,13 +34,23 @@ public:
 // folder, flushed, renamed over it); every other section, key and comment stays.
 // Values are bytes: text is stored as UTF-8 by the callers, paths as their own bytes.
 // A value is stored up to its first line break or NUL byte (one value, one line). New
-// lines take the file's own line ending (CR LF or LF); other lines keep theirs.
-// On a file that exists but cannot be read, a write fails rather than replace it.
+// lines take the file's own line ending (LF, CR LF or CR); other lines keep theirs. A UTF-8
+// byte-order mark in front is skipped on reading and kept on writing.
+// A file that cannot be read is never overwritten:
+// - text in a wide encoding (UTF-16, UTF-32) reads as empty; the first write renames it to
+//   "<name>.unreadable" (".unreadable.2", ... when that exists) and starts a new file holding
+//   what was written; setAsidePath() then says where the old one went, for the user to be told;
+// - a file without read permission, or no regular file (a folder, a FIFO, a device, also
+//   behind a symbolic link), reads as empty without ever blocking, and a write fails.
+// A path is bytes: the std::filesystem::path constructor takes any name the system allows.
 class ProfileFile {
 public:
-    explicit ProfileFile(QString filePath);
+    explicit ProfileFile(std::filesystem::path filePath);
+    explicit ProfileFile(const QString& filePath);
 
-    const QString& filePath() const { return m_filePath; }
+    const std::filesystem::path& path() const { return m_path; }
+    // The path for showing or logging.
+    QString filePath() const;
 
     QByteArray readString(const QByteArray& section, const QByteArray& key,
                           const QByteArray& defaultValue) const;
@@ -49,12 +67,21 @@ public:
     void writeBool(const QByteArray& section, const QByteArray& key, bool value);
     void eraseSection(const QByteArray& section);
 
+    // Where the last write of this object moved an unreadable file (see above); empty when it
+    // moved none.
+    const std::filesystem::path& setAsidePath() const { return m_setAsidePath; }
+
     // The integer rules of readInteger: an optional sign and decimal digits, or up to 32 bits
     // of hexadecimal after "0x", "0X" or "$"; nullopt for anything else.
     static std::optional<int> parseInteger(const QByteArray& text);
 
+    // A path given as text (UTF-8 on disk where names are bytes), and a path as text to show.
+    static std::filesystem::path pathFromText(const QString& text);
+    static QString textOfPath(const std::filesystem::path& path);
+
 private:
-    QString m_filePath;
+    std::filesystem::path m_path;
+    std::filesystem::path m_setAsidePath;
 };
 
 } // namespace platform

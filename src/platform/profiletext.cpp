@@ -1,5 +1,7 @@
 #include "platform/profiletext.h"
 
+#include <algorithm>
+
 namespace platform {
 
 namespace {
@@ -22,14 +24,12 @@ char foldCase(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 
-bool sameName(QByteArrayView a, QByteArrayView b) {
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (foldCase(a[i]) != foldCase(b[i]))
-            return false;
-    }
-    return true;
+// The form of a name under which it is indexed: names are compared without case.
+QByteArray folded(QByteArrayView name) {
+    QByteArray result(name.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < name.size(); ++i)
+        result[i] = foldCase(name[i]);
+    return result;
 }
 
 QByteArrayView trimmedView(QByteArrayView text) {
@@ -42,36 +42,19 @@ QByteArrayView trimmedView(QByteArrayView text) {
     return text.sliced(begin, end - begin);
 }
 
-bool mayBeSection(const QByteArray& line) {
-    const QByteArrayView text = trimmedView(line);
-    return !text.isEmpty() && text.front() == '[';
-}
-
-// Whether a "key=value" line holds the key, without copying anything: a lookup runs over
-// every line of a section, and a list section has thousands.
-bool holdsKey(const QByteArray& line, const QByteArray& key) {
-    const qsizetype equals = line.indexOf('=');
-    if (equals < 0)
-        return false;
-    const QByteArrayView name = trimmedView(QByteArrayView(line).first(equals));
-    return !name.isEmpty() && name.front() != ';' && name.front() != '[' && sameName(name, key);
-}
-
 // The name of a "[name]" line, or nullopt for any other line.
-std::optional<QByteArray> sectionName(const QByteArray& line) {
-    if (!mayBeSection(line))
-        return std::nullopt;
-    const QByteArray text = trimmed(line);
+std::optional<QByteArrayView> sectionName(const QByteArray& line) {
+    const QByteArrayView text = trimmedView(line);
     if (!text.startsWith('['))
         return std::nullopt;
     const qsizetype close = text.lastIndexOf(']');
     if (close < 1)
         return std::nullopt;
-    return trimmed(QByteArrayView(text).sliced(1, close - 1));
+    return trimmedView(text.sliced(1, close - 1));
 }
 
 struct KeyLine {
-    QByteArray key;
+    QByteArrayView key;
     QByteArrayView rawValue;
 };
 
@@ -80,10 +63,10 @@ std::optional<KeyLine> keyLine(const QByteArray& line) {
     const qsizetype equals = line.indexOf('=');
     if (equals < 0)
         return std::nullopt;
-    QByteArray key = trimmed(QByteArrayView(line).first(equals));
+    const QByteArrayView key = trimmedView(QByteArrayView(line).first(equals));
     if (key.isEmpty() || key.startsWith(';') || key.startsWith('['))
         return std::nullopt;
-    return KeyLine{std::move(key), QByteArrayView(line).sliced(equals + 1)};
+    return KeyLine{key, QByteArrayView(line).sliced(equals + 1)};
 }
 
 QByteArray readValue(QByteArrayView raw) {
@@ -117,103 +100,176 @@ QByteArray storedForm(const QByteArray& value) {
     return blankAtEnd || quoted ? '"' + line + '"' : line;
 }
 
+constexpr QByteArrayView utf8ByteOrderMark = "\xEF\xBB\xBF";
+
 } // namespace
 
+QByteArrayView ProfileText::endingBytes(Ending ending) {
+    switch (ending) {
+    case Ending::CrLf:
+        return "\r\n";
+    case Ending::Cr:
+        return "\r";
+    default:
+        return "\n";
+    }
+}
+
 ProfileText::ProfileText(const QByteArray& content) {
-    const qsizetype firstBreak = content.indexOf('\n');
-    m_crlf = firstBreak > 0 && content[firstBreak - 1] == '\r';
-    m_lines = content.split('\n');
-    if (!m_lines.isEmpty() && m_lines.back().isEmpty())
-        m_lines.removeLast(); // the text ended with a line break
-}
-
-std::optional<ProfileText::SectionRange> ProfileText::findSection(const QByteArray& section) const {
-    for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        const auto name = sectionName(m_lines[i]);
-        if (!name || !sameName(*name, section))
+    QByteArrayView rest(content);
+    if (rest.startsWith(utf8ByteOrderMark)) {
+        m_byteOrderMark = utf8ByteOrderMark.toByteArray();
+        rest = rest.sliced(utf8ByteOrderMark.size());
+    }
+    m_sections.append(Section{});
+    bool endingSeen = false;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < rest.size(); ++i) {
+        if (rest[i] != '\n' && rest[i] != '\r')
             continue;
-        qsizetype end = i + 1;
-        while (end < m_lines.size() && !(mayBeSection(m_lines[end]) && sectionName(m_lines[end])))
-            ++end;
-        return SectionRange{i, end};
+        Ending ending = rest[i] == '\n' ? Ending::Lf : Ending::Cr;
+        const qsizetype lineEnd = i;
+        if (ending == Ending::Cr && i + 1 < rest.size() && rest[i + 1] == '\n') {
+            ending = Ending::CrLf;
+            ++i;
+        }
+        if (!endingSeen) {
+            m_newLine = ending;
+            endingSeen = true;
+        }
+        appendLine(rest.sliced(start, lineEnd - start).toByteArray(), ending);
+        start = i + 1;
     }
-    return std::nullopt;
+    if (start < rest.size())
+        appendLine(rest.sliced(start).toByteArray(), Ending::None);
+    indexSections();
 }
 
-std::optional<qsizetype> ProfileText::findKey(const SectionRange& range, const QByteArray& key) const {
-    for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        if (holdsKey(m_lines[i], key))
-            return i;
+void ProfileText::appendLine(QByteArray text, Ending ending) {
+    if (sectionName(text))
+        m_sections.append(Section{});
+    Section& section = m_sections.back();
+    section.lines.append(Line{std::move(text), ending});
+    indexKey(section, section.lines.size() - 1);
+}
+
+void ProfileText::indexKey(Section& section, qsizetype line) {
+    if (const auto parts = keyLine(section.lines[line].text)) {
+        const QByteArray name = folded(parts->key);
+        if (!section.keyLines.contains(name))
+            section.keyLines.insert(name, line);
     }
-    return std::nullopt;
+}
+
+void ProfileText::indexSections() {
+    m_sectionIndex.clear();
+    // The first section holds the lines before any header: it has no name.
+    for (qsizetype i = 1; i < m_sections.size(); ++i) {
+        const QByteArray name = folded(*sectionName(m_sections[i].lines.front().text));
+        if (!m_sectionIndex.contains(name))
+            m_sectionIndex.insert(name, i);
+    }
+}
+
+const ProfileText::Section* ProfileText::findSection(const QByteArray& name) const {
+    const auto found = m_sectionIndex.constFind(folded(trimmedView(name)));
+    return found == m_sectionIndex.cend() ? nullptr : &m_sections[*found];
 }
 
 std::optional<QByteArray> ProfileText::value(const QByteArray& section, const QByteArray& key) const {
-    const auto range = findSection(section);
-    if (!range)
+    const Section* found = findSection(section);
+    if (!found)
         return std::nullopt;
-    const auto index = findKey(*range, key);
-    if (!index)
+    const auto line = found->keyLines.constFind(folded(key));
+    if (line == found->keyLines.cend())
         return std::nullopt;
-    return readValue(keyLine(m_lines[*index])->rawValue);
+    return readValue(keyLine(found->lines[*line].text)->rawValue);
 }
 
 QList<QByteArray> ProfileText::keys(const QByteArray& section) const {
     QList<QByteArray> names;
-    if (const auto range = findSection(section)) {
-        for (qsizetype i = range->header + 1; i < range->end; ++i) {
-            if (const auto line = keyLine(m_lines[i]))
-                names.append(line->key);
+    if (const Section* found = findSection(section)) {
+        for (qsizetype i = 1; i < found->lines.size(); ++i) {
+            if (const auto line = keyLine(found->lines[i].text))
+                names.append(line->key.toByteArray());
         }
     }
     return names;
 }
 
-QByteArray ProfileText::newLine(const QByteArray& text) const {
-    return m_crlf ? text + '\r' : text;
-}
-
 void ProfileText::setValue(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
     const QByteArray stored = storedForm(value);
-    const auto range = findSection(section);
-    if (!range) {
-        m_lines.append(newLine('[' + section + ']'));
-        m_lines.append(newLine(key + '=' + stored));
+    const auto found = m_sectionIndex.constFind(folded(trimmedView(section)));
+    if (found == m_sectionIndex.cend()) {
+        Section added;
+        added.lines.append(Line{'[' + section + ']', m_newLine});
+        m_sections.append(added);
+        indexSections();
+        setValue(section, key, value);
         return;
     }
-    if (const auto index = findKey(*range, key)) {
+    Section& target = m_sections[*found];
+    if (const auto line = target.keyLines.constFind(folded(key)); line != target.keyLines.cend()) {
         // Keep the name as the file spells it, and the line's own ending.
-        const QByteArray& old = m_lines[*index];
-        const QByteArray ending = old.endsWith('\r') ? QByteArray("\r") : QByteArray();
-        m_lines[*index] = keyLine(old)->key + '=' + stored + ending;
+        QByteArray& text = target.lines[*line].text;
+        text = keyLine(text)->key.toByteArray() + '=' + stored;
         return;
     }
-    // After the section's last line that is not blank, so a blank separator stays in place.
-    qsizetype insertAt = range->end;
-    while (insertAt > range->header + 1 && trimmed(m_lines[insertAt - 1]).isEmpty())
+    // After the section's last line that is not blank, so a blank separator stays in place;
+    // the blank lines that move hold no key, so the index stays right.
+    qsizetype insertAt = target.lines.size();
+    while (insertAt > 1 && trimmedView(target.lines[insertAt - 1].text).isEmpty())
         --insertAt;
-    m_lines.insert(insertAt, newLine(key + '=' + stored));
+    target.lines.insert(insertAt, Line{key + '=' + stored, m_newLine});
+    indexKey(target, insertAt);
 }
 
 bool ProfileText::eraseSection(const QByteArray& section) {
-    const auto range = findSection(section);
-    if (!range)
+    const auto found = m_sectionIndex.constFind(folded(trimmedView(section)));
+    if (found == m_sectionIndex.cend())
         return false;
-    m_lines.remove(range->header, range->end - range->header);
+    m_sections.removeAt(*found);
+    indexSections();
     return true;
 }
 
 QByteArray ProfileText::toBytes() const {
+    qsizetype total = m_byteOrderMark.size();
+    for (const Section& section : m_sections) {
+        for (const Line& line : section.lines)
+            total += line.text.size() + 2;
+    }
     QByteArray out;
-    qsizetype total = 0;
-    for (const QByteArray& line : m_lines)
-        total += line.size() + 1;
     out.reserve(total);
-    for (const QByteArray& line : m_lines) {
-        out += line;
-        out += '\n';
+    out += m_byteOrderMark;
+    for (const Section& section : m_sections) {
+        for (const Line& line : section.lines) {
+            out += line.text;
+            out += endingBytes(line.ending == Ending::None ? m_newLine : line.ending);
+        }
     }
     return out;
+}
+
+bool ProfileText::isWideText(const QByteArray& content) {
+    const QByteArrayView text(content);
+    if (text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF") ||
+        text.startsWith(QByteArrayView("\0\0\xFE\xFF", 4)))
+        return true;
+    // Without a mark: text of mostly ASCII characters in UTF-16 or UTF-32 has a NUL in most
+    // bytes of one parity but not of the other. A block of NUL bytes (a file zeroed by a
+    // crash) has them in both, and binary garbage in neither.
+    const qsizetype sample = std::min<qsizetype>(text.size(), 4096);
+    if (sample < 4)
+        return false;
+    qsizetype nuls[2] = {0, 0};
+    for (qsizetype i = 0; i < sample; ++i)
+        nuls[i % 2] += text[i] == '\0' ? 1 : 0;
+    const qsizetype counts[2] = {(sample + 1) / 2, sample / 2};
+    const auto mostlyNul = [&](int parity) {
+        return nuls[parity] * 2 > counts[parity];
+    };
+    return mostlyNul(0) != mostlyNul(1);
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 
 #include <optional>
@@ -8,10 +9,13 @@
 namespace platform {
 
 // The text of a profile (INI) file as lines, with lookup and single-key edits.
-// Lines that are neither "[section]" nor "key=value" (comments, blank lines, garbage) are
-// kept byte for byte, as are the lines that an edit does not touch. Names are compared
-// without case (ASCII letters only; other bytes must match exactly). The first matching
-// section, and in it the first matching key, is the one that is read and written.
+// Lines end with LF, CR LF or a lone CR. A UTF-8 byte-order mark in front is skipped on
+// reading and kept on writing. Lines that are neither "[section]" nor "key=value"
+// (comments, blank lines, garbage) are kept byte for byte, as are the lines that an edit
+// does not touch, each with its own line ending. Names are compared without case (ASCII
+// letters only; other bytes must match exactly). The first matching section, and in it the
+// first matching key, is the one that is read and written. Lookups go through an index, so
+// reading or writing every key of a section of N keys costs O(N), not O(N²).
 class ProfileText {
 public:
     explicit ProfileText(const QByteArray& content);
@@ -30,23 +34,40 @@ public:
     // Returns false when there is no such section.
     bool eraseSection(const QByteArray& section);
 
-    // The text to store: every line ends with a line break; new lines use the text's own
-    // line ending (CR LF when its first line ends so, LF otherwise).
+    // The text to store: every line ends with a line break; new lines, and a last line that
+    // had none, take the text's own line ending (that of its first line; LF when it has none).
     QByteArray toBytes() const;
+
+    // Whether the content is text in a wide encoding (UTF-16 or UTF-32: a byte-order mark of
+    // one, or NUL bytes filling every other byte), which reading byte by byte would misread
+    // and writing would corrupt.
+    static bool isWideText(const QByteArray& content);
 
     static constexpr qsizetype maxValueLength = 2047;
 
 private:
-    struct SectionRange {
-        qsizetype header;
-        qsizetype end; // one past the last line belonging to the section
+    enum class Ending : quint8 { None, Lf, CrLf, Cr };
+    struct Line {
+        QByteArray text;
+        Ending ending;
     };
-    std::optional<SectionRange> findSection(const QByteArray& section) const;
-    std::optional<qsizetype> findKey(const SectionRange& range, const QByteArray& key) const;
-    QByteArray newLine(const QByteArray& text) const;
+    // A "[name]" line and the lines up to the next one; the first section of the text holds
+    // the lines before any header and has no header of its own.
+    struct Section {
+        QList<Line> lines;
+        QHash<QByteArray, qsizetype> keyLines; // folded key name -> first line holding it
+    };
 
-    QList<QByteArray> m_lines; // without the final '\n'; a CR before it stays part of the line
-    bool m_crlf = false;
+    static QByteArrayView endingBytes(Ending ending);
+    void appendLine(QByteArray text, Ending ending);
+    void indexKey(Section& section, qsizetype line);
+    void indexSections();
+    const Section* findSection(const QByteArray& name) const;
+
+    QList<Section> m_sections;
+    QHash<QByteArray, qsizetype> m_sectionIndex; // folded name -> first section of that name
+    QByteArray m_byteOrderMark;
+    Ending m_newLine = Ending::Lf;
 };
 
 } // namespace platform

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <filesystem>
+
 namespace platform {
 
 // Facts about the computer and the program, as shown in reports and passed to shutdown.
@@ -16,6 +18,9 @@ public:
     static QString programVersion();
     // The folder for temporary files, ending with a separator.
     static QString tempDir();
+    // The folder of the running executable with its name as the system gives it (bytes on
+    // Linux, so a name that is not valid UTF-8 stays whole); links to the executable resolved.
+    static std::filesystem::path programDirectory();
 };
 
 } // namespace platform

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace platform {
 
 QString SystemInfo::computerName() {
@@ -24,6 +26,20 @@ QString SystemInfo::osDescription() {
         return QString::fromWCharArray(buffer);
     };
     return read(L"ProductName") + QLatin1Char(' ') + read(L"CurrentVersion");
+}
+
+std::filesystem::path SystemInfo::programDirectory() {
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, name.data(), DWORD(name.size()));
+        if (length == 0)
+            return {};
+        if (length < name.size()) {
+            name.resize(length);
+            return std::filesystem::path(name).parent_path();
+        }
+        name.resize(name.size() * 2); // cut short: try again with room for a long path
+    }
 }
 
 } // namespace platform

@@ -1,11 +1,17 @@
 #include "platform/systeminfo.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSysInfo>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
 
 using platform::SystemInfo;
 
@@ -16,6 +22,7 @@ private Q_SLOTS:
     void versionHasFourParts();
     void tempDirEndsWithSeparatorAndExists();
     void osDescriptionNamesKernel();
+    void programDirectoryKeepsEveryByte();
 };
 
 void SystemInfoTest::versionHasFourParts() {
@@ -50,6 +57,30 @@ void SystemInfoTest::osDescriptionNamesKernel() {
     QVERIFY(uname.waitForFinished());
     QVERIFY(description.endsWith(QLatin1Char(' ') + QString::fromLocal8Bit(uname.readAll().trimmed())));
     QVERIFY(!SystemInfo::computerName().isEmpty());
+}
+
+void SystemInfoTest::programDirectoryKeepsEveryByte() {
+    // A copy of a program in a folder whose name is not UTF-8 finds that folder, started
+    // directly and through a link.
+    namespace fs = std::filesystem;
+    QTemporaryDir temp;
+    const fs::path base = fs::canonical(fs::path(temp.path().toStdString()));
+    const fs::path folder = base / std::string("program \xFF\xC3 folder");
+    fs::create_directory(folder);
+    fs::copy_file(PROGRAM_DIR_HELPER, folder / "helper");
+    fs::create_symlink(folder / "helper", base / "link");
+    for (const fs::path& started : {folder / "helper", base / "link"}) {
+        FILE* output = ::popen(("'" + started.native() + "'").c_str(), "r");
+        QVERIFY(output);
+        QByteArray printed;
+        char buffer[4096];
+        while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, output))
+            printed.append(buffer, qsizetype(n));
+        QCOMPARE(::pclose(output), 0);
+        QCOMPARE(printed, QByteArray::fromStdString(folder.native()));
+    }
+    QCOMPARE(SystemInfo::programDirectory(),
+             fs::canonical(fs::path(QCoreApplication::applicationDirPath().toStdString())));
 }
 
 QTEST_GUILESS_MAIN(SystemInfoTest)
