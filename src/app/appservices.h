@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 
 class ShellOpener;
@@ -17,4 +18,7 @@ struct AppServices {
     platform::WaveOutput* waveOutput = nullptr; // none: the program is silent
     // Whether the desktop shows a tray; empty asks the system.
     std::function<bool()> trayAvailable;
+    // Where the settings file and the log files are; empty: beside the program (a portable copy).
+    std::filesystem::path settingsFile;
+    std::filesystem::path logDirectory;
 };

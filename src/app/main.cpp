@@ -4,7 +4,9 @@
 #include "app/singleinstance.h"
 #include "app/tbform.h"
 #include "app/exitstatus.h"
+#include "platform/settingslocation.h"
 #include "platform/shutdownservice.h"
+#include "platform/systeminfo.h"
 #include "platform/terminationrequest.h"
 #include "platform/waveoutput.h"
 #include "widgets/messageboxprompts.h"
@@ -52,9 +54,11 @@ int main(int argc, char** argv) {
     const QStringList arguments = app.arguments().mid(1);
     const bool unattended = SingleInstance::isUnattendedStart(arguments);
     const QString programDir = QCoreApplication::applicationDirPath();
+    // Beside the program in a portable copy, in the per-user places when the program folder is not ours.
+    const platform::SettingsLocation location(platform::SystemInfo::programDirectory());
 
     SingleInstance instance;
-    if (instance.acquire(TBForm::settingsFileIn(programDir)) == SingleInstance::Role::Secondary) {
+    if (instance.acquire(location.settingsFile()) == SingleInstance::Role::Secondary) {
         if (const std::optional<int> status = handOver(instance, arguments))
             return *status;
     }
@@ -68,6 +72,8 @@ int main(int argc, char** argv) {
     services.shutdown = shutdown.get();
     const auto waveOutput = platform::WaveOutput::createSystemOutput();
     services.waveOutput = waveOutput.get();
+    services.settingsFile = location.settingsFile();
+    services.logDirectory = location.logDirectory();
 
     TBForm form(programDir, arguments, services);
     // For whoever watches a run from outside (a test, a support case): every log line as it is made.

@@ -6,6 +6,7 @@
 #include "backupset/folderset.h"
 #include "config/settingsmodel.h"
 #include "config/settingsstore.h"
+#include "core/userprompts.h"
 #include "log/eventmarker.h"
 #include "log/pathtext.h"
 #include "log/tlogfrm.h"
@@ -39,6 +40,9 @@ void SettingsSequence::LoadConfig() {
     // 1
     mark(QStringLiteral("load_cfg"));
     m_form.LogMessage(QStringLiteral("Loading config"));
+    if (ini.isUnreadable())
+        m_form.LogMessage(QStringLiteral("The settings file cannot be read, the defaults are used: ") +
+                          pathText(ini.path()));
     // 2: the design size centres the window; the stored geometry is applied without
     // the resize reaction writing it back.
     m_form.m_loadingConfig = true;
@@ -116,7 +120,7 @@ void SettingsSequence::SaveConfig() {
     mark(QStringLiteral("save_cfg6"));
     const QList<QByteArray> folders = storable(pathBytes(settings.folders()));
     if (folders.isEmpty()) {
-        ini.commit();
+        commit(ini);
         return;
     }
     // 10
@@ -134,10 +138,21 @@ void SettingsSequence::SaveConfig() {
     SettingsStore::writeList(ini, SettingsLists::excludedTypes, storable(types), true);
     // 13
     mark(QStringLiteral("save_cfg8"));
-    ini.commit();
+    commit(ini);
     m_form.LogMessage(QStringLiteral("Config saved"));
     if (!m_form.m_autoShutdown)
         m_form.CheckOutdatedArchives();
+}
+
+void SettingsSequence::commit(platform::ProfileBatch& ini) {
+    ini.commit();
+    // A file in a form the program cannot read (wide text) is never overwritten: it was kept.
+    if (!ini.setAsidePath().empty()) {
+        const QString text = QStringLiteral("The settings file could not be read. It was kept as ") +
+                             pathText(ini.setAsidePath()) + QStringLiteral(" and a new one was started.");
+        m_form.LogMessage(text);
+        m_form.prompts().notify(text);
+    }
 }
 
 QList<QByteArray> SettingsSequence::storable(const QList<QByteArray>& entries) {

@@ -4,6 +4,9 @@
 #include <QList>
 
 class TBForm;
+namespace platform {
+class ProfileBatch;
+}
 
 // The whole load and save of the settings file: the model's values and lists and the windows'
 // geometry and mode, in the fixed order with its event markers and log lines. A load reads the file
@@ -17,6 +20,7 @@ public:
 
 private:
     QList<QByteArray> storable(const QList<QByteArray>& entries);
+    void commit(platform::ProfileBatch& ini);
 
     TBForm& m_form;
 };

@@ -109,12 +109,21 @@ EventMarker& TBForm::marker() {
     return m_errorForm->marker();
 }
 
-QString TBForm::settingsFilePath() const {
-    return m_programDir + QStringLiteral("Quoralis2005Config.ini");
+std::filesystem::path TBForm::settingsFilePath() const {
+    if (!m_services.settingsFile.empty())
+        return m_services.settingsFile;
+    return pathFromText(withTrailingSeparator(m_programDir) + QStringLiteral("Quoralis2005Config.ini"));
 }
 
-std::filesystem::path TBForm::settingsFileIn(const QString& programDir) {
-    return pathFromText(withTrailingSeparator(programDir) + QStringLiteral("Quoralis2005Config.ini"));
+void TBForm::writeLogFile() {
+    // The writer puts the file in the "logs" folder of the folder it is given.
+    LogFileWriter::write(pathText(logDirectory().parent_path().parent_path()) + QDir::separator(), m_log.lines());
+}
+
+std::filesystem::path TBForm::logDirectory() const {
+    if (!m_services.logDirectory.empty())
+        return m_services.logDirectory;
+    return pathFromText(withTrailingSeparator(m_programDir) + QStringLiteral("logs/"));
 }
 
 void TBForm::LogMessage(const QString& message) {
@@ -163,7 +172,7 @@ void TBForm::createWindows() {
 
     createBackupEngine();
     m_housekeeping =
-        std::make_unique<Housekeeping>(pathFromText(m_programDir), *m_settings, m_log, *m_services.prompts,
+        std::make_unique<Housekeeping>(logDirectory(), *m_settings, m_log, *m_services.prompts,
                                        [this](const QString& name) { PlayEventSound(name); });
 
     VersionCheck::Context check;
@@ -518,7 +527,7 @@ bool TBForm::FormClose() {
     // otherwise a read-only program folder would leave a program that can never be closed.
     reportAndGoOn([this] { SaveConfig(); });
     if (m_settings->isOn(Setting::KeepLog))
-        reportAndGoOn([this] { LogFileWriter::write(m_programDir, m_log.lines()); });
+        reportAndGoOn([this] { writeLogFile(); });
     // 4
     if (m_settings->isOn(Setting::CleanLogs))
         m_housekeeping->CleanOldLogs();
@@ -573,7 +582,7 @@ void TBForm::endOnErrorReport() {
     // The close sequence does not run (no settings saved, no backup at close), but the
     // run's log is what the user needs afterwards.
     if (m_settings->isOn(Setting::KeepLog))
-        reportAndGoOn([this] { LogFileWriter::write(m_programDir, m_log.lines()); });
+        reportAndGoOn([this] { writeLogFile(); });
     endProgram();
 }
 

@@ -41,6 +41,7 @@ class TLogFrm;
 class TPopFrm;
 class EventMarker;
 class VersionCheck;
+class UserPrompts;
 namespace platform {
 class ProfileFile;
 }
@@ -71,9 +72,10 @@ public:
     // Operations used by the other parts of the program.
     void LogMessage(const QString& message);
     EventMarker& marker();
+    UserPrompts& prompts() const { return *m_services.prompts; }
     QString programDir() const { return m_programDir; }
-    QString settingsFilePath() const;
-    static std::filesystem::path settingsFileIn(const QString& programDir);
+    std::filesystem::path settingsFilePath() const;
+    std::filesystem::path logDirectory() const;
     QString GetVersionString();
     QString GetTempDir();
 
@@ -182,6 +184,7 @@ private:
     void reportAndGoOn(const std::function<void()>& step);
     void endProgram();
     void endOnErrorReport();
+    void writeLogFile();
     void LoadConfig();
     void SaveConfig();
     void FormResize();

@@ -3,6 +3,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <filesystem>
 #include <functional>
 
 class EventMarker;
@@ -28,7 +29,7 @@ public:
         TrayControl* tray = nullptr;
         SettingsModel* settings = nullptr;
         EventMarker* marker = nullptr;
-        std::function<QString()> settingsFilePath;
+        std::function<std::filesystem::path()> settingsFilePath;
     };
 
     explicit WindowModes(const Context& context);

@@ -26,7 +26,7 @@ public:
         EventMarker* marker = nullptr;
         UserPrompts* prompts = nullptr;
         ProgressView* progress = nullptr;
-        std::function<QString()> settingsFilePath;
+        std::function<std::filesystem::path()> settingsFilePath;
     };
 
     explicit ArchiveJob(Context context);

@@ -42,9 +42,9 @@ QString archiveQuestion(const std::vector<fs::path>& archives, int days) {
 
 } // namespace
 
-Housekeeping::Housekeeping(fs::path programDir, const SettingsModel& settings, ActivityLog& log, UserPrompts& prompts,
+Housekeeping::Housekeeping(fs::path logDirectory, const SettingsModel& settings, ActivityLog& log, UserPrompts& prompts,
                            SoundRequest playEventSound)
-    : m_programDir(std::move(programDir))
+    : m_logDirectory(std::move(logDirectory))
     , m_settings(settings)
     , m_log(log)
     , m_prompts(prompts)
@@ -57,7 +57,7 @@ void Housekeeping::CleanOldLogs(bool evenWhenSwitchedOff) {
     const OldFileSearch search(FileMask("*.txt"), threshold(days));
     m_log.logMessage(QStringLiteral("Looking for logs older than ") + QString::number(days) +
                      QStringLiteral(" days..."));
-    search.inTree(m_programDir / "logs", [this](const fs::path& file) {
+    search.inTree(m_logDirectory, [this](const fs::path& file) {
         if (deleteFile(file))
             m_log.logMessage(QStringLiteral("Deleted outdated log file: ") + nameOf(file));
         else

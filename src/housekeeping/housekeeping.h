@@ -19,7 +19,7 @@ public:
     using SoundRequest = std::function<void(const QString& eventName)>;
     using Clock = std::function<QDateTime()>;
 
-    Housekeeping(std::filesystem::path programDir, const SettingsModel& settings, ActivityLog& log, UserPrompts& prompts,
+    Housekeeping(std::filesystem::path logDirectory, const SettingsModel& settings, ActivityLog& log, UserPrompts& prompts,
                  SoundRequest playEventSound);
 
     // Deletes the "*.txt" files in "logs" and its subfolders that are older than the
@@ -38,7 +38,7 @@ private:
     std::filesystem::file_time_type threshold(int days) const;
     void playEventSound(const QString& eventName) const;
 
-    std::filesystem::path m_programDir;
+    std::filesystem::path m_logDirectory;
     const SettingsModel& m_settings;
     ActivityLog& m_log;
     UserPrompts& m_prompts;

@@ -4,6 +4,7 @@
 #include "backupset/folderset.h"
 #include "backupset/tform1.h"
 #include "config/radiogroup.h"
+#include "config/settingsmodel.h"
 #include "config/tform2.h"
 #include "log/eventmarker.h"
 #include "testmount.h"

@@ -1,5 +1,6 @@
 #include "app/tbform.h"
 #include "backupfixture.h"
+#include "config/settingsmodel.h"
 #include "config/tform2.h"
 #include "unprivilegedscope.h"
 
@@ -75,7 +76,7 @@ private Q_SLOTS:
         f.h.prompts.queueAnswer(false);
         f.h.prompts.queueAnswer(false);
         TBForm& form = f.h.start();
-        QCOMPARE(form.settingsDialog()->destinationPath().native(), folder);
+        QCOMPARE(form.settings().destination().native(), folder);
         form.btBackupClick();
         int archives = 0;
         for (const auto& entry : fs::directory_iterator(folder))
@@ -104,7 +105,7 @@ private Q_SLOTS:
         TBForm& form = f.h.start();
         form.btBackupClick();
         QVERIFY(fs::exists(folder + "/Quoralis.zip"));
-        QCOMPARE(form.settingsDialog()->destinationPath().native(), folder + "/");
+        QCOMPARE(form.settings().destination().native(), folder + "/");
     }
 
     void unreadableSubfolderMakesTheRunIncomplete() {

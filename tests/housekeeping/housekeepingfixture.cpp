@@ -1,8 +1,5 @@
 #include "housekeepingfixture.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QSpinBox>
 
 #include <fcntl.h>
 #include <fstream>
