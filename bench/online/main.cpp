@@ -1,7 +1,8 @@
 // Memory for a server's oversized answer: the fetch component asked for a 30 MB answer (the
 // answers it expects are one short line) against the peer, `curl -o /dev/null` on the same
 // answer from the same loopback server (python3's http.server in a child process). Prints the
-// peak resident memory of each, our rise over what this process held before, and the ratio.
+// peak resident memory of each (the peer's through GNU time), our rise over what this process
+// held before, and the ratio.
 #include "online/thttpget.h"
 
 #include <QCoreApplication>
@@ -12,7 +13,6 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
@@ -83,15 +83,20 @@ int main(int argc, char** argv) {
     const qint64 oursMs = ours.elapsed();
     const qint64 peak = statusKiB("VmHWM:");
 
+    // Through GNU time: a child of this process would count this process's peak as its own.
     QElapsedTimer peer;
     peer.start();
-    const int curlExit =
-        QProcess::execute(QStringLiteral("curl"),
-                          {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"), url});
+    QProcess curl;
+    curl.start(QStringLiteral("/usr/bin/time"),
+               {QStringLiteral("-f"), QStringLiteral("maxrss %M"), QStringLiteral("curl"),
+                QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"), url});
+    if (!curl.waitForStarted())
+        std::fprintf(stderr, "GNU time (package time) is needed to measure the peer\n");
+    curl.waitForFinished(120000);
     const qint64 peerMs = peer.elapsed();
-    rusage children{};
-    ::getrusage(RUSAGE_CHILDREN, &children);
-    const qint64 peerKiB = children.ru_maxrss;
+    const int curlExit = curl.exitStatus() == QProcess::NormalExit ? curl.exitCode() : -1;
+    const QByteArray timeOutput = curl.readAllStandardError();
+    const qint64 peerKiB = timeOutput.mid(timeOutput.lastIndexOf("maxrss ") + 7).trimmed().toLongLong();
     server.kill();
     server.waitForFinished();
 
@@ -101,8 +106,8 @@ int main(int argc, char** argv) {
                        : qPrintable(QStringLiteral("%1 chars").arg(received)),
                 mib(peak), mib(peak - before), peakReset ? "" : " (peak not reset: rise is a lower bound)",
                 static_cast<long long>(oursMs));
-    std::printf("peer (curl -o /dev/null): exit %d, peak RSS %.1f MiB, %lld ms\n", curlExit, mib(peerKiB),
-                static_cast<long long>(peerMs));
+    std::printf("peer (curl -o /dev/null, whole answer): exit %d, peak RSS %.1f MiB, %lld ms\n", curlExit,
+                mib(peerKiB), static_cast<long long>(peerMs));
     if (peerKiB > 0)
         std::printf("ratio ours/peer (peak RSS): %.2f\n", double(peak) / double(peerKiB));
     return 0;
