@@ -264,7 +264,9 @@ void TBForm::createBackupEngine() {
     m_backupRun = new BackupRun(run, this);
 
     m_timedShutdown = std::make_unique<TimedShutdown>(m_ui.btBackup, m_services.shutdown, m_log, marker(),
-                                                      *m_services.prompts);
+                                                      *m_services.prompts, this);
+    connect(m_timedShutdown.get(), &TimedShutdown::refused, this, &TBForm::shutdownRefused);
+    connect(m_timedShutdown.get(), &TimedShutdown::overdue, this, &TBForm::shutdownRefused);
     m_intervalTimer = new IntervalTimer(this);
 }
 
@@ -735,8 +737,8 @@ void TBForm::btBackupClick() {
     CheckOutdatedArchives();
     if (m_autoClose)
         close();
-    if (m_autoShutdown && !m_ended && !m_timedShutdown->start())
-        shutdownRefused();
+    if (m_autoShutdown && !m_ended)
+        m_timedShutdown->start();
 }
 
 void TBForm::bringToFront() {

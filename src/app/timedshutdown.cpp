@@ -6,6 +6,7 @@
 #include "platform/systeminfo.h"
 #include "core/userprompts.h"
 
+#include <QPointer>
 #include <QPushButton>
 
 namespace {
@@ -13,26 +14,34 @@ const QString kAbort = QStringLiteral("ABORT");
 }
 
 TimedShutdown::TimedShutdown(QPushButton* backupButton, platform::ShutdownService* service, ActivityLog& log,
-                             EventMarker& marker, UserPrompts& prompts)
-    : m_button(backupButton)
+                             EventMarker& marker, UserPrompts& prompts, QObject* parent)
+    : QObject(parent)
+    , m_button(backupButton)
     , m_service(service)
     , m_log(log)
     , m_marker(marker)
-    , m_prompts(prompts) {}
+    , m_prompts(prompts) {
+    m_overdue.setSingleShot(true);
+    connect(&m_overdue, &QTimer::timeout, this, &TimedShutdown::shutdownOverdue);
+}
 
 bool TimedShutdown::pending() const {
     return m_button->text() == kAbort;
 }
 
-bool TimedShutdown::start() {
+void TimedShutdown::start() {
     using Privilege = platform::ShutdownService::PrivilegeResult;
     m_log.logMessage(QStringLiteral("Shutting down computer in 30 secs..."));
     m_button->setText(kAbort);
     m_button->setToolTip(QStringLiteral("Cancel system shutdown"));
     const QString machine = platform::SystemInfo::computerName();
     m_marker.set(QStringLiteral("timed_shutdown"));
-    if (!m_service)
-        return refused();
+    const quint64 request = ++m_request;
+    m_overdue.stop();
+    if (!m_service) {
+        answered(request, false);
+        return;
+    }
     switch (m_service->enableShutdownPrivilege()) {
     case Privilege::CannotOpenToken:
         m_prompts.notify(QStringLiteral("Cannot open process token."));
@@ -46,22 +55,55 @@ bool TimedShutdown::start() {
     case Privilege::Ok:
         break;
     }
-    if (!m_service->scheduleShutdown(machine, QStringLiteral("Quoralis2005 - Backups complete"), 30))
-        return refused();
-    return true;
+    // The notices above may have been answered by an abort meanwhile.
+    if (request != m_request)
+        return;
+    QPointer<TimedShutdown> self(this);
+    m_service->requestShutdown(machine, QStringLiteral("Quoralis2005 - Backups complete"), 30,
+                               [self, request](bool accepted) {
+                                   if (self)
+                                       self->answered(request, accepted);
+                               });
 }
 
-bool TimedShutdown::refused() {
+void TimedShutdown::answered(quint64 request, bool accepted) {
+    if (request != m_request)
+        return;
+    if (accepted) {
+        m_overdue.start(m_overdueAfter);
+        return;
+    }
+    ++m_request;
+    reportFailure(QStringLiteral("The computer could not be shut down: the system refused the request."));
+    Q_EMIT refused();
+}
+
+void TimedShutdown::shutdownOverdue() {
+    ++m_request;
+    // Withdrawn, so that it does not come unannounced later.
+    if (m_service)
+        m_service->abortShutdown(platform::SystemInfo::computerName());
+    reportFailure(QStringLiteral("The computer was not shut down: the system accepted the request but did "
+                                 "not carry it out."));
+    Q_EMIT overdue();
+}
+
+void TimedShutdown::reportFailure(const QString& text) {
     // A caption of "ABORT" with nothing to abort would say a shutdown is coming that never does.
     resetCaption();
-    const QString text =
-        QStringLiteral("The computer could not be shut down: the system refused the request.");
     m_log.logMessage(text);
     m_prompts.notify(text);
-    return false;
+}
+
+void TimedShutdown::setOverdueAfter(std::chrono::milliseconds wait) {
+    m_overdueAfter = wait;
+    if (m_overdue.isActive())
+        m_overdue.start(m_overdueAfter);
 }
 
 void TimedShutdown::abort() {
+    ++m_request;
+    m_overdue.stop();
     if (m_service)
         m_service->abortShutdown(platform::SystemInfo::computerName());
     resetCaption();

@@ -20,4 +20,10 @@ struct HttpRequest {
     QString Referer;
     // A connection that cannot be made, or a server that sends nothing, for this long fails.
     int TimeoutSeconds = 30;
+    // The whole fetch, from connecting to the last byte, fails when it takes longer: a server
+    // that trickles its answer cannot hold the component.
+    int DeadlineSeconds = 60;
+    // A text answer longer than this fails the fetch, its transfer broken off: the answers the
+    // program asks for are one short line.
+    qint64 MaxTextBytes = 64 * 1024;
 };

@@ -2,6 +2,7 @@
 
 #include "log/timestamp.h"
 #include "online/onlinequery.h"
+#include "online/servertext.h"
 #include "online/thttpget.h"
 #include "online/weblinks.h"
 #include "platform/systeminfo.h"
@@ -35,6 +36,11 @@ TErrorForm::TErrorForm(QWidget* parent)
     auto* title = new QLabel(QStringLiteral("Exception report"), this);
     title->setObjectName(QStringLiteral("Label3"));
     title->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    // The error's message and the system's description are not our text: never rich text.
+    for (QLabel* foreign : {m_timeLabel, m_errLabel, m_osLabel}) {
+        foreign->setTextFormat(Qt::PlainText);
+        foreign->setOpenExternalLinks(false);
+    }
     m_timeLabel->setObjectName(QStringLiteral("TimeLabel"));
     m_timeLabel->setAlignment(Qt::AlignRight);
     auto* intro =
@@ -156,7 +162,7 @@ QString TErrorForm::reportQuery() const {
 
 void TErrorForm::HTTPDoneString(const QString& answer) {
     if (m_prompts)
-        m_prompts->notify(answer);
+        m_prompts->notify(ServerText::excerpt(answer, ServerText::displayChars));
     if (m_endProgram)
         m_endProgram();
 }

@@ -43,9 +43,11 @@ int THTTPGetThread::transferInfo(void* self, qint64, qint64, qint64, qint64) {
 }
 
 bool THTTPGetThread::appendBlock(const char* data, qint64 length) {
-    if (m_mode == Mode::Text)
+    if (m_mode == Mode::Text) {
+        if (m_result.size() + length > m_request.MaxTextBytes)
+            return false;
         m_result.append(data, length);
-    else if (!m_file || m_file->write(data, length) != length)
+    } else if (!m_file || m_file->write(data, length) != length)
         return false;
     m_bytesRead += length;
     Q_EMIT progress(m_fileSize, m_bytesRead);
@@ -61,11 +63,10 @@ void THTTPGetThread::run() {
     CURL* c = curl.get();
     const QByteArray url = effectiveUrl(m_request.URL);
     curl_easy_setopt(c, CURLOPT_URL, url.constData());
-    // Only web addresses, also after a redirect; certificates are checked.
+    // Only web addresses, and only the one asked: a redirect is never followed (it would let
+    // another host, or plain http after https, give the answer).
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(c, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_0));
@@ -107,6 +108,10 @@ void THTTPGetThread::run() {
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, timeout);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, timeout);
+    curl_easy_setopt(c, CURLOPT_TIMEOUT, long(qMax(1, m_request.DeadlineSeconds)));
+    // A declared length over the bound ends the fetch before any of the body is read.
+    if (m_mode == Mode::Text)
+        curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(m_request.MaxTextBytes));
 
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &THTTPGetThread::receive);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
@@ -135,9 +140,14 @@ void THTTPGetThread::run() {
         m_success = false;
         return;
     }
-    // The status code is not looked at: an error page with a body is an answer too. A transfer
-    // that broke off (time-out, reset) is a failure, not a shortened answer.
+    // The status code is not looked at, except that a redirect is no answer: an error page with
+    // a body is an answer too. A transfer that broke off (time-out, reset, an answer over the
+    // bound) is a failure, not a shortened answer.
     if (code != CURLE_OK)
+        return;
+    long status = 0;
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 300 && status < 400)
         return;
     m_success = m_mode == Mode::Text ? m_bytesRead > 0 : m_bytesRead == m_fileSize;
 }

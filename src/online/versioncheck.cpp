@@ -2,27 +2,10 @@
 
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
+#include "online/servertext.h"
 #include "online/thttpget.h"
 #include "online/weblinks.h"
 #include "core/userprompts.h"
-
-namespace {
-
-// Blanks and control characters at both ends, as a server's line break.
-QString trimmedAnswer(const QString& answer) {
-    qsizetype begin = 0;
-    qsizetype end = answer.size();
-    const auto strip = [](QChar c) {
-        return c.isSpace() || c.category() == QChar::Other_Control;
-    };
-    while (begin < end && strip(answer.at(begin)))
-        ++begin;
-    while (end > begin && strip(answer.at(end - 1)))
-        --end;
-    return answer.mid(begin, end - begin);
-}
-
-} // namespace
 
 VersionCheck::VersionCheck(Context context, QObject* parent)
     : QObject(parent)
@@ -40,6 +23,13 @@ void VersionCheck::CheckVersion(bool automatic) {
     const QString version = m_c.versionString();
     const QString url = WebLinks::versionCheck(version);
     m_automatic = automatic;
+    if (m_updater->isRunning()) {
+        // The running check's answer is handled as this one's; the user hears that it comes.
+        if (!automatic)
+            m_c.prompts->notify(QStringLiteral("A check for a newer version is already running: its answer "
+                                               "will follow."));
+        return;
+    }
     m_updater->setWaitThread(automatic);
     m_updater->properties().URL = url;
     m_updater->GetString();
@@ -55,7 +45,7 @@ std::optional<QUrl> VersionCheck::downloadAddress(const QString& answer) {
 }
 
 void VersionCheck::UPDATERDoneString(const QString& answer) {
-    const QString text = trimmedAnswer(answer);
+    const QString text = ServerText::trimmed(answer);
     if (text.isEmpty()) {
         UPDATERError();
         return;
@@ -70,11 +60,11 @@ void VersionCheck::UPDATERDoneString(const QString& answer) {
         m_c.saveConfig();
         m_c.closeMainWindow();
     } else {
-        m_c.log->logMessage(text);
+        m_c.log->logMessage(ServerText::excerpt(text, ServerText::logChars));
     }
     if (!m_automatic) {
         m_c.playEventSound(QStringLiteral("latest"));
-        m_c.prompts->notify(text);
+        m_c.prompts->notify(ServerText::excerpt(text, ServerText::displayChars));
     }
 }
 

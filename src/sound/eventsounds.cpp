@@ -1,6 +1,7 @@
 #include "sound/eventsounds.h"
 
 #include "platform/waveoutput.h"
+#include "sound/soundfilereader.h"
 #include "sound/voicechoice.h"
 #include "sound/wavefile.h"
 
@@ -27,15 +28,15 @@ void EventSounds::PlayEventSound(const QString& eventName) {
 }
 
 void EventSounds::load(const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(
-            ("Cannot open file \"" + fileName + "\". " + file.errorString()).toStdString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw std::runtime_error(
-            ("Cannot read file \"" + fileName + "\". " + file.errorString()).toStdString());
-    if (!bytes.isEmpty() && !WaveFile::hasWaveHeader(bytes))
+    const SoundFileReader::Result file =
+        SoundFileReader::read(std::filesystem::path(QFile::encodeName(fileName).toStdString()));
+    using Status = SoundFileReader::Status;
+    if (file.status == Status::CannotOpen)
+        throw std::runtime_error(("Cannot open file \"" + fileName + "\". " + file.error).toStdString());
+    if (file.status == Status::CannotRead)
+        throw std::runtime_error(("Cannot read file \"" + fileName + "\". " + file.error).toStdString());
+    const QByteArray& bytes = file.bytes;
+    if (file.status == Status::NotARecording || (!bytes.isEmpty() && !WaveFile::hasWaveHeader(bytes)))
         throw std::runtime_error(("Invalid wave file \"" + fileName + "\"").toStdString());
     // The playing sound reads the old bytes: it ends before they go.
     if (m_c.output)

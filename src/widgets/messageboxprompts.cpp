@@ -28,6 +28,10 @@ void MessageBoxPrompts::log(const QString& line) const {
 }
 
 QAbstractButton* MessageBoxPrompts::run(QMessageBox& box, const QString& text, const QString& kind) {
+    // Texts often hold what others wrote (a server's answer, a file name, a system error): shown as
+    // rich text they could load images and carry links to any address.
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     if (m_unattended)
         log(kind + displayText(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
     QTimer selfClose;

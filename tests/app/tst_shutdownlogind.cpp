@@ -1,3 +1,4 @@
+#include "app/timedshutdown.h"
 #include "apptestharness.h"
 #include "config/tform2.h"
 #include "logindmock.h"
@@ -10,7 +11,14 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -23,8 +31,10 @@ qint64 nowUsec() {
 
 // A main window whose shutdowns go to the given bus, with one folder of files to back up.
 struct ShutdownFixture {
-    explicit ShutdownFixture(const QDBusConnection& bus)
-        : service(bus) {
+    explicit ShutdownFixture(
+        const QDBusConnection& bus,
+        std::chrono::milliseconds answerDeadline = platform::LogindShutdownService::defaultAnswerDeadline)
+        : service(bus, answerDeadline) {
         h.shutdown = &service;
         docs = h.dir.filePath(QStringLiteral("data/Docs"));
         destination = h.dir.filePath(QStringLiteral("backups/"));
@@ -53,6 +63,15 @@ struct ShutdownFixture {
         return unzip.waitForFinished(60000) && unzip.exitStatus() == QProcess::NormalExit &&
                unzip.exitCode() == 0;
     }
+    void startUnattended() {
+        h.writeSettings("[settings]\nkeep_log=1\ndestination=" + destination.toUtf8() +
+                        "\n[folders]\nfolder_count=0\nfolder_0=" + docs.toUtf8() + "\n");
+        form = &h.start({QStringLiteral("/autoshutdown")});
+        button = form->findChild<QPushButton*>(QStringLiteral("btBackup"));
+    }
+    int logFiles() const {
+        return QDir(h.dir.filePath(QStringLiteral("logs"))).entryList(QDir::Files).size();
+    }
     int backupsLogged() const { return h.messages().filter(QStringLiteral("Backup created: ")).size(); }
 
     // Declared first: the window, made by the harness, uses the service until it goes.
@@ -61,6 +80,33 @@ struct ShutdownFixture {
     QString docs;
     QString destination;
     QPushButton* button = nullptr;
+    TBForm* form = nullptr;
+};
+
+// A named pipe the login manager mock reads before it answers: the test lets it answer.
+class AnswerGate {
+public:
+    AnswerGate()
+        : m_path(m_dir.filePath(QStringLiteral("answer"))) {
+        ::mkfifo(QFile::encodeName(m_path).constData(), 0600);
+    }
+    ~AnswerGate() {
+        // Never leaves the mock waiting: a gate nobody reads from stays shut harmlessly.
+        const int fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    QString path() const { return m_path; }
+    // Waits until the mock reads, then lets it answer.
+    void open() {
+        const int fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CLOEXEC);
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
 };
 
 } // namespace
@@ -77,6 +123,9 @@ private Q_SLOTS:
     void refusedShutdown_data();
     void refusedShutdown();
     void earlyEndSchedulesNothingUntilABackupCompletes();
+    void lateAnswerIsARefusalAndALateAcceptanceIsWithdrawn();
+    void acceptedShutdownThatNeverComes_data();
+    void acceptedShutdownThatNeverComes();
 
 private:
     LogindMock m_logind;
@@ -163,6 +212,7 @@ void TestShutdownLogind::refusedShutdown() {
 
         QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
         QCOMPARE(m_logind.calls(QStringLiteral("ScheduleShutdown")).size(), busReachable ? 1 : 0);
+        QTRY_COMPARE(f.button->text(), backupCaption);
         QCOMPARE(m_logind.scheduledShutdown().first, QString());
         // The refusal is logged and shown, and nothing claims a shutdown is coming.
         QVERIFY(f.h.messages().contains(refusal));
@@ -180,13 +230,11 @@ void TestShutdownLogind::refusedShutdown() {
     {
         // Unattended, the run ends the program by itself.
         ShutdownFixture f(bus);
-        f.h.writeSettings("[settings]\nkeep_log=1\ndestination=" + f.destination.toUtf8() +
-                          "\n[folders]\nfolder_count=0\nfolder_0=" + f.docs.toUtf8() + "\n");
-        TBForm& form = f.h.start({QStringLiteral("/autoshutdown")});
-        QVERIFY(form.hasEnded());
-        QCOMPARE(form.exitStatus(), int(ExitStatus::ShutdownRefused));
+        f.startUnattended();
+        QTRY_VERIFY(f.form->hasEnded());
+        QCOMPARE(f.form->exitStatus(), int(ExitStatus::ShutdownRefused));
         QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
-        QCOMPARE(QDir(f.h.dir.filePath(QStringLiteral("logs"))).entryList(QDir::Files).size(), 1);
+        QCOMPARE(f.logFiles(), 1);
     }
 }
 
@@ -211,6 +259,78 @@ void TestShutdownLogind::earlyEndSchedulesNothingUntilABackupCompletes() {
     QCOMPARE(m_logind.scheduledShutdown().first, QString());
     QCOMPARE(f.button->text(), backupCaption);
     QVERIFY(!form.autoShutdown());
+}
+
+void TestShutdownLogind::lateAnswerIsARefusalAndALateAcceptanceIsWithdrawn() {
+    AnswerGate gate;
+    QVERIFY2(m_logind.reset() && m_logind.acceptShutdownRequestsOnlyAfter(gate.path()),
+             qPrintable(m_logind.error()));
+    const QString refusal =
+        QStringLiteral("The computer could not be shut down: the system refused the request.");
+    ShutdownFixture f(m_logind.connection(), 300ms);
+    TBForm& form = f.start(f.destination);
+    form.backupandshutdown1Click();
+
+    // The window did not wait for the login manager: the request is out, the answer still to come.
+    QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
+    QCOMPARE(f.button->text(), abortCaption);
+    QVERIFY(f.h.prompts.shown.isEmpty());
+
+    // No answer by the deadline is a refusal.
+    QTRY_COMPARE_WITH_TIMEOUT(f.button->text(), backupCaption, 20000);
+    QCOMPARE(f.h.prompts.notices(), QStringList(refusal));
+    QVERIFY(f.h.messages().contains(refusal));
+    QCOMPARE(form.exitStatus(), int(ExitStatus::ShutdownRefused));
+    QVERIFY(!form.autoShutdown());
+
+    // The manager accepts after all; the program has said no shutdown comes, and withdraws it.
+    gate.open();
+    QTRY_COMPARE_WITH_TIMEOUT(m_logind.calls(QStringLiteral("CancelScheduledShutdown")).size(), 1, 20000);
+    QCOMPARE(m_logind.calls(QStringLiteral("ScheduleShutdown")).size(), 1);
+    QCOMPARE(m_logind.scheduledShutdown().first, QString());
+    QCOMPARE(f.button->text(), backupCaption);
+    QVERIFY(form.close());
+}
+
+void TestShutdownLogind::acceptedShutdownThatNeverComes_data() {
+    QTest::addColumn<bool>("unattended");
+    QTest::newRow("backup and shutdown from the menu") << false;
+    QTest::newRow("/autoshutdown") << true;
+}
+
+void TestShutdownLogind::acceptedShutdownThatNeverComes() {
+    QFETCH(bool, unattended);
+    const QString overdue = QStringLiteral(
+        "The computer was not shut down: the system accepted the request but did not carry it out.");
+    ShutdownFixture f(m_logind.connection());
+    if (unattended) {
+        f.startUnattended();
+    } else {
+        f.form = &f.start(f.destination);
+        f.form->backupandshutdown1Click();
+    }
+    auto* timed = f.form->findChild<TimedShutdown*>();
+    QVERIFY(timed);
+    QCOMPARE(timed->overdueAfter(), TimedShutdown::defaultOverdueAfter);
+    timed->setOverdueAfter(100ms);
+    QCOMPARE(m_logind.scheduledShutdown().first, QStringLiteral("poweroff"));
+    QVERIFY(!f.form->hasEnded());
+    QCOMPARE(f.button->text(), abortCaption);
+
+    // The manager took the request and then did nothing.
+    QTRY_COMPARE_WITH_TIMEOUT(f.button->text(), backupCaption, 20000);
+    QVERIFY(f.h.messages().contains(overdue));
+    QCOMPARE(f.h.prompts.notices(), QStringList(overdue));
+    QCOMPARE(m_logind.scheduledShutdown().first, QString());
+    QCOMPARE(f.form->exitStatus(), int(ExitStatus::ShutdownRefused));
+    QVERIFY(!f.form->autoShutdown());
+    if (unattended) {
+        QTRY_VERIFY(f.form->hasEnded());
+        QCOMPARE(f.logFiles(), 1);
+    } else {
+        QVERIFY(!f.form->hasEnded());
+        QVERIFY(f.form->close());
+    }
 }
 
 QTEST_MAIN(TestShutdownLogind)

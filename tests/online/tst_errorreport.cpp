@@ -1,13 +1,17 @@
+#include "loopbackhttpserver.h"
 #include "online/terrorform.h"
 #include "platform/systeminfo.h"
 #include "referenceserver.h"
 #include "scriptedprompts.h"
+#include "widgets/messageboxprompts.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 // Sending an error report from the error window to the project's web service on loopback.
 class TestErrorReport : public QObject {
@@ -19,6 +23,7 @@ private Q_SLOTS:
     void addressIsSentOnlyWithTheBoxTicked();
     void delimitersAndNonAsciiArriveWhole();
     void reportThatCannotBeSentLeavesAClosableWindow();
+    void errorAndAnswerAreShownAsPlainText();
 };
 
 namespace {
@@ -145,6 +150,42 @@ void TestErrorReport::reportThatCannotBeSentLeavesAClosableWindow() {
     QVERIFY(!status->isVisible());
     QCOMPARE(rig.ok()->text(), QStringLiteral("Ok"));
     QVERIFY(rig.ok()->isEnabled());
+}
+
+void TestErrorReport::errorAndAnswerAreShownAsPlainText() {
+    // Neither a system's error text nor a server's answer may show pictures or carry links.
+    LoopbackHttpServer server;
+    const QByteArray answer = "<a href=\"file:///etc/passwd\">Thanks</a><img src=\"/etc/hostname\">";
+    server.answerWith(200, answer);
+    qputenv("QUORALIS_SERVER", server.address().toUtf8());
+    MessageBoxPrompts prompts;
+    int ends = 0;
+    TErrorForm form;
+    form.setReporting(&prompts, [&ends] { ++ends; });
+    const QString error = QStringLiteral("<b>Cannot open</b> <a href=\"file:///etc/shadow\">x</a>");
+    form.showError(error);
+    auto* errLabel = form.findChild<QLabel*>(QStringLiteral("ErrLabel"));
+    QCOMPARE(errLabel->textFormat(), Qt::PlainText);
+    QCOMPARE(errLabel->text(), error);
+    QVERIFY(!errLabel->openExternalLinks());
+
+    Qt::TextFormat shownFormat = Qt::AutoText;
+    QString shownText;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        shownFormat = label->textFormat();
+        shownText = label->text();
+        box->done(0);
+    });
+    watch.start(20);
+    QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("BtOk")), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(ends, 1, 20000);
+    QCOMPARE(shownText, QString::fromLatin1(answer));
+    QCOMPARE(shownFormat, Qt::PlainText);
 }
 
 QTEST_MAIN(TestErrorReport)

@@ -1,6 +1,7 @@
 #include "loopbackhttpserver.h"
 #include "online/thttpget.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -23,6 +24,12 @@ private Q_SLOTS:
     void abortEndsWithErrorAndKeepsTheStartedRequest();
     void fileModeWritesTheBody();
     void httpsChecksTheCertificate();
+    void oversizedAnswerFailsWithoutBeingKept_data();
+    void oversizedAnswerFailsWithoutBeingKept();
+    void answerUpToTheBoundArrivesWhole();
+    void tricklingServerFailsAtTheDeadline();
+    void redirectsAreNotFollowed_data();
+    void redirectsAreNotFollowed();
 };
 
 namespace {
@@ -47,6 +54,23 @@ Outcome fetch(THTTPGet& http) {
     if (o.done)
         o.text = done.at(0).at(0).toString();
     return o;
+}
+
+// The peak resident memory of this process so far, in bytes (0 where unknown).
+qint64 peakResident() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
+}
+
+// Starts counting the peak anew from the present size.
+bool resetPeakResident() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
 }
 
 quint16 closedPort() {
@@ -260,6 +284,79 @@ void TestHttpGet::httpsChecksTheCertificate() {
     server.kill();
     server.waitForFinished();
     QVERIFY2(output.contains("UNKNOWN_CA") || output.contains("unknown ca"), output.constData());
+}
+
+void TestHttpGet::oversizedAnswerFailsWithoutBeingKept_data() {
+    QTest::addColumn<bool>("withLength");
+    QTest::newRow("declared 30 MB") << true;
+    QTest::newRow("30 MB without a length") << false;
+}
+
+void TestHttpGet::oversizedAnswerFailsWithoutBeingKept() {
+    QFETCH(bool, withLength);
+    LoopbackHttpServer server;
+    server.answerWithLargeBody(30 * 1024 * 1024, withLength);
+    THTTPGet http;
+    http.properties().URL = server.url(QStringLiteral("/huge"));
+    const bool peakKnown = resetPeakResident();
+    const qint64 before = peakResident();
+    const Outcome o = fetch(http);
+    const qint64 rise = peakResident() - before;
+    QVERIFY(o.failed);
+    QVERIFY(!http.isRunning());
+    if (peakKnown)
+        QVERIFY2(rise < 50 * 1024 * 1024, qPrintable(QStringLiteral("peak rose by %1 bytes").arg(rise)));
+}
+
+void TestHttpGet::answerUpToTheBoundArrivesWhole() {
+    LoopbackHttpServer server;
+    const QByteArray body(64 * 1024, 'a');
+    server.answerWith(200, body, false);
+    THTTPGet http;
+    http.properties().URL = server.url(QStringLiteral("/bound"));
+    const Outcome o = fetch(http);
+    QVERIFY(o.done);
+    QCOMPARE(o.text.toUtf8(), body);
+    // One byte more is too much.
+    server.answerWith(200, body + 'a', false);
+    QVERIFY(fetch(http).failed);
+}
+
+void TestHttpGet::tricklingServerFailsAtTheDeadline() {
+    // Fast enough never to count as stalled, too slow ever to end.
+    LoopbackHttpServer server;
+    server.trickle(std::chrono::milliseconds(100));
+    THTTPGet http;
+    http.properties().URL = server.url(QStringLiteral("/trickle"));
+    http.properties().TimeoutSeconds = 1;
+    http.properties().DeadlineSeconds = 2;
+    const Outcome o = fetch(http);
+    QVERIFY(o.failed);
+    QVERIFY(!http.isRunning());
+}
+
+void TestHttpGet::redirectsAreNotFollowed_data() {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("status");
+    // "localhost" names another host than the 127.0.0.1 that was asked.
+    QTest::newRow("to another host") << QStringLiteral("http://localhost:%1/latest.txt") << 302;
+    QTest::newRow("to the same host, permanently") << QStringLiteral("http://127.0.0.1:%1/moved") << 301;
+    QTest::newRow("relative") << QStringLiteral("/moved") << 307;
+}
+
+void TestHttpGet::redirectsAreNotFollowed() {
+    QFETCH(QString, target);
+    QFETCH(int, status);
+    LoopbackHttpServer elsewhere;
+    elsewhere.answerWith(200, "http://127.0.0.1:1/installer.exe");
+    LoopbackHttpServer server;
+    server.redirectTo(target.arg(elsewhere.port()).toLatin1(), status);
+    THTTPGet http;
+    http.properties().URL = server.url(QStringLiteral("/php/versioncheck.php"));
+    const Outcome o = fetch(http);
+    QVERIFY(o.failed);
+    QCOMPARE(server.requests.size(), 1);
+    QVERIFY(elsewhere.requests.isEmpty());
 }
 
 QTEST_MAIN(TestHttpGet)

@@ -21,6 +21,9 @@ private Q_SLOTS:
     void messageAnswer();
     void failedCheckIsReportedOnlyWhenAsked();
     void hostileAnswersOpenAtMostAWebPage();
+    void longAnswerIsLoggedAsTheStartOfOneLine();
+    void redirectedAnswerOffersNothing();
+    void manualCheckWhileOneRunsSaysSoAndGetsTheAnswer();
 };
 
 namespace {
@@ -221,6 +224,57 @@ void TestVersionCheck::hostileAnswersOpenAtMostAWebPage() {
         QVERIFY(rig.opened.isEmpty());
         QCOMPARE(rig.prompts.notices(), QStringList(QString::fromLatin1(answer.trimmed())));
     }
+}
+
+void TestVersionCheck::longAnswerIsLoggedAsTheStartOfOneLine() {
+    LoopbackHttpServer server;
+    qputenv("QUORALIS_SERVER", server.address().toUtf8());
+    const QByteArray start = "<b>Release notes</b>\x1b[2J\r\nline two";
+    server.answerWith(200, start + QByteArray(20000, 'n') + "\n");
+    CheckRig rig;
+    rig.run(true);
+    const QString logged = rig.messages().last();
+    QVERIFY2(logged.startsWith(QStringLiteral("<b>Release notes</b>\\x1b[2J\\r\\nline twonnn")),
+             qPrintable(logged.left(80)));
+    QVERIFY2(logged.size() < 220, qPrintable(QString::number(logged.size())));
+    QVERIFY(logged.endsWith(QStringLiteral("...")));
+    QCOMPARE(rig.log.lines().size(), 2);
+}
+
+void TestVersionCheck::redirectedAnswerOffersNothing() {
+    LoopbackHttpServer elsewhere;
+    elsewhere.answerWith(200, "http://127.0.0.1:1/setup-9.0.exe\n");
+    LoopbackHttpServer server;
+    server.redirectTo("http://localhost:" + QByteArray::number(elsewhere.port()) + "/latest.txt");
+    qputenv("QUORALIS_SERVER", server.address().toUtf8());
+    CheckRig rig;
+    rig.run(false);
+    QVERIFY(elsewhere.requests.isEmpty());
+    QVERIFY(rig.opened.isEmpty());
+    QCOMPARE(rig.prompts.questions(), QStringList());
+    QCOMPARE(rig.prompts.notices(), QStringList(QStringLiteral("Update error")));
+}
+
+void TestVersionCheck::manualCheckWhileOneRunsSaysSoAndGetsTheAnswer() {
+    // The start-up check meets a server that never finishes its answer.
+    LoopbackHttpServer server;
+    server.trickle(std::chrono::milliseconds(100));
+    qputenv("QUORALIS_SERVER", server.address().toUtf8());
+    CheckRig rig;
+    rig.check.UPDATER()->properties().DeadlineSeconds = 2;
+    QSignalSpy error(rig.check.UPDATER(), &THTTPGet::OnError);
+    rig.check.CheckVersion(true);
+    QTRY_COMPARE(server.requests.size(), 1);
+
+    rig.check.CheckVersion(false);
+    QCOMPARE(rig.prompts.notices(),
+             QStringList(
+                 QStringLiteral("A check for a newer version is already running: its answer will follow.")));
+    QCOMPARE(server.requests.size(), 1);
+    // The running check ends at its deadline, and its outcome is told as the manual check's.
+    QTRY_VERIFY_WITH_TIMEOUT(error.count() == 1, 20000);
+    QCOMPARE(rig.prompts.notices().last(), QStringLiteral("Update error"));
+    QVERIFY(!rig.check.UPDATER()->isRunning());
 }
 
 QTEST_MAIN(TestVersionCheck)

@@ -4,9 +4,15 @@
 #include "testprogramdir.h"
 #include "wavebytes.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -116,6 +122,58 @@ private Q_SLOTS:
         QVERIFY2(f.errors.first().startsWith(message), qPrintable(f.errors.first()));
         QVERIFY(f.errors.first().contains(QStringLiteral("latest.wav")));
         // The sound that was playing goes on: a refused file replaces nothing.
+        QCOMPARE(f.playedEvents(), QStringList(QStringLiteral("update")));
+        QVERIFY(f.output.playing);
+        QCOMPARE(f.sounds->loadedBytes(), recordingOf(QStringLiteral("update")));
+    }
+
+    // What stands in a recording's place may be no file to read at all: a named pipe nobody
+    // writes to, a folder, a recording too large to be one. Each is an invalid wave file, reported
+    // at once, and the sound playing goes on.
+    void thingsThatAreNoRecordingAreRefused_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("named pipe") << QStringLiteral("pipe");
+        QTest::newRow("folder") << QStringLiteral("folder");
+        QTest::newRow("wave file over 16 MiB") << QStringLiteral("huge");
+    }
+    void thingsThatAreNoRecordingAreRefused() {
+        QFETCH(QString, kind);
+        SoundsFixture f;
+        f.sounds->PlayEventSound(QStringLiteral("update"));
+        const QString path = f.dir.filePath(QStringLiteral("sounds/latest.wav"));
+        const QByteArray native = QFile::encodeName(path);
+        QVERIFY(QFile::remove(path));
+        std::thread writer;
+        if (kind == QLatin1String("pipe")) {
+            QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+            // A writer that comes once somebody reads: had the program opened the pipe and waited,
+            // it would have been let go with an empty "recording".
+            writer = std::thread([native] {
+                const int fd = ::open(native.constData(), O_WRONLY | O_CLOEXEC);
+                if (fd >= 0)
+                    ::close(fd);
+            });
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(path));
+        } else {
+            QFile huge(path);
+            QVERIFY(huge.open(QIODevice::WriteOnly));
+            huge.write(WaveBytes().build());
+            QVERIFY(huge.resize(17 * 1024 * 1024));
+        }
+
+        f.sounds->PlayEventSound(QStringLiteral("latest"));
+
+        if (writer.joinable()) {
+            // Lets the writer go if the program never opened the pipe.
+            const int release = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            writer.join();
+            if (release >= 0)
+                ::close(release);
+        }
+        QCOMPARE(f.errors.size(), 1);
+        QVERIFY2(f.errors.first().startsWith(QStringLiteral("Invalid wave file \"") + path),
+                 qPrintable(f.errors.first()));
         QCOMPARE(f.playedEvents(), QStringList(QStringLiteral("update")));
         QVERIFY(f.output.playing);
         QCOMPARE(f.sounds->loadedBytes(), recordingOf(QStringLiteral("update")));

@@ -184,6 +184,19 @@ bool LogindMock::refuseShutdownRequests() {
                             cancelCode);
 }
 
+bool LogindMock::acceptShutdownRequestsOnlyAfter(const QString& pipePath) {
+    // The path travels percent-encoded, so no character of it can end the Python string.
+    const QString wait = QStringLiteral("import urllib.parse\n"
+                                        "with open(urllib.parse.unquote('%1'), 'rb') as pipe:\n"
+                                        "    pipe.read()\n")
+                             .arg(QString::fromLatin1(pipePath.toUtf8().toPercentEncoding()));
+    return addScheduledShutdownProperty() &&
+           addManagerMethod(QStringLiteral("ScheduleShutdown"), QStringLiteral("st"), QString(),
+                            wait + scheduleCode) &&
+           addManagerMethod(QStringLiteral("CancelScheduledShutdown"), QString(), QStringLiteral("b"),
+                            cancelCode);
+}
+
 QList<QVariantList> LogindMock::calls(const QString& method) {
     QList<QVariantList> result;
     const QDBusMessage reply = callMock(QStringLiteral("GetMethodCalls"), {method});

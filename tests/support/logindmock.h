@@ -40,6 +40,10 @@ public:
     bool acceptShutdownRequests();
     // ScheduleShutdown answers with an authorization error and schedules nothing.
     bool refuseShutdownRequests();
+    // As acceptShutdownRequests, but ScheduleShutdown first reads the named pipe at `pipePath` to
+    // its end: the manager answers only when the test has opened, written and closed the pipe.
+    // Until then the whole mock is busy and answers nothing else either.
+    bool acceptShutdownRequestsOnlyAfter(const QString& pipePath);
     bool addManagerMethod(const QString& name, const QString& inSignature, const QString& outSignature,
                           const QString& code);
 

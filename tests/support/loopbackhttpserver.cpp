@@ -2,6 +2,7 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 LoopbackHttpServer::LoopbackHttpServer()
     : m_server(new QTcpServer(this)) {
@@ -29,6 +30,29 @@ void LoopbackHttpServer::answerWith(int status, const QByteArray& body, bool wit
         response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     response += "\r\n" + body;
     m_response = response;
+    m_mode = Mode::Fixed;
+}
+
+void LoopbackHttpServer::answerWithLargeBody(qint64 size, bool withContentLength) {
+    answerWith(200, QByteArray(), false);
+    if (withContentLength)
+        m_response.insert(m_response.size() - 2, "Content-Length: " + QByteArray::number(size) + "\r\n");
+    m_mode = Mode::Large;
+    m_largeSize = size;
+}
+
+void LoopbackHttpServer::trickle(std::chrono::milliseconds interval) {
+    answerWith(200, QByteArray(), false);
+    m_mode = Mode::Trickle;
+    m_interval = interval;
+}
+
+void LoopbackHttpServer::redirectTo(const QByteArray& location, int status) {
+    const QByteArray body = "Moved to " + location;
+    m_response = "HTTP/1.0 " + QByteArray::number(status) + " Moved\r\nLocation: " + location +
+                 "\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +
+                 "\r\n\r\n" + body;
+    m_mode = Mode::Fixed;
 }
 
 void LoopbackHttpServer::onConnection() {
@@ -50,7 +74,37 @@ void LoopbackHttpServer::onReadable(QTcpSocket* socket) {
     if (m_silent)
         return;
     socket->write(m_response);
-    socket->disconnectFromHost();
+    switch (m_mode) {
+    case Mode::Fixed:
+        socket->disconnectFromHost();
+        break;
+    case Mode::Large:
+        socket->setProperty("left", m_largeSize);
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { sendMore(socket); });
+        sendMore(socket);
+        break;
+    case Mode::Trickle: {
+        auto* timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [socket] { socket->write("x", 1); });
+        timer->start(m_interval);
+        break;
+    }
+    }
+}
+
+void LoopbackHttpServer::sendMore(QTcpSocket* socket) {
+    constexpr qint64 piece = 64 * 1024;
+    qint64 left = socket->property("left").toLongLong();
+    // Keeps a few pieces queued, never the whole body.
+    while (left > 0 && socket->bytesToWrite() < 4 * piece) {
+        const qint64 n = qMin(piece, left);
+        socket->write(QByteArray(n, 'x'));
+        left -= n;
+    }
+    socket->setProperty("left", left);
+    // Closes once the rest has gone out.
+    if (left == 0)
+        socket->disconnectFromHost();
 }
 
 QByteArray LoopbackHttpServer::requestLine(const QByteArray& request) {

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
+
 class QTcpServer;
 class QTcpSocket;
 
@@ -25,6 +27,13 @@ public:
     void answerRaw(const QByteArray& response) { m_response = response; }
     // Accepts connections and reads requests, but never sends a byte.
     void neverAnswer() { m_silent = true; }
+    // Answers 200 with a body of `size` bytes made as the connection takes them, so that a
+    // large answer costs this process next to no memory.
+    void answerWithLargeBody(qint64 size, bool withContentLength);
+    // Answers 200 and then sends one byte of body every `interval`, without end.
+    void trickle(std::chrono::milliseconds interval);
+    // Answers with a redirect to `location`.
+    void redirectTo(const QByteArray& location, int status = 302);
 
     QList<QByteArray> requests;
     // The first line of the request head, without its line break.
@@ -35,8 +44,14 @@ public:
 private:
     void onConnection();
     void onReadable(QTcpSocket* socket);
+    void sendMore(QTcpSocket* socket);
+
+    enum class Mode { Fixed, Large, Trickle };
 
     QTcpServer* m_server;
     QByteArray m_response;
     bool m_silent = false;
+    Mode m_mode = Mode::Fixed;
+    qint64 m_largeSize = 0;
+    std::chrono::milliseconds m_interval{0};
 };

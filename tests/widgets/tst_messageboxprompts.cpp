@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -31,6 +32,7 @@ private Q_SLOTS:
     void unattendedBoxesCloseThemselvesWithTheSafeAnswer();
     void somebodyThereCanStillAnswer();
     void stopWaitingClosesTheOpenBox();
+    void textIsShownAsPlainText();
 };
 
 void TestMessageBoxPrompts::onlyAChosenYesIsConsent() {
@@ -79,6 +81,32 @@ void TestMessageBoxPrompts::stopWaitingClosesTheOpenBox() {
     QCOMPARE(prompts.answer(QStringLiteral("Cancel the backup?")), UserPrompts::Answer::None);
     // And later ones do not wait at all.
     QCOMPARE(prompts.answer(QStringLiteral("Delete?")), UserPrompts::Answer::None);
+}
+
+void TestMessageBoxPrompts::textIsShownAsPlainText() {
+    // A server's answer or a file name: rich text would load pictures and make links clickable.
+    const QString foreign =
+        QStringLiteral("<a href=\"file:///etc/passwd\">update</a><img src=\"/tmp/x.png\">");
+    MessageBoxPrompts prompts;
+    // How each box showed its text: the format, whether links in it react, the text.
+    QStringList shown;
+    const auto record = [&shown](QMessageBox& box) {
+        box.done(-1);
+        const auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label);
+        const bool links =
+            label->textInteractionFlags() & (Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+        shown.append(
+            QStringLiteral("%1 %2 %3")
+                .arg(label->textFormat() == Qt::PlainText ? QStringLiteral("plain") : QStringLiteral("rich"),
+                     links ? QStringLiteral("links") : QStringLiteral("inert"), label->text()));
+    };
+    whenOpen(record);
+    prompts.notify(foreign);
+    whenOpen(record);
+    prompts.ask(foreign + QStringLiteral("\n\rDelete?"));
+    QCOMPARE(shown, QStringList({QStringLiteral("plain inert ") + foreign,
+                                 QStringLiteral("plain inert ") + foreign + QStringLiteral("\nDelete?")}));
 }
 
 QTEST_MAIN(TestMessageBoxPrompts)
