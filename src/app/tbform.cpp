@@ -93,6 +93,7 @@ TBForm::~TBForm() {
     // The windows and components made here refer to the log, the settings and each other; they go
     // first, while all of those still exist.
     m_backupRun = nullptr;
+    m_timedShutdown.reset();
     while (!children().isEmpty())
         delete children().constFirst();
 }
