@@ -116,6 +116,7 @@ void TBFormUi::setup(QWidget* window, const QMargins& frame) {
 
     TotalLabel = new QLabel(window);
     TotalLabel->setObjectName(QStringLiteral("TotalLabel"));
+    TotalLabel->setTextFormat(Qt::PlainText);
     TotalLabel->setFixedWidth(260);
     btResize = new PictureButton(GlyphIcon::make(Glyph::Resize, SkinPalette::titleStrip(), 12),
                                  QStringLiteral("Resize window"), window);

@@ -50,6 +50,8 @@ TPopFrm::TPopFrm(const QString& skinsDir, QWidget* parent)
     m_menu->setOnDarkBackground(true);
 
     m_status->setObjectName(QStringLiteral("RTL"));
+    // Log lines hold file names and server answers: never markup.
+    m_status->setTextFormat(Qt::PlainText);
     m_status->setMaximumWidth(kStatusWidth);
     m_status->setStyleSheet(QStringLiteral("color: #222b36;"));
     m_bar->setObjectName(QStringLiteral("PBar"));
@@ -85,8 +87,8 @@ TPopFrm::TPopFrm(const QString& skinsDir, QWidget* parent)
 
 void TPopFrm::setStatus(const QString& message) {
     m_status->setText(message);
-    m_status->setToolTip(message);
-    setToolTip(message);
+    m_status->setToolTip(message.toHtmlEscaped());
+    setToolTip(message.toHtmlEscaped());
 }
 
 QString TPopFrm::status() const {
