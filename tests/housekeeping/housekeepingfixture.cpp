@@ -9,7 +9,7 @@ namespace fs = std::filesystem;
 
 HousekeepingFixture::HousekeepingFixture()
     : now(QDateTime::currentDateTime())
-    , housekeeping(dir.fsPath(), settings, log, prompts,
+    , housekeeping(dir.fsPath() / "logs", settings, log, prompts,
                    [this](const QString& event) { sounds.append(event); }) {
     housekeeping.setClock([this] { return now; });
     QObject::connect(&log, &ActivityLog::messageLogged,
