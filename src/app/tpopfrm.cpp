@@ -1,5 +1,7 @@
 #include "app/tpopfrm.h"
 
+#include <utility>
+
 #include "widgets/glyphicon.h"
 #include "widgets/picturebutton.h"
 #include "widgets/skinpalette.h"
@@ -79,6 +81,10 @@ TPopFrm::TPopFrm(const QString& skinsDir, QWidget* parent)
     layout->addWidget(m_cancel);
     layout->addWidget(m_close);
 
+    m_statusTimer.setSingleShot(true);
+    m_statusTimer.setInterval(0);
+    connect(&m_statusTimer, &QTimer::timeout, this, &TPopFrm::showPendingStatus);
+
     m_mover->watch(this);
     connect(m_mover, &WindowMover::moveFinished, this, [this] { Q_EMIT dropped(pos()); });
     connect(m_menu, &PictureButton::clicked, this,
@@ -86,12 +92,23 @@ TPopFrm::TPopFrm(const QString& skinsDir, QWidget* parent)
 }
 
 void TPopFrm::setStatus(const QString& message) {
+    // Only the last of many messages in one go is ever seen; it is shown when the program next waits.
+    m_pendingStatus = message;
+    if (!m_statusTimer.isActive())
+        m_statusTimer.start();
+}
+
+void TPopFrm::showPendingStatus() const {
+    if (!m_pendingStatus)
+        return;
+    const QString message = *std::exchange(m_pendingStatus, std::nullopt);
     m_status->setText(message);
     m_status->setToolTip(message.toHtmlEscaped());
-    setToolTip(message.toHtmlEscaped());
+    const_cast<TPopFrm*>(this)->setToolTip(message.toHtmlEscaped());
 }
 
 QString TPopFrm::status() const {
+    showPendingStatus();
     return m_status->text();
 }
 

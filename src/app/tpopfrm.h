@@ -2,9 +2,11 @@
 
 #include "widgets/skinframe.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QProgressBar;
@@ -26,13 +28,17 @@ public:
     // The status line shows the message and its tooltip holds it whole.
     void setStatus(const QString& message);
     QString status() const;
+    void showPendingStatus() const;
 
     // Where the fading setting is read each time the window shows or hides.
     void setFadingSource(std::function<bool()> fading);
     void showFaded();
     void hideFaded();
 
-    QLabel* RTL() const { return m_status; }
+    QLabel* RTL() const {
+        showPendingStatus();
+        return m_status;
+    }
     QProgressBar* PBar() const { return m_bar; }
     PictureButton* backupButton() const { return m_backup; }
     PictureButton* cancelButton() const { return m_cancel; }
@@ -55,6 +61,8 @@ private:
     SkinFrame m_skin;
     PictureButton* m_menu;
     QLabel* m_status;
+    mutable std::optional<QString> m_pendingStatus;
+    QTimer m_statusTimer;
     QProgressBar* m_bar;
     PictureButton* m_backup;
     PictureButton* m_cancel;

@@ -58,6 +58,9 @@ TLogFrm::TLogFrm(ActivityLog& log, const QString& skinsDir, QWidget* parent)
     connect(&m_timer1, &QTimer::timeout, this, &TLogFrm::Timer1Timer);
     m_timer1.start();
 
+    m_flush.setSingleShot(true);
+    m_flush.setInterval(0);
+    connect(&m_flush, &QTimer::timeout, this, &TLogFrm::flushPending);
     for (const QString& line : log.lines())
         appendLine(line);
     connect(&log, &ActivityLog::lineAppended, this, &TLogFrm::appendLine);
@@ -65,6 +68,7 @@ TLogFrm::TLogFrm(ActivityLog& log, const QString& skinsDir, QWidget* parent)
 }
 
 QString TLogFrm::text() const {
+    flushPending();
     return m_log->toPlainText();
 }
 
@@ -81,10 +85,19 @@ void TLogFrm::Fhide() {
 }
 
 void TLogFrm::appendLine(const QString& line) {
+    m_pending.append(line);
+    if (!m_flush.isActive())
+        m_flush.start();
+}
+
+void TLogFrm::flushPending() const {
+    if (m_pending.isEmpty())
+        return;
     // Appending keeps the cost of a line independent of how long the log already is.
     QScrollBar* bar = m_log->verticalScrollBar();
     const bool atEnd = bar->value() == bar->maximum();
-    m_log->appendPlainText(line);
+    m_log->appendPlainText(m_pending.join(QLatin1Char('\n')));
+    m_pending.clear();
     if (atEnd)
         bar->setValue(bar->maximum());
 }

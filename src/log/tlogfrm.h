@@ -2,6 +2,7 @@
 
 #include "widgets/skinframe.h"
 
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -31,7 +32,10 @@ public:
     void Fshow();
     void Fhide();
 
-    QPlainTextEdit* LOG() const { return m_log; }
+    QPlainTextEdit* LOG() const {
+        flushPending();
+        return m_log;
+    }
     QFrame* HP() const { return m_hidePanel; }
     QPushButton* HB() const { return m_hide; }
     QTimer& Timer1() { return m_timer1; }
@@ -50,6 +54,8 @@ protected:
 
 private:
     void appendLine(const QString& line);
+    // Lines logged in one go (a long list loading) are laid out once, when the program next waits.
+    void flushPending() const;
     void HBClick();
 
     SkinFrame m_skin;
@@ -57,6 +63,8 @@ private:
     QFrame* m_hidePanel;
     QPushButton* m_hide;
     QTimer m_timer1;
+    mutable QStringList m_pending;
+    QTimer m_flush;
     WindowFader* m_fader;
     std::function<bool()> m_fading = [] {
         return false;
