@@ -18,3 +18,22 @@ void ExitStatus::record(Code code) {
     if (rank(code) > rank(m_code))
         m_code = code;
 }
+
+void ExitStatus::recordRun(BackupRun::Outcome outcome, bool archiveFailed) {
+    switch (outcome) {
+    case BackupRun::Outcome::NotStarted:
+        break;
+    case BackupRun::Outcome::Stopped:
+        record(BackupNotMade);
+        break;
+    case BackupRun::Outcome::Cancelled:
+        record(BackupIncomplete);
+        break;
+    case BackupRun::Outcome::Completed:
+        // A cancel that reached the engine in time ends its archive as not created, which marks
+        // it failed. One that came after the last archive was made (while the engine closed it,
+        // say) stopped nothing: every archive of the run stands.
+        record(archiveFailed ? BackupIncomplete : AllArchivesMade);
+        break;
+    }
+}

@@ -590,21 +590,7 @@ void TBForm::shutdownRefused() {
 }
 
 void TBForm::recordRunOutcome(int outcome) {
-    switch (static_cast<BackupRun::Outcome>(outcome)) {
-    case BackupRun::Outcome::NotStarted:
-        break;
-    case BackupRun::Outcome::Stopped:
-        m_exitStatus.record(ExitStatus::BackupNotMade);
-        break;
-    case BackupRun::Outcome::Cancelled:
-        m_exitStatus.record(ExitStatus::BackupIncomplete);
-        break;
-    case BackupRun::Outcome::Completed:
-        m_exitStatus.record(m_archiveJob->archiveFailed() || m_backupRun->abortRequested()
-                                ? ExitStatus::BackupIncomplete
-                                : ExitStatus::AllArchivesMade);
-        break;
-    }
+    m_exitStatus.recordRun(static_cast<BackupRun::Outcome>(outcome), m_archiveJob->archiveFailed());
 }
 
 void TBForm::btHelpClick() {
