@@ -19,21 +19,19 @@ void ExitStatus::record(Code code) {
         m_code = code;
 }
 
-void ExitStatus::recordRun(BackupRun::Outcome outcome, bool archiveFailed) {
+ExitStatus::Code ExitStatus::ofRun(BackupRun::Outcome outcome, bool archiveFailed) {
     switch (outcome) {
     case BackupRun::Outcome::NotStarted:
-        break;
+        return AllArchivesMade;
     case BackupRun::Outcome::Stopped:
-        record(BackupNotMade);
-        break;
+        return BackupNotMade;
     case BackupRun::Outcome::Cancelled:
-        record(BackupIncomplete);
-        break;
+        return BackupIncomplete;
     case BackupRun::Outcome::Completed:
         // A cancel that reached the engine in time ends its archive as not created, which marks
         // it failed. One that came after the last archive was made (while the engine closed it,
         // say) stopped nothing: every archive of the run stands.
-        record(archiveFailed ? BackupIncomplete : AllArchivesMade);
-        break;
+        return archiveFailed ? BackupIncomplete : AllArchivesMade;
     }
+    return AllArchivesMade;
 }

@@ -14,9 +14,9 @@ public:
     };
 
     void record(Code code);
-    // What one backup run adds: its outcome, and whether an archive of it failed (was not made,
-    // or misses files).
-    void recordRun(BackupRun::Outcome outcome, bool archiveFailed);
+    // What one backup run tells, from its outcome and whether an archive of it failed (was not
+    // made, or misses files). A run that did not start tells nothing: AllArchivesMade.
+    static Code ofRun(BackupRun::Outcome outcome, bool archiveFailed);
     Code code() const { return m_code; }
 
 private:

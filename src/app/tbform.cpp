@@ -590,7 +590,8 @@ void TBForm::shutdownRefused() {
 }
 
 void TBForm::recordRunOutcome(int outcome) {
-    m_exitStatus.recordRun(static_cast<BackupRun::Outcome>(outcome), m_archiveJob->archiveFailed());
+    const auto run = static_cast<BackupRun::Outcome>(outcome);
+    m_exitStatus.record(ExitStatus::ofRun(run, m_archiveJob->archiveFailed()));
 }
 
 void TBForm::btHelpClick() {
