@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/backuprun.h"
+
 // What the program's exit status tells whoever started it (a scheduler) about the backups
 // of this run of the program. The worst result recorded wins.
 class ExitStatus {
@@ -12,6 +14,9 @@ public:
     };
 
     void record(Code code);
+    // What one backup run tells, from its outcome and whether an archive of it failed (was not
+    // made, or misses files). A run that did not start tells nothing: AllArchivesMade.
+    static Code ofRun(BackupRun::Outcome outcome, bool archiveFailed);
     Code code() const { return m_code; }
 
 private:

@@ -637,21 +637,8 @@ void TBForm::shutdownRefused() {
 }
 
 ExitStatus::Code TBForm::recordRunOutcome(int outcome) {
-    ExitStatus::Code code = ExitStatus::AllArchivesMade;
-    switch (static_cast<BackupRun::Outcome>(outcome)) {
-    case BackupRun::Outcome::NotStarted:
-        return code;
-    case BackupRun::Outcome::Stopped:
-        code = ExitStatus::BackupNotMade;
-        break;
-    case BackupRun::Outcome::Cancelled:
-        code = ExitStatus::BackupIncomplete;
-        break;
-    case BackupRun::Outcome::Completed:
-        code = m_archiveJob->archiveFailed() || m_backupRun->abortRequested() ? ExitStatus::BackupIncomplete
-                                                                                : ExitStatus::AllArchivesMade;
-        break;
-    }
+    const ExitStatus::Code code =
+        ExitStatus::ofRun(static_cast<BackupRun::Outcome>(outcome), m_archiveJob->archiveFailed());
     m_exitStatus.record(code);
     return code;
 }

@@ -1,7 +1,9 @@
 #include "backupfixture.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QProcess>
+#include <QTest>
 
 #include "engine/tzipmaster.h"
 
@@ -49,6 +51,11 @@ QStringList BackupFixture::entries(const QString& archiveName) const {
         QString::fromUtf8(unzip.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     names.sort();
     return names;
+}
+
+void BackupFixture::waitForNextSecond() {
+    const qint64 second = QDateTime::currentSecsSinceEpoch();
+    QTest::qWaitFor([second] { return QDateTime::currentSecsSinceEpoch() != second; }, 5000);
 }
 
 void BackupFixture::onFirstFile(TBForm& form, std::function<void()> action) {

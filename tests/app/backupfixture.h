@@ -21,6 +21,9 @@ public:
     QStringList archives() const;
     QStringList entries(const QString& archiveName) const;
     static bool unzipTest(const QString& archive);
+    // Returns once the clock shows another second than when called: a dated archive named
+    // before the call and one named after it differ.
+    static void waitForNextSecond();
     // Runs `action` once, on the GUI thread, when the archive component reports its first file.
     static void onFirstFile(TBForm& form, std::function<void()> action);
 

@@ -151,8 +151,9 @@ void TestArchiveJob::changedOnlyResetsTheArchiveAttribute() {
     TBForm& form = f.h.start();
     form.btBackupClick();
     QCOMPARE(f.archives().size(), 1);
-    // Nothing changed since: the next run finds nothing to back up.
-    QTest::qWait(1100);
+    // Nothing changed since: the next run finds nothing to back up, and the one after it names
+    // its archive in another second.
+    BackupFixture::waitForNextSecond();
     form.btBackupClick();
     QVERIFY(f.h.messages().contains(QStringLiteral("No files for backup")));
     QCOMPARE(f.archives().size(), 1);
@@ -167,17 +168,19 @@ void TestArchiveJob::archiveInUseIsReported() {
     f.settings("", {f.photos});
     TBForm& form = f.h.start();
     form.btBackupClick();
-    // Another process locks the archive.
+    // Another process locks the archive: it says so once it holds the lock, and lets go when its
+    // input ends.
     QProcess locker;
     locker.start(QStringLiteral("flock"),
-                 {QStringLiteral("-x"), f.destination + QStringLiteral("Quoralis.zip"),
-                  QStringLiteral("sleep"), QStringLiteral("30")});
+                 {QStringLiteral("-x"), f.destination + QStringLiteral("Quoralis.zip"), QStringLiteral("sh"),
+                  QStringLiteral("-c"), QStringLiteral("echo locked; exec cat")});
     QVERIFY(locker.waitForStarted());
-    QTest::qWait(300);
+    QVERIFY(locker.waitForReadyRead(60000));
+    QCOMPARE(locker.readLine(), QByteArray("locked\n"));
     f.h.prompts.shown.clear();
     form.btBackupClick();
-    locker.kill();
-    locker.waitForFinished();
+    locker.closeWriteChannel();
+    QVERIFY(locker.waitForFinished());
     const QString base = f.destination + QStringLiteral("Quoralis");
     QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("Destination file is in use:\n\r") + base));
     QVERIFY(f.h.messages().contains(QStringLiteral("File is in use: ") + base));

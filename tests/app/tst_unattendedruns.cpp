@@ -39,6 +39,24 @@ struct InstalledProgram {
         process.start();
         QVERIFY(process.waitForStarted());
     }
+    // The add engine is replaced by one that holds each job at `point` (see holdingengine.cpp)
+    // until the program asks it to stop.
+    void holdEngineAt(const QString& point) {
+        const QString engine = dir.filePath(QStringLiteral("dll/libZipDll.so"));
+        QVERIFY(QFile::remove(engine));
+        QVERIFY(QFile::copy(QStringLiteral(HOLDING_ENGINE), engine));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QUORALIS_HOLD"), point);
+        environment.insert(QStringLiteral("QUORALIS_HOLD_SIGN"), holdSign());
+        process.setProcessEnvironment(environment);
+    }
+    QString holdSign() const { return dir.filePath(QStringLiteral("engine-holds")); }
+    // The scheduler's session ends once the engine holds the job.
+    void terminateWhenHeld() {
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(holdSign()) || process.state() != QProcess::Running, 60000);
+        QVERIFY2(QFile::exists(holdSign()), "the program ended before the engine held its job");
+        ::kill(pid_t(process.processId()), SIGTERM);
+    }
     // Waits for the program to end by itself; a program that does not is killed.
     bool endsByItself() {
         if (process.waitForFinished(90000))
@@ -87,6 +105,7 @@ private Q_SLOTS:
     void damagedArchive();
     void outdatedArchiveIsKept();
     void terminationDuringARun();
+    void terminationWhileTheArchiveIsClosed();
 };
 
 void TestUnattendedRuns::noDestination() {
@@ -165,24 +184,44 @@ void TestUnattendedRuns::outdatedArchiveIsKept() {
 
 void TestUnattendedRuns::terminationDuringARun() {
     InstalledProgram p;
-    for (int i = 0; i < 6; ++i)
-        p.dir.writeFile(QStringLiteral("data/Docs/big%1.bin").arg(i), noise(48 << 20));
     const QString previous = p.dir.writeFile(QStringLiteral("backups/keep.txt"), "not an archive");
     p.settings(p.destination().toUtf8());
+    p.holdEngineAt(QStringLiteral("writing"));
     p.start();
-    // Let the run get going (the walk or the archive), then end the session.
-    QTest::qWait(1500);
-    QCOMPARE(p.process.state(), QProcess::Running);
-    ::kill(pid_t(p.process.processId()), SIGTERM);
+    p.terminateWhenHeld();
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(p.process.waitForFinished(30000));
     QCOMPARE(p.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.process.exitCode(), int(ExitStatus::BackupIncomplete));
+    // Neither the half-written archive nor its temporary or lock file is left.
     QCOMPARE(QDir(p.destination()).entryList(QDir::Files | QDir::Hidden),
              QStringList(QStringLiteral("keep.txt")));
     QVERIFY(QFile::exists(previous));
     const QByteArray log = p.logFile();
     QVERIFY2(log.contains(" - The session is ending: closing Quoralis2005\r\n"), log.constData());
+    QVERIFY(log.contains(" - Backup cancelled: the program is closing\r\n"));
+    QVERIFY(log.contains(" - Backup NOT created: "));
     QVERIFY(!log.contains("Backup created: "));
+}
+
+void TestUnattendedRuns::terminationWhileTheArchiveIsClosed() {
+    InstalledProgram p;
+    p.settings(p.destination().toUtf8());
+    p.holdEngineAt(QStringLiteral("finishing"));
+    p.start();
+    p.terminateWhenHeld();
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY(p.process.waitForFinished(30000));
+    QCOMPARE(p.process.exitStatus(), QProcess::NormalExit);
+    // The request came too late to stop the archive: it was made, and the status says so.
+    const QByteArray log = p.logFile();
+    QVERIFY2(log.contains(" - Backup cancelled: the program is closing\r\n"), log.constData());
+    QVERIFY(log.contains(" - Backup created: "));
+    QCOMPARE(p.process.exitCode(), int(ExitStatus::AllArchivesMade));
+    QCOMPARE(QDir(p.destination()).entryList(QDir::Files | QDir::Hidden),
+             QStringList(QStringLiteral("Quoralis.zip")));
 }
 
 QTEST_GUILESS_MAIN(TestUnattendedRuns)

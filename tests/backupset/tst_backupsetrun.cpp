@@ -37,7 +37,7 @@ private Q_SLOTS:
         TBForm& form = f.h.start();
         for (int run = 0; run < 3; ++run) {
             if (run > 0)
-                QTest::qWait(1100); // the next run's name has another second in it
+                BackupFixture::waitForNextSecond(); // the next run's name has another second in it
             form.btBackupClick();
         }
         const QStringList archives = f.archives();

@@ -15,6 +15,7 @@ class ProfileFileCrashTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void cleanup();
     void killedWriterLeavesCompleteFile();
     void killedBatchLeavesAllKeysOldOrAllNew();
 };
@@ -37,6 +38,32 @@ QByteArray initialContent() {
            "folder_0=/home/user/Documents\r\n";
 }
 
+// The random moments of the kills come from one seed, taken from QUORALIS_CRASH_SEED when it is
+// set, so that a failure can be replayed with the seed it prints.
+quint32 crashSeed() {
+    static const quint32 seed = [] {
+        bool given = false;
+        const quint32 value = qEnvironmentVariable("QUORALIS_CRASH_SEED").toUInt(&given);
+        return given ? value : QRandomGenerator::global()->generate();
+    }();
+    return seed;
+}
+
+// Starts the writer and returns once it has completed a round of writes.
+bool startWriter(QProcess& writer, const QStringList& arguments) {
+    writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    writer.start(QStringLiteral(PROFILE_WRITER_HELPER), arguments);
+    if (!writer.waitForStarted() || !writer.waitForReadyRead(60000))
+        return false;
+    return writer.readLine() == "writing\n";
+}
+
+// Kills the writer after a random part of the given time, somewhere in its later rounds.
+void killAtRandom(QProcess& writer, QRandomGenerator& generator, int withinMs) {
+    QThread::usleep(generator.bounded(withinMs * 1000));
+    ::kill(pid_t(writer.processId()), SIGKILL);
+}
+
 QStringList temporaries(const QString& folder) {
     return QDir(folder).entryList({QStringLiteral(".settings.ini.tmp-*")}, QDir::Files | QDir::Hidden);
 }
@@ -47,17 +74,14 @@ void ProfileFileCrashTest::killedWriterLeavesCompleteFile() {
     TestProgramDir dir;
     const QString path = dir.writeFile(QStringLiteral("settings.ini"), initialContent());
     const ProfileFile file(path);
-    QRandomGenerator generator(QRandomGenerator::global()->generate());
+    QRandomGenerator generator(crashSeed());
     int lastCounter = 0;
     int killsDuringWrites = 0;
     const int runs = 40;
     for (int run = 0; run < runs; ++run) {
         QProcess writer;
-        writer.start(QStringLiteral(PROFILE_WRITER_HELPER), {path});
-        QVERIFY2(writer.waitForStarted(), qPrintable(writer.errorString()));
-        QThread::msleep(20 + generator.bounded(120));
-        QVERIFY2(writer.state() == QProcess::Running, writer.readAllStandardError().constData());
-        ::kill(pid_t(writer.processId()), SIGKILL);
+        QVERIFY2(startWriter(writer, {path}), qPrintable(writer.errorString()));
+        killAtRandom(writer, generator, 120);
         QVERIFY(writer.waitForFinished());
 
         const QByteArray content = dir.readFile(QStringLiteral("settings.ini"));
@@ -67,7 +91,8 @@ void ProfileFileCrashTest::killedWriterLeavesCompleteFile() {
         QCOMPARE(file.readInteger("settings", "width", 0), 420);
         const int counter = file.readInteger("state", "counter", -1);
         const int mirror = file.readInteger("state", "mirror", -1);
-        QVERIFY2(counter >= lastCounter, "a later state went back to an earlier one");
+        // The writer completed a round before the kill.
+        QVERIFY2(counter > lastCounter, "a later state went back to an earlier one, or was lost");
         QVERIFY2(mirror == counter || mirror == counter - 1,
                  qPrintable(QStringLiteral("counter %1, mirror %2").arg(counter).arg(mirror)));
         if (mirror != counter)
@@ -79,7 +104,6 @@ void ProfileFileCrashTest::killedWriterLeavesCompleteFile() {
     }
     qInfo("%d kills, %d writes survived, %d kills between the two keys", runs, lastCounter,
           killsDuringWrites);
-    QVERIFY2(lastCounter > runs, "the writer hardly wrote: the kills tested nothing");
 
     ProfileFile(path).writeInteger("state", "counter", lastCounter + 1);
     QVERIFY(temporaries(dir.path()).isEmpty());
@@ -88,14 +112,12 @@ void ProfileFileCrashTest::killedWriterLeavesCompleteFile() {
 void ProfileFileCrashTest::killedBatchLeavesAllKeysOldOrAllNew() {
     TestProgramDir dir;
     const QString path = dir.writeFile(QStringLiteral("settings.ini"), initialContent());
-    QRandomGenerator generator(QRandomGenerator::global()->generate());
+    QRandomGenerator generator(crashSeed() + 1);
     int last = 0;
     for (int run = 0; run < 30; ++run) {
         QProcess writer;
-        writer.start(QStringLiteral(PROFILE_WRITER_HELPER), {path, QStringLiteral("batch")});
-        QVERIFY2(writer.waitForStarted(), qPrintable(writer.errorString()));
-        QThread::msleep(20 + generator.bounded(120));
-        ::kill(pid_t(writer.processId()), SIGKILL);
+        QVERIFY2(startWriter(writer, {path, QStringLiteral("batch")}), qPrintable(writer.errorString()));
+        killAtRandom(writer, generator, 120);
         QVERIFY(writer.waitForFinished());
 
         const QByteArray content = dir.readFile(QStringLiteral("settings.ini"));
@@ -106,10 +128,15 @@ void ProfileFileCrashTest::killedBatchLeavesAllKeysOldOrAllNew() {
         const int first = file.readInteger("many", "key_0", 0);
         for (int i = 1; i < 40; ++i)
             QCOMPARE(file.readInteger("many", "key_" + QByteArray::number(i), 0), first);
-        QVERIFY(first >= last);
+        QVERIFY2(first > last, "a later batch went back to an earlier one, or was lost");
         last = first;
     }
-    QVERIFY2(last > 30, "the writer hardly wrote: the kills tested nothing");
+}
+
+void ProfileFileCrashTest::cleanup() {
+    if (QTest::currentTestFailed())
+        qWarning("the kills came at moments drawn from seed %u; replay with QUORALIS_CRASH_SEED=%u",
+                 crashSeed(), crashSeed());
 }
 
 QTEST_GUILESS_MAIN(ProfileFileCrashTest)
