@@ -40,10 +40,10 @@ std::vector<std::filesystem::path> FolderSet::folders() const {
     return m_list->folders();
 }
 
-WalkOptions FolderSet::currentOptions() const {
+WalkOptions FolderSet::currentOptions(bool everyFile) const {
     WalkOptions options;
     const WalkFlags flags = m_flags ? m_flags() : WalkFlags{};
-    options.newOnly = flags.newOnly;
+    options.newOnly = flags.newOnly && !everyFile;
     options.includeHidden = flags.includeHidden;
     options.destination = flags.destination;
     options.listedFolders = m_list->sharedFolders();
@@ -54,8 +54,8 @@ WalkOptions FolderSet::currentOptions() const {
 }
 
 FolderSet::Outcome FolderSet::runWalk(const std::vector<std::filesystem::path>& folders,
-                                      FolderWalker::Mode mode) {
-    auto walker = std::make_shared<FolderWalker>(currentOptions());
+                                      FolderWalker::Mode mode, bool everyFile) {
+    auto walker = std::make_shared<FolderWalker>(currentOptions(everyFile));
     m_walker = walker;
     m_stopRequested = false;
     QFuture<Outcome> future = QtConcurrent::run(&m_pool, [walker, folders, mode] {
@@ -102,13 +102,14 @@ qint64 FolderSet::CountFolder(const std::filesystem::path& folder) {
     return outcome.failed ? 0 : static_cast<qint64>(outcome.found.bytes);
 }
 
-FolderSet::Collected FolderSet::CollectFolderFiles(const std::filesystem::path& folder, PathList& files) {
-    Outcome outcome = runWalk({folder}, FolderWalker::Mode::Collecting);
+FolderSet::Collected FolderSet::CollectFolderFiles(const std::filesystem::path& folder, PathList& files,
+                                                   bool everyFile) {
+    Outcome outcome = runWalk({folder}, FolderWalker::Mode::Collecting, everyFile);
     return takeCollected(outcome, files);
 }
 
 FolderSet::Collected FolderSet::CollectFolderFiles(const std::vector<std::filesystem::path>& folders,
-                                                   PathList& files) {
+                                                   PathList& files, bool everyFile) {
     std::vector<std::filesystem::path> present;
     for (const auto& folder : folders) {
         std::error_code ec;
@@ -118,7 +119,7 @@ FolderSet::Collected FolderSet::CollectFolderFiles(const std::vector<std::filesy
     if (present.empty())
         return Collected::Complete;
     m_marker.set(QStringLiteral("scan_folders"));
-    Outcome outcome = runWalk(present, FolderWalker::Mode::Collecting);
+    Outcome outcome = runWalk(present, FolderWalker::Mode::Collecting, everyFile);
     return takeCollected(outcome, files);
 }
 

@@ -52,7 +52,7 @@ std::string folderOf(const std::string& path) {
 }
 
 std::int64_t nanoseconds(const struct stat& st) {
-    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return zipformat::nanosecondsOf(st.st_mtim);
 }
 
 } // namespace
@@ -95,6 +95,8 @@ int AddJob::run() {
         return ZE_ERR_BAD_COMMAND;
     }
     resolveTarget();
+    if (const int rc = checkTargetKind(); rc != ZE_OK)
+        return rc;
     if (m_lock.acquire(m_target) == ArchiveLock::Result::InUse) {
         message(ZE_ERR_IN_USE, m_target);
         return ZE_ERR_IN_USE;
@@ -134,6 +136,28 @@ int AddJob::run() {
 void AddJob::resolveTarget() {
     // The archive path may be a symbolic link: the link stays and its target is replaced.
     m_target = ArchiveOutput::linkTarget(m_command.archivePath);
+    m_viaLink = m_target != m_command.archivePath;
+}
+
+int AddJob::checkTargetKind() {
+    // Only a regular file is ever read or replaced: a pipe would never end a read, a folder or a
+    // device is nothing to replace. A link is followed only to a ZIP archive, so a link that
+    // leads to some other file of the user's is never renamed or overwritten.
+    struct stat st {};
+    if (::lstat(m_target.c_str(), &st) != 0)
+        return ZE_OK;
+    std::string problem;
+    if (S_ISDIR(st.st_mode))
+        problem = "a folder has the archive's name";
+    else if (!S_ISREG(st.st_mode))
+        problem = "it is not a regular file";
+    else if (m_viaLink && st.st_size > 0 && !ArchiveReader().open(m_target))
+        problem = std::string("the archive's name is a link to a file that is no ZIP archive: ") +
+                  m_command.archivePath;
+    if (problem.empty())
+        return ZE_OK;
+    message(ZE_ERR_NOT_ARCHIVE_FILE, m_target + ": " + problem);
+    return ZE_ERR_NOT_ARCHIVE_FILE;
 }
 
 void AddJob::lookAtTarget() {
@@ -169,13 +193,15 @@ int AddJob::openPrevious() {
     if (!m_previous->open(m_target)) {
         // A damaged archive would block every later backup under its name: it is kept aside
         // for whatever can still be rescued from it, and a complete new archive is written.
-        if (m_previous->damaged() && moveDamagedAside())
+        if (m_previous->damaged() && !m_viaLink && moveDamagedAside())
             return ZE_OK;
         const int code = m_previous->damaged() ? ZE_ERR_BAD_ARCHIVE : ZE_ERR_OPEN_ARCHIVE;
         message(code, m_target + ": " + m_previous->errorText());
         return code;
     }
     m_previousUsed.assign(m_previous->count(), false);
+    for (std::size_t k = 0; k < m_previous->count(); ++k)
+        m_previousUsed[k] = m_previous->superseded(k); // dropped: never copied
     m_previousBad.assign(m_previous->count(), false);
     m_previousIndex.assign(m_command.fileCount, -1);
     return ZE_OK;
@@ -301,7 +327,7 @@ bool AddJob::racy(std::int64_t mtimeNs, const ArchiveReader::Entry& entry) const
     // was. When the entry does not say when it was read, the previous archive's time stands in.
     // Steps coarser than a tick (whole or two seconds) hide changes for that much longer.
     const std::int64_t readNs = entry.readNs != 0 ? entry.readNs : m_targetMtimeNs;
-    return mtimeNs + std::max(RacyWindowNs, entry.timeStepNs) > readNs;
+    return mtimeNs > readNs - std::max(RacyWindowNs, entry.timeStepNs);
 }
 
 bool AddJob::sameContent(const char* path, const struct stat& st, const ArchiveReader::Entry& entry) {
@@ -375,7 +401,8 @@ void AddJob::dropConflictingEntries() {
 }
 
 bool AddJob::nothingToWrite() const {
-    return m_toWrite == 0 && (!m_previous || m_previous->comment() == m_comment);
+    return m_toWrite == 0 &&
+           (!m_previous || (m_previous->comment() == m_comment && !m_previous->anySuperseded()));
 }
 
 int AddJob::writeArchive() {
@@ -480,7 +507,7 @@ int AddJob::writeSmallFile(std::size_t index, CompressTask& task) {
         skipFile(index, task.error > 0 ? task.error : EIO);
         return ZE_OK;
     }
-    EntryRecord record = newRecord(index, task.mtimeNs, task.mode, task.readNs);
+    EntryRecord record = newRecord(index, task.mtime, task.mode, task.readNs);
     record.method = task.deflated ? MethodDeflate : MethodStore;
     record.crc = task.crc;
     record.compressedSize = task.dataSize;
@@ -508,7 +535,7 @@ int AddJob::writeLargeFile(std::size_t index) {
     }
     const std::uint64_t plannedSize = m_results[index].size;
     const std::int64_t mtimeNs = file.mtimeNs;
-    EntryRecord record = newRecord(index, mtimeNs, file.mode, file.readNs);
+    EntryRecord record = newRecord(index, file.mtime, file.mode, file.readNs);
     const bool deflate = shouldDeflate(index);
     record.method = deflate ? MethodDeflate : MethodStore;
     record.zip64Local = plannedSize >= Max32;
@@ -645,7 +672,7 @@ int AddJob::writeOnce(std::size_t index, bool acceptChange, bool& changed) {
         m_inlineCompressor = libdeflate_alloc_compressor(m_command.level > 0 ? m_command.level : 1);
     const auto size = static_cast<std::uint64_t>(st.st_size);
     const std::int64_t mtimeNs = nanoseconds(st);
-    EntryRecord record = newRecord(index, mtimeNs, st.st_mode, readNs);
+    EntryRecord record = newRecord(index, st.st_mtim, st.st_mode, readNs);
     const bool deflate = shouldDeflate(index) && size > 0 && m_inlineCompressor != nullptr;
     record.method = deflate ? MethodDeflate : MethodStore;
     record.zip64Local = size >= Max32;
@@ -901,11 +928,11 @@ int AddJob::abandon(std::unique_ptr<CompressTask> task) {
     return ZE_ERR_CANCELLED;
 }
 
-EntryRecord AddJob::newRecord(std::size_t index, std::int64_t mtimeNs, std::uint32_t mode,
+EntryRecord AddJob::newRecord(std::size_t index, const struct timespec& mtime, std::uint32_t mode,
                               std::int64_t readNs) const {
     return EntryRecord::forFile(
-        entryname::forPath(m_command.files[index], (m_command.options & ZE_ADD_DIR_NAMES) != 0), mtimeNs,
-        mode, readNs);
+        entryname::forPath(m_command.files[index], (m_command.options & ZE_ADD_DIR_NAMES) != 0), mtime, mode,
+        readNs);
 }
 
 bool AddJob::changedSinceOpened(int fd, std::uint64_t plannedSize, std::int64_t openedMtimeNs,

@@ -36,6 +36,7 @@ public:
 private:
     // Preparation: the real archive path, the previous archive, and one look at every file.
     void resolveTarget();
+    int checkTargetKind();
     void lookAtTarget();
     int openPrevious();
     bool moveDamagedAside();
@@ -75,7 +76,7 @@ private:
     bool waitFor(CompressTask& task);
     int abandon(std::unique_ptr<CompressTask> task);
 
-    EntryRecord newRecord(std::size_t index, std::int64_t mtimeNs, std::uint32_t mode,
+    EntryRecord newRecord(std::size_t index, const struct timespec& mtime, std::uint32_t mode,
                           std::int64_t readNs) const;
     bool isLarge(std::size_t index) const;
     bool shouldDeflate(std::size_t index) const;
@@ -91,6 +92,7 @@ private:
     std::vector<std::string> m_storeSuffixes;
     std::string m_comment;
     std::string m_target;
+    bool m_viaLink = false; // the archive's name is a link to m_target
     bool m_targetExists = false;
     dev_t m_targetDevice = 0;
     ino_t m_targetInode = 0;

@@ -30,6 +30,8 @@ struct EntryRecord {
     // was read (`readNs`), the file's mode.
     static EntryRecord forFile(std::string name, std::int64_t mtimeNs, std::uint32_t mode,
                                std::int64_t readNs);
+    static EntryRecord forFile(std::string name, const struct timespec& mtime, std::uint32_t mode,
+                               std::int64_t readNs);
     // An entry of a previous archive, copied as it is (its Zip64 fields are made again as needed).
     static EntryRecord copyOf(const ArchiveReader::Entry& entry, const std::string& localExtra);
 
