@@ -2,9 +2,11 @@
 
 #include "log/timestamp.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 
 #include <stdexcept>
 
@@ -25,21 +27,28 @@ QString LogFileWriter::write(const QString& programDir, const QStringList& lines
         content += line.toUtf8();
         content += "\r\n";
     }
-    QTemporaryFile file(QDir(folder).filePath(QStringLiteral(".log-XXXXXX")));
-    if (!file.open() || file.write(content) != content.size() || !file.flush())
-        throw std::runtime_error(("Unable to write to " + stem + QStringLiteral(".txt")).toStdString());
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                        QFileDevice::ReadOther);
+    const QString failed = stem + QStringLiteral(".txt");
+    const QString temporary = QDir(folder).filePath(QStringLiteral(".log-%1-%2.tmp")
+                                                        .arg(QCoreApplication::applicationPid())
+                                                        .arg(QRandomGenerator::global()->generate()));
+    {
+        QFile file(temporary);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(content) != content.size() ||
+            !file.flush()) {
+            if (file.isOpen())
+                file.remove();
+            throw std::runtime_error(("Unable to write to " + failed).toStdString());
+        }
+    }
     // A rename that never replaces: of two runs closing at once, each keeps its own file.
     for (int n = 1; n <= MaxNamesPerSecond; ++n) {
         const QString path =
             stem + (n == 1 ? QString() : QStringLiteral("_%1").arg(n)) + QStringLiteral(".txt");
-        if (file.rename(path)) {
-            file.setAutoRemove(false);
+        if (QFile::rename(temporary, path))
             return path;
-        }
         if (!QFileInfo::exists(path))
             break;
     }
-    throw std::runtime_error(("Unable to write to " + stem + QStringLiteral(".txt")).toStdString());
+    QFile::remove(temporary);
+    throw std::runtime_error(("Unable to write to " + failed).toStdString());
 }

@@ -19,7 +19,8 @@ void InstalledProgram::settings(const QByteArray& extra, const QStringList& fold
                       (destinationFolder.isEmpty() ? destination() : destinationFolder).toUtf8() + "\n" +
                       extra + "\n[folders]\nfolder_count=" + QByteArray::number(folders.size()) + "\n";
     for (int i = 0; i < folders.size(); ++i)
-        text += "folder_" + QByteArray::number(i) + "=" + dir.filePath(folders[i]).toUtf8() + "\n";
+        text += "folder_" + QByteArray::number(i) + "=" +
+                (QDir::isAbsolutePath(folders[i]) ? folders[i] : dir.filePath(folders[i])).toUtf8() + "\n";
     dir.writeFile(QStringLiteral("Quoralis2005Config.ini"), text);
 }
 

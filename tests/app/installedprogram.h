@@ -18,7 +18,7 @@ public:
     QString archive(const QString& name = QStringLiteral("Quoralis.zip")) const {
         return destination() + QLatin1Char('/') + name;
     }
-    // Settings with keep_log on and the given listed folders (relative to the program folder).
+    // Settings with keep_log on and the given listed folders (relative ones below the program folder).
     void settings(const QByteArray& extra, const QStringList& folders,
                   const QString& destinationFolder = QString()) const;
     void start(const QString& argument = QStringLiteral("/autoclose"));
