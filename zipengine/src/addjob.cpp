@@ -424,6 +424,8 @@ int AddJob::writeArchive() {
         return shouldDeflate(i);
     };
     m_schedule = std::make_unique<TaskSchedule>(m_command, m_results, std::move(plan), *m_pool);
+    if (const int rc = checkKeptEntries(); rc != ZE_OK)
+        return rc;
 
     for (std::size_t i = 0; i < m_command.fileCount; ++i) {
         if (const int rc = writeFile(i); rc != ZE_OK)
@@ -538,7 +540,7 @@ int AddJob::writeLargeFile(std::size_t index) {
     EntryRecord record = newRecord(index, file.mtime, file.mode, file.readNs);
     const bool deflate = shouldDeflate(index);
     record.method = deflate ? MethodDeflate : MethodStore;
-    record.zip64Local = plannedSize >= Max32;
+    record.zip64Local = plannedSize > Max32;
     const std::uint64_t entryStart = m_out->position();
     record.localOffset = entryStart;
     if (!m_out->write(record.localHeader()))
@@ -675,7 +677,7 @@ int AddJob::writeOnce(std::size_t index, bool acceptChange, bool& changed) {
     EntryRecord record = newRecord(index, st.st_mtim, st.st_mode, readNs);
     const bool deflate = shouldDeflate(index) && size > 0 && m_inlineCompressor != nullptr;
     record.method = deflate ? MethodDeflate : MethodStore;
-    record.zip64Local = size >= Max32;
+    record.zip64Local = size > Max32;
     const std::uint64_t entryStart = m_out->position();
     record.localOffset = entryStart;
     if (!m_out->write(record.localHeader())) {
@@ -821,7 +823,7 @@ int AddJob::copyPreviousEntry(std::size_t previousIndex, Copy& outcome) {
     if (!m_out->write(record.localHeader()))
         return writeFailed();
     bool sound = true;
-    if (const int rc = copyAndCheck(entry, dataOffset, sound); rc != ZE_OK)
+    if (const int rc = copyAndCheck(previousIndex, entry, dataOffset, sound); rc != ZE_OK)
         return rc;
     if (!sound) {
         outcome = Copy::Damaged;
@@ -832,7 +834,75 @@ int AddJob::copyPreviousEntry(std::size_t previousIndex, Copy& outcome) {
     return finishEntry(record, false);
 }
 
-int AddJob::copyAndCheck(const ArchiveReader::Entry& entry, std::uint64_t dataOffset, bool& sound) {
+int AddJob::checkKeptEntries() {
+    // The entries to be kept are checked against their CRC on every core before the copying starts;
+    // the copy then moves their bytes as they are, without inflating them a second time.
+    if (!m_previous)
+        return ZE_OK;
+    std::vector<bool> kept(m_previous->count(), false);
+    for (std::size_t i = 0; i < m_command.fileCount; ++i) {
+        if (m_results[i].status == ZE_FILE_UP_TO_DATE)
+            kept[static_cast<std::size_t>(m_previousIndex[i])] = true;
+    }
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        if (!m_previousUsed[k])
+            kept[k] = true;
+        if (!kept[k])
+            continue;
+        const ArchiveReader::Entry entry = m_previous->entry(k);
+        const EntryDataCheck check(entry.method, entry.compressedSize, entry.uncompressedSize, entry.crc);
+        kept[k] = check.checkable() && (entry.flags & FlagEncrypted) == 0;
+        count += kept[k] ? 1 : 0;
+    }
+    if (count == 0)
+        return ZE_OK;
+    int threads = m_command.threads;
+    if (threads <= 0)
+        threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    ArchiveVerifier verifier(m_previous->fd(), kept, threads);
+    const ArchiveVerifier::Result result = verifier.checkAll([this] { return cancelled(); });
+    if (result == ArchiveVerifier::Result::Stopped)
+        return ZE_ERR_CANCELLED;
+    m_keptCheck.assign(kept.size(), KeptUnchecked);
+    bool anyDamaged = false;
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        if (kept[k])
+            m_keptCheck[k] = verifier.damaged(k) ? KeptDamaged : KeptSound;
+        anyDamaged = anyDamaged || verifier.damaged(k);
+    }
+    // The archive could not be read as a whole: each entry is checked as it is copied instead.
+    if (result == ArchiveVerifier::Result::Damaged && !anyDamaged)
+        m_keptCheck.clear();
+    return ZE_OK;
+}
+
+int AddJob::copyChecked(const ArchiveReader::Entry& entry, std::uint64_t dataOffset) {
+    if (entry.compressedSize > TaskSchedule::PieceSize)
+        return m_out->copyFrom(m_previous->fd(), dataOffset, entry.compressedSize) ? ZE_OK : writeFailed();
+    m_copyBuffer.resize(static_cast<std::size_t>(entry.compressedSize));
+    std::size_t got = 0;
+    while (got < m_copyBuffer.size()) {
+        const ssize_t n = ::pread(m_previous->fd(), m_copyBuffer.data() + got, m_copyBuffer.size() - got,
+                                  static_cast<off_t>(dataOffset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            errno = n == 0 ? EIO : errno;
+            return m_out->copyFrom(m_previous->fd(), dataOffset, entry.compressedSize) ? ZE_OK
+                                                                                       : writeFailed();
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    return m_out->write(m_copyBuffer.data(), got) ? ZE_OK : writeFailed();
+}
+
+int AddJob::copyAndCheck(std::size_t previousIndex, const ArchiveReader::Entry& entry,
+                         std::uint64_t dataOffset, bool& sound) {
+    if (!m_keptCheck.empty() && m_keptCheck[previousIndex] != KeptUnchecked) {
+        sound = m_keptCheck[previousIndex] == KeptSound;
+        return sound ? copyChecked(entry, dataOffset) : ZE_OK;
+    }
     // Each kept entry's data is checked against its CRC as it is copied, so that bytes rotted in
     // the previous archive are not carried into every later one.
     EntryDataCheck check(entry.method, entry.compressedSize, entry.uncompressedSize, entry.crc);

@@ -66,7 +66,10 @@ private:
     void markWritten(std::size_t index, bool changing);
     enum class Copy { Done, Damaged };
     int copyPreviousEntry(std::size_t previousIndex, Copy& outcome);
-    int copyAndCheck(const ArchiveReader::Entry& entry, std::uint64_t dataOffset, bool& sound);
+    int checkKeptEntries();
+    int copyChecked(const ArchiveReader::Entry& entry, std::uint64_t dataOffset);
+    int copyAndCheck(std::size_t previousIndex, const ArchiveReader::Entry& entry, std::uint64_t dataOffset,
+                     bool& sound);
     int writeUpToDate(std::size_t index);
     int writeDirectoryAndEnd();
     int verifyWritten();
@@ -107,6 +110,9 @@ private:
     std::vector<bool> m_previousBad;           // per previous entry: its data failed the CRC check
     std::vector<std::uint64_t> m_nameHashes;   // per file: hash of its entry name (while surveying)
     std::vector<bool> m_writtenNow;            // per entry of the new archive: its data made in this job
+    enum : unsigned char { KeptUnchecked, KeptSound, KeptDamaged };
+    std::vector<unsigned char> m_keptCheck; // per previous entry, checked ahead; empty: check on copy
+    std::vector<unsigned char> m_copyBuffer;
 
     std::unique_ptr<ArchiveReader> m_previous;
     std::unique_ptr<ArchiveOutput> m_out;

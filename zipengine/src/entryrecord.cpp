@@ -69,12 +69,12 @@ EntryRecord EntryRecord::copyOf(const ArchiveReader::Entry& entry, const std::st
     record.uncompressedSize = entry.uncompressedSize;
     record.internalAttributes = entry.internalAttributes;
     record.externalAttributes = entry.externalAttributes;
-    record.zip64Local = entry.compressedSize >= Max32 || entry.uncompressedSize >= Max32;
+    record.zip64Local = entry.compressedSize > Max32 || entry.uncompressedSize > Max32;
     return record;
 }
 
 bool EntryRecord::centralNeedsZip64() const {
-    return zip64Local || compressedSize >= Max32 || uncompressedSize >= Max32 || localOffset >= Max32;
+    return zip64Local || compressedSize > Max32 || uncompressedSize > Max32 || localOffset >= Max32;
 }
 
 std::string EntryRecord::localHeader() const {
@@ -114,8 +114,8 @@ std::size_t EntryRecord::localZip64Offset() const {
 }
 
 std::string EntryRecord::centralHeader() const {
-    const bool bigUncompressed = zip64Local || uncompressedSize >= Max32;
-    const bool bigCompressed = zip64Local || compressedSize >= Max32;
+    const bool bigUncompressed = zip64Local || uncompressedSize > Max32;
+    const bool bigCompressed = zip64Local || compressedSize > Max32;
     const bool bigOffset = localOffset >= Max32;
     std::string extraField = extra;
     if (bigUncompressed || bigCompressed || bigOffset) {
