@@ -143,8 +143,13 @@ BackupRun::Outcome BackupRun::archiveEachFolder(const std::vector<fs::path>& fol
     // Archives that must keep what they hold: one of their folders is missing, or this run has
     // already written them for another folder of the same name.
     std::set<fs::path> missingArchives;
-    for (const fs::path& folder : m_missingFolders)
-        missingArchives.insert(ArchiveJob::archiveFileName(m_c.job->ArchiveBaseName(folder)));
+    for (const fs::path& folder : m_missingFolders) {
+        const fs::path baseName = m_c.job->ArchiveBaseName(folder);
+        missingArchives.insert(ArchiveJob::archiveFileName(baseName));
+        if (!m_c.settings->cbMulti()->isChecked())
+            m_c.log->logMessage(QStringLiteral("Previous backup of a missing folder is kept: ") +
+                                pathText(baseName));
+    }
     std::set<fs::path> madeThisRun;
     for (const fs::path& folder : folders) {
         std::error_code ec;

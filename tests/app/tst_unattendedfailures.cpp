@@ -88,6 +88,8 @@ void TestUnattendedFailures::missingFolderKeepsItsFiles() {
     QVERIFY2(
         log.contains(" - Folder not found: " + p.dir.filePath(QStringLiteral("data/Pics")).toUtf8() + "\r\n"),
         log.constData());
+    // The log says which archive keeps the missing folder's files.
+    QVERIFY(log.contains(" - Previous backup "));
     QVERIFY(holds(p.entries(p.archive(picsArchive)), p, QStringLiteral("data/Pics/p.txt")));
     const QString docsArchive =
         extra.contains("each_folder") ? QStringLiteral("Quoralis_Docs.zip") : picsArchive;
