@@ -424,6 +424,8 @@ int AddJob::writeArchive() {
         return shouldDeflate(i);
     };
     m_schedule = std::make_unique<TaskSchedule>(m_command, m_results, std::move(plan), *m_pool);
+    // The workers deflate the first files while the kept entries are checked.
+    m_schedule->fill();
     if (const int rc = checkKeptEntries(); rc != ZE_OK)
         return rc;
 
