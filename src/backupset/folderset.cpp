@@ -54,9 +54,9 @@ std::shared_ptr<const std::vector<std::filesystem::path>> FolderSet::sharedFolde
     return m_sharedFolders;
 }
 
-WalkOptions FolderSet::currentOptions() const {
+WalkOptions FolderSet::currentOptions(bool everyFile) const {
     WalkOptions options;
-    options.newOnly = m_settings.isOn(Setting::NewOnly);
+    options.newOnly = m_settings.isOn(Setting::NewOnly) && !everyFile;
     options.includeHidden = m_settings.isOn(Setting::IncludeHidden);
     options.destination = m_settings.destination();
     options.listedFolders = sharedFolders();
@@ -67,8 +67,8 @@ WalkOptions FolderSet::currentOptions() const {
 }
 
 FolderSet::Outcome FolderSet::runWalk(const std::vector<std::filesystem::path>& folders,
-                                      FolderWalker::Mode mode) {
-    auto walker = std::make_shared<FolderWalker>(currentOptions());
+                                      FolderWalker::Mode mode, bool everyFile) {
+    auto walker = std::make_shared<FolderWalker>(currentOptions(everyFile));
     m_walker = walker;
     m_stopRequested = false;
     QFuture<Outcome> future = QtConcurrent::run(&m_pool, [walker, folders, mode] {
@@ -115,13 +115,14 @@ qint64 FolderSet::CountFolder(const std::filesystem::path& folder) {
     return outcome.failed ? 0 : static_cast<qint64>(outcome.found.bytes);
 }
 
-FolderSet::Collected FolderSet::CollectFolderFiles(const std::filesystem::path& folder, PathList& files) {
-    Outcome outcome = runWalk({folder}, FolderWalker::Mode::Collecting);
+FolderSet::Collected FolderSet::CollectFolderFiles(const std::filesystem::path& folder, PathList& files,
+                                                   bool everyFile) {
+    Outcome outcome = runWalk({folder}, FolderWalker::Mode::Collecting, everyFile);
     return takeCollected(outcome, files);
 }
 
 FolderSet::Collected FolderSet::CollectFolderFiles(const std::vector<std::filesystem::path>& folders,
-                                                   PathList& files) {
+                                                   PathList& files, bool everyFile) {
     std::vector<std::filesystem::path> present;
     for (const auto& folder : folders) {
         std::error_code ec;
@@ -131,7 +132,7 @@ FolderSet::Collected FolderSet::CollectFolderFiles(const std::vector<std::filesy
     if (present.empty())
         return Collected::Complete;
     m_marker.set(QStringLiteral("scan_folders"));
-    Outcome outcome = runWalk(present, FolderWalker::Mode::Collecting);
+    Outcome outcome = runWalk(present, FolderWalker::Mode::Collecting, everyFile);
     return takeCollected(outcome, files);
 }
 

@@ -54,10 +54,13 @@ public:
     enum class Collected { Complete, Incomplete, Stopped };
     // Appends the files a backup takes from the folder to `files` (the backup file list).
     // A walk that was stopped adds nothing: a part of a folder is no backup of it.
-    Collected CollectFolderFiles(const std::filesystem::path& folder, PathList& files);
+    // everyFile: changed-only is not applied to this walk.
+    Collected CollectFolderFiles(const std::filesystem::path& folder, PathList& files,
+                                 bool everyFile = false);
     // The same for the files of one archive made of several folders; missing folders are left
     // out, and a folder reached twice (two spellings, a link) gives its files once.
-    Collected CollectFolderFiles(const std::vector<std::filesystem::path>& folders, PathList& files);
+    Collected CollectFolderFiles(const std::vector<std::filesystem::path>& folders, PathList& files,
+                                 bool everyFile = false);
     // Stops the walk in progress, if any; its caller gets a stopped outcome.
     void stopWalk();
     // The sum of the listed folders' counts.
@@ -78,9 +81,10 @@ private:
         bool failed = false;
         bool stopped = false;
     };
-    Outcome runWalk(const std::vector<std::filesystem::path>& folders, FolderWalker::Mode mode);
+    Outcome runWalk(const std::vector<std::filesystem::path>& folders, FolderWalker::Mode mode,
+                    bool everyFile = false);
     Collected takeCollected(Outcome& outcome, PathList& files);
-    WalkOptions currentOptions() const;
+    WalkOptions currentOptions(bool everyFile) const;
     void showTotals(const QString& separator);
     void recordCount(const std::filesystem::path& folder, qint64 bytes);
     std::shared_ptr<const std::vector<std::filesystem::path>> sharedFolders() const;

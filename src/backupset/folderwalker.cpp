@@ -4,10 +4,13 @@
 #include "platform/fileattributes.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 #include <utility>
@@ -63,6 +66,16 @@ bool isInside(const std::string& path, const std::string& folder) {
            (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
+// The same nanoseconds the archiver records, held at the ends of the 64-bit range (1677 to 2262).
+std::int64_t saturatedNs(const struct timespec& time) {
+    constexpr std::int64_t Billion = 1000000000;
+    if (time.tv_sec > INT64_MAX / Billion - 1)
+        return INT64_MAX;
+    if (time.tv_sec < INT64_MIN / Billion + 1)
+        return INT64_MIN;
+    return static_cast<std::int64_t>(time.tv_sec) * Billion + time.tv_nsec;
+}
+
 char asciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -74,8 +87,10 @@ std::size_t FolderWalker::FolderIdHash::operator()(const FolderId& id) const noe
 
 FolderWalker::FolderWalker(WalkOptions options)
     : m_options(std::move(options)) {
-    for (const auto& folder : m_options.excludedFolders)
+    for (const auto& folder : m_options.excludedFolders) {
+        m_excludedFolders.insert(folder.native());
         m_foldedFolders.insert(CaseFolding::fold(folder.native()));
+    }
     for (const auto& type : m_options.excludedTypes)
         if (!type.empty()) // an empty entry would take every file without an extension away
             m_foldedTypes.insert(CaseFolding::fold(type));
@@ -142,8 +157,33 @@ bool FolderWalker::leadsIntoTree(const std::string& linkPath) {
     return false;
 }
 
-bool FolderWalker::folderExcluded(const std::string& fullPath) const {
-    return !m_foldedFolders.empty() && m_foldedFolders.contains(CaseFolding::fold(fullPath));
+bool FolderWalker::folderExcluded(const std::string& fullPath, bool caseBlind) const {
+    if (m_excludedFolders.empty())
+        return false;
+    return caseBlind ? m_foldedFolders.contains(CaseFolding::fold(fullPath))
+                     : m_excludedFolders.contains(fullPath);
+}
+
+// Whether names in the folder open as `fd` are found without regard to case: FAT, exFAT, NTFS and
+// network shares of such disks, or a folder of a file system that folds case for it (ext4, f2fs).
+bool FolderWalker::foldsCase(int fd) {
+    static constexpr unsigned long kCaseBlindTypes[] = {
+        0x4d44,     // FAT
+        0x2011bab0, // exFAT
+        0x5346544e, // NTFS
+        0x7366746e, // ntfs3
+        0x482b,     // HFS+
+        0xff534d42, // CIFS
+        0xfe534d42, // SMB2
+    };
+    struct statfs fs;
+    if (fstatfs(fd, &fs) == 0)
+        for (unsigned long type : kCaseBlindTypes)
+            if (static_cast<unsigned long>(fs.f_type) == type)
+                return true;
+    constexpr long kCaseFoldFlag = 0x40000000; // FS_CASEFOLD_FL
+    long flags = 0;
+    return ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & kCaseFoldFlag) != 0;
 }
 
 bool FolderWalker::typeExcluded(std::string_view name) const {
@@ -166,10 +206,9 @@ bool FolderWalker::qualifies(const std::string& folder, const char* name, const 
         return false;
     if (!m_options.newOnly)
         return true;
-    const platform::FileIdentity file{
-        static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-        static_cast<std::uint64_t>(st.st_size),
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    const platform::FileIdentity file{static_cast<std::uint64_t>(st.st_dev),
+                                      static_cast<std::uint64_t>(st.st_ino),
+                                      static_cast<std::uint64_t>(st.st_size), saturatedNs(st.st_mtim)};
     return platform::FileAttributes::archiveAttributeSet(full, file);
 }
 
@@ -231,6 +270,7 @@ FolderWalker::Frame FolderWalker::readFolder(int fd, std::string path, bool dest
         return frame;
     }
     const int dfd = dirfd(frame.dir);
+    int caseBlind = -1; // looked at when the first subfolder is met
     for (;;) {
         errno = 0;
         const dirent* de = readdir(frame.dir);
@@ -262,8 +302,14 @@ FolderWalker::Frame FolderWalker::readFolder(int fd, std::string path, bool dest
             type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
         }
         if (type == DT_DIR) {
-            if ((name[0] == '.' && !m_options.includeHidden) || folderExcluded(frame.path + name))
+            if (name[0] == '.' && !m_options.includeHidden)
                 continue;
+            if (!m_excludedFolders.empty()) {
+                if (caseBlind < 0)
+                    caseBlind = foldsCase(dfd) ? 1 : 0;
+                if (folderExcluded(frame.path + name, caseBlind == 1))
+                    continue;
+            }
             if (link && leadsIntoTree(frame.path + name))
                 continue;
             frame.lastFolder = frame.entries.size();

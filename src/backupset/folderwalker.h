@@ -54,7 +54,9 @@ public:
     // The test for files: size above 0, type not excluded, hidden/system and archive attribute
     // as the options say. `folder` ends with the separator.
     bool qualifies(const std::string& folder, const char* name, const struct stat& st) const;
-    bool folderExcluded(const std::string& fullPath) const;
+    // Whole paths; compared without regard to case only where the file system finds names so.
+    bool folderExcluded(const std::string& fullPath, bool caseBlind) const;
+    static bool foldsCase(int fd);
     bool typeExcluded(std::string_view name) const;
 
     // The folder path the walk uses: "." parts, repeated and trailing separators gone; a path
@@ -87,6 +89,7 @@ private:
     Frame readFolder(int fd, std::string path, bool destination, Mode mode, WalkResult& result);
 
     WalkOptions m_options;
+    std::unordered_set<std::string> m_excludedFolders;
     std::unordered_set<std::string> m_foldedFolders;
     std::unordered_set<std::string> m_foldedTypes;
     std::unordered_set<FolderId, FolderIdHash> m_visited;

@@ -18,7 +18,8 @@ struct WalkFlags {
 struct WalkOptions {
     bool newOnly = false;
     bool includeHidden = false;
-    // Full paths of folders that are never entered, compared as whole paths without case.
+    // Full paths of folders that are never entered, compared as whole paths; without regard to
+    // case only on file systems that find names that way.
     std::vector<std::filesystem::path> excludedFolders;
     // File-name extensions (".tmp"), UTF-8, compared without case.
     std::vector<std::string> excludedTypes;

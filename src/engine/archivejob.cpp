@@ -71,14 +71,14 @@ fs::path ArchiveJob::archiveFileName(const fs::path& baseName) {
     return endsWithZipExtension(base) ? baseName : fs::path(base + ".zip");
 }
 
-void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files) {
+void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files, bool mayReplace) {
     const QString baseText = pathText(baseName);
     // The archive really written; the in-use test, the deletion, the update test and the
     // size all look at this one file.
     const fs::path archive = archiveFileName(baseName);
     // 1
-    if (platform::isFileInUse(archive)) {
-        reportInUse(baseText);
+    if (const platform::FileUse use = platform::fileUse(archive); use != platform::FileUse::Free) {
+        reportNotReplaceable(baseText, archive, use);
         return;
     }
     // 2-13
@@ -93,7 +93,7 @@ void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files) {
         TZipMaster& zip = *m_context.zip;
         TZipMaster::AddOpts options = TZipMaster::AddDirNames;
         std::error_code ec;
-        if (s.isOn(Setting::DelPrev)) {
+        if (s.isOn(Setting::DelPrev) && mayReplace) {
             // The new archive is made from scratch and takes the previous one's place only when it
             // is complete: a cancel, a full disk or a kill leaves the previous backup.
             m_context.log->logMessage(QStringLiteral("Deleting previous backup"));
@@ -132,6 +132,38 @@ void ArchiveJob::SetNewZipFile(const fs::path& baseName) {
 void ArchiveJob::reportInUse(const QString& baseText) {
     m_context.log->logMessage(QStringLiteral("File is in use: ") + baseText);
     m_context.prompts->notify(QStringLiteral("Destination file is in use:\n\r") + baseText);
+    m_archiveFailed = true;
+}
+
+void ArchiveJob::reportNotReplaceable(const QString& baseText, const fs::path& archive,
+                                      platform::FileUse use) {
+    if (use == platform::FileUse::InUse) {
+        reportInUse(baseText);
+        return;
+    }
+    QString reason;
+    switch (use) {
+    case platform::FileUse::Folder:
+        reason = QStringLiteral("a folder has the archive's name: ");
+        break;
+    case platform::FileUse::NotRegular:
+        reason = QStringLiteral("the archive's name is taken by something that is not a file: ");
+        break;
+    case platform::FileUse::ReadOnly:
+        reason = QStringLiteral("the archive is read-only: ");
+        break;
+    case platform::FileUse::ReadOnlyFileSystem:
+        reason = QStringLiteral("the destination is read-only: ");
+        break;
+    default:
+        reason = QStringLiteral("the archive cannot be reached: ");
+        break;
+    }
+    reason += pathText(archive);
+    m_context.log->logMessage(QStringLiteral("Backup NOT created: ") + baseText + QStringLiteral(" (") +
+                              reason + QLatin1Char(')'));
+    m_context.prompts->notify(baseText + QStringLiteral(" NOT created, ") + reason);
+    m_archiveFailed = true;
 }
 
 bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive) {

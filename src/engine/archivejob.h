@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/fileinuse.h"
 #include "platform/pathlist.h"
 
 #include <QString>
@@ -40,8 +41,10 @@ public:
     static std::filesystem::path archiveFileName(const std::filesystem::path& baseName);
 
     // One archive job from the backup file list. Counts the job, logs the result and sets
-    // archiveFailed when the archive was not made or misses files.
-    void MakeArchive(const std::filesystem::path& baseName, const PathList& files);
+    // archiveFailed when the archive was not made or misses files. With mayReplace false an
+    // existing archive is updated even when the settings say to replace it (its other entries
+    // are still needed).
+    void MakeArchive(const std::filesystem::path& baseName, const PathList& files, bool mayReplace = true);
 
     bool archiveFailed() const { return m_archiveFailed; }
     void clearArchiveFailed() { m_archiveFailed = false; }
@@ -56,6 +59,8 @@ private:
     // False when another job holds the archive: then nothing was written and nothing is counted.
     bool runComponent(const std::filesystem::path& baseName, const std::filesystem::path& archive);
     void reportInUse(const QString& baseText);
+    void reportNotReplaceable(const QString& baseText, const std::filesystem::path& archive,
+                              platform::FileUse use);
     void countJob();
 
     Context m_context;

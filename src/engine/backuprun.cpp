@@ -13,6 +13,7 @@
 
 #include <QScopeGuard>
 
+#include <set>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -63,6 +64,8 @@ BackupRun::Outcome BackupRun::btBackupClick() {
     SetBackupPriority(true);
 
     const std::vector<fs::path> folders = m_c.settings->folders();
+    reportMissingFolders(folders);
+    decideEveryFile();
     const Outcome archived =
         m_c.settings->isOn(Setting::EachFolder) ? archiveEachFolder(folders) : archiveAllFolders(folders);
     if (archived == Outcome::Cancelled)
@@ -93,8 +96,58 @@ bool BackupRun::checkDestination() {
     return true;
 }
 
+void BackupRun::reportMissingFolders(const std::vector<fs::path>& folders) {
+    // A listed folder that is not there now (a drive unplugged, say) is no backup of it: the run
+    // is incomplete, and the archive that holds its files keeps them.
+    m_missingFolders.clear();
+    for (const fs::path& folder : folders) {
+        std::error_code ec;
+        if (fs::is_directory(folder, ec))
+            continue;
+        m_c.log->logMessage(QStringLiteral("Folder not found: ") + pathText(folder));
+        m_missingFolders.push_back(folder);
+        m_c.job->markArchiveFailed();
+    }
+}
+
+void BackupRun::decideEveryFile() {
+    // An archive that is replaced holds only what this run gives it: changed files alone would
+    // leave every unchanged file without a backup.
+    m_everyFile = m_c.settings->isOn(Setting::DelPrev) && m_c.settings->isOn(Setting::NewOnly);
+    if (m_everyFile)
+        m_c.log->logMessage(QStringLiteral(
+            "Changed files only is not applied: the previous backup is replaced, so every file is taken"));
+}
+
+bool BackupRun::noArchiveToUpdate(const fs::path& folder) {
+    // Changed files only adds to the archive that holds the rest; where there is none (deleted,
+    // or never made), unchanged files would have no backup at all. Dated archives are new on
+    // every run by design and hold the changes alone.
+    if (!m_c.settings->isOn(Setting::NewOnly) || m_c.settings->isOn(Setting::MultiArchive) || m_everyFile)
+        return false;
+    const fs::path baseName = m_c.job->ArchiveBaseName(folder);
+    std::error_code ec;
+    if (fs::exists(ArchiveJob::archiveFileName(baseName), ec))
+        return false;
+    m_c.log->logMessage(QStringLiteral("Every file is taken: there is no archive to update yet: ") +
+                        pathText(baseName));
+    return true;
+}
+
 BackupRun::Outcome BackupRun::archiveEachFolder(const std::vector<fs::path>& folders) {
     m_c.log->logMessage(QStringLiteral("Creating seperate archives..."));
+    const bool replacing = m_c.settings->isOn(Setting::DelPrev);
+    // Archives that must keep what they hold: one of their folders is missing, or this run has
+    // already written them for another folder of the same name.
+    std::set<fs::path> missingArchives;
+    for (const fs::path& folder : m_missingFolders) {
+        const fs::path baseName = m_c.job->ArchiveBaseName(folder);
+        missingArchives.insert(ArchiveJob::archiveFileName(baseName));
+        if (!m_c.settings->isOn(Setting::MultiArchive))
+            m_c.log->logMessage(QStringLiteral("Previous backup of a missing folder is kept: ") +
+                                pathText(baseName));
+    }
+    std::set<fs::path> madeThisRun;
     for (const fs::path& folder : folders) {
         std::error_code ec;
         if (!fs::is_directory(folder, ec))
@@ -102,10 +155,28 @@ BackupRun::Outcome BackupRun::archiveEachFolder(const std::vector<fs::path>& fol
         if (m_abortRequested)
             return endCancelled();
         m_backupFiles.clear();
+        const bool everyFile = m_everyFile || noArchiveToUpdate(folder);
         m_c.marker->set(QStringLiteral("scan_folders"));
-        if (!collectInto(m_c.folders->CollectFolderFiles(folder, m_backupFiles)))
+        if (!collectInto(m_c.folders->CollectFolderFiles(folder, m_backupFiles, everyFile)))
             return endCancelled();
-        m_c.job->MakeArchive(m_c.job->ArchiveBaseName(folder), m_backupFiles);
+        const fs::path baseName = m_c.job->ArchiveBaseName(folder);
+        const fs::path archive = ArchiveJob::archiveFileName(baseName);
+        bool mayReplace = true;
+        if (madeThisRun.contains(archive)) {
+            mayReplace = false;
+            if (replacing)
+                m_c.log->logMessage(
+                    QStringLiteral("Adding to the archive made for another folder of this run: ") +
+                    pathText(baseName));
+        } else if (missingArchives.contains(archive)) {
+            mayReplace = false;
+            if (replacing)
+                m_c.log->logMessage(
+                    QStringLiteral("Previous backup kept and updated, one of its folders is missing: ") +
+                    pathText(baseName));
+        }
+        madeThisRun.insert(archive);
+        m_c.job->MakeArchive(baseName, m_backupFiles, mayReplace);
     }
     return Outcome::Completed;
 }
@@ -113,10 +184,17 @@ BackupRun::Outcome BackupRun::archiveEachFolder(const std::vector<fs::path>& fol
 BackupRun::Outcome BackupRun::archiveAllFolders(const std::vector<fs::path>& folders) {
     m_c.log->logMessage(QStringLiteral("Creating single archive..."));
     m_backupFiles.clear();
+    const bool everyFile = m_everyFile || noArchiveToUpdate(fs::path());
     // A walk that was stopped holds part of the folders: no archive is made from it.
-    if (!collectInto(m_c.folders->CollectFolderFiles(folders, m_backupFiles)))
+    if (!collectInto(m_c.folders->CollectFolderFiles(folders, m_backupFiles, everyFile)))
         return endCancelled();
-    m_c.job->MakeArchive(m_c.job->ArchiveBaseName(fs::path()), m_backupFiles);
+    const fs::path baseName = m_c.job->ArchiveBaseName(fs::path());
+    const bool mayReplace = m_missingFolders.empty();
+    if (!mayReplace && m_c.settings->isOn(Setting::DelPrev))
+        m_c.log->logMessage(
+            QStringLiteral("Previous backup kept and updated, one of its folders is missing: ") +
+            pathText(baseName));
+    m_c.job->MakeArchive(baseName, m_backupFiles, mayReplace);
     return Outcome::Completed;
 }
 

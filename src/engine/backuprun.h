@@ -56,6 +56,9 @@ public:
 
 private:
     bool checkDestination();
+    void reportMissingFolders(const std::vector<std::filesystem::path>& folders);
+    void decideEveryFile();
+    bool noArchiveToUpdate(const std::filesystem::path& folder);
     Outcome archiveEachFolder(const std::vector<std::filesystem::path>& folders);
     Outcome archiveAllFolders(const std::vector<std::filesystem::path>& folders);
     // False when the walk was stopped; a walk that missed unreadable folders marks the archive failed.
@@ -75,6 +78,8 @@ private:
 
     Context m_c;
     PathList m_backupFiles;
+    std::vector<std::filesystem::path> m_missingFolders;
+    bool m_everyFile = false; // changed-only is not applied in this run
     bool m_abortRequested = false;
     bool m_running = false;
 };

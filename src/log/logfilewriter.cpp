@@ -2,24 +2,53 @@
 
 #include "log/timestamp.h"
 
+#include <QCoreApplication>
 #include <QDir>
-#include <QSaveFile>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <stdexcept>
+
+namespace {
+
+constexpr int MaxNamesPerSecond = 1000;
+
+} // namespace
 
 QString LogFileWriter::write(const QString& programDir, const QStringList& lines, const QDateTime& moment) {
     const QString folder = QDir(programDir).filePath(QStringLiteral("logs"));
     if (!QDir().mkpath(folder))
         throw std::runtime_error(("Unable to create " + folder).toStdString());
 
-    const QString path = QDir(folder).filePath(Timestamp::fileNameText(moment) + QStringLiteral(".txt"));
+    const QString stem = QDir(folder).filePath(Timestamp::fileNameText(moment));
     QByteArray content;
     for (const QString& line : lines) {
         content += line.toUtf8();
         content += "\r\n";
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
-        throw std::runtime_error(("Unable to write to " + path).toStdString());
-    return path;
+    const QString failed = stem + QStringLiteral(".txt");
+    const QString temporary = QDir(folder).filePath(QStringLiteral(".log-%1-%2.tmp")
+                                                        .arg(QCoreApplication::applicationPid())
+                                                        .arg(QRandomGenerator::global()->generate()));
+    {
+        QFile file(temporary);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(content) != content.size() ||
+            !file.flush()) {
+            if (file.isOpen())
+                file.remove();
+            throw std::runtime_error(("Unable to write to " + failed).toStdString());
+        }
+    }
+    // A rename that never replaces: of two runs closing at once, each keeps its own file.
+    for (int n = 1; n <= MaxNamesPerSecond; ++n) {
+        const QString path =
+            stem + (n == 1 ? QString() : QStringLiteral("_%1").arg(n)) + QStringLiteral(".txt");
+        if (QFile::rename(temporary, path))
+            return path;
+        if (!QFileInfo::exists(path))
+            break;
+    }
+    QFile::remove(temporary);
+    throw std::runtime_error(("Unable to write to " + failed).toStdString());
 }

@@ -18,12 +18,13 @@ struct FileIdentity {
 // Hidden: the name begins with "." (the hidden attribute on Windows). System: no such
 // thing on Linux.
 // Archive ("changed since it was last archived"): the extended attribute
-// user.quoralis.archived records which file was archived (device and inode) and the size and
-// modification time it had then. A file without the record, or whose identity or state differ
-// from it, has the archive attribute set: a copy made with `cp -a` carries the record along but
-// is another file, so it counts as changed; a move within one file system keeps the file and its
-// record. Where the file system keeps no extended attributes every file counts as changed: a
-// backup of changed files may then hold too much, never too little.
+// user.quoralis.archived records which file was archived (device and inode), under which path,
+// and the size and modification time it had then. A file without the record, or whose identity,
+// path or state differ from it, has the archive attribute set: a copy made with `cp -a` carries
+// the record along but is another file, so it counts as changed; a file renamed or moved (or in a
+// folder renamed) keeps its record but not its path, so it counts as changed too, and its entry
+// under the new name is made. Where the file system keeps no extended attributes every file counts as
+// changed: a backup of changed files may then hold too much, never too little.
 class FileAttributes {
 public:
     static bool isHidden(const std::filesystem::path& path);

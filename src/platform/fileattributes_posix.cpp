@@ -1,7 +1,9 @@
 #include "platform/fileattributes.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
+#include <string>
 #include <string_view>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -13,12 +15,24 @@ namespace {
 
 constexpr const char* attributeName = "user.quoralis.archived";
 
-// "<device>:<inode> <size> <mtime in ns>", in decimal.
-int formatRecord(char* buffer, std::size_t capacity, const FileIdentity& file) {
-    return std::snprintf(buffer, capacity, "%llu:%llu %llu %lld",
-                         static_cast<unsigned long long>(file.device),
-                         static_cast<unsigned long long>(file.inode),
-                         static_cast<unsigned long long>(file.size), static_cast<long long>(file.mtimeNs));
+std::uint64_t hashPath(const std::string& path) {
+    std::uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : path) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+// "<device>:<inode> <size> <mtime in ns> <hash of the path>", the hash in hex, the rest in
+// decimal. The path makes a renamed or moved file (or one in a renamed folder) count as changed:
+// its entry under the new name has yet to be made.
+int formatRecord(char* buffer, std::size_t capacity, const std::filesystem::path& path,
+                 const FileIdentity& file) {
+    return std::snprintf(
+        buffer, capacity, "%llu:%llu %llu %lld %016llx", static_cast<unsigned long long>(file.device),
+        static_cast<unsigned long long>(file.inode), static_cast<unsigned long long>(file.size),
+        static_cast<long long>(file.mtimeNs), static_cast<unsigned long long>(hashPath(path.native())));
 }
 
 } // namespace
@@ -41,7 +55,7 @@ bool FileAttributes::archiveAttributeSet(const std::filesystem::path& path, cons
     if (length <= 0)
         return true; // no record, no extended attributes here, or no file: changed
     char expected[96];
-    const int expectedLength = formatRecord(expected, sizeof expected, file);
+    const int expectedLength = formatRecord(expected, sizeof expected, path, file);
     return length != expectedLength || std::string_view(stored, std::size_t(length)) != expected;
 }
 
@@ -66,7 +80,7 @@ bool FileAttributes::clearArchiveAttribute(const std::filesystem::path& path, st
         const FileIdentity file{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
                                 size, mtimeNs};
         char record[96];
-        const int length = formatRecord(record, sizeof record, file);
+        const int length = formatRecord(record, sizeof record, path, file);
         stored = ::fsetxattr(fd, attributeName, record, std::size_t(length), 0) == 0;
     }
     ::close(fd);

@@ -32,16 +32,36 @@ bool lockedByOthers(int fd) {
 
 } // namespace
 
-bool isFileInUse(const std::filesystem::path& path) {
+FileUse fileUse(const std::filesystem::path& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
-        return errno != ENOENT && errno != ENOTDIR; // there but out of reach counts as in use
+        return errno == ENOENT || errno == ENOTDIR ? FileUse::Free : FileUse::Unreachable;
+    if (S_ISDIR(info.st_mode))
+        return FileUse::Folder;
+    if (!S_ISREG(info.st_mode))
+        return FileUse::NotRegular;
+    // The mode is asked on its own: the superuser could open a read-only file for writing.
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return FileUse::ReadOnly;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return true;
+    if (fd < 0) {
+        switch (errno) {
+        case EROFS:
+            return FileUse::ReadOnlyFileSystem;
+        case EACCES:
+        case EPERM:
+            return FileUse::ReadOnly;
+        default:
+            return FileUse::InUse;
+        }
+    }
     const bool locked = lockedByOthers(fd);
     ::close(fd);
-    return locked;
+    return locked ? FileUse::InUse : FileUse::Free;
+}
+
+bool isFileInUse(const std::filesystem::path& path) {
+    return fileUse(path) != FileUse::Free;
 }
 
 } // namespace platform

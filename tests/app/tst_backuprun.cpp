@@ -44,7 +44,7 @@ class TestBackupRun : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void runFromTheButtonWritesOneArchive();
-    void eachFolderSkipsAMissingFolder();
+    void eachFolderReportsAMissingFolder();
     void secondTriggerDuringARunIsRefused();
     void cancelAnsweredNoLetsTheRunFinish();
     void cancelInPerFolderModeStopsAtTheNextFolder();
@@ -79,7 +79,7 @@ void TestBackupRun::runFromTheButtonWritesOneArchive() {
     QVERIFY(form.findChild<QPushButton*>(QStringLiteral("btBackup"))->isEnabled());
 }
 
-void TestBackupRun::eachFolderSkipsAMissingFolder() {
+void TestBackupRun::eachFolderReportsAMissingFolder() {
     BackupFixture f;
     const QString gone = f.h.dir.filePath(QStringLiteral("data/Gone"));
     QDir().mkpath(gone);
@@ -89,8 +89,10 @@ void TestBackupRun::eachFolderSkipsAMissingFolder() {
     form.btBackupClick();
     QCOMPARE(f.archives(),
              QStringList({QStringLiteral("Quoralis_Docs.zip"), QStringLiteral("Quoralis_Photos.zip")}));
-    QCOMPARE(f.h.soundRequests, QStringList(QStringLiteral("backups_completed")));
+    // The missing folder's files have no new backup: the run is incomplete, without a question.
+    QCOMPARE(f.h.soundRequests, QStringList(QStringLiteral("backups_incomplete")));
     QVERIFY(f.h.prompts.notices().isEmpty());
+    QVERIFY(f.h.messages().contains(QStringLiteral("Folder not found: ") + gone));
     QVERIFY(f.h.messages().contains(QStringLiteral("Creating seperate archives...")));
 }
 

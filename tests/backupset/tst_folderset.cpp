@@ -135,7 +135,7 @@ private Q_SLOTS:
         w.set.AddFolder(w.tree.at("top"));
         QCOMPARE(w.set.SumFolderBytes(), 1100);
         w.settings.setOn(Setting::IncludeHidden, true);
-        w.exclusions.AddExcludedFolder(w.tree.at("top/SKIP"));
+        w.exclusions.AddExcludedFolder(w.tree.at("top/skip"));
         w.exclusions.AddExcludedType(QStringLiteral(".tmp"));
         w.set.btRecalcClick();
         QCOMPARE(w.set.SumFolderBytes(), 10);

@@ -107,7 +107,8 @@ private Q_SLOTS:
         QTest::addColumn<std::uint64_t>("bytes");
         QTest::newRow("none") << std::string() << std::uint64_t(1111);
         QTest::newRow("whole path") << std::string("Work/Temp") << std::uint64_t(101);
-        QTest::newRow("other case") << std::string("WORK/TEMP") << std::uint64_t(101);
+        // Linux folders differ by case: Work/TEMP would be another folder.
+        QTest::newRow("other case is another folder") << std::string("WORK/TEMP") << std::uint64_t(1111);
         QTest::newRow("trailing separator never matches") << std::string("Work/Temp/") << std::uint64_t(1111);
         QTest::newRow("no prefix match") << std::string("Work/Tem") << std::uint64_t(1111);
         QTest::newRow("deeper folder") << std::string("Work/Temp/Sub") << std::uint64_t(111);
@@ -127,6 +128,15 @@ private Q_SLOTS:
         QCOMPARE(count(tree.at("Work"), options).bytes, bytes);
         // The folder given with a trailing separator is walked alike.
         QCOMPARE(count(tree.root().native() + "/Work/", options).bytes, bytes);
+    }
+
+    void excludedFolderSparesItsNamesakeOfOtherCase() {
+        Tree tree;
+        tree.file("src/Cache/a", 1);
+        tree.file("src/cache/b", 10);
+        WalkOptions options;
+        options.excludedFolders = {tree.root().native() + "/src/Cache"};
+        QCOMPARE(count(tree.at("src"), options).bytes, 10u);
     }
 
     void changedOnlyFollowsTheArchiveAttribute() {

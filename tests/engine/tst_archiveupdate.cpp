@@ -4,7 +4,10 @@
 #include "enginefixture.h"
 #include "platform/fileattributes.h"
 
+#include "zipengine_api.h"
+
 #include <QCryptographicHash>
+#include <QProcess>
 #include <QTest>
 
 #include <fcntl.h>
@@ -77,6 +80,12 @@ private Q_SLOTS:
     void resetArchiveClearsOnlyStoredFiles();
     void symlinkedArchiveKeepsTheLink_data();
     void symlinkedArchiveKeepsTheLink();
+    void linkToADocumentIsNeverReplaced_data();
+    void linkToADocumentIsNeverReplaced();
+    void onlyAFileIsTakenForTheArchive_data();
+    void onlyAFileIsTakenForTheArchive();
+    void nameHeldTwiceKeepsTheCurrentEntryOnly();
+    void timesPast2262AreKept();
 };
 
 void ArchiveUpdateTest::unchangedEntriesKeptByteForByte() {
@@ -408,6 +417,119 @@ void ArchiveUpdateTest::symlinkedArchiveKeepsTheLink() {
     QCOMPARE(std::distance(fs::directory_iterator(realFolder), fs::directory_iterator()), 1);
     QCOMPARE(std::distance(fs::directory_iterator(f.archivePath().parent_path()), fs::directory_iterator()),
              1);
+}
+
+void ArchiveUpdateTest::linkToADocumentIsNeverReplaced_data() {
+    QTest::addColumn<int>("options");
+    QTest::newRow("update") << int(TZipMaster::AddDirNames | TZipMaster::AddUpdate);
+    QTest::newRow("replace") << int(TZipMaster::AddDirNames | TZipMaster::AddFresh);
+}
+
+void ArchiveUpdateTest::linkToADocumentIsNeverReplaced() {
+    QFETCH(int, options);
+    EngineFixture f;
+    const fs::path document = f.root() / "notes.txt";
+    const QByteArray notes = "PK is how my notes begin, but they are no archive";
+    std::ofstream(document) << notes.constData();
+    fs::create_directories(f.archivePath().parent_path());
+    fs::create_symlink(document, f.archivePath());
+    QCOMPARE(f.add({f.writeSource("a.txt", "a")}, options), int(ZE_ERR_NOT_ARCHIVE_FILE));
+    QCOMPARE(EngineFixture::readAll(document), notes);
+    QVERIFY(fs::is_symlink(f.archivePath()));
+    QVERIFY(!fs::exists(f.root() / "notes.txt.damaged"));
+    QVERIFY(f.zip().ErrorText().contains(QStringLiteral("no ZIP archive")));
+}
+
+void ArchiveUpdateTest::onlyAFileIsTakenForTheArchive_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("named pipe") << QStringLiteral("pipe");
+    QTest::newRow("folder") << QStringLiteral("folder");
+}
+
+void ArchiveUpdateTest::onlyAFileIsTakenForTheArchive() {
+    QFETCH(QString, kind);
+    EngineFixture f;
+    fs::create_directories(f.archivePath().parent_path());
+    if (kind == QStringLiteral("pipe"))
+        QCOMPARE(::mkfifo(f.archivePath().c_str(), 0600), 0);
+    else
+        fs::create_directory(f.archivePath());
+    // A pipe would never end a read: the job is refused before it opens anything.
+    QCOMPARE(f.add({f.writeSource("a.txt", "a")}, TZipMaster::AddDirNames | TZipMaster::AddUpdate),
+             int(ZE_ERR_NOT_ARCHIVE_FILE));
+    QCOMPARE(std::distance(fs::directory_iterator(f.archivePath().parent_path()), fs::directory_iterator()),
+             1);
+}
+
+void ArchiveUpdateTest::nameHeldTwiceKeepsTheCurrentEntryOnly() {
+    EngineFixture f;
+    const fs::path listed = f.writeSource("listed.txt", "the file now");
+    const fs::path kept = f.root() / "src" / "kept.txt"; // gone since, its entries stay
+    fs::create_directories(f.archivePath().parent_path());
+    // Another tool wrote each name twice; the newer "kept" entry comes first.
+    const QStringList args = {
+        QStringLiteral("-c"),
+        QStringLiteral("import sys, zipfile, warnings\n"
+                       "warnings.simplefilter('ignore')\n"
+                       "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                       "    for i in range(2, len(sys.argv), 3):\n"
+                       "        info = zipfile.ZipInfo(sys.argv[i], (int(sys.argv[i + 1]), 1, 1, 0, 0, 0))\n"
+                       "        z.writestr(info, sys.argv[i + 2])\n"),
+        QString::fromStdString(f.archivePath().native()),
+        QString::fromUtf8(entryNameOf(listed)),
+        QStringLiteral("2020"),
+        QStringLiteral("stale"),
+        QString::fromUtf8(entryNameOf(listed)),
+        QStringLiteral("2001"),
+        QStringLiteral("staler"),
+        QString::fromUtf8(entryNameOf(kept)),
+        QStringLiteral("2020"),
+        QStringLiteral("current"),
+        QString::fromUtf8(entryNameOf(kept)),
+        QStringLiteral("2001"),
+        QStringLiteral("outdated")};
+    QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"), args), 0);
+    QCOMPARE(f.add({listed}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    const auto listing = archivecheck::pythonListing(f.archivePath());
+    QVERIFY(listing.ok);
+    QCOMPARE(listing.entries.size(), std::size_t{2});
+    QCOMPARE(contentOf(f, listed), QByteArray("the file now"));
+    QCOMPARE(contentOf(f, kept), QByteArray("current"));
+    // Each name is held once now: a run with nothing to add leaves the archive as it is.
+    const fs::path other = f.root() / "other.zip";
+    fs::copy_file(f.archivePath(), other);
+    QCOMPARE(f.add({listed}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(EngineFixture::readAll(f.archivePath()), EngineFixture::readAll(other));
+    f.verifyArchive(f.archivePath());
+}
+
+void ArchiveUpdateTest::timesPast2262AreKept() {
+    EngineFixture f;
+    const fs::path future = f.writeSource("future.txt", "from the future");
+    struct tm when {};
+    when.tm_year = 2400 - 1900;
+    when.tm_mon = 5;
+    when.tm_mday = 15;
+    when.tm_hour = 12;
+    const time_t seconds = ::timegm(&when);
+    setMtimeNs(future, seconds, 0);
+    QCOMPARE(f.add({future}, TZipMaster::AddDirNames), 0);
+    // The 100 ns field holds it exactly; 7-Zip reads it from there.
+    QProcess sevenZip;
+    sevenZip.setProcessEnvironment([] {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
+        return env;
+    }());
+    sevenZip.start(QStringLiteral("7z"), {QStringLiteral("l"), QStringLiteral("-slt"),
+                                          QString::fromStdString(f.archivePath().native())});
+    QVERIFY(sevenZip.waitForFinished(60000));
+    const QByteArray listing = sevenZip.readAllStandardOutput();
+    QVERIFY2(listing.contains("Modified = 2400-06-15 12:00:00"), listing.constData());
+    // An update does not see it as changed.
+    QCOMPARE(f.add({future}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.zip().StoredCount(), std::size_t{1});
+    f.verifyArchive(f.archivePath());
 }
 
 QTEST_GUILESS_MAIN(ArchiveUpdateTest)

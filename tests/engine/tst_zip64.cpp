@@ -132,20 +132,26 @@ void Zip64Test::archiveOfFourGiBStored() {
 
 void Zip64Test::storedEntriesAroundTheBoundary_data() {
     QTest::addColumn<qint64>("size");
-    QTest::newRow("4 GiB - 1") << qint64(FourGiB - 1);
-    QTest::newRow("4 GiB") << qint64(FourGiB);
-    QTest::newRow("4 GiB + 1") << qint64(FourGiB + 1);
+    QTest::addColumn<int>("level");
+    QTest::addColumn<std::string>("name");
+    QTest::newRow("4 GiB - 1") << qint64(FourGiB - 1) << 0 << std::string("sparse.img");
+    QTest::newRow("4 GiB") << qint64(FourGiB) << 0 << std::string("sparse.img");
+    QTest::newRow("4 GiB + 1") << qint64(FourGiB + 1) << 0 << std::string("sparse.img");
+    // A ".zip" is stored by its suffix while the file after it is deflated.
+    QTest::newRow("4 GiB - 1 stored by suffix") << qint64(FourGiB - 1) << 9 << std::string("a_big.zip");
 }
 
 void Zip64Test::storedEntriesAroundTheBoundary() {
     // Every reader a user may restore with accepts the archive: a Zip64 field holds exactly the
     // values whose header field says 0xFFFFFFFF, or Info-ZIP rejects the whole archive.
     QFETCH(qint64, size);
+    QFETCH(int, level);
+    QFETCH(std::string, name);
     EngineFixture f;
-    const fs::path big = sparseFile(f, "sparse.img", static_cast<std::uint64_t>(size));
+    const fs::path big = sparseFile(f, name, static_cast<std::uint64_t>(size));
     QVERIFY(!big.empty());
-    const fs::path after = f.writeSource("after.txt", "after the big one");
-    QCOMPARE(f.add({big, after}, TZipMaster::AddDirNames, 0), 0);
+    const fs::path after = f.writeSource("b_after.txt", "after the big one");
+    QCOMPARE(f.add({big, after}, TZipMaster::AddDirNames, level), 0);
     const QString archive = QString::fromStdString(f.archivePath().native());
     QString output;
     QVERIFY2(archivecheck::unzipTest(f.archivePath(), &output), qPrintable(output));

@@ -306,6 +306,7 @@ class ArchivePlaceTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void oneHolderPerArchiveName();
+    void lockOfAnEarlierVersionIsHonouredThenTakenAway();
     void namedTemporaryWhereUnnamedIsRefused();
     void readBackFindsADamagedEntry();
 };
@@ -319,9 +320,32 @@ void ArchivePlaceTest::oneHolderPerArchiveName() {
     QCOMPARE(first.acquire(archive), ArchiveLock::Result::Held);
     QCOMPARE(second.acquire(archive), ArchiveLock::Result::InUse);
     QCOMPARE(other.acquire(archive + ".other.zip"), ArchiveLock::Result::Held);
+    // The locks live outside the destination, which never holds anything but archives.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+    const QString lockFile = QString::fromStdString(ArchiveLock::lockPathFor(archive));
+    QVERIFY(QFile::exists(lockFile));
+    QVERIFY(!lockFile.startsWith(dir.path()));
     first.release();
-    QVERIFY(!QFile::exists(QString::fromStdString(ArchiveLock::lockPathFor(archive))));
+    QVERIFY(!QFile::exists(lockFile));
     QCOMPARE(second.acquire(archive), ArchiveLock::Result::Held);
+}
+
+void ArchivePlaceTest::lockOfAnEarlierVersionIsHonouredThenTakenAway() {
+    QTemporaryDir dir;
+    const std::string archive = dir.filePath(QStringLiteral("Quoralis.zip")).toStdString();
+    const std::string legacy = ArchiveLock::legacyLockPathFor(archive);
+    const int fd = ::open(legacy.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    QVERIFY(fd >= 0);
+    struct flock held {};
+    held.l_type = F_WRLCK;
+    held.l_whence = SEEK_SET;
+    QCOMPARE(::fcntl(fd, F_OFD_SETLK, &held), 0);
+    ArchiveLock lock;
+    QCOMPARE(lock.acquire(archive), ArchiveLock::Result::InUse);
+    ::close(fd); // the earlier version's job ended (or was killed) and left its file
+    QCOMPARE(lock.acquire(archive), ArchiveLock::Result::Held);
+    QVERIFY(!QFile::exists(QString::fromStdString(legacy)));
 }
 
 void ArchivePlaceTest::namedTemporaryWhereUnnamedIsRefused() {

@@ -59,7 +59,7 @@ private Q_SLOTS:
     void archivedFileIsUnchangedUntilItChanges_data();
     void archivedFileIsUnchangedUntilItChanges();
     void fileChangedWhileArchivingStaysChanged();
-    void recordSurvivesRenameAndIsPerFile();
+    void recordIsPerFileAndPerName();
     void anotherFileWithTheSameStateIsChanged_data();
     void anotherFileWithTheSameStateIsChanged();
     void withoutExtendedAttributesEverythingIsChanged();
@@ -156,7 +156,7 @@ void FileAttributesTest::fileChangedWhileArchivingStaysChanged() {
     QVERIFY(!changed(file));
 }
 
-void FileAttributesTest::recordSurvivesRenameAndIsPerFile() {
+void FileAttributesTest::recordIsPerFileAndPerName() {
     if (!m_xattrs)
         QSKIP("the temporary folder has no extended attributes");
     TestProgramDir dir;
@@ -169,7 +169,17 @@ void FileAttributesTest::recordSurvivesRenameAndIsPerFile() {
     QVERIFY(changed(b));
     const std::filesystem::path moved = dir.fsPath() / "moved.txt";
     std::filesystem::rename(a, moved);
-    QVERIFY(!changed(moved));
+    // Its entry under the new name is still to be made.
+    QVERIFY(changed(moved));
+    std::filesystem::rename(moved, a);
+    QVERIFY(!changed(a));
+    // A folder renamed renames every file in it.
+    const std::filesystem::path folder = dir.fsPath() / "folder";
+    std::filesystem::create_directory(folder);
+    std::filesystem::rename(a, folder / "a.txt");
+    QVERIFY(markArchived(folder / "a.txt"));
+    std::filesystem::rename(folder, dir.fsPath() / "renamed");
+    QVERIFY(changed(dir.fsPath() / "renamed" / "a.txt"));
 }
 
 // The record travels with copies (cp -a) and survives rewrites that keep size and time; it

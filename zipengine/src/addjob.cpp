@@ -52,7 +52,7 @@ std::string folderOf(const std::string& path) {
 }
 
 std::int64_t nanoseconds(const struct stat& st) {
-    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return zipformat::nanosecondsOf(st.st_mtim);
 }
 
 } // namespace
@@ -95,6 +95,8 @@ int AddJob::run() {
         return ZE_ERR_BAD_COMMAND;
     }
     resolveTarget();
+    if (const int rc = checkTargetKind(); rc != ZE_OK)
+        return rc;
     if (m_lock.acquire(m_target) == ArchiveLock::Result::InUse) {
         message(ZE_ERR_IN_USE, m_target);
         return ZE_ERR_IN_USE;
@@ -134,6 +136,28 @@ int AddJob::run() {
 void AddJob::resolveTarget() {
     // The archive path may be a symbolic link: the link stays and its target is replaced.
     m_target = ArchiveOutput::linkTarget(m_command.archivePath);
+    m_viaLink = m_target != m_command.archivePath;
+}
+
+int AddJob::checkTargetKind() {
+    // Only a regular file is ever read or replaced: a pipe would never end a read, a folder or a
+    // device is nothing to replace. A link is followed only to a ZIP archive, so a link that
+    // leads to some other file of the user's is never renamed or overwritten.
+    struct stat st {};
+    if (::lstat(m_target.c_str(), &st) != 0)
+        return ZE_OK;
+    std::string problem;
+    if (S_ISDIR(st.st_mode))
+        problem = "a folder has the archive's name";
+    else if (!S_ISREG(st.st_mode))
+        problem = "it is not a regular file";
+    else if (m_viaLink && st.st_size > 0 && !ArchiveReader().open(m_target))
+        problem = std::string("the archive's name is a link to a file that is no ZIP archive: ") +
+                  m_command.archivePath;
+    if (problem.empty())
+        return ZE_OK;
+    message(ZE_ERR_NOT_ARCHIVE_FILE, m_target + ": " + problem);
+    return ZE_ERR_NOT_ARCHIVE_FILE;
 }
 
 void AddJob::lookAtTarget() {
@@ -169,13 +193,15 @@ int AddJob::openPrevious() {
     if (!m_previous->open(m_target)) {
         // A damaged archive would block every later backup under its name: it is kept aside
         // for whatever can still be rescued from it, and a complete new archive is written.
-        if (m_previous->damaged() && moveDamagedAside())
+        if (m_previous->damaged() && !m_viaLink && moveDamagedAside())
             return ZE_OK;
         const int code = m_previous->damaged() ? ZE_ERR_BAD_ARCHIVE : ZE_ERR_OPEN_ARCHIVE;
         message(code, m_target + ": " + m_previous->errorText());
         return code;
     }
     m_previousUsed.assign(m_previous->count(), false);
+    for (std::size_t k = 0; k < m_previous->count(); ++k)
+        m_previousUsed[k] = m_previous->superseded(k); // dropped: never copied
     m_previousBad.assign(m_previous->count(), false);
     m_previousIndex.assign(m_command.fileCount, -1);
     return ZE_OK;
@@ -301,7 +327,7 @@ bool AddJob::racy(std::int64_t mtimeNs, const ArchiveReader::Entry& entry) const
     // was. When the entry does not say when it was read, the previous archive's time stands in.
     // Steps coarser than a tick (whole or two seconds) hide changes for that much longer.
     const std::int64_t readNs = entry.readNs != 0 ? entry.readNs : m_targetMtimeNs;
-    return mtimeNs + std::max(RacyWindowNs, entry.timeStepNs) > readNs;
+    return mtimeNs > readNs - std::max(RacyWindowNs, entry.timeStepNs);
 }
 
 bool AddJob::sameContent(const char* path, const struct stat& st, const ArchiveReader::Entry& entry) {
@@ -375,7 +401,8 @@ void AddJob::dropConflictingEntries() {
 }
 
 bool AddJob::nothingToWrite() const {
-    return m_toWrite == 0 && (!m_previous || m_previous->comment() == m_comment);
+    return m_toWrite == 0 &&
+           (!m_previous || (m_previous->comment() == m_comment && !m_previous->anySuperseded()));
 }
 
 int AddJob::writeArchive() {
@@ -397,6 +424,10 @@ int AddJob::writeArchive() {
         return shouldDeflate(i);
     };
     m_schedule = std::make_unique<TaskSchedule>(m_command, m_results, std::move(plan), *m_pool);
+    // The workers deflate the first files while the kept entries are checked.
+    m_schedule->fill();
+    if (const int rc = checkKeptEntries(); rc != ZE_OK)
+        return rc;
 
     for (std::size_t i = 0; i < m_command.fileCount; ++i) {
         if (const int rc = writeFile(i); rc != ZE_OK)
@@ -480,7 +511,7 @@ int AddJob::writeSmallFile(std::size_t index, CompressTask& task) {
         skipFile(index, task.error > 0 ? task.error : EIO);
         return ZE_OK;
     }
-    EntryRecord record = newRecord(index, task.mtimeNs, task.mode, task.readNs);
+    EntryRecord record = newRecord(index, task.mtime, task.mode, task.readNs);
     record.method = task.deflated ? MethodDeflate : MethodStore;
     record.crc = task.crc;
     record.compressedSize = task.dataSize;
@@ -508,10 +539,10 @@ int AddJob::writeLargeFile(std::size_t index) {
     }
     const std::uint64_t plannedSize = m_results[index].size;
     const std::int64_t mtimeNs = file.mtimeNs;
-    EntryRecord record = newRecord(index, mtimeNs, file.mode, file.readNs);
+    EntryRecord record = newRecord(index, file.mtime, file.mode, file.readNs);
     const bool deflate = shouldDeflate(index);
     record.method = deflate ? MethodDeflate : MethodStore;
-    record.zip64Local = plannedSize >= Max32;
+    record.zip64Local = plannedSize > Max32;
     const std::uint64_t entryStart = m_out->position();
     record.localOffset = entryStart;
     if (!m_out->write(record.localHeader()))
@@ -645,10 +676,10 @@ int AddJob::writeOnce(std::size_t index, bool acceptChange, bool& changed) {
         m_inlineCompressor = libdeflate_alloc_compressor(m_command.level > 0 ? m_command.level : 1);
     const auto size = static_cast<std::uint64_t>(st.st_size);
     const std::int64_t mtimeNs = nanoseconds(st);
-    EntryRecord record = newRecord(index, mtimeNs, st.st_mode, readNs);
+    EntryRecord record = newRecord(index, st.st_mtim, st.st_mode, readNs);
     const bool deflate = shouldDeflate(index) && size > 0 && m_inlineCompressor != nullptr;
     record.method = deflate ? MethodDeflate : MethodStore;
-    record.zip64Local = size >= Max32;
+    record.zip64Local = size > Max32;
     const std::uint64_t entryStart = m_out->position();
     record.localOffset = entryStart;
     if (!m_out->write(record.localHeader())) {
@@ -794,7 +825,7 @@ int AddJob::copyPreviousEntry(std::size_t previousIndex, Copy& outcome) {
     if (!m_out->write(record.localHeader()))
         return writeFailed();
     bool sound = true;
-    if (const int rc = copyAndCheck(entry, dataOffset, sound); rc != ZE_OK)
+    if (const int rc = copyAndCheck(previousIndex, entry, dataOffset, sound); rc != ZE_OK)
         return rc;
     if (!sound) {
         outcome = Copy::Damaged;
@@ -805,7 +836,75 @@ int AddJob::copyPreviousEntry(std::size_t previousIndex, Copy& outcome) {
     return finishEntry(record, false);
 }
 
-int AddJob::copyAndCheck(const ArchiveReader::Entry& entry, std::uint64_t dataOffset, bool& sound) {
+int AddJob::checkKeptEntries() {
+    // The entries to be kept are checked against their CRC on every core before the copying starts;
+    // the copy then moves their bytes as they are, without inflating them a second time.
+    if (!m_previous)
+        return ZE_OK;
+    std::vector<bool> kept(m_previous->count(), false);
+    for (std::size_t i = 0; i < m_command.fileCount; ++i) {
+        if (m_results[i].status == ZE_FILE_UP_TO_DATE)
+            kept[static_cast<std::size_t>(m_previousIndex[i])] = true;
+    }
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        if (!m_previousUsed[k])
+            kept[k] = true;
+        if (!kept[k])
+            continue;
+        const ArchiveReader::Entry entry = m_previous->entry(k);
+        const EntryDataCheck check(entry.method, entry.compressedSize, entry.uncompressedSize, entry.crc);
+        kept[k] = check.checkable() && (entry.flags & FlagEncrypted) == 0;
+        count += kept[k] ? 1 : 0;
+    }
+    if (count == 0)
+        return ZE_OK;
+    int threads = m_command.threads;
+    if (threads <= 0)
+        threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    ArchiveVerifier verifier(m_previous->fd(), kept, threads);
+    const ArchiveVerifier::Result result = verifier.checkAll([this] { return cancelled(); });
+    if (result == ArchiveVerifier::Result::Stopped)
+        return ZE_ERR_CANCELLED;
+    m_keptCheck.assign(kept.size(), KeptUnchecked);
+    bool anyDamaged = false;
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        if (kept[k])
+            m_keptCheck[k] = verifier.damaged(k) ? KeptDamaged : KeptSound;
+        anyDamaged = anyDamaged || verifier.damaged(k);
+    }
+    // The archive could not be read as a whole: each entry is checked as it is copied instead.
+    if (result == ArchiveVerifier::Result::Damaged && !anyDamaged)
+        m_keptCheck.clear();
+    return ZE_OK;
+}
+
+int AddJob::copyChecked(const ArchiveReader::Entry& entry, std::uint64_t dataOffset) {
+    if (entry.compressedSize > TaskSchedule::PieceSize)
+        return m_out->copyFrom(m_previous->fd(), dataOffset, entry.compressedSize) ? ZE_OK : writeFailed();
+    m_copyBuffer.resize(static_cast<std::size_t>(entry.compressedSize));
+    std::size_t got = 0;
+    while (got < m_copyBuffer.size()) {
+        const ssize_t n = ::pread(m_previous->fd(), m_copyBuffer.data() + got, m_copyBuffer.size() - got,
+                                  static_cast<off_t>(dataOffset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            errno = n == 0 ? EIO : errno;
+            return m_out->copyFrom(m_previous->fd(), dataOffset, entry.compressedSize) ? ZE_OK
+                                                                                       : writeFailed();
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    return m_out->write(m_copyBuffer.data(), got) ? ZE_OK : writeFailed();
+}
+
+int AddJob::copyAndCheck(std::size_t previousIndex, const ArchiveReader::Entry& entry,
+                         std::uint64_t dataOffset, bool& sound) {
+    if (!m_keptCheck.empty() && m_keptCheck[previousIndex] != KeptUnchecked) {
+        sound = m_keptCheck[previousIndex] == KeptSound;
+        return sound ? copyChecked(entry, dataOffset) : ZE_OK;
+    }
     // Each kept entry's data is checked against its CRC as it is copied, so that bytes rotted in
     // the previous archive are not carried into every later one.
     EntryDataCheck check(entry.method, entry.compressedSize, entry.uncompressedSize, entry.crc);
@@ -901,11 +1000,11 @@ int AddJob::abandon(std::unique_ptr<CompressTask> task) {
     return ZE_ERR_CANCELLED;
 }
 
-EntryRecord AddJob::newRecord(std::size_t index, std::int64_t mtimeNs, std::uint32_t mode,
+EntryRecord AddJob::newRecord(std::size_t index, const struct timespec& mtime, std::uint32_t mode,
                               std::int64_t readNs) const {
     return EntryRecord::forFile(
-        entryname::forPath(m_command.files[index], (m_command.options & ZE_ADD_DIR_NAMES) != 0), mtimeNs,
-        mode, readNs);
+        entryname::forPath(m_command.files[index], (m_command.options & ZE_ADD_DIR_NAMES) != 0), mtime, mode,
+        readNs);
 }
 
 bool AddJob::changedSinceOpened(int fd, std::uint64_t plannedSize, std::int64_t openedMtimeNs,

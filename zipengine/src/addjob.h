@@ -36,6 +36,7 @@ public:
 private:
     // Preparation: the real archive path, the previous archive, and one look at every file.
     void resolveTarget();
+    int checkTargetKind();
     void lookAtTarget();
     int openPrevious();
     bool moveDamagedAside();
@@ -65,7 +66,10 @@ private:
     void markWritten(std::size_t index, bool changing);
     enum class Copy { Done, Damaged };
     int copyPreviousEntry(std::size_t previousIndex, Copy& outcome);
-    int copyAndCheck(const ArchiveReader::Entry& entry, std::uint64_t dataOffset, bool& sound);
+    int checkKeptEntries();
+    int copyChecked(const ArchiveReader::Entry& entry, std::uint64_t dataOffset);
+    int copyAndCheck(std::size_t previousIndex, const ArchiveReader::Entry& entry, std::uint64_t dataOffset,
+                     bool& sound);
     int writeUpToDate(std::size_t index);
     int writeDirectoryAndEnd();
     int verifyWritten();
@@ -75,7 +79,7 @@ private:
     bool waitFor(CompressTask& task);
     int abandon(std::unique_ptr<CompressTask> task);
 
-    EntryRecord newRecord(std::size_t index, std::int64_t mtimeNs, std::uint32_t mode,
+    EntryRecord newRecord(std::size_t index, const struct timespec& mtime, std::uint32_t mode,
                           std::int64_t readNs) const;
     bool isLarge(std::size_t index) const;
     bool shouldDeflate(std::size_t index) const;
@@ -91,6 +95,7 @@ private:
     std::vector<std::string> m_storeSuffixes;
     std::string m_comment;
     std::string m_target;
+    bool m_viaLink = false; // the archive's name is a link to m_target
     bool m_targetExists = false;
     dev_t m_targetDevice = 0;
     ino_t m_targetInode = 0;
@@ -105,6 +110,9 @@ private:
     std::vector<bool> m_previousBad;           // per previous entry: its data failed the CRC check
     std::vector<std::uint64_t> m_nameHashes;   // per file: hash of its entry name (while surveying)
     std::vector<bool> m_writtenNow;            // per entry of the new archive: its data made in this job
+    enum : unsigned char { KeptUnchecked, KeptSound, KeptDamaged };
+    std::vector<unsigned char> m_keptCheck; // per previous entry, checked ahead; empty: check on copy
+    std::vector<unsigned char> m_copyBuffer;
 
     std::unique_ptr<ArchiveReader> m_previous;
     std::unique_ptr<ArchiveOutput> m_out;

@@ -56,7 +56,7 @@ bool ArchiveReader::readAt(std::uint64_t offset, void* buffer, std::size_t size)
 }
 
 bool ArchiveReader::open(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return fail(std::strerror(errno), false);
     return openFd(fd);
@@ -149,7 +149,34 @@ bool ArchiveReader::readDirectory(std::uint64_t directoryOffset, std::uint64_t d
     for (std::uint32_t i = 0; i < m_offsets.size(); ++i)
         m_index.emplace_back(hashName(entry(i).name), i);
     std::sort(m_index.begin(), m_index.end());
+    markSuperseded();
     return true;
+}
+
+void ArchiveReader::markSuperseded() {
+    // Another tool may have written one name twice; extractors then disagree about which one a
+    // user gets. The current one is the newest (the later one when both times are equal).
+    m_superseded.assign(m_offsets.size(), false);
+    m_supersededCount = 0;
+    for (std::size_t k = 1; k < m_index.size(); ++k) {
+        if (m_index[k].first != m_index[k - 1].first)
+            continue;
+        const std::uint32_t later = m_index[k].second;
+        const Entry laterEntry = entry(later);
+        for (std::size_t j = k; j-- > 0 && m_index[j].first == m_index[k].first;) {
+            const std::uint32_t earlier = m_index[j].second;
+            if (m_superseded[earlier])
+                continue;
+            const Entry earlierEntry = entry(earlier);
+            if (earlierEntry.name != laterEntry.name)
+                continue;
+            const bool laterIsCurrent = laterEntry.mtimeNs >= earlierEntry.mtimeNs;
+            m_superseded[laterIsCurrent ? earlier : later] = true;
+            ++m_supersededCount;
+            if (!laterIsCurrent)
+                break;
+        }
+    }
 }
 
 ArchiveReader::Entry ArchiveReader::entry(std::size_t index) const {
@@ -211,7 +238,7 @@ std::int64_t ArchiveReader::find(std::string_view name) const {
     const std::uint64_t h = hashName(name);
     auto it = std::lower_bound(m_index.begin(), m_index.end(), std::make_pair(h, std::uint32_t{0}));
     for (; it != m_index.end() && it->first == h; ++it) {
-        if (entry(it->second).name == name)
+        if (!m_superseded[it->second] && entry(it->second).name == name)
             return it->second;
     }
     return -1;

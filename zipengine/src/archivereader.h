@@ -46,8 +46,11 @@ public:
 
     std::size_t count() const { return m_offsets.size(); }
     Entry entry(std::size_t index) const;
-    // Index of the entry with this exact name, or -1.
+    // Index of the current entry with this exact name, or -1.
     std::int64_t find(std::string_view name) const;
+    // An entry whose name a newer entry of the archive also has: it is never carried forward.
+    bool superseded(std::size_t index) const { return m_superseded[index]; }
+    bool anySuperseded() const { return m_supersededCount > 0; }
     const std::string& comment() const { return m_comment; }
 
     // Where the entry's data starts, with the local header's extra fields; false when damaged.
@@ -59,6 +62,7 @@ public:
 private:
     bool fail(const std::string& text, bool damaged);
     bool readAt(std::uint64_t offset, void* buffer, std::size_t size) const;
+    void markSuperseded();
     bool readDirectory(std::uint64_t directoryOffset, std::uint64_t directorySize, std::uint64_t entries);
 
     int m_fd = -1;
@@ -67,6 +71,8 @@ private:
     std::string m_directory;
     std::vector<std::uint32_t> m_offsets;
     std::vector<std::pair<std::uint64_t, std::uint32_t>> m_index; // name hash, entry, sorted
+    std::vector<bool> m_superseded;
+    std::size_t m_supersededCount = 0;
     std::string m_comment;
     std::string m_error;
     bool m_damaged = false;

@@ -26,6 +26,14 @@ ArchiveVerifier::ArchiveVerifier(int fd, const std::vector<bool>& toCheck, int t
     , m_threads(std::max(1, threads)) {}
 
 ArchiveVerifier::Result ArchiveVerifier::run(const std::function<bool()>& stop) {
+    return check(stop, false);
+}
+
+ArchiveVerifier::Result ArchiveVerifier::checkAll(const std::function<bool()>& stop) {
+    return check(stop, true);
+}
+
+ArchiveVerifier::Result ArchiveVerifier::check(const std::function<bool()>& stop, bool all) {
     const int own = ::dup(m_fd);
     ArchiveReader reader;
     if (own < 0 || !reader.openFd(own)) {
@@ -40,6 +48,7 @@ ArchiveVerifier::Result ArchiveVerifier::run(const std::function<bool()>& stop) 
     std::atomic<bool> halt{false};
     std::mutex problemMutex;
     const std::size_t count = reader.count();
+    m_damaged.assign(count, 0);
     auto work = [&](bool caller) -> bool {
         std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(
             libdeflate_alloc_decompressor());
@@ -61,9 +70,12 @@ ArchiveVerifier::Result ArchiveVerifier::run(const std::function<bool()>& stop) 
             EntryDataCheck check(entry.method, entry.compressedSize, entry.uncompressedSize, entry.crc);
             if (!reader.locateData(entry, dataOffset, localExtra) ||
                 !check.checkFile(reader.fd(), dataOffset, decompressor.get())) {
+                m_damaged[i] = 1;
                 std::lock_guard<std::mutex> lock(problemMutex);
                 if (m_problem.empty())
                     m_problem = std::string(entry.name) + ": its data does not match its size and CRC";
+                if (all)
+                    continue;
                 halt = true;
                 return true;
             }

@@ -16,12 +16,19 @@ public:
 
     // `stop` is asked on the calling thread between entries.
     Result run(const std::function<bool()>& stop);
+    // Checks every marked entry, also after a damaged one; damaged() then names them all.
+    // Sound or Damaged when all were checked, Stopped when `stop` said so.
+    Result checkAll(const std::function<bool()>& stop);
+    bool damaged(std::size_t index) const { return !m_damaged.empty() && m_damaged[index] != 0; }
     // What was wrong, for a Damaged result.
     const std::string& problem() const { return m_problem; }
 
 private:
+    Result check(const std::function<bool()>& stop, bool all);
+
     int m_fd;
     const std::vector<bool>& m_toCheck;
     int m_threads;
     std::string m_problem;
+    std::vector<unsigned char> m_damaged; // one flag per entry, written by one thread each
 };

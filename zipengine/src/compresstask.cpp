@@ -1,5 +1,7 @@
 #include "compresstask.h"
 
+#include "zipformat.h"
+
 #include "deflatejoin.h"
 
 #include <fcntl.h>
@@ -69,7 +71,8 @@ bool CompressTask::readWholeFile() {
         ::close(file);
         return false;
     }
-    mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    mtime = st.st_mtim;
+    mtimeNs = zipformat::nanosecondsOf(st.st_mtim);
     mode = st.st_mode;
     // Read what the file holds now, but never more than the writer planned room for.
     const std::uint64_t wanted = std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), length);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <vector>
 
 struct libdeflate_compressor;
@@ -31,6 +32,7 @@ struct CompressTask {
     std::vector<unsigned char> data;
     std::size_t dataSize = 0;
     std::int64_t mtimeNs = 0; // whole file: as seen when it was opened
+    struct timespec mtime {}; // the same, exact
     std::int64_t readNs = 0;  // whole file: the moment it was opened (wall clock)
     std::uint32_t mode = 0;
 

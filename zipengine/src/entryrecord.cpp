@@ -18,10 +18,19 @@ std::uint16_t length16(std::size_t n) {
 
 EntryRecord EntryRecord::forFile(std::string name, std::int64_t mtimeNs, std::uint32_t mode,
                                  std::int64_t readNs) {
+    struct timespec mtime {};
+    mtime.tv_sec = static_cast<std::time_t>(mtimeNs >= 0 ? mtimeNs / 1000000000
+                                                         : -((-mtimeNs + 999999999) / 1000000000));
+    mtime.tv_nsec = static_cast<long>(mtimeNs - static_cast<std::int64_t>(mtime.tv_sec) * 1000000000);
+    return forFile(std::move(name), mtime, mode, readNs);
+}
+
+EntryRecord EntryRecord::forFile(std::string name, const struct timespec& mtime, std::uint32_t mode,
+                                 std::int64_t readNs) {
     EntryRecord record;
     record.name = std::move(name);
     record.flags = entryname::isValidUtf8(record.name) ? FlagUtf8 : 0;
-    const std::int64_t seconds = mtimeNs >= 0 ? mtimeNs / 1000000000 : -((-mtimeNs + 999999999) / 1000000000);
+    const std::int64_t seconds = mtime.tv_sec;
     const DosDateTime dos = toDosDateTime(seconds);
     record.dosDate = dos.date;
     record.dosTime = dos.time;
@@ -35,8 +44,8 @@ EntryRecord EntryRecord::forFile(std::string name, std::int64_t mtimeNs, std::ui
         record.localExtra = timestamp;
     }
     // The time at the file system's precision (100 ns), which updates compare.
-    record.extra += ntfsExtraField(mtimeNs, readNs);
-    record.localExtra += ntfsExtraField(mtimeNs, readNs);
+    record.extra += ntfsExtraField(mtime, readNs);
+    record.localExtra += ntfsExtraField(mtime, readNs);
     record.versionMadeBy = MadeByUnix | 30;
     record.versionNeeded = VersionDefault;
     record.externalAttributes = (mode & 0xffffu) << 16;
@@ -60,12 +69,12 @@ EntryRecord EntryRecord::copyOf(const ArchiveReader::Entry& entry, const std::st
     record.uncompressedSize = entry.uncompressedSize;
     record.internalAttributes = entry.internalAttributes;
     record.externalAttributes = entry.externalAttributes;
-    record.zip64Local = entry.compressedSize >= Max32 || entry.uncompressedSize >= Max32;
+    record.zip64Local = entry.compressedSize > Max32 || entry.uncompressedSize > Max32;
     return record;
 }
 
 bool EntryRecord::centralNeedsZip64() const {
-    return zip64Local || compressedSize >= Max32 || uncompressedSize >= Max32 || localOffset >= Max32;
+    return zip64Local || compressedSize > Max32 || uncompressedSize > Max32 || localOffset >= Max32;
 }
 
 std::string EntryRecord::localHeader() const {
@@ -105,8 +114,8 @@ std::size_t EntryRecord::localZip64Offset() const {
 }
 
 std::string EntryRecord::centralHeader() const {
-    const bool bigUncompressed = zip64Local || uncompressedSize >= Max32;
-    const bool bigCompressed = zip64Local || compressedSize >= Max32;
+    const bool bigUncompressed = zip64Local || uncompressedSize > Max32;
+    const bool bigCompressed = zip64Local || compressedSize > Max32;
     const bool bigOffset = localOffset >= Max32;
     std::string extraField = extra;
     if (bigUncompressed || bigCompressed || bigOffset) {

@@ -23,12 +23,17 @@ struct EntryRecord {
     std::uint64_t localOffset = 0;
     std::uint16_t internalAttributes = 0;
     std::uint32_t externalAttributes = 0;
-    bool zip64Local = false; // the local header carries its sizes in a Zip64 field
+    // The local header carries its sizes in a Zip64 field. Only sizes above 0xFFFFFFFF need one: a
+    // size of exactly 0xFFFFFFFF stays in the 32-bit field, as Info-ZIP writes it, because Info-ZIP's
+    // unzip misreads the sizes of later entries after a Zip64 field for it ("overlapped components").
+    bool zip64Local = false;
 
     // A new entry for a file: name, UTF-8 flag when the name is valid UTF-8, DOS time and the
     // Unix timestamp field, the NTFS field with the time at full precision and the moment the file
     // was read (`readNs`), the file's mode.
     static EntryRecord forFile(std::string name, std::int64_t mtimeNs, std::uint32_t mode,
+                               std::int64_t readNs);
+    static EntryRecord forFile(std::string name, const struct timespec& mtime, std::uint32_t mode,
                                std::int64_t readNs);
     // An entry of a previous archive, copied as it is (its Zip64 fields are made again as needed).
     static EntryRecord copyOf(const ArchiveReader::Entry& entry, const std::string& localExtra);

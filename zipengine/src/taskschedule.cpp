@@ -1,5 +1,7 @@
 #include "taskschedule.h"
 
+#include "zipformat.h"
+
 #include "compressionpool.h"
 
 #include <fcntl.h>
@@ -73,7 +75,8 @@ bool TaskSchedule::openLargeFile(std::size_t index) {
         file.fd = -1;
         return false;
     }
-    file.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    file.mtime = st.st_mtim;
+    file.mtimeNs = zipformat::nanosecondsOf(st.st_mtim);
     file.mode = st.st_mode;
     return true;
 }

@@ -28,6 +28,7 @@ public:
         int fd = -1;
         int error = 0; // errno of a failed open
         std::int64_t mtimeNs = 0;
+        struct timespec mtime {};
         std::int64_t readNs = 0; // the moment it was opened (wall clock)
         std::uint32_t mode = 0;
     };

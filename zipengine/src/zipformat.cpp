@@ -1,5 +1,6 @@
 #include "zipformat.h"
 
+#include <climits>
 #include <ctime>
 
 namespace zipformat {
@@ -45,12 +46,45 @@ std::int64_t ntfsTicksOf(std::int64_t unixNs) {
     return ticks + NtfsEpochTicks;
 }
 
+std::int64_t ntfsTicksOf(const struct timespec& unixTime) {
+    constexpr std::int64_t TicksPerSecond = 1000000000 / NtfsTickNs;
+    constexpr std::int64_t EpochSeconds = NtfsEpochTicks / TicksPerSecond;
+    constexpr std::int64_t MaxSeconds = INT64_MAX / TicksPerSecond - EpochSeconds - 1;
+    if (unixTime.tv_sec < -EpochSeconds)
+        return 0;
+    if (unixTime.tv_sec > MaxSeconds)
+        return INT64_MAX;
+    return (static_cast<std::int64_t>(unixTime.tv_sec) + EpochSeconds) * TicksPerSecond +
+           unixTime.tv_nsec / NtfsTickNs;
+}
+
 std::int64_t unixNsOf(std::int64_t ntfsTicks) {
-    return (ntfsTicks - NtfsEpochTicks) * NtfsTickNs;
+    const std::int64_t ticks = ntfsTicks - NtfsEpochTicks;
+    if (ticks > INT64_MAX / NtfsTickNs)
+        return INT64_MAX;
+    if (ticks < INT64_MIN / NtfsTickNs)
+        return INT64_MIN;
+    return ticks * NtfsTickNs;
+}
+
+std::int64_t nanosecondsOf(const struct timespec& unixTime) {
+    constexpr std::int64_t Billion = 1000000000;
+    if (unixTime.tv_sec > INT64_MAX / Billion - 1)
+        return INT64_MAX;
+    if (unixTime.tv_sec < INT64_MIN / Billion + 1)
+        return INT64_MIN;
+    return static_cast<std::int64_t>(unixTime.tv_sec) * Billion + unixTime.tv_nsec;
 }
 
 std::string ntfsExtraField(std::int64_t mtimeNs, std::int64_t readNs) {
-    const auto ticks = static_cast<std::uint64_t>(ntfsTicksOf(mtimeNs));
+    struct timespec mtime {};
+    mtime.tv_sec = static_cast<std::time_t>(mtimeNs / 1000000000 - (mtimeNs % 1000000000 < 0 ? 1 : 0));
+    mtime.tv_nsec = static_cast<long>(mtimeNs - static_cast<std::int64_t>(mtime.tv_sec) * 1000000000);
+    return ntfsExtraField(mtime, readNs);
+}
+
+std::string ntfsExtraField(const struct timespec& mtime, std::int64_t readNs) {
+    const auto ticks = static_cast<std::uint64_t>(ntfsTicksOf(mtime));
     std::string field;
     put16(field, ExtraNtfs);
     put16(field, 32);

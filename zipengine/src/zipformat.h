@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ctime>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -35,10 +37,15 @@ constexpr std::uint16_t ExtraNtfs = 0x000a;
 constexpr std::int64_t NtfsTickNs = 100;
 constexpr std::int64_t NtfsEpochTicks = 116444736000000000; // 1601 to 1970
 std::int64_t ntfsTicksOf(std::int64_t unixNs);
+// Exact for every time from 1601 to the year 30828, also past what nanoseconds in 64 bits hold.
+std::int64_t ntfsTicksOf(const struct timespec& unixTime);
+// Held at the ends of the range (1677 to 2262) instead of wrapping round.
 std::int64_t unixNsOf(std::int64_t ntfsTicks);
+std::int64_t nanosecondsOf(const struct timespec& unixTime);
 // An NTFS extra field (tag, size and data): the modification time, and as access time the moment
 // the file was read for the archive.
 std::string ntfsExtraField(std::int64_t mtimeNs, std::int64_t readNs);
+std::string ntfsExtraField(const struct timespec& mtime, std::int64_t readNs);
 // The modification and access times of an NTFS extra field's data; false when it holds none.
 bool ntfsTimes(const unsigned char* data, std::size_t size, std::int64_t& mtimeNs, std::int64_t& atimeNs);
 
