@@ -178,7 +178,9 @@ bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive)
     }
     if (rc != 0) {
         m_context.log->logMessage(QStringLiteral("Backup NOT created: ") + baseText);
-        m_context.prompts->notify(baseText + QStringLiteral(" NOT created, ") + zip.ErrorText());
+        // A cancel was asked for by whoever now waits for the run to end: no box of its own.
+        if (rc != ZE_ERR_CANCELLED)
+            m_context.prompts->notify(baseText + QStringLiteral(" NOT created, ") + zip.ErrorText());
         m_archiveFailed = true;
         return true;
     }

@@ -36,8 +36,11 @@ bool holds(const QStringList& entries, const InstalledProgram& p, const QString&
     return entries.contains(name);
 }
 
+// The locks of archives being written, in the runtime folder or (as older versions left them) beside
+// the archive; the lock of the program's one copy per settings file is not among them.
 QStringList lockFilesIn(const QString& folder) {
-    return QDir(folder).entryList({QStringLiteral("*.lock")}, QDir::Files | QDir::Hidden);
+    return QDir(folder).entryList({QStringLiteral("quoralis-archive-*.lock"), QStringLiteral(".*.lock")},
+                                  QDir::Files | QDir::Hidden);
 }
 
 } // namespace
