@@ -162,6 +162,8 @@ bool ArchiveOutput::flush() {
 bool ArchiveOutput::write(const void* data, std::size_t size) {
     if (m_errno != 0 || m_fd < 0)
         return false;
+    if (size == 0)
+        return true; // an empty file's data may come as no buffer at all
     if (m_buffered + size > m_buffer.size()) {
         if (!flush())
             return false;
