@@ -1,0 +1,44 @@
+#include "restore/backupcatalog.h"
+
+#include "restore/archivecontents.h"
+#include "restore/backuparchivename.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+std::vector<BackupArchive> BackupCatalog::scan(const fs::path& destination) {
+    std::vector<BackupArchive> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(destination, ec), end; !ec && it != end; it.increment(ec)) {
+        const auto name = BackupArchiveName::parse(it->path().filename().native());
+        if (!name)
+            continue;
+        struct stat st {};
+        if (::stat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        BackupArchive archive;
+        archive.path = it->path();
+        archive.folder = name->folder;
+        archive.stamp = name->stamp;
+        archive.mtimeNs = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+        archive.size = static_cast<std::uint64_t>(st.st_size);
+        ArchiveContents contents;
+        archive.readable = contents.open(archive.path);
+        if (archive.readable)
+            archive.files = contents.fileCount();
+        else
+            archive.error = contents.errorText();
+        found.push_back(std::move(archive));
+    }
+    std::sort(found.begin(), found.end(), [](const BackupArchive& a, const BackupArchive& b) {
+        if (a.folder != b.folder)
+            return a.folder < b.folder;
+        if (a.mtimeNs != b.mtimeNs)
+            return a.mtimeNs > b.mtimeNs;
+        return a.path > b.path;
+    });
+    return found;
+}
