@@ -77,7 +77,8 @@ void ArchiveContents::buildTree() {
             continue;
         }
         const std::size_t slash = path.rfind('/');
-        const std::uint32_t parent = slash == std::string_view::npos ? Root : folderNode(path.substr(0, slash));
+        const std::uint32_t parent =
+            slash == std::string_view::npos ? Root : folderNode(path.substr(0, slash));
         Node node;
         node.path = path;
         node.name = slash == std::string_view::npos ? path : path.substr(slash + 1);

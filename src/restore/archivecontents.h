@@ -30,9 +30,9 @@ public:
         std::uint32_t parent = 0;
         std::int64_t entry = -1;
         bool folder = false;
-        std::uint64_t size = 0;    // of every file below a folder
-        std::uint64_t files = 0;   // files below a folder
-        std::int64_t mtimeNs = 0;  // a folder's newest file
+        std::uint64_t size = 0;   // of every file below a folder
+        std::uint64_t files = 0;  // files below a folder
+        std::int64_t mtimeNs = 0; // a folder's newest file
         std::vector<std::uint32_t> children;
     };
     static constexpr std::uint32_t Root = 0;

@@ -21,7 +21,8 @@ bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
 
 } // namespace
 
-std::vector<ArchiveSearch::Hit> ArchiveSearch::find(const std::vector<Source>& sources, std::string_view text) {
+std::vector<ArchiveSearch::Hit> ArchiveSearch::find(const std::vector<Source>& sources,
+                                                    std::string_view text) {
     std::vector<Hit> hits;
     if (text.empty())
         return hits;
@@ -39,9 +40,11 @@ std::vector<ArchiveSearch::Hit> ArchiveSearch::find(const std::vector<Source>& s
             if (it.kind != ArchiveContents::Kind::File)
                 continue;
             const std::size_t slash = it.name.rfind('/');
-            const std::string_view leaf = slash == std::string_view::npos ? it.name : it.name.substr(slash + 1);
+            const std::string_view leaf =
+                slash == std::string_view::npos ? it.name : it.name.substr(slash + 1);
             if (containsIgnoringCase(leaf, text))
-                found.push_back({{s, static_cast<std::uint32_t>(i)}, it.name, it.mtimeNs, sources[s].archiveMtimeNs});
+                found.push_back(
+                    {{s, static_cast<std::uint32_t>(i)}, it.name, it.mtimeNs, sources[s].archiveMtimeNs});
         }
     }
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {

@@ -11,7 +11,7 @@
 class ArchiveVerify {
 public:
     struct Result {
-        bool readable = false;   // false: the archive itself cannot be read (see error)
+        bool readable = false; // false: the archive itself cannot be read (see error)
         std::string error;
         std::uint64_t entries = 0;
         std::uint64_t checked = 0;
@@ -21,5 +21,6 @@ public:
     // Entries checked so far of the total.
     using Progress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
-    static Result run(const std::filesystem::path& archive, const Progress& progress, const std::atomic<bool>& cancel);
+    static Result run(const std::filesystem::path& archive, const Progress& progress,
+                      const std::atomic<bool>& cancel);
 };

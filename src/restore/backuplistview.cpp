@@ -9,7 +9,8 @@
 BackupListView::BackupListView(QWidget* parent)
     : QTreeWidget(parent) {
     setObjectName(QStringLiteral("backupList"));
-    setHeaderLabels({QStringLiteral("Backup"), QStringLiteral("Date"), QStringLiteral("Size"), QStringLiteral("Files")});
+    setHeaderLabels(
+        {QStringLiteral("Backup"), QStringLiteral("Date"), QStringLiteral("Size"), QStringLiteral("Files")});
     setRootIsDecorated(true);
     setUniformRowHeights(true);
     header()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -25,7 +26,8 @@ void BackupListView::setBackups(std::vector<BackupArchive> backups) {
     QTreeWidgetItem* group = nullptr;
     for (std::size_t i = 0; i < m_backups.size(); ++i) {
         const BackupArchive& b = m_backups[i];
-        if (group == nullptr || group->data(0, Qt::UserRole + 1).toByteArray() != QByteArray::fromStdString(b.folder)) {
+        if (group == nullptr ||
+            group->data(0, Qt::UserRole + 1).toByteArray() != QByteArray::fromStdString(b.folder)) {
             group = new QTreeWidgetItem(this, {groupText(b.folder)});
             group->setData(0, Qt::UserRole, -1);
             group->setData(0, Qt::UserRole + 1, QByteArray::fromStdString(b.folder));

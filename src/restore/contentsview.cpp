@@ -79,7 +79,8 @@ std::vector<std::uint32_t> ContentsView::selectedNodes() const {
     for (const QTreeWidgetItem* item : selected) {
         // A row inside a selected folder comes with that folder already.
         bool inSelectedFolder = false;
-        for (const QTreeWidgetItem* up = item->parent(); up != nullptr && !inSelectedFolder; up = up->parent())
+        for (const QTreeWidgetItem* up = item->parent(); up != nullptr && !inSelectedFolder;
+             up = up->parent())
             inSelectedFolder = up->isSelected();
         if (!inSelectedFolder)
             nodes.push_back(item->data(0, NodeRole).toUInt());

@@ -73,7 +73,8 @@ EntryDataReader::Result EntryDataReader::readStored(std::uint64_t offset, const 
     for (std::uint64_t done = 0; done < entry.compressedSize;) {
         if (stop())
             return Result::Stopped;
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(PieceSize, entry.compressedSize - done));
+        const auto n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(PieceSize, entry.compressedSize - done));
         if (!readAt(offset + done, m_in.data(), n))
             return Result::Damaged;
         crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, m_in.data(), n));
@@ -99,8 +100,9 @@ EntryDataReader::Result EntryDataReader::inflateWhole(std::uint64_t offset, cons
     return sink(m_out.data(), produced) ? Result::Sound : Result::SinkFailed;
 }
 
-EntryDataReader::Result EntryDataReader::inflatePieces(std::uint64_t offset, const ArchiveReader::Entry& entry,
-                                                       const Sink& sink, const std::function<bool()>& stop) {
+EntryDataReader::Result EntryDataReader::inflatePieces(std::uint64_t offset,
+                                                       const ArchiveReader::Entry& entry, const Sink& sink,
+                                                       const std::function<bool()>& stop) {
     InflateStream stream;
     if (inflateInit2(&stream.z, -MAX_WBITS) != Z_OK)
         return Result::Damaged;
@@ -113,7 +115,8 @@ EntryDataReader::Result EntryDataReader::inflatePieces(std::uint64_t offset, con
     for (std::uint64_t done = 0; done < entry.compressedSize && !ended;) {
         if (stop())
             return Result::Stopped;
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(PieceSize, entry.compressedSize - done));
+        const auto n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(PieceSize, entry.compressedSize - done));
         if (!readAt(offset + done, m_in.data(), n))
             return Result::Damaged;
         done += n;

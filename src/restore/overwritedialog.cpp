@@ -19,7 +19,8 @@ QString timeText(std::int64_t ns) {
 
 QString OverwriteDialog::text(const OverwriteQuestion& question) {
     const QString lineBreak = QStringLiteral("\n\r");
-    QString text = QStringLiteral("This file exists already:") + lineBreak + pathText(question.existing) + lineBreak;
+    QString text =
+        QStringLiteral("This file exists already:") + lineBreak + pathText(question.existing) + lineBreak;
     if (question.existingIsNewer())
         text += QStringLiteral("The existing file is NEWER than the copy in the backup.") + lineBreak;
     text += QStringLiteral("Existing: ") + timeText(question.existingMtimeNs) + QStringLiteral(", ") +

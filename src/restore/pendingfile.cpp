@@ -26,7 +26,8 @@ PendingFile::PendingFile(int folder)
     // File systems without unnamed files: a hidden name that is removed unless completed.
     for (int attempt = 0; attempt < 16 && m_fd < 0; ++attempt) {
         m_tempName = temporaryName();
-        m_fd = ::openat(folder, m_tempName.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
+        m_fd =
+            ::openat(folder, m_tempName.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (m_fd < 0 && errno != EEXIST)
             break;
     }

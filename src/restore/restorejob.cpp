@@ -96,8 +96,8 @@ void RestoreJob::restoreArchive(std::size_t archive, const std::vector<const Res
     }
 }
 
-void RestoreJob::restoreEntry(const ArchiveReader& reader, EntryDataReader& data, const RestoreRequest::Item& item,
-                              RestoreTarget& target) {
+void RestoreJob::restoreEntry(const ArchiveReader& reader, EntryDataReader& data,
+                              const RestoreRequest::Item& item, RestoreTarget& target) {
     using Reason = RestoreReport::Reason;
     const ArchiveReader::Entry entry = reader.entry(item.entry);
     const std::string_view name = entry.name;
@@ -106,7 +106,8 @@ void RestoreJob::restoreEntry(const ArchiveReader& reader, EntryDataReader& data
         return problem(name, Reason::UnsafeName);
     if (kind.kind == ArchiveContents::Kind::Link)
         return problem(name, Reason::Link);
-    std::string relative(m_request.originalPlace ? name : name.substr(std::min(item.stripLength, name.size())));
+    std::string relative(m_request.originalPlace ? name
+                                                 : name.substr(std::min(item.stripLength, name.size())));
     while (!relative.empty() && relative.back() == '/')
         relative.pop_back();
     if (relative.empty() || entryname::isUnsafe(relative))
@@ -200,8 +201,8 @@ void RestoreJob::restoreEntry(const ArchiveReader& reader, EntryDataReader& data
 std::optional<OverwriteChoice> RestoreJob::overwriteChoice(const OverwriteQuestion& question) {
     if (m_forAll)
         return m_forAll;
-    const OverwriteAnswer answer =
-        m_callbacks.overwrite ? m_callbacks.overwrite(question) : OverwriteAnswer{OverwriteChoice::Skip, true};
+    const OverwriteAnswer answer = m_callbacks.overwrite ? m_callbacks.overwrite(question)
+                                                         : OverwriteAnswer{OverwriteChoice::Skip, true};
     if (answer.choice == OverwriteChoice::Cancel) {
         m_cancelledByUser = true;
         return std::nullopt;

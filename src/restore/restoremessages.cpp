@@ -39,7 +39,8 @@ QString RestoreMessages::reasonText(RestoreReport::Reason reason) {
 }
 
 QString RestoreMessages::reportText(const RestoreReport& report) {
-    QString text = report.cancelled ? QStringLiteral("Restore cancelled.") : QStringLiteral("Restore finished.");
+    QString text =
+        report.cancelled ? QStringLiteral("Restore cancelled.") : QStringLiteral("Restore finished.");
     text += LineBreak + QStringLiteral("Files restored: %1 (%2)")
                             .arg(report.restoredFiles)
                             .arg(FormatSize(static_cast<qint64>(report.restoredBytes)));
@@ -64,7 +65,9 @@ QString RestoreMessages::verifyText(const QString& archiveName, const ArchiveVer
         return archiveName + QStringLiteral(" cannot be read: ") + QString::fromStdString(result.error);
     QString text = archiveName + LineBreak;
     if (result.cancelled)
-        text += QStringLiteral("Verification cancelled after %1 of %2 entries.").arg(result.checked).arg(result.entries) +
+        text += QStringLiteral("Verification cancelled after %1 of %2 entries.")
+                    .arg(result.checked)
+                    .arg(result.entries) +
                 LineBreak;
     else
         text += QStringLiteral("Entries tested: %1").arg(result.checked) + LineBreak;

@@ -52,7 +52,8 @@ RestoreWindow::RestoreWindow(DestinationSource destination, UserPrompts& prompts
     , m_status(new QLabel(this))
     , m_progress(new QProgressBar(this))
     , m_btRefresh(button(QStringLiteral("Refresh"), QStringLiteral("btRefresh"), this))
-    , m_btOpenDestination(button(QStringLiteral("Open destination folder"), QStringLiteral("btOpenDestination"), this))
+    , m_btOpenDestination(
+          button(QStringLiteral("Open destination folder"), QStringLiteral("btOpenDestination"), this))
     , m_btVerify(button(QStringLiteral("Verify"), QStringLiteral("btVerify"), this))
     , m_btRestore(button(QStringLiteral("Restore"), QStringLiteral("btRestore"), this))
     , m_btRestoreTo(button(QStringLiteral("Restore to..."), QStringLiteral("btRestoreTo"), this))
@@ -60,7 +61,9 @@ RestoreWindow::RestoreWindow(DestinationSource destination, UserPrompts& prompts
     setObjectName(QStringLiteral("restoreWindow"));
     setWindowTitle(QStringLiteral("Restore"));
     resize(980, 600);
-    m_overwriteAsk = [this](const OverwriteQuestion& question) { return OverwriteDialog::ask(this, question); };
+    m_overwriteAsk = [this](const OverwriteQuestion& question) {
+        return OverwriteDialog::ask(this, question);
+    };
 
     m_destinationLabel->setObjectName(QStringLiteral("destinationLabel"));
     m_destinationLabel->setTextFormat(Qt::PlainText);
@@ -76,7 +79,8 @@ RestoreWindow::RestoreWindow(DestinationSource destination, UserPrompts& prompts
     m_progress->setVisible(false);
     m_btCancel->setVisible(false);
     m_btRestore->setToolTip(QStringLiteral("Restore the selected files and folders to where they were"));
-    m_btRestoreTo->setToolTip(QStringLiteral("Restore the selected files and folders to a folder you choose"));
+    m_btRestoreTo->setToolTip(
+        QStringLiteral("Restore the selected files and folders to a folder you choose"));
     m_btVerify->setToolTip(QStringLiteral("Test every file of the selected backup"));
 
     auto* top = new QHBoxLayout;
@@ -140,8 +144,9 @@ void RestoreWindow::refresh() {
     m_results->setHits({}, {}, {});
     m_cache.clear();
     m_backups->setBackups(BackupCatalog::scan(destination));
-    m_status->setText(m_backups->backups().empty() ? QStringLiteral("No backups in this folder.")
-                                                   : QStringLiteral("%1 backups").arg(m_backups->backups().size()));
+    m_status->setText(m_backups->backups().empty()
+                          ? QStringLiteral("No backups in this folder.")
+                          : QStringLiteral("%1 backups").arg(m_backups->backups().size()));
     if (!m_search->text().isEmpty())
         runSearch();
 }
@@ -158,9 +163,10 @@ void RestoreWindow::backupChosen() {
     const ArchiveContents* contents = m_cache.get(archive->path, &error);
     m_contents->showArchive(contents);
     m_pages->setCurrentWidget(m_contents);
-    m_status->setText(contents != nullptr ? pathText(archive->path.filename())
-                                          : pathText(archive->path.filename()) + QStringLiteral(" cannot be read: ") +
-                                                QString::fromStdString(error));
+    m_status->setText(contents != nullptr
+                          ? pathText(archive->path.filename())
+                          : pathText(archive->path.filename()) + QStringLiteral(" cannot be read: ") +
+                                QString::fromStdString(error));
 }
 
 void RestoreWindow::runSearch() {
@@ -263,14 +269,16 @@ void RestoreWindow::workerProgress(quint64 done, quint64 total, const QString& n
 
 void RestoreWindow::restoreFinished(const RestoreReport& report) {
     setBusy(false);
-    m_status->setText(report.cancelled ? QStringLiteral("Restore cancelled.") : QStringLiteral("Restore finished."));
+    m_status->setText(report.cancelled ? QStringLiteral("Restore cancelled.")
+                                       : QStringLiteral("Restore finished."));
     m_prompts.notify(RestoreMessages::reportText(report));
 }
 
 void RestoreWindow::verifyFinished(const ArchiveVerify::Result& result) {
     setBusy(false);
-    m_status->setText(result.damaged.empty() ? QStringLiteral("No damaged entries.")
-                                             : QStringLiteral("Damaged entries: %1").arg(result.damaged.size()));
+    m_status->setText(result.damaged.empty()
+                          ? QStringLiteral("No damaged entries.")
+                          : QStringLiteral("Damaged entries: %1").arg(result.damaged.size()));
     m_prompts.notify(RestoreMessages::verifyText(m_verifiedName, result));
 }
 

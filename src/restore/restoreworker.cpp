@@ -46,7 +46,9 @@ void RestoreWorker::startRestore(RestoreRequest request, OverwriteAsk ask) {
         callbacks.progress = [this](std::uint64_t done, std::uint64_t total, std::string_view name) {
             reportProgress(done, total, name);
         };
-        callbacks.overwrite = [this](const OverwriteQuestion& question) { return askOnGuiThread(question); };
+        callbacks.overwrite = [this](const OverwriteQuestion& question) {
+            return askOnGuiThread(question);
+        };
         RestoreJob job(std::move(request), std::move(callbacks), m_cancel);
         const RestoreReport report = job.run();
         QMetaObject::invokeMethod(

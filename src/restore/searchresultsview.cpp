@@ -28,8 +28,9 @@ void SearchResultsView::setHits(const std::vector<ArchiveSearch::Source>& source
         const ArchiveContents::Item entry = contents->item(hits[i].entry);
         const std::size_t slash = entry.name.rfind('/');
         const std::string leaf(slash == std::string_view::npos ? entry.name : entry.name.substr(slash + 1));
-        const std::string folder = "/" + std::string(slash == std::string_view::npos ? std::string_view()
-                                                                                      : entry.name.substr(0, slash));
+        const std::string folder =
+            "/" +
+            std::string(slash == std::string_view::npos ? std::string_view() : entry.name.substr(0, slash));
         auto* item = new QTreeWidgetItem;
         item->setText(0, pathText(leaf));
         item->setText(1, pathText(folder));

@@ -18,8 +18,8 @@ public:
     explicit SearchResultsView(QWidget* parent = nullptr);
 
     // `backupNames` names the archive of each source. Shows at most MaxShown hits.
-    void setHits(const std::vector<ArchiveSearch::Source>& sources, const std::vector<ArchiveSearch::Hit>& hits,
-                 const QStringList& backupNames);
+    void setHits(const std::vector<ArchiveSearch::Source>& sources,
+                 const std::vector<ArchiveSearch::Hit>& hits, const QStringList& backupNames);
     // The archive and entry of every selected row.
     std::vector<std::pair<const ArchiveContents*, std::uint32_t>> selectedEntries() const;
 

@@ -26,7 +26,8 @@ RestoreReport RestoreFixture::restoreAll(const fs::path& archive, const fs::path
     ArchiveContents contents;
     if (!contents.open(archive)) {
         RestoreReport failed;
-        failed.problems.push_back({archive.native(), RestoreReport::Reason::Unreadable, contents.errorText()});
+        failed.problems.push_back(
+            {archive.native(), RestoreReport::Reason::Unreadable, contents.errorText()});
         return failed;
     }
     RestoreRequest request;

@@ -14,6 +14,13 @@
 #include <string>
 #include <vector>
 
+// The callbacks and cancel flag one restore of a test runs with.
+struct RestoreRun {
+    std::function<OverwriteAnswer(const OverwriteQuestion&)> overwrite;
+    std::function<void(std::uint64_t done, std::uint64_t total, std::string_view name)> progress;
+    std::atomic<bool>* cancel = nullptr;
+};
+
 // Real archives made by the program's engine, restored by the restore job, and what is on disk.
 class RestoreFixture : public EngineFixture {
 public:
@@ -23,11 +30,7 @@ public:
                                  int level = 9);
     std::filesystem::path destination() const { return root() / "dest"; }
 
-    struct Run {
-        std::function<OverwriteAnswer(const OverwriteQuestion&)> overwrite;
-        std::function<void(std::uint64_t done, std::uint64_t total, std::string_view name)> progress;
-        std::atomic<bool>* cancel = nullptr;
-    };
+    using Run = RestoreRun;
     // Restores every entry of the archive to a folder, or to the original place when `folder` is empty.
     static RestoreReport restoreAll(const std::filesystem::path& archive, const std::filesystem::path& folder,
                                     const Run& run = {});

@@ -37,7 +37,8 @@ void RestoreCatalogTest::archiveNames_data() {
     row("folder with blanks and _", "Quoralis_My_Docs 2.zip", true, "My_Docs 2", "");
     row("dated", "Quoralis_06_12_2026_14_05_09.zip", true, "", "06_12_2026_14_05_09");
     row("folder and date", "Quoralis_MyDocs_06_12_2026_14_05_09.zip", true, "MyDocs", "06_12_2026_14_05_09");
-    row("dotted date, 12-hour clock", "Quoralis_Docs_06.12.26_2_05_09_PM.zip", true, "Docs", "06.12.26_2_05_09_PM");
+    row("dotted date, 12-hour clock", "Quoralis_Docs_06.12.26_2_05_09_PM.zip", true, "Docs",
+        "06.12.26_2_05_09_PM");
     row("date only at midnight", "Quoralis_Docs_06_12_2026.zip", true, "Docs", "06_12_2026");
     row("folder with a version", "Quoralis_v1.2.3.zip", true, "v1.2.3", "");
     row("folder ending in .zip", "Quoralis_Old.zip.zip", true, "Old.zip", "");
@@ -91,7 +92,8 @@ void RestoreCatalogTest::catalogListsOnlyTheProgramsArchivesGroupedNewestFirst()
     QCOMPARE(found[2].mtimeNs, std::int64_t{1764000000} * 1000000000);
     QCOMPARE(found[3].path, one);
     QCOMPARE(found[3].files, 1u);
-    QVERIFY(std::none_of(found.begin(), found.end(), [&](const BackupArchive& x) { return x.path == other; }));
+    QVERIFY(
+        std::none_of(found.begin(), found.end(), [&](const BackupArchive& x) { return x.path == other; }));
 }
 
 void RestoreCatalogTest::contentsFormAFolderTreeWithSizesAndTimes() {
@@ -108,7 +110,8 @@ void RestoreCatalogTest::contentsFormAFolderTreeWithSizesAndTimes() {
     QCOMPARE(contents.fileCount(), 3u);
     const auto& nodes = contents.nodes();
     const std::string treePath = archivecheck::entryNameOf(f.root() / "src" / "tree").toStdString();
-    const auto tree = std::find_if(nodes.begin(), nodes.end(), [&](const auto& n) { return n.path == treePath; });
+    const auto tree =
+        std::find_if(nodes.begin(), nodes.end(), [&](const auto& n) { return n.path == treePath; });
     QVERIFY(tree != nodes.end());
     QVERIFY(tree->folder);
     QCOMPARE(tree->size, 3500u);
@@ -155,17 +158,20 @@ void RestoreCatalogTest::listAndSearchOnAHundredThousandEntries() {
     QCOMPARE(bigContents.count(), std::size_t(100000));
     const std::string manyPath = archivecheck::entryNameOf(f.root() / "src" / "many").toStdString();
     const auto& nodes = bigContents.nodes();
-    const auto many = std::find_if(nodes.begin(), nodes.end(), [&](const auto& n) { return n.path == manyPath; });
+    const auto many =
+        std::find_if(nodes.begin(), nodes.end(), [&](const auto& n) { return n.path == manyPath; });
     QVERIFY(many != nodes.end());
     QCOMPARE(many->children.size(), std::size_t(100));
     QCOMPARE(many->files, 100000u);
 
-    const std::vector<ArchiveSearch::Source> sources = {{&bigContents, 1800000100}, {&laterContents, 1900000100}};
+    const std::vector<ArchiveSearch::Source> sources = {{&bigContents, 1800000100},
+                                                        {&laterContents, 1900000100}};
     const auto hits = ArchiveSearch::find(sources, "FILE_42_7.txt");
     QCOMPARE(hits.size(), std::size_t(2));
     QCOMPARE(hits[0].source, std::size_t(1)); // the newer version first
     QCOMPARE(hits[1].source, std::size_t(0));
-    QCOMPARE(bigContents.item(hits[1].entry).name, std::string_view(archivecheck::entryNameOf(changed).toStdString()));
+    QCOMPARE(bigContents.item(hits[1].entry).name,
+             std::string_view(archivecheck::entryNameOf(changed).toStdString()));
     // A part of a name finds every file that has it: file_42_7, _70 to _79 and _700 to _799, and
     // the later version.
     QCOMPARE(ArchiveSearch::find(sources, "file_42_7").size(), std::size_t(1 + 10 + 100 + 1));

@@ -161,7 +161,9 @@ void RestoreJobTest::existingFilesAreReplacedKeptOrSkippedAsAnswered() {
     QCOMPARE(report.skipped.size(), std::size_t(1));
 
     // Keeping both again finds the next free name.
-    run.overwrite = [](const OverwriteQuestion&) { return OverwriteAnswer{OverwriteChoice::KeepBoth, false}; };
+    run.overwrite = [](const OverwriteQuestion&) {
+        return OverwriteAnswer{OverwriteChoice::KeepBoth, false};
+    };
     RestoreFixture::restoreAll(archive, fs::path(), run);
     QCOMPARE(EngineFixture::readAll(b.parent_path() / "b (restored 2).txt"), QByteArray("backup b"));
     QCOMPARE(EngineFixture::readAll(b), QByteArray("new b"));
@@ -217,8 +219,8 @@ void RestoreJobTest::damagedEntriesAreReportedAndTheRestRestored() {
 
     std::atomic<bool> cancel{false};
     std::uint64_t lastDone = 0;
-    const ArchiveVerify::Result verified =
-        ArchiveVerify::run(archive, [&](std::uint64_t done, std::uint64_t) { lastDone = done; }, cancel);
+    const ArchiveVerify::Result verified = ArchiveVerify::run(
+        archive, [&](std::uint64_t done, std::uint64_t) { lastDone = done; }, cancel);
     QVERIFY(verified.readable);
     QCOMPARE(verified.entries, 3u);
     QCOMPARE(lastDone, 3u);
@@ -229,8 +231,10 @@ void RestoreJobTest::damagedEntriesAreReportedAndTheRestRestored() {
     QCOMPARE(report.restoredFiles, 2u);
     QCOMPARE(RestoreFixture::problemNames(report, RestoreReport::Reason::Damaged),
              QStringList{QString::fromUtf8(archivecheck::entryNameOf(b))});
-    QCOMPARE(EngineFixture::readAll(target / archivecheck::entryNameOf(a).toStdString()), QByteArray("first file"));
-    QCOMPARE(EngineFixture::readAll(target / archivecheck::entryNameOf(c).toStdString()), QByteArray("last file"));
+    QCOMPARE(EngineFixture::readAll(target / archivecheck::entryNameOf(a).toStdString()),
+             QByteArray("first file"));
+    QCOMPARE(EngineFixture::readAll(target / archivecheck::entryNameOf(c).toStdString()),
+             QByteArray("last file"));
     QVERIFY(!fs::exists(target / archivecheck::entryNameOf(b).toStdString()));
     QCOMPARE(RestoreFixture::filesBelow(target).size(), 2);
 }

@@ -13,25 +13,25 @@ namespace fs = std::filesystem;
 namespace {
 
 // Entries as (name, content, unix mode or 0); a mode of 0o120777 makes a symbolic link entry.
-const QString HostileScript = QStringLiteral(
-    "import sys, zipfile\n"
-    "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
-    "    def put(name, data, mode=0):\n"
-    "        info = zipfile.ZipInfo(name)\n"
-    "        if mode:\n"
-    "            info.create_system = 3\n"
-    "            info.external_attr = mode << 16\n"
-    "        z.writestr(info, data)\n"
-    "    put('ok.txt', 'fine')\n"
-    "    put('../escaped.txt', 'out')\n"
-    "    put('sub/../../escaped2.txt', 'out')\n"
-    "    put('/tmp/absolute-restore-test.txt', 'out')\n"
-    "    put('uplink', '../..', 0o120777)\n"
-    "    put('uplink/planted.txt', 'through the link')\n"
-    "    put('inner/existing-link/planted.txt', 'through a link already there')\n"
-    "    put('dup.txt', 'first')\n"
-    "    import warnings; warnings.simplefilter('ignore')\n"
-    "    put('dup.txt', 'second')\n");
+const QString HostileScript =
+    QStringLiteral("import sys, zipfile\n"
+                   "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                   "    def put(name, data, mode=0):\n"
+                   "        info = zipfile.ZipInfo(name)\n"
+                   "        if mode:\n"
+                   "            info.create_system = 3\n"
+                   "            info.external_attr = mode << 16\n"
+                   "        z.writestr(info, data)\n"
+                   "    put('ok.txt', 'fine')\n"
+                   "    put('../escaped.txt', 'out')\n"
+                   "    put('sub/../../escaped2.txt', 'out')\n"
+                   "    put('/tmp/absolute-restore-test.txt', 'out')\n"
+                   "    put('uplink', '../..', 0o120777)\n"
+                   "    put('uplink/planted.txt', 'through the link')\n"
+                   "    put('inner/existing-link/planted.txt', 'through a link already there')\n"
+                   "    put('dup.txt', 'first')\n"
+                   "    import warnings; warnings.simplefilter('ignore')\n"
+                   "    put('dup.txt', 'second')\n");
 
 } // namespace
 
@@ -60,7 +60,8 @@ void RestoreSafetyTest::hostileNamesAndLinksWriteNothingOutside() {
     QCOMPARE(RestoreFixture::problemNames(report, RestoreReport::Reason::UnsafeName),
              (QStringList{QStringLiteral("../escaped.txt"), QStringLiteral("/tmp/absolute-restore-test.txt"),
                           QStringLiteral("sub/../../escaped2.txt")}));
-    QCOMPARE(RestoreFixture::problemNames(report, RestoreReport::Reason::Link), QStringList{QStringLiteral("uplink")});
+    QCOMPARE(RestoreFixture::problemNames(report, RestoreReport::Reason::Link),
+             QStringList{QStringLiteral("uplink")});
     QCOMPARE(RestoreFixture::problemNames(report, RestoreReport::Reason::Duplicate),
              QStringList{QStringLiteral("dup.txt")});
     QCOMPARE(RestoreFixture::problemNames(report, RestoreReport::Reason::WriteFailed),

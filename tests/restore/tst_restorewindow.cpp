@@ -37,7 +37,8 @@ void RestoreWindowTest::listsTheBackupsAndRestoresASearchHit() {
 
     ScriptedPrompts prompts;
     std::vector<fs::path> opened;
-    RestoreWindow window([&] { return f.destination(); }, prompts, [&](const fs::path& p) { opened.push_back(p); });
+    RestoreWindow window([&] { return f.destination(); }, prompts,
+                         [&](const fs::path& p) { opened.push_back(p); });
     window.showRestore();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -48,7 +49,8 @@ void RestoreWindowTest::listsTheBackupsAndRestoresASearchHit() {
     QCOMPARE(list->topLevelItem(0)->child(0)->text(0), QStringLiteral("Quoralis.zip"));
     QCOMPARE(list->topLevelItem(0)->child(0)->text(3), QStringLiteral("2"));
     QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("docs"));
-    QCOMPARE(list->topLevelItem(1)->child(0)->text(0), QStringLiteral("Quoralis_docs_07_12_2026_10_00_00.zip"));
+    QCOMPARE(list->topLevelItem(1)->child(0)->text(0),
+             QStringLiteral("Quoralis_docs_07_12_2026_10_00_00.zip"));
     QCOMPARE(list->topLevelItem(1)->child(0)->text(3), QStringLiteral("1"));
 
     // Choosing a backup shows its tree, opened down to the files.
@@ -78,7 +80,8 @@ void RestoreWindowTest::listsTheBackupsAndRestoresASearchHit() {
     prompts.queueFolder(chosen);
     window.findChild<QPushButton*>(QStringLiteral("btRestoreTo"))->click();
     QTRY_COMPARE(prompts.notices().size(), 1);
-    QVERIFY2(prompts.notices().first().contains(QStringLiteral("Files restored: 1")), qPrintable(prompts.notices().first()));
+    QVERIFY2(prompts.notices().first().contains(QStringLiteral("Files restored: 1")),
+             qPrintable(prompts.notices().first()));
     QCOMPARE(EngineFixture::readAll(chosen / "a.txt"), QByteArray("version one"));
 
     window.findChild<QPushButton*>(QStringLiteral("btOpenDestination"))->click();
