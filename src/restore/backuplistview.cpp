@@ -14,6 +14,8 @@ BackupListView::BackupListView(QWidget* parent)
     setRootIsDecorated(true);
     setUniformRowHeights(true);
     header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    header()->setStretchLastSection(false);
 }
 
 QString BackupListView::groupText(const std::string& folder) {
@@ -41,8 +43,9 @@ void BackupListView::setBackups(std::vector<BackupArchive> backups) {
         row->setText(3, b.readable ? QString::number(b.files) : QStringLiteral("unreadable"));
         row->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         row->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-        if (!b.readable)
-            row->setToolTip(0, QString::fromStdString(b.error));
+        row->setToolTip(0, b.readable
+                               ? pathText(b.path)
+                               : pathText(b.path) + QStringLiteral("\n") + QString::fromStdString(b.error));
         row->setData(0, Qt::UserRole, static_cast<qulonglong>(i));
     }
 }

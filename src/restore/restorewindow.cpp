@@ -60,7 +60,7 @@ RestoreWindow::RestoreWindow(DestinationSource destination, UserPrompts& prompts
     , m_btCancel(button(QStringLiteral("Cancel"), QStringLiteral("btCancel"), this)) {
     setObjectName(QStringLiteral("restoreWindow"));
     setWindowTitle(QStringLiteral("Restore"));
-    resize(980, 600);
+    resize(1080, 620);
     m_overwriteAsk = [this](const OverwriteQuestion& question) {
         return OverwriteDialog::ask(this, question);
     };
@@ -94,8 +94,9 @@ RestoreWindow::RestoreWindow(DestinationSource destination, UserPrompts& prompts
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(m_backups);
     splitter->addWidget(m_pages);
-    splitter->setStretchFactor(0, 2);
-    splitter->setStretchFactor(1, 3);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({600, 460});
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_status, 1);

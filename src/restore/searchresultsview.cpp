@@ -10,8 +10,8 @@
 SearchResultsView::SearchResultsView(QWidget* parent)
     : QTreeWidget(parent) {
     setObjectName(QStringLiteral("searchResults"));
-    setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Folder"), QStringLiteral("Backup"),
-                     QStringLiteral("Modified"), QStringLiteral("Size")});
+    setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Modified"), QStringLiteral("Size"),
+                     QStringLiteral("Backup"), QStringLiteral("Folder")});
     setRootIsDecorated(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setUniformRowHeights(true);
@@ -33,11 +33,11 @@ void SearchResultsView::setHits(const std::vector<ArchiveSearch::Source>& source
             std::string(slash == std::string_view::npos ? std::string_view() : entry.name.substr(0, slash));
         auto* item = new QTreeWidgetItem;
         item->setText(0, pathText(leaf));
-        item->setText(1, pathText(folder));
-        item->setText(2, backupNames.value(static_cast<qsizetype>(hits[i].source)));
-        item->setText(3, Timestamp::text(QDateTime::fromMSecsSinceEpoch(entry.mtimeNs / 1000000)));
-        item->setText(4, FormatSize(static_cast<qint64>(entry.size)));
-        item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
+        item->setText(1, Timestamp::text(QDateTime::fromMSecsSinceEpoch(entry.mtimeNs / 1000000)));
+        item->setText(2, FormatSize(static_cast<qint64>(entry.size)));
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        item->setText(3, backupNames.value(static_cast<qsizetype>(hits[i].source)));
+        item->setText(4, pathText(folder));
         item->setData(0, Qt::UserRole, static_cast<qulonglong>(m_rows.size()));
         m_rows.emplace_back(contents, hits[i].entry);
         items.append(item);

@@ -71,8 +71,8 @@ void RestoreWindowTest::listsTheBackupsAndRestoresASearchHit() {
     auto* results = window.findChild<SearchResultsView*>(QStringLiteral("searchResults"));
     QVERIFY(results->isVisible());
     QCOMPARE(results->topLevelItemCount(), 2);
-    QCOMPARE(results->topLevelItem(0)->text(2), QStringLiteral("Quoralis_docs_07_12_2026_10_00_00.zip"));
-    QCOMPARE(results->topLevelItem(1)->text(2), QStringLiteral("Quoralis.zip"));
+    QCOMPARE(results->topLevelItem(0)->text(3), QStringLiteral("Quoralis_docs_07_12_2026_10_00_00.zip"));
+    QCOMPARE(results->topLevelItem(1)->text(3), QStringLiteral("Quoralis.zip"));
 
     // The older version, restored to a chosen folder.
     results->topLevelItem(1)->setSelected(true);
