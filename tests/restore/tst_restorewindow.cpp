@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 
 #include <fstream>
 
@@ -83,6 +84,26 @@ void RestoreWindowTest::listsTheBackupsAndRestoresASearchHit() {
     QVERIFY2(prompts.notices().first().contains(QStringLiteral("Files restored: 1")),
              qPrintable(prompts.notices().first()));
     QCOMPARE(EngineFixture::readAll(chosen / "a.txt"), QByteArray("version one"));
+
+    // Again: the file is there now. The question is asked on the GUI thread while the worker waits.
+    bool askedOnGuiThread = false;
+    window.setOverwriteQuestion([&](const OverwriteQuestion& question) {
+        askedOnGuiThread =
+            QThread::currentThread() == window.thread() && question.existing == chosen / "a.txt";
+        return OverwriteAnswer{OverwriteChoice::KeepBoth, false};
+    });
+    prompts.queueFolder(chosen);
+    window.findChild<QPushButton*>(QStringLiteral("btRestoreTo"))->click();
+    QTRY_COMPARE(prompts.notices().size(), 2);
+    QVERIFY(askedOnGuiThread);
+    QCOMPARE(EngineFixture::readAll(chosen / "a (restored).txt"), QByteArray("version one"));
+
+    // Verify tests the chosen backup and says what it found.
+    list->setCurrentItem(list->topLevelItem(1)->child(0));
+    window.findChild<QPushButton*>(QStringLiteral("btVerify"))->click();
+    QTRY_COMPARE(prompts.notices().size(), 3);
+    QVERIFY2(prompts.notices().last().contains(QStringLiteral("No damaged entries found.")),
+             qPrintable(prompts.notices().last()));
 
     window.findChild<QPushButton*>(QStringLiteral("btOpenDestination"))->click();
     QCOMPARE(opened, std::vector<fs::path>{f.destination()});
