@@ -1,5 +1,7 @@
 #include "restore/backupcatalog.h"
 
+#include "archivereader.h"
+
 #include "restore/archivecontents.h"
 #include "restore/backuparchivename.h"
 
@@ -25,12 +27,15 @@ std::vector<BackupArchive> BackupCatalog::scan(const fs::path& destination) {
         archive.stamp = name->stamp;
         archive.mtimeNs = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
         archive.size = static_cast<std::uint64_t>(st.st_size);
-        ArchiveContents contents;
-        archive.readable = contents.open(archive.path);
-        if (archive.readable)
-            archive.files = contents.fileCount();
-        else
-            archive.error = contents.errorText();
+        // The central directory alone says how many files there are; no tree is needed for that.
+        ArchiveReader reader;
+        archive.readable = reader.open(archive.path.native());
+        if (!archive.readable)
+            archive.error = reader.errorText();
+        for (std::size_t i = 0; archive.readable && i < reader.count(); ++i) {
+            if (ArchiveContents::describe(reader.entry(i)).kind == ArchiveContents::Kind::File)
+                ++archive.files;
+        }
         found.push_back(std::move(archive));
     }
     std::sort(found.begin(), found.end(), [](const BackupArchive& a, const BackupArchive& b) {
