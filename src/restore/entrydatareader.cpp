@@ -57,6 +57,9 @@ EntryDataReader::Result EntryDataReader::read(const ArchiveReader::Entry& entry,
     std::string localExtra;
     if (!m_reader.locateData(entry, offset, localExtra))
         return Result::Damaged;
+    // Some writers give an empty file no deflate data at all.
+    if (entry.compressedSize == 0)
+        return entry.uncompressedSize == 0 && entry.crc == 0 ? Result::Sound : Result::Damaged;
     if (entry.method == zipformat::MethodStore)
         return readStored(offset, entry, sink, stop);
     if (entry.uncompressedSize <= WholeLimit && entry.compressedSize <= WholeLimit + PieceSize)

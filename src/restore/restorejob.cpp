@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 
 namespace fs = std::filesystem;
 
@@ -64,29 +65,34 @@ RestoreReport RestoreJob::run() {
     std::map<std::size_t, std::vector<const RestoreRequest::Item*>> byArchive;
     for (const RestoreRequest::Item& item : m_request.items)
         byArchive[item.archive].push_back(&item);
+    // Every archive is opened first, so that the progress runs once over all of them.
+    std::map<std::size_t, std::unique_ptr<ArchiveReader>> readers;
     for (const auto& [archive, items] : byArchive) {
+        auto reader = std::make_unique<ArchiveReader>();
+        if (!reader->open(m_request.archives[archive].native())) {
+            problem(m_request.archives[archive].native(), RestoreReport::Reason::Unreadable,
+                    reader->errorText());
+            continue;
+        }
+        for (const RestoreRequest::Item* item : items) {
+            if (item->entry < reader->count())
+                m_total += reader->entry(item->entry).uncompressedSize;
+        }
+        readers.emplace(archive, std::move(reader));
+    }
+    for (const auto& [archive, reader] : readers) {
         if (stopRequested())
             break;
-        restoreArchive(archive, items, target);
+        restoreArchive(*reader, byArchive[archive], target);
     }
     applyFolderTimes(target);
     m_report.cancelled = stopRequested();
     return m_report;
 }
 
-void RestoreJob::restoreArchive(std::size_t archive, const std::vector<const RestoreRequest::Item*>& items,
+void RestoreJob::restoreArchive(const ArchiveReader& reader,
+                                const std::vector<const RestoreRequest::Item*>& items,
                                 RestoreTarget& target) {
-    ArchiveReader reader;
-    if (!reader.open(m_request.archives[archive].native())) {
-        problem(m_request.archives[archive].native(), RestoreReport::Reason::Unreadable, reader.errorText());
-        return;
-    }
-    m_total = 0;
-    m_done = 0;
-    for (const RestoreRequest::Item* item : items) {
-        if (item->entry < reader.count())
-            m_total += reader.entry(item->entry).uncompressedSize;
-    }
     EntryDataReader data(reader);
     for (const RestoreRequest::Item* item : items) {
         if (stopRequested())

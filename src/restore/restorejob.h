@@ -41,7 +41,7 @@ private:
         std::int64_t mtimeNs;
     };
 
-    void restoreArchive(std::size_t archive, const std::vector<const RestoreRequest::Item*>& items,
+    void restoreArchive(const ArchiveReader& reader, const std::vector<const RestoreRequest::Item*>& items,
                         RestoreTarget& target);
     void restoreEntry(const ArchiveReader& reader, EntryDataReader& data, const RestoreRequest::Item& item,
                       RestoreTarget& target);
