@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include <ctime>
 #include <fstream>
 
 namespace fs = std::filesystem;
@@ -70,6 +71,12 @@ void RestoreSafetyTest::hostileNamesAndLinksWriteNothingOutside() {
     QVERIFY(fs::is_empty(outside));
     QCOMPARE(EngineFixture::readAll(target / "dup.txt"), QByteArray("first"));
     QCOMPARE(EngineFixture::readAll(target / "ok.txt"), QByteArray("fine"));
+    // Another tool's archive holds only the DOS time (local time; Python's default is 1980-01-01).
+    std::tm dosDefault{};
+    dosDefault.tm_year = 80;
+    dosDefault.tm_mday = 1;
+    dosDefault.tm_isdst = -1;
+    QCOMPARE(RestoreFixture::mtimeNs(target / "ok.txt"), std::int64_t{std::mktime(&dosDefault)} * 1000000000);
     // "uplink" was refused, so the file below it lands in a real folder of that name.
     QVERIFY(!fs::is_symlink(target / "uplink"));
     QCOMPARE(EngineFixture::readAll(target / "uplink" / "planted.txt"), QByteArray("through the link"));
