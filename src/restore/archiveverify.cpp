@@ -36,8 +36,10 @@ ArchiveVerify::Result ArchiveVerify::run(const std::filesystem::path& archive, c
         std::string localExtra;
         EntryDataCheck check(entry.method, entry.compressedSize, entry.uncompressedSize, entry.crc);
         if (!reader.locateData(entry, offset, localExtra) ||
-            !check.checkFile(reader.fd(), offset, decompressor.get()))
+            !check.checkFile(reader.fd(), offset, decompressor.get())) {
             result.damaged.emplace_back(entry.name);
+            result.damagedEntries.push_back(static_cast<std::uint32_t>(i));
+        }
         ++result.checked;
         if (progress)
             progress(result.checked, result.entries);

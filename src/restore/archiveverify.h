@@ -15,7 +15,8 @@ public:
         std::string error;
         std::uint64_t entries = 0;
         std::uint64_t checked = 0;
-        std::vector<std::string> damaged; // names of the entries that fail
+        std::vector<std::string> damaged;          // names of the entries that fail
+        std::vector<std::uint32_t> damagedEntries; // and their indexes
         bool cancelled = false;
     };
     // Entries checked so far of the total.

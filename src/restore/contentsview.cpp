@@ -6,6 +6,7 @@
 #include "restore/archivecontents.h"
 
 #include <QHeaderView>
+#include <QTreeWidgetItemIterator>
 
 namespace {
 
@@ -29,6 +30,7 @@ ContentsView::ContentsView(QWidget* parent)
 
 void ContentsView::showArchive(const ArchiveContents* contents) {
     m_contents = contents;
+    m_damaged.clear();
     clear();
     if (m_contents == nullptr)
         return;
@@ -61,10 +63,26 @@ void ContentsView::fill(QTreeWidgetItem* parent, std::uint32_t node) {
         } else {
             item->setIcon(0, style()->standardIcon(QStyle::SP_FileIcon));
         }
+        markIfDamaged(item);
         items.append(item);
     }
     parent->addChildren(items);
     parent->setData(0, FilledRole, true);
+}
+
+void ContentsView::setDamaged(const std::vector<std::uint32_t>& entries) {
+    m_damaged = std::set<std::uint32_t>(entries.begin(), entries.end());
+    for (QTreeWidgetItemIterator it(this); *it != nullptr; ++it)
+        markIfDamaged(*it);
+}
+
+void ContentsView::markIfDamaged(QTreeWidgetItem* item) const {
+    const std::int64_t entry = m_contents->nodes()[item->data(0, NodeRole).toUInt()].entry;
+    if (entry < 0 || !m_damaged.count(static_cast<std::uint32_t>(entry)))
+        return;
+    for (int column = 0; column < columnCount(); ++column)
+        item->setForeground(column, QColor(Qt::red));
+    item->setToolTip(0, QStringLiteral("Damaged: this file fails its test"));
 }
 
 void ContentsView::fillOnce(QTreeWidgetItem* item) {

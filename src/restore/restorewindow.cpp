@@ -253,6 +253,7 @@ void RestoreWindow::btVerifyClick() {
         return;
     }
     m_verifiedName = pathText(archive->path.filename());
+    m_verifiedPath = archive->path;
     setBusy(true);
     m_status->setText(QStringLiteral("Verifying ") + m_verifiedName);
     m_worker->startVerify(archive->path);
@@ -280,6 +281,8 @@ void RestoreWindow::verifyFinished(const ArchiveVerify::Result& result) {
     m_status->setText(result.damaged.empty()
                           ? QStringLiteral("No damaged entries.")
                           : QStringLiteral("Damaged entries: %1").arg(result.damaged.size()));
+    if (m_contents->contents() != nullptr && m_contents->contents()->path() == m_verifiedPath)
+        m_contents->setDamaged(result.damagedEntries);
     m_prompts.notify(RestoreMessages::verifyText(m_verifiedName, result));
 }
 

@@ -84,4 +84,5 @@ private:
     QPushButton* m_btRestoreTo;
     QPushButton* m_btCancel;
     QString m_verifiedName;
+    std::filesystem::path m_verifiedPath;
 };

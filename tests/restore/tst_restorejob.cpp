@@ -225,6 +225,7 @@ void RestoreJobTest::damagedEntriesAreReportedAndTheRestRestored() {
     QCOMPARE(verified.entries, 3u);
     QCOMPARE(lastDone, 3u);
     QCOMPARE(verified.damaged, std::vector<std::string>{archivecheck::entryNameOf(b).toStdString()});
+    QCOMPARE(verified.damagedEntries, std::vector<std::uint32_t>{1});
 
     const fs::path target = f.root() / "restored";
     const RestoreReport report = RestoreFixture::restoreAll(archive, target);
