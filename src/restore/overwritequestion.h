@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+// A file to be restored whose name is taken, and what to do about it.
+struct OverwriteQuestion {
+    std::filesystem::path existing;
+    std::int64_t existingMtimeNs = 0;
+    std::int64_t backupMtimeNs = 0;
+    std::uint64_t existingSize = 0;
+    std::uint64_t backupSize = 0;
+    bool existingIsNewer() const { return existingMtimeNs > backupMtimeNs; }
+};
+
+enum class OverwriteChoice { Replace, KeepBoth, Skip, Cancel };
+
+struct OverwriteAnswer {
+    OverwriteChoice choice = OverwriteChoice::Skip;
+    bool forAll = false; // the same for every later question of this restore
+};

@@ -1,0 +1,240 @@
+#include "restore/restorejob.h"
+
+#include "archivereader.h"
+#include "entryname.h"
+#include "restore/archivecontents.h"
+#include "restore/entrydatareader.h"
+#include "restore/nanotime.h"
+#include "restore/pendingfile.h"
+#include "restore/restoretarget.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The process's umask, read without changing it (other threads may be creating files).
+std::uint32_t currentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<std::uint32_t>(std::stoul(line.substr(6), nullptr, 8));
+    }
+    return 022;
+}
+
+std::int64_t mtimeNsOf(const struct stat& st) {
+    return std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+// "name (restored).ext", then "name (restored 2).ext" and on.
+std::string keptName(const std::string& leaf, int attempt) {
+    const std::size_t dot = leaf.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot > 0;
+    const std::string stem = hasExtension ? leaf.substr(0, dot) : leaf;
+    const std::string extension = hasExtension ? leaf.substr(dot) : std::string();
+    const std::string mark = attempt == 1 ? " (restored)" : " (restored " + std::to_string(attempt) + ")";
+    return stem + mark + extension;
+}
+
+} // namespace
+
+RestoreJob::RestoreJob(RestoreRequest request, Callbacks callbacks, const std::atomic<bool>& cancel)
+    : m_request(std::move(request))
+    , m_callbacks(std::move(callbacks))
+    , m_cancel(cancel) {}
+
+RestoreJob::~RestoreJob() = default;
+
+RestoreReport RestoreJob::run() {
+    m_umask = currentUmask();
+    RestoreTarget target(m_request.originalPlace ? fs::path("/") : m_request.folder, m_request.originalPlace);
+    if (!target.ok()) {
+        problem(m_request.folder.native(), RestoreReport::Reason::WriteFailed, std::strerror(errno));
+        return m_report;
+    }
+    std::map<std::size_t, std::vector<const RestoreRequest::Item*>> byArchive;
+    for (const RestoreRequest::Item& item : m_request.items)
+        byArchive[item.archive].push_back(&item);
+    // Every archive is opened first, so that the progress runs once over all of them.
+    std::map<std::size_t, std::unique_ptr<ArchiveReader>> readers;
+    for (const auto& [archive, items] : byArchive) {
+        auto reader = std::make_unique<ArchiveReader>();
+        if (!reader->open(m_request.archives[archive].native())) {
+            problem(m_request.archives[archive].native(), RestoreReport::Reason::Unreadable,
+                    reader->errorText());
+            continue;
+        }
+        for (const RestoreRequest::Item* item : items) {
+            if (item->entry < reader->count())
+                m_total += reader->entry(item->entry).uncompressedSize;
+        }
+        readers.emplace(archive, std::move(reader));
+    }
+    for (const auto& [archive, reader] : readers) {
+        if (stopRequested())
+            break;
+        restoreArchive(*reader, byArchive[archive], target);
+    }
+    applyFolderTimes(target);
+    m_report.cancelled = stopRequested();
+    return m_report;
+}
+
+void RestoreJob::restoreArchive(const ArchiveReader& reader,
+                                const std::vector<const RestoreRequest::Item*>& items,
+                                RestoreTarget& target) {
+    EntryDataReader data(reader);
+    for (const RestoreRequest::Item* item : items) {
+        if (stopRequested())
+            return;
+        if (item->entry < reader.count())
+            restoreEntry(reader, data, *item, target);
+    }
+}
+
+void RestoreJob::restoreEntry(const ArchiveReader& reader, EntryDataReader& data,
+                              const RestoreRequest::Item& item, RestoreTarget& target) {
+    using Reason = RestoreReport::Reason;
+    const ArchiveReader::Entry entry = reader.entry(item.entry);
+    const std::string_view name = entry.name;
+    const ArchiveContents::Item kind = ArchiveContents::describe(entry);
+    if (name.find('\0') != std::string_view::npos || entryname::isUnsafe(name))
+        return problem(name, Reason::UnsafeName);
+    if (kind.kind == ArchiveContents::Kind::Link)
+        return problem(name, Reason::Link);
+    std::string relative(m_request.originalPlace ? name
+                                                 : name.substr(std::min(item.stripLength, name.size())));
+    while (!relative.empty() && relative.back() == '/')
+        relative.pop_back();
+    if (relative.empty() || entryname::isUnsafe(relative))
+        return problem(name, Reason::UnsafeName);
+
+    const std::size_t slash = relative.rfind('/');
+    const std::string parent = slash == std::string::npos ? std::string() : relative.substr(0, slash);
+    const std::string leaf = slash == std::string::npos ? relative : relative.substr(slash + 1);
+    if (kind.kind == ArchiveContents::Kind::Folder) {
+        if (target.folder(relative) < 0)
+            return problem(name, Reason::WriteFailed, std::strerror(errno));
+        m_folders.push_back({relative, kind.mode, entry.mtimeNs});
+        return;
+    }
+    if (!m_written.insert(relative).second)
+        return problem(name, Reason::Duplicate);
+    if (m_callbacks.progress)
+        m_callbacks.progress(m_done, m_total, name);
+
+    const int folder = target.folder(parent);
+    if (folder < 0)
+        return problem(name, Reason::WriteFailed, std::strerror(errno));
+    std::string placeName = leaf;
+    bool replace = false;
+    struct stat existing {};
+    if (::fstatat(folder, leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(existing.st_mode))
+            return problem(name, Reason::WriteFailed, "a folder of that name exists");
+        OverwriteQuestion question;
+        question.existing = (m_request.originalPlace ? fs::path("/") : m_request.folder) / relative;
+        question.existingMtimeNs = mtimeNsOf(existing);
+        question.backupMtimeNs = entry.mtimeNs;
+        question.existingSize = static_cast<std::uint64_t>(existing.st_size);
+        question.backupSize = entry.uncompressedSize;
+        const std::optional<OverwriteChoice> choice = overwriteChoice(question);
+        if (!choice)
+            return;
+        if (*choice == OverwriteChoice::Skip) {
+            m_report.skipped.emplace_back(name);
+            m_done += entry.uncompressedSize;
+            return;
+        }
+        replace = *choice == OverwriteChoice::Replace;
+        if (*choice == OverwriteChoice::KeepBoth) {
+            int attempt = 1;
+            while (::fstatat(folder, keptName(leaf, attempt).c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+                ++attempt;
+            placeName = keptName(leaf, attempt);
+        }
+    }
+
+    PendingFile file(folder);
+    if (!file.ok())
+        return problem(name, Reason::WriteFailed, std::strerror(errno));
+    int writeError = 0;
+    const std::uint64_t startDone = m_done;
+    const EntryDataReader::Result result = data.read(
+        entry,
+        [&](const char* bytes, std::size_t size) {
+            if (!file.write(bytes, size)) {
+                writeError = errno;
+                return false;
+            }
+            m_done += size;
+            if (m_callbacks.progress)
+                m_callbacks.progress(m_done, m_total, name);
+            return true;
+        },
+        [this] { return stopRequested(); });
+    switch (result) {
+    case EntryDataReader::Result::Sound:
+        break;
+    case EntryDataReader::Result::Stopped:
+        return;
+    case EntryDataReader::Result::Damaged:
+        m_done = startDone + entry.uncompressedSize;
+        return problem(name, Reason::Damaged);
+    case EntryDataReader::Result::Unsupported:
+        m_done = startDone + entry.uncompressedSize;
+        return problem(name, Reason::Unsupported);
+    case EntryDataReader::Result::SinkFailed:
+        return problem(name, Reason::WriteFailed, std::strerror(writeError));
+    }
+    file.finish(kind.mode != 0 ? kind.mode : (0666 & ~m_umask), entry.mtimeNs);
+    if (!file.place(placeName, replace))
+        return problem(name, Reason::WriteFailed, std::strerror(errno));
+    ++m_report.restoredFiles;
+    m_report.restoredBytes += entry.uncompressedSize;
+}
+
+std::optional<OverwriteChoice> RestoreJob::overwriteChoice(const OverwriteQuestion& question) {
+    if (m_forAll)
+        return m_forAll;
+    const OverwriteAnswer answer = m_callbacks.overwrite ? m_callbacks.overwrite(question)
+                                                         : OverwriteAnswer{OverwriteChoice::Skip, true};
+    if (answer.choice == OverwriteChoice::Cancel) {
+        m_cancelledByUser = true;
+        return std::nullopt;
+    }
+    if (answer.forAll)
+        m_forAll = answer.choice;
+    return answer.choice;
+}
+
+void RestoreJob::problem(std::string_view name, RestoreReport::Reason reason, std::string detail) {
+    m_report.problems.push_back({std::string(name), reason, std::move(detail)});
+}
+
+void RestoreJob::applyFolderTimes(RestoreTarget& target) {
+    // Deepest first, after their files, so that restoring the contents does not move them again.
+    for (auto it = m_folders.rbegin(); it != m_folders.rend(); ++it) {
+        const std::size_t slash = it->relative.rfind('/');
+        const std::string parent = slash == std::string::npos ? std::string() : it->relative.substr(0, slash);
+        const std::string leaf = slash == std::string::npos ? it->relative : it->relative.substr(slash + 1);
+        const int folder = target.folder(parent);
+        if (folder < 0)
+            continue;
+        if (it->mode != 0)
+            ::fchmodat(folder, leaf.c_str(), it->mode | S_IRWXU, 0);
+        const struct timespec when = timespecOfNs(it->mtimeNs);
+        const struct timespec times[2] = {when, when};
+        ::utimensat(folder, leaf.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    }
+}

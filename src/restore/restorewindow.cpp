@@ -1,0 +1,300 @@
+#include "restore/restorewindow.h"
+
+#include "log/pathtext.h"
+#include "restore/archivesearch.h"
+#include "restore/backuplistview.h"
+#include "restore/contentsview.h"
+#include "restore/overwritedialog.h"
+#include "restore/restoremessages.h"
+#include "restore/searchresultsview.h"
+#include "core/userprompts.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int SearchDelayMs = 300;
+constexpr int ProgressRange = 1000;
+
+QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+} // namespace
+
+RestoreWindow::RestoreWindow(DestinationSource destination, UserPrompts& prompts, FolderOpener openFolder,
+                             QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_destination(std::move(destination))
+    , m_prompts(prompts)
+    , m_openFolder(std::move(openFolder))
+    , m_worker(new RestoreWorker(this))
+    , m_destinationLabel(new QLabel(this))
+    , m_search(new QLineEdit(this))
+    , m_searchDelay(new QTimer(this))
+    , m_backups(new BackupListView(this))
+    , m_pages(new QStackedWidget(this))
+    , m_contents(new ContentsView(this))
+    , m_results(new SearchResultsView(this))
+    , m_status(new QLabel(this))
+    , m_progress(new QProgressBar(this))
+    , m_btRefresh(button(QStringLiteral("Refresh"), QStringLiteral("btRefresh"), this))
+    , m_btOpenDestination(
+          button(QStringLiteral("Open destination folder"), QStringLiteral("btOpenDestination"), this))
+    , m_btVerify(button(QStringLiteral("Verify"), QStringLiteral("btVerify"), this))
+    , m_btRestore(button(QStringLiteral("Restore"), QStringLiteral("btRestore"), this))
+    , m_btRestoreTo(button(QStringLiteral("Restore to..."), QStringLiteral("btRestoreTo"), this))
+    , m_btCancel(button(QStringLiteral("Cancel"), QStringLiteral("btCancel"), this)) {
+    setObjectName(QStringLiteral("restoreWindow"));
+    setWindowTitle(QStringLiteral("Restore"));
+    resize(1080, 620);
+    m_overwriteAsk = [this](const OverwriteQuestion& question) {
+        return OverwriteDialog::ask(this, question);
+    };
+
+    m_destinationLabel->setObjectName(QStringLiteral("destinationLabel"));
+    m_destinationLabel->setTextFormat(Qt::PlainText);
+    m_search->setObjectName(QStringLiteral("searchEdit"));
+    m_search->setPlaceholderText(QStringLiteral("Find a file in all backups"));
+    m_search->setClearButtonEnabled(true);
+    m_searchDelay->setSingleShot(true);
+    m_searchDelay->setInterval(SearchDelayMs);
+    m_status->setObjectName(QStringLiteral("statusLabel"));
+    m_status->setTextFormat(Qt::PlainText);
+    m_progress->setObjectName(QStringLiteral("progressBar"));
+    m_progress->setRange(0, ProgressRange);
+    m_progress->setVisible(false);
+    m_btCancel->setVisible(false);
+    m_btRestore->setToolTip(QStringLiteral("Restore the selected files and folders to where they were"));
+    m_btRestoreTo->setToolTip(
+        QStringLiteral("Restore the selected files and folders to a folder you choose"));
+    m_btVerify->setToolTip(QStringLiteral("Test every file of the selected backup"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Backups in:"), this));
+    top->addWidget(m_destinationLabel, 1);
+    top->addWidget(m_btRefresh);
+    top->addWidget(m_btOpenDestination);
+
+    m_pages->addWidget(m_contents);
+    m_pages->addWidget(m_results);
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->addWidget(m_backups);
+    splitter->addWidget(m_pages);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({600, 460});
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_status, 1);
+    bottom->addWidget(m_progress, 1);
+    bottom->addWidget(m_btCancel);
+    bottom->addWidget(m_btVerify);
+    bottom->addWidget(m_btRestore);
+    bottom->addWidget(m_btRestoreTo);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_search);
+    layout->addWidget(splitter, 1);
+    layout->addLayout(bottom);
+
+    connect(m_btRefresh, &QPushButton::clicked, this, &RestoreWindow::refresh);
+    connect(m_btOpenDestination, &QPushButton::clicked, this, &RestoreWindow::btOpenDestinationClick);
+    connect(m_btRestore, &QPushButton::clicked, this, &RestoreWindow::btRestoreClick);
+    connect(m_btRestoreTo, &QPushButton::clicked, this, &RestoreWindow::btRestoreToClick);
+    connect(m_btVerify, &QPushButton::clicked, this, &RestoreWindow::btVerifyClick);
+    connect(m_btCancel, &QPushButton::clicked, this, &RestoreWindow::btCancelClick);
+    connect(m_backups, &QTreeWidget::currentItemChanged, this, &RestoreWindow::backupChosen);
+    connect(m_search, &QLineEdit::textChanged, m_searchDelay, qOverload<>(&QTimer::start));
+    connect(m_search, &QLineEdit::returnPressed, this, &RestoreWindow::runSearch);
+    connect(m_searchDelay, &QTimer::timeout, this, &RestoreWindow::runSearch);
+    connect(m_worker, &RestoreWorker::progress, this, &RestoreWindow::workerProgress);
+    connect(m_worker, &RestoreWorker::restoreFinished, this, &RestoreWindow::restoreFinished);
+    connect(m_worker, &RestoreWorker::verifyFinished, this, &RestoreWindow::verifyFinished);
+}
+
+RestoreWindow::~RestoreWindow() {
+    m_worker->cancel();
+}
+
+void RestoreWindow::showRestore() {
+    refresh();
+    show();
+    raise();
+    activateWindow();
+}
+
+void RestoreWindow::refresh() {
+    const fs::path destination = m_destination();
+    m_destinationLabel->setText(pathText(destination));
+    m_contents->showArchive(nullptr);
+    m_results->setHits({}, {}, {});
+    m_cache.clear();
+    m_backups->setBackups(BackupCatalog::scan(destination));
+    m_status->setText(m_backups->backups().empty()
+                          ? QStringLiteral("No backups in this folder.")
+                          : QStringLiteral("%1 backups").arg(m_backups->backups().size()));
+    if (!m_search->text().isEmpty())
+        runSearch();
+}
+
+void RestoreWindow::btOpenDestinationClick() {
+    m_openFolder(m_destination());
+}
+
+void RestoreWindow::backupChosen() {
+    const BackupArchive* archive = m_backups->currentArchive();
+    if (archive == nullptr)
+        return;
+    std::string error;
+    const ArchiveContents* contents = m_cache.get(archive->path, &error);
+    m_contents->showArchive(contents);
+    m_pages->setCurrentWidget(m_contents);
+    m_status->setText(contents != nullptr
+                          ? pathText(archive->path.filename())
+                          : pathText(archive->path.filename()) + QStringLiteral(" cannot be read: ") +
+                                QString::fromStdString(error));
+}
+
+void RestoreWindow::runSearch() {
+    m_searchDelay->stop();
+    const QByteArray text = m_search->text().toUtf8();
+    if (text.isEmpty()) {
+        m_pages->setCurrentWidget(m_contents);
+        return;
+    }
+    std::vector<ArchiveSearch::Source> sources;
+    QStringList names;
+    for (const BackupArchive& backup : m_backups->backups()) {
+        if (const ArchiveContents* contents = m_cache.get(backup.path)) {
+            sources.push_back({contents, backup.mtimeNs});
+            names.append(pathText(backup.path.filename()));
+        }
+    }
+    const std::vector<ArchiveSearch::Hit> hits = ArchiveSearch::find(sources, text.toStdString());
+    m_results->setHits(sources, hits, names);
+    m_pages->setCurrentWidget(m_results);
+    QString status = QStringLiteral("Found: %1").arg(hits.size());
+    if (hits.size() > SearchResultsView::MaxShown)
+        status += QStringLiteral(" (the first %1 are shown)").arg(SearchResultsView::MaxShown);
+    m_status->setText(status);
+}
+
+bool RestoreWindow::fillRequest(RestoreRequest& request) {
+    if (m_pages->currentWidget() == m_results) {
+        for (const auto& [contents, entry] : m_results->selectedEntries()) {
+            if (request.originalPlace)
+                request.items.push_back({request.archiveIndex(contents->path()), entry, 0});
+            else
+                request.addEntry(*contents, entry);
+        }
+    } else if (const ArchiveContents* contents = m_contents->contents()) {
+        for (std::uint32_t node : m_contents->selectedNodes())
+            request.addNode(*contents, node);
+    }
+    if (request.items.empty()) {
+        m_prompts.notify(QStringLiteral("Select the files and folders to restore."));
+        return false;
+    }
+    return true;
+}
+
+void RestoreWindow::btRestoreClick() {
+    if (m_worker->busy())
+        return;
+    RestoreRequest request;
+    request.originalPlace = true;
+    if (fillRequest(request))
+        startRestore(std::move(request));
+}
+
+void RestoreWindow::btRestoreToClick() {
+    if (m_worker->busy())
+        return;
+    RestoreRequest request;
+    request.originalPlace = false;
+    if (!fillRequest(request))
+        return;
+    const std::optional<fs::path> folder =
+        m_prompts.pickFolder(QStringLiteral("Restore to"), QStringLiteral("Restore the selected files to:"),
+                             fs::path(qEnvironmentVariable("HOME").toStdString()));
+    if (!folder)
+        return;
+    request.folder = *folder;
+    startRestore(std::move(request));
+}
+
+void RestoreWindow::startRestore(RestoreRequest request) {
+    setBusy(true);
+    m_status->setText(QStringLiteral("Restoring..."));
+    m_worker->startRestore(std::move(request), m_overwriteAsk);
+}
+
+void RestoreWindow::btVerifyClick() {
+    if (m_worker->busy())
+        return;
+    const BackupArchive* archive = m_backups->currentArchive();
+    if (archive == nullptr) {
+        m_prompts.notify(QStringLiteral("Choose a backup to verify."));
+        return;
+    }
+    m_verifiedName = pathText(archive->path.filename());
+    m_verifiedPath = archive->path;
+    setBusy(true);
+    m_status->setText(QStringLiteral("Verifying ") + m_verifiedName);
+    m_worker->startVerify(archive->path);
+}
+
+void RestoreWindow::btCancelClick() {
+    m_worker->cancel();
+}
+
+void RestoreWindow::workerProgress(quint64 done, quint64 total, const QString& name) {
+    m_progress->setValue(total == 0 ? 0 : static_cast<int>(done * ProgressRange / total));
+    if (!name.isEmpty())
+        m_status->setText(name);
+}
+
+void RestoreWindow::restoreFinished(const RestoreReport& report) {
+    setBusy(false);
+    m_status->setText(report.cancelled ? QStringLiteral("Restore cancelled.")
+                                       : QStringLiteral("Restore finished."));
+    m_prompts.notify(RestoreMessages::reportText(report));
+}
+
+void RestoreWindow::verifyFinished(const ArchiveVerify::Result& result) {
+    setBusy(false);
+    m_status->setText(result.damaged.empty()
+                          ? QStringLiteral("No damaged entries.")
+                          : QStringLiteral("Damaged entries: %1").arg(result.damaged.size()));
+    if (m_contents->contents() != nullptr && m_contents->contents()->path() == m_verifiedPath)
+        m_contents->setDamaged(result.damagedEntries);
+    m_prompts.notify(RestoreMessages::verifyText(m_verifiedName, result));
+}
+
+void RestoreWindow::setBusy(bool busy) {
+    m_progress->setValue(0);
+    m_progress->setVisible(busy);
+    m_btCancel->setVisible(busy);
+    for (QPushButton* b : {m_btRefresh, m_btVerify, m_btRestore, m_btRestoreTo})
+        b->setEnabled(!busy);
+}
+
+void RestoreWindow::closeEvent(QCloseEvent* event) {
+    m_worker->cancel();
+    QWidget::closeEvent(event);
+}
