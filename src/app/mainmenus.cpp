@@ -20,6 +20,7 @@ void MainMenus::setup(QWidget* owner) {
     NormalMode1 = entry(mainMenu, "NormalMode1", QStringLiteral("Normal Mode"));
     Configuration1 = entry(mainMenu, "Configuration1", QStringLiteral("Configuration"));
     Minimizetotray1 = entry(mainMenu, "Minimizetotray1", QStringLiteral("Minimize to tray"));
+    mainRestoreFiles = entry(mainMenu, "RestoreFiles1", QStringLiteral("Restore files..."));
     QMenu* execute = mainMenu->addMenu(QStringLiteral("Execute"));
     mainBackup = entry(execute, "backup1", QStringLiteral("backup"));
     mainBackupAndClose = entry(execute, "backupandcloseprogram1", QStringLiteral("backup and close program"));
@@ -37,6 +38,7 @@ void MainMenus::setup(QWidget* owner) {
     Show1 = entry(trayMenu, "Show1", QStringLiteral("Show"));
     Hide1 = entry(trayMenu, "Hide1", QStringLiteral("Hide"));
     trayConfiguration = entry(trayMenu, "Configuration2", QStringLiteral("Configuration"));
+    trayRestoreFiles = entry(trayMenu, "RestoreFiles2", QStringLiteral("Restore files..."));
     QMenu* trayExecute = trayMenu->addMenu(QStringLiteral("Execute"));
     trayBackup = entry(trayExecute, "Backup2", QStringLiteral("Backup"));
     trayBackupAndClose = entry(trayExecute, "Backupandclose1", QStringLiteral("Backup and close"));

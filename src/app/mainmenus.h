@@ -14,6 +14,7 @@ public:
     QAction* NormalMode1 = nullptr;
     QAction* Configuration1 = nullptr;
     QAction* Minimizetotray1 = nullptr;
+    QAction* mainRestoreFiles = nullptr;
     QAction* mainBackup = nullptr;
     QAction* mainBackupAndClose = nullptr;
     QAction* mainBackupAndShutdown = nullptr;
@@ -28,6 +29,7 @@ public:
     QAction* Show1 = nullptr;
     QAction* Hide1 = nullptr;
     QAction* trayConfiguration = nullptr;
+    QAction* trayRestoreFiles = nullptr;
     QAction* trayBackup = nullptr;
     QAction* trayBackupAndClose = nullptr;
     QAction* trayBackupAndShutdown = nullptr;

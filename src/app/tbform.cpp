@@ -26,6 +26,7 @@
 #include "platform/profilebatch.h"
 #include "online/versioncheck.h"
 #include "online/weblinks.h"
+#include "restore/restorewindow.h"
 #include "platform/profilefile.h"
 #include "platform/systeminfo.h"
 #include "schedule/intervaltimer.h"
@@ -290,6 +291,11 @@ void TBForm::connectControls() {
     connect(m_ui.btBackup, &QPushButton::customContextMenuRequested, this,
             [this](const QPoint& pos) { m_menus.backupMenu->popup(m_ui.btBackup->mapToGlobal(pos)); });
     connect(m_ui.btRestore, &QPushButton::clicked, this, &TBForm::btRestoreClick);
+    // The backups themselves, file by file: the right-click on Restore and both menus.
+    m_ui.btRestore->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_ui.btRestore, &QWidget::customContextMenuRequested, this, &TBForm::showRestoreWindow);
+    for (QAction* a : {m_menus.mainRestoreFiles, m_menus.trayRestoreFiles})
+        connect(a, &QAction::triggered, this, &TBForm::showRestoreWindow);
     connect(m_ui.btAdd, &QPushButton::clicked, m_folderSet, &FolderSet::btAddClick);
     connect(m_ui.btRemove, &QPushButton::clicked, this, [this] { m_folderSet->btRemoveClick(m_fldrList->selectedFolders()); });
     connect(m_ui.btClear, &QPushButton::clicked, m_folderSet, &FolderSet::btClearClick);
@@ -645,6 +651,15 @@ ExitStatus::Code TBForm::recordRunOutcome(int outcome) {
 
 void TBForm::btHelpClick() {
     m_services.shell->open(m_programDir + QStringLiteral("help/Quoralis2005.html"));
+}
+
+void TBForm::showRestoreWindow() {
+    if (!m_restore)
+        m_restore = new RestoreWindow([this] { return m_settings->destination(); }, *m_services.prompts,
+                                      [this](const std::filesystem::path& folder) { m_services.shell->openFolder(folder); },
+                                      this);
+    m_restore->setEnabled(!m_backupRun->isRunning());
+    m_restore->showRestore();
 }
 
 void TBForm::btRestoreClick() {
@@ -1062,6 +1077,10 @@ void TBForm::setWindowOpenersEnabled(bool enabled) {
                             m_menus.trayCheckUpdates, m_menus.About1})
         action->setEnabled(enabled);
     m_ui.btVersion->setEnabled(enabled);
+    m_menus.mainRestoreFiles->setEnabled(enabled);
+    m_menus.trayRestoreFiles->setEnabled(enabled);
+    if (m_restore)
+        m_restore->setEnabled(enabled);
     m_form2->setPromptingEnabled(enabled);
     m_form1->setFolderPickingEnabled(enabled);
 }

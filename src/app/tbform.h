@@ -31,6 +31,7 @@ class TimedShutdown;
 class TZipMaster;
 class FolderSet;
 class ResizeAffordance;
+class RestoreWindow;
 class TrayControl;
 class WindowModes;
 class WindowMover;
@@ -86,6 +87,8 @@ public:
     void Close1Click();
     void btHelpClick();
     void btRestoreClick();
+    // The restore window: the backups in the destination, file by file.
+    void showRestoreWindow();
     void btSettingsClick();
     void SetToolbarMode();
     void SetNormalMode();
@@ -230,6 +233,7 @@ private:
     std::unique_ptr<WindowModes> m_modes;
     ResizeAffordance* m_resizeAffordance = nullptr;
     WindowMover* m_mover = nullptr;
+    RestoreWindow* m_restore = nullptr;
 
     std::unique_ptr<Housekeeping> m_housekeeping;
     EventSounds* m_eventSounds = nullptr;
