@@ -52,15 +52,16 @@ double median(const QString& programDir, const QString& work, const Layout& layo
 }
 
 QByteArray list(const char* section, const char* prefix, const QStringList& entries) {
-    QByteArray text = QByteArray("[") + section + "]\n" + prefix + "count=" + QByteArray::number(entries.size() - 1) + "\n";
+    QByteArray text =
+        QByteArray("[") + section + "]\n" + prefix + "count=" + QByteArray::number(entries.size() - 1) + "\n";
     for (int i = 0; i < entries.size(); ++i)
         text += prefix + QByteArray::number(i) + "=" + entries.at(i).toUtf8() + "\n";
     return text;
 }
 
 void compare(const char* what, double baseline, double measured) {
-    std::printf("%-44s baseline %6.2f s   with the list %6.2f s   added %+6.2f s   ratio %.2f\n", what, baseline,
-                measured, measured - baseline, measured / baseline);
+    std::printf("%-44s baseline %6.2f s   with the list %6.2f s   added %+6.2f s   ratio %.2f\n", what,
+                baseline, measured, measured - baseline, measured / baseline);
 }
 
 } // namespace
@@ -75,7 +76,8 @@ int main(int argc, char** argv) {
     QTemporaryDir scratch;
     // A copy of the program folder, so the settings file of the build stays untouched.
     const QString programDir = scratch.filePath(QStringLiteral("program"));
-    QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), QString::fromLocal8Bit(argv[1]), programDir});
+    QProcess::execute(QStringLiteral("cp"),
+                      {QStringLiteral("-a"), QString::fromLocal8Bit(argv[1]), programDir});
     QFile::remove(programDir + QStringLiteral("/Quoralis2005Config.ini"));
 
     const QString data = scratch.filePath(QStringLiteral("data"));
@@ -97,8 +99,8 @@ int main(int argc, char** argv) {
     const QString work = scratch.filePath(QStringLiteral("backups"));
     const Layout one{list("folders", "folder_", {data}), {}};
     const Layout many{list("folders", "folder_", folders), {}};
-    const Layout excluded{one.folders,
-                          list("ex_folders", "ex_folder_", excludedFolders) + list("ex_types", "ex_type_", excludedTypes)};
+    const Layout excluded{one.folders, list("ex_folders", "ex_folder_", excludedFolders) +
+                                           list("ex_types", "ex_type_", excludedTypes)};
 
     std::printf("/autoclose of 2,000 files, median of %d runs each\n", rounds);
     const double baseline = median(programDir, work, one, rounds);

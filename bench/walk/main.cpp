@@ -4,11 +4,11 @@
 #include "backupset/busystate.h"
 #include "backupset/folderset.h"
 #include "backupset/formatsize.h"
-#include "config/settingsmodel.h"
 #include "benchtree.h"
+#include "config/settingsmodel.h"
+#include "core/userprompts.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
-#include "core/userprompts.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

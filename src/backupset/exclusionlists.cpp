@@ -9,8 +9,7 @@
 #include <algorithm>
 
 namespace {
-template <typename List>
-List without(const List& list, std::vector<int> rows) {
+template <typename List> List without(const List& list, std::vector<int> rows) {
     std::sort(rows.begin(), rows.end());
     List kept;
     for (int i = 0; i < static_cast<int>(list.size()); ++i)
@@ -24,7 +23,8 @@ ExclusionLists::ExclusionLists(SettingsModel& settings, ActivityLog& log, EventM
     : m_settings(settings)
     , m_log(log)
     , m_marker(marker) {
-    QObject::connect(&m_settings, &SettingsModel::exclusionsChanged, &m_settings, [this] { m_indexed = false; });
+    QObject::connect(&m_settings, &SettingsModel::exclusionsChanged, &m_settings,
+                     [this] { m_indexed = false; });
 }
 
 void ExclusionLists::index() {

@@ -79,8 +79,9 @@ void FolderListView::addRow(const std::filesystem::path& folder) {
     row->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
     // The model keeps the order; a folder lands where the model put it.
     const auto& listed = m_settings.folders();
-    const auto at = std::find_if(listed.begin(), listed.end(),
-                                 [&](const std::filesystem::path& f) { return f.native() == folder.native(); });
+    const auto at = std::find_if(listed.begin(), listed.end(), [&](const std::filesystem::path& f) {
+        return f.native() == folder.native();
+    });
     const int index = std::min<int>(static_cast<int>(at - listed.begin()), topLevelItemCount());
     insertTopLevelItem(index, row);
     m_rows.insert(pathBytes(folder), row);

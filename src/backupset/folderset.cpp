@@ -3,10 +3,10 @@
 #include "backupset/busystate.h"
 #include "backupset/formatsize.h"
 #include "config/settingsmodel.h"
+#include "core/userprompts.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "log/pathtext.h"
-#include "core/userprompts.h"
 
 #include <QEventLoop>
 #include <QFutureWatcher>

@@ -19,7 +19,8 @@ class UserPrompts;
 class TForm1 : public QDialog {
     Q_OBJECT
 public:
-    TForm1(ExclusionLists& lists, const SettingsModel& settings, UserPrompts& prompts, QWidget* parent = nullptr);
+    TForm1(ExclusionLists& lists, const SettingsModel& settings, UserPrompts& prompts,
+           QWidget* parent = nullptr);
 
     // "Add folder" opens a folder picker with a loop of its own; a backup run switches it off meanwhile.
     void setFolderPickingEnabled(bool enabled);

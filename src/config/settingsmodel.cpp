@@ -93,8 +93,9 @@ bool SettingsModel::listedBefore(const std::filesystem::path& a, const std::file
 bool SettingsModel::removeFolder(const std::filesystem::path& folder) {
     if (m_folderSet.erase(folder.native()) == 0)
         return false;
-    m_folders.erase(std::find_if(m_folders.begin(), m_folders.end(),
-                                 [&](const std::filesystem::path& f) { return f.native() == folder.native(); }));
+    m_folders.erase(std::find_if(m_folders.begin(), m_folders.end(), [&](const std::filesystem::path& f) {
+        return f.native() == folder.native();
+    }));
     Q_EMIT folderRemoved(folder);
     Q_EMIT foldersChanged();
     return true;

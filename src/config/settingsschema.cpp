@@ -15,8 +15,10 @@ constexpr std::array<SettingSpec, SettingsSchema::count> kSchema{{
     {Setting::Y, "y", T::Integer, 0, INT_MIN, kNoLimit, G::MainWindow, -1, 1, nullptr, nullptr},
     {Setting::Width, "width", T::Integer, 420, INT_MIN, kNoLimit, G::MainWindow, -1, 2, nullptr, nullptr},
     {Setting::Height, "height", T::Integer, 250, INT_MIN, kNoLimit, G::MainWindow, -1, 3, nullptr, nullptr},
-    {Setting::ToolbarX, "toolbar_x", T::Integer, 0, INT_MIN, kNoLimit, G::ToolbarWindow, -1, 4, nullptr, nullptr},
-    {Setting::ToolbarY, "toolbar_y", T::Integer, 0, INT_MIN, kNoLimit, G::ToolbarWindow, -1, 5, nullptr, nullptr},
+    {Setting::ToolbarX, "toolbar_x", T::Integer, 0, INT_MIN, kNoLimit, G::ToolbarWindow, -1, 4, nullptr,
+     nullptr},
+    {Setting::ToolbarY, "toolbar_y", T::Integer, 0, INT_MIN, kNoLimit, G::ToolbarWindow, -1, 5, nullptr,
+     nullptr},
     {Setting::StartHidden, "start_hidden", T::Bool, 0, 0, 1, G::None, 0, 6, nullptr, "save_cfg2"},
     {Setting::TimerEnabled, "timer_enabled", T::Bool, 0, 0, 1, G::None, 1, 7, nullptr, nullptr},
     {Setting::NewOnly, "new_only", T::Bool, 0, 0, 1, G::None, 2, 8, nullptr, nullptr},
@@ -38,7 +40,8 @@ constexpr std::array<SettingSpec, SettingsSchema::count> kSchema{{
     {Setting::LogCleanDays, "log_clean_days", T::Integer, 7, 1, 30, G::None, 17, 26, nullptr, nullptr},
     {Setting::Voice, "voice", T::Integer, 1, -1, 4, G::None, 18, 27, nullptr, nullptr},
     {Setting::CleanBackups, "clean_backups", T::Bool, 0, 0, 1, G::None, 19, 24, nullptr, nullptr},
-    {Setting::BackupCleanDays, "backup_clean_days", T::Integer, 30, 1, 365, G::None, 20, 25, nullptr, nullptr},
+    {Setting::BackupCleanDays, "backup_clean_days", T::Integer, 30, 1, 365, G::None, 20, 25, nullptr,
+     nullptr},
     {Setting::AutoCheck, "auto_check", T::Bool, 1, 0, 1, G::None, 21, 22, nullptr, nullptr},
     {Setting::TimerInterval, "timer_interval", T::Integer, 30, 5, 100000, G::None, 22, 28, "load_cfg3",
      "save_cfg3"},
@@ -53,8 +56,7 @@ constexpr bool schemaInEnumOrder() {
 }
 static_assert(schemaInEnumOrder(), "one row per setting, in the order of the enum");
 
-template <typename Order>
-std::array<const SettingSpec*, SettingsSchema::count> sequence(Order order) {
+template <typename Order> std::array<const SettingSpec*, SettingsSchema::count> sequence(Order order) {
     std::array<const SettingSpec*, SettingsSchema::count> result{};
     for (std::size_t i = 0; i < kSchema.size(); ++i)
         result[i] = &kSchema[i];

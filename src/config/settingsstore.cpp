@@ -47,8 +47,9 @@ void SettingsStore::readValues(const platform::ProfileBatch& ini, SettingsModel&
 }
 
 void SettingsStore::writeValues(platform::ProfileBatch& ini, SettingsModel& model, const Marker& mark) {
-    const SettingSpec::Geometry shown =
-        model.isOn(Setting::ToolbarMode) ? SettingSpec::Geometry::ToolbarWindow : SettingSpec::Geometry::MainWindow;
+    const SettingSpec::Geometry shown = model.isOn(Setting::ToolbarMode)
+                                            ? SettingSpec::Geometry::ToolbarWindow
+                                            : SettingSpec::Geometry::MainWindow;
     for (const SettingSpec* spec : SettingsSchema::saveSequence()) {
         if (spec->geometry != SettingSpec::Geometry::None && spec->geometry != shown)
             continue;
@@ -61,7 +62,8 @@ void SettingsStore::writeValues(platform::ProfileBatch& ini, SettingsModel& mode
             ini.writeInteger(kSection, spec->key, model.number(spec->setting));
             break;
         case SettingSpec::Type::Path:
-            ini.writeString(kSection, spec->key, QByteArray::fromStdString(model.terminatedDestination().native()));
+            ini.writeString(kSection, spec->key,
+                            QByteArray::fromStdString(model.terminatedDestination().native()));
             break;
         }
     }

@@ -6,9 +6,9 @@
 #include "config/radiogroup.h"
 #include "config/releasenotifyingcheckbox.h"
 #include "config/settingsmodel.h"
+#include "core/userprompts.h"
 #include "log/pathtext.h"
 #include "platform/drivetype.h"
-#include "core/userprompts.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -319,7 +319,8 @@ void TForm2::bindCheckBox(QCheckBox* box, Setting setting) {
 
 void TForm2::bindSpinBox(QSpinBox* spin, Setting setting) {
     m_spins.emplace_back(spin, setting);
-    connect(spin, &QSpinBox::valueChanged, this, [this, setting](int value) { m_settings.setNumber(setting, value); });
+    connect(spin, &QSpinBox::valueChanged, this,
+            [this, setting](int value) { m_settings.setNumber(setting, value); });
 }
 
 void TForm2::bindToModel() {
@@ -405,8 +406,9 @@ void TForm2::setTotalBackups(quint64 total) {
 }
 
 void TForm2::setPromptingEnabled(bool enabled) {
-    for (QAbstractButton* button : {static_cast<QAbstractButton*>(m_btUpdate2), static_cast<QAbstractButton*>(m_SpeedButton1),
-                                    static_cast<QAbstractButton*>(m_DestinationBrowseButton)})
+    for (QAbstractButton* button :
+         {static_cast<QAbstractButton*>(m_btUpdate2), static_cast<QAbstractButton*>(m_SpeedButton1),
+          static_cast<QAbstractButton*>(m_DestinationBrowseButton)})
         button->setEnabled(enabled);
 }
 
@@ -445,15 +447,16 @@ void TForm2::cbNOMouseUp() {
 
 void TForm2::SpeedButton1Click() {
     const QString question = QStringLiteral("Are you sure you want to delete all logs older than ") +
-                             QString::number(m_settings.number(Setting::LogCleanDays)) + QStringLiteral(" now?");
+                             QString::number(m_settings.number(Setting::LogCleanDays)) +
+                             QStringLiteral(" now?");
     if (m_prompts.ask(question))
         Q_EMIT deleteLogsNowRequested();
 }
 
 void TForm2::DestinationBrowse() {
-    if (const auto picked = m_prompts.pickFolder(QStringLiteral("Destination directory"),
-                                                 QStringLiteral("Select the folder the archives are written to"),
-                                                 m_settings.destination()))
+    if (const auto picked = m_prompts.pickFolder(
+            QStringLiteral("Destination directory"),
+            QStringLiteral("Select the folder the archives are written to"), m_settings.destination()))
         m_settings.setDestination(*picked);
 
     // An empty field names no drive at all.

@@ -2,6 +2,7 @@
 
 #include "backupset/formatsize.h"
 #include "config/settingsmodel.h"
+#include "core/userprompts.h"
 #include "engine/progressview.h"
 #include "engine/tzipmaster.h"
 #include "log/activitylog.h"
@@ -10,7 +11,6 @@
 #include "log/timestamp.h"
 #include "platform/fileinuse.h"
 #include "platform/profilefile.h"
-#include "core/userprompts.h"
 #include "zipengine_api.h"
 
 #include <QDate>

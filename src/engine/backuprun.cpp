@@ -2,6 +2,7 @@
 
 #include "backupset/folderset.h"
 #include "config/settingsmodel.h"
+#include "core/userprompts.h"
 #include "engine/archivejob.h"
 #include "engine/backuprunhost.h"
 #include "engine/progressview.h"
@@ -9,7 +10,6 @@
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "log/pathtext.h"
-#include "core/userprompts.h"
 
 #include <QScopeGuard>
 

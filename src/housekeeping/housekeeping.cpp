@@ -1,12 +1,11 @@
 #include "housekeeping/housekeeping.h"
 
 #include "config/settingsmodel.h"
+#include "core/userprompts.h"
 #include "housekeeping/filemask.h"
 #include "housekeeping/oldfilesearch.h"
 #include "log/activitylog.h"
 #include "log/pathtext.h"
-#include "core/userprompts.h"
-
 
 #include <algorithm>
 #include <chrono>
@@ -42,8 +41,8 @@ QString archiveQuestion(const std::vector<fs::path>& archives, int days) {
 
 } // namespace
 
-Housekeeping::Housekeeping(fs::path logDirectory, const SettingsModel& settings, ActivityLog& log, UserPrompts& prompts,
-                           SoundRequest playEventSound)
+Housekeeping::Housekeeping(fs::path logDirectory, const SettingsModel& settings, ActivityLog& log,
+                           UserPrompts& prompts, SoundRequest playEventSound)
     : m_logDirectory(std::move(logDirectory))
     , m_settings(settings)
     , m_log(log)
@@ -81,8 +80,7 @@ void Housekeeping::CheckOutdatedArchives() {
     // are none of its business.
     std::vector<fs::path> outdated;
     for (const char* mask : {"Quoralis.zip", "Quoralis_*.zip"}) {
-        std::vector<fs::path> found =
-            OldFileSearch(FileMask(mask), threshold(days)).inFolder(destination);
+        std::vector<fs::path> found = OldFileSearch(FileMask(mask), threshold(days)).inFolder(destination);
         outdated.insert(outdated.end(), found.begin(), found.end());
     }
     std::sort(outdated.begin(), outdated.end(), [](const fs::path& a, const fs::path& b) {

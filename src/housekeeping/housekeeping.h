@@ -19,8 +19,8 @@ public:
     using SoundRequest = std::function<void(const QString& eventName)>;
     using Clock = std::function<QDateTime()>;
 
-    Housekeeping(std::filesystem::path logDirectory, const SettingsModel& settings, ActivityLog& log, UserPrompts& prompts,
-                 SoundRequest playEventSound);
+    Housekeeping(std::filesystem::path logDirectory, const SettingsModel& settings, ActivityLog& log,
+                 UserPrompts& prompts, SoundRequest playEventSound);
 
     // Deletes the "*.txt" files in "logs" and its subfolders that are older than the
     // days in the settings. Does nothing while the option is switched off, unless

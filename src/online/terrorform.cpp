@@ -1,12 +1,12 @@
 #include "online/terrorform.h"
 
+#include "core/userprompts.h"
 #include "log/timestamp.h"
 #include "online/onlinequery.h"
 #include "online/servertext.h"
 #include "online/thttpget.h"
 #include "online/weblinks.h"
 #include "platform/systeminfo.h"
-#include "core/userprompts.h"
 
 #include <QCheckBox>
 #include <QEvent>

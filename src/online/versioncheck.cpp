@@ -1,11 +1,11 @@
 #include "online/versioncheck.h"
 
+#include "core/userprompts.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "online/servertext.h"
 #include "online/thttpget.h"
 #include "online/weblinks.h"
-#include "core/userprompts.h"
 
 VersionCheck::VersionCheck(Context context, QObject* parent)
     : QObject(parent)

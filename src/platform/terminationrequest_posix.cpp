@@ -3,8 +3,8 @@
 #include <QSocketNotifier>
 
 #include <csignal>
-#include <pthread.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 

@@ -1,9 +1,9 @@
 #include "restore/overwritedialog.h"
 
 #include "backupset/formatsize.h"
+#include "core/userprompts.h"
 #include "log/pathtext.h"
 #include "log/timestamp.h"
-#include "core/userprompts.h"
 
 #include <QCheckBox>
 #include <QMessageBox>

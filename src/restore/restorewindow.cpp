@@ -1,5 +1,6 @@
 #include "restore/restorewindow.h"
 
+#include "core/userprompts.h"
 #include "log/pathtext.h"
 #include "restore/archivesearch.h"
 #include "restore/backuplistview.h"
@@ -7,7 +8,6 @@
 #include "restore/overwritedialog.h"
 #include "restore/restoremessages.h"
 #include "restore/searchresultsview.h"
-#include "core/userprompts.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

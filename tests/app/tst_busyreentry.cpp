@@ -19,7 +19,8 @@ QList<QAction*> reachableActions(const MainMenus& menus) {
     QList<QAction*> actions;
     for (QMenu* menu : {menus.mainMenu, menus.trayMenu, menus.backupMenu})
         for (QAction* action : menu->actions())
-            if (!action->isSeparator() && !action->text().contains(QStringLiteral("close"), Qt::CaseInsensitive) &&
+            if (!action->isSeparator() &&
+                !action->text().contains(QStringLiteral("close"), Qt::CaseInsensitive) &&
                 !action->text().contains(QStringLiteral("shutdown"), Qt::CaseInsensitive))
                 actions.append(action);
     return actions;
@@ -51,8 +52,8 @@ private Q_SLOTS:
             for (QAbstractButton* button : buttons) {
                 const QString name = button->objectName();
                 // Cancel and close are the run's own ways to end; the others must not hold it.
-                if (name == QStringLiteral("btCancel") || name == QStringLiteral("btClose") || !button->isEnabled() ||
-                    !button->isVisibleTo(button->window()))
+                if (name == QStringLiteral("btCancel") || name == QStringLiteral("btClose") ||
+                    !button->isEnabled() || !button->isVisibleTo(button->window()))
                     continue;
                 tried.append(name);
                 button->click();

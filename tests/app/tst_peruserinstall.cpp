@@ -17,7 +17,8 @@
 namespace {
 
 void makeOwnedBy(const QString& path, uid_t uid, gid_t gid) {
-    QDirIterator it(path, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(path, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     QVERIFY(::chown(QFile::encodeName(path).constData(), uid, gid) == 0);
     while (it.hasNext())
         QVERIFY(::lchown(QFile::encodeName(it.next()).constData(), uid, gid) == 0);
@@ -47,7 +48,8 @@ private Q_SLOTS:
         TestProgramDir install;
         install.installProgramFiles();
         const QString program = install.filePath(QStringLiteral("quoralis2005"));
-        QVERIFY(QFile::copy(qEnvironmentVariable("QUORALIS_PROGRAM_DIR") + QStringLiteral("/quoralis2005"), program));
+        QVERIFY(QFile::copy(qEnvironmentVariable("QUORALIS_PROGRAM_DIR") + QStringLiteral("/quoralis2005"),
+                            program));
         QVERIFY(::chmod(QFile::encodeName(program).constData(), 0755) == 0);
         QVERIFY(::chmod(QFile::encodeName(install.path()).constData(), 0755) == 0);
         const QStringList installed = filesBelow(install.path());
@@ -64,9 +66,10 @@ private Q_SLOTS:
         QDir().mkpath(config);
         QFile settings(config + QStringLiteral("/Quoralis2005Config.ini"));
         QVERIFY(settings.open(QIODevice::WriteOnly));
-        settings.write("[settings]\nkeep_log=1\nauto_check=0\ndestination=" + home.filePath(QStringLiteral("backups")).toUtf8() +
-                       "\n[folders]\nfolder_count=0\nfolder_0=" + home.filePath(QStringLiteral("data/Docs")).toUtf8() +
-                       "\n");
+        settings.write("[settings]\nkeep_log=1\nauto_check=0\ndestination=" +
+                       home.filePath(QStringLiteral("backups")).toUtf8() +
+                       "\n[folders]\nfolder_count=0\nfolder_0=" +
+                       home.filePath(QStringLiteral("data/Docs")).toUtf8() + "\n");
         settings.close();
         makeOwnedBy(home.path(), nobody->pw_uid, nobody->pw_gid);
 
@@ -79,9 +82,10 @@ private Q_SLOTS:
         run.setProcessEnvironment(environment);
         run.setWorkingDirectory(home.path());
         run.setProcessChannelMode(QProcess::ForwardedChannels);
-        run.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=%1").arg(nobody->pw_uid),
-                                               QStringLiteral("--regid=%1").arg(nobody->pw_gid),
-                                               QStringLiteral("--clear-groups"), program, QStringLiteral("/autoclose")});
+        run.start(QStringLiteral("setpriv"),
+                  {QStringLiteral("--reuid=%1").arg(nobody->pw_uid),
+                   QStringLiteral("--regid=%1").arg(nobody->pw_gid), QStringLiteral("--clear-groups"),
+                   program, QStringLiteral("/autoclose")});
         QVERIFY(run.waitForFinished(120000));
         QCOMPARE(run.exitStatus(), QProcess::NormalExit);
         QCOMPARE(run.exitCode(), int(ExitStatus::AllArchivesMade));
@@ -90,7 +94,10 @@ private Q_SLOTS:
         // The settings were read and saved in the user's place, the log went to the user's data place,
         // and the installation is as it was.
         QVERIFY(QFile(config + QStringLiteral("/Quoralis2005Config.ini")).size() > 200);
-        QCOMPARE(QDir(home.filePath(QStringLiteral(".local/share/Quoralis2005/logs"))).entryList(QDir::Files).size(), 1);
+        QCOMPARE(QDir(home.filePath(QStringLiteral(".local/share/Quoralis2005/logs")))
+                     .entryList(QDir::Files)
+                     .size(),
+                 1);
         QCOMPARE(filesBelow(install.path()), installed);
         makeOwnedBy(home.path(), 0, 0);
     }

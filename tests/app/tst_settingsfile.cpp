@@ -205,8 +205,7 @@ void TestSettingsFile::listSectionsFollowTheirCounts() {
     TBForm& form = h.start();
     QCOMPARE(form.FldrList()->topLevelItemCount(), 1);
     QCOMPARE(form.exclusionDialog()->ExFolderList()->count(), 0);
-    QCOMPARE(form.settings().excludedTypes(),
-             QStringList({QStringLiteral(".tmp"), QStringLiteral(".BAK")}));
+    QCOMPARE(form.settings().excludedTypes(), QStringList({QStringLiteral(".tmp"), QStringLiteral(".BAK")}));
     // The exclusion lists are loaded before the folders, whose counts honour them.
     const QStringList messages = h.messages();
     QVERIFY(messages.indexOf(QStringLiteral("Added exclusion filtype .tmp")) <

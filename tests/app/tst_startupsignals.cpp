@@ -31,14 +31,15 @@ struct WatchedProgram {
             dir.writeFile(folder + QStringLiteral("/file.txt"), QByteArray(100, 'x'));
             folders += "folder_" + QByteArray::number(i) + "=" + dir.filePath(folder).toUtf8() + "\n";
         }
-        settingsBytes = "[settings]\nx=100\ny=100\nwidth=490\nheight=330\nstart_hidden=0\ntimer_enabled=0\n"
-                        "new_only=0\ndel_prev=0\ninclude_hidden=0\nmulti_archive=0\nno_comp=0\nlow_priority=0\n"
-                        "toolbar_mode=0\nwindow_fading=0\nbackup_launch=0\nbackup_close=0\nnotify_destination=0\n"
-                        "each_folder=0\nkeep_log=1\nshow_log=0\nauto_check=AUTOCHECK\nclean_logs=0\n"
-                        "clean_backups=0\nbackup_clean_days=30\nlog_clean_days=7\nvoice=0\ntimer_interval=30\n"
-                        "destination=" +
-                        dir.filePath(QStringLiteral("backups")).toUtf8() + "/\n" + folders +
-                        "[ex_folders]\nex_folder_count=-1\n[ex_types]\nex_type_count=-1\n";
+        settingsBytes =
+            "[settings]\nx=100\ny=100\nwidth=490\nheight=330\nstart_hidden=0\ntimer_enabled=0\n"
+            "new_only=0\ndel_prev=0\ninclude_hidden=0\nmulti_archive=0\nno_comp=0\nlow_priority=0\n"
+            "toolbar_mode=0\nwindow_fading=0\nbackup_launch=0\nbackup_close=0\nnotify_destination=0\n"
+            "each_folder=0\nkeep_log=1\nshow_log=0\nauto_check=AUTOCHECK\nclean_logs=0\n"
+            "clean_backups=0\nbackup_clean_days=30\nlog_clean_days=7\nvoice=0\ntimer_interval=30\n"
+            "destination=" +
+            dir.filePath(QStringLiteral("backups")).toUtf8() + "/\n" + folders +
+            "[ex_folders]\nex_folder_count=-1\n[ex_types]\nex_type_count=-1\n";
     }
     void writeSettings(bool autoCheck) {
         settingsBytes.replace("AUTOCHECK", autoCheck ? "1" : "0");
@@ -83,7 +84,8 @@ struct WatchedProgram {
     }
     QByteArray settingsNow() const { return dir.readFile(QStringLiteral("Quoralis2005Config.ini")); }
     QStringList archives() const {
-        return QDir(dir.filePath(QStringLiteral("backups"))).entryList({QStringLiteral("*.zip")}, QDir::Files);
+        return QDir(dir.filePath(QStringLiteral("backups")))
+            .entryList({QStringLiteral("*.zip")}, QDir::Files);
     }
 
     TestProgramDir dir;
@@ -118,9 +120,11 @@ private Q_SLOTS:
             {"Total of all folders: ", kFolders - 1},
         };
         for (const auto& moment : moments) {
-            const QByteArray name = QByteArray(moment.line).trimmed() + " #" + QByteArray::number(moment.occurrence);
+            const QByteArray name =
+                QByteArray(moment.line).trimmed() + " #" + QByteArray::number(moment.occurrence);
             QTest::newRow(("interactive: " + name).constData())
-                << QStringList() << QByteArray(moment.line) << moment.occurrence << int(ExitStatus::AllArchivesMade);
+                << QStringList() << QByteArray(moment.line) << moment.occurrence
+                << int(ExitStatus::AllArchivesMade);
             // A scheduled run ends before its backup was made: that backup is missing.
             QTest::newRow(("scheduled: " + name).constData())
                 << QStringList{QStringLiteral("/autoclose")} << QByteArray(moment.line) << moment.occurrence

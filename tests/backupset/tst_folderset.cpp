@@ -283,7 +283,8 @@ private Q_SLOTS:
         w.set.listFolder(w.tree.file("b/f", 4).parent_path());
         QCOMPARE(w.rowTexts(FolderListView::SizeColumn), (QStringList{QString(), QString()}));
         w.set.countUncounted();
-        QCOMPARE(w.rowTexts(FolderListView::BytesColumn), (QStringList{QStringLiteral("3"), QStringLiteral("4")}));
+        QCOMPARE(w.rowTexts(FolderListView::BytesColumn),
+                 (QStringList{QStringLiteral("3"), QStringLiteral("4")}));
         QCOMPARE(w.busy.calls.size(), 4);
         w.set.countUncounted();
         QCOMPARE(w.busy.calls.size(), 4);

@@ -211,7 +211,8 @@ private Q_SLOTS:
     void changesFromCodeRaiseTheirSignals() {
         QSignalSpy changes(m_settings, &SettingsModel::changed);
         const auto timerChanges = [&] {
-            return announced(changes, Setting::TimerEnabled).size() + announced(changes, Setting::TimerInterval).size();
+            return announced(changes, Setting::TimerEnabled).size() +
+                   announced(changes, Setting::TimerInterval).size();
         };
         m_dialog->cbAuto()->setChecked(true);
         QVERIFY(m_dialog->E_interval()->isEnabled());

@@ -151,13 +151,34 @@ private Q_SLOTS:
         }
         QCOMPARE(marks, (QStringList{"save_cfg2", "save_cfg_newsettings", "save_cfg3", "save_cfg4"}));
         const QByteArray content = readAll(path);
-        QCOMPARE(keysOf(content),
-                 (QList<QByteArray>{"x", "y", "width", "height", "start_hidden", "timer_enabled", "new_only",
-                                    "del_prev", "include_hidden", "multi_archive", "no_comp", "low_priority",
-                                    "toolbar_mode", "window_fading", "backup_launch", "backup_close",
-                                    "notify_destination", "each_folder", "keep_log", "show_log", "auto_check",
-                                    "clean_logs", "clean_backups", "backup_clean_days", "log_clean_days", "voice",
-                                    "timer_interval", "destination"}));
+        QCOMPARE(keysOf(content), (QList<QByteArray>{"x",
+                                                     "y",
+                                                     "width",
+                                                     "height",
+                                                     "start_hidden",
+                                                     "timer_enabled",
+                                                     "new_only",
+                                                     "del_prev",
+                                                     "include_hidden",
+                                                     "multi_archive",
+                                                     "no_comp",
+                                                     "low_priority",
+                                                     "toolbar_mode",
+                                                     "window_fading",
+                                                     "backup_launch",
+                                                     "backup_close",
+                                                     "notify_destination",
+                                                     "each_folder",
+                                                     "keep_log",
+                                                     "show_log",
+                                                     "auto_check",
+                                                     "clean_logs",
+                                                     "clean_backups",
+                                                     "backup_clean_days",
+                                                     "log_clean_days",
+                                                     "voice",
+                                                     "timer_interval",
+                                                     "destination"}));
         QVERIFY(content.contains("destination=/dest/"));
 
         SettingsModel read;

@@ -1,6 +1,5 @@
 #include "housekeepingfixture.h"
 
-
 #include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
