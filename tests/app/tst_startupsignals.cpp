@@ -151,6 +151,29 @@ private Q_SLOTS:
                  p.echoed.constData());
     }
 
+    // The session ends as soon as the process exists, before the program has set anything up: it
+    // still ends as it does later, by itself, and saves nothing it did not load.
+    void sessionEndsAtOnce_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("interactive") << QStringList();
+        QTest::newRow("scheduled") << QStringList{QStringLiteral("/autoclose")};
+    }
+    void sessionEndsAtOnce() {
+        QFETCH(QStringList, arguments);
+        WatchedProgram p;
+        p.writeSettings(false);
+        const QByteArray before = p.settingsNow();
+        p.start(arguments);
+        p.terminate();
+        const int status = p.endStatus();
+        QVERIFY2(status == int(ExitStatus::AllArchivesMade) || status == int(ExitStatus::BackupIncomplete),
+                 qPrintable(QString::number(status)));
+        if (!arguments.isEmpty())
+            QCOMPARE(status, int(ExitStatus::BackupIncomplete));
+        QCOMPARE(p.settingsNow(), before);
+        QVERIFY(p.archives().isEmpty());
+    }
+
     // The version check waits for a server that never answers; the session ends meanwhile.
     void sessionEndsDuringTheVersionCheck() {
         QTcpServer silent;
