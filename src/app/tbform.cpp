@@ -5,8 +5,8 @@
 #include "app/resizeaffordance.h"
 #include "app/settingssequence.h"
 #include "app/shellopener.h"
-#include "app/startupsequence.h"
 #include "app/singleinstancereply.h"
+#include "app/startupsequence.h"
 #include "app/timedshutdown.h"
 #include "app/tpopfrm.h"
 #include "app/traycontrol.h"
@@ -17,6 +17,7 @@
 #include "backupset/tform1.h"
 #include "config/settingsmodel.h"
 #include "config/tform2.h"
+#include "core/userprompts.h"
 #include "engine/archivejob.h"
 #include "engine/backuprun.h"
 #include "engine/tzipmaster.h"
@@ -25,9 +26,9 @@
 #include "log/pathtext.h"
 #include "log/tlogfrm.h"
 #include "online/terrorform.h"
-#include "platform/profilebatch.h"
 #include "online/versioncheck.h"
 #include "online/weblinks.h"
+#include "platform/profilebatch.h"
 #include "platform/profilefile.h"
 #include "platform/systeminfo.h"
 #include "schedule/intervaltimer.h"
@@ -37,7 +38,6 @@
 #include "widgets/shortenedpath.h"
 #include "widgets/skinnedbutton.h"
 #include "widgets/skinpalette.h"
-#include "core/userprompts.h"
 #include "widgets/windowmover.h"
 
 #include <QCheckBox>
@@ -271,8 +271,10 @@ void TBForm::createBackupEngine() {
 
     m_timedShutdown = std::make_unique<TimedShutdown>(m_ui.btBackup, m_services.shutdown, m_log, marker(),
                                                       *m_services.prompts, this);
-    connect(m_timedShutdown.get(), &TimedShutdown::refused, m_lifecycle.get(), &ProgramLifecycle::shutdownRefused);
-    connect(m_timedShutdown.get(), &TimedShutdown::overdue, m_lifecycle.get(), &ProgramLifecycle::shutdownRefused);
+    connect(m_timedShutdown.get(), &TimedShutdown::refused, m_lifecycle.get(),
+            &ProgramLifecycle::shutdownRefused);
+    connect(m_timedShutdown.get(), &TimedShutdown::overdue, m_lifecycle.get(),
+            &ProgramLifecycle::shutdownRefused);
     m_intervalTimer = new IntervalTimer(this);
 }
 
