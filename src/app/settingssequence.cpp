@@ -45,19 +45,12 @@ void SettingsSequence::LoadConfig() {
                           pathText(ini.path()));
     // 2: the design size centres the window; the stored geometry is applied without
     // the resize reaction writing it back.
-    m_form.m_loadingConfig = true;
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const int x = ini.readInteger(kSettings, "x", screen.width() / 2 - m_form.width() / 2);
     const int y = ini.readInteger(kSettings, "y", screen.height() / 2 - m_form.height() / 2);
     const int width = ini.readInteger(kSettings, "width", SettingsSchema::spec(Setting::Width).defaultValue);
     const int height = ini.readInteger(kSettings, "height", SettingsSchema::spec(Setting::Height).defaultValue);
-    m_form.move(x, y);
-    m_form.resize(width, height);
-    // A stored place on no screen (a screen since removed, a damaged file) would leave the
-    // window where nobody can see it: it is centred instead.
-    if (!QGuiApplication::screenAt(m_form.geometry().center()))
-        m_form.move(screen.center() - QPoint(m_form.width() / 2, m_form.height() / 2));
-    m_form.m_loadingConfig = false;
+    m_form.applyStoredGeometry(QRect(x, y, width, height));
     // 3
     m_form.DockLogViewer();
     // 4-8, 10: every value, into the model; the windows follow its changes.
@@ -66,7 +59,7 @@ void SettingsSequence::LoadConfig() {
     if (settings.isOn(Setting::ToolbarMode))
         m_form.SetToolbarMode();
     // 8
-    m_form.m_logFrm->setVisible(settings.isOn(Setting::ShowLog));
+    m_form.logViewer()->setVisible(settings.isOn(Setting::ShowLog));
     // 9: the dependent values follow "Create multiple archives by date".
     mark(QStringLiteral("load_cfg2b"));
     if (!settings.isOn(Setting::MultiArchive))
@@ -103,8 +96,8 @@ void SettingsSequence::SaveConfig() {
     mark(QStringLiteral("save_cfg1"));
     m_form.LogMessage(QStringLiteral("Saving config..."));
     // 2: the geometry of the window of the present mode.
-    settings.setNumber(Setting::ToolbarX, m_form.m_popFrm->x());
-    settings.setNumber(Setting::ToolbarY, m_form.m_popFrm->y());
+    settings.setNumber(Setting::ToolbarX, m_form.toolbarWindow()->x());
+    settings.setNumber(Setting::ToolbarY, m_form.toolbarWindow()->y());
     settings.setNumber(Setting::X, m_form.x());
     settings.setNumber(Setting::Y, m_form.y());
     settings.setNumber(Setting::Width, m_form.width());
@@ -140,7 +133,7 @@ void SettingsSequence::SaveConfig() {
     mark(QStringLiteral("save_cfg8"));
     commit(ini);
     m_form.LogMessage(QStringLiteral("Config saved"));
-    if (!m_form.m_autoShutdown)
+    if (!m_form.autoShutdown())
         m_form.CheckOutdatedArchives();
 }
 

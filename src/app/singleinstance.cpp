@@ -1,5 +1,6 @@
 #include "app/singleinstance.h"
 
+#include "app/commandline.h"
 #include "app/exitstatus.h"
 #include "app/singleinstancewire.h"
 #include "platform/processlock.h"
@@ -106,8 +107,7 @@ QString SingleInstance::keyFor(const std::filesystem::path& settingsFile) {
 }
 
 bool SingleInstance::isUnattendedStart(const QStringList& arguments) {
-    const QString first = arguments.value(0);
-    return first == QStringLiteral("/autoclose") || first == QStringLiteral("/autoshutdown");
+    return CommandLine(arguments).isUnattended();
 }
 
 SingleInstance::Role SingleInstance::acquire(const std::filesystem::path& settingsFile) {

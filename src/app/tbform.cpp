@@ -1,10 +1,12 @@
 #include "app/tbform.h"
 
+#include "app/programlifecycle.h"
 #include "app/quoralisapplication.h"
 #include "app/resizeaffordance.h"
 #include "app/settingssequence.h"
 #include "app/shellopener.h"
 #include "app/singleinstancereply.h"
+#include "app/startupsequence.h"
 #include "app/timedshutdown.h"
 #include "app/tpopfrm.h"
 #include "app/traycontrol.h"
@@ -15,6 +17,7 @@
 #include "backupset/tform1.h"
 #include "config/settingsmodel.h"
 #include "config/tform2.h"
+#include "core/userprompts.h"
 #include "engine/archivejob.h"
 #include "engine/backuprun.h"
 #include "engine/tzipmaster.h"
@@ -23,12 +26,12 @@
 #include "log/pathtext.h"
 #include "log/tlogfrm.h"
 #include "online/terrorform.h"
-#include "platform/profilebatch.h"
 #include "online/versioncheck.h"
 #include "online/weblinks.h"
-#include "restore/restorewindow.h"
+#include "platform/profilebatch.h"
 #include "platform/profilefile.h"
 #include "platform/systeminfo.h"
+#include "restore/restorewindow.h"
 #include "schedule/intervaltimer.h"
 #include "sound/eventsounds.h"
 #include "widgets/picturebutton.h"
@@ -36,7 +39,6 @@
 #include "widgets/shortenedpath.h"
 #include "widgets/skinnedbutton.h"
 #include "widgets/skinpalette.h"
-#include "core/userprompts.h"
 #include "widgets/windowmover.h"
 
 #include <QCheckBox>
@@ -74,8 +76,7 @@ QString withTrailingSeparator(QString dir) {
 TBForm::TBForm(const QString& programDir, const QStringList& arguments, const AppServices& services,
                QWidget* parent)
     : QWidget(parent)
-    , m_programDir(programDir)
-    , m_arguments(arguments)
+    , m_programDir(withTrailingSeparator(programDir))
     , m_services(services)
     , m_settings(std::make_unique<SettingsModel>())
     , m_skin(QDir(programDir).filePath(QStringLiteral("skins")), QStringLiteral("main"),
@@ -88,11 +89,15 @@ TBForm::TBForm(const QString& programDir, const QStringList& arguments, const Ap
     m_skin.setFallbackColours(SkinPalette::background(), SkinPalette::titleStrip());
     m_ui.setup(this, m_skin.borders());
     m_menus.setup(this);
+    m_lifecycle = std::make_unique<ProgramLifecycle>(*this, arguments);
+    connect(m_lifecycle.get(), &ProgramLifecycle::programEnded, this, &TBForm::programEnded);
 }
 
 TBForm::~TBForm() {
     // The windows and components made here refer to the log, the settings and each other; they go
-    // first, while all of those still exist.
+    // first, while all of those still exist. What ends the program goes before all of them: it
+    // refers to them.
+    m_lifecycle.reset();
     m_backupRun = nullptr;
     m_timedShutdown.reset();
     while (!children().isEmpty())
@@ -150,7 +155,7 @@ void TBForm::createWindows() {
     if (auto* app = QuoralisApplication::instance())
         app->setUnhandledErrorHandler(
             [form = m_errorForm](const QString& message) { form->showError(message); });
-    m_errorForm->setReporting(m_services.prompts, [this] { endOnErrorReport(); });
+    m_errorForm->setReporting(m_services.prompts, [this] { m_lifecycle->endOnErrorReport(); });
 
     createEventSounds();
     const QString skinsDir = QDir(m_programDir).filePath(QStringLiteral("skins"));
@@ -267,8 +272,10 @@ void TBForm::createBackupEngine() {
 
     m_timedShutdown = std::make_unique<TimedShutdown>(m_ui.btBackup, m_services.shutdown, m_log, marker(),
                                                       *m_services.prompts, this);
-    connect(m_timedShutdown.get(), &TimedShutdown::refused, this, &TBForm::shutdownRefused);
-    connect(m_timedShutdown.get(), &TimedShutdown::overdue, this, &TBForm::shutdownRefused);
+    connect(m_timedShutdown.get(), &TimedShutdown::refused, m_lifecycle.get(),
+            &ProgramLifecycle::shutdownRefused);
+    connect(m_timedShutdown.get(), &TimedShutdown::overdue, m_lifecycle.get(),
+            &ProgramLifecycle::shutdownRefused);
     m_intervalTimer = new IntervalTimer(this);
 }
 
@@ -354,29 +361,10 @@ void TBForm::connectControls() {
 }
 
 void TBForm::FormCreate() {
-    // 1-2: the other windows.
-    createWindows();
-    // 3
-    m_autoShutdown = false;
-    m_autoClose = false;
-    connectControls();
-    // 4
-    m_programDir = withTrailingSeparator(m_programDir);
-    // 5
-    LogMessage(QStringLiteral("Starting Quoralis v.") + GetVersionString() + QStringLiteral("..."));
-    // 6
-    m_zip->DLLDirectory = m_programDir + QStringLiteral("dll/");
-    m_zip->TempDir = GetTempDir();
-    // 7
-    checkEngineFiles();
-    if (startupStopped())
-        return;
-    // 8
-    m_zip->SFXPath = m_programDir + QStringLiteral("dll/dzsfxus.bin");
-    m_zip->LoadZipEngine();
-    m_zip->LoadUnzipEngine();
-    // 9
-    QDir::setCurrent(m_programDir);
+    StartupSequence(*this, *m_lifecycle).run();
+}
+
+void TBForm::applyProgramIcon() {
     const QString iconPath = m_programDir + QStringLiteral("QS2005.ico");
     if (QFileInfo::exists(iconPath)) {
         const QIcon icon(iconPath);
@@ -386,213 +374,31 @@ void TBForm::FormCreate() {
         m_errorForm->showError(QStringLiteral("Cannot open file \"") + iconPath +
                                QStringLiteral("\". No such file or directory"));
     }
-    m_tray->show();
-    // 10
-    try {
-        LoadConfig();
-    } catch (const std::exception&) {
-        LogMessage(QStringLiteral("could not load config"));
-    }
-    if (startupStopped())
-        return;
-    m_folderSet->countUncounted();
-    if (startupStopped())
-        return;
-    // 11
-    m_ui.btVersion->setText(QStringLiteral("v. ") + GetVersionString());
-    // 12
-    m_archiveJob->setTotalBackups(static_cast<quint32>(
-        platform::ProfileFile(settingsFilePath()).readInteger("stats", "total_backups", 0)));
-    m_settings->setTotalBackups(m_archiveJob->totalBackups());
-    // 13: the viewer comes with the main window; a viewer without it would stand alone.
-    m_logFrm->setVisible(false);
-    // 14
-    RoundCorners(this);
-    // 15
-    const bool minimizeArgument = m_arguments.value(1) == QStringLiteral("/minimize");
+}
+
+void TBForm::showAtStart(bool minimizeArgument) {
     if (m_settings->isOn(Setting::StartHidden))
         m_modes->startHidden();
     else if (!minimizeArgument && !toolbarMode())
         ShowFaded();
     else if (minimizeArgument && !toolbarMode() && !m_tray->hasTray())
         m_modes->startHidden();
-    // 16
-    DockLogViewer();
-    m_ui.titleStrip->setToolTip(QStringLiteral("Right-click for menu,\n\rdouble-click toggles Toolbar Mode"));
-    // 17
-    bool runRemainingSteps = true;
-    if (!m_arguments.isEmpty()) {
-        marker().set(QStringLiteral("shortcut_launch"));
-        applyCommandLine(runRemainingSteps);
-    }
-    if (!runRemainingSteps || startupStopped())
-        return;
-    // 18
-    cbAutoClick();
-    // 19
-    if (m_settings->isOn(Setting::BackupLaunch)) {
-        LogMessage(QStringLiteral("Making automatic startup backup"));
-        btBackupClick();
-        if (startupStopped())
-            return;
-    }
-    // 20
-    if (m_settings->isOn(Setting::AutoCheck))
-        CheckVersion(true);
-    if (startupStopped())
-        return;
-    // 21
-    if (m_settings->isOn(Setting::CleanBackups))
-        CheckOutdatedArchives();
-}
-
-bool TBForm::startupStopped() {
-    if (!m_ended && !m_terminating)
-        return false;
-    // The program ends before the backup its command line asked for was made.
-    if (backupRequestedByCommandLine() && !m_commandLineBackupDone)
-        m_exitStatus.record(ExitStatus::BackupIncomplete);
-    return true;
-}
-
-bool TBForm::backupRequestedByCommandLine() const {
-    const QString first = m_arguments.value(0);
-    return first == QStringLiteral("/auto") || first == QStringLiteral("/autoclose") ||
-           first == QStringLiteral("/autoshutdown");
-}
-
-void TBForm::checkEngineFiles() {
-    struct EngineFile {
-        const char* name;
-        const char* message;
-    };
-    static const EngineFile files[] = {
-        {"dll/dzsfxus.bin", "EXE compressor is missing, please reinstall"},
-        {"dll/libZipDll.so", "ZIP dll is missing, please reinstall"},
-        {"dll/libUnZDll.so", "UNZIP dll is missing, please reinstall"},
-        {"dll/ResDlls.res", "ZIP res file is missing, please reinstall"},
-    };
-    for (const EngineFile& f : files) {
-        if (!QFileInfo::exists(m_programDir + QLatin1String(f.name)))
-            m_services.prompts->notify(QLatin1String(f.message));
-    }
-}
-
-void TBForm::applyCommandLine(bool& runRemainingSteps) {
-    const QString first = m_arguments.constFirst();
-    if (first == QStringLiteral("/auto")) {
-        marker().set(QStringLiteral("shortcut_launch_auto"));
-        LogMessage(QStringLiteral("Executing command line \"/auto\"..."));
-        btBackupClick();
-        m_commandLineBackupDone = true;
-    }
-    if (first == QStringLiteral("/autoclose")) {
-        marker().set(QStringLiteral("shortcut_launch_autoclose"));
-        LogMessage(QStringLiteral("Executing command line \"/autoclose\"..."));
-        m_autoClose = true;
-        btBackupClick();
-        m_commandLineBackupDone = true;
-        close();
-        runRemainingSteps = false;
-    }
-    if (first == QStringLiteral("/autoshutdown")) {
-        marker().set(QStringLiteral("shortcut_launch_autoshutdown"));
-        LogMessage(QStringLiteral("Executing command line \"/autoshutdown\"..."));
-        m_autoShutdown = true;
-        btBackupClick();
-        m_commandLineBackupDone = true;
-        runRemainingSteps = false;
-        // Nobody is there to abort a shutdown that never started: the program ends.
-        if (!m_ended && !shutdownPending()) {
-            m_autoShutdown = false;
-            m_autoClose = true;
-            close();
-        }
-    }
 }
 
 void TBForm::closeEvent(QCloseEvent* event) {
-    if (m_ended) {
-        event->accept();
-        return;
-    }
-    // Refuse first: an error inside the close sequence must leave the window open.
-    event->ignore();
-    if (m_backupRun->isRunning()) {
-        closeDuringRun();
-        return;
-    }
-    if (FormClose()) {
-        event->accept();
-        endProgram();
-    }
+    m_lifecycle->closeRequested(event);
 }
 
-bool TBForm::FormClose() {
-    // 1
-    marker().set(QStringLiteral("form_close"));
-    LogMessage(QStringLiteral("Closing Quoralis2005 v.") + GetVersionString());
-    // 2-3. A settings or log file that cannot be written is reported, and the close goes on:
-    // otherwise a read-only program folder would leave a program that can never be closed.
-    reportAndGoOn([this] { SaveConfig(); });
-    if (m_settings->isOn(Setting::KeepLog))
-        reportAndGoOn([this] { writeLogFile(); });
-    // 4
-    if (m_settings->isOn(Setting::CleanLogs))
-        m_housekeeping->CleanOldLogs();
-    // 5
-    marker().set(QStringLiteral("form_close2"));
-    // 6. The session ending does not wait for the pending shutdown it is probably part of.
-    if (m_autoShutdown && !m_terminating)
-        return false;
-    // 7
-    if (m_autoClose || m_terminating)
-        return true;
-    // 8
-    if (m_settings->isOn(Setting::BackupClose)) {
-        marker().set(QStringLiteral("form_close_ab"));
-        LogMessage(QStringLiteral("Making automatic shutdown backup"));
-        btBackupClick();
-    }
-    marker().set(QStringLiteral("form_close3"));
-    if (m_logFrm->isVisible())
-        m_logFrm->Fhide();
-    marker().set(QStringLiteral("form_close4"));
-    marker().set(QStringLiteral("form_close5"));
+void TBForm::fadeOutForClose() {
     m_modes->closeFadeOut();
-    return true;
 }
 
-void TBForm::reportAndGoOn(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (const std::exception& error) {
-        m_services.prompts->notify(QString::fromUtf8(error.what()));
-    }
-}
-
-void TBForm::endProgram() {
-    m_ended = true;
+void TBForm::hideAllWindows() {
     m_popFrm->hide();
     m_logFrm->hide();
     m_form2->hide();
     m_tray->hide();
     hide();
-    Q_EMIT programEnded();
-}
-
-void TBForm::endOnErrorReport() {
-    // A running backup ends through its own path first; the program ends after it.
-    if (m_backupRun->isRunning()) {
-        m_endAfterBackup = true;
-        LogMessage(QStringLiteral("Closing after the current backup..."));
-        return;
-    }
-    // The close sequence does not run (no settings saved, no backup at close), but the
-    // run's log is what the user needs afterwards.
-    if (m_settings->isOn(Setting::KeepLog))
-        reportAndGoOn([this] { writeLogFile(); });
-    endProgram();
 }
 
 void TBForm::btCloseClick() {
@@ -607,46 +413,24 @@ void TBForm::Close1Click() {
         close();
 }
 
-void TBForm::closeDuringRun() {
-    if (m_closeAfterRun)
-        return;
-    const QString question =
-        m_terminating ? QString()
-                      : QStringLiteral("A backup is in progress. Cancel it and close Quoralis2005?");
-    if (m_backupRun->cancelForClose(question))
-        m_closeAfterRun = true;
+bool TBForm::hasEnded() const {
+    return m_lifecycle->hasEnded();
+}
+
+int TBForm::exitStatus() const {
+    return m_lifecycle->exitStatus().code();
+}
+
+bool TBForm::autoClose() const {
+    return m_lifecycle->autoClose();
+}
+
+bool TBForm::autoShutdown() const {
+    return m_lifecycle->autoShutdown();
 }
 
 void TBForm::requestTermination() {
-    if (m_ended || m_terminating)
-        return;
-    m_terminating = true;
-    LogMessage(QStringLiteral("The session is ending: closing Quoralis2005"));
-    if (m_backupRun->isRunning())
-        closeDuringRun();
-    else
-        close();
-}
-
-bool TBForm::unattendedShutdown() const {
-    return m_arguments.value(0) == QStringLiteral("/autoshutdown");
-}
-
-void TBForm::shutdownRefused() {
-    m_exitStatus.record(ExitStatus::ShutdownRefused);
-    // Nothing is pending: the program may close again.
-    m_autoShutdown = false;
-    if (unattendedShutdown()) {
-        m_autoClose = true;
-        close();
-    }
-}
-
-ExitStatus::Code TBForm::recordRunOutcome(int outcome) {
-    const ExitStatus::Code code =
-        ExitStatus::ofRun(static_cast<BackupRun::Outcome>(outcome), m_archiveJob->archiveFailed());
-    m_exitStatus.record(code);
-    return code;
+    m_lifecycle->requestTermination();
 }
 
 void TBForm::btHelpClick() {
@@ -677,15 +461,11 @@ void TBForm::btSettingsClick() {
 }
 
 void TBForm::backupandclose1Click() {
-    m_autoClose = true;
-    LogMessage(QStringLiteral("Starting backup-and-close..."));
-    btBackupClick();
+    m_lifecycle->backupAndClose();
 }
 
 void TBForm::backupandshutdown1Click() {
-    m_autoShutdown = true;
-    LogMessage(QStringLiteral("Starting backup-and-shutdown..."));
-    btBackupClick();
+    m_lifecycle->backupAndShutdown();
 }
 
 void TBForm::PlayEventSound(const QString& eventName) {
@@ -721,31 +501,11 @@ void TBForm::SaveConfig() {
 }
 
 void TBForm::btBackupClick() {
-    const BackupRun::Outcome outcome = m_backupRun->btBackupClick();
-    m_lastRunStatus = recordRunOutcome(static_cast<int>(outcome));
-    if (!m_backupRun->isRunning())
-        QTimer::singleShot(0, this, &TBForm::runForwardedBackups);
-    if (m_endAfterBackup && !m_backupRun->isRunning()) {
-        m_endAfterBackup = false;
-        endOnErrorReport();
-        return;
-    }
-    if (m_closeAfterRun) {
-        // Closing was asked for while the run worked; it has ended now.
-        close();
-        return;
-    }
-    if (outcome != BackupRun::Outcome::Completed)
-        return;
-    CheckOutdatedArchives();
-    if (m_autoClose)
-        close();
-    if (m_autoShutdown && !m_ended)
-        m_timedShutdown->start();
+    m_lifecycle->runBackup();
 }
 
 void TBForm::bringToFront() {
-    if (m_ended)
+    if (hasEnded())
         return;
     if (toolbarMode()) {
         m_popFrm->showFaded();
@@ -762,27 +522,7 @@ void TBForm::bringToFront() {
 }
 
 void TBForm::forwardedBackupRequested(const QStringList& arguments, const SingleInstanceReply& reply) {
-    m_forwardedBackups.append({arguments, reply});
-    QTimer::singleShot(0, this, &TBForm::runForwardedBackups);
-}
-
-void TBForm::runForwardedBackups() {
-    // One at a time, and never inside another run: each waits for the run before it to end.
-    while (!m_forwardedBackups.isEmpty() && !m_ended && !m_backupRun->isRunning()) {
-        const ForwardedBackup request = m_forwardedBackups.takeFirst();
-        LogMessage(QStringLiteral("Backup asked for by another start: ") + request.arguments.join(QLatin1Char(' ')));
-        m_lastRunStatus = ExitStatus::BackupNotMade;
-        if (request.arguments.value(0) == QStringLiteral("/autoshutdown"))
-            backupandshutdown1Click();
-        else
-            btBackupClick();
-        request.reply.send(m_lastRunStatus);
-    }
-    if (m_ended) {
-        for (const ForwardedBackup& request : std::as_const(m_forwardedBackups))
-            request.reply.send(ExitStatus::BackupIncomplete);
-        m_forwardedBackups.clear();
-    }
+    m_lifecycle->forwardedBackupRequested(arguments, reply);
 }
 
 void TBForm::btCancelClick() {
@@ -798,13 +538,7 @@ bool TBForm::shutdownPending() const {
 }
 
 bool TBForm::abortPendingShutdown() {
-    if (!m_timedShutdown->pending())
-        return false;
-    m_timedShutdown->abort();
-    m_autoShutdown = false;
-    m_autoClose = false;
-    m_timedShutdown->announceAbort();
-    return true;
+    return m_lifecycle->abortPendingShutdown();
 }
 
 bool TBForm::mainWindowVisible() const {
@@ -939,6 +673,17 @@ void TBForm::showLogViewerChanged(bool show) {
         DockLogViewer();
         m_logFrm->Fshow();
     }
+}
+
+void TBForm::applyStoredGeometry(const QRect& stored) {
+    m_loadingConfig = true;
+    move(stored.topLeft());
+    resize(stored.size());
+    // A stored place on no screen (a screen since removed, a damaged file) would leave the
+    // window where nobody can see it: it is centred instead.
+    if (!QGuiApplication::screenAt(geometry().center()))
+        move(QGuiApplication::primaryScreen()->geometry().center() - QPoint(width() / 2, height() / 2));
+    m_loadingConfig = false;
 }
 
 void TBForm::FormResize() {

@@ -27,6 +27,7 @@ class SettingsModel;
 class FolderListView;
 class Housekeeping;
 class IntervalTimer;
+class ProgramLifecycle;
 class TimedShutdown;
 class TZipMaster;
 class FolderSet;
@@ -59,9 +60,9 @@ public:
     // The start-up sequence; the process entry calls it right after creating the window.
     void FormCreate();
     // True once the window has closed and the process should end.
-    bool hasEnded() const { return m_ended; }
+    bool hasEnded() const;
     // The process's exit status: how the backups of this run of the program went.
-    int exitStatus() const { return m_exitStatus.code(); }
+    int exitStatus() const;
     // The session is ending: a backup in progress is cancelled, then the close sequence
     // runs without questions of its own and the program ends, even with a shutdown pending.
     void requestTermination();
@@ -69,6 +70,23 @@ public:
     // was started for once the present run has ended, and answer with that backup's status.
     void bringToFront();
     void forwardedBackupRequested(const QStringList& arguments, const SingleInstanceReply& reply);
+
+    // The window steps of starting and ending.
+    void createWindows();
+    void connectControls();
+    // The icon beside the program on the tray and the window; a missing one is reported.
+    void applyProgramIcon();
+    // Shows the windows as the settings and "/minimize" ask, or leaves them hidden.
+    void showAtStart(bool minimizeArgument);
+    // The size and place the settings file holds, without writing them back.
+    void applyStoredGeometry(const QRect& stored);
+    void fadeOutForClose();
+    void hideAllWindows();
+    void LoadConfig();
+    void SaveConfig();
+    void writeLogFile();
+    // A folder of the settings file's list as the list takes it.
+    std::filesystem::path listedFolderPath(const QByteArray& folder) const;
 
     // Operations used by the other parts of the program.
     void LogMessage(const QString& message);
@@ -119,8 +137,8 @@ public:
     void showPercent(int percent) override;
     void PlayEventSound(const QString& eventName) override;
 
-    bool autoClose() const { return m_autoClose; }
-    bool autoShutdown() const { return m_autoShutdown; }
+    bool autoClose() const;
+    bool autoShutdown() const;
     bool toolbarMode() const;
     bool fading() const;
     quint64 totalBackups() const;
@@ -137,6 +155,7 @@ public:
     IntervalTimer* intervalTimer() const { return m_intervalTimer; }
     Housekeeping* housekeeping() const { return m_housekeeping.get(); }
     bool shutdownPending() const;
+    TimedShutdown& timedShutdown() const { return *m_timedShutdown; }
     TPopFrm* toolbarWindow() const { return m_popFrm; }
     TLogFrm* logViewer() const { return m_logFrm; }
     TErrorForm* errorForm() const { return m_errorForm; }
@@ -164,35 +183,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    friend class SettingsSequence;
-
-    void createWindows();
     void createBackupEngine();
     void createEventSounds();
-    void connectControls();
-    void checkEngineFiles();
-    void applyCommandLine(bool& runRemainingSteps);
-    // True when start-up must not go on: the program was closed or the session is ending.
-    bool startupStopped();
-    bool backupRequestedByCommandLine() const;
-    bool FormClose();
-    // A close request while a backup runs: cancel it (asked, unless the session ends) and
-    // close once it has really ended.
-    void closeDuringRun();
-    // Records how a backup run went; returns the status of that run alone.
-    ExitStatus::Code recordRunOutcome(int outcome);
-    void runForwardedBackups();
-    void shutdownRefused();
-    bool unattendedShutdown() const;
-    void reportAndGoOn(const std::function<void()>& step);
-    void endProgram();
-    void endOnErrorReport();
-    void writeLogFile();
-    void LoadConfig();
-    void SaveConfig();
     void FormResize();
-    // A folder of the settings file's list as the list takes it.
-    std::filesystem::path listedFolderPath(const QByteArray& folder) const;
     void btExcludeClick();
     void settingChanged(Setting setting);
     void TrayIconClick();
@@ -207,7 +200,6 @@ private:
     void showMainMenuAt(const QPoint& globalPos);
 
     QString m_programDir;
-    QStringList m_arguments;
     AppServices m_services;
     std::unique_ptr<SettingsModel> m_settings;
     SkinFrame m_skin;
@@ -238,22 +230,8 @@ private:
     std::unique_ptr<Housekeeping> m_housekeeping;
     EventSounds* m_eventSounds = nullptr;
 
-    bool m_autoClose = false;
-    bool m_autoShutdown = false;
-    bool m_ended = false;
     bool m_loadingConfig = false;
-    bool m_closeAfterRun = false;
-    bool m_terminating = false;
-    bool m_commandLineBackupDone = false;
-    ExitStatus::Code m_lastRunStatus = ExitStatus::AllArchivesMade;
-    struct ForwardedBackup {
-        QStringList arguments;
-        SingleInstanceReply reply;
-    };
-    QList<ForwardedBackup> m_forwardedBackups;
-    ExitStatus m_exitStatus;
-    // An error report was answered while a backup ran: the program ends after the run.
-    bool m_endAfterBackup = false;
+    std::unique_ptr<ProgramLifecycle> m_lifecycle;
     // The size FormResize wrote last.
     QSize m_writtenSize{-1, -1};
 };

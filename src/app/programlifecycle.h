@@ -1,0 +1,78 @@
+#pragma once
+
+#include "app/commandline.h"
+#include "app/exitstatus.h"
+#include "app/singleinstancereply.h"
+
+#include <QList>
+#include <QObject>
+
+#include <functional>
+
+class QCloseEvent;
+class TBForm;
+
+// How the program ends and what it tells whoever started it: the close sequence, a close while a
+// backup runs, the end of the session, what follows a backup run (close, shut down, backups another
+// start forwarded) and the exit status. Works through the main window's operations.
+class ProgramLifecycle : public QObject {
+    Q_OBJECT
+public:
+    ProgramLifecycle(TBForm& form, const QStringList& arguments);
+
+    const CommandLine& commandLine() const { return m_commandLine; }
+    bool hasEnded() const { return m_ended; }
+    bool terminating() const { return m_terminating; }
+    bool autoClose() const { return m_autoClose; }
+    bool autoShutdown() const { return m_autoShutdown; }
+    void setAutoClose(bool on) { m_autoClose = on; }
+    void setAutoShutdown(bool on) { m_autoShutdown = on; }
+    ExitStatus& exitStatus() { return m_exitStatus; }
+    const ExitStatus& exitStatus() const { return m_exitStatus; }
+
+    // The main window was asked to close: accepts the event only when the program ends.
+    void closeRequested(QCloseEvent* event);
+    void requestTermination();
+    // An error report was answered with "end the program".
+    void endOnErrorReport();
+
+    // A backup run and what follows it: closing, shutting down, the backups that waited.
+    void runBackup();
+    void backupAndClose();
+    void backupAndShutdown();
+    bool abortPendingShutdown();
+    void shutdownRefused();
+    void forwardedBackupRequested(const QStringList& arguments, const SingleInstanceReply& reply);
+
+Q_SIGNALS:
+    // The close sequence has let the window close: the process ends.
+    void programEnded();
+
+private:
+    bool FormClose();
+    // A close request while a backup runs: cancel it (asked, unless the session ends) and
+    // close once it has really ended.
+    void closeDuringRun();
+    // Records how a backup run went; returns the status of that run alone.
+    ExitStatus::Code recordRunOutcome(BackupRun::Outcome outcome);
+    void runForwardedBackups();
+    void reportAndGoOn(const std::function<void()>& step);
+    void endProgram();
+
+    TBForm& m_form;
+    CommandLine m_commandLine;
+    bool m_autoClose = false;
+    bool m_autoShutdown = false;
+    bool m_ended = false;
+    bool m_terminating = false;
+    bool m_closeAfterRun = false;
+    // An error report was answered while a backup ran: the program ends after the run.
+    bool m_endAfterBackup = false;
+    ExitStatus::Code m_lastRunStatus = ExitStatus::AllArchivesMade;
+    struct ForwardedBackup {
+        QStringList arguments;
+        SingleInstanceReply reply;
+    };
+    QList<ForwardedBackup> m_forwardedBackups;
+    ExitStatus m_exitStatus;
+};
