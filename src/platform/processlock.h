@@ -4,9 +4,9 @@
 
 namespace platform {
 
-// An exclusive lock between processes, named by a file whose content and presence do not
-// matter (the file is made when missing and never removed). The system drops the lock when
-// its holder ends, however it ends, so a killed holder never blocks the next one. Two objects
+// An exclusive lock between processes, named by a file whose content does not matter (made when
+// missing, removed by a holder that lets go, left by one that was killed). The system drops the
+// lock when its holder ends, however it ends, so a killed holder never blocks the next one. Two objects
 // on the same file exclude each other even inside one process.
 class ProcessLock {
 public:

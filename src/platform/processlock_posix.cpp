@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <utility>
@@ -37,23 +38,44 @@ ProcessLock::~ProcessLock() {
     unlock();
 }
 
+namespace {
+// Whether the name still leads to the file this descriptor has open: the holder before may have
+// removed it between our open and our lock, and a lock on a removed file guards nothing.
+bool nameLeadsTo(const std::filesystem::path& file, int fd) {
+    struct stat named {};
+    struct stat held {};
+    return ::stat(file.c_str(), &named) == 0 && ::fstat(fd, &held) == 0 && named.st_dev == held.st_dev &&
+           named.st_ino == held.st_ino;
+}
+} // namespace
+
 ProcessLock::Result ProcessLock::tryLock() {
     if (m_fd >= 0)
         return Result::Locked;
-    const int fd = ::open(m_file.c_str(), O_RDWR | O_CREAT | O_NOCTTY | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return Result::Failed;
-    const Result result = lockWholeFile(fd);
-    if (result == Result::Locked)
-        m_fd = fd;
-    else
-        ::close(fd);
-    return result;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int fd = ::open(m_file.c_str(), O_RDWR | O_CREAT | O_NOCTTY | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return Result::Failed;
+        const Result result = lockWholeFile(fd);
+        if (result == Result::Locked && !nameLeadsTo(m_file, fd)) {
+            ::close(fd);
+            continue; // removed by its last holder meanwhile: lock the file the name leads to now
+        }
+        if (result == Result::Locked)
+            m_fd = fd;
+        else
+            ::close(fd);
+        return result;
+    }
+    return Result::Failed;
 }
 
 void ProcessLock::unlock() {
     if (m_fd < 0)
         return;
+    // The file goes while it is still held, so nobody can hold a lock on a name that is gone; a
+    // killed holder leaves it, and the next one takes it over.
+    ::unlink(m_file.c_str());
     ::close(m_fd);
     m_fd = -1;
 }
