@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
 
     const QStringList arguments = app.arguments().mid(1);
     const bool unattended = SingleInstance::isUnattendedStart(arguments);
-    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString programDir = platform::SystemInfo::programDirectoryText();
     // Beside the program in a portable copy, in the per-user places when the program folder is not ours.
     const platform::SettingsLocation location(platform::SystemInfo::programDirectory());
 

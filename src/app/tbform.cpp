@@ -124,7 +124,10 @@ std::filesystem::path TBForm::settingsFilePath() const {
 
 void TBForm::writeLogFile() {
     // The writer puts the file in the "logs" folder of the folder it is given.
-    LogFileWriter::write(pathText(logDirectory().parent_path().parent_path()) + QDir::separator(), m_log.lines());
+    const std::filesystem::path parent = logDirectory().parent_path().parent_path();
+    std::error_code ignored;
+    std::filesystem::create_directories(parent, ignored);
+    LogFileWriter::write(platform::SystemInfo::folderText(parent) + QDir::separator(), m_log.lines());
 }
 
 std::filesystem::path TBForm::logDirectory() const {

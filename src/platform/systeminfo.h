@@ -21,6 +21,12 @@ public:
     // The folder of the running executable with its name as the system gives it (bytes on
     // Linux, so a name that is not valid UTF-8 stays whole); links to the executable resolved.
     static std::filesystem::path programDirectory();
+    // A text that names the program's folder for everything that takes paths as text (libraries,
+    // icons, pages to open): its own name where that is valid text, otherwise another name of the
+    // same folder that is, held for as long as the program runs.
+    static QString programDirectoryText();
+    // The same for any existing folder.
+    static QString folderText(const std::filesystem::path& folder);
 };
 
 } // namespace platform

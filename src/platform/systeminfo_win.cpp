@@ -43,3 +43,16 @@ std::filesystem::path SystemInfo::programDirectory() {
 }
 
 } // namespace platform
+
+namespace platform {
+
+QString SystemInfo::programDirectoryText() {
+    return folderText(programDirectory());
+}
+
+QString SystemInfo::folderText(const std::filesystem::path& folder) {
+    // Windows names are UTF-16 text: a folder's own name always is one.
+    return QString::fromStdWString(folder.wstring());
+}
+
+} // namespace platform

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <filesystem>
+#include <fstream>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -100,6 +102,53 @@ private Q_SLOTS:
                  1);
         QCOMPARE(filesBelow(install.path()), installed);
         makeOwnedBy(home.path(), 0, 0);
+    }
+
+    // A program folder whose name is not valid UTF-8 finds its settings, its engine and its files.
+    void programFolderNameThatIsNotText() {
+        QTemporaryDir base;
+        const QByteArray folder = QFile::encodeName(base.path()) + "/Programme \xff\xfe";
+        QVERIFY(std::filesystem::create_directory(folder.toStdString()));
+        const std::filesystem::path program(folder.toStdString());
+        TestProgramDir built;
+        built.installProgramFiles();
+        const std::filesystem::path files(built.path().toStdString());
+        std::filesystem::copy(files, program, std::filesystem::copy_options::recursive);
+        std::filesystem::copy_file(qEnvironmentVariable("QUORALIS_PROGRAM_DIR").toStdString() +
+                                       "/quoralis2005",
+                                   program / "quoralis2005");
+        QTemporaryDir data;
+        QFile text(data.filePath(QStringLiteral("a.txt")));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("text");
+        text.close();
+        {
+            std::ofstream settings(program / "Quoralis2005Config.ini");
+            settings << "[settings]\nkeep_log=1\nauto_check=0\ndestination="
+                     << data.filePath(QStringLiteral("backups")).toStdString()
+                     << "\n[folders]\nfolder_count=0\nfolder_0=" << data.path().toStdString() << "\n";
+        }
+        // QProcess takes the program as text, which cannot hold these bytes: the child goes into the
+        // folder by its bytes and starts the program from there.
+        const std::string folderBytes = program.native();
+        QProcess run;
+        run.setProcessChannelMode(QProcess::ForwardedChannels);
+        run.setChildProcessModifier([folderBytes] {
+            if (::chdir(folderBytes.c_str()) != 0)
+                ::_exit(99);
+        });
+        run.start(QStringLiteral("./quoralis2005"), {QStringLiteral("/autoclose")});
+        QVERIFY(run.waitForStarted());
+        QVERIFY(run.waitForFinished(120000));
+        QCOMPARE(run.exitCode(), int(ExitStatus::AllArchivesMade));
+        QVERIFY(QFile::exists(data.filePath(QStringLiteral("backups/Quoralis.zip"))));
+        // The settings were saved where they were found, the log beside them.
+        std::ifstream saved(program / "Quoralis2005Config.ini");
+        const std::string savedText((std::istreambuf_iterator<char>(saved)),
+                                    std::istreambuf_iterator<char>());
+        QVERIFY(savedText.find("total_backups=1") != std::string::npos);
+        QVERIFY(std::filesystem::exists(program / "logs"));
+        std::filesystem::remove_all(program);
     }
 };
 
