@@ -242,7 +242,8 @@ void ArchiveUpdateTest::sameSecondRewriteIsSeen() {
     QCOMPARE(f.zip().StoredCount(), std::size_t{1});
     QCOMPARE(contentOf(f, a), QByteArray("later version"));
     // The time is stored at 100-ns precision where other tools read it (the NTFS extra field).
-    const auto* entry = archivecheck::pythonListing(f.archivePath()).find(entryNameOf(a));
+    const archivecheck::Listing listing = archivecheck::pythonListing(f.archivePath());
+    const auto* entry = listing.find(entryNameOf(a));
     QVERIFY(entry && entry->extra.contains(QByteArray::fromHex("0a002000")));
 }
 
