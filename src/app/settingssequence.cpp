@@ -34,7 +34,9 @@ SettingsSequence::SettingsSequence(TBForm& form)
 
 void SettingsSequence::LoadConfig() {
     SettingsModel& settings = m_form.settings();
-    const auto mark = [this](const QString& code) { m_form.marker().set(code); };
+    const auto mark = [this](const QString& code) {
+        m_form.marker().set(code);
+    };
     // The file is read once, here; nothing of it is kept after the load.
     const platform::ProfileBatch ini(m_form.settingsFilePath());
     // 1
@@ -49,7 +51,8 @@ void SettingsSequence::LoadConfig() {
     const int x = ini.readInteger(kSettings, "x", screen.width() / 2 - m_form.width() / 2);
     const int y = ini.readInteger(kSettings, "y", screen.height() / 2 - m_form.height() / 2);
     const int width = ini.readInteger(kSettings, "width", SettingsSchema::spec(Setting::Width).defaultValue);
-    const int height = ini.readInteger(kSettings, "height", SettingsSchema::spec(Setting::Height).defaultValue);
+    const int height =
+        ini.readInteger(kSettings, "height", SettingsSchema::spec(Setting::Height).defaultValue);
     m_form.applyStoredGeometry(QRect(x, y, width, height));
     // 3
     m_form.DockLogViewer();
@@ -88,7 +91,9 @@ void SettingsSequence::SaveConfig() {
         m_form.LogMessage(QStringLiteral("Settings not saved: they were not loaded completely"));
         return;
     }
-    const auto mark = [this](const QString& code) { m_form.marker().set(code); };
+    const auto mark = [this](const QString& code) {
+        m_form.marker().set(code);
+    };
     // Every key goes into one replacement of the file: a save is whole or not at all, and
     // every other section, key and comment of the file stays.
     platform::ProfileBatch ini(m_form.settingsFilePath());
@@ -121,8 +126,8 @@ void SettingsSequence::SaveConfig() {
     // 11
     mark(QStringLiteral("save_cfg7"));
     m_form.LogMessage(QStringLiteral("Saving exclusion folders..."));
-    SettingsStore::writeList(ini, SettingsLists::excludedFolders, storable(pathBytes(settings.excludedFolders())),
-                             true);
+    SettingsStore::writeList(ini, SettingsLists::excludedFolders,
+                             storable(pathBytes(settings.excludedFolders())), true);
     // 12
     m_form.LogMessage(QStringLiteral("Saving exclusion filetypes..."));
     QList<QByteArray> types;
@@ -154,7 +159,8 @@ QList<QByteArray> SettingsSequence::storable(const QList<QByteArray>& entries) {
     kept.reserve(entries.size());
     for (const QByteArray& entry : entries) {
         if (entry.contains('\n') || entry.contains('\r'))
-            m_form.LogMessage(QStringLiteral("Not saved, the name holds a line break: ") + QString::fromUtf8(entry));
+            m_form.LogMessage(QStringLiteral("Not saved, the name holds a line break: ") +
+                              QString::fromUtf8(entry));
         else
             kept.append(entry);
     }

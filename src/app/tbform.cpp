@@ -181,9 +181,8 @@ void TBForm::createWindows() {
     connect(m_folderSet, &FolderSet::totalsChanged, m_ui.TotalLabel, &QLabel::setText);
 
     createBackupEngine();
-    m_housekeeping =
-        std::make_unique<Housekeeping>(logDirectory(), *m_settings, m_log, *m_services.prompts,
-                                       [this](const QString& name) { PlayEventSound(name); });
+    m_housekeeping = std::make_unique<Housekeeping>(logDirectory(), *m_settings, m_log, *m_services.prompts,
+                                                    [this](const QString& name) { PlayEventSound(name); });
 
     VersionCheck::Context check;
     check.log = &m_log;
@@ -307,7 +306,8 @@ void TBForm::connectControls() {
     for (QAction* a : {m_menus.mainRestoreFiles, m_menus.trayRestoreFiles})
         connect(a, &QAction::triggered, this, &TBForm::showRestoreWindow);
     connect(m_ui.btAdd, &QPushButton::clicked, m_folderSet, &FolderSet::btAddClick);
-    connect(m_ui.btRemove, &QPushButton::clicked, this, [this] { m_folderSet->btRemoveClick(m_fldrList->selectedFolders()); });
+    connect(m_ui.btRemove, &QPushButton::clicked, this,
+            [this] { m_folderSet->btRemoveClick(m_fldrList->selectedFolders()); });
     connect(m_ui.btClear, &QPushButton::clicked, m_folderSet, &FolderSet::btClearClick);
     connect(m_ui.btRecalc, &QPushButton::clicked, m_folderSet, &FolderSet::btRecalcClick);
     connect(m_ui.btExclude, &QPushButton::clicked, this, &TBForm::btExcludeClick);
@@ -442,9 +442,9 @@ void TBForm::btHelpClick() {
 
 void TBForm::showRestoreWindow() {
     if (!m_restore)
-        m_restore = new RestoreWindow([this] { return m_settings->destination(); }, *m_services.prompts,
-                                      [this](const std::filesystem::path& folder) { m_services.shell->openFolder(folder); },
-                                      this);
+        m_restore = new RestoreWindow(
+            [this] { return m_settings->destination(); }, *m_services.prompts,
+            [this](const std::filesystem::path& folder) { m_services.shell->openFolder(folder); }, this);
     m_restore->setEnabled(!m_backupRun->isRunning());
     m_restore->showRestore();
 }
@@ -578,7 +578,8 @@ void TBForm::showPercent(int percent) {
 }
 
 void TBForm::cbAutoClick() {
-    m_intervalTimer->cbAutoClick(m_settings->isOn(Setting::TimerEnabled), m_settings->number(Setting::TimerInterval));
+    m_intervalTimer->cbAutoClick(m_settings->isOn(Setting::TimerEnabled),
+                                 m_settings->number(Setting::TimerInterval));
 }
 
 quint64 TBForm::totalBackups() const {

@@ -1,10 +1,10 @@
 #include "app/timedshutdown.h"
 
+#include "core/userprompts.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "platform/shutdownservice.h"
 #include "platform/systeminfo.h"
-#include "core/userprompts.h"
 
 #include <QPointer>
 #include <QPushButton>

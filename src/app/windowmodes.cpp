@@ -149,7 +149,8 @@ void WindowModes::minimizeToTaskBar() {
 }
 
 void WindowModes::restoredFromTaskBar() {
-    if (m_context.settings->isOn(Setting::ShowLog) && !m_context.settings->isOn(Setting::ToolbarMode) && !m_context.logViewer->isVisible()) {
+    if (m_context.settings->isOn(Setting::ShowLog) && !m_context.settings->isOn(Setting::ToolbarMode) &&
+        !m_context.logViewer->isVisible()) {
         DockLogViewer();
         m_context.logViewer->Fshow();
     }
