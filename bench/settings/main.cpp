@@ -3,6 +3,7 @@
 // (every key reads the file, replaces it and syncs it to disk). The file is the program's
 // own format, in a temporary folder on the disk the program runs from (pass a folder to
 // measure another disk). Loads of long lists are set against Python's configparser.
+#include "config/settingsschema.h"
 #include "platform/profilebatch.h"
 #include "platform/profilefile.h"
 
@@ -21,34 +22,14 @@
 
 namespace {
 
-const char* const kOptionKeys[] = {"x",
-                                   "y",
-                                   "width",
-                                   "height",
-                                   "start_hidden",
-                                   "timer_enabled",
-                                   "new_only",
-                                   "del_prev",
-                                   "include_hidden",
-                                   "multi_archive",
-                                   "no_comp",
-                                   "low_priority",
-                                   "toolbar_mode",
-                                   "window_fading",
-                                   "backup_launch",
-                                   "backup_close",
-                                   "notify_destination",
-                                   "each_folder",
-                                   "keep_log",
-                                   "show_log",
-                                   "auto_check",
-                                   "clean_logs",
-                                   "clean_backups",
-                                   "backup_clean_days",
-                                   "log_clean_days",
-                                   "voice",
-                                   "timer_interval",
-                                   "destination"};
+// The keys of a whole save, in the order the program writes them.
+std::vector<const char*> optionKeys() {
+    std::vector<const char*> keys;
+    for (const SettingSpec* spec : SettingsSchema::saveSequence())
+        keys.push_back(spec->key);
+    return keys;
+}
+const std::vector<const char*> kOptionKeys = optionKeys();
 
 QByteArray folderPath(int i) {
     return "/home/user/Documents/projects/folder number " + QByteArray::number(i);
