@@ -17,8 +17,15 @@ bool AutostartEntry::isRegistered(const QString& appName) {
 
 bool AutostartEntry::registerProgram(const QString& appName, const std::filesystem::path& executablePath) {
     const std::filesystem::path path = DesktopEntry::autostartPath(appName);
-    const QByteArray entry = DesktopEntry::forExecutable(appName, executablePath);
-    if (path.empty() || entry.isEmpty())
+    if (path.empty())
+        return false;
+    // Arguments a user added to the entry (such as /minimize) stay when the program is written anew.
+    const WholeFile::ReadResult previous = WholeFile::read(path);
+    const QByteArray arguments = previous.status == WholeFile::ReadStatus::Ok
+                                     ? DesktopEntry::execArguments(previous.content)
+                                     : QByteArray();
+    const QByteArray entry = DesktopEntry::forExecutable(appName, executablePath, arguments);
+    if (entry.isEmpty())
         return false;
     std::error_code error;
     std::filesystem::create_directories(path.parent_path(), error);

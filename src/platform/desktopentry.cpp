@@ -2,6 +2,8 @@
 
 #include <QList>
 
+#include <optional>
+
 namespace platform {
 
 namespace {
@@ -32,13 +34,62 @@ QByteArray escapeString(const QByteArray& text) {
     return out;
 }
 
+// Undoes escapeString.
+QByteArray unescapeString(const QByteArray& value) {
+    QByteArray out;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] != '\\' || i + 1 == value.size()) {
+            out += value[i];
+            continue;
+        }
+        const char next = value[++i];
+        switch (next) {
+        case 's':
+            out += ' ';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        default:
+            out += next;
+        }
+    }
+    return out;
+}
+
+// The raw value of a key in the [Desktop Entry] group; nullopt when the key is not there.
+std::optional<QByteArray> mainGroupValue(const QByteArray& entry, const QByteArray& key) {
+    bool inMainGroup = false;
+    for (const QByteArray& rawLine : entry.split('\n')) {
+        const QByteArray line = rawLine.trimmed();
+        if (line.startsWith('['))
+            inMainGroup = line == "[Desktop Entry]";
+        else if (inMainGroup && line.startsWith(key)) {
+            const qsizetype equals = line.indexOf('=');
+            if (equals > 0 && line.first(equals).trimmed() == key)
+                return line.sliced(equals + 1).trimmed();
+        }
+    }
+    return std::nullopt;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
 bool isUtf8(const QByteArray& bytes) {
     return QString::fromUtf8(bytes).toUtf8() == bytes;
 }
 
 } // namespace
 
-QByteArray DesktopEntry::execValue(const QByteArray& executablePath) {
+QByteArray DesktopEntry::execValue(const QByteArray& executablePath, const QByteArray& arguments) {
     QByteArray quoted = "\"";
     for (const char c : executablePath) {
         if (c == '"' || c == '`' || c == '$' || c == '\\')
@@ -48,22 +99,45 @@ QByteArray DesktopEntry::execValue(const QByteArray& executablePath) {
             quoted += '%'; // a literal percent sign, not a field code
     }
     quoted += '"';
+    if (!arguments.isEmpty())
+        quoted += ' ' + arguments;
     return escapeString(quoted);
 }
 
-QByteArray DesktopEntry::forExecutable(const QString& appName, const std::filesystem::path& executablePath) {
-    return entry(appName, executablePath, {});
+QByteArray DesktopEntry::execArguments(const QByteArray& entry) {
+    const QByteArray exec = unescapeString(mainGroupValue(entry, "Exec").value_or(QByteArray()));
+    qsizetype i = 0;
+    while (i < exec.size() && isBlank(exec[i]))
+        ++i;
+    if (i < exec.size() && exec[i] == '"') {
+        for (++i; i < exec.size() && exec[i] != '"'; ++i) {
+            if (exec[i] == '\\')
+                ++i;
+        }
+        if (i >= exec.size())
+            return {}; // no closing quote: the line is not one we can take apart
+        ++i;
+    } else {
+        while (i < exec.size() && !isBlank(exec[i]))
+            ++i;
+    }
+    return exec.sliced(i).trimmed();
+}
+
+QByteArray DesktopEntry::forExecutable(const QString& appName, const std::filesystem::path& executablePath,
+                                       const QByteArray& arguments) {
+    return entry(appName, executablePath, arguments, {});
 }
 
 QByteArray DesktopEntry::forMenu(const QString& appName, const std::filesystem::path& executablePath,
                                  const QString& comment, const QString& icon) {
-    return entry(appName, executablePath,
+    return entry(appName, executablePath, {},
                  "Comment=" + escapeString(comment.toUtf8()) + "\nIcon=" + escapeString(icon.toUtf8()) +
                      "\nCategories=Utility;Archiving;\n");
 }
 
 QByteArray DesktopEntry::entry(const QString& appName, const std::filesystem::path& executablePath,
-                               const QByteArray& moreKeys) {
+                               const QByteArray& arguments, const QByteArray& moreKeys) {
     const QByteArray path = QByteArray::fromStdString(executablePath.native());
     if (path.isEmpty() || !isUtf8(path) || path.contains('\0'))
         return {};
@@ -73,7 +147,7 @@ QByteArray DesktopEntry::entry(const QString& appName, const std::filesystem::pa
            escapeString(appName.toUtf8()) +
            "\n"
            "Exec=" +
-           execValue(path) + "\n" + moreKeys + "Terminal=false\n";
+           execValue(path, arguments) + "\n" + moreKeys + "Terminal=false\n";
 }
 
 std::filesystem::path DesktopEntry::autostartPath(const QString& appName) {
@@ -94,19 +168,7 @@ std::filesystem::path DesktopEntry::autostartPath(const QString& appName) {
 }
 
 bool DesktopEntry::isHidden(const QByteArray& entry) {
-    bool inMainGroup = false;
-    for (const QByteArray& rawLine : entry.split('\n')) {
-        const QByteArray line = rawLine.trimmed();
-        if (line.startsWith('['))
-            inMainGroup = line == "[Desktop Entry]";
-        else if (inMainGroup && line.startsWith("Hidden")) {
-            const qsizetype equals = line.indexOf('=');
-            if (equals > 0 && line.first(equals).trimmed() == "Hidden" &&
-                line.sliced(equals + 1).trimmed() == "true")
-                return true;
-        }
-    }
-    return false;
+    return mainGroupValue(entry, "Hidden") == QByteArray("true");
 }
 
 } // namespace platform

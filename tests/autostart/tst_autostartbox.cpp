@@ -2,6 +2,7 @@
 #include "platform/autostartentry.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,6 +14,7 @@ private Q_SLOTS:
     void init();
     void boxFollowsAndWritesTheEntry();
     void tickedBoxRewritesAMovedProgram();
+    void rewriteKeepsArgumentsTheUserAdded();
 
 private:
     QString entryPath() const { return m_config.filePath(QStringLiteral("autostart/QuoralisTest.desktop")); }
@@ -49,6 +51,23 @@ void TestAutostartBox::tickedBoxRewritesAMovedProgram() {
     const QByteArray text = entry.readAll();
     QVERIFY(!text.contains("/old/place"));
     QVERIFY(text.contains(QFile::encodeName(QCoreApplication::applicationFilePath())));
+}
+
+void TestAutostartBox::rewriteKeepsArgumentsTheUserAdded() {
+    QVERIFY(QDir(m_config.path()).mkpath(QStringLiteral("autostart")));
+    QFile entry(entryPath());
+    QVERIFY(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=QuoralisTest\n"
+                "Exec=\"/old/place/quoralis2005\" /minimize\nTerminal=false\n");
+    entry.close();
+    TVeltraneAutoStart box(QStringLiteral("Auto start with Windows"));
+    box.setAppName(QStringLiteral("QuoralisTest"));
+    QVERIFY(box.isChecked());
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    const QByteArray text = entry.readAll();
+    QVERIFY2(text.contains("\nExec=\"" + QFile::encodeName(QCoreApplication::applicationFilePath()) +
+                           "\" /minimize\n"),
+             text.constData());
 }
 
 QTEST_MAIN(TestAutostartBox)
