@@ -1,10 +1,15 @@
-# `cmake --install build --prefix ~/.local` installs for one desktop user:
-#   <prefix>/lib/quoralis2005/      the program directory, laid out as build/bin (the program
-#                                   writes its settings file and logs/ there, so the prefix
-#                                   must be a folder the user owns)
+# `cmake --install build --prefix ~/.local` installs for one desktop user, the Debian package
+# (cmake/QuoralisPackage.cmake) for every user with the prefix /usr:
+#   <prefix>/lib/quoralis2005/      the program directory, laid out as build/bin
 #   <prefix>/bin/quoralis2005       the launcher on the user's PATH (a link to the program)
-#   <prefix>/share/applications/quoralis2005.desktop and the menu icon
+#   <prefix>/share/applications/quoralis2005.desktop          the menu entry
+#   <prefix>/share/icons/hicolor/<size>/apps/quoralis2005.*   the menu icon in every size
+#   <prefix>/share/metainfo/quoralis2005.metainfo.xml         the software centre's description
+#   <prefix>/share/doc/quoralis2005/                          copyright and changelog
+# Every file, the launcher and the menu entry included, is listed in build/install_manifest.txt.
 set(QUORALIS_INSTALL_DIR lib/quoralis2005)
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 install(TARGETS quoralis2005 RUNTIME DESTINATION ${QUORALIS_INSTALL_DIR})
 install(TARGETS quoralis_zipdll quoralis_unzdll LIBRARY DESTINATION ${QUORALIS_INSTALL_DIR}/dll)
@@ -16,8 +21,19 @@ foreach(folder help sounds skins)
   endif()
 endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/resources/QS2005.ico DESTINATION ${QUORALIS_INSTALL_DIR})
-install(FILES ${PROJECT_SOURCE_DIR}/resources/desktop/quoralis2005.png
-  DESTINATION share/icons/hicolor/32x32/apps)
+
+install(DIRECTORY ${QUORALIS_ICON_DIR}/hicolor DESTINATION share/icons)
+configure_file(${PROJECT_SOURCE_DIR}/resources/desktop/quoralis2005.metainfo.xml.in
+  ${CMAKE_BINARY_DIR}/share/quoralis2005.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/share/quoralis2005.metainfo.xml DESTINATION share/metainfo)
+
+configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in ${CMAKE_BINARY_DIR}/share/changelog @ONLY)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/share/changelog.gz
+  COMMAND gzip -9nkf ${CMAKE_BINARY_DIR}/share/changelog
+  DEPENDS ${CMAKE_BINARY_DIR}/share/changelog)
+add_custom_target(quoralis_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/share/changelog.gz)
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${CMAKE_BINARY_DIR}/share/changelog.gz
+  DESTINATION share/doc/quoralis2005)
 
 # The launcher and the menu entry name the program where it is installed (not under DESTDIR).
 install(CODE "
@@ -34,4 +50,8 @@ install(CODE "
   if(NOT written EQUAL 0)
     message(FATAL_ERROR \"The menu entry could not be written\")
   endif()
+  file(CHMOD \"\${root}/share/applications/quoralis2005.desktop\"
+       PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES
+       \"\${root}/bin/quoralis2005\" \"\${root}/share/applications/quoralis2005.desktop\")
 ")

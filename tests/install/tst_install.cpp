@@ -1,4 +1,7 @@
+#include "installedlayout.h"
+
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -24,15 +27,8 @@ private Q_SLOTS:
     }
 
     void programDirectoryAsTheBuildLaysItOut() {
-        QStringList expected{QStringLiteral("quoralis2005"),          QStringLiteral("QS2005.ico"),
-                             QStringLiteral("dll/libZipDll.so"),      QStringLiteral("dll/libUnZDll.so"),
-                             QStringLiteral("dll/dzsfxus.bin"),       QStringLiteral("dll/ResDlls.res"),
-                             QStringLiteral("help/Quoralis2005.html")};
-        const QDir builtSounds(QStringLiteral(QUORALIS_BUILD_DIR "/bin/sounds"));
-        QCOMPARE(builtSounds.entryList(QDir::Files).size(), 10);
-        for (const QString& sound : builtSounds.entryList(QDir::Files))
-            expected.append(QStringLiteral("sounds/") + sound);
-        for (const QString& file : expected)
+        QCOMPARE(QDir(QStringLiteral(QUORALIS_BUILD_DIR "/bin/sounds")).entryList(QDir::Files).size(), 10);
+        for (const QString& file : InstalledLayout::programFiles())
             QVERIFY2(QFileInfo(m_programDir + file).isFile(), qPrintable(file));
         QVERIFY(QFileInfo(m_programDir + QStringLiteral("quoralis2005")).isExecutable());
 
@@ -40,8 +36,28 @@ private Q_SLOTS:
         QVERIFY(launcher.isSymLink());
         QCOMPARE(launcher.canonicalFilePath(),
                  QFileInfo(m_programDir + QStringLiteral("quoralis2005")).canonicalFilePath());
-        QVERIFY(
-            QFileInfo::exists(m_prefix + QStringLiteral("/share/icons/hicolor/32x32/apps/quoralis2005.png")));
+        for (const QString& icon : InstalledLayout::iconFiles())
+            QVERIFY2(QFileInfo(m_prefix + QLatin1Char('/') + icon).isFile(), qPrintable(icon));
+    }
+
+    // The manifest is the uninstall list: it names every file the installation made, the
+    // launcher and the menu entry included, and nothing outside the prefix.
+    void manifestListsEverythingInstalled() {
+        QFile manifest(QStringLiteral(QUORALIS_BUILD_DIR "/install_manifest.txt"));
+        QVERIFY(manifest.open(QIODevice::ReadOnly));
+        QStringList listed =
+            QString::fromUtf8(manifest.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (const QString& path : listed)
+            QVERIFY2(path.startsWith(m_prefix + QLatin1Char('/')), qPrintable(path));
+        QStringList installed;
+        QDirIterator walk(m_prefix, QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories);
+        while (walk.hasNext())
+            installed.append(walk.next());
+        listed.sort();
+        installed.sort();
+        QCOMPARE(listed, installed);
+        QVERIFY(installed.contains(m_prefix + QStringLiteral("/bin/quoralis2005")));
+        QVERIFY(installed.contains(m_prefix + QStringLiteral("/share/applications/quoralis2005.desktop")));
     }
 
     void menuEntryIsValidAndStartsTheInstalledProgram() {
