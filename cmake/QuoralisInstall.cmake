@@ -11,6 +11,11 @@ set(QUORALIS_INSTALL_DIR lib/quoralis2005)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
+# Builds everything the installation takes (`cmake --build build --target quoralis_installable`).
+add_custom_target(quoralis_installable)
+add_dependencies(quoralis_installable quoralis2005 quoralis_zipengine quoralis_writemenuentry quoralis_resources
+  quoralis_icons quoralis_changelog)
+
 install(TARGETS quoralis2005 RUNTIME DESTINATION ${QUORALIS_INSTALL_DIR})
 install(TARGETS quoralis_zipdll quoralis_unzdll LIBRARY DESTINATION ${QUORALIS_INSTALL_DIR}/dll)
 install(TARGETS quoralis_sfxstub RUNTIME DESTINATION ${QUORALIS_INSTALL_DIR}/dll)
