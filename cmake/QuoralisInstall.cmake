@@ -58,5 +58,5 @@ install(CODE "
   file(CHMOD \"\${root}/share/applications/quoralis2005.desktop\"
        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   list(APPEND CMAKE_INSTALL_MANIFEST_FILES
-       \"\${root}/bin/quoralis2005\" \"\${root}/share/applications/quoralis2005.desktop\")
+       \"\${prefix}/bin/quoralis2005\" \"\${prefix}/share/applications/quoralis2005.desktop\")
 ")
