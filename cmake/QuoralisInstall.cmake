@@ -6,6 +6,7 @@
 #   <prefix>/share/icons/hicolor/<size>/apps/quoralis2005.*   the menu icon in every size
 #   <prefix>/share/metainfo/quoralis2005.metainfo.xml         the software centre's description
 #   <prefix>/share/doc/quoralis2005/                          copyright and changelog
+#   <prefix>/share/man/man1/quoralis2005.1.gz                 the manual page
 # Every file, the launcher and the menu entry included, is listed in build/install_manifest.txt.
 set(QUORALIS_INSTALL_DIR lib/quoralis2005)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -14,7 +15,7 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # Builds everything the installation takes (`cmake --build build --target quoralis_installable`).
 add_custom_target(quoralis_installable)
 add_dependencies(quoralis_installable quoralis2005 quoralis_zipengine quoralis_writemenuentry quoralis_resources
-  quoralis_icons quoralis_changelog)
+  quoralis_icons quoralis_compressed)
 
 install(TARGETS quoralis2005 RUNTIME DESTINATION ${QUORALIS_INSTALL_DIR})
 install(TARGETS quoralis_zipdll quoralis_unzdll LIBRARY DESTINATION ${QUORALIS_INSTALL_DIR}/dll)
@@ -32,13 +33,20 @@ configure_file(${PROJECT_SOURCE_DIR}/resources/desktop/quoralis2005.metainfo.xml
   ${CMAKE_BINARY_DIR}/share/quoralis2005.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/share/quoralis2005.metainfo.xml DESTINATION share/metainfo)
 
+# The changelog and the manual page are installed compressed, as Debian keeps them.
 configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in ${CMAKE_BINARY_DIR}/share/changelog @ONLY)
-add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/share/changelog.gz
-  COMMAND gzip -9nkf ${CMAKE_BINARY_DIR}/share/changelog
-  DEPENDS ${CMAKE_BINARY_DIR}/share/changelog)
-add_custom_target(quoralis_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/share/changelog.gz)
+configure_file(${PROJECT_SOURCE_DIR}/resources/desktop/quoralis2005.1 ${CMAKE_BINARY_DIR}/share/quoralis2005.1 COPYONLY)
+set(compressed)
+foreach(name changelog quoralis2005.1)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/share/${name}.gz
+    COMMAND gzip -9nkf ${CMAKE_BINARY_DIR}/share/${name}
+    DEPENDS ${CMAKE_BINARY_DIR}/share/${name})
+  list(APPEND compressed ${CMAKE_BINARY_DIR}/share/${name}.gz)
+endforeach()
+add_custom_target(quoralis_compressed ALL DEPENDS ${compressed})
 install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${CMAKE_BINARY_DIR}/share/changelog.gz
   DESTINATION share/doc/quoralis2005)
+install(FILES ${CMAKE_BINARY_DIR}/share/quoralis2005.1.gz DESTINATION share/man/man1)
 
 # The launcher and the menu entry name the program where it is installed (not under DESTDIR).
 install(CODE "

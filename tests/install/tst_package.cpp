@@ -74,7 +74,8 @@ void TestPackage::holdsTheInstallationUnderUsr() {
     QStringList expected{QStringLiteral("usr/share/applications/quoralis2005.desktop"),
                          QStringLiteral("usr/share/metainfo/quoralis2005.metainfo.xml"),
                          QStringLiteral("usr/share/doc/quoralis2005/copyright"),
-                         QStringLiteral("usr/share/doc/quoralis2005/changelog.gz")};
+                         QStringLiteral("usr/share/doc/quoralis2005/changelog.gz"),
+                         QStringLiteral("usr/share/man/man1/quoralis2005.1.gz")};
     for (const QString& file : InstalledLayout::programFiles())
         expected.append(QStringLiteral("usr/lib/quoralis2005/") + file);
     for (const QString& icon : InstalledLayout::iconFiles())
@@ -95,10 +96,11 @@ void TestPackage::holdsTheInstallationUnderUsr() {
     // Nothing lands outside the program's own places, and root owns all of it.
     static const QRegularExpression ownPlaces(QStringLiteral(
         "^(|usr|usr/bin|usr/lib|usr/share|usr/share/applications|usr/share/metainfo|usr/share/doc|"
-        "usr/share/icons(/hicolor(/[^/]+(/apps)?)?)?|usr/bin/quoralis2005|"
+        "usr/share/icons(/hicolor(/[^/]+(/apps)?)?)?|usr/share/man(/man1)?|usr/bin/quoralis2005|"
         "usr/lib/quoralis2005(/.*)?|usr/share/doc/quoralis2005(/.*)?|"
         "usr/share/icons/hicolor/[^/]+/apps/quoralis2005\\.(png|svg)|"
-        "usr/share/applications/quoralis2005\\.desktop|usr/share/metainfo/quoralis2005\\.metainfo\\.xml)$"));
+        "usr/share/applications/quoralis2005\\.desktop|usr/share/metainfo/quoralis2005\\.metainfo\\.xml|"
+        "usr/share/man/man1/quoralis2005\\.1\\.gz)$"));
     for (auto member = m_members.cbegin(); member != m_members.cend(); ++member) {
         QVERIFY2(ownPlaces.match(member.key()).hasMatch(), qPrintable(member.key()));
         QVERIFY2(member->owner == QStringLiteral("root/root"),
