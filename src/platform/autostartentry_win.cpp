@@ -1,4 +1,5 @@
 #include "platform/autostartentry.h"
+#include "platform/autostartentryarguments.h"
 
 #include <windows.h>
 
@@ -10,6 +11,20 @@ const wchar_t* const runKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Ru
 
 std::wstring wide(const QString& text) {
     return text.toStdWString();
+}
+
+// The value's text; empty when there is none or it is no string.
+std::wstring readValue(HKEY key, const std::wstring& name) {
+    DWORD size = 0;
+    if (RegGetValueW(key, nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return {};
+    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+    size = DWORD(value.size() * sizeof(wchar_t));
+    if (RegGetValueW(key, nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, value.data(), &size) !=
+        ERROR_SUCCESS)
+        return {};
+    value.resize(value.find(L'\0'));
+    return value;
 }
 
 } // namespace
@@ -26,10 +41,14 @@ bool AutostartEntry::isRegistered(const QString& appName) {
 
 bool AutostartEntry::registerProgram(const QString& appName, const std::filesystem::path& executablePath) {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, runKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, runKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
         return false;
-    const std::wstring data = L"\"" + executablePath.wstring() + L"\"";
+    // Arguments a user added to the value (such as /minimize) stay when the program is written anew.
+    const std::wstring arguments = AutostartEntryArguments::ofCommand(readValue(key, wide(appName)));
+    std::wstring data = L"\"" + executablePath.wstring() + L"\"";
+    if (!arguments.empty())
+        data += L" " + arguments;
     const bool written =
         RegSetValueExW(key, wide(appName).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                        DWORD((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;

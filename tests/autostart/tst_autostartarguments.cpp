@@ -1,4 +1,5 @@
 #include "platform/autostartentry.h"
+#include "platform/autostartentryarguments.h"
 #include "platform/desktopentry.h"
 
 #include <QDir>
@@ -19,6 +20,8 @@ private Q_SLOTS:
     void argumentsSurviveAnyProgramPath_data();
     void argumentsSurviveAnyProgramPath();
     void rewritingKeepsAddedArguments();
+    void commandLineArgumentsFollowTheProgram_data();
+    void commandLineArgumentsFollowTheProgram();
 
 private:
     QString entryPath() const { return m_config.filePath(QStringLiteral("autostart/Quoralis2005.desktop")); }
@@ -110,6 +113,33 @@ void TestAutostartArguments::rewritingKeepsAddedArguments() {
     QVERIFY(AutostartEntry::unregister(app));
     QVERIFY(AutostartEntry::registerProgram(app, "/new/place/quoralis2005"));
     QVERIFY(readEntry().contains("\nExec=\"/new/place/quoralis2005\"\n"));
+}
+
+void TestAutostartArguments::commandLineArgumentsFollowTheProgram_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("arguments");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("none") << QStringLiteral("\"C:\\Program Files\\Quoralis2005\\Quoralis2005.exe\"")
+                          << QString();
+    QTest::newRow("one") << QStringLiteral("\"C:\\Program Files\\Quoralis2005\\Quoralis2005.exe\" /minimize")
+                         << QStringLiteral("/minimize");
+    QTest::newRow("blanks around") << QStringLiteral("  \"C:\\Q\\Quoralis2005.exe\"\t /auto  /minimize \t")
+                                   << QStringLiteral("/auto  /minimize");
+    QTest::newRow("quoted argument") << QStringLiteral("\"C:\\Q\\Quoralis2005.exe\" \"D:\\a b\"")
+                                     << QStringLiteral("\"D:\\a b\"");
+    QTest::newRow("argument right after the quote")
+        << QStringLiteral("\"C:\\Q.exe\"/minimize") << QStringLiteral("/minimize");
+    QTest::newRow("program not quoted")
+        << QStringLiteral("C:\\Q\\Quoralis2005.exe /minimize") << QStringLiteral("/minimize");
+    QTest::newRow("program alone, not quoted") << QStringLiteral("C:\\Q\\Quoralis2005.exe") << QString();
+    QTest::newRow("no closing quote") << QStringLiteral("\"C:\\Program Files\\Q.exe /minimize") << QString();
+}
+
+void TestAutostartArguments::commandLineArgumentsFollowTheProgram() {
+    QFETCH(QString, command);
+    QFETCH(QString, arguments);
+    QCOMPARE(QString::fromStdWString(platform::AutostartEntryArguments::ofCommand(command.toStdWString())),
+             arguments);
 }
 
 QTEST_GUILESS_MAIN(TestAutostartArguments)
