@@ -9,6 +9,7 @@
 #include <functional>
 
 class ActivityLog;
+class LogTextArea;
 class QFrame;
 class QPlainTextEdit;
 class QPushButton;
@@ -32,7 +33,7 @@ public:
     void Fshow();
     void Fhide();
 
-    QPlainTextEdit* LOG() const {
+    LogTextArea* LOG() const {
         flushPending();
         return m_log;
     }
@@ -57,9 +58,11 @@ private:
     // Lines logged in one go (a long list loading) are laid out once, when the program next waits.
     void flushPending() const;
     void HBClick();
+    // The text stays clear of the "hide" button's panel.
+    void keepTextClearOfHidePanel();
 
     SkinFrame m_skin;
-    QPlainTextEdit* m_log;
+    LogTextArea* m_log;
     QFrame* m_hidePanel;
     QPushButton* m_hide;
     QTimer m_timer1;
