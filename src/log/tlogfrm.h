@@ -1,5 +1,6 @@
 #pragma once
 
+#include "log/logtextarea.h"
 #include "widgets/skinframe.h"
 
 #include <QStringList>
@@ -9,9 +10,7 @@
 #include <functional>
 
 class ActivityLog;
-class LogTextArea;
 class QFrame;
-class QPlainTextEdit;
 class QPushButton;
 class WindowFader;
 
