@@ -132,7 +132,7 @@ void TLogFrm::keepTextClearOfHidePanel() {
     // The layout has placed the text area already; the scroll bar stays where it is.
     const int barWidth =
         m_log->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_log->verticalScrollBar());
-    const int textRight = m_log->geometry().right() - 2 * m_log->frameWidth() - barWidth;
+    const int textRight = m_log->geometry().right() - m_log->frameWidth() - barWidth;
     m_log->keepRightFree(textRight - m_hidePanel->x() + 2);
 }
 
