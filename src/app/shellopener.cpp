@@ -5,9 +5,13 @@
 
 #include <QDesktopServices>
 
-bool ShellOpener::openWebAddress(const QUrl& url) {
+bool ShellOpener::acceptsWebAddress(const QUrl& url) {
     const bool mail = url.isValid() && url.scheme() == QStringLiteral("mailto") && !url.path().isEmpty();
-    if (!mail && !WebLinks::isWebAddress(url))
+    return mail || WebLinks::isWebAddress(url);
+}
+
+bool ShellOpener::openWebAddress(const QUrl& url) {
+    if (!acceptsWebAddress(url))
         return false;
     return launchUrl(url);
 }

@@ -17,6 +17,8 @@ public:
     // Opens an http or https address with a host, or a mailto address; refuses anything
     // else (file:, script or local addresses), whatever a server may have answered.
     bool openWebAddress(const QUrl& url);
+    // What openWebAddress hands on: http or https with a host, or mailto with an address.
+    static bool acceptsWebAddress(const QUrl& url);
 
 protected:
     virtual bool launchUrl(const QUrl& url) = 0;

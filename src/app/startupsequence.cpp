@@ -76,7 +76,7 @@ void StartupSequence::run() {
     // 16
     m_form.DockLogViewer();
     m_form.ui().titleStrip->setToolTip(
-        QStringLiteral("Right-click for menu,\n\rdouble-click toggles Toolbar Mode"));
+        QStringLiteral("Right-click for menu,\ndouble-click toggles Toolbar Mode"));
     // 17
     if (!m_lifecycle.commandLine().isEmpty()) {
         m_form.marker().set(QStringLiteral("shortcut_launch"));

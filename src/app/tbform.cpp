@@ -1,5 +1,6 @@
 #include "app/tbform.h"
 
+#include "app/explainingopener.h"
 #include "app/programlifecycle.h"
 #include "app/quoralisapplication.h"
 #include "app/resizeaffordance.h"
@@ -177,6 +178,7 @@ void TBForm::createWindows() {
 
     m_folderSet = new FolderSet(*m_settings, *m_services.prompts, m_log, marker(), *this, this);
     m_fldrList = new FolderListView(*m_settings, *m_folderSet, this);
+    m_opener = std::make_unique<ExplainingOpener>(*m_services.shell, *m_services.prompts);
     m_ui.listArea->addWidget(m_fldrList, 1);
     connect(m_folderSet, &FolderSet::totalsChanged, m_ui.TotalLabel, &QLabel::setText);
 
@@ -190,7 +192,7 @@ void TBForm::createWindows() {
     check.prompts = m_services.prompts;
     check.versionString = std::bind_front(&TBForm::GetVersionString, this);
     check.playEventSound = std::bind_front(&TBForm::PlayEventSound, this);
-    check.openAddress = std::bind_front(&ShellOpener::openWebAddress, m_services.shell);
+    check.openAddress = std::bind_front(&ExplainingOpener::openWebAddress, m_opener.get());
     check.saveConfig = std::bind_front(&TBForm::SaveConfig, this);
     check.closeMainWindow = std::bind_front(&QWidget::close, this);
     m_versionCheck = new VersionCheck(check, this);
@@ -308,6 +310,9 @@ void TBForm::connectControls() {
     connect(m_ui.btAdd, &QPushButton::clicked, m_folderSet, &FolderSet::btAddClick);
     connect(m_ui.btRemove, &QPushButton::clicked, this,
             [this] { m_folderSet->btRemoveClick(m_fldrList->selectedFolders()); });
+    connect(m_fldrList, &FolderListView::removeSelectedRequested, m_ui.btRemove, &QPushButton::click);
+    connect(m_fldrList, &FolderListView::openFolderRequested, this,
+            [this](const std::filesystem::path& folder) { m_opener->openFolder(folder); });
     connect(m_ui.btClear, &QPushButton::clicked, m_folderSet, &FolderSet::btClearClick);
     connect(m_ui.btRecalc, &QPushButton::clicked, m_folderSet, &FolderSet::btRecalcClick);
     connect(m_ui.btExclude, &QPushButton::clicked, this, &TBForm::btExcludeClick);
@@ -437,14 +442,14 @@ void TBForm::requestTermination() {
 }
 
 void TBForm::btHelpClick() {
-    m_services.shell->open(m_programDir + QStringLiteral("help/Quoralis2005.html"));
+    m_opener->openFile(m_programDir + QStringLiteral("help/Quoralis2005.html"));
 }
 
 void TBForm::showRestoreWindow() {
     if (!m_restore)
         m_restore = new RestoreWindow(
             [this] { return m_settings->destination(); }, *m_services.prompts,
-            [this](const std::filesystem::path& folder) { m_services.shell->openFolder(folder); }, this);
+            [this](const std::filesystem::path& folder) { m_opener->openFolder(folder); }, this);
     m_restore->setEnabled(!m_backupRun->isRunning());
     m_restore->showRestore();
 }
@@ -453,7 +458,7 @@ void TBForm::btRestoreClick() {
     const std::filesystem::path destination = m_settings->destination();
     std::error_code ec;
     if (!destination.empty() && std::filesystem::is_directory(destination, ec))
-        m_services.shell->openFolder(destination);
+        m_opener->openFolder(destination);
     else
         m_services.prompts->notify(QStringLiteral("Destination not set or not found"));
 }
@@ -484,15 +489,15 @@ void TBForm::btAboutClick() {
 }
 
 void TBForm::Homepage1Click() {
-    m_services.shell->openWebAddress(WebLinks::homepage());
+    m_opener->openWebAddress(WebLinks::homepage());
 }
 
 void TBForm::Support1Click() {
-    m_services.shell->openWebAddress(WebLinks::supportMail());
+    m_opener->openWebAddress(WebLinks::supportMail());
 }
 
 void TBForm::btNewsClick() {
-    m_services.shell->openWebAddress(WebLinks::newsletter());
+    m_opener->openWebAddress(WebLinks::newsletter());
 }
 
 void TBForm::LoadConfig() {
@@ -838,4 +843,5 @@ void TBForm::setBusyControlsEnabled(bool enabled) {
     for (QPushButton* button : {m_ui.btSettings, m_ui.btAdd, m_ui.btRemove, m_ui.btClear, m_ui.btBackup,
                                 m_ui.btRecalc, m_ui.btExclude})
         button->setEnabled(enabled);
+    m_fldrList->setRemovingEnabled(enabled);
 }

@@ -23,6 +23,7 @@ class ArchiveJob;
 class BackupRun;
 class EventSounds;
 class ExclusionLists;
+class ExplainingOpener;
 class SettingsModel;
 class FolderListView;
 class Housekeeping;
@@ -226,6 +227,7 @@ private:
     ResizeAffordance* m_resizeAffordance = nullptr;
     WindowMover* m_mover = nullptr;
     RestoreWindow* m_restore = nullptr;
+    std::unique_ptr<ExplainingOpener> m_opener;
 
     std::unique_ptr<Housekeeping> m_housekeeping;
     EventSounds* m_eventSounds = nullptr;

@@ -6,6 +6,7 @@
 #include "log/pathtext.h"
 
 #include <QHeaderView>
+#include <QMenu>
 
 #include <algorithm>
 
@@ -18,8 +19,12 @@ QByteArray pathBytes(const std::filesystem::path& folder) {
 FolderListView::FolderListView(const SettingsModel& settings, const FolderSet& folders, QWidget* parent)
     : QTreeWidget(parent)
     , m_settings(settings)
-    , m_folders(folders) {
+    , m_folders(folders)
+    , m_menu(new QMenu(this))
+    , m_removeAction(m_menu->addAction(QStringLiteral("Remove")))
+    , m_openAction(m_menu->addAction(QStringLiteral("Open folder"))) {
     setObjectName(QStringLiteral("FldrList"));
+    setTextElideMode(Qt::ElideMiddle);
     setColumnCount(3);
     setHeaderLabels({QStringLiteral("folder"), QStringLiteral("size"), QStringLiteral("size in bytes")});
     setRootIsDecorated(false);
@@ -41,6 +46,25 @@ FolderListView::FolderListView(const SettingsModel& settings, const FolderSet& f
             showAll();
     });
     connect(&folders, &FolderSet::folderCounted, this, &FolderListView::showCount);
+
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, &FolderListView::showContextMenu);
+    connect(m_removeAction, &QAction::triggered, this, &FolderListView::removeSelectedRequested);
+    connect(m_openAction, &QAction::triggered, this, [this] {
+        if (!m_menuFolder.empty())
+            Q_EMIT openFolderRequested(m_menuFolder);
+    });
+}
+
+void FolderListView::showContextMenu(const QPoint& position) {
+    QTreeWidgetItem* row = itemAt(position);
+    // A right-click on a row that is not selected acts on that row alone, as in a file manager.
+    if (row && !row->isSelected())
+        setCurrentItem(row);
+    m_menuFolder = row ? folderOf(row) : std::filesystem::path();
+    m_removeAction->setEnabled(m_removing && !selectedFolders().empty());
+    m_openAction->setEnabled(row != nullptr);
+    m_menu->popup(viewport()->mapToGlobal(position));
 }
 
 QString FolderListView::displayText(const std::filesystem::path& folder) {
@@ -76,6 +100,7 @@ void FolderListView::addRow(const std::filesystem::path& folder) {
     auto* row = new QTreeWidgetItem;
     row->setData(FolderColumn, PathRole, pathBytes(folder));
     row->setText(FolderColumn, displayText(folder));
+    row->setToolTip(FolderColumn, displayText(folder));
     row->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
     // The model keeps the order; a folder lands where the model put it.
     const auto& listed = m_settings.folders();

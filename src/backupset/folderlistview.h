@@ -7,11 +7,15 @@
 #include <vector>
 
 class FolderSet;
+class QAction;
+class QMenu;
 class SettingsModel;
 
 // The folder list of the main window, a view of the settings model's folders: one row per folder
 // with its size text and its byte count (a hidden column). Rows keep the model's order. A row keeps
-// its path as bytes; the text is made from them only to be shown.
+// its path as bytes; the text is made from them only to be shown. Long paths are shortened in the
+// middle, where folders differ least; the tooltip shows the whole path. Its context menu asks for
+// what the window around it does: removing the selected folders, opening one.
 class FolderListView : public QTreeWidget {
     Q_OBJECT
 public:
@@ -28,7 +32,19 @@ public:
 
     static QString displayText(const std::filesystem::path& folder);
 
+    // A backup run lists the folders it works on: the menu offers no Remove meanwhile.
+    void setRemovingEnabled(bool enabled) { m_removing = enabled; }
+    QMenu* contextMenu() const { return m_menu; }
+    QAction* removeAction() const { return m_removeAction; }
+    QAction* openAction() const { return m_openAction; }
+
+Q_SIGNALS:
+    void removeSelectedRequested();
+    void openFolderRequested(const std::filesystem::path& folder);
+
 private:
+    void showContextMenu(const QPoint& position);
+
     void addRow(const std::filesystem::path& folder);
     void removeRow(const std::filesystem::path& folder);
     void showCount(const std::filesystem::path& folder, qint64 bytes);
@@ -37,4 +53,10 @@ private:
     const SettingsModel& m_settings;
     const FolderSet& m_folders;
     QHash<QByteArray, QTreeWidgetItem*> m_rows;
+    QMenu* m_menu;
+    QAction* m_removeAction;
+    QAction* m_openAction;
+    // The folder the menu was opened on.
+    std::filesystem::path m_menuFolder;
+    bool m_removing = true;
 };

@@ -227,7 +227,8 @@ bool FolderSet::btRemoveClick(const std::vector<std::filesystem::path>& selected
 
 void FolderSet::btClearClick() {
     m_marker.set(QStringLiteral("clear_list"));
-    if (!m_prompts.ask(QStringLiteral("Are you sure you want to remove all folders from the list?")))
+    if (!m_prompts.askDestructive(
+            QStringLiteral("Are you sure you want to remove all folders from the list?")))
         return;
     m_settings.clearFolders();
     m_counts.clear();

@@ -58,7 +58,7 @@ std::vector<int> selectedRows(const QListWidget* l) {
 } // namespace
 
 TForm1::TForm1(ExclusionLists& lists, const SettingsModel& settings, UserPrompts& prompts, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_lists(lists)
     , m_settings(settings)
     , m_prompts(prompts) {
@@ -96,6 +96,7 @@ void TForm1::buildWidgets() {
     connect(remove, &QPushButton::clicked, this, &TForm1::btRemoveClick);
     connect(clear, &QPushButton::clicked, this, &TForm1::btClearClick);
     connect(addType, &QPushButton::clicked, this, &TForm1::XiButton2Click);
+    connect(m_typeEdit, &QLineEdit::returnPressed, this, &TForm1::XiButton2Click);
     connect(removeType, &QPushButton::clicked, this, &TForm1::XiButton3Click);
     connect(clearType, &QPushButton::clicked, this, &TForm1::XiButton4Click);
     connect(done, &QPushButton::clicked, this, &QDialog::accept);

@@ -122,14 +122,19 @@ TForm2::TForm2(SettingsModel& settings, UserPrompts& prompts, QWidget* parent)
 QWidget* TForm2::buildGeneralPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabGeneral"));
-    auto* autoStart = makeCheckBox<TVeltraneAutoStart>(page, "VeltraneAutoStart1",
-                                                       QStringLiteral("Auto start with Windows"));
+#ifdef Q_OS_WIN
+    const QString autoStartCaption = QStringLiteral("Auto start with Windows");
+    const QString fadingHint = QStringLiteral("Enable alpha fading for program window (XP)");
+#else
+    const QString autoStartCaption = QStringLiteral("Start with the desktop session");
+    const QString fadingHint = QStringLiteral("Enable alpha fading for program window");
+#endif
+    auto* autoStart = makeCheckBox<TVeltraneAutoStart>(page, "VeltraneAutoStart1", autoStartCaption);
     autoStart->setAppName(QStringLiteral("Quoralis2005"));
     m_VeltraneAutoStart1 = autoStart;
     m_cbHidden = makeCheckBox<QCheckBox>(page, "cbHidden", QStringLiteral("Start hidden in system tray"),
                                          QStringLiteral("Start Quoralis2005 in system tray"));
-    m_cbVisual = makeCheckBox<QCheckBox>(page, "cbVisual", QStringLiteral("Window fading"),
-                                         QStringLiteral("Enable alpha fading for program window (XP)"));
+    m_cbVisual = makeCheckBox<QCheckBox>(page, "cbVisual", QStringLiteral("Window fading"), fadingHint);
     m_CbLP = makeCheckBox<QCheckBox>(page, "CbLP", QStringLiteral("Run backups in low priority"),
                                      QStringLiteral("Runs in low priority mode during backups"));
     m_cbBOLaunch = makeCheckBox<QCheckBox>(page, "cbBOLaunch", QStringLiteral("Make backup on program start"),
@@ -419,7 +424,8 @@ void TForm2::setExampleNameProvider(std::function<QString()> provider) {
 
 void TForm2::refreshExampleName() {
     if (m_exampleNameProvider)
-        m_XLabel->setText(kExamplePrefix + kLineBreak + m_exampleNameProvider());
+        // A label breaks lines at LF alone: a CR after it would start the name with a blank.
+        m_XLabel->setText(kExamplePrefix + QLatin1Char('\n') + m_exampleNameProvider());
     else
         m_XLabel->setText(kExamplePrefix);
 }
@@ -448,8 +454,8 @@ void TForm2::cbNOMouseUp() {
 void TForm2::SpeedButton1Click() {
     const QString question = QStringLiteral("Are you sure you want to delete all logs older than ") +
                              QString::number(m_settings.number(Setting::LogCleanDays)) +
-                             QStringLiteral(" now?");
-    if (m_prompts.ask(question))
+                             QStringLiteral(" days now?");
+    if (m_prompts.askDestructive(question))
         Q_EMIT deleteLogsNowRequested();
 }
 

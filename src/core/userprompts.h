@@ -17,6 +17,8 @@ public:
     // A Yes/No question; true only when Yes was chosen. A question nobody answered is
     // never consent to what it asks.
     virtual bool ask(const QString& text) = 0;
+    // A question whose Yes destroys what the user made or kept: No is what Enter chooses.
+    virtual bool askDestructive(const QString& text) { return ask(text); }
     // The same question, telling "No" from "no answer" for callers that care.
     virtual Answer answer(const QString& text) { return ask(text) ? Answer::Yes : Answer::No; }
     // A plain notice with an OK button.

@@ -176,11 +176,15 @@ bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive)
         reportInUse(baseText);
         return false;
     }
+    if (rc == ZE_ERR_CANCELLED) {
+        // Whoever asked for the cancel waits for the run to end: no box of its own.
+        m_context.log->logMessage(QStringLiteral("Backup cancelled, not created: ") + baseText);
+        m_archiveFailed = true;
+        return true;
+    }
     if (rc != 0) {
         m_context.log->logMessage(QStringLiteral("Backup NOT created: ") + baseText);
-        // A cancel was asked for by whoever now waits for the run to end: no box of its own.
-        if (rc != ZE_ERR_CANCELLED)
-            m_context.prompts->notify(baseText + QStringLiteral(" NOT created, ") + zip.ErrorText());
+        m_context.prompts->notify(pathText(archive) + QStringLiteral(" NOT created, ") + zip.ErrorText());
         m_archiveFailed = true;
         return true;
     }

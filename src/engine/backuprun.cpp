@@ -11,6 +11,8 @@
 #include "log/eventmarker.h"
 #include "log/pathtext.h"
 
+#include "zipengine_api.h"
+
 #include <QScopeGuard>
 
 #include <set>
@@ -307,6 +309,9 @@ void BackupRun::ZIPCheckTerminate(bool& abort) {
 }
 
 void BackupRun::ZIPMessage(int errorCode, const QString& message) {
+    // A cancel is no error: whoever asked for it has logged it, and the archive job logs its end.
+    if (errorCode == ZE_ERR_CANCELLED)
+        return;
     if (errorCode != 0)
         m_c.log->logMessage(QStringLiteral("ZIP Error: ") + QString::number(errorCode) + QLatin1Char('-') +
                             message);

@@ -1,6 +1,7 @@
 #include "log/tlogfrm.h"
 
 #include "log/activitylog.h"
+#include "log/logtextarea.h"
 #include "widgets/windowfader.h"
 
 #include <QEvent>
@@ -10,12 +11,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QVBoxLayout>
 
 TLogFrm::TLogFrm(ActivityLog& log, const QString& skinsDir, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
     , m_skin(skinsDir, QStringLiteral("log"), QMargins(10, 10, 10, 10))
-    , m_log(new QPlainTextEdit(this))
+    , m_log(new LogTextArea(this))
     , m_hidePanel(new QFrame(this))
     , m_hide(new QPushButton(QStringLiteral("hide"), m_hidePanel))
     , m_fader(new WindowFader(this)) {
@@ -93,13 +95,8 @@ void TLogFrm::appendLine(const QString& line) {
 void TLogFrm::flushPending() const {
     if (m_pending.isEmpty())
         return;
-    // Appending keeps the cost of a line independent of how long the log already is.
-    QScrollBar* bar = m_log->verticalScrollBar();
-    const bool atEnd = bar->value() == bar->maximum();
-    m_log->appendPlainText(m_pending.join(QLatin1Char('\n')));
+    m_log->appendLines(m_pending.join(QLatin1Char('\n')));
     m_pending.clear();
-    if (atEnd)
-        bar->setValue(bar->maximum());
 }
 
 void TLogFrm::HBClick() {
@@ -128,6 +125,15 @@ void TLogFrm::paintEvent(QPaintEvent*) {
 void TLogFrm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_hidePanel->move(width() - kHidePanelFromRight, 2);
+    keepTextClearOfHidePanel();
+}
+
+void TLogFrm::keepTextClearOfHidePanel() {
+    // The layout has placed the text area already; the scroll bar stays where it is.
+    const int barWidth =
+        m_log->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_log->verticalScrollBar());
+    const int textRight = m_log->geometry().right() - m_log->frameWidth() - barWidth;
+    m_log->keepRightFree(textRight - m_hidePanel->x() + 2);
 }
 
 bool TLogFrm::eventFilter(QObject* watched, QEvent* event) {

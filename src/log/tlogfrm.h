@@ -1,5 +1,6 @@
 #pragma once
 
+#include "log/logtextarea.h"
 #include "widgets/skinframe.h"
 
 #include <QStringList>
@@ -10,7 +11,6 @@
 
 class ActivityLog;
 class QFrame;
-class QPlainTextEdit;
 class QPushButton;
 class WindowFader;
 
@@ -32,7 +32,7 @@ public:
     void Fshow();
     void Fhide();
 
-    QPlainTextEdit* LOG() const {
+    LogTextArea* LOG() const {
         flushPending();
         return m_log;
     }
@@ -57,9 +57,11 @@ private:
     // Lines logged in one go (a long list loading) are laid out once, when the program next waits.
     void flushPending() const;
     void HBClick();
+    // The text stays clear of the "hide" button's panel.
+    void keepTextClearOfHidePanel();
 
     SkinFrame m_skin;
-    QPlainTextEdit* m_log;
+    LogTextArea* m_log;
     QFrame* m_hidePanel;
     QPushButton* m_hide;
     QTimer m_timer1;

@@ -56,6 +56,9 @@ void THTTPGet::completeFetch() {
         return;
     m_worker = nullptr;
     m_success = !m_aborted && worker->success();
+    m_errorText = m_success   ? QString()
+                  : m_aborted ? QStringLiteral("the fetch was stopped")
+                              : worker->errorText();
     const bool textMode = worker->mode() == THTTPGetThread::Mode::Text;
     const QString text = QString::fromUtf8(worker->result());
     const QString fileName = worker->fileName();

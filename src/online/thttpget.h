@@ -32,6 +32,8 @@ public:
     bool isRunning() const { return m_worker != nullptr; }
     // The outcome of the last completed fetch.
     bool lastSucceeded() const { return m_success; }
+    // Why the last completed fetch failed, in words for the user.
+    const QString& errorText() const { return m_errorText; }
 
 Q_SIGNALS:
     void OnProgress(qint64 totalSize, qint64 bytesRead);
@@ -48,4 +50,5 @@ private:
     bool m_waitThread = false;
     bool m_aborted = false;
     bool m_success = false;
+    QString m_errorText;
 };

@@ -54,12 +54,36 @@ bool THTTPGetThread::appendBlock(const char* data, qint64 length) {
     return true;
 }
 
+QString THTTPGetThread::transferError(int code) {
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return QStringLiteral("the server's name could not be resolved (no network?)");
+    case CURLE_COULDNT_CONNECT:
+        return QStringLiteral("the server could not be reached");
+    case CURLE_OPERATION_TIMEDOUT:
+        return QStringLiteral("the server did not answer in time");
+    case CURLE_FILESIZE_EXCEEDED:
+        return QStringLiteral("the answer was longer than expected");
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+        return QStringLiteral("the secure connection to the server failed");
+    default:
+        return QStringLiteral("the transfer failed: ") +
+               QString::fromUtf8(curl_easy_strerror(CURLcode(code)));
+    }
+}
+
 void THTTPGetThread::run() {
-    if (m_stop)
+    if (m_stop) {
+        fail(QStringLiteral("the fetch was stopped"));
         return;
+    }
     std::unique_ptr<CURL, CurlHandle> curl(curl_easy_init());
-    if (!curl)
+    if (!curl) {
+        fail(QStringLiteral("the connection could not be set up"));
         return;
+    }
     CURL* c = curl.get();
     const QByteArray url = effectiveUrl(m_request.URL);
     curl_easy_setopt(c, CURLOPT_URL, url.constData());
@@ -121,15 +145,19 @@ void THTTPGetThread::run() {
 
     QFile file(m_request.FileName);
     if (m_mode == Mode::File) {
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            fail(QStringLiteral("the file could not be written: ") + file.errorString());
             return;
+        }
         m_file = &file;
     }
 
     const CURLcode code = curl_easy_perform(c);
     m_file = nullptr;
-    if (m_stop)
+    if (m_stop) {
+        fail(QStringLiteral("the fetch was stopped"));
         return;
+    }
 
     curl_off_t length = -1;
     curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
@@ -137,17 +165,30 @@ void THTTPGetThread::run() {
     if (hasLength)
         m_fileSize = qint64(length);
     if (m_request.BinaryData && !hasLength) {
-        m_success = false;
+        fail(code == CURLE_OK ? QStringLiteral("the server did not say how long its answer is")
+                              : transferError(code));
         return;
     }
     // The status code is not looked at, except that a redirect is no answer: an error page with
     // a body is an answer too. A transfer that broke off (time-out, reset, an answer over the
     // bound) is a failure, not a shortened answer.
-    if (code != CURLE_OK)
+    if (code != CURLE_OK) {
+        // An answer over the bound ends in a write error: that is its length, not the network.
+        fail(code == CURLE_WRITE_ERROR && m_mode == Mode::Text ? transferError(CURLE_FILESIZE_EXCEEDED)
+                                                               : transferError(code));
         return;
+    }
     long status = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
-    if (status >= 300 && status < 400)
+    if (status >= 300 && status < 400) {
+        fail(QStringLiteral("the server sent the request elsewhere (HTTP %1), which is not followed")
+                 .arg(status));
         return;
+    }
     m_success = m_mode == Mode::Text ? m_bytesRead > 0 : m_bytesRead == m_fileSize;
+    if (m_success)
+        m_errorText.clear();
+    else
+        fail(m_mode == Mode::Text ? QStringLiteral("the server sent an empty answer")
+                                  : QStringLiteral("the answer was cut short"));
 }

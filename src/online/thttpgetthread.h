@@ -3,6 +3,7 @@
 #include "online/httprequest.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QThread>
 
 #include <atomic>
@@ -25,6 +26,8 @@ public:
     qint64 fileSize() const { return m_fileSize; }
     qint64 bytesRead() const { return m_bytesRead; }
     Mode mode() const { return m_mode; }
+    // Why the fetch failed, in words for the user; empty after a success.
+    const QString& errorText() const { return m_errorText; }
     const QString& fileName() const { return m_request.FileName; }
 
     // The address libcurl is given: a URL without a scheme is taken as http.
@@ -41,11 +44,14 @@ private:
     static size_t receive(char* data, size_t size, size_t count, void* self);
     static int transferInfo(void* self, qint64, qint64, qint64, qint64);
     bool appendBlock(const char* data, qint64 length);
+    void fail(const QString& reason) { m_errorText = reason; }
+    static QString transferError(int code);
 
     const HttpRequest m_request;
     const Mode m_mode;
     std::atomic<bool> m_stop = false;
     bool m_success = false;
+    QString m_errorText = QStringLiteral("the fetch did not run");
     QByteArray m_result;
     qint64 m_fileSize = 0;
     qint64 m_bytesRead = 0;

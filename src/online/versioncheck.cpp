@@ -47,7 +47,7 @@ std::optional<QUrl> VersionCheck::downloadAddress(const QString& answer) {
 void VersionCheck::UPDATERDoneString(const QString& answer) {
     const QString text = ServerText::trimmed(answer);
     if (text.isEmpty()) {
-        UPDATERError();
+        reportFailure(QStringLiteral("the server sent an empty answer"));
         return;
     }
     if (const std::optional<QUrl> address = downloadAddress(text)) {
@@ -69,9 +69,14 @@ void VersionCheck::UPDATERDoneString(const QString& answer) {
 }
 
 void VersionCheck::UPDATERError() {
+    reportFailure(m_updater->errorText());
+}
+
+void VersionCheck::reportFailure(const QString& reason) {
     // A check the user asked for must not fail in silence; the automatic one stays quiet.
     if (m_automatic)
         return;
-    m_c.log->logMessage(QStringLiteral("Update error"));
-    m_c.prompts->notify(QStringLiteral("Update error"));
+    const QString text = QStringLiteral("Update error: ") + reason;
+    m_c.log->logMessage(text);
+    m_c.prompts->notify(text);
 }

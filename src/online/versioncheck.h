@@ -44,6 +44,7 @@ public:
 private:
     void UPDATERDoneString(const QString& answer);
     void UPDATERError();
+    void reportFailure(const QString& reason);
 
     Context m_c;
     THTTPGet* m_updater;

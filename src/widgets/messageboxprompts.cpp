@@ -50,9 +50,18 @@ QAbstractButton* MessageBoxPrompts::run(QMessageBox& box, const QString& text, c
 }
 
 UserPrompts::Answer MessageBoxPrompts::answer(const QString& text) {
+    return answer(text, QMessageBox::Yes);
+}
+
+bool MessageBoxPrompts::askDestructive(const QString& text) {
+    return answer(text, QMessageBox::No) == Answer::Yes;
+}
+
+UserPrompts::Answer MessageBoxPrompts::answer(const QString& text,
+                                              QMessageBox::StandardButton defaultButton) {
     QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), displayText(text),
                     QMessageBox::Yes | QMessageBox::No, m_parent);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(defaultButton);
     // A box that never ran its loop (the application is quitting) or was closed by its
     // wait has no clicked button: that is no answer, never a Yes.
     QAbstractButton* clicked = run(box, text, QStringLiteral("Question: "));

@@ -22,6 +22,7 @@ public:
     explicit MessageBoxPrompts(QWidget* parent = nullptr);
 
     bool ask(const QString& text) override;
+    bool askDestructive(const QString& text) override;
     Answer answer(const QString& text) override;
     void notify(const QString& text) override;
     std::optional<std::filesystem::path> pickFolder(const QString& title, const QString& prompt,
@@ -34,6 +35,7 @@ public:
     void stopWaiting();
 
 private:
+    Answer answer(const QString& text, QMessageBox::StandardButton defaultButton);
     // Shows the box; in an unattended run it closes itself. Returns the clicked button.
     QAbstractButton* run(QMessageBox& box, const QString& text, const QString& kind);
     void log(const QString& line) const;

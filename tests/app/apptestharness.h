@@ -20,16 +20,18 @@ class RecordingShellOpener : public ShellOpener {
 public:
     bool open(const QString& path) override {
         opened.append(path);
-        return true;
+        return available;
     }
     QStringList opened;
+    // False: the desktop has nothing to open anything with.
+    bool available = true;
     // Addresses that reached the desktop's handler, encoded.
     QStringList launched;
 
 protected:
     bool launchUrl(const QUrl& url) override {
         launched.append(QString::fromLatin1(url.toEncoded()));
-        return true;
+        return available;
     }
 };
 

@@ -81,11 +81,11 @@ void TestArchiveJob::exampleNameFollowsTheBoxes() {
     TBForm& form = h.start();
     TForm2* f = form.settingsDialog();
     QLabel* example = f->XLabel();
-    QCOMPARE(example->text(), QStringLiteral("Example archive name:\n\rQuoralis"));
+    QCOMPARE(example->text(), QStringLiteral("Example archive name:\nQuoralis"));
     f->cbEach()->click();
-    QCOMPARE(example->text(), QStringLiteral("Example archive name:\n\rQuoralis_MyDocs"));
+    QCOMPARE(example->text(), QStringLiteral("Example archive name:\nQuoralis_MyDocs"));
     f->cbMulti()->click();
-    QVERIFY(example->text().startsWith(QStringLiteral("Example archive name:\n\rQuoralis_MyDocs_")));
+    QVERIFY(example->text().startsWith(QStringLiteral("Example archive name:\nQuoralis_MyDocs_")));
     QVERIFY(!example->text().mid(22).contains(QRegularExpression(QStringLiteral("[ :/\\\\-]"))));
 }
 
@@ -335,7 +335,7 @@ void TestArchiveJob::deletePreviousKeepsTheOldArchiveUntilTheNewIsComplete() {
     BackupFixture::onFirstFile(form, [&form] { form.zipMaster()->RequestCancel(); });
     form.btBackupClick();
     QVERIFY(f.h.messages().contains(QStringLiteral("Deleting previous backup")));
-    QVERIFY(f.h.messages().contains(QStringLiteral("Backup NOT created: ") + f.destination +
+    QVERIFY(f.h.messages().contains(QStringLiteral("Backup cancelled, not created: ") + f.destination +
                                     QStringLiteral("Quoralis")));
     QFile after(archive);
     QVERIFY(after.open(QIODevice::ReadOnly));

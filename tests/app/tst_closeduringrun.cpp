@@ -105,6 +105,10 @@ void TestCloseDuringRun::closeWhileArchiving() {
         QCOMPARE(everyFile(f.destination), expected);
         QVERIFY(during.contains(QStringLiteral("Backup cancelled: the program is closing")));
         QVERIFY(during.filter(QStringLiteral("Backup created: ")).isEmpty());
+        // A cancel, not an error: nothing logged as one and no box that the close would wait for.
+        QVERIFY(during.filter(QStringLiteral("Error")).isEmpty());
+        QVERIFY(during.filter(QStringLiteral("NOT created")).isEmpty());
+        QVERIFY(f.h.prompts.notices().isEmpty());
         QVERIFY(!f.h.soundRequests.contains(QStringLiteral("backup_completed")));
         QVERIFY(!f.h.soundRequests.contains(QStringLiteral("backups_completed")));
         // The close sequence ran once, after the run had ended.

@@ -41,6 +41,9 @@ private Q_SLOTS:
     void layout() {
         Dialog d;
         QCOMPARE(d.form.windowTitle(), QStringLiteral("Exclusion list"));
+        // A window of its own that the window manager frames, titles and lets the user move.
+        QVERIFY(!d.form.windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(d.form.windowFlags().testFlag(Qt::WindowTitleHint));
         QCOMPARE(d.form.ETYPE()->text(), QStringLiteral(".db"));
         QCOMPARE(d.form.ETYPE()->toolTip(), QStringLiteral("Example: \".zip\""));
         auto* tabs = d.form.findChild<QTabWidget*>();
@@ -48,6 +51,24 @@ private Q_SLOTS:
         QCOMPARE(tabs->tabText(1), QStringLiteral("Filetypes"));
         QCOMPARE(d.form.findChild<QPushButton*>(QStringLiteral("btDone"))->toolTip(),
                  QStringLiteral("Save list and continue"));
+    }
+
+    void enterInTheTypeFieldAddsTheType() {
+        Dialog d;
+        d.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d.form));
+        d.form.findChild<QTabWidget*>()->setCurrentIndex(1);
+        d.form.ETYPE()->setFocus();
+        d.form.ETYPE()->clear();
+        QTest::keyClicks(d.form.ETYPE(), QStringLiteral("*.TMP"));
+        QTest::keyClick(d.form.ETYPE(), Qt::Key_Return);
+        QCOMPARE(texts(d.form.ExTypeList()), QStringList{".tmp"});
+        QTest::keyClicks(d.form.ETYPE(), QStringLiteral("x"));
+        QTest::keyClick(d.form.ETYPE(), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(texts(d.form.ExTypeList()), (QStringList{".tmp", ".tmpx"}));
+        // Enter adds; it neither closes the dialog nor presses another button.
+        QVERIFY(d.form.isVisible());
+        QCOMPARE(d.form.result(), 0);
     }
 
     void addingFiletypes_data() {

@@ -14,6 +14,7 @@
 #include <QCollator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -175,11 +176,72 @@ private Q_SLOTS:
         w.prompts.queueAnswer(true);
         w.set.btClearClick();
         QCOMPARE(w.list.topLevelItemCount(), 0);
+        // The whole list goes with one key press: Enter must mean No.
+        QCOMPARE(w.prompts.destructiveQuestions, w.prompts.questions());
+        QCOMPARE(w.prompts.destructiveQuestions.size(), 2);
         QCOMPARE(w.totals.text(), QString());
         QCOMPARE(w.messages().last(), QStringLiteral("Cleared folder list"));
         QCOMPARE(w.marker.value(), QStringLiteral("clear_list"));
         w.set.AddFolder(w.tree.file("b/f", 7).parent_path());
         QCOMPARE(w.totals.text(), QStringLiteral("Total of all folders: 1 files / 7 bytes"));
+    }
+
+    void longPathsAreShortenedInTheMiddleAndShownWholeInTheTooltip() {
+        Window w;
+        const auto deep =
+            w.tree.file("projects/customer-with-a-long-name/2026/reports/quarterly/final/f", 1).parent_path();
+        w.set.AddFolder(deep);
+        const QString whole = QString::fromStdString(deep.native());
+        QTreeWidgetItem* row = w.list.topLevelItem(0);
+        QCOMPARE(row->text(FolderListView::FolderColumn), whole);
+        QCOMPARE(row->toolTip(FolderListView::FolderColumn), whole);
+        // The start says where, the end says which: both stay when the column is too narrow.
+        QCOMPARE(w.list.textElideMode(), Qt::ElideMiddle);
+    }
+
+    void contextMenuRemovesAndOpensTheRowItWasOpenedOn() {
+        Window w;
+        const auto a = w.tree.file("a/f", 1).parent_path();
+        const auto b = w.tree.file("b/f", 2).parent_path();
+        w.set.AddFolder(a);
+        w.set.AddFolder(b);
+        // Wired as the main window wires it: Remove goes through the Remove button's question.
+        QObject::connect(&w.list, &FolderListView::removeSelectedRequested, &w.set,
+                         [&w] { w.set.btRemoveClick(w.list.selectedFolders()); });
+        std::vector<std::filesystem::path> opened;
+        QObject::connect(&w.list, &FolderListView::openFolderRequested, &w.set,
+                         [&opened](const std::filesystem::path& folder) { opened.push_back(folder); });
+        w.list.resize(400, 200);
+        w.list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.list));
+        w.list.topLevelItem(0)->setSelected(true);
+
+        // A right-click on the unselected second row acts on that row alone.
+        const QPoint onB = w.list.visualItemRect(w.list.topLevelItem(1)).center();
+        Q_EMIT w.list.customContextMenuRequested(onB);
+        QVERIFY(w.list.contextMenu()->isVisible());
+        QVERIFY(w.list.openAction()->isEnabled());
+        w.list.openAction()->trigger();
+        QCOMPARE(opened, std::vector<std::filesystem::path>{b});
+        w.list.contextMenu()->hide();
+
+        Q_EMIT w.list.customContextMenuRequested(onB);
+        w.prompts.queueAnswer(true);
+        QVERIFY(w.list.removeAction()->isEnabled());
+        w.list.removeAction()->trigger();
+        w.list.contextMenu()->hide();
+        QCOMPARE(w.rowTexts(FolderListView::FolderColumn), QStringList{QString::fromStdString(a.native())});
+        QVERIFY(
+            w.messages().contains(QStringLiteral("Removed folder ") + QString::fromStdString(b.native())));
+
+        // Below the rows there is no folder to open; while a backup runs nothing is removed from here.
+        w.list.setRemovingEnabled(false);
+        Q_EMIT w.list.customContextMenuRequested(QPoint(5, w.list.viewport()->height() - 5));
+        QVERIFY(!w.list.openAction()->isEnabled());
+        w.list.topLevelItem(0)->setSelected(true);
+        Q_EMIT w.list.customContextMenuRequested(w.list.visualItemRect(w.list.topLevelItem(0)).center());
+        QVERIFY(!w.list.removeAction()->isEnabled());
+        w.list.contextMenu()->hide();
     }
 
     void addButtonOpensAtTheFolderPickedLast() {

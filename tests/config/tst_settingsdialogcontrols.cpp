@@ -69,9 +69,15 @@ private Q_SLOTS:
             QTest::newRow(name) << QString::fromLatin1(name) << page << QString::fromLatin1(caption)
                                 << QString::fromLatin1(hint);
         };
+#ifdef Q_OS_WIN
         row("VeltraneAutoStart1", 0, "Auto start with Windows");
-        row("cbHidden", 0, "Start hidden in system tray", "Start Quoralis2005 in system tray");
         row("cbVisual", 0, "Window fading", "Enable alpha fading for program window (XP)");
+#else
+        // The desktop's own words, not another system's.
+        row("VeltraneAutoStart1", 0, "Start with the desktop session");
+        row("cbVisual", 0, "Window fading", "Enable alpha fading for program window");
+#endif
+        row("cbHidden", 0, "Start hidden in system tray", "Start Quoralis2005 in system tray");
         row("CbLP", 0, "Run backups in low priority", "Runs in low priority mode during backups");
         row("cbBOLaunch", 0, "Make backup on program start", "Make a backup on program launch");
         row("cbBOClose", 0, "Make backup on program close", "make backup when Quoralis2005 is closed");

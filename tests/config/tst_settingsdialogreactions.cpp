@@ -145,8 +145,10 @@ private Q_SLOTS:
                           Qt::LeftButton);
         QCOMPARE(
             m_prompts->questions(),
-            QStringList{
-                QStringLiteral("Are you sure you want to delete all logs older than %1 now?").arg(days)});
+            QStringList{QStringLiteral("Are you sure you want to delete all logs older than %1 days now?")
+                            .arg(days)});
+        // Deleting is what Yes does: No is the default.
+        QCOMPARE(m_prompts->destructiveQuestions, m_prompts->questions());
         QCOMPARE(requested.count(), yes ? 1 : 0);
     }
 
@@ -199,13 +201,13 @@ private Q_SLOTS:
                 name += QStringLiteral("_date");
             return name;
         });
-        QCOMPARE(m_dialog->XLabel()->text(), QStringLiteral("Example archive name:\n\rQuoralis"));
+        QCOMPARE(m_dialog->XLabel()->text(), QStringLiteral("Example archive name:\nQuoralis"));
         m_dialog->cbEach()->setChecked(true);
-        QCOMPARE(m_dialog->XLabel()->text(), QStringLiteral("Example archive name:\n\rQuoralis_MyDocs"));
+        QCOMPARE(m_dialog->XLabel()->text(), QStringLiteral("Example archive name:\nQuoralis_MyDocs"));
         m_dialog->cbMulti()->setChecked(true);
-        QCOMPARE(m_dialog->XLabel()->text(), QStringLiteral("Example archive name:\n\rQuoralis_MyDocs_date"));
+        QCOMPARE(m_dialog->XLabel()->text(), QStringLiteral("Example archive name:\nQuoralis_MyDocs_date"));
         m_dialog->cbEach()->setChecked(false);
-        QCOMPARE(m_dialog->XLabel()->text(), QStringLiteral("Example archive name:\n\rQuoralis_date"));
+        QCOMPARE(m_dialog->XLabel()->text(), QStringLiteral("Example archive name:\nQuoralis_date"));
     }
 
     void changesFromCodeRaiseTheirSignals() {

@@ -188,15 +188,18 @@ void TestVersionCheck::failedCheckIsReportedOnlyWhenAsked() {
     qputenv("QUORALIS_SERVER", server.address().toUtf8());
     CheckRig manual;
     manual.run(false);
-    QCOMPARE(manual.prompts.notices(), QStringList(QStringLiteral("Update error")));
-    QCOMPARE(manual.messages().last(), QStringLiteral("Update error"));
+    // The box says why, and the log keeps the same words.
+    const QString empty = QStringLiteral("Update error: the server sent an empty answer");
+    QCOMPARE(manual.prompts.notices(), QStringList(empty));
+    QCOMPARE(manual.messages().last(), empty);
     QVERIFY(manual.sounds.isEmpty());
 
     // Nobody listens at port 1: the connection is refused.
     qputenv("QUORALIS_SERVER", "127.0.0.1:1");
     CheckRig refused;
     refused.run(false);
-    QCOMPARE(refused.prompts.notices(), QStringList(QStringLiteral("Update error")));
+    QCOMPARE(refused.prompts.notices(),
+             QStringList(QStringLiteral("Update error: the server could not be reached")));
     CheckRig automatic;
     automatic.run(true);
     QCOMPARE(automatic.steps, QStringList());
@@ -252,7 +255,9 @@ void TestVersionCheck::redirectedAnswerOffersNothing() {
     QVERIFY(elsewhere.requests.isEmpty());
     QVERIFY(rig.opened.isEmpty());
     QCOMPARE(rig.prompts.questions(), QStringList());
-    QCOMPARE(rig.prompts.notices(), QStringList(QStringLiteral("Update error")));
+    QCOMPARE(rig.prompts.notices(),
+             QStringList(QStringLiteral(
+                 "Update error: the server sent the request elsewhere (HTTP 302), which is not followed")));
 }
 
 void TestVersionCheck::manualCheckWhileOneRunsSaysSoAndGetsTheAnswer() {
@@ -273,7 +278,7 @@ void TestVersionCheck::manualCheckWhileOneRunsSaysSoAndGetsTheAnswer() {
     QCOMPARE(server.requests.size(), 1);
     // The running check ends at its deadline, and its outcome is told as the manual check's.
     QTRY_VERIFY_WITH_TIMEOUT(error.count() == 1, 20000);
-    QCOMPARE(rig.prompts.notices().last(), QStringLiteral("Update error"));
+    QCOMPARE(rig.prompts.notices().last(), QStringLiteral("Update error: the server did not answer in time"));
     QVERIFY(!rig.check.UPDATER()->isRunning());
 }
 

@@ -6,6 +6,11 @@ bool ScriptedPrompts::ask(const QString& text) {
     return answer(text) == Answer::Yes;
 }
 
+bool ScriptedPrompts::askDestructive(const QString& text) {
+    destructiveQuestions.append(text);
+    return ask(text);
+}
+
 UserPrompts::Answer ScriptedPrompts::answer(const QString& text) {
     shown.append(QStringLiteral("ask: ") + text);
     if (onShow)

@@ -13,6 +13,7 @@
 class ScriptedPrompts : public UserPrompts {
 public:
     bool ask(const QString& text) override;
+    bool askDestructive(const QString& text) override;
     Answer answer(const QString& text) override;
     void notify(const QString& text) override;
     std::optional<std::filesystem::path> pickFolder(const QString& title, const QString& prompt,
@@ -27,6 +28,8 @@ public:
     QStringList shown;
     QStringList questions() const;
     QStringList notices() const;
+    // The questions asked with No as their default.
+    QStringList destructiveQuestions;
     std::filesystem::path lastPickerStart;
     // Called with every question and notice as it is shown, to look at the program meanwhile.
     std::function<void(const QString& text)> onShow;

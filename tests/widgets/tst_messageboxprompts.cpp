@@ -33,6 +33,7 @@ private Q_SLOTS:
     void somebodyThereCanStillAnswer();
     void stopWaitingClosesTheOpenBox();
     void textIsShownAsPlainText();
+    void enterChoosesNoInADestructiveQuestion();
 };
 
 void TestMessageBoxPrompts::onlyAChosenYesIsConsent() {
@@ -107,6 +108,21 @@ void TestMessageBoxPrompts::textIsShownAsPlainText() {
     prompts.ask(foreign + QStringLiteral("\n\rDelete?"));
     QCOMPARE(shown, QStringList({QStringLiteral("plain inert ") + foreign,
                                  QStringLiteral("plain inert ") + foreign + QStringLiteral("\nDelete?")}));
+}
+
+void TestMessageBoxPrompts::enterChoosesNoInADestructiveQuestion() {
+    MessageBoxPrompts prompts;
+    auto pressEnter = [](QMessageBox& box) {
+        QTest::keyClick(&box, Qt::Key_Return);
+    };
+    whenOpen(pressEnter);
+    QVERIFY(!prompts.askDestructive(QStringLiteral("Remove all folders?")));
+    // An ordinary question keeps Yes as its default.
+    whenOpen(pressEnter);
+    QVERIFY(prompts.ask(QStringLiteral("Close?")));
+    // A destructive one is still a Yes when Yes is chosen.
+    whenOpen([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
+    QVERIFY(prompts.askDestructive(QStringLiteral("Remove all folders?")));
 }
 
 QTEST_MAIN(TestMessageBoxPrompts)
