@@ -95,10 +95,10 @@ void Housekeeping::CheckOutdatedArchives() {
 
     const QString question = archiveQuestion(outdated, days);
     playEventSound(QStringLiteral("outdated_found"));
-    if (!m_prompts.ask(question))
+    if (!m_prompts.askDestructive(question))
         return;
-    if (!m_prompts.ask(QStringLiteral("Are you absolutely sure you want to delete these ") + count +
-                       QStringLiteral(" files?")))
+    if (!m_prompts.askDestructive(QStringLiteral("Are you absolutely sure you want to delete these ") +
+                                  count + QStringLiteral(" files?")))
         return;
 
     bool anyDeleted = false;

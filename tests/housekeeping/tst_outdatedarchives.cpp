@@ -44,6 +44,8 @@ private Q_SLOTS:
                                 "(You can change these settings in \"Settings > Backups\")"));
         QCOMPARE(f.prompts.questions().value(1),
                  QStringLiteral("Are you absolutely sure you want to delete these 3 files?"));
+        // Both questions delete backups: Enter must not answer them Yes.
+        QCOMPARE(f.prompts.destructiveQuestions, f.prompts.questions());
         QCOMPARE(f.messages, (QStringList{QStringLiteral("Looking for archives older than 30 days..."),
                                           QStringLiteral("Found 3 outdated archives"),
                                           QStringLiteral("Deleted outdated backup Quoralis_a.zip"),
