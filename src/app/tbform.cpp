@@ -36,6 +36,7 @@
 #include "sound/eventsounds.h"
 #include "widgets/picturebutton.h"
 #include "widgets/roundedshape.h"
+#include "widgets/screenfit.h"
 #include "widgets/shortenedpath.h"
 #include "widgets/skinnedbutton.h"
 #include "widgets/skinpalette.h"
@@ -170,6 +171,10 @@ void TBForm::createWindows() {
     m_form1->hide();
     m_form2 = new TForm2(*m_settings, *m_services.prompts, this);
     m_form2->hide();
+    for (QWidget* window :
+         {static_cast<QWidget*>(this), static_cast<QWidget*>(m_popFrm), static_cast<QWidget*>(m_form1),
+          static_cast<QWidget*>(m_form2), static_cast<QWidget*>(m_errorForm)})
+        ScreenFit::keepOnScreen(window);
     m_logFrm = new TLogFrm(m_log, skinsDir, this);
     m_logFrm->setFadingSource([this] { return fading(); });
     RoundCorners(m_logFrm);
@@ -389,7 +394,17 @@ void TBForm::showAtStart(bool minimizeArgument) {
 }
 
 void TBForm::closeEvent(QCloseEvent* event) {
+    // The window manager's close (Alt+F4) asks what the close button asks; during a backup the
+    // close itself asks whether to cancel it.
+    if (event->spontaneous() && !hasEnded() && !m_backupRun->isRunning() && !confirmClose()) {
+        event->ignore();
+        return;
+    }
     m_lifecycle->closeRequested(event);
+}
+
+bool TBForm::confirmClose() {
+    return m_services.prompts->ask(QStringLiteral("Are you sure you want to close Quoralis2005?"));
 }
 
 void TBForm::fadeOutForClose() {
@@ -411,8 +426,7 @@ void TBForm::btCloseClick() {
 
 void TBForm::Close1Click() {
     // During a backup the close itself asks whether to cancel it.
-    if (m_backupRun->isRunning() ||
-        m_services.prompts->ask(QStringLiteral("Are you sure you want to close Quoralis2005?")))
+    if (m_backupRun->isRunning() || confirmClose())
         close();
 }
 
@@ -557,7 +571,7 @@ void TBForm::prepareForNewArchive() {
     m_popFrm->PBar()->setValue(0);
     m_popFrm->PBar()->setVisible(true);
     m_popFrm->PBar()->repaint();
-    m_popFrm->cancelButton()->setVisible(true);
+    m_popFrm->setCancelShown(true);
     m_ui.placeOverlays(this);
     m_ui.PPanel->setVisible(true);
     m_ui.PPanel->repaint();
@@ -566,10 +580,7 @@ void TBForm::prepareForNewArchive() {
 void TBForm::showCurrentFile(const QString& path) {
     m_ui.TotalLabel->setText(
         ShortenedPath::fit(path, m_ui.TotalLabel->fontMetrics(), m_ui.TotalLabel->width()));
-    QLabel* status = m_popFrm->RTL();
-    // The status line is as wide as the text it shows now.
-    const int width = qMin(status->maximumWidth(), status->fontMetrics().horizontalAdvance(status->text()));
-    status->setText(ShortenedPath::fit(path, status->fontMetrics(), width));
+    m_popFrm->showPath(path);
 }
 
 void TBForm::showPercent(int percent) {
@@ -612,7 +623,7 @@ void TBForm::StopWait() {
     setWindowOpenersEnabled(true);
     // After a cancel the run may still be winding down; Backup! waits for its real end.
     m_ui.btBackup->setEnabled(!m_backupRun->isRunning());
-    m_popFrm->cancelButton()->hide();
+    m_popFrm->setCancelShown(false);
     m_popFrm->PBar()->hide();
     m_menus.buttonBackupAndShutdown->setEnabled(platform::SystemInfo::isNtFamily());
     m_menus.trayBackupAndShutdown->setEnabled(platform::SystemInfo::isNtFamily());
@@ -661,9 +672,11 @@ void TBForm::Minimizetotray1Click() {
 }
 
 void TBForm::toolbarWindowDropped(const QPoint& topLeft) {
-    platform::ProfileFile ini(settingsFilePath());
-    ini.writeInteger("settings", "toolbar_x", topLeft.x());
-    ini.writeInteger("settings", "toolbar_y", topLeft.y());
+    const QPoint place = ScreenFit::onScreen(QRect(topLeft, m_popFrm->size())).topLeft();
+    platform::ProfileBatch ini(settingsFilePath());
+    ini.writeInteger("settings", "toolbar_x", place.x());
+    ini.writeInteger("settings", "toolbar_y", place.y());
+    ini.commit();
 }
 
 void TBForm::showLogViewerChanged(bool show) {
@@ -683,10 +696,9 @@ void TBForm::applyStoredGeometry(const QRect& stored) {
     m_loadingConfig = true;
     move(stored.topLeft());
     resize(stored.size());
-    // A stored place on no screen (a screen since removed, a damaged file) would leave the
-    // window where nobody can see it: it is centred instead.
-    if (!QGuiApplication::screenAt(geometry().center()))
-        move(QGuiApplication::primaryScreen()->geometry().center() - QPoint(width() / 2, height() / 2));
+    // A stored place off the screens of now (a screen since removed, another scale, a damaged
+    // file) would leave the window where nobody can reach it.
+    ScreenFit::fit(this, m_logFrm->height() + 1);
     m_loadingConfig = false;
 }
 

@@ -198,6 +198,7 @@ private:
     void setBusyControlsEnabled(bool enabled);
     void setWindowOpenersEnabled(bool enabled);
     void showMainMenuAt(const QPoint& globalPos);
+    bool confirmClose();
 
     QString m_programDir;
     AppServices m_services;

@@ -57,6 +57,13 @@ public:
 private:
     void minimizeToTaskBar();
 
+    // What "Minimize to tray" without a tray put away, to bring back from the task bar.
+    struct TaskBarRestore {
+        bool toolbar = false;
+        bool mainWasHidden = false;
+    };
+
     Context m_context;
     WindowFader* m_fader;
+    TaskBarRestore m_taskBarRestore;
 };
