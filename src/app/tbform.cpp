@@ -41,6 +41,7 @@
 #include "widgets/skinnedbutton.h"
 #include "widgets/skinpalette.h"
 #include "widgets/windowmover.h"
+#include "widgets/windowresizer.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -65,6 +66,7 @@ namespace {
 const QString kTitle = QStringLiteral("Quoralis2005");
 constexpr int kMinWidth = 490;
 constexpr int kMinHeight = 330;
+constexpr int kResizeBorder = 5;
 
 QString withTrailingSeparator(QString dir) {
     if (!dir.endsWith(QDir::separator()))
@@ -226,6 +228,9 @@ void TBForm::createWindows() {
         this, [this](const QPoint& pos) { return m_skin.areaAt(pos, size()) != SkinFrame::Area::Corner; });
     m_mover->watch(m_ui.titleStrip);
     m_mover->watch(m_ui.buttonColumn);
+    // Made after the mover: a press on an edge resizes before it could start a drag.
+    m_resizer = new WindowResizer(this, kResizeBorder);
+    m_resizer->addGrip(m_ui.btResize, Qt::BottomEdge | Qt::RightEdge);
 }
 
 void TBForm::createEventSounds() {
@@ -350,6 +355,7 @@ void TBForm::connectControls() {
     connect(m_tray, &TrayControl::clicked, this, &TBForm::TrayIconClick);
     connect(m_tray, &TrayControl::doubleClicked, this, &TBForm::TrayIconDblClick);
     connect(m_mover, &WindowMover::moveFinished, this, &TBForm::DockLogViewer);
+    connect(m_resizer, &WindowResizer::resizeFinished, this, [this] { m_modes->placedByHand(); });
 
     connect(m_popFrm, &TPopFrm::menuRequested, this, &TBForm::showMainMenuAt);
     connect(m_popFrm, &TPopFrm::backgroundDoubleClicked, this, &TBForm::SetNormalMode);
@@ -719,10 +725,10 @@ void TBForm::FormResize() {
 
 void TBForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    if (m_modes)
+        m_modes->geometryChanged();
     m_ui.placeOverlays(this);
-    // The shape follows the size, except under the sizing border, which it would cut into.
-    if (!m_resizeAffordance || !m_resizeAffordance->isActive())
-        RoundCorners(this);
+    RoundCorners(this);
     if (m_form2)
         FormResize();
 }
@@ -735,6 +741,8 @@ void TBForm::showEvent(QShowEvent* event) {
 
 void TBForm::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
+    if (m_modes)
+        m_modes->geometryChanged();
     // The viewer follows while the window is dragged; the drag's end docks it again.
     if (m_logFrm && m_logFrm->isVisible())
         DockLogViewer();
@@ -743,6 +751,13 @@ void TBForm::moveEvent(QMoveEvent* event) {
 void TBForm::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     m_skin.paint(painter, rect());
+    if (m_resizeAffordance && m_resizeAffordance->isActive()) {
+        // The band that resizes the window, shown while the resize button asks for it.
+        painter.setPen(QPen(SkinPalette::accent(), kResizeBorder));
+        painter.setBrush(Qt::NoBrush);
+        const int half = kResizeBorder / 2;
+        painter.drawRoundedRect(QRectF(rect()).adjusted(half, half, -half, -half), 4, 4);
+    }
 }
 
 void TBForm::changeEvent(QEvent* event) {
@@ -752,6 +767,8 @@ void TBForm::changeEvent(QEvent* event) {
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);
     if ((change->oldState() & Qt::WindowMinimized) && !isMinimized() && isVisible())
         m_modes->restoredFromTaskBar();
+    if (!(change->oldState() & Qt::WindowMaximized) && isMaximized())
+        m_modes->maximizeRequested();
 }
 
 void TBForm::hideEvent(QHideEvent* event) {

@@ -36,6 +36,7 @@ class RestoreWindow;
 class TrayControl;
 class WindowModes;
 class WindowMover;
+class WindowResizer;
 class TForm1;
 class TErrorForm;
 class TForm2;
@@ -163,6 +164,7 @@ public:
     TrayControl* tray() const { return m_tray; }
     ResizeAffordance* resizeAffordance() const { return m_resizeAffordance; }
     WindowMover* mover() const { return m_mover; }
+    WindowResizer* resizer() const { return m_resizer; }
     ActivityLog& activityLog() { return m_log; }
     const TBFormUi& ui() const { return m_ui; }
     const MainMenus& menus() const { return m_menus; }
@@ -226,6 +228,7 @@ private:
     std::unique_ptr<WindowModes> m_modes;
     ResizeAffordance* m_resizeAffordance = nullptr;
     WindowMover* m_mover = nullptr;
+    WindowResizer* m_resizer = nullptr;
     RestoreWindow* m_restore = nullptr;
 
     std::unique_ptr<Housekeeping> m_housekeeping;

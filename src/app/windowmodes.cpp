@@ -162,3 +162,47 @@ void WindowModes::restoredFromTaskBar() {
         m_context.logViewer->Fshow();
     }
 }
+
+void WindowModes::geometryChanged() {
+    QWidget* main = m_context.main;
+    if (m_filling || (main->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    // The window manager may report the maximized size before the maximized state.
+    const QRect frame = main->frameGeometry();
+    const QSize area = ScreenFit::availableFor(frame).size();
+    if (frame.width() >= area.width() && frame.height() >= area.height())
+        return;
+    m_normalGeometry = main->geometry();
+}
+
+void WindowModes::placedByHand() {
+    m_beforeFill.reset();
+}
+
+QRect WindowModes::fillRect() const {
+    QWidget* main = m_context.main;
+    QRect area = ScreenFit::availableFor(m_normalGeometry.isValid() ? m_normalGeometry : main->geometry());
+    if (m_context.settings->isOn(Setting::ShowLog) && !m_context.settings->isOn(Setting::ToolbarMode)) {
+        const int below = m_context.logViewer->height() + 1;
+        if (area.height() - below >= main->minimumHeight())
+            area.setHeight(area.height() - below);
+    }
+    return area;
+}
+
+void WindowModes::maximizeRequested() {
+    // The state changes back once the window manager's change has been taken in.
+    QTimer::singleShot(0, m_context.main, [this] {
+        QWidget* main = m_context.main;
+        if (!(main->windowState() & Qt::WindowMaximized))
+            return;
+        const QRect target = m_beforeFill ? *m_beforeFill : fillRect();
+        m_beforeFill = m_beforeFill ? std::nullopt : std::optional<QRect>(m_normalGeometry);
+        m_filling = true;
+        main->setWindowState(main->windowState() & ~Qt::WindowMaximized);
+        main->setGeometry(target);
+        m_filling = false;
+        geometryChanged();
+        DockLogViewer();
+    });
+}

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QPoint>
+#include <QRect>
 #include <QString>
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 class EventMarker;
 class MainMenus;
@@ -54,6 +56,15 @@ public:
 
     QPoint defaultToolbarPosition() const;
 
+    // The window manager maximized the main window. Maximized, the docked log viewer would hang
+    // below the screen and the borderless window would have no way back; instead the window
+    // fills the work area above the viewer, and the next maximize gives back the size before.
+    void maximizeRequested();
+    // The main window moved or changed size; remembered as the size to come back to.
+    void geometryChanged();
+    // The user resized the main window: a filled window is an ordinary one again.
+    void placedByHand();
+
 private:
     void minimizeToTaskBar();
 
@@ -63,7 +74,12 @@ private:
         bool mainWasHidden = false;
     };
 
+    QRect fillRect() const;
+
     Context m_context;
     WindowFader* m_fader;
+    QRect m_normalGeometry;
+    std::optional<QRect> m_beforeFill;
+    bool m_filling = false;
     TaskBarRestore m_taskBarRestore;
 };
