@@ -172,11 +172,23 @@ void WindowModes::geometryChanged() {
     const QSize area = ScreenFit::availableFor(frame).size();
     if (frame.width() >= area.width() && frame.height() >= area.height())
         return;
-    m_normalGeometry = main->geometry();
+    // Taking back its maximize, the window manager may give the size from before after the filled
+    // one was set: the filled one stays.
+    if (m_fillTarget && m_beforeFill && main->geometry() == *m_beforeFill) {
+        const QRect target = *std::exchange(m_fillTarget, std::nullopt);
+        m_filling = true;
+        main->setGeometry(target);
+        m_filling = false;
+        DockLogViewer();
+    }
+    m_shownGeometry = main->geometry();
+    if (!m_beforeFill || m_shownGeometry != fillRect())
+        m_normalGeometry = m_shownGeometry;
 }
 
 void WindowModes::placedByHand() {
     m_beforeFill.reset();
+    m_fillTarget.reset();
 }
 
 QRect WindowModes::fillRect() const {
@@ -191,13 +203,21 @@ QRect WindowModes::fillRect() const {
 }
 
 void WindowModes::maximizeRequested() {
-    // The state changes back once the window manager's change has been taken in.
+    // The state changes back once the window manager's change has been taken in; a second report
+    // of the same maximize meanwhile is the same request.
+    if (m_maximizePending)
+        return;
+    m_maximizePending = true;
     QTimer::singleShot(0, m_context.main, [this] {
+        m_maximizePending = false;
         QWidget* main = m_context.main;
         if (!(main->windowState() & Qt::WindowMaximized))
             return;
-        const QRect target = m_beforeFill ? *m_beforeFill : fillRect();
-        m_beforeFill = m_beforeFill ? std::nullopt : std::optional<QRect>(m_normalGeometry);
+        // The window manager may have given the window its maximized size already.
+        const bool filled = m_beforeFill && m_shownGeometry == fillRect();
+        const QRect target = filled ? *m_beforeFill : fillRect();
+        m_beforeFill = filled ? std::nullopt : std::optional<QRect>(m_normalGeometry);
+        m_fillTarget = filled ? std::nullopt : std::optional<QRect>(target);
         m_filling = true;
         main->setWindowState(main->windowState() & ~Qt::WindowMaximized);
         main->setGeometry(target);

@@ -78,8 +78,13 @@ private:
 
     Context m_context;
     WindowFader* m_fader;
+    // The last size shown that was not the window manager's maximized one, and the last one
+    // that was not the filled one either.
+    QRect m_shownGeometry;
     QRect m_normalGeometry;
     std::optional<QRect> m_beforeFill;
+    std::optional<QRect> m_fillTarget;
     bool m_filling = false;
+    bool m_maximizePending = false;
     TaskBarRestore m_taskBarRestore;
 };

@@ -56,12 +56,14 @@ void PromptPlacement::apply(QWidget* dialog, QWidget* fallback) {
 QRect PromptPlacement::clearOf(const QRect& box, const QRect& obstacle, const QRect& area) {
     if (!box.intersects(obstacle))
         return box;
+    // Room for the border the window manager may still add around the box.
+    constexpr int gap = 8;
     QRect above = box;
-    above.moveBottom(obstacle.top() - 1);
+    above.moveBottom(obstacle.top() - 1 - gap);
     if (above.top() >= area.top())
         return above;
     QRect below = box;
-    below.moveTop(obstacle.bottom() + 1);
+    below.moveTop(obstacle.bottom() + 1 + gap);
     if (below.bottom() <= area.bottom())
         return below;
     return box;

@@ -16,7 +16,7 @@ public:
     static QWidget* askingWindow(QWidget* fallback);
     // Parents the dialog to the asking window and places it each time it shows; owned by the dialog.
     static void apply(QWidget* dialog, QWidget* fallback);
-    // box moved off the obstacle (above it, else below it) when they overlap, kept within area.
+    // box moved off the obstacle (above it, else below it, with a small gap) when they overlap.
     static QRect clearOf(const QRect& box, const QRect& obstacle, const QRect& area);
 
 protected:
