@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
     services.logDirectory = location.logDirectory();
 
     TBForm form(programDir, arguments, services);
+    prompts.setParentWindow(&form);
     // For whoever watches a run from outside (a test, a support case): every log line as it is made.
     if (qEnvironmentVariableIsSet("QUORALIS_LOG_ECHO"))
         QObject::connect(&form.activityLog(), &ActivityLog::messageLogged, [](const QString& message) {

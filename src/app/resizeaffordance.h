@@ -7,14 +7,12 @@
 
 class QWidget;
 
-// The temporary sizing border of the borderless main window. Pointing at the resize
-// button gives the window a border with a caption for ten seconds (Timer2), moving it up
-// by 20 pixels and making it 20 pixels taller so that its content stays in place; then
-// the border goes and the window moves and shrinks back. Owns Timer2.
+// The sizing border of the borderless main window. Pointing at the resize button shows the
+// border for ten seconds (Timer2); the window keeps its place and size meanwhile, and its
+// edges and the button resize it as they always do. Owns Timer2.
 class ResizeAffordance : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kCaptionHeight = 20;
     static constexpr int kDurationMs = 10000;
 
     // ended runs after the border is gone (to give the window its shape back and dock).
@@ -30,8 +28,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void setSizingBorder(bool on);
-
     QWidget* m_window;
     QWidget* m_button;
     std::function<void()> m_ended;

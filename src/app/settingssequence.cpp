@@ -11,6 +11,7 @@
 #include "log/pathtext.h"
 #include "log/tlogfrm.h"
 #include "platform/profilebatch.h"
+#include "widgets/screenfit.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -61,8 +62,9 @@ void SettingsSequence::LoadConfig() {
     // 7
     if (settings.isOn(Setting::ToolbarMode))
         m_form.SetToolbarMode();
-    // 8
-    m_form.logViewer()->setVisible(settings.isOn(Setting::ShowLog));
+    // 8: the viewer shows with the main window, never before it.
+    if (!settings.isOn(Setting::ShowLog))
+        m_form.logViewer()->hide();
     // 9: the dependent values follow "Create multiple archives by date".
     mark(QStringLiteral("load_cfg2b"));
     if (!settings.isOn(Setting::MultiArchive))
@@ -101,10 +103,13 @@ void SettingsSequence::SaveConfig() {
     mark(QStringLiteral("save_cfg1"));
     m_form.LogMessage(QStringLiteral("Saving config..."));
     // 2: the geometry of the window of the present mode.
-    settings.setNumber(Setting::ToolbarX, m_form.toolbarWindow()->x());
-    settings.setNumber(Setting::ToolbarY, m_form.toolbarWindow()->y());
-    settings.setNumber(Setting::X, m_form.x());
-    settings.setNumber(Setting::Y, m_form.y());
+    // A place off the screens of now is never kept: the next start would open out of reach.
+    const QPoint toolbar = ScreenFit::onScreen(m_form.toolbarWindow()->frameGeometry()).topLeft();
+    const QPoint main = ScreenFit::onScreen(m_form.frameGeometry()).topLeft();
+    settings.setNumber(Setting::ToolbarX, toolbar.x());
+    settings.setNumber(Setting::ToolbarY, toolbar.y());
+    settings.setNumber(Setting::X, main.x());
+    settings.setNumber(Setting::Y, main.y());
     settings.setNumber(Setting::Width, m_form.width());
     settings.setNumber(Setting::Height, m_form.height());
     // 3

@@ -37,10 +37,12 @@
 #include "sound/eventsounds.h"
 #include "widgets/picturebutton.h"
 #include "widgets/roundedshape.h"
+#include "widgets/screenfit.h"
 #include "widgets/shortenedpath.h"
 #include "widgets/skinnedbutton.h"
 #include "widgets/skinpalette.h"
 #include "widgets/windowmover.h"
+#include "widgets/windowresizer.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -65,6 +67,7 @@ namespace {
 const QString kTitle = QStringLiteral("Quoralis2005");
 constexpr int kMinWidth = 490;
 constexpr int kMinHeight = 330;
+constexpr int kResizeBorder = 5;
 
 QString withTrailingSeparator(QString dir) {
     if (!dir.endsWith(QDir::separator()))
@@ -171,6 +174,10 @@ void TBForm::createWindows() {
     m_form1->hide();
     m_form2 = new TForm2(*m_settings, *m_services.prompts, this);
     m_form2->hide();
+    for (QWidget* window :
+         {static_cast<QWidget*>(this), static_cast<QWidget*>(m_popFrm), static_cast<QWidget*>(m_form1),
+          static_cast<QWidget*>(m_form2), static_cast<QWidget*>(m_errorForm)})
+        ScreenFit::keepOnScreen(window);
     m_logFrm = new TLogFrm(m_log, skinsDir, this);
     m_logFrm->setFadingSource([this] { return fading(); });
     RoundCorners(m_logFrm);
@@ -223,6 +230,9 @@ void TBForm::createWindows() {
         this, [this](const QPoint& pos) { return m_skin.areaAt(pos, size()) != SkinFrame::Area::Corner; });
     m_mover->watch(m_ui.titleStrip);
     m_mover->watch(m_ui.buttonColumn);
+    // Made after the mover: a press on an edge resizes before it could start a drag.
+    m_resizer = new WindowResizer(this, kResizeBorder);
+    m_resizer->addGrip(m_ui.btResize, Qt::BottomEdge | Qt::RightEdge);
 }
 
 void TBForm::createEventSounds() {
@@ -350,6 +360,7 @@ void TBForm::connectControls() {
     connect(m_tray, &TrayControl::clicked, this, &TBForm::TrayIconClick);
     connect(m_tray, &TrayControl::doubleClicked, this, &TBForm::TrayIconDblClick);
     connect(m_mover, &WindowMover::moveFinished, this, &TBForm::DockLogViewer);
+    connect(m_resizer, &WindowResizer::resizeFinished, this, [this] { m_modes->placedByHand(); });
 
     connect(m_popFrm, &TPopFrm::menuRequested, this, &TBForm::showMainMenuAt);
     connect(m_popFrm, &TPopFrm::backgroundDoubleClicked, this, &TBForm::SetNormalMode);
@@ -394,7 +405,17 @@ void TBForm::showAtStart(bool minimizeArgument) {
 }
 
 void TBForm::closeEvent(QCloseEvent* event) {
+    // The window manager's close (Alt+F4) asks what the close button asks; during a backup the
+    // close itself asks whether to cancel it.
+    if (event->spontaneous() && !hasEnded() && !m_backupRun->isRunning() && !confirmClose()) {
+        event->ignore();
+        return;
+    }
     m_lifecycle->closeRequested(event);
+}
+
+bool TBForm::confirmClose() {
+    return m_services.prompts->ask(QStringLiteral("Are you sure you want to close Quoralis2005?"));
 }
 
 void TBForm::fadeOutForClose() {
@@ -416,8 +437,7 @@ void TBForm::btCloseClick() {
 
 void TBForm::Close1Click() {
     // During a backup the close itself asks whether to cancel it.
-    if (m_backupRun->isRunning() ||
-        m_services.prompts->ask(QStringLiteral("Are you sure you want to close Quoralis2005?")))
+    if (m_backupRun->isRunning() || confirmClose())
         close();
 }
 
@@ -562,7 +582,7 @@ void TBForm::prepareForNewArchive() {
     m_popFrm->PBar()->setValue(0);
     m_popFrm->PBar()->setVisible(true);
     m_popFrm->PBar()->repaint();
-    m_popFrm->cancelButton()->setVisible(true);
+    m_popFrm->setCancelShown(true);
     m_ui.placeOverlays(this);
     m_ui.PPanel->setVisible(true);
     m_ui.PPanel->repaint();
@@ -571,10 +591,7 @@ void TBForm::prepareForNewArchive() {
 void TBForm::showCurrentFile(const QString& path) {
     m_ui.TotalLabel->setText(
         ShortenedPath::fit(path, m_ui.TotalLabel->fontMetrics(), m_ui.TotalLabel->width()));
-    QLabel* status = m_popFrm->RTL();
-    // The status line is as wide as the text it shows now.
-    const int width = qMin(status->maximumWidth(), status->fontMetrics().horizontalAdvance(status->text()));
-    status->setText(ShortenedPath::fit(path, status->fontMetrics(), width));
+    m_popFrm->showPath(path);
 }
 
 void TBForm::showPercent(int percent) {
@@ -617,7 +634,7 @@ void TBForm::StopWait() {
     setWindowOpenersEnabled(true);
     // After a cancel the run may still be winding down; Backup! waits for its real end.
     m_ui.btBackup->setEnabled(!m_backupRun->isRunning());
-    m_popFrm->cancelButton()->hide();
+    m_popFrm->setCancelShown(false);
     m_popFrm->PBar()->hide();
     m_menus.buttonBackupAndShutdown->setEnabled(platform::SystemInfo::isNtFamily());
     m_menus.trayBackupAndShutdown->setEnabled(platform::SystemInfo::isNtFamily());
@@ -666,9 +683,11 @@ void TBForm::Minimizetotray1Click() {
 }
 
 void TBForm::toolbarWindowDropped(const QPoint& topLeft) {
-    platform::ProfileFile ini(settingsFilePath());
-    ini.writeInteger("settings", "toolbar_x", topLeft.x());
-    ini.writeInteger("settings", "toolbar_y", topLeft.y());
+    const QPoint place = ScreenFit::onScreen(QRect(topLeft, m_popFrm->size())).topLeft();
+    platform::ProfileBatch ini(settingsFilePath());
+    ini.writeInteger("settings", "toolbar_x", place.x());
+    ini.writeInteger("settings", "toolbar_y", place.y());
+    ini.commit();
 }
 
 void TBForm::showLogViewerChanged(bool show) {
@@ -688,10 +707,9 @@ void TBForm::applyStoredGeometry(const QRect& stored) {
     m_loadingConfig = true;
     move(stored.topLeft());
     resize(stored.size());
-    // A stored place on no screen (a screen since removed, a damaged file) would leave the
-    // window where nobody can see it: it is centred instead.
-    if (!QGuiApplication::screenAt(geometry().center()))
-        move(QGuiApplication::primaryScreen()->geometry().center() - QPoint(width() / 2, height() / 2));
+    // A stored place off the screens of now (a screen since removed, another scale, a damaged
+    // file) would leave the window where nobody can reach it.
+    ScreenFit::fit(this, m_logFrm->height() + 1);
     m_loadingConfig = false;
 }
 
@@ -712,10 +730,10 @@ void TBForm::FormResize() {
 
 void TBForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    if (m_modes)
+        m_modes->geometryChanged();
     m_ui.placeOverlays(this);
-    // The shape follows the size, except under the sizing border, which it would cut into.
-    if (!m_resizeAffordance || !m_resizeAffordance->isActive())
-        RoundCorners(this);
+    RoundCorners(this);
     if (m_form2)
         FormResize();
 }
@@ -728,6 +746,8 @@ void TBForm::showEvent(QShowEvent* event) {
 
 void TBForm::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
+    if (m_modes)
+        m_modes->geometryChanged();
     // The viewer follows while the window is dragged; the drag's end docks it again.
     if (m_logFrm && m_logFrm->isVisible())
         DockLogViewer();
@@ -736,6 +756,13 @@ void TBForm::moveEvent(QMoveEvent* event) {
 void TBForm::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     m_skin.paint(painter, rect());
+    if (m_resizeAffordance && m_resizeAffordance->isActive()) {
+        // The band that resizes the window, shown while the resize button asks for it.
+        painter.setPen(QPen(SkinPalette::accent(), kResizeBorder));
+        painter.setBrush(Qt::NoBrush);
+        const int half = kResizeBorder / 2;
+        painter.drawRoundedRect(QRectF(rect()).adjusted(half, half, -half, -half), 4, 4);
+    }
 }
 
 void TBForm::changeEvent(QEvent* event) {
@@ -745,6 +772,8 @@ void TBForm::changeEvent(QEvent* event) {
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);
     if ((change->oldState() & Qt::WindowMinimized) && !isMinimized() && isVisible())
         m_modes->restoredFromTaskBar();
+    if (!(change->oldState() & Qt::WindowMaximized) && isMaximized())
+        m_modes->maximizeRequested();
 }
 
 void TBForm::hideEvent(QHideEvent* event) {

@@ -37,6 +37,7 @@ class RestoreWindow;
 class TrayControl;
 class WindowModes;
 class WindowMover;
+class WindowResizer;
 class TForm1;
 class TErrorForm;
 class TForm2;
@@ -164,6 +165,7 @@ public:
     TrayControl* tray() const { return m_tray; }
     ResizeAffordance* resizeAffordance() const { return m_resizeAffordance; }
     WindowMover* mover() const { return m_mover; }
+    WindowResizer* resizer() const { return m_resizer; }
     ActivityLog& activityLog() { return m_log; }
     const TBFormUi& ui() const { return m_ui; }
     const MainMenus& menus() const { return m_menus; }
@@ -199,6 +201,7 @@ private:
     void setBusyControlsEnabled(bool enabled);
     void setWindowOpenersEnabled(bool enabled);
     void showMainMenuAt(const QPoint& globalPos);
+    bool confirmClose();
 
     QString m_programDir;
     AppServices m_services;
@@ -226,6 +229,7 @@ private:
     std::unique_ptr<WindowModes> m_modes;
     ResizeAffordance* m_resizeAffordance = nullptr;
     WindowMover* m_mover = nullptr;
+    WindowResizer* m_resizer = nullptr;
     RestoreWindow* m_restore = nullptr;
     std::unique_ptr<ExplainingOpener> m_opener;
 

@@ -4,6 +4,7 @@
 
 #include "widgets/glyphicon.h"
 #include "widgets/picturebutton.h"
+#include "widgets/shortenedpath.h"
 #include "widgets/skinpalette.h"
 #include "widgets/windowfader.h"
 #include "widgets/windowmover.h"
@@ -102,14 +103,29 @@ void TPopFrm::showPendingStatus() const {
     if (!m_pendingStatus)
         return;
     const QString message = *std::exchange(m_pendingStatus, std::nullopt);
-    m_status->setText(message);
+    m_fullStatus = message;
+    // Cut text ends in an ellipsis, so that it never reads as a whole line.
+    m_status->setText(m_status->fontMetrics().elidedText(message, Qt::ElideRight, kStatusWidth));
     m_status->setToolTip(message.toHtmlEscaped());
     const_cast<TPopFrm*>(this)->setToolTip(message.toHtmlEscaped());
 }
 
 QString TPopFrm::status() const {
     showPendingStatus();
-    return m_status->text();
+    return m_fullStatus.isNull() ? m_status->text() : m_fullStatus;
+}
+
+void TPopFrm::showPath(const QString& path) {
+    showPendingStatus();
+    // The status line is as wide as the text it shows now.
+    const int width = qMin(kStatusWidth, m_status->fontMetrics().horizontalAdvance(m_status->text()));
+    m_fullStatus = path;
+    m_status->setText(ShortenedPath::fit(path, m_status->fontMetrics(), width));
+}
+
+void TPopFrm::setCancelShown(bool shown) {
+    m_cancel->setVisible(shown);
+    m_backup->setVisible(!shown);
 }
 
 void TPopFrm::setFadingSource(std::function<bool()> fading) {

@@ -29,6 +29,10 @@ public:
     void setStatus(const QString& message);
     QString status() const;
     void showPendingStatus() const;
+    // A file name, shortened in the middle where the line is too narrow for it.
+    void showPath(const QString& path);
+    // During a backup Cancel stands where the backup button was.
+    void setCancelShown(bool shown);
 
     // Where the fading setting is read each time the window shows or hides.
     void setFadingSource(std::function<bool()> fading);
@@ -62,6 +66,7 @@ private:
     PictureButton* m_menu;
     QLabel* m_status;
     mutable std::optional<QString> m_pendingStatus;
+    mutable QString m_fullStatus;
     QTimer m_statusTimer;
     QProgressBar* m_bar;
     PictureButton* m_backup;

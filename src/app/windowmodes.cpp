@@ -9,21 +9,17 @@
 #include "log/tlogfrm.h"
 #include "platform/profilefile.h"
 #include "widgets/roundedshape.h"
+#include "widgets/screenfit.h"
 #include "widgets/windowfader.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
-namespace {
-
-bool onSomeScreen(const QRect& rect) {
-    return QGuiApplication::screenAt(rect.center()) != nullptr;
-}
-
-} // namespace
+#include <utility>
 
 WindowModes::WindowModes(const Context& context)
     : m_context(context)
@@ -40,12 +36,14 @@ void WindowModes::SetToolbarMode() {
         c.logViewer->Fhide();
     const QPoint fallback = defaultToolbarPosition();
     const platform::ProfileFile ini(c.settingsFilePath());
-    QPoint place(ini.readInteger("settings", "toolbar_x", fallback.x()),
-                 ini.readInteger("settings", "toolbar_y", fallback.y()));
-    // A place on no screen (a screen since removed) would leave the toolbar out of reach.
-    if (!onSomeScreen(QRect(place, c.toolbar->size())))
-        place = fallback;
-    c.toolbar->move(place);
+    const QPoint place(ini.readInteger("settings", "toolbar_x", fallback.x()),
+                       ini.readInteger("settings", "toolbar_y", fallback.y()));
+    // A place on no screen (a screen since removed) goes back to the default place; one partly off
+    // the screens of now is moved onto them.
+    QRect wanted(place, c.toolbar->size());
+    if (!QGuiApplication::screenAt(wanted.center()))
+        wanted.moveTopLeft(fallback);
+    c.toolbar->move(ScreenFit::onScreen(wanted).topLeft());
     c.toolbar->showFaded();
 }
 
@@ -61,11 +59,10 @@ void WindowModes::SetNormalMode() {
     // The window goes to its saved place before it shows, so it does not jump there.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const platform::ProfileFile ini(c.settingsFilePath());
-    QPoint place(ini.readInteger("settings", "x", screen.width() / 2 - c.main->width() / 2),
-                 ini.readInteger("settings", "y", screen.height() / 2 - c.main->height() / 2));
-    if (!onSomeScreen(QRect(place, c.main->size())))
-        place = screen.center() - QPoint(c.main->width() / 2, c.main->height() / 2);
+    const QPoint place(ini.readInteger("settings", "x", screen.width() / 2 - c.main->width() / 2),
+                       ini.readInteger("settings", "y", screen.height() / 2 - c.main->height() / 2));
     c.main->move(place);
+    ScreenFit::fit(c.main, c.logViewer->height() + 1);
     c.main->setWindowState(c.main->windowState() & ~Qt::WindowMinimized);
     ShowFaded();
     c.menus->NormalMode1->setVisible(false);
@@ -123,7 +120,9 @@ void WindowModes::minimizeToTray() {
 
 void WindowModes::minimizeAllToTray() {
     if (!m_context.tray->hasTray()) {
-        if (m_context.settings->isOn(Setting::ToolbarMode))
+        // The main window's task bar button is the way back; what shows now comes back with it.
+        m_taskBarRestore = {m_context.toolbar->isVisible(), !m_context.main->isVisible()};
+        if (m_taskBarRestore.toolbar)
             m_context.toolbar->hideFaded();
         minimizeToTaskBar();
         return;
@@ -149,9 +148,81 @@ void WindowModes::minimizeToTaskBar() {
 }
 
 void WindowModes::restoredFromTaskBar() {
+    const TaskBarRestore restore = std::exchange(m_taskBarRestore, {});
+    if (restore.toolbar)
+        m_context.toolbar->showFaded();
+    if (restore.mainWasHidden) {
+        // Once the restore that is under way has shown it.
+        QTimer::singleShot(0, m_context.main, &QWidget::hide);
+        return;
+    }
     if (m_context.settings->isOn(Setting::ShowLog) && !m_context.settings->isOn(Setting::ToolbarMode) &&
         !m_context.logViewer->isVisible()) {
         DockLogViewer();
         m_context.logViewer->Fshow();
     }
+}
+
+void WindowModes::geometryChanged() {
+    QWidget* main = m_context.main;
+    if (m_filling || (main->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    // The window manager may report the maximized size before the maximized state.
+    const QRect frame = main->frameGeometry();
+    const QSize area = ScreenFit::availableFor(frame).size();
+    if (frame.width() >= area.width() && frame.height() >= area.height())
+        return;
+    // Taking back its maximize, the window manager may give the size from before after the filled
+    // one was set: the filled one stays.
+    if (m_fillTarget && m_beforeFill && main->geometry() == *m_beforeFill) {
+        const QRect target = *std::exchange(m_fillTarget, std::nullopt);
+        m_filling = true;
+        main->setGeometry(target);
+        m_filling = false;
+        DockLogViewer();
+    }
+    m_shownGeometry = main->geometry();
+    if (!m_beforeFill || m_shownGeometry != fillRect())
+        m_normalGeometry = m_shownGeometry;
+}
+
+void WindowModes::placedByHand() {
+    m_beforeFill.reset();
+    m_fillTarget.reset();
+}
+
+QRect WindowModes::fillRect() const {
+    QWidget* main = m_context.main;
+    QRect area = ScreenFit::availableFor(m_normalGeometry.isValid() ? m_normalGeometry : main->geometry());
+    if (m_context.settings->isOn(Setting::ShowLog) && !m_context.settings->isOn(Setting::ToolbarMode)) {
+        const int below = m_context.logViewer->height() + 1;
+        if (area.height() - below >= main->minimumHeight())
+            area.setHeight(area.height() - below);
+    }
+    return area;
+}
+
+void WindowModes::maximizeRequested() {
+    // The state changes back once the window manager's change has been taken in; a second report
+    // of the same maximize meanwhile is the same request.
+    if (m_maximizePending)
+        return;
+    m_maximizePending = true;
+    QTimer::singleShot(0, m_context.main, [this] {
+        m_maximizePending = false;
+        QWidget* main = m_context.main;
+        if (!(main->windowState() & Qt::WindowMaximized))
+            return;
+        // The window manager may have given the window its maximized size already.
+        const bool filled = m_beforeFill && m_shownGeometry == fillRect();
+        const QRect target = filled ? *m_beforeFill : fillRect();
+        m_beforeFill = filled ? std::nullopt : std::optional<QRect>(m_normalGeometry);
+        m_fillTarget = filled ? std::nullopt : std::optional<QRect>(target);
+        m_filling = true;
+        main->setWindowState(main->windowState() & ~Qt::WindowMaximized);
+        main->setGeometry(target);
+        m_filling = false;
+        geometryChanged();
+        DockLogViewer();
+    });
 }

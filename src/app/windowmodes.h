@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QPoint>
+#include <QRect>
 #include <QString>
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 class EventMarker;
 class MainMenus;
@@ -54,9 +56,35 @@ public:
 
     QPoint defaultToolbarPosition() const;
 
+    // The window manager maximized the main window. Maximized, the docked log viewer would hang
+    // below the screen and the borderless window would have no way back; instead the window
+    // fills the work area above the viewer, and the next maximize gives back the size before.
+    void maximizeRequested();
+    // The main window moved or changed size; remembered as the size to come back to.
+    void geometryChanged();
+    // The user resized the main window: a filled window is an ordinary one again.
+    void placedByHand();
+
 private:
     void minimizeToTaskBar();
 
+    // What "Minimize to tray" without a tray put away, to bring back from the task bar.
+    struct TaskBarRestore {
+        bool toolbar = false;
+        bool mainWasHidden = false;
+    };
+
+    QRect fillRect() const;
+
     Context m_context;
     WindowFader* m_fader;
+    // The last size shown that was not the window manager's maximized one, and the last one
+    // that was not the filled one either.
+    QRect m_shownGeometry;
+    QRect m_normalGeometry;
+    std::optional<QRect> m_beforeFill;
+    std::optional<QRect> m_fillTarget;
+    bool m_filling = false;
+    bool m_maximizePending = false;
+    TaskBarRestore m_taskBarRestore;
 };

@@ -41,9 +41,14 @@ void draw(QPainter& p, GlyphIcon::Glyph glyph, qreal s) {
         p.drawLine(QPointF(m, s - m), QPointF(s - m, s - m));
         break;
     }
-    case Glyph::Cancel:
-        p.drawRoundedRect(QRectF(m, m, s - 2 * m, s - 2 * m), 2, 2);
+    case Glyph::Cancel: {
+        // A ring crossed by a bar: stop what is going on.
+        const QRectF ring(m * 0.8, m * 0.8, s - 1.6 * m, s - 1.6 * m);
+        p.drawEllipse(ring);
+        const qreal inset = ring.width() * 0.146;
+        p.drawLine(ring.topLeft() + QPointF(inset, inset), ring.bottomRight() - QPointF(inset, inset));
         break;
+    }
     case Glyph::Recalculate: {
         const QRectF circle(m, m, s - 2 * m, s - 2 * m);
         p.drawArc(circle, 60 * 16, 280 * 16);

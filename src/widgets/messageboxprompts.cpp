@@ -1,5 +1,7 @@
 #include "widgets/messageboxprompts.h"
 
+#include "widgets/promptplacement.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -32,6 +34,7 @@ QAbstractButton* MessageBoxPrompts::run(QMessageBox& box, const QString& text, c
     // rich text they could load images and carry links to any address.
     box.setTextFormat(Qt::PlainText);
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    PromptPlacement::apply(&box, m_parent);
     if (m_unattended)
         log(kind + displayText(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
     QTimer selfClose;
@@ -92,6 +95,7 @@ std::optional<std::filesystem::path> MessageBoxPrompts::pickFolder(const QString
                                                                    const std::filesystem::path& start) {
     QFileDialog dialog(m_parent, title + QStringLiteral(" - ") + prompt,
                        QFile::decodeName(QByteArray::fromStdString(start.native())));
+    PromptPlacement::apply(&dialog, m_parent);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -27,8 +27,14 @@ void WindowMover::watch(QWidget* widget, std::function<bool(const QPoint&)> grab
 }
 
 bool WindowMover::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_window && event->type() == QEvent::Move && m_dragging && m_systemMove)
-        m_settle.start(kRestMs);
+    if (watched == m_window && event->type() == QEvent::Move) {
+        if (m_dragging && m_systemMove)
+            m_settle.start(kRestMs);
+        // The window manager moved the window on its own (by keyboard, or the last step of a
+        // system move reported after the drag counted as over): that place is where it was left.
+        else if (!m_dragging && event->spontaneous() && m_window->isVisible())
+            Q_EMIT moveFinished();
+    }
 
     QWidget* widget = nullptr;
     std::function<bool(const QPoint&)> grabArea;

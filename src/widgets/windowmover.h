@@ -14,7 +14,8 @@ class QWidget;
 // button held (beyond the drag distance, so double-clicks stay clicks) hands the window to
 // the system's move loop; where the platform has none, the window follows the
 // mouse until the button is released. moveFinished comes once per drag, when the button
-// is released or, under the system's loop, once the window has come to rest.
+// is released or, under the system's loop, once the window has come to rest, and again for
+// every move the window manager makes outside a drag.
 // Owned by the window it moves.
 class WindowMover : public QObject {
     Q_OBJECT

@@ -5,12 +5,15 @@
 #include "quietopacity.h"
 #include "widgets/picturebutton.h"
 #include "widgets/roundedshape.h"
+#include "widgets/windowresizer.h"
 #include "windowdriver.h"
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 // The main window's frame: the resize affordance, the minimum size, the docked log viewer.
@@ -18,7 +21,9 @@ class TestWindowFrame : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { QuietOpacity::install(); }
-    void resizeAffordanceMovesAndGrowsOnce();
+    void resizeAffordanceKeepsTheWindowInPlace();
+    void edgesResizeWithinTheMinimum();
+    void maximizeNeverStrandsTheWindow();
     void sizesBelowTheMinimumAreRaised();
     void logViewerFollowsMovesAndResizes();
     void hideButtonUnticksShowLogViewer();
@@ -37,45 +42,85 @@ int settingsInteger(const AppTestHarness& h, const QByteArray& key) {
 
 } // namespace
 
-void TestWindowFrame::resizeAffordanceMovesAndGrowsOnce() {
+void TestWindowFrame::resizeAffordanceKeepsTheWindowInPlace() {
     AppTestHarness h;
     h.writeSettings("[settings]\nx=100\ny=100\nwidth=520\nheight=360\nshow_log=1\n");
     TBForm& form = h.start();
     ResizeAffordance* affordance = form.resizeAffordance();
-    QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
+    const QRect before = form.geometry();
 
+    // The border shows without a window manager's frame: nothing moves or changes size.
     WindowDriver::enter(form.ui().btResize);
     QVERIFY(affordance->isActive());
-    QVERIFY(!(form.windowFlags() & Qt::FramelessWindowHint));
-    QVERIFY(form.isVisible());
-    QCOMPARE(form.geometry(), QRect(100, 80, 520, 380));
+    QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(form.geometry(), before);
     QVERIFY(affordance->Timer2().isActive());
     QCOMPARE(affordance->Timer2().interval(), 10000);
-    QCOMPARE(settingsInteger(h, "height"), 380);
-
-    // Pointing at the button again within the ten seconds changes nothing.
     WindowDriver::enter(form.ui().btResize);
-    QCOMPARE(form.geometry(), QRect(100, 80, 520, 380));
+    QCOMPARE(form.geometry(), before);
 
-    // A resize under the border is written at once.
-    form.resize(600, 400);
+    // The grip resizes by the bottom-right corner; the size is written at once.
+    WindowDriver::drag(form.ui().btResize, QPoint(8, 8), QPoint(80, 40));
+    QCOMPARE(form.geometry(), QRect(100, 100, 600, 400));
     QCOMPARE(settingsInteger(h, "width"), 600);
     QCOMPARE(settingsInteger(h, "height"), 400);
+    QCOMPARE(form.mask(), RoundedShape::region(form.size()));
+    QCOMPARE(form.logViewer()->geometry().topLeft(), QPoint(100, 100 + 400 + 1));
+    QCOMPARE(form.logViewer()->width(), 600);
 
     affordance->Timer2Timer();
     QVERIFY(!affordance->isActive());
     QVERIFY(!affordance->Timer2().isActive());
-    QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
-    QVERIFY(form.isVisible());
-    QCOMPARE(form.geometry(), QRect(100, 100, 600, 380));
-    QCOMPARE(settingsInteger(h, "height"), 380);
-    QCOMPARE(form.mask(), RoundedShape::region(form.size()));
-    QCOMPARE(form.logViewer()->geometry().topLeft(), QPoint(100, 100 + 380 + 1));
-    QCOMPARE(form.logViewer()->width(), 600);
+    QCOMPARE(form.geometry(), QRect(100, 100, 600, 400));
 
     // Once over, the next pointing starts a new affordance.
     WindowDriver::enter(form.ui().btResize);
-    QCOMPARE(form.geometry(), QRect(100, 80, 600, 400));
+    QVERIFY(affordance->isActive());
+}
+
+void TestWindowFrame::edgesResizeWithinTheMinimum() {
+    AppTestHarness h;
+    h.writeSettings("[settings]\nx=100\ny=100\nwidth=600\nheight=400\n");
+    TBForm& form = h.start();
+    WindowResizer* resizer = form.resizer();
+    QCOMPARE(resizer->edgesAt(QPoint(1, 200)), Qt::LeftEdge);
+    QCOMPARE(resizer->edgesAt(QPoint(598, 398)), Qt::RightEdge | Qt::BottomEdge);
+    QCOMPARE(resizer->edgesAt(QPoint(300, 200)), Qt::Edges());
+
+    WindowDriver::drag(&form, QPoint(1, 200), QPoint(-50, 0));
+    QCOMPARE(form.geometry(), QRect(50, 100, 650, 400));
+    WindowDriver::drag(&form, QPoint(300, form.height() - 1), QPoint(0, 30));
+    QCOMPARE(form.geometry(), QRect(50, 100, 650, 430));
+    // Past the minimum the edge stops; the opposite edge stays where it was.
+    WindowDriver::drag(&form, QPoint(1, 200), QPoint(400, 0));
+    QCOMPARE(form.geometry(), QRect(50 + 650 - 490, 100, 490, 430));
+    QVERIFY(!resizer->isResizing());
+}
+
+void TestWindowFrame::maximizeNeverStrandsTheWindow() {
+    AppTestHarness h;
+    h.writeSettings("[settings]\nx=100\ny=100\nwidth=520\nheight=360\nshow_log=1\n");
+    TBForm& form = h.start();
+    const QRect before = form.geometry();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+
+    form.setWindowState(form.windowState() | Qt::WindowMaximized);
+    QCoreApplication::processEvents();
+    // The window fills the work area above the log viewer, both whole on the screen, and stays
+    // an ordinary window that its own edges resize.
+    QVERIFY(!form.isMaximized());
+    QCOMPARE(form.geometry().topLeft(), area.topLeft());
+    QCOMPARE(form.width(), area.width());
+    QVERIFY(area.contains(form.logViewer()->geometry()));
+    QCOMPARE(form.logViewer()->geometry().top(), form.geometry().bottom() + 2);
+    QCOMPARE(form.logViewer()->geometry().bottom(), area.bottom());
+
+    // Maximizing again brings back the size and place from before.
+    form.setWindowState(form.windowState() | Qt::WindowMaximized);
+    QCoreApplication::processEvents();
+    QVERIFY(!form.isMaximized());
+    QCOMPARE(form.geometry(), before);
+    QCOMPARE(form.logViewer()->geometry().topLeft(), QPoint(100, 100 + 360 + 1));
 }
 
 void TestWindowFrame::sizesBelowTheMinimumAreRaised() {

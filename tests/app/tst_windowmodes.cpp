@@ -26,7 +26,7 @@ private Q_SLOTS:
     void doubleClicksToggleTheMode();
     void normalModeReturnsToTheSavedPlaceNotTheDraggedOne();
     void toolbarWindowComesBackWhereItWasDropped();
-    void dragsMoveByTitleAndBackgroundButNotByCorners();
+    void dragsMoveByTitleAndBackgroundCornersResize();
     void fadingOnEndsOpaqueOrTransparent();
     void fadingOffShowsAndHidesAtOnce();
     void withoutATrayNothingHidesTheLastWayBack();
@@ -164,18 +164,21 @@ void TestWindowModes::toolbarWindowComesBackWhereItWasDropped() {
     QCOMPARE(toolbar->pos(), defaultToolbarPlace());
 }
 
-void TestWindowModes::dragsMoveByTitleAndBackgroundButNotByCorners() {
+void TestWindowModes::dragsMoveByTitleAndBackgroundCornersResize() {
     AppTestHarness h;
     h.writeSettings("[settings]\nx=100\ny=100\nshow_log=1\n");
     TBForm& form = h.start();
     const QPoint delta(30, 25);
 
-    WindowDriver::drag(&form, QPoint(2, form.height() / 2), delta);
+    WindowDriver::drag(&form, QPoint(5, form.height() / 2), delta);
     QCOMPARE(form.pos(), QPoint(130, 125));
     WindowDriver::drag(form.ui().buttonColumn, QPoint(5, form.ui().buttonColumn->height() - 5), delta);
     QCOMPARE(form.pos(), QPoint(160, 150));
+    // A corner resizes: the left edge cannot go right of the minimum width, the bottom follows.
+    const int height = form.height();
     WindowDriver::drag(&form, QPoint(1, form.height() - 2), delta);
     QCOMPARE(form.pos(), QPoint(160, 150));
+    QCOMPARE(form.height(), height + delta.y());
     // A drag on a button is a click, not a move.
     WindowDriver::drag(form.ui().btSettings, QPoint(5, 5), delta);
     QCOMPARE(form.pos(), QPoint(160, 150));

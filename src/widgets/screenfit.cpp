@@ -1,0 +1,89 @@
+#include "widgets/screenfit.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include <limits>
+
+namespace {
+
+int distanceSquared(const QRect& area, const QPoint& point) {
+    const int dx = qMax(0, qMax(area.left() - point.x(), point.x() - area.right()));
+    const int dy = qMax(0, qMax(area.top() - point.y(), point.y() - area.bottom()));
+    return dx * dx + dy * dy;
+}
+
+} // namespace
+
+ScreenFit::ScreenFit(QWidget* window)
+    : QObject(window) {
+    window->installEventFilter(this);
+}
+
+void ScreenFit::keepOnScreen(QWidget* window) {
+    new ScreenFit(window);
+}
+
+bool ScreenFit::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show)
+        fit(static_cast<QWidget*>(watched));
+    return QObject::eventFilter(watched, event);
+}
+
+QRect ScreenFit::availableFor(const QRect& rect) {
+    const QPoint centre = rect.center();
+    if (QScreen* screen = QGuiApplication::screenAt(centre))
+        return screen->availableGeometry();
+    QRect best = QGuiApplication::primaryScreen()->availableGeometry();
+    int bestDistance = std::numeric_limits<int>::max();
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const int distance = distanceSquared(screen->geometry(), centre);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = screen->availableGeometry();
+        }
+    }
+    return best;
+}
+
+QRect ScreenFit::within(const QRect& rect, const QRect& area) {
+    QRect fitted(rect.topLeft(), rect.size().boundedTo(area.size()));
+    if (fitted.right() > area.right())
+        fitted.moveRight(area.right());
+    if (fitted.bottom() > area.bottom())
+        fitted.moveBottom(area.bottom());
+    if (fitted.left() < area.left())
+        fitted.moveLeft(area.left());
+    if (fitted.top() < area.top())
+        fitted.moveTop(area.top());
+    return fitted;
+}
+
+QRect ScreenFit::onScreen(const QRect& rect) {
+    return within(rect, availableFor(rect));
+}
+
+void ScreenFit::fit(QWidget* window, int extraBelow) {
+    // The frame is known only once the window manager has framed the window.
+    const QRect frame = window->frameGeometry();
+    const QRect inner = window->geometry();
+    const QMargins margins(inner.x() - frame.x(), inner.y() - frame.y(), frame.right() - inner.right(),
+                           frame.bottom() - inner.bottom());
+    const QRect area = availableFor(frame);
+    const QSize room = area.size().shrunkBy(margins);
+    if (window->minimumWidth() > room.width() || window->minimumHeight() > room.height())
+        window->setMinimumSize(window->minimumSize().boundedTo(room));
+
+    QRect wanted = frame;
+    if (extraBelow > 0 && frame.height() + extraBelow <= area.height())
+        wanted.setHeight(frame.height() + extraBelow);
+    const QRect fitted = within(wanted, area);
+    const QSize size = QSize(fitted.width(), qMin(frame.height(), fitted.height())).shrunkBy(margins);
+    if (size != window->size())
+        window->resize(size);
+    // A window's position is that of its frame.
+    if (fitted.topLeft() != window->pos())
+        window->move(fitted.topLeft());
+}

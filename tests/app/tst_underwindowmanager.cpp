@@ -1,0 +1,171 @@
+#include "app/tpopfrm.h"
+#include "apptestharness.h"
+#include "log/tlogfrm.h"
+#include "widgets/messageboxprompts.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+
+// The windows under a real window manager on a virtual screen: what it does to them by itself.
+class TestUnderWindowManager : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void toolbarPlaceIsSavedWhereTheWindowManagerLeftIt();
+    void maximizeByTheWindowManagerKeepsEverythingReachable();
+    void promptsOpenAboveAndClearOfTheToolbarWindow();
+};
+
+namespace {
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, strlen(name), name), nullptr);
+    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(reply);
+    return result;
+}
+
+bool windowManagerRunning() {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, screen->root, atom(c, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 0, 1),
+        nullptr);
+    const bool running = reply && xcb_get_property_value_length(reply) > 0;
+    free(reply);
+    xcb_disconnect(c);
+    return running;
+}
+
+// What a task bar or a key binding asks of the window manager: toggle maximized.
+void askWindowManagerToToggleMaximized(QWidget* window) {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = static_cast<xcb_window_t>(window->winId());
+    event.type = atom(c, "_NET_WM_STATE");
+    event.data.data32[0] = 2; // toggle
+    event.data.data32[1] = atom(c, "_NET_WM_STATE_MAXIMIZED_VERT");
+    event.data.data32[2] = atom(c, "_NET_WM_STATE_MAXIMIZED_HORZ");
+    event.data.data32[3] = 1;
+    xcb_send_event(c, 0, screen->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(c);
+    xcb_disconnect(c);
+}
+
+// Whether the window manager holds the window as maximized.
+bool maximizedForWindowManager(QWidget* window) {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const xcb_atom_t vertical = atom(c, "_NET_WM_STATE_MAXIMIZED_VERT");
+    xcb_get_property_reply_t* reply =
+        xcb_get_property_reply(c,
+                               xcb_get_property(c, 0, static_cast<xcb_window_t>(window->winId()),
+                                                atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 32),
+                               nullptr);
+    bool maximized = false;
+    if (reply) {
+        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+        const int count = xcb_get_property_value_length(reply) / int(sizeof(xcb_atom_t));
+        maximized = std::find(atoms, atoms + count, vertical) != atoms + count;
+    }
+    free(reply);
+    xcb_disconnect(c);
+    return maximized;
+}
+
+QByteArray settingsValue(const AppTestHarness& h, const QByteArray& key) {
+    for (const QByteArray& line : h.settingsText().split('\n'))
+        if (line.startsWith(key + '='))
+            return line.mid(key.size() + 1).trimmed();
+    return {};
+}
+
+QRect available() {
+    return QGuiApplication::primaryScreen()->availableGeometry();
+}
+
+} // namespace
+
+void TestUnderWindowManager::initTestCase() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs an X server with a window manager (run through underwindowmanager.sh)");
+    QVERIFY(QTest::qWaitFor(windowManagerRunning, 20000));
+}
+
+void TestUnderWindowManager::toolbarPlaceIsSavedWhereTheWindowManagerLeftIt() {
+    AppTestHarness h;
+    h.writeSettings("[settings]\ntoolbar_mode=1\nwindow_fading=0\n");
+    TBForm& form = h.start();
+    TPopFrm* toolbar = form.toolbarWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(toolbar));
+    const QPoint left(446, 492);
+    QVERIFY(toolbar->pos() != left);
+    QProcess::execute(QStringLiteral("xdotool"),
+                      {QStringLiteral("windowmove"), QString::number(toolbar->winId()),
+                       QString::number(left.x()), QString::number(left.y())});
+    QTRY_COMPARE(toolbar->pos(), left);
+    QTRY_COMPARE(settingsValue(h, "toolbar_x"), QByteArray::number(left.x()));
+    QCOMPARE(settingsValue(h, "toolbar_y"), QByteArray::number(left.y()));
+}
+
+void TestUnderWindowManager::maximizeByTheWindowManagerKeepsEverythingReachable() {
+    AppTestHarness h;
+    h.writeSettings("[settings]\nx=200\ny=150\nwidth=520\nheight=360\nshow_log=1\nwindow_fading=0\n");
+    TBForm& form = h.start();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_COMPARE(form.geometry(), QRect(200, 150, 520, 360));
+
+    askWindowManagerToToggleMaximized(&form);
+    // The window manager's maximize is taken back; the window fills the area above the viewer.
+    QTRY_COMPARE(form.width(), available().width());
+    QTRY_VERIFY(!form.isMaximized());
+    QTRY_VERIFY(available().contains(form.logViewer()->geometry()));
+    QVERIFY(available().contains(form.frameGeometry()));
+    QCOMPARE(form.logViewer()->geometry().top(), form.geometry().bottom() + 2);
+    QTRY_VERIFY(!maximizedForWindowManager(&form));
+
+    askWindowManagerToToggleMaximized(&form);
+    QTRY_COMPARE(form.geometry(), QRect(200, 150, 520, 360));
+    QTRY_COMPARE(form.logViewer()->geometry().topLeft(), QPoint(200, 150 + 360 + 1));
+}
+
+void TestUnderWindowManager::promptsOpenAboveAndClearOfTheToolbarWindow() {
+    AppTestHarness h;
+    h.writeSettings("[settings]\nwindow_fading=0\n");
+    TBForm& form = h.start();
+    MessageBoxPrompts prompts(&form);
+    TPopFrm* toolbar = form.toolbarWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    toolbar->move(form.frameGeometry().center() - QPoint(toolbar->width() / 2, toolbar->height() / 2));
+    toolbar->showFaded();
+    QVERIFY(QTest::qWaitForWindowExposed(toolbar));
+    bool checked = false;
+    QTimer::singleShot(0, this, [&] {
+        QTRY_VERIFY(QApplication::activeModalWidget());
+        QWidget* box = QApplication::activeModalWidget();
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        checked = true;
+        QVERIFY(box->windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(!box->frameGeometry().intersects(toolbar->frameGeometry()));
+        QVERIFY(available().contains(box->frameGeometry()));
+        static_cast<QMessageBox*>(box)->done(-1);
+    });
+    prompts.ask(QStringLiteral("Are you sure you want to close Quoralis2005?"));
+    QVERIFY(checked);
+}
+
+QTEST_MAIN(TestUnderWindowManager)
+#include "tst_underwindowmanager.moc"
