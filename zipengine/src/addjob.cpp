@@ -290,7 +290,8 @@ void AddJob::surveyFiles() {
                 m_previousIndex[i] = static_cast<std::int32_t>(found);
                 m_previousUsed[static_cast<std::size_t>(found)] = true;
                 const ArchiveReader::Entry entry = m_previous->entry(static_cast<std::size_t>(found));
-                if (update && upToDate(path, st, entry)) {
+                const bool unchanged = m_command.unchanged != nullptr && m_command.unchanged[i] != 0;
+                if (unchanged || (update && upToDate(path, st, entry))) {
                     result.status = ZE_FILE_UP_TO_DATE;
                     continue;
                 }
@@ -401,8 +402,14 @@ void AddJob::dropConflictingEntries() {
 }
 
 bool AddJob::nothingToWrite() const {
-    return m_toWrite == 0 &&
-           (!m_previous || (m_previous->comment() == m_comment && !m_previous->anySuperseded()));
+    // A run told which files did not change finds nothing new when none is to be written: the
+    // comment's date alone does not rewrite the archive.
+    if (m_toWrite != 0)
+        return false;
+    if (!m_previous)
+        return true;
+    const bool sameComment = m_command.unchanged != nullptr || m_previous->comment() == m_comment;
+    return sameComment && !m_previous->anySuperseded();
 }
 
 int AddJob::writeArchive() {
