@@ -300,6 +300,16 @@ void EntryCheckTest::ntfsTimesKeepTheirPrecision() {
         QCOMPARE(mtime, ns);
         QCOMPARE(atime, ns + 2000000000);
     }
+    // Whole times in ticks, also where nanoseconds in 64 bits end (2262) and before 1970.
+    const struct timespec times[] = {{-11644473600, 0},        {-1, 999999900},  {0, 100},
+                                     {1600000000, 123456700},  {13569465600, 0}, {13569465600, 987654300},
+                                     {910692730084, 999999900}};
+    for (const struct timespec& time : times) {
+        const std::int64_t ticks = zipformat::ntfsTicksOf(time);
+        const struct timespec back = zipformat::unixTimeOf(ticks);
+        QCOMPARE(std::int64_t(back.tv_sec), std::int64_t(time.tv_sec));
+        QCOMPARE(back.tv_nsec, time.tv_nsec);
+    }
 }
 
 class ArchivePlaceTest : public QObject {
