@@ -154,7 +154,11 @@ std::size_t changeOnePercent(const std::vector<fs::path>& files) {
         file.seekp(0);
         file.put(static_cast<char>(first ^ 0x20));
         file.close();
-        fs::last_write_time(files[i], fs::file_time_type::clock::now() - std::chrono::seconds(5));
+        // At least two seconds on from its last time, so that a tool comparing DOS times sees it
+        // even when rounds follow each other within a second.
+        const auto previous = fs::last_write_time(files[i]);
+        fs::last_write_time(files[i], std::max(fs::file_time_type::clock::now() - std::chrono::seconds(5),
+                                               previous + std::chrono::seconds(2)));
         ++changed;
     }
     return changed;
