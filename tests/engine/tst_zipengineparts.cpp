@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -420,6 +421,24 @@ void ArchivePlaceTest::readBackFindsADamagedEntry() {
     }
     QCOMPARE(verdict({true, true}), ArchiveVerifier::Result::Damaged);
     QCOMPARE(verdict({true, false}), ArchiveVerifier::Result::Sound); // only what is marked is read
+
+    // Entry by entry while the check runs on another thread, as an update copies its kept entries.
+    const auto perEntry = [&](const std::vector<bool>& toCheck) {
+        const int fd = ::open(archive.c_str(), O_RDONLY | O_CLOEXEC);
+        ArchiveVerifier verifier(fd, toCheck, 2);
+        std::thread checking([&] { verifier.checkAll([] { return false; }); });
+        std::vector<ArchiveVerifier::Entry> seen;
+        for (std::size_t i = 0; i < toCheck.size(); ++i)
+            seen.push_back(verifier.waitFor(i));
+        checking.join();
+        ::close(fd);
+        return seen;
+    };
+    using E = ArchiveVerifier::Entry;
+    QCOMPARE(perEntry({true, true}), (std::vector<E>{E::Sound, E::Damaged}));
+    QCOMPARE(perEntry({false, true}), (std::vector<E>{E::Unchecked, E::Damaged}));
+    // A directory that does not match the entries expected: nothing is vouched for.
+    QCOMPARE(perEntry({true}), std::vector<E>{E::Unchecked});
 }
 
 int main(int argc, char** argv) {
