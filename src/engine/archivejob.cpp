@@ -107,6 +107,11 @@ void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files, bo
         zip.AddCompLevel = s.isOn(Setting::NoComp) ? 0 : 9;
         if (s.isOn(Setting::NewOnly))
             options |= TZipMaster::AddResetArchive;
+        // An archive updated in place is given every file: the unchanged ones keep their entries,
+        // and one whose entry is missing (removed by another program) is added again.
+        if (s.isOn(Setting::NewOnly) && !s.isOn(Setting::MultiArchive) &&
+            options.testFlag(TZipMaster::AddUpdate))
+            options |= TZipMaster::AddUnchangedKept;
         zip.AddOptions = options;
         m_context.marker->set(QStringLiteral("set_zip_file"));
         SetNewZipFile(baseName);
@@ -187,6 +192,12 @@ bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive)
         m_context.prompts->notify(pathText(archive) + QStringLiteral(" NOT created, ") + zip.ErrorText());
         m_archiveFailed = true;
         return true;
+    }
+    if (zip.AddOptions.testFlag(TZipMaster::AddUnchangedKept) && zip.WrittenCount() == 0 &&
+        zip.SkippedFiles().empty()) {
+        // Nothing changed and nothing was missing: the archive was left as it was.
+        m_context.log->logMessage(QStringLiteral("No files for backup"));
+        return false;
     }
     std::error_code ec;
     const auto size = fs::file_size(archive, ec);

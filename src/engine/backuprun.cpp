@@ -136,6 +136,13 @@ bool BackupRun::noArchiveToUpdate(const fs::path& folder) {
     return true;
 }
 
+bool BackupRun::updatesInPlace() const {
+    // Changed files only, into an archive that is updated: the walk takes every file and the
+    // archive job keeps the entries of the unchanged ones, so a file whose entry is missing
+    // from that archive is added whatever its archive attribute says.
+    return m_c.settings->isOn(Setting::NewOnly) && !m_c.settings->isOn(Setting::MultiArchive);
+}
+
 BackupRun::Outcome BackupRun::archiveEachFolder(const std::vector<fs::path>& folders) {
     m_c.log->logMessage(QStringLiteral("Creating seperate archives..."));
     const bool replacing = m_c.settings->isOn(Setting::DelPrev);
@@ -157,7 +164,7 @@ BackupRun::Outcome BackupRun::archiveEachFolder(const std::vector<fs::path>& fol
         if (m_abortRequested)
             return endCancelled();
         m_backupFiles.clear();
-        const bool everyFile = m_everyFile || noArchiveToUpdate(folder);
+        const bool everyFile = m_everyFile || noArchiveToUpdate(folder) || updatesInPlace();
         m_c.marker->set(QStringLiteral("scan_folders"));
         if (!collectInto(m_c.folders->CollectFolderFiles(folder, m_backupFiles, everyFile)))
             return endCancelled();
@@ -186,7 +193,7 @@ BackupRun::Outcome BackupRun::archiveEachFolder(const std::vector<fs::path>& fol
 BackupRun::Outcome BackupRun::archiveAllFolders(const std::vector<fs::path>& folders) {
     m_c.log->logMessage(QStringLiteral("Creating single archive..."));
     m_backupFiles.clear();
-    const bool everyFile = m_everyFile || noArchiveToUpdate(fs::path());
+    const bool everyFile = m_everyFile || noArchiveToUpdate(fs::path()) || updatesInPlace();
     // A walk that was stopped holds part of the folders: no archive is made from it.
     if (!collectInto(m_c.folders->CollectFolderFiles(folders, m_backupFiles, everyFile)))
         return endCancelled();

@@ -59,6 +59,7 @@ private:
     void reportMissingFolders(const std::vector<std::filesystem::path>& folders);
     void decideEveryFile();
     bool noArchiveToUpdate(const std::filesystem::path& folder);
+    bool updatesInPlace() const;
     Outcome archiveEachFolder(const std::vector<std::filesystem::path>& folders);
     Outcome archiveAllFolders(const std::vector<std::filesystem::path>& folders);
     // False when the walk was stopped; a walk that missed unreadable folders marks the archive failed.

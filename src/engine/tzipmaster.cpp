@@ -27,6 +27,26 @@ bool holdsCurrentState(std::int32_t status) {
     return status == ZE_FILE_ADDED || status == ZE_FILE_REPLACED || status == ZE_FILE_UP_TO_DATE;
 }
 
+// Per file: its archive attribute is clear, so the archive's entry of it is current.
+std::vector<unsigned char> unchangedFiles(const PathList& files) {
+    std::vector<unsigned char> unchanged(files.size(), 0);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::error_code ec;
+        const std::filesystem::directory_entry file(files.path(i), ec);
+        if (ec || !file.is_regular_file(ec))
+            continue;
+        const std::uint64_t size = file.file_size(ec);
+        const std::filesystem::file_time_type time = file.last_write_time(ec);
+        if (ec)
+            continue;
+        unchanged[i] = platform::FileAttributes::archiveAttributeSet(files.path(i), size,
+                                                                     platform::FileAttributes::toUnixNs(time))
+                           ? 0
+                           : 1;
+    }
+    return unchanged;
+}
+
 } // namespace
 
 const QStringList TZipMaster::DefaultStoreSuffixes = {
@@ -93,6 +113,7 @@ int TZipMaster::AddFiles() {
     m_skippedFiles.clear();
     m_changingFiles.clear();
     m_storedCount = 0;
+    m_writtenCount = 0;
     if (!m_zipEngine.isLoaded() && LoadZipEngine() != 0)
         return finish(m_errorCode);
     if (ZipFileName.empty())
@@ -130,13 +151,20 @@ int TZipMaster::AddFiles() {
     command.results = results.data();
 
     const bool resetArchive = AddOptions.testFlag(AddResetArchive);
+    const bool unchangedKept = AddOptions.testFlag(AddUnchangedKept);
+    std::vector<unsigned char> unchanged;
     const auto exec = reinterpret_cast<ZeAddExecFunction>(m_zipEngine.exec());
     const int rc = runOnWorker([&](const ZeCallbacks& callbacks) {
+        if (unchangedKept) {
+            unchanged = unchangedFiles(files);
+            command.unchanged = unchanged.data();
+        }
         const int result = exec(&command, &callbacks);
         // Only once the archive is in place, and only for files it really holds.
         if (resetArchive && (result == ZE_OK || result == ZE_WARN_SKIPPED)) {
             for (std::size_t i = 0; i < files.size(); ++i) {
-                if (holdsCurrentState(results[i].status))
+                const bool recorded = !unchanged.empty() && unchanged[i] != 0;
+                if (holdsCurrentState(results[i].status) && !recorded)
                     platform::FileAttributes::clearArchiveAttribute(files.path(i), results[i].size,
                                                                     results[i].mtimeNs);
             }
@@ -148,8 +176,11 @@ int TZipMaster::AddFiles() {
             m_skippedFiles.push_back(files.path(i));
         else if (results[i].status == ZE_FILE_CHANGING)
             m_changingFiles.push_back(files.path(i));
-        else if (holdsCurrentState(results[i].status))
+        if (holdsCurrentState(results[i].status))
             ++m_storedCount;
+        if (results[i].status == ZE_FILE_ADDED || results[i].status == ZE_FILE_REPLACED ||
+            results[i].status == ZE_FILE_CHANGING)
+            ++m_writtenCount;
     }
     if (FileSpecList.empty())
         FileSpecList = std::move(files);

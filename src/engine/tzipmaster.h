@@ -43,6 +43,9 @@ public:
         AddHiddenFiles = 0x4,  // include hidden files
         AddResetArchive = 0x8, // clear the archive attribute of every file stored
         AddFresh = 0x10,       // keep nothing of the existing archive; replace it once complete
+        // A file whose archive attribute is clear keeps its entry as it is; it is added only where
+        // the archive has no entry of its name (removed by another program, say).
+        AddUnchangedKept = 0x20,
     };
     Q_DECLARE_FLAGS(AddOpts, AddOpt)
 
@@ -94,6 +97,8 @@ public:
     // which need not be a state the file ever had, so their archive attribute stays set.
     const std::vector<std::filesystem::path>& ChangingFiles() const { return m_changingFiles; }
     std::size_t StoredCount() const { return m_storedCount; }
+    // How many files were written into the archive by the last AddFiles (not found up to date).
+    std::size_t WrittenCount() const { return m_writtenCount; }
 
     // The engine's threads run at the lowest CPU and I/O priority while this is on.
     void setLowPriority(bool on) { m_lowPriority = on; }
@@ -122,6 +127,7 @@ private:
     std::vector<std::filesystem::path> m_skippedFiles;
     std::vector<std::filesystem::path> m_changingFiles;
     std::size_t m_storedCount = 0;
+    std::size_t m_writtenCount = 0;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TZipMaster::AddOpts)

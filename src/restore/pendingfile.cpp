@@ -1,7 +1,5 @@
 #include "restore/pendingfile.h"
 
-#include "restore/nanotime.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,9 +50,9 @@ bool PendingFile::write(const char* data, std::size_t size) {
     return true;
 }
 
-void PendingFile::finish(std::uint32_t mode, std::int64_t mtimeNs) {
+void PendingFile::finish(std::uint32_t mode, const struct timespec& mtime) {
     ::fchmod(m_fd, static_cast<mode_t>(mode));
-    const struct timespec times[2] = {timespecOfNs(mtimeNs), timespecOfNs(mtimeNs)};
+    const struct timespec times[2] = {mtime, mtime};
     ::futimens(m_fd, times);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 // A file being restored: written without a name (or under a hidden temporary name where the file
@@ -19,7 +20,7 @@ public:
     int fd() const { return m_fd; }
     bool write(const char* data, std::size_t size);
     // Mode and modification time; the access time is set to the same moment.
-    void finish(std::uint32_t mode, std::int64_t mtimeNs);
+    void finish(std::uint32_t mode, const struct timespec& mtime);
     // Gives the file its name: fails (EEXIST) when the name is taken, or replaces what is there.
     bool place(const std::string& name, bool replace);
     // Drops the file (also done by the destructor when it was not placed).

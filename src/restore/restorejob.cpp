@@ -4,7 +4,6 @@
 #include "entryname.h"
 #include "restore/archivecontents.h"
 #include "restore/entrydatareader.h"
-#include "restore/nanotime.h"
 #include "restore/pendingfile.h"
 #include "restore/restoretarget.h"
 
@@ -125,7 +124,7 @@ void RestoreJob::restoreEntry(const ArchiveReader& reader, EntryDataReader& data
     if (kind.kind == ArchiveContents::Kind::Folder) {
         if (target.folder(relative) < 0)
             return problem(name, Reason::WriteFailed, std::strerror(errno));
-        m_folders.push_back({relative, kind.mode, entry.mtimeNs});
+        m_folders.push_back({relative, kind.mode, entry.mtime});
         return;
     }
     if (!m_written.insert(relative).second)
@@ -197,7 +196,7 @@ void RestoreJob::restoreEntry(const ArchiveReader& reader, EntryDataReader& data
     case EntryDataReader::Result::SinkFailed:
         return problem(name, Reason::WriteFailed, std::strerror(writeError));
     }
-    file.finish(kind.mode != 0 ? kind.mode : (0666 & ~m_umask), entry.mtimeNs);
+    file.finish(kind.mode != 0 ? kind.mode : (0666 & ~m_umask), entry.mtime);
     if (!file.place(placeName, replace))
         return problem(name, Reason::WriteFailed, std::strerror(errno));
     ++m_report.restoredFiles;
@@ -233,8 +232,7 @@ void RestoreJob::applyFolderTimes(RestoreTarget& target) {
             continue;
         if (it->mode != 0)
             ::fchmodat(folder, leaf.c_str(), it->mode | S_IRWXU, 0);
-        const struct timespec when = timespecOfNs(it->mtimeNs);
-        const struct timespec times[2] = {when, when};
+        const struct timespec times[2] = {it->mtime, it->mtime};
         ::utimensat(folder, leaf.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
 }

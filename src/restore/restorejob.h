@@ -5,6 +5,7 @@
 #include "restore/restorerequest.h"
 
 #include <atomic>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <set>
@@ -38,7 +39,7 @@ private:
     struct Folder {
         std::string relative;
         std::uint32_t mode;
-        std::int64_t mtimeNs;
+        struct timespec mtime;
     };
 
     void restoreArchive(const ArchiveReader& reader, const std::vector<const RestoreRequest::Item*>& items,

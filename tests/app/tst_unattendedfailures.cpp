@@ -58,6 +58,7 @@ private Q_SLOTS:
     void foldersSharingAnArchiveNameBothEndUpInIt();
     void changedOnlyDoesNotShrinkAReplacedArchive();
     void renamedFilesAreArchivedUnderTheirNewNames();
+    void changedOnlyAddsBackAnEntryRemovedFromTheArchive();
     void archiveThatCannotBeMadeIsReported_data();
     void archiveThatCannotBeMadeIsReported();
     void secondRunAtTheSameTimeIsReported();
@@ -166,6 +167,49 @@ void TestUnattendedFailures::renamedFilesAreArchivedUnderTheirNewNames() {
     QVERIFY(QFile::remove(p.archive()));
     QCOMPARE(p.run(), int(ExitStatus::AllArchivesMade));
     QVERIFY(holds(p.entries(p.archive()), p, QStringLiteral("data/Docs/renamed.txt")));
+}
+
+void TestUnattendedFailures::changedOnlyAddsBackAnEntryRemovedFromTheArchive() {
+    InstalledProgram p;
+    p.dir.writeFile(QStringLiteral("data/Docs/a.txt"), "a");
+    p.dir.writeFile(QStringLiteral("data/Docs/b.txt"), "b");
+    p.settings("new_only=1", {QStringLiteral("data/Docs")});
+    QCOMPARE(p.run(), int(ExitStatus::AllArchivesMade));
+    // Nothing changed: the archive is left exactly as it was.
+    QFile before(p.archive());
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    const QByteArray firstBytes = before.readAll();
+    before.close();
+    QCOMPARE(p.run(), int(ExitStatus::AllArchivesMade));
+    QVERIFY2(p.lastLog().contains(" - No files for backup\r\n"), p.lastLog().constData());
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    QCOMPARE(before.readAll(), firstBytes);
+    before.close();
+
+    // Another program takes a.txt's entry out of the archive; the file itself is unchanged.
+    QString removed = p.dir.filePath(QStringLiteral("data/Docs/a.txt"));
+    while (removed.startsWith(QLatin1Char('/')))
+        removed.remove(0, 1);
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, zipfile\n"
+                                 "src = zipfile.ZipFile(sys.argv[1])\n"
+                                 "dst = zipfile.ZipFile(sys.argv[1] + '.new', 'w')\n"
+                                 "for info in src.infolist():\n"
+                                 "    if info.filename != sys.argv[2]:\n"
+                                 "        dst.writestr(info, src.read(info))\n"
+                                 "dst.close()\n"),
+                  p.archive(), removed});
+    QVERIFY(python.waitForFinished(60000) && python.exitCode() == 0);
+    QVERIFY(QFile::remove(p.archive()));
+    QVERIFY(QFile::rename(p.archive() + QStringLiteral(".new"), p.archive()));
+    QVERIFY(!holds(p.entries(p.archive()), p, QStringLiteral("data/Docs/a.txt")));
+
+    QCOMPARE(p.run(), int(ExitStatus::AllArchivesMade));
+    const QStringList entries = p.entries(p.archive());
+    QVERIFY2(holds(entries, p, QStringLiteral("data/Docs/a.txt")), qPrintable(entries.join(' ')));
+    QVERIFY(holds(entries, p, QStringLiteral("data/Docs/b.txt")));
 }
 
 void TestUnattendedFailures::archiveThatCannotBeMadeIsReported_data() {

@@ -513,8 +513,14 @@ void ArchiveUpdateTest::timesPast2262AreKept() {
     when.tm_mday = 15;
     when.tm_hour = 12;
     const time_t seconds = ::timegm(&when);
-    setMtimeNs(future, seconds, 0);
+    setMtimeNs(future, seconds, 123456700);
     QCOMPARE(f.add({future}, TZipMaster::AddDirNames), 0);
+    // Our extractor puts back the very time, to the 100 ns.
+    QCOMPARE(contentOf(f, future), QByteArray("from the future"));
+    struct stat extracted {};
+    QCOMPARE(::stat((f.root() / "extracted" / entryNameOf(future).toStdString()).c_str(), &extracted), 0);
+    QCOMPARE(std::int64_t(extracted.st_mtim.tv_sec), std::int64_t(seconds));
+    QCOMPARE(extracted.st_mtim.tv_nsec, 123456700L);
     // The 100 ns field holds it exactly; 7-Zip reads it from there.
     QProcess sevenZip;
     sevenZip.setProcessEnvironment([] {

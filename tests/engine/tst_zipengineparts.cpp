@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -300,6 +301,16 @@ void EntryCheckTest::ntfsTimesKeepTheirPrecision() {
         QCOMPARE(mtime, ns);
         QCOMPARE(atime, ns + 2000000000);
     }
+    // Whole times in ticks, also where nanoseconds in 64 bits end (2262) and before 1970.
+    const struct timespec times[] = {{-11644473600, 0},        {-1, 999999900},  {0, 100},
+                                     {1600000000, 123456700},  {13569465600, 0}, {13569465600, 987654300},
+                                     {910692730084, 999999900}};
+    for (const struct timespec& time : times) {
+        const std::int64_t ticks = zipformat::ntfsTicksOf(time);
+        const struct timespec back = zipformat::unixTimeOf(ticks);
+        QCOMPARE(std::int64_t(back.tv_sec), std::int64_t(time.tv_sec));
+        QCOMPARE(back.tv_nsec, time.tv_nsec);
+    }
 }
 
 class ArchivePlaceTest : public QObject {
@@ -410,6 +421,24 @@ void ArchivePlaceTest::readBackFindsADamagedEntry() {
     }
     QCOMPARE(verdict({true, true}), ArchiveVerifier::Result::Damaged);
     QCOMPARE(verdict({true, false}), ArchiveVerifier::Result::Sound); // only what is marked is read
+
+    // Entry by entry while the check runs on another thread, as an update copies its kept entries.
+    const auto perEntry = [&](const std::vector<bool>& toCheck) {
+        const int fd = ::open(archive.c_str(), O_RDONLY | O_CLOEXEC);
+        ArchiveVerifier verifier(fd, toCheck, 2);
+        std::thread checking([&] { verifier.checkAll([] { return false; }); });
+        std::vector<ArchiveVerifier::Entry> seen;
+        for (std::size_t i = 0; i < toCheck.size(); ++i)
+            seen.push_back(verifier.waitFor(i));
+        checking.join();
+        ::close(fd);
+        return seen;
+    };
+    using E = ArchiveVerifier::Entry;
+    QCOMPARE(perEntry({true, true}), (std::vector<E>{E::Sound, E::Damaged}));
+    QCOMPARE(perEntry({false, true}), (std::vector<E>{E::Unchecked, E::Damaged}));
+    // A directory that does not match the entries expected: nothing is vouched for.
+    QCOMPARE(perEntry({true}), std::vector<E>{E::Unchecked});
 }
 
 int main(int argc, char** argv) {

@@ -7,8 +7,10 @@
 
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <ctime>
 #include <fstream>
 
 namespace fs = std::filesystem;
@@ -57,6 +59,7 @@ private Q_SLOTS:
     void existingFilesAreReplacedKeptOrSkippedAsAnswered();
     void anAnswerForAllIsAskedOnceAndCancelStops();
     void damagedEntriesAreReportedAndTheRestRestored();
+    void timesPast2262ComeBackExactly();
 };
 
 void RestoreJobTest::everyKindOfFileComesBackToAChosenFolder() {
@@ -238,6 +241,30 @@ void RestoreJobTest::damagedEntriesAreReportedAndTheRestRestored() {
              QByteArray("last file"));
     QVERIFY(!fs::exists(target / archivecheck::entryNameOf(b).toStdString()));
     QCOMPARE(RestoreFixture::filesBelow(target).size(), 2);
+}
+
+void RestoreJobTest::timesPast2262ComeBackExactly() {
+    RestoreFixture f;
+    const fs::path file = f.writeSource("future/report.txt", "written in 2400");
+    struct tm when {};
+    when.tm_year = 2400 - 1900;
+    when.tm_mon = 5;
+    when.tm_mday = 15;
+    const time_t seconds = ::timegm(&when);
+    const struct timespec times[2] = {{seconds, 123456700}, {seconds, 123456700}};
+    QCOMPARE(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    struct stat st {};
+    QVERIFY(::stat(file.c_str(), &st) == 0);
+    if (st.st_mtim.tv_sec != seconds)
+        QSKIP("this file system keeps no such time");
+    const fs::path archive = f.backup({file}, "Quoralis.zip");
+    QVERIFY(!archive.empty());
+    const fs::path target = f.root() / "restored";
+    QVERIFY(RestoreFixture::restoreAll(archive, target).problems.empty());
+    const fs::path back = target / archivecheck::entryNameOf(file).toStdString();
+    QVERIFY(::stat(back.c_str(), &st) == 0);
+    QCOMPARE(std::int64_t(st.st_mtim.tv_sec), std::int64_t(seconds));
+    QCOMPARE(st.st_mtim.tv_nsec, 123456700L);
 }
 
 QTEST_GUILESS_MAIN(RestoreJobTest)

@@ -115,6 +115,11 @@ typedef struct ZeAddCommand {
     ZeFileResult* results; /* fileCount elements, or NULL */
     int32_t threads;       /* 0: one per core */
     int32_t reserved;
+    /* fileCount flags, or NULL. A file flagged non-zero is known not to have changed since it was
+     * last archived: the archive's entry of its name is kept as it is, and the file is added only
+     * where the archive has no entry of that name. When no file is to be written, the archive is
+     * left as it is, its comment too. */
+    const unsigned char* unchanged;
 } ZeAddCommand;
 
 typedef struct ZeExtractCommand {

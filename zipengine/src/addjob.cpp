@@ -80,6 +80,7 @@ AddJob::AddJob(const ZeAddCommand& command, const ZeCallbacks& callbacks, const 
 }
 
 AddJob::~AddJob() {
+    endKeptCheck();
     m_pool.reset(); // joins the workers before the tasks and files they use go
     m_schedule.reset();
     if (m_inlineCompressor != nullptr)
@@ -290,7 +291,8 @@ void AddJob::surveyFiles() {
                 m_previousIndex[i] = static_cast<std::int32_t>(found);
                 m_previousUsed[static_cast<std::size_t>(found)] = true;
                 const ArchiveReader::Entry entry = m_previous->entry(static_cast<std::size_t>(found));
-                if (update && upToDate(path, st, entry)) {
+                const bool unchanged = m_command.unchanged != nullptr && m_command.unchanged[i] != 0;
+                if (unchanged || (update && upToDate(path, st, entry))) {
                     result.status = ZE_FILE_UP_TO_DATE;
                     continue;
                 }
@@ -401,8 +403,14 @@ void AddJob::dropConflictingEntries() {
 }
 
 bool AddJob::nothingToWrite() const {
-    return m_toWrite == 0 &&
-           (!m_previous || (m_previous->comment() == m_comment && !m_previous->anySuperseded()));
+    // A run told which files did not change finds nothing new when none is to be written: the
+    // comment's date alone does not rewrite the archive.
+    if (m_toWrite != 0)
+        return false;
+    if (!m_previous)
+        return true;
+    const bool sameComment = m_command.unchanged != nullptr || m_previous->comment() == m_comment;
+    return sameComment && !m_previous->anySuperseded();
 }
 
 int AddJob::writeArchive() {
@@ -426,8 +434,7 @@ int AddJob::writeArchive() {
     m_schedule = std::make_unique<TaskSchedule>(m_command, m_results, std::move(plan), *m_pool);
     // The workers deflate the first files while the kept entries are checked.
     m_schedule->fill();
-    if (const int rc = checkKeptEntries(); rc != ZE_OK)
-        return rc;
+    startKeptCheck();
 
     for (std::size_t i = 0; i < m_command.fileCount; ++i) {
         if (const int rc = writeFile(i); rc != ZE_OK)
@@ -445,6 +452,7 @@ int AddJob::writeArchive() {
             message(ZE_WARN_KEPT_DAMAGED,
                     std::string(m_previous->entry(k).name) + ": left out, its file is not in the list");
     }
+    endKeptCheck();
     if (m_directory->count() == 0 && !m_previous) {
         message(ZE_ERR_NOTHING_TO_DO, std::string());
         return ZE_ERR_NOTHING_TO_DO;
@@ -836,11 +844,12 @@ int AddJob::copyPreviousEntry(std::size_t previousIndex, Copy& outcome) {
     return finishEntry(record, false);
 }
 
-int AddJob::checkKeptEntries() {
-    // The entries to be kept are checked against their CRC on every core before the copying starts;
-    // the copy then moves their bytes as they are, without inflating them a second time.
+void AddJob::startKeptCheck() {
+    // The entries to be kept are checked against their CRC on every core, in archive order, while
+    // this thread copies them: each copy waits for its entry's check and then moves its bytes as
+    // they are, without inflating them a second time.
     if (!m_previous)
-        return ZE_OK;
+        return;
     std::vector<bool> kept(m_previous->count(), false);
     for (std::size_t i = 0; i < m_command.fileCount; ++i) {
         if (m_results[i].status == ZE_FILE_UP_TO_DATE)
@@ -858,25 +867,21 @@ int AddJob::checkKeptEntries() {
         count += kept[k] ? 1 : 0;
     }
     if (count == 0)
-        return ZE_OK;
+        return;
     int threads = m_command.threads;
     if (threads <= 0)
         threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    ArchiveVerifier verifier(m_previous->fd(), kept, threads);
-    const ArchiveVerifier::Result result = verifier.checkAll([this] { return cancelled(); });
-    if (result == ArchiveVerifier::Result::Stopped)
-        return ZE_ERR_CANCELLED;
-    m_keptCheck.assign(kept.size(), KeptUnchecked);
-    bool anyDamaged = false;
-    for (std::size_t k = 0; k < kept.size(); ++k) {
-        if (kept[k])
-            m_keptCheck[k] = verifier.damaged(k) ? KeptDamaged : KeptSound;
-        anyDamaged = anyDamaged || verifier.damaged(k);
-    }
-    // The archive could not be read as a whole: each entry is checked as it is copied instead.
-    if (result == ArchiveVerifier::Result::Damaged && !anyDamaged)
-        m_keptCheck.clear();
-    return ZE_OK;
+    m_keptToCheck = std::move(kept);
+    m_keptVerifier = std::make_unique<ArchiveVerifier>(m_previous->fd(), m_keptToCheck, threads);
+    m_keptThread = std::thread(
+        [this] { m_keptVerifier->checkAll([this] { return m_keptStop.load(std::memory_order_relaxed); }); });
+}
+
+void AddJob::endKeptCheck() {
+    if (!m_keptThread.joinable())
+        return;
+    m_keptStop = true;
+    m_keptThread.join();
 }
 
 int AddJob::copyChecked(const ArchiveReader::Entry& entry, std::uint64_t dataOffset) {
@@ -901,9 +906,16 @@ int AddJob::copyChecked(const ArchiveReader::Entry& entry, std::uint64_t dataOff
 
 int AddJob::copyAndCheck(std::size_t previousIndex, const ArchiveReader::Entry& entry,
                          std::uint64_t dataOffset, bool& sound) {
-    if (!m_keptCheck.empty() && m_keptCheck[previousIndex] != KeptUnchecked) {
-        sound = m_keptCheck[previousIndex] == KeptSound;
-        return sound ? copyChecked(entry, dataOffset) : ZE_OK;
+    if (m_keptVerifier) {
+        switch (m_keptVerifier->waitFor(previousIndex)) {
+        case ArchiveVerifier::Entry::Sound:
+            return copyChecked(entry, dataOffset);
+        case ArchiveVerifier::Entry::Damaged:
+            sound = false;
+            return ZE_OK;
+        case ArchiveVerifier::Entry::Unchecked:
+            break; // the whole-archive check could not read it: checked as it is copied
+        }
     }
     // Each kept entry's data is checked against its CRC as it is copied, so that bytes rotted in
     // the previous archive are not carried into every later one.

@@ -3,6 +3,7 @@
 #include "archivelock.h"
 #include "archiveoutput.h"
 #include "archivereader.h"
+#include "archiveverifier.h"
 #include "centraldirectory.h"
 #include "compressionpool.h"
 #include "compresstask.h"
@@ -13,10 +14,12 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 class MessageTable;
@@ -66,7 +69,8 @@ private:
     void markWritten(std::size_t index, bool changing);
     enum class Copy { Done, Damaged };
     int copyPreviousEntry(std::size_t previousIndex, Copy& outcome);
-    int checkKeptEntries();
+    void startKeptCheck();
+    void endKeptCheck();
     int copyChecked(const ArchiveReader::Entry& entry, std::uint64_t dataOffset);
     int copyAndCheck(std::size_t previousIndex, const ArchiveReader::Entry& entry, std::uint64_t dataOffset,
                      bool& sound);
@@ -110,8 +114,11 @@ private:
     std::vector<bool> m_previousBad;           // per previous entry: its data failed the CRC check
     std::vector<std::uint64_t> m_nameHashes;   // per file: hash of its entry name (while surveying)
     std::vector<bool> m_writtenNow;            // per entry of the new archive: its data made in this job
-    enum : unsigned char { KeptUnchecked, KeptSound, KeptDamaged };
-    std::vector<unsigned char> m_keptCheck; // per previous entry, checked ahead; empty: check on copy
+    // The kept entries are checked against their CRC on the worker threads while they are copied.
+    std::vector<bool> m_keptToCheck; // per previous entry
+    std::unique_ptr<ArchiveVerifier> m_keptVerifier;
+    std::thread m_keptThread;
+    std::atomic<bool> m_keptStop{false};
     std::vector<unsigned char> m_copyBuffer;
 
     std::unique_ptr<ArchiveReader> m_previous;

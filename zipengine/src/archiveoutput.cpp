@@ -147,8 +147,21 @@ bool ArchiveOutput::writeRaw(const void* data, std::size_t size) {
         }
         p += n;
         size -= static_cast<std::size_t>(n);
+        m_fileEnd += static_cast<std::uint64_t>(n);
     }
+    startWriteback();
     return true;
+}
+
+void ArchiveOutput::startWriteback() {
+    // The disk gets the data while the rest is still being made, so that the sync before the
+    // archive is put in place waits for the last few megabytes only.
+    constexpr std::uint64_t Step = 8 << 20;
+    if (m_fileEnd - m_writebackFrom < Step)
+        return;
+    ::sync_file_range(m_fd, static_cast<off_t>(m_writebackFrom),
+                      static_cast<off_t>(m_fileEnd - m_writebackFrom), SYNC_FILE_RANGE_WRITE);
+    m_writebackFrom = m_fileEnd;
 }
 
 bool ArchiveOutput::flush() {
@@ -205,6 +218,8 @@ bool ArchiveOutput::truncate(std::uint64_t size) {
         ::lseek(m_fd, static_cast<off_t>(size), SEEK_SET) < 0)
         return fail("writing");
     m_position = size;
+    m_fileEnd = size;
+    m_writebackFrom = std::min(m_writebackFrom, size);
     return true;
 }
 
@@ -241,7 +256,10 @@ bool ArchiveOutput::copyFrom(int fd, std::uint64_t offset, std::uint64_t length)
         }
         length -= static_cast<std::uint64_t>(n);
         m_position += static_cast<std::uint64_t>(n);
+        if (useCopyRange)
+            m_fileEnd += static_cast<std::uint64_t>(n); // writeRaw counts the other way
     }
+    startWriteback();
     return true;
 }
 

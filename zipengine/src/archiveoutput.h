@@ -54,6 +54,7 @@ private:
     bool flush();
     bool fail(const char* context);
     bool writeRaw(const void* data, std::size_t size);
+    void startWriteback();
 
     bool m_unnamedAllowed = true;
     std::string m_target;
@@ -62,6 +63,8 @@ private:
     std::vector<char> m_buffer;
     std::size_t m_buffered = 0;
     std::uint64_t m_position = 0;
+    std::uint64_t m_fileEnd = 0;       // bytes handed to the file so far
+    std::uint64_t m_writebackFrom = 0; // where the file's data not yet sent to the disk begins
     int m_errno = 0;
     std::string m_context;
 };

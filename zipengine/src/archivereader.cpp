@@ -218,16 +218,21 @@ ArchiveReader::Entry ArchiveReader::entry(std::size_t index) const {
         next(e.compressedSize);
         next(e.localOffset);
     }
-    std::int64_t ntfsNs = 0;
+    std::int64_t ticks = 0;
+    std::int64_t accessTicks = 0;
     if (findExtraField(extra, extraLength, ExtraNtfs, field, fieldSize) &&
-        ntfsTimes(field, fieldSize, ntfsNs, e.readNs)) {
-        e.mtimeNs = ntfsNs;
+        ntfsTicks(field, fieldSize, ticks, accessTicks)) {
+        e.mtimeNs = unixNsOf(ticks);
+        e.mtime = unixTimeOf(ticks);
+        e.readNs = accessTicks > 0 ? unixNsOf(accessTicks) : 0;
         e.timeStepNs = NtfsTickNs;
     } else if (findExtraField(extra, extraLength, ExtraTimestamp, field, fieldSize) && fieldSize >= 5 &&
                (field[0] & 1)) {
+        e.mtime.tv_sec = static_cast<std::int32_t>(get32(field + 1));
         e.mtimeNs = std::int64_t{static_cast<std::int32_t>(get32(field + 1))} * 1000000000;
         e.timeStepNs = 1000000000;
     } else {
+        e.mtime.tv_sec = static_cast<std::time_t>(fromDosDateTime(e.dosDate, e.dosTime));
         e.mtimeNs = fromDosDateTime(e.dosDate, e.dosTime) * 1000000000;
     }
     e.localOffset += static_cast<std::uint64_t>(m_shift);

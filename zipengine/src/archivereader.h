@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ctime>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,6 +30,7 @@ public:
         // Modification time, and the step in which the entry holds it: 100 ns from the NTFS field,
         // a second from the Unix timestamp field, two seconds from the DOS time.
         std::int64_t mtimeNs = 0;
+        struct timespec mtime {}; // the same, exact also outside the years 1677 to 2262
         std::int64_t timeStepNs = 2000000000;
         std::int64_t readNs = 0; // when the file was read for the archive, 0 when unknown
     };

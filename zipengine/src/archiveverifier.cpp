@@ -23,7 +23,35 @@ struct DecompressorFree {
 ArchiveVerifier::ArchiveVerifier(int fd, const std::vector<bool>& toCheck, int threads)
     : m_fd(fd)
     , m_toCheck(toCheck)
-    , m_threads(std::max(1, threads)) {}
+    , m_threads(std::max(1, threads))
+    , m_damaged(toCheck.size(), 0)
+    , m_done(toCheck.size(), 0) {}
+
+ArchiveVerifier::Entry ArchiveVerifier::waitFor(std::size_t index) {
+    if (!m_toCheck[index])
+        return Entry::Unchecked;
+    std::unique_lock<std::mutex> lock(m_doneMutex);
+    m_doneChanged.wait(lock, [&] { return m_finished || m_done[index] != 0; });
+    if (m_done[index] == 0)
+        return Entry::Unchecked;
+    return m_damaged[index] != 0 ? Entry::Damaged : Entry::Sound;
+}
+
+void ArchiveVerifier::markChecked(std::size_t index) {
+    {
+        std::lock_guard<std::mutex> lock(m_doneMutex);
+        m_done[index] = 1;
+    }
+    m_doneChanged.notify_all();
+}
+
+void ArchiveVerifier::markFinished() {
+    {
+        std::lock_guard<std::mutex> lock(m_doneMutex);
+        m_finished = true;
+    }
+    m_doneChanged.notify_all();
+}
 
 ArchiveVerifier::Result ArchiveVerifier::run(const std::function<bool()>& stop) {
     return check(stop, false);
@@ -34,6 +62,10 @@ ArchiveVerifier::Result ArchiveVerifier::checkAll(const std::function<bool()>& s
 }
 
 ArchiveVerifier::Result ArchiveVerifier::check(const std::function<bool()>& stop, bool all) {
+    struct Finish {
+        ArchiveVerifier* verifier;
+        ~Finish() { verifier->markFinished(); }
+    } finish{this};
     const int own = ::dup(m_fd);
     ArchiveReader reader;
     if (own < 0 || !reader.openFd(own)) {
@@ -48,7 +80,6 @@ ArchiveVerifier::Result ArchiveVerifier::check(const std::function<bool()>& stop
     std::atomic<bool> halt{false};
     std::mutex problemMutex;
     const std::size_t count = reader.count();
-    m_damaged.assign(count, 0);
     auto work = [&](bool caller) -> bool {
         std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(
             libdeflate_alloc_decompressor());
@@ -71,6 +102,7 @@ ArchiveVerifier::Result ArchiveVerifier::check(const std::function<bool()>& stop
             if (!reader.locateData(entry, dataOffset, localExtra) ||
                 !check.checkFile(reader.fd(), dataOffset, decompressor.get())) {
                 m_damaged[i] = 1;
+                markChecked(i);
                 std::lock_guard<std::mutex> lock(problemMutex);
                 if (m_problem.empty())
                     m_problem = std::string(entry.name) + ": its data does not match its size and CRC";
@@ -79,6 +111,7 @@ ArchiveVerifier::Result ArchiveVerifier::check(const std::function<bool()>& stop
                 halt = true;
                 return true;
             }
+            markChecked(i);
         }
     };
     std::vector<std::thread> helpers;

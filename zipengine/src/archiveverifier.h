@@ -1,6 +1,8 @@
 #pragma once
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,15 +22,25 @@ public:
     // Sound or Damaged when all were checked, Stopped when `stop` said so.
     Result checkAll(const std::function<bool()>& stop);
     bool damaged(std::size_t index) const { return !m_damaged.empty() && m_damaged[index] != 0; }
+    // While checkAll runs on another thread: waits until the entry was checked, or the check ended
+    // without it (stopped, or the archive could not be read as a whole).
+    enum class Entry { Sound, Damaged, Unchecked };
+    Entry waitFor(std::size_t index);
     // What was wrong, for a Damaged result.
     const std::string& problem() const { return m_problem; }
 
 private:
     Result check(const std::function<bool()>& stop, bool all);
+    void markChecked(std::size_t index);
+    void markFinished();
 
     int m_fd;
     const std::vector<bool>& m_toCheck;
     int m_threads;
     std::string m_problem;
     std::vector<unsigned char> m_damaged; // one flag per entry, written by one thread each
+    std::mutex m_doneMutex;
+    std::condition_variable m_doneChanged;
+    std::vector<unsigned char> m_done; // per entry: its check is over (guarded by m_doneMutex)
+    bool m_finished = false;
 };

@@ -257,13 +257,23 @@ void ExtractJob::applyAttributes(zip* archive, std::uint64_t index, int fd, std:
         mode = static_cast<mode_t>((attributes >> 16) & 0777);
     ::fchmod(fd, mode);
 
-    std::int64_t mtime = fallbackTime;
+    // The most exact time the entry holds: NTFS ticks (any year), the Unix field, the DOS time.
+    struct timespec mtime {};
+    mtime.tv_sec = static_cast<time_t>(fallbackTime);
     zip_uint16_t length = 0;
+    std::int64_t ticks = 0;
+    std::int64_t accessTicks = 0;
     const zip_uint8_t* field =
-        zip_file_extra_field_get_by_id(archive, index, zipformat::ExtraTimestamp, 0, &length, ZIP_FL_CENTRAL);
-    if (field != nullptr && length >= 5 && (field[0] & 1))
-        mtime = static_cast<std::int32_t>(zipformat::get32(field + 1));
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(mtime), 0}};
+        zip_file_extra_field_get_by_id(archive, index, zipformat::ExtraNtfs, 0, &length, ZIP_FL_CENTRAL);
+    if (field != nullptr && zipformat::ntfsTicks(field, length, ticks, accessTicks)) {
+        mtime = zipformat::unixTimeOf(ticks);
+    } else {
+        field = zip_file_extra_field_get_by_id(archive, index, zipformat::ExtraTimestamp, 0, &length,
+                                               ZIP_FL_CENTRAL);
+        if (field != nullptr && length >= 5 && (field[0] & 1))
+            mtime.tv_sec = static_cast<std::int32_t>(zipformat::get32(field + 1));
+    }
+    const struct timespec times[2] = {{0, UTIME_OMIT}, mtime};
     ::futimens(fd, times);
 }
 

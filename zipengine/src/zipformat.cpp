@@ -67,6 +67,21 @@ std::int64_t unixNsOf(std::int64_t ntfsTicks) {
     return ticks * NtfsTickNs;
 }
 
+struct timespec unixTimeOf(std::int64_t ntfsTicks) {
+    constexpr std::int64_t TicksPerSecond = 1000000000 / NtfsTickNs;
+    // Both terms are split before they are combined, so no tick count overflows.
+    std::int64_t seconds = ntfsTicks / TicksPerSecond - NtfsEpochTicks / TicksPerSecond;
+    std::int64_t rest = ntfsTicks % TicksPerSecond - NtfsEpochTicks % TicksPerSecond;
+    if (rest < 0) {
+        rest += TicksPerSecond;
+        --seconds;
+    }
+    struct timespec time {};
+    time.tv_sec = static_cast<std::time_t>(seconds);
+    time.tv_nsec = static_cast<long>(rest * NtfsTickNs);
+    return time;
+}
+
 std::int64_t nanosecondsOf(const struct timespec& unixTime) {
     constexpr std::int64_t Billion = 1000000000;
     if (unixTime.tv_sec > INT64_MAX / Billion - 1)
@@ -98,6 +113,17 @@ std::string ntfsExtraField(const struct timespec& mtime, std::int64_t readNs) {
 }
 
 bool ntfsTimes(const unsigned char* data, std::size_t size, std::int64_t& mtimeNs, std::int64_t& atimeNs) {
+    std::int64_t ticks = 0;
+    std::int64_t accessTicks = 0;
+    if (!ntfsTicks(data, size, ticks, accessTicks))
+        return false;
+    mtimeNs = unixNsOf(ticks);
+    atimeNs = accessTicks > 0 ? unixNsOf(accessTicks) : 0;
+    return true;
+}
+
+bool ntfsTicks(const unsigned char* data, std::size_t size, std::int64_t& mtimeTicks,
+               std::int64_t& atimeTicks) {
     std::size_t pos = 4; // reserved
     while (pos + 4 <= size) {
         const std::uint16_t tag = get16(data + pos);
@@ -109,8 +135,8 @@ bool ntfsTimes(const unsigned char* data, std::size_t size, std::int64_t& mtimeN
             const auto accessTicks = static_cast<std::int64_t>(get64(data + pos + 12));
             if (ticks <= 0)
                 return false;
-            mtimeNs = unixNsOf(ticks);
-            atimeNs = accessTicks > 0 ? unixNsOf(accessTicks) : 0;
+            mtimeTicks = ticks;
+            atimeTicks = accessTicks;
             return true;
         }
         pos += 4 + length;

@@ -46,7 +46,11 @@ std::int64_t nanosecondsOf(const struct timespec& unixTime);
 // the file was read for the archive.
 std::string ntfsExtraField(std::int64_t mtimeNs, std::int64_t readNs);
 std::string ntfsExtraField(const struct timespec& mtime, std::int64_t readNs);
+// Exact for every tick count, also past what nanoseconds in 64 bits hold.
+struct timespec unixTimeOf(std::int64_t ntfsTicks);
 // The modification and access times of an NTFS extra field's data; false when it holds none.
+bool ntfsTicks(const unsigned char* data, std::size_t size, std::int64_t& mtimeTicks,
+               std::int64_t& atimeTicks);
 bool ntfsTimes(const unsigned char* data, std::size_t size, std::int64_t& mtimeNs, std::int64_t& atimeNs);
 
 constexpr std::uint32_t Max32 = 0xffffffffu;
