@@ -25,6 +25,8 @@ public:
     bool terminating() const { return m_terminating; }
     bool autoClose() const { return m_autoClose; }
     bool autoShutdown() const { return m_autoShutdown; }
+    // A close that must not stop for questions: "cancel and close", or the session ending.
+    bool closingWithoutQuestions() const { return m_closeAfterRun || m_terminating; }
     void setAutoClose(bool on) { m_autoClose = on; }
     void setAutoShutdown(bool on) { m_autoShutdown = on; }
     ExitStatus& exitStatus() { return m_exitStatus; }

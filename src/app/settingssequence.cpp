@@ -143,7 +143,7 @@ void SettingsSequence::SaveConfig() {
     mark(QStringLiteral("save_cfg8"));
     commit(ini);
     m_form.LogMessage(QStringLiteral("Config saved"));
-    if (!m_form.autoShutdown())
+    if (!m_form.autoShutdown() && !m_form.closingWithoutQuestions())
         m_form.CheckOutdatedArchives();
 }
 

@@ -457,6 +457,10 @@ bool TBForm::autoShutdown() const {
     return m_lifecycle->autoShutdown();
 }
 
+bool TBForm::closingWithoutQuestions() const {
+    return m_lifecycle->closingWithoutQuestions();
+}
+
 void TBForm::requestTermination() {
     m_lifecycle->requestTermination();
 }

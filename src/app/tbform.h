@@ -141,6 +141,7 @@ public:
 
     bool autoClose() const;
     bool autoShutdown() const;
+    bool closingWithoutQuestions() const;
     bool toolbarMode() const;
     bool fading() const;
     quint64 totalBackups() const;

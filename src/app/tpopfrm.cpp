@@ -1,4 +1,5 @@
 #include "app/tpopfrm.h"
+#include "widgets/plaintooltip.h"
 
 #include <utility>
 
@@ -106,8 +107,8 @@ void TPopFrm::showPendingStatus() const {
     m_fullStatus = message;
     // Cut text ends in an ellipsis, so that it never reads as a whole line.
     m_status->setText(m_status->fontMetrics().elidedText(message, Qt::ElideRight, kStatusWidth));
-    m_status->setToolTip(message.toHtmlEscaped());
-    const_cast<TPopFrm*>(this)->setToolTip(message.toHtmlEscaped());
+    m_status->setToolTip(PlainToolTip::of(message));
+    const_cast<TPopFrm*>(this)->setToolTip(PlainToolTip::of(message));
 }
 
 QString TPopFrm::status() const {

@@ -1,4 +1,5 @@
 #include "backupset/folderlistview.h"
+#include "widgets/plaintooltip.h"
 
 #include "backupset/folderset.h"
 #include "backupset/formatsize.h"
@@ -100,7 +101,7 @@ void FolderListView::addRow(const std::filesystem::path& folder) {
     auto* row = new QTreeWidgetItem;
     row->setData(FolderColumn, PathRole, pathBytes(folder));
     row->setText(FolderColumn, displayText(folder));
-    row->setToolTip(FolderColumn, displayText(folder));
+    row->setToolTip(FolderColumn, PlainToolTip::of(displayText(folder)));
     row->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
     // The model keeps the order; a folder lands where the model put it.
     const auto& listed = m_settings.folders();

@@ -7,7 +7,7 @@ SettingsLocation::SettingsLocation(const std::filesystem::path& programDirectory
     std::error_code error;
     m_portable = !programDirectory.empty() &&
                  (std::filesystem::exists(std::filesystem::symlink_status(beside, error)) ||
-                  canCreateFilesIn(programDirectory));
+                  (!isSystemFolder(programDirectory) && canCreateFilesIn(programDirectory)));
     if (m_portable) {
         m_settingsFile = beside;
         m_logDirectory = programDirectory / "logs" / "";

@@ -1,5 +1,6 @@
 #include "platform/settingslocation.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <pwd.h>
 #include <string>
@@ -43,6 +44,16 @@ bool SettingsLocation::canCreateFilesIn(const std::filesystem::path& folder) {
     ::close(fd);
     ::unlink(probe.c_str());
     return true;
+}
+
+bool SettingsLocation::isSystemFolder(const std::filesystem::path& folder) {
+    for (const char* system : {"/usr", "/opt"}) {
+        const std::filesystem::path root(system);
+        const auto [end, unused] = std::mismatch(root.begin(), root.end(), folder.begin(), folder.end());
+        if (end == root.end())
+            return true;
+    }
+    return false;
 }
 
 std::filesystem::path SettingsLocation::userSettingsDirectory() {

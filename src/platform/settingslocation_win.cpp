@@ -8,13 +8,18 @@ namespace platform {
 
 namespace {
 
-std::filesystem::path appDataDirectory() {
-    const DWORD size = GetEnvironmentVariableW(L"APPDATA", nullptr, 0);
+std::filesystem::path environmentFolder(const wchar_t* variable) {
+    const DWORD size = GetEnvironmentVariableW(variable, nullptr, 0);
     if (size == 0)
         return {};
     std::wstring value(size, L'\0');
-    value.resize(GetEnvironmentVariableW(L"APPDATA", value.data(), size));
-    return std::filesystem::path(value) / L"Quoralis2005";
+    value.resize(GetEnvironmentVariableW(variable, value.data(), size));
+    return value;
+}
+
+std::filesystem::path appDataDirectory() {
+    const std::filesystem::path appData = environmentFolder(L"APPDATA");
+    return appData.empty() ? appData : appData / L"Quoralis2005";
 }
 
 } // namespace
@@ -29,6 +34,20 @@ bool SettingsLocation::canCreateFilesIn(const std::filesystem::path& folder) {
         return false;
     CloseHandle(file);
     return true;
+}
+
+bool SettingsLocation::isSystemFolder(const std::filesystem::path& folder) {
+    // An elevated process may write into the program folders; one user's files never belong there.
+    const std::wstring inside = folder.lexically_normal().native();
+    for (const wchar_t* variable : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"}) {
+        const std::wstring root = environmentFolder(variable).lexically_normal().native();
+        if (!root.empty() && inside.size() > root.size() &&
+            CompareStringOrdinal(inside.c_str(), static_cast<int>(root.size()), root.c_str(),
+                                 static_cast<int>(root.size()), TRUE) == CSTR_EQUAL &&
+            (inside[root.size()] == L'\\' || inside[root.size()] == L'/'))
+            return true;
+    }
+    return false;
 }
 
 std::filesystem::path SettingsLocation::userSettingsDirectory() {

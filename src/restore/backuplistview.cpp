@@ -1,4 +1,5 @@
 #include "restore/backuplistview.h"
+#include "widgets/plaintooltip.h"
 
 #include "backupset/formatsize.h"
 #include "log/pathtext.h"
@@ -43,9 +44,9 @@ void BackupListView::setBackups(std::vector<BackupArchive> backups) {
         row->setText(3, b.readable ? QString::number(b.files) : QStringLiteral("unreadable"));
         row->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         row->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-        row->setToolTip(0, b.readable
-                               ? pathText(b.path)
-                               : pathText(b.path) + QStringLiteral("\n") + QString::fromStdString(b.error));
+        row->setToolTip(0, PlainToolTip::of(b.readable ? pathText(b.path)
+                                                       : pathText(b.path) + QStringLiteral("\n") +
+                                                             QString::fromStdString(b.error)));
         row->setData(0, Qt::UserRole, static_cast<qulonglong>(i));
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QTest>
 
+#include <cstdlib>
 #include <optional>
 #include <sys/stat.h>
 
@@ -58,6 +59,7 @@ private Q_SLOTS:
     void readOnlyProgramFolderUsesUserPlaces_data();
     void readOnlyProgramFolderUsesUserPlaces();
     void settingsFileBesideReadOnlyProgramStaysPortable();
+    void writableSystemFolderUsesUserPlaces();
 };
 
 void SettingsLocationTest::writableProgramFolderIsPortable() {
@@ -125,6 +127,29 @@ void SettingsLocationTest::settingsFileBesideReadOnlyProgramStaysPortable() {
     QCOMPARE(bytes(location.settingsFile()), bytes(program / "Quoralis2005Config.ini"));
     QCOMPARE(bytes(location.logDirectory()), bytes(program / "logs/"));
     QVERIFY(!fs::exists(dir.fsPath() / "conf"));
+}
+
+void SettingsLocationTest::writableSystemFolderUsesUserPlaces() {
+    // Root can write into a system-wide installation; its settings still belong to root's own
+    // folders, not beside a program every user starts.
+    std::string installed = "/opt/quoralis-location-test-XXXXXX";
+    if (!::mkdtemp(installed.data()))
+        QSKIP("/opt cannot be written here");
+    const fs::path program = installed;
+    TestProgramDir dir;
+    const EnvironmentScope configScope("XDG_CONFIG_HOME", bytes(dir.fsPath() / "conf"));
+    const SettingsLocation location(program);
+    const bool portable = location.isPortable();
+    const std::size_t left = entries(program);
+    fs::remove_all(program);
+    QVERIFY(!portable);
+    QCOMPARE(bytes(location.settingsFile()),
+             bytes(dir.fsPath() / "conf/Quoralis2005/Quoralis2005Config.ini"));
+    QCOMPARE(left, std::size_t(0));
+    // Only the folder itself and what is below it: a folder merely named alike is the user's own.
+    const fs::path alike = dir.fsPath() / "opt" / "usr";
+    fs::create_directories(alike);
+    QVERIFY(SettingsLocation(alike).isPortable());
 }
 
 QTEST_GUILESS_MAIN(SettingsLocationTest)
