@@ -1,5 +1,7 @@
 #include "widgets/messageboxprompts.h"
 
+#include "platform/pathbytes.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -82,7 +84,7 @@ std::optional<std::filesystem::path> MessageBoxPrompts::pickFolder(const QString
                                                                    const QString& prompt,
                                                                    const std::filesystem::path& start) {
     QFileDialog dialog(m_parent, title + QStringLiteral(" - ") + prompt,
-                       QFile::decodeName(QByteArray::fromStdString(start.native())));
+                       QFile::decodeName(QByteArray::fromStdString(pathBytes(start))));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
