@@ -1,5 +1,7 @@
 #include "addjob.h"
 
+#include "engineplatform.h"
+
 #include "archiveverifier.h"
 #include "crc32combine.h"
 #include "entrydatacheck.h"
@@ -770,7 +772,7 @@ int AddJob::storeLargeFileAgain(std::size_t index, EntryRecord& record, std::uin
             return ZE_ERR_CANCELLED;
         const std::size_t want = static_cast<std::size_t>(
             std::min<std::uint64_t>(TaskSchedule::PieceSize, record.uncompressedSize - done));
-        const ssize_t n = ::pread(fd, buffer.data(), want, static_cast<off_t>(done));
+        const ssize_t n = engineplatform::readAt(fd, buffer.data(), want, static_cast<std::uint64_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -885,8 +887,9 @@ int AddJob::copyChecked(const ArchiveReader::Entry& entry, std::uint64_t dataOff
     m_copyBuffer.resize(static_cast<std::size_t>(entry.compressedSize));
     std::size_t got = 0;
     while (got < m_copyBuffer.size()) {
-        const ssize_t n = ::pread(m_previous->fd(), m_copyBuffer.data() + got, m_copyBuffer.size() - got,
-                                  static_cast<off_t>(dataOffset + got));
+        const ssize_t n =
+            engineplatform::readAt(m_previous->fd(), m_copyBuffer.data() + got, m_copyBuffer.size() - got,
+                                   static_cast<std::uint64_t>(dataOffset + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -920,8 +923,8 @@ int AddJob::copyAndCheck(std::size_t previousIndex, const ArchiveReader::Entry& 
         const auto want = static_cast<std::size_t>(std::min(step, entry.compressedSize - done));
         std::size_t got = 0;
         while (got < want) {
-            const ssize_t n = ::pread(m_previous->fd(), buffer.data() + got, want - got,
-                                      static_cast<off_t>(dataOffset + done + got));
+            const ssize_t n = engineplatform::readAt(m_previous->fd(), buffer.data() + got, want - got,
+                                                     static_cast<std::uint64_t>(dataOffset + done + got));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0) {

@@ -1,5 +1,7 @@
 #include "archiveoutput.h"
 
+#include "engineplatform.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -185,7 +187,7 @@ bool ArchiveOutput::writeAt(std::uint64_t offset, const void* data, std::size_t 
         return false;
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = ::pwrite(m_fd, p, size, static_cast<off_t>(offset));
+        const ssize_t n = engineplatform::writeAt(m_fd, p, size, static_cast<std::uint64_t>(offset));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -224,7 +226,7 @@ bool ArchiveOutput::copyFrom(int fd, std::uint64_t offset, std::uint64_t length)
             }
         } else {
             const std::size_t part = std::min(chunk, m_buffer.size());
-            n = ::pread(fd, m_buffer.data(), part, in);
+            n = engineplatform::readAt(fd, m_buffer.data(), part, in);
             if (n > 0 && !writeRaw(m_buffer.data(), static_cast<std::size_t>(n)))
                 return false;
             if (n > 0)

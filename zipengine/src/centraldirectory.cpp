@@ -1,5 +1,7 @@
 #include "centraldirectory.h"
 
+#include "engineplatform.h"
+
 #include "archiveoutput.h"
 #include "zipformat.h"
 
@@ -45,8 +47,8 @@ bool CentralDirectory::spill() {
     }
     std::size_t done = 0;
     while (done < m_memory.size()) {
-        const ssize_t n = ::pwrite(m_spillFd, m_memory.data() + done, m_memory.size() - done,
-                                   static_cast<off_t>(m_spilled + done));
+        const ssize_t n = engineplatform::writeAt(m_spillFd, m_memory.data() + done, m_memory.size() - done,
+                                                  static_cast<std::uint64_t>(m_spilled + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

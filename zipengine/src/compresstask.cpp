@@ -1,5 +1,7 @@
 #include "compresstask.h"
 
+#include "engineplatform.h"
+
 #include "zipformat.h"
 
 #include "deflatejoin.h"
@@ -20,9 +22,11 @@ bool readFully(int fd, unsigned char* buffer, std::uint64_t length, std::int64_t
     got = 0;
     while (got < length) {
         const std::size_t want = static_cast<std::size_t>(length - got);
-        const ssize_t n = offset < 0 ? ::read(fd, buffer + got, want)
-                                     : ::pread(fd, buffer + got, want,
-                                               static_cast<off_t>(offset + static_cast<std::int64_t>(got)));
+        const ssize_t n =
+            offset < 0
+                ? ::read(fd, buffer + got, want)
+                : engineplatform::readAt(fd, buffer + got, want,
+                                         static_cast<std::uint64_t>(offset + static_cast<std::int64_t>(got)));
         if (n < 0) {
             if (errno == EINTR)
                 continue;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+// The operating system calls of the engine that differ between systems; one implementation per
+// system (engineplatform_posix.cpp, engineplatform_win.cpp). Files are the C library's
+// descriptors; paths are bytes (UTF-8 where the system's names are UTF-16).
+namespace engineplatform {
+
+// The characters that end a folder's name in a path.
+extern const char* const kPathSeparators;
+
+// Reads or writes up to `size` bytes at `offset`, whatever the descriptor's position.
+// Returns the bytes moved, 0 at the end of the file, or -1 with errno set.
+std::int64_t readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset);
+std::int64_t writeAt(int fd, const void* buffer, std::size_t size, std::uint64_t offset);
+
+// The local calendar time of `t`; false where the system cannot express it.
+bool localTime(std::time_t t, std::tm& local);
+
+// The file of the library or program that holds `symbol`; empty when it cannot be told.
+std::string moduleFileOf(const void* symbol);
+
+// The file of the running program; empty when it cannot be told.
+std::string programFile();
+
+} // namespace engineplatform
