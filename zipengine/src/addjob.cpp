@@ -54,7 +54,7 @@ std::string folderOf(const std::string& path) {
 }
 
 std::int64_t nanoseconds(const struct stat& st) {
-    return zipformat::nanosecondsOf(st.st_mtim);
+    return zipformat::nanosecondsOf(engineplatform::modificationTime(st));
 }
 
 } // namespace
@@ -314,7 +314,7 @@ bool AddJob::upToDate(const char* path, const struct stat& st, const ArchiveRead
     const std::int64_t mtimeNs = nanoseconds(st);
     bool sameTime = false;
     if (entry.timeStepNs == 2000000000) {
-        const DosDateTime dos = toDosDateTime(st.st_mtim.tv_sec);
+        const DosDateTime dos = toDosDateTime(engineplatform::modificationTime(st).tv_sec);
         sameTime = dos.date == entry.dosDate && dos.time == entry.dosTime;
     } else {
         sameTime = floorDiv(mtimeNs, entry.timeStepNs) == floorDiv(entry.mtimeNs, entry.timeStepNs);
@@ -333,7 +333,7 @@ bool AddJob::racy(std::int64_t mtimeNs, const ArchiveReader::Entry& entry) const
 }
 
 bool AddJob::sameContent(const char* path, const struct stat& st, const ArchiveReader::Entry& entry) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int fd = engineplatform::openForReading(path);
     if (fd < 0)
         return false;
     std::vector<unsigned char> buffer(1 << 20);
@@ -665,7 +665,7 @@ int AddJob::writeOnce(std::size_t index, bool acceptChange, bool& changed) {
     changed = false;
     const char* path = m_command.files[index];
     const std::int64_t readNs = CompressTask::wallClockNs();
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int fd = engineplatform::openForReading(path);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int error = fd < 0 ? errno : EINVAL;
@@ -678,7 +678,7 @@ int AddJob::writeOnce(std::size_t index, bool acceptChange, bool& changed) {
         m_inlineCompressor = libdeflate_alloc_compressor(m_command.level > 0 ? m_command.level : 1);
     const auto size = static_cast<std::uint64_t>(st.st_size);
     const std::int64_t mtimeNs = nanoseconds(st);
-    EntryRecord record = newRecord(index, st.st_mtim, st.st_mode, readNs);
+    EntryRecord record = newRecord(index, engineplatform::modificationTime(st), st.st_mode, readNs);
     const bool deflate = shouldDeflate(index) && size > 0 && m_inlineCompressor != nullptr;
     record.method = deflate ? MethodDeflate : MethodStore;
     record.zip64Local = size > Max32;

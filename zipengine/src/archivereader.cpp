@@ -58,7 +58,7 @@ bool ArchiveReader::readAt(std::uint64_t offset, void* buffer, std::size_t size)
 }
 
 bool ArchiveReader::open(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = engineplatform::openForReading(path.c_str());
     if (fd < 0)
         return fail(std::strerror(errno), false);
     return openFd(fd);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <sys/stat.h>
 
 // The operating system calls of the engine that differ between systems; one implementation per
 // system (engineplatform_posix.cpp, engineplatform_win.cpp). Files are the C library's
@@ -17,6 +18,13 @@ extern const char* const kPathSeparators;
 // Returns the bytes moved, 0 at the end of the file, or -1 with errno set.
 std::int64_t readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset);
 std::int64_t writeAt(int fd, const void* buffer, std::size_t size, std::uint64_t offset);
+
+// Opens a file for reading, never as the process's terminal and never waiting for a writer to
+// a pipe; the descriptor is not inherited by programs started later. -1 with errno set on failure.
+int openForReading(const char* path);
+
+// The modification time of a file's status, to the nanosecond where the system tells it.
+timespec modificationTime(const struct stat& st);
 
 // The local calendar time of `t`; false where the system cannot express it.
 bool localTime(std::time_t t, std::tm& local);

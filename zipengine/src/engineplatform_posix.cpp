@@ -1,6 +1,7 @@
 #include "engineplatform.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <vector>
@@ -15,6 +16,14 @@ std::int64_t readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset
 
 std::int64_t writeAt(int fd, const void* buffer, std::size_t size, std::uint64_t offset) {
     return ::pwrite(fd, buffer, size, static_cast<off_t>(offset));
+}
+
+int openForReading(const char* path) {
+    return ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+}
+
+timespec modificationTime(const struct stat& st) {
+    return st.st_mtim;
 }
 
 bool localTime(std::time_t t, std::tm& local) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <io.h>
 
 namespace engineplatform {
@@ -29,6 +30,15 @@ std::string fileOfModule(HMODULE module) {
             return utf8Of(name.data(), int(length));
         name.resize(name.size() * 2);
     }
+}
+
+std::wstring utf16Of(const char* text) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::wstring result(std::size_t(size > 0 ? size : 1), L'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text, -1, result.data(), size);
+    result.resize(result.size() - 1);
+    return result;
 }
 
 OVERLAPPED at(std::uint64_t offset) {
@@ -71,6 +81,14 @@ std::int64_t writeAt(int fd, const void* buffer, std::size_t size, std::uint64_t
         return -1;
     }
     return moved;
+}
+
+int openForReading(const char* path) {
+    return _wopen(utf16Of(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+
+timespec modificationTime(const struct stat& st) {
+    return timespec{st.st_mtime, 0};
 }
 
 bool localTime(std::time_t t, std::tm& local) {
