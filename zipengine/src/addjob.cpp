@@ -146,7 +146,7 @@ int AddJob::checkTargetKind() {
     // device is nothing to replace. A link is followed only to a ZIP archive, so a link that
     // leads to some other file of the user's is never renamed or overwritten.
     struct stat st {};
-    if (::lstat(m_target.c_str(), &st) != 0)
+    if (engineplatform::linkStatus(m_target.c_str(), st) != 0)
         return ZE_OK;
     std::string problem;
     if (S_ISDIR(st.st_mode))
@@ -216,7 +216,7 @@ bool AddJob::moveDamagedAside() {
     for (int n = 1; n < 1000; ++n) {
         aside = m_target + ".damaged" + (n == 1 ? std::string() : "-" + std::to_string(n));
         struct stat st {};
-        if (::lstat(aside.c_str(), &st) != 0 && errno == ENOENT)
+        if (engineplatform::linkStatus(aside.c_str(), st) != 0 && errno == ENOENT)
             break;
         aside.clear();
     }

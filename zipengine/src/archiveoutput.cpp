@@ -103,7 +103,7 @@ ArchiveOutput::~ArchiveOutput() {
 bool ArchiveOutput::create(const std::string& target) {
     m_target = target;
     m_buffer.resize(BufferSize);
-    m_fd = m_unnamedAllowed ? ::open(folderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666) : -1;
+    m_fd = m_unnamedAllowed ? engineplatform::openUnnamedTemporary(folderOf(target).c_str(), 0666) : -1;
     if (m_fd < 0) {
         for (int attempt = 0; attempt < 20 && m_fd < 0; ++attempt) {
             m_namedTemp = tempNameFor(target);

@@ -34,7 +34,7 @@ bool CentralDirectory::add(const std::string& record) {
 
 bool CentralDirectory::spill() {
     if (m_spillFd < 0) {
-        m_spillFd = ::open(m_spillFolder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        m_spillFd = engineplatform::openUnnamedTemporary(m_spillFolder.c_str(), 0600);
         if (m_spillFd < 0) {
             std::FILE* file = std::tmpfile();
             if (file == nullptr)

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 
 namespace engineplatform {
 
@@ -85,6 +86,27 @@ std::int64_t writeAt(int fd, const void* buffer, std::size_t size, std::uint64_t
 
 int openForReading(const char* path) {
     return _wopen(utf16Of(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+
+int openUnnamedTemporary(const char*, int) {
+    errno = EOPNOTSUPP;
+    return -1;
+}
+
+int linkStatus(const char* path, struct stat& st) {
+    struct _stat64 wide {};
+    if (_wstat64(utf16Of(path).c_str(), &wide) != 0)
+        return -1;
+    st = {};
+    st.st_dev = wide.st_dev;
+    st.st_ino = wide.st_ino;
+    st.st_mode = wide.st_mode;
+    st.st_nlink = wide.st_nlink;
+    st.st_size = static_cast<decltype(st.st_size)>(wide.st_size);
+    st.st_atime = static_cast<decltype(st.st_atime)>(wide.st_atime);
+    st.st_mtime = static_cast<decltype(st.st_mtime)>(wide.st_mtime);
+    st.st_ctime = static_cast<decltype(st.st_ctime)>(wide.st_ctime);
+    return 0;
 }
 
 timespec modificationTime(const struct stat& st) {
