@@ -20,11 +20,11 @@ namespace {
 
 constexpr const char* kSettings = "settings";
 
-QList<QByteArray> pathBytes(const std::vector<std::filesystem::path>& paths) {
+QList<QByteArray> storedPaths(const std::vector<std::filesystem::path>& paths) {
     QList<QByteArray> result;
     result.reserve(static_cast<qsizetype>(paths.size()));
     for (const auto& path : paths)
-        result.append(QByteArray::fromStdString(path.native()));
+        result.append(QByteArray::fromStdString(pathBytes(path)));
     return result;
 }
 
@@ -121,7 +121,7 @@ void SettingsSequence::SaveConfig() {
     ini.eraseSection(SettingsLists::folders.section);
     // 9
     mark(QStringLiteral("save_cfg6"));
-    const QList<QByteArray> folders = storable(pathBytes(settings.folders()));
+    const QList<QByteArray> folders = storable(storedPaths(settings.folders()));
     if (folders.isEmpty()) {
         commit(ini);
         return;
@@ -132,7 +132,7 @@ void SettingsSequence::SaveConfig() {
     mark(QStringLiteral("save_cfg7"));
     m_form.LogMessage(QStringLiteral("Saving exclusion folders..."));
     SettingsStore::writeList(ini, SettingsLists::excludedFolders,
-                             storable(pathBytes(settings.excludedFolders())), true);
+                             storable(storedPaths(settings.excludedFolders())), true);
     // 12
     m_form.LogMessage(QStringLiteral("Saving exclusion filetypes..."));
     QList<QByteArray> types;

@@ -25,7 +25,7 @@ bool ShellOpener::openFolder(const std::filesystem::path& folder) {
 }
 
 bool DesktopShellOpener::openFolder(const std::filesystem::path& folder) {
-    const QByteArray bytes = QByteArray::fromStdString(folder.native());
+    const QByteArray bytes = QByteArray::fromStdString(pathBytes(folder));
     return QDesktopServices::openUrl(QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/")));
 }
 

@@ -33,7 +33,7 @@ void ExclusionLists::index() {
     m_folders.clear();
     m_types.clear();
     for (const auto& folder : m_settings.excludedFolders())
-        m_folders.insert(CaseFolding::fold(folder.native()));
+        m_folders.insert(CaseFolding::fold(pathBytes(folder)));
     for (const QString& type : m_settings.excludedTypes())
         m_types.insert(CaseFolding::fold(type.toStdString()));
     m_indexed = true;
@@ -41,7 +41,7 @@ void ExclusionLists::index() {
 
 bool ExclusionLists::addFolder(const std::filesystem::path& folder) {
     index();
-    if (!m_folders.insert(CaseFolding::fold(folder.native())).second)
+    if (!m_folders.insert(CaseFolding::fold(pathBytes(folder))).second)
         return false;
     m_settings.appendExcludedFolder(folder);
     return true;

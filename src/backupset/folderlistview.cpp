@@ -12,8 +12,8 @@
 #include <algorithm>
 
 namespace {
-QByteArray pathBytes(const std::filesystem::path& folder) {
-    return QByteArray::fromStdString(folder.native());
+QByteArray folderKey(const std::filesystem::path& folder) {
+    return QByteArray::fromStdString(pathBytes(folder));
 }
 } // namespace
 
@@ -77,7 +77,7 @@ std::filesystem::path FolderListView::folderOf(const QTreeWidgetItem* row) {
 }
 
 QTreeWidgetItem* FolderListView::findFolder(const std::filesystem::path& folder) const {
-    return m_rows.value(pathBytes(folder));
+    return m_rows.value(folderKey(folder));
 }
 
 std::vector<std::filesystem::path> FolderListView::selectedFolders() const {
@@ -96,10 +96,10 @@ void FolderListView::showAll() {
 }
 
 void FolderListView::addRow(const std::filesystem::path& folder) {
-    if (m_rows.contains(pathBytes(folder)))
+    if (m_rows.contains(folderKey(folder)))
         return;
     auto* row = new QTreeWidgetItem;
-    row->setData(FolderColumn, PathRole, pathBytes(folder));
+    row->setData(FolderColumn, PathRole, folderKey(folder));
     row->setText(FolderColumn, displayText(folder));
     row->setToolTip(FolderColumn, PlainToolTip::of(displayText(folder)));
     row->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
@@ -110,13 +110,13 @@ void FolderListView::addRow(const std::filesystem::path& folder) {
     });
     const int index = std::min<int>(static_cast<int>(at - listed.begin()), topLevelItemCount());
     insertTopLevelItem(index, row);
-    m_rows.insert(pathBytes(folder), row);
+    m_rows.insert(folderKey(folder), row);
     if (const auto bytes = m_folders.folderBytes(folder))
         showCount(folder, *bytes);
 }
 
 void FolderListView::removeRow(const std::filesystem::path& folder) {
-    delete m_rows.take(pathBytes(folder));
+    delete m_rows.take(folderKey(folder));
 }
 
 void FolderListView::showCount(const std::filesystem::path& folder, qint64 bytes) {

@@ -127,7 +127,7 @@ void TForm1::showLists() {
 
 void TForm1::appendFolderRow(const std::filesystem::path& folder) {
     auto* item = new QListWidgetItem(pathText(folder));
-    item->setData(PathRole, QByteArray::fromStdString(folder.native()));
+    item->setData(PathRole, QByteArray::fromStdString(pathBytes(folder)));
     m_folderList->addItem(item);
 }
 

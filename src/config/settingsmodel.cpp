@@ -44,9 +44,9 @@ void SettingsModel::setDestination(const std::filesystem::path& folder) {
 }
 
 std::filesystem::path SettingsModel::terminatedDestination() {
-    const std::string& bytes = m_destination.native();
+    const std::string bytes = pathBytes(m_destination);
     if (!bytes.empty() && bytes.back() != '/')
-        setDestination(std::filesystem::path(bytes + '/'));
+        setDestination(pathFromBytes(bytes + '/'));
     return m_destination;
 }
 
@@ -68,11 +68,11 @@ bool SettingsModel::changedOnlyConflictsWithCleanup() const {
 }
 
 bool SettingsModel::hasFolder(const std::filesystem::path& folder) const {
-    return m_folderSet.contains(folder.native());
+    return m_folderSet.contains(pathBytes(folder));
 }
 
 bool SettingsModel::addFolder(const std::filesystem::path& folder) {
-    if (!m_folderSet.insert(folder.native()).second)
+    if (!m_folderSet.insert(pathBytes(folder)).second)
         return false;
     m_folders.insert(std::upper_bound(m_folders.begin(), m_folders.end(), folder,
                                       [this](const auto& a, const auto& b) { return listedBefore(a, b); }),
@@ -91,7 +91,7 @@ bool SettingsModel::listedBefore(const std::filesystem::path& a, const std::file
 }
 
 bool SettingsModel::removeFolder(const std::filesystem::path& folder) {
-    if (m_folderSet.erase(folder.native()) == 0)
+    if (m_folderSet.erase(pathBytes(folder)) == 0)
         return false;
     m_folders.erase(std::find_if(m_folders.begin(), m_folders.end(), [&](const std::filesystem::path& f) {
         return f.native() == folder.native();

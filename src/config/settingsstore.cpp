@@ -1,5 +1,7 @@
 #include "config/settingsstore.h"
 
+#include "platform/pathbytes.h"
+
 #include "config/settingsmodel.h"
 #include "platform/profilebatch.h"
 
@@ -63,7 +65,7 @@ void SettingsStore::writeValues(platform::ProfileBatch& ini, SettingsModel& mode
             break;
         case SettingSpec::Type::Path:
             ini.writeString(kSection, spec->key,
-                            QByteArray::fromStdString(model.terminatedDestination().native()));
+                            QByteArray::fromStdString(pathBytes(model.terminatedDestination())));
             break;
         }
     }

@@ -39,7 +39,7 @@ ArchiveJob::ArchiveJob(Context context)
 std::string ArchiveJob::folderPart(const fs::path& folder) const {
     if (!m_context.settings->isOn(Setting::EachFolder))
         return std::string();
-    std::string text = folder.native();
+    std::string text = pathBytes(folder);
     if (!text.empty() && text.back() == '/')
         text.pop_back();
     const auto slash = text.rfind('/');
@@ -58,8 +58,8 @@ QString ArchiveJob::datePart() const {
 
 fs::path ArchiveJob::ArchiveBaseName(const fs::path& folder) {
     // The destination's and the folder's names keep their own bytes, even when they are not UTF-8.
-    return fs::path(m_context.settings->terminatedDestination().native() + kPrefix.toStdString() +
-                    folderPart(folder) + datePart().toStdString());
+    return pathFromBytes(pathBytes(m_context.settings->terminatedDestination()) + kPrefix.toStdString() +
+                         folderPart(folder) + datePart().toStdString());
 }
 
 QString ArchiveJob::ExampleArchiveName() const {
@@ -67,8 +67,8 @@ QString ArchiveJob::ExampleArchiveName() const {
 }
 
 fs::path ArchiveJob::archiveFileName(const fs::path& baseName) {
-    const std::string& base = baseName.native();
-    return endsWithZipExtension(base) ? baseName : fs::path(base + ".zip");
+    const std::string base = pathBytes(baseName);
+    return endsWithZipExtension(base) ? baseName : pathFromBytes(base + ".zip");
 }
 
 void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files, bool mayReplace) {

@@ -1,5 +1,7 @@
 #include "engine/tzipmaster.h"
 
+#include "platform/pathbytes.h"
+
 #include "engine/engineeventbridge.h"
 #include "engine/zipengineerrors.h"
 #include "platform/backuppriority.h"
@@ -131,7 +133,7 @@ int TZipMaster::AddFiles() {
         suffixes.push_back(suffix.toUtf8());
     for (const QByteArray& suffix : suffixes)
         suffixPointers.push_back(suffix.constData());
-    const std::string archive = ZipFileName.native();
+    const std::string archive = pathBytes(ZipFileName);
     const QByteArray comment = ArchiveComment.toUtf8();
     std::vector<ZeFileResult> results(files.size());
 
@@ -200,8 +202,8 @@ int TZipMaster::ExtractArchive(const std::filesystem::path& archive,
     m_errorText.clear();
     if (!m_unzipEngine.isLoaded() && LoadUnzipEngine() != 0)
         return finish(m_errorCode);
-    const std::string archivePath = archive.native();
-    const std::string destinationPath = destination.native();
+    const std::string archivePath = pathBytes(archive);
+    const std::string destinationPath = pathBytes(destination);
     ZeExtractCommand command{};
     command.structSize = sizeof command;
     command.archivePath = archivePath.c_str();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/pathbytes.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <initializer_list>
@@ -47,7 +49,7 @@ public:
     PathList& operator=(PathList&&) noexcept = default;
 
     void push_back(std::string_view path);
-    void push_back(const std::filesystem::path& path) { push_back(std::string_view(path.native())); }
+    void push_back(const std::filesystem::path& path) { push_back(std::string_view(pathBytes(path))); }
     void push_back(const std::string& path) { push_back(std::string_view(path)); }
     void emplace_back(std::string_view path) { push_back(path); }
     void append(const PathList& other);
@@ -60,7 +62,7 @@ public:
     const char* const* data() const { return m_paths.data(); }
     const char* c_str(std::size_t index) const { return m_paths[index]; }
     std::string_view view(std::size_t index) const { return std::string_view(m_paths[index]); }
-    std::filesystem::path path(std::size_t index) const { return std::filesystem::path(view(index)); }
+    std::filesystem::path path(std::size_t index) const { return pathFromBytes(view(index)); }
     std::filesystem::path operator[](std::size_t index) const { return path(index); }
 
     const_iterator begin() const { return const_iterator(this, 0); }

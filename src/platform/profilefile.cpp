@@ -1,5 +1,7 @@
 #include "platform/profilefile.h"
 
+#include "platform/pathbytes.h"
+
 #include <limits>
 #include <optional>
 
@@ -55,12 +57,6 @@ std::filesystem::path fullPath(const std::filesystem::path& path) {
     std::error_code error;
     const std::filesystem::path full = std::filesystem::absolute(path, error);
     return error ? path : full;
-}
-
-// The path's own bytes where names are bytes, UTF-8 where they are UTF-16.
-std::string pathBytes(const std::filesystem::path& path) {
-    const std::u8string bytes = path.u8string();
-    return std::string(bytes.begin(), bytes.end());
 }
 
 } // namespace

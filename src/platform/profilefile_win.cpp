@@ -1,9 +1,10 @@
 #include "platform/profilefile.h"
 
+#include "platform/growingread.h"
+
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 namespace platform {
 
@@ -49,11 +50,15 @@ QByteArray ProfileFile::readString(const QByteArray& section, const QByteArray& 
 
 QList<QByteArray> ProfileFile::readKeys(const QByteArray& section) const {
     // With no key name the call returns every key of the section, each ended by a NUL.
-    std::vector<char> buffer(32768);
-    const DWORD length = GetPrivateProfileStringA(section.constData(), nullptr, "", buffer.data(),
-                                                  DWORD(buffer.size()), ansiPath(m_path).c_str());
+    const std::string path = ansiPath(m_path);
+    const QByteArray list = readUntilWhole(
+        [&](char* buffer, std::size_t size) {
+            return std::size_t(GetPrivateProfileStringA(section.constData(), nullptr, "", buffer, DWORD(size),
+                                                        path.c_str()));
+        },
+        2);
     QList<QByteArray> names;
-    for (const QByteArray& name : QByteArray(buffer.data(), qsizetype(length)).split('\0'))
+    for (const QByteArray& name : list.split('\0'))
         if (!name.isEmpty())
             names.append(name);
     return names;

@@ -1,5 +1,7 @@
 #include "restore/archivecontents.h"
 
+#include "platform/pathbytes.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -16,7 +18,7 @@ bool ArchiveContents::open(const std::filesystem::path& archive) {
     m_nodes.clear();
     m_folders.clear();
     m_files = 0;
-    if (!m_reader.open(archive.native()))
+    if (!m_reader.open(pathBytes(archive)))
         return false;
     buildTree();
     return true;

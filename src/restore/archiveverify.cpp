@@ -1,5 +1,7 @@
 #include "restore/archiveverify.h"
 
+#include "platform/pathbytes.h"
+
 #include "archivereader.h"
 #include "entrydatacheck.h"
 
@@ -19,7 +21,7 @@ ArchiveVerify::Result ArchiveVerify::run(const std::filesystem::path& archive, c
                                          const std::atomic<bool>& cancel) {
     Result result;
     ArchiveReader reader;
-    if (!reader.open(archive.native())) {
+    if (!reader.open(pathBytes(archive))) {
         result.error = reader.errorText();
         return result;
     }

@@ -1,5 +1,7 @@
 #include "restore/backupcatalog.h"
 
+#include "platform/pathbytes.h"
+
 #include "archivereader.h"
 
 #include "restore/archivecontents.h"
@@ -15,7 +17,7 @@ std::vector<BackupArchive> BackupCatalog::scan(const fs::path& destination) {
     std::vector<BackupArchive> found;
     std::error_code ec;
     for (fs::directory_iterator it(destination, ec), end; !ec && it != end; it.increment(ec)) {
-        const auto name = BackupArchiveName::parse(it->path().filename().native());
+        const auto name = BackupArchiveName::parse(pathBytes(it->path().filename()));
         if (!name)
             continue;
         struct stat st {};
@@ -29,7 +31,7 @@ std::vector<BackupArchive> BackupCatalog::scan(const fs::path& destination) {
         archive.size = static_cast<std::uint64_t>(st.st_size);
         // The central directory alone says how many files there are; no tree is needed for that.
         ArchiveReader reader;
-        archive.readable = reader.open(archive.path.native());
+        archive.readable = reader.open(pathBytes(archive.path));
         if (!archive.readable)
             archive.error = reader.errorText();
         for (std::size_t i = 0; archive.readable && i < reader.count(); ++i) {

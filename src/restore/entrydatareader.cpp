@@ -1,5 +1,6 @@
 #include "restore/entrydatareader.h"
 
+#include "engineplatform.h"
 #include "zipformat.h"
 
 #include <libdeflate.h>
@@ -35,7 +36,7 @@ EntryDataReader::~EntryDataReader() {
 
 bool EntryDataReader::readAt(std::uint64_t offset, char* into, std::size_t size) const {
     while (size > 0) {
-        const ssize_t n = ::pread(m_reader.fd(), into, size, static_cast<off_t>(offset));
+        const ssize_t n = engineplatform::readAt(m_reader.fd(), into, size, offset);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

@@ -1,5 +1,7 @@
 #include "restore/restorejob.h"
 
+#include "platform/pathbytes.h"
+
 #include "archivereader.h"
 #include "entryname.h"
 #include "restore/archivecontents.h"
@@ -58,7 +60,7 @@ RestoreReport RestoreJob::run() {
     m_umask = currentUmask();
     RestoreTarget target(m_request.originalPlace ? fs::path("/") : m_request.folder, m_request.originalPlace);
     if (!target.ok()) {
-        problem(m_request.folder.native(), RestoreReport::Reason::WriteFailed, std::strerror(errno));
+        problem(pathBytes(m_request.folder), RestoreReport::Reason::WriteFailed, std::strerror(errno));
         return m_report;
     }
     std::map<std::size_t, std::vector<const RestoreRequest::Item*>> byArchive;
@@ -68,8 +70,8 @@ RestoreReport RestoreJob::run() {
     std::map<std::size_t, std::unique_ptr<ArchiveReader>> readers;
     for (const auto& [archive, items] : byArchive) {
         auto reader = std::make_unique<ArchiveReader>();
-        if (!reader->open(m_request.archives[archive].native())) {
-            problem(m_request.archives[archive].native(), RestoreReport::Reason::Unreadable,
+        if (!reader->open(pathBytes(m_request.archives[archive]))) {
+            problem(pathBytes(m_request.archives[archive]), RestoreReport::Reason::Unreadable,
                     reader->errorText());
             continue;
         }

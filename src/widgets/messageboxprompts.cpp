@@ -1,5 +1,6 @@
 #include "widgets/messageboxprompts.h"
 
+#include "platform/pathbytes.h"
 #include "widgets/promptplacement.h"
 
 #include <QApplication>
@@ -94,7 +95,7 @@ std::optional<std::filesystem::path> MessageBoxPrompts::pickFolder(const QString
                                                                    const QString& prompt,
                                                                    const std::filesystem::path& start) {
     QFileDialog dialog(m_parent, title + QStringLiteral(" - ") + prompt,
-                       QFile::decodeName(QByteArray::fromStdString(start.native())));
+                       QFile::decodeName(QByteArray::fromStdString(pathBytes(start))));
     PromptPlacement::apply(&dialog, m_parent);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);

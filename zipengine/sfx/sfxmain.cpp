@@ -1,10 +1,9 @@
 // The self-extracting stub: an archive appended to this program is extracted into the folder
 // given as the first argument, or into the current folder.
 #include "archivereader.h"
+#include "engineplatform.h"
 #include "extractjob.h"
 #include "messagetable.h"
-
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -17,16 +16,10 @@ void printMessage(void*, int code, const char* text) {
         std::fprintf(stderr, "%s\n", text);
 }
 
-std::string ownPath() {
-    std::vector<char> buffer(4096);
-    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    return n > 0 ? std::string(buffer.data(), static_cast<std::size_t>(n)) : std::string();
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string self = ownPath();
+    const std::string self = engineplatform::programFile();
     const std::string destination = argc > 1 ? argv[1] : ".";
     ArchiveReader reader;
     if (self.empty() || !reader.open(self)) {

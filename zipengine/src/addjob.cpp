@@ -1,5 +1,7 @@
 #include "addjob.h"
 
+#include "engineplatform.h"
+
 #include "archiveverifier.h"
 #include "crc32combine.h"
 #include "entrydatacheck.h"
@@ -52,7 +54,7 @@ std::string folderOf(const std::string& path) {
 }
 
 std::int64_t nanoseconds(const struct stat& st) {
-    return zipformat::nanosecondsOf(st.st_mtim);
+    return zipformat::nanosecondsOf(engineplatform::modificationTime(st));
 }
 
 } // namespace
@@ -145,7 +147,7 @@ int AddJob::checkTargetKind() {
     // device is nothing to replace. A link is followed only to a ZIP archive, so a link that
     // leads to some other file of the user's is never renamed or overwritten.
     struct stat st {};
-    if (::lstat(m_target.c_str(), &st) != 0)
+    if (engineplatform::linkStatus(m_target.c_str(), st) != 0)
         return ZE_OK;
     std::string problem;
     if (S_ISDIR(st.st_mode))
@@ -215,7 +217,7 @@ bool AddJob::moveDamagedAside() {
     for (int n = 1; n < 1000; ++n) {
         aside = m_target + ".damaged" + (n == 1 ? std::string() : "-" + std::to_string(n));
         struct stat st {};
-        if (::lstat(aside.c_str(), &st) != 0 && errno == ENOENT)
+        if (engineplatform::linkStatus(aside.c_str(), st) != 0 && errno == ENOENT)
             break;
         aside.clear();
     }
@@ -314,7 +316,7 @@ bool AddJob::upToDate(const char* path, const struct stat& st, const ArchiveRead
     const std::int64_t mtimeNs = nanoseconds(st);
     bool sameTime = false;
     if (entry.timeStepNs == 2000000000) {
-        const DosDateTime dos = toDosDateTime(st.st_mtim.tv_sec);
+        const DosDateTime dos = toDosDateTime(engineplatform::modificationTime(st).tv_sec);
         sameTime = dos.date == entry.dosDate && dos.time == entry.dosTime;
     } else {
         sameTime = floorDiv(mtimeNs, entry.timeStepNs) == floorDiv(entry.mtimeNs, entry.timeStepNs);
@@ -333,7 +335,7 @@ bool AddJob::racy(std::int64_t mtimeNs, const ArchiveReader::Entry& entry) const
 }
 
 bool AddJob::sameContent(const char* path, const struct stat& st, const ArchiveReader::Entry& entry) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int fd = engineplatform::openForReading(path);
     if (fd < 0)
         return false;
     std::vector<unsigned char> buffer(1 << 20);
@@ -671,7 +673,7 @@ int AddJob::writeOnce(std::size_t index, bool acceptChange, bool& changed) {
     changed = false;
     const char* path = m_command.files[index];
     const std::int64_t readNs = CompressTask::wallClockNs();
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int fd = engineplatform::openForReading(path);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const int error = fd < 0 ? errno : EINVAL;
@@ -684,7 +686,7 @@ int AddJob::writeOnce(std::size_t index, bool acceptChange, bool& changed) {
         m_inlineCompressor = libdeflate_alloc_compressor(m_command.level > 0 ? m_command.level : 1);
     const auto size = static_cast<std::uint64_t>(st.st_size);
     const std::int64_t mtimeNs = nanoseconds(st);
-    EntryRecord record = newRecord(index, st.st_mtim, st.st_mode, readNs);
+    EntryRecord record = newRecord(index, engineplatform::modificationTime(st), st.st_mode, readNs);
     const bool deflate = shouldDeflate(index) && size > 0 && m_inlineCompressor != nullptr;
     record.method = deflate ? MethodDeflate : MethodStore;
     record.zip64Local = size > Max32;
@@ -778,7 +780,7 @@ int AddJob::storeLargeFileAgain(std::size_t index, EntryRecord& record, std::uin
             return ZE_ERR_CANCELLED;
         const std::size_t want = static_cast<std::size_t>(
             std::min<std::uint64_t>(TaskSchedule::PieceSize, record.uncompressedSize - done));
-        const ssize_t n = ::pread(fd, buffer.data(), want, static_cast<off_t>(done));
+        const ssize_t n = engineplatform::readAt(fd, buffer.data(), want, static_cast<std::uint64_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -890,8 +892,9 @@ int AddJob::copyChecked(const ArchiveReader::Entry& entry, std::uint64_t dataOff
     m_copyBuffer.resize(static_cast<std::size_t>(entry.compressedSize));
     std::size_t got = 0;
     while (got < m_copyBuffer.size()) {
-        const ssize_t n = ::pread(m_previous->fd(), m_copyBuffer.data() + got, m_copyBuffer.size() - got,
-                                  static_cast<off_t>(dataOffset + got));
+        const ssize_t n =
+            engineplatform::readAt(m_previous->fd(), m_copyBuffer.data() + got, m_copyBuffer.size() - got,
+                                   static_cast<std::uint64_t>(dataOffset + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -932,8 +935,8 @@ int AddJob::copyAndCheck(std::size_t previousIndex, const ArchiveReader::Entry& 
         const auto want = static_cast<std::size_t>(std::min(step, entry.compressedSize - done));
         std::size_t got = 0;
         while (got < want) {
-            const ssize_t n = ::pread(m_previous->fd(), buffer.data() + got, want - got,
-                                      static_cast<off_t>(dataOffset + done + got));
+            const ssize_t n = engineplatform::readAt(m_previous->fd(), buffer.data() + got, want - got,
+                                                     static_cast<std::uint64_t>(dataOffset + done + got));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0) {

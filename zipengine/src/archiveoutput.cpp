@@ -1,5 +1,7 @@
 #include "archiveoutput.h"
 
+#include "engineplatform.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -101,7 +103,7 @@ ArchiveOutput::~ArchiveOutput() {
 bool ArchiveOutput::create(const std::string& target) {
     m_target = target;
     m_buffer.resize(BufferSize);
-    m_fd = m_unnamedAllowed ? ::open(folderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666) : -1;
+    m_fd = m_unnamedAllowed ? engineplatform::openUnnamedTemporary(folderOf(target).c_str(), 0666) : -1;
     if (m_fd < 0) {
         for (int attempt = 0; attempt < 20 && m_fd < 0; ++attempt) {
             m_namedTemp = tempNameFor(target);
@@ -198,7 +200,7 @@ bool ArchiveOutput::writeAt(std::uint64_t offset, const void* data, std::size_t 
         return false;
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = ::pwrite(m_fd, p, size, static_cast<off_t>(offset));
+        const ssize_t n = engineplatform::writeAt(m_fd, p, size, static_cast<std::uint64_t>(offset));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -239,7 +241,7 @@ bool ArchiveOutput::copyFrom(int fd, std::uint64_t offset, std::uint64_t length)
             }
         } else {
             const std::size_t part = std::min(chunk, m_buffer.size());
-            n = ::pread(fd, m_buffer.data(), part, in);
+            n = engineplatform::readAt(fd, m_buffer.data(), part, in);
             if (n > 0 && !writeRaw(m_buffer.data(), static_cast<std::size_t>(n)))
                 return false;
             if (n > 0)

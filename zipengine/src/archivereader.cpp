@@ -1,5 +1,7 @@
 #include "archivereader.h"
 
+#include "engineplatform.h"
+
 #include "zipformat.h"
 
 #include <fcntl.h>
@@ -43,7 +45,7 @@ bool ArchiveReader::fail(const std::string& text, bool damaged) {
 bool ArchiveReader::readAt(std::uint64_t offset, void* buffer, std::size_t size) const {
     auto* p = static_cast<char*>(buffer);
     while (size > 0) {
-        const ssize_t n = ::pread(m_fd, p, size, static_cast<off_t>(offset));
+        const ssize_t n = engineplatform::readAt(m_fd, p, size, static_cast<std::uint64_t>(offset));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -56,7 +58,7 @@ bool ArchiveReader::readAt(std::uint64_t offset, void* buffer, std::size_t size)
 }
 
 bool ArchiveReader::open(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = engineplatform::openForReading(path.c_str());
     if (fd < 0)
         return fail(std::strerror(errno), false);
     return openFd(fd);

@@ -1,5 +1,7 @@
 #include "centraldirectory.h"
 
+#include "engineplatform.h"
+
 #include "archiveoutput.h"
 #include "zipformat.h"
 
@@ -32,7 +34,7 @@ bool CentralDirectory::add(const std::string& record) {
 
 bool CentralDirectory::spill() {
     if (m_spillFd < 0) {
-        m_spillFd = ::open(m_spillFolder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        m_spillFd = engineplatform::openUnnamedTemporary(m_spillFolder.c_str(), 0600);
         if (m_spillFd < 0) {
             std::FILE* file = std::tmpfile();
             if (file == nullptr)
@@ -45,8 +47,8 @@ bool CentralDirectory::spill() {
     }
     std::size_t done = 0;
     while (done < m_memory.size()) {
-        const ssize_t n = ::pwrite(m_spillFd, m_memory.data() + done, m_memory.size() - done,
-                                   static_cast<off_t>(m_spilled + done));
+        const ssize_t n = engineplatform::writeAt(m_spillFd, m_memory.data() + done, m_memory.size() - done,
+                                                  static_cast<std::uint64_t>(m_spilled + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

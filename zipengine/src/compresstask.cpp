@@ -1,5 +1,7 @@
 #include "compresstask.h"
 
+#include "engineplatform.h"
+
 #include "zipformat.h"
 
 #include "deflatejoin.h"
@@ -20,9 +22,11 @@ bool readFully(int fd, unsigned char* buffer, std::uint64_t length, std::int64_t
     got = 0;
     while (got < length) {
         const std::size_t want = static_cast<std::size_t>(length - got);
-        const ssize_t n = offset < 0 ? ::read(fd, buffer + got, want)
-                                     : ::pread(fd, buffer + got, want,
-                                               static_cast<off_t>(offset + static_cast<std::int64_t>(got)));
+        const ssize_t n =
+            offset < 0
+                ? ::read(fd, buffer + got, want)
+                : engineplatform::readAt(fd, buffer + got, want,
+                                         static_cast<std::uint64_t>(offset + static_cast<std::int64_t>(got)));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -55,7 +59,7 @@ void CompressTask::run(libdeflate_compressor* compressor) {
 
 bool CompressTask::readWholeFile() {
     readNs = wallClockNs();
-    const int file = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int file = engineplatform::openForReading(path);
     if (file < 0) {
         error = errno;
         return false;
@@ -71,16 +75,18 @@ bool CompressTask::readWholeFile() {
         ::close(file);
         return false;
     }
-    mtime = st.st_mtim;
-    mtimeNs = zipformat::nanosecondsOf(st.st_mtim);
+    mtime = engineplatform::modificationTime(st);
+    mtimeNs = zipformat::nanosecondsOf(engineplatform::modificationTime(st));
     mode = st.st_mode;
     // Read what the file holds now, but never more than the writer planned room for.
     const std::uint64_t wanted = std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), length);
     data.resize(static_cast<std::size_t>(wanted));
     bool ok = readFully(file, data.data(), wanted, -1, rawSize, error);
     struct stat after {};
-    if (ok && (::fstat(file, &after) != 0 || static_cast<std::uint64_t>(after.st_size) != rawSize ||
-               after.st_mtim.tv_sec != st.st_mtim.tv_sec || after.st_mtim.tv_nsec != st.st_mtim.tv_nsec)) {
+    if (ok &&
+        (::fstat(file, &after) != 0 || static_cast<std::uint64_t>(after.st_size) != rawSize ||
+         engineplatform::modificationTime(after).tv_sec != engineplatform::modificationTime(st).tv_sec ||
+         engineplatform::modificationTime(after).tv_nsec != engineplatform::modificationTime(st).tv_nsec)) {
         error = ChangedWhileRead;
         ok = false;
     }

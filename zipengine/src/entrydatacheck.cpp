@@ -1,5 +1,7 @@
 #include "entrydatacheck.h"
 
+#include "engineplatform.h"
+
 #include "zipformat.h"
 
 #include <libdeflate.h>
@@ -123,7 +125,7 @@ bool EntryDataCheck::checkFile(int fd, std::uint64_t offset, libdeflate_decompre
             whole ? static_cast<std::size_t>(m_compressedSize - done)
                   : static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), m_compressedSize - done));
         unsigned char* into = whole ? buffer.data() + done : buffer.data();
-        const ssize_t n = ::pread(fd, into, want, static_cast<off_t>(offset + done));
+        const ssize_t n = engineplatform::readAt(fd, into, want, static_cast<std::uint64_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

@@ -1,5 +1,7 @@
 #include "entryname.h"
 
+#include "platform/pathbytes.h"
+
 #include <filesystem>
 
 namespace entryname {
@@ -21,7 +23,7 @@ std::string forPath(const char* path, bool keepFolders) {
         if (!ec)
             p = absolute;
     }
-    std::string name = p.lexically_normal().native();
+    std::string name = pathBytes(p.lexically_normal());
     while (!name.empty() && name.back() == '/')
         name.pop_back();
     if (!keepFolders)

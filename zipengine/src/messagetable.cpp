@@ -1,8 +1,8 @@
 #include "messagetable.h"
 
-#include "zipengine_api.h"
+#include "engineplatform.h"
 
-#include <dlfcn.h>
+#include "zipengine_api.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -68,11 +68,10 @@ bool MessageTable::load(const std::string& path) {
 }
 
 std::string MessageTable::besideLibrary(const void* symbolInLibrary) {
-    Dl_info info{};
-    if (dladdr(symbolInLibrary, &info) == 0 || info.dli_fname == nullptr)
+    const std::string path = engineplatform::moduleFileOf(symbolInLibrary);
+    if (path.empty())
         return "ResDlls.res";
-    std::string path = info.dli_fname;
-    const std::size_t slash = path.rfind('/');
+    const std::size_t slash = path.find_last_of(engineplatform::kPathSeparators);
     return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "ResDlls.res";
 }
 

@@ -1,5 +1,7 @@
 #include "taskschedule.h"
 
+#include "engineplatform.h"
+
 #include "zipformat.h"
 
 #include "compressionpool.h"
@@ -66,7 +68,7 @@ void TaskSchedule::fill() {
 bool TaskSchedule::openLargeFile(std::size_t index) {
     LargeFile& file = m_largeFiles[index];
     file.readNs = CompressTask::wallClockNs();
-    file.fd = ::open(m_command.files[index], O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    file.fd = engineplatform::openForReading(m_command.files[index]);
     struct stat st {};
     if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         file.error = file.fd < 0 ? errno : EINVAL;
@@ -75,8 +77,8 @@ bool TaskSchedule::openLargeFile(std::size_t index) {
         file.fd = -1;
         return false;
     }
-    file.mtime = st.st_mtim;
-    file.mtimeNs = zipformat::nanosecondsOf(st.st_mtim);
+    file.mtime = engineplatform::modificationTime(st);
+    file.mtimeNs = zipformat::nanosecondsOf(engineplatform::modificationTime(st));
     file.mode = st.st_mode;
     return true;
 }

@@ -1,5 +1,7 @@
 #include "zipformat.h"
 
+#include "engineplatform.h"
+
 #include <climits>
 #include <ctime>
 
@@ -9,7 +11,7 @@ DosDateTime toDosDateTime(std::int64_t unixSeconds) {
     const std::time_t t = static_cast<std::time_t>(unixSeconds);
     std::tm local{};
     DosDateTime result;
-    if (!localtime_r(&t, &local))
+    if (!engineplatform::localTime(t, local))
         return result;
     const int year = local.tm_year + 1900;
     if (year < 1980)

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <sys/stat.h>
+
+// The operating system calls of the engine that differ between systems; one implementation per
+// system (engineplatform_posix.cpp, engineplatform_win.cpp). Files are the C library's
+// descriptors; paths are bytes (UTF-8 where the system's names are UTF-16).
+namespace engineplatform {
+
+// The characters that end a folder's name in a path.
+extern const char* const kPathSeparators;
+
+// Reads or writes up to `size` bytes at `offset`, whatever the descriptor's position.
+// Returns the bytes moved, 0 at the end of the file, or -1 with errno set.
+std::int64_t readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset);
+std::int64_t writeAt(int fd, const void* buffer, std::size_t size, std::uint64_t offset);
+
+// Opens a file for reading, never as the process's terminal and never waiting for a writer to
+// a pipe; the descriptor is not inherited by programs started later. -1 with errno set on failure.
+int openForReading(const char* path);
+
+// A new file without a name in `folder`, open for reading and writing, that is gone when it is
+// closed; -1 with errno set where the system or the file system has no such files.
+int openUnnamedTemporary(const char* folder, int mode);
+
+// The status of the file at `path`, a link's own where it is a link; 0, or -1 with errno set.
+int linkStatus(const char* path, struct stat& st);
+
+// The modification time of a file's status, to the nanosecond where the system tells it.
+timespec modificationTime(const struct stat& st);
+
+// The local calendar time of `t`; false where the system cannot express it.
+bool localTime(std::time_t t, std::tm& local);
+
+// The file of the library or program that holds `symbol`; empty when it cannot be told.
+std::string moduleFileOf(const void* symbol);
+
+// The file of the running program; empty when it cannot be told.
+std::string programFile();
+
+} // namespace engineplatform
