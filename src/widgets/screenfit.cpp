@@ -27,8 +27,13 @@ void ScreenFit::keepOnScreen(QWidget* window) {
 }
 
 bool ScreenFit::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Show)
-        fit(static_cast<QWidget*>(watched));
+    if (event->type() == QEvent::Show) {
+        auto* window = static_cast<QWidget*>(watched);
+        fit(window);
+        // Once shown, the window may have gained a frame that no longer fits: fit it again.
+        QMetaObject::invokeMethod(
+            this, [window] { fit(window); }, Qt::QueuedConnection);
+    }
     return QObject::eventFilter(watched, event);
 }
 
