@@ -77,6 +77,7 @@ private Q_SLOTS:
     void fileAndFolderOfOneNameNeverBoth();
     void twoSpellingsOfOnePathGiveOneEntry();
     void rottedKeptEntryTakenAgainOrLeftOut();
+    void deflatedEntriesNameTheCrcOfTheirStoredBytes();
     void keptEntryWithAnOutdatedCrcFieldIsInflatedAndGetsItRenewed_data();
     void keptEntryWithAnOutdatedCrcFieldIsInflatedAndGetsItRenewed();
     void emptyFileAtArchivePathIsReplaced();
@@ -356,6 +357,27 @@ void ArchiveUpdateTest::rottedKeptEntryTakenAgainOrLeftOut() {
     QVERIFY2(log.contains(QString::fromLatin1(entryNameOf(gone))), qPrintable(log));
     QVERIFY2(log.contains(QString::fromLatin1(entryNameOf(kept))), qPrintable(log));
     f.verifyArchive(f.archivePath());
+}
+
+void ArchiveUpdateTest::deflatedEntriesNameTheCrcOfTheirStoredBytes() {
+    EngineFixture f;
+    const fs::path small = f.writeSource("small.txt", EngineFixture::text(30000, 31));
+    const fs::path large = f.writeSource("large.txt", EngineFixture::text(9 << 20, 32)); // in pieces
+    const fs::path noise = f.writeSource("noise.bin", EngineFixture::noise(100000, 33)); // stored
+    QCOMPARE(f.add({small, large, noise}, TZipMaster::AddDirNames), 0);
+    const auto listing = archivecheck::pythonListing(f.archivePath());
+    QVERIFY(listing.ok);
+    const QByteArray tag("\x43\x51\x08\x00", 4);
+    for (const auto& file : {small, large}) {
+        const auto* entry = listing.find(entryNameOf(file));
+        QVERIFY(entry && entry->method == 8);
+        const qsizetype at = entry->extra.indexOf(tag);
+        QVERIFY2(at >= 0, entry->extra.toHex().constData());
+        QCOMPARE(qFromLittleEndian<quint32>(entry->extra.constData() + at + 4), entry->rawCrc);
+        QCOMPARE(qFromLittleEndian<quint32>(entry->extra.constData() + at + 8), entry->crc);
+    }
+    const auto* stored = listing.find(entryNameOf(noise));
+    QVERIFY(stored && stored->method == 0 && !stored->extra.contains(tag));
 }
 
 void ArchiveUpdateTest::keptEntryWithAnOutdatedCrcFieldIsInflatedAndGetsItRenewed_data() {
