@@ -87,6 +87,7 @@ Listing pythonListing(const std::filesystem::path& archive) {
         e.offset = static_cast<qint64>(o.value(QStringLiteral("offset")).toDouble());
         e.external = static_cast<quint32>(o.value(QStringLiteral("external")).toDouble());
         e.rawDigest = o.value(QStringLiteral("raw_digest")).toString().toLatin1();
+        e.rawCrc = static_cast<quint32>(o.value(QStringLiteral("raw_crc")).toDouble());
         listing.entries.push_back(e);
     }
     listing.ok = true;

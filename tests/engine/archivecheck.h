@@ -22,6 +22,7 @@ struct Entry {
     qint64 offset = 0;
     quint32 external = 0;
     QByteArray rawDigest; // of the stored (compressed) bytes
+    quint32 rawCrc = 0;   // likewise
 };
 
 struct Listing {

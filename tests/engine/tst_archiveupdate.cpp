@@ -8,6 +8,7 @@
 
 #include <QCryptographicHash>
 #include <QProcess>
+#include <QtEndian>
 #include <QTest>
 
 #include <fcntl.h>
@@ -76,6 +77,9 @@ private Q_SLOTS:
     void fileAndFolderOfOneNameNeverBoth();
     void twoSpellingsOfOnePathGiveOneEntry();
     void rottedKeptEntryTakenAgainOrLeftOut();
+    void deflatedEntriesNameTheCrcOfTheirStoredBytes();
+    void keptEntryWithAnOutdatedCrcFieldIsInflatedAndGetsItRenewed_data();
+    void keptEntryWithAnOutdatedCrcFieldIsInflatedAndGetsItRenewed();
     void emptyFileAtArchivePathIsReplaced();
     void resetArchiveClearsOnlyStoredFiles();
     void symlinkedArchiveKeepsTheLink_data();
@@ -352,6 +356,75 @@ void ArchiveUpdateTest::rottedKeptEntryTakenAgainOrLeftOut() {
     const QString log = messages.join(QLatin1Char('\n'));
     QVERIFY2(log.contains(QString::fromLatin1(entryNameOf(gone))), qPrintable(log));
     QVERIFY2(log.contains(QString::fromLatin1(entryNameOf(kept))), qPrintable(log));
+    f.verifyArchive(f.archivePath());
+}
+
+void ArchiveUpdateTest::deflatedEntriesNameTheCrcOfTheirStoredBytes() {
+    EngineFixture f;
+    const fs::path small = f.writeSource("small.txt", EngineFixture::text(30000, 31));
+    const fs::path large = f.writeSource("large.txt", EngineFixture::text(9 << 20, 32)); // in pieces
+    const fs::path noise = f.writeSource("noise.bin", EngineFixture::noise(100000, 33)); // stored
+    QCOMPARE(f.add({small, large, noise}, TZipMaster::AddDirNames), 0);
+    const auto listing = archivecheck::pythonListing(f.archivePath());
+    QVERIFY(listing.ok);
+    const QByteArray tag("\x43\x51\x08\x00", 4);
+    for (const auto& file : {small, large}) {
+        const auto* entry = listing.find(entryNameOf(file));
+        QVERIFY(entry && entry->method == 8);
+        const qsizetype at = entry->extra.indexOf(tag);
+        QVERIFY2(at >= 0, entry->extra.toHex().constData());
+        QCOMPARE(qFromLittleEndian<quint32>(entry->extra.constData() + at + 4), entry->rawCrc);
+        QCOMPARE(qFromLittleEndian<quint32>(entry->extra.constData() + at + 8), entry->crc);
+    }
+    const auto* stored = listing.find(entryNameOf(noise));
+    QVERIFY(stored && stored->method == 0 && !stored->extra.contains(tag));
+}
+
+void ArchiveUpdateTest::keptEntryWithAnOutdatedCrcFieldIsInflatedAndGetsItRenewed_data() {
+    QTest::addColumn<int>("flipAt"); // inside the field's 12 bytes
+    QTest::newRow("CRC of the stored bytes") << 4;
+    QTest::newRow("CRC of the entry") << 8;
+}
+
+void ArchiveUpdateTest::keptEntryWithAnOutdatedCrcFieldIsInflatedAndGetsItRenewed() {
+    QFETCH(int, flipAt);
+    EngineFixture f;
+    const QByteArray keptText = EngineFixture::text(50000, 21);
+    const fs::path kept = f.writeSource("kept.txt", keptText);
+    const fs::path other = f.writeSource("other.txt", EngineFixture::text(1000, 22));
+    for (const auto& file : {kept, other})
+        EngineFixture::setMtime(file, 1600000000);
+    QCOMPARE(f.add({kept, other}, TZipMaster::AddDirNames), 0);
+    const auto before = archivecheck::pythonListing(f.archivePath());
+    const auto* entry = before.find(entryNameOf(kept));
+    QVERIFY(entry && entry->method == 8);
+    // The deflated entry carries the CRC of its stored bytes beside its own CRC.
+    const qsizetype at = entry->extra.indexOf(QByteArray("\x43\x51\x08\x00", 4));
+    QVERIFY2(at >= 0, entry->extra.toHex().constData());
+    const QByteArray field = entry->extra.mid(at, 12);
+    QCOMPARE(qFromLittleEndian<quint32>(field.constData() + 8), entry->crc);
+
+    QByteArray bytes = EngineFixture::readAll(f.archivePath());
+    const qsizetype pos = bytes.indexOf(field);
+    QVERIFY(pos >= 0 && bytes.indexOf(field, pos + 1) < 0);
+    bytes[pos + flipAt] = static_cast<char>(bytes[pos + flipAt] ^ 0x01);
+    std::ofstream(f.archivePath(), std::ios::binary | std::ios::trunc).write(bytes.constData(), bytes.size());
+
+    QStringList messages;
+    connect(&f.zip(), &TZipMaster::OnMessage, this, [&](int code, const QString& text) {
+        if (code != 0)
+            messages.append(text);
+    });
+    f.writeSource("other.txt", EngineFixture::text(1200, 23));
+    EngineFixture::setMtime(other, 1600000100);
+    QCOMPARE(f.add({kept, other}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
+    const auto after = archivecheck::pythonListing(f.archivePath());
+    const auto* now = after.find(entryNameOf(kept));
+    QVERIFY(now);
+    QCOMPARE(now->rawDigest, entry->rawDigest);
+    QCOMPARE(now->extra, entry->extra); // the field is right again
+    QVERIFY(after.find(entryNameOf(other))->extra.contains(QByteArray("\x43\x51\x08\x00", 4)));
     f.verifyArchive(f.archivePath());
 }
 

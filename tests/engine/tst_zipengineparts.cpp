@@ -9,6 +9,7 @@
 #include "entryname.h"
 #include "entryrecord.h"
 #include "messagetable.h"
+#include "scratchbuffer.h"
 #include "zipformat.h"
 
 #include <QDir>
@@ -255,6 +256,9 @@ class EntryCheckTest : public QObject {
 private Q_SLOTS:
     void dataCheckedInOneStepOrInPieces_data();
     void dataCheckedInOneStepOrInPieces();
+    void storedCrcSparesInflatingOnlyTheBytesItNames_data();
+    void storedCrcSparesInflatingOnlyTheBytesItNames();
+    void storedCrcFieldNamesItsEntry();
     void ntfsTimesKeepTheirPrecision();
 };
 
@@ -290,6 +294,76 @@ void EntryCheckTest::dataCheckedInOneStepOrInPieces() {
     QVERIFY(!(shorter.feed(stored.data(), stored.size()) && shorter.finish()));
 }
 
+void EntryCheckTest::storedCrcSparesInflatingOnlyTheBytesItNames_data() {
+    QTest::addColumn<std::size_t>("size");
+    QTest::newRow("in one step") << std::size_t{300000};
+    QTest::newRow("in pieces") << std::size_t{40 << 20}; // more than is inflated in one step
+}
+
+void EntryCheckTest::storedCrcSparesInflatingOnlyTheBytesItNames() {
+    QFETCH(std::size_t, size);
+    const std::vector<unsigned char> raw = sample(size, 11, size > (1 << 20) ? 2 : 0);
+    const auto crc = static_cast<std::uint32_t>(libdeflate_crc32(0, raw.data(), raw.size()));
+    const std::vector<unsigned char> sound = deflate(raw.data(), raw.size(), 6);
+    std::vector<unsigned char> garbage = sample(sound.size(), 12, 1); // does not inflate to `raw`
+    garbage[0] = 0x07;                                                // a reserved block type
+    std::vector<unsigned char> rotted = sound;
+    rotted[rotted.size() / 2] ^= 0x10;
+    const auto crcOf = [](const std::vector<unsigned char>& bytes) {
+        return static_cast<std::uint32_t>(libdeflate_crc32(0, bytes.data(), bytes.size()));
+    };
+    QTemporaryDir dir;
+    const auto verdict = [&](const std::vector<unsigned char>& inFile, std::uint16_t method,
+                             const std::uint32_t* accepted, std::uint32_t* storedCrc = nullptr) {
+        const QString path = dir.filePath(QStringLiteral("entry"));
+        std::ofstream(path.toStdString(), std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(inFile.data()), static_cast<std::streamsize>(inFile.size()));
+        const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);
+        libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+        EntryDataCheck check(method, inFile.size(), raw.size(), crc);
+        if (accepted != nullptr)
+            check.acceptStoredCrc(*accepted);
+        ScratchBuffer input;
+        ScratchBuffer output;
+        const bool ok = check.checkFile(fd, 0, d, &input, &output);
+        libdeflate_free_decompressor(d);
+        ::close(fd);
+        if (storedCrc != nullptr)
+            *storedCrc = check.storedCrc();
+        return ok;
+    };
+    const std::uint32_t garbageCrc = crcOf(garbage);
+    const std::uint32_t soundCrc = crcOf(sound);
+    // Bytes the CRC names are taken without inflating them: garbage passes only that way.
+    QVERIFY(verdict(garbage, zipformat::MethodDeflate, &garbageCrc));
+    QVERIFY(!verdict(garbage, zipformat::MethodDeflate, nullptr));
+    // Other bytes are inflated: sound ones pass and give their CRC for the next time, rotted ones fail.
+    std::uint32_t found = 0;
+    QVERIFY(verdict(sound, zipformat::MethodDeflate, &garbageCrc, &found));
+    QCOMPARE(found, soundCrc);
+    QVERIFY(!verdict(rotted, zipformat::MethodDeflate, &soundCrc));
+    // Stored data has the entry's own CRC to answer to.
+    if (size < (1 << 20)) {
+        const std::uint32_t rawGarbageCrc = crcOf(std::vector<unsigned char>(raw.size(), 'x'));
+        QVERIFY(
+            !verdict(std::vector<unsigned char>(raw.size(), 'x'), zipformat::MethodStore, &rawGarbageCrc));
+    }
+}
+
+void EntryCheckTest::storedCrcFieldNamesItsEntry() {
+    const std::string other = zipformat::ntfsExtraField(1600000000000000000, 1600000000000000000);
+    const std::string extra = other + zipformat::storedCrcExtraField(0x11223344, 0xaabbccdd);
+    std::uint32_t storedCrc = 0;
+    QVERIFY(zipformat::storedCrcOf(extra, 0xaabbccdd, storedCrc));
+    QCOMPARE(storedCrc, 0x11223344u);
+    // A field written for other data (the entry's CRC changed since) says nothing.
+    QVERIFY(!zipformat::storedCrcOf(extra, 0xaabbccde, storedCrc));
+    QVERIFY(!zipformat::storedCrcOf(other, 0xaabbccdd, storedCrc));
+    // A field cut short is no field.
+    QVERIFY(!zipformat::storedCrcOf(extra.substr(0, extra.size() - 1), 0xaabbccdd, storedCrc));
+    QCOMPARE(zipformat::withoutExtraField(extra, zipformat::ExtraStoredCrc), other);
+}
+
 void EntryCheckTest::ntfsTimesKeepTheirPrecision() {
     for (const std::int64_t ns : {std::int64_t{1600000000123456700}, std::int64_t{-5000000100},
                                   std::int64_t{4102444800000000000}}) { // 2100: past the 32-bit field
@@ -320,6 +394,7 @@ private Q_SLOTS:
     void lockOfAnEarlierVersionIsHonouredThenTakenAway();
     void namedTemporaryWhereUnnamedIsRefused();
     void readBackFindsADamagedEntry();
+    void storedCrcTrustedForKeptEntriesOnly();
 };
 
 void ArchivePlaceTest::oneHolderPerArchiveName() {
@@ -439,6 +514,43 @@ void ArchivePlaceTest::readBackFindsADamagedEntry() {
     QCOMPARE(perEntry({false, true}), (std::vector<E>{E::Unchecked, E::Damaged}));
     // A directory that does not match the entries expected: nothing is vouched for.
     QCOMPARE(perEntry({true}), std::vector<E>{E::Unchecked});
+}
+
+void ArchivePlaceTest::storedCrcTrustedForKeptEntriesOnly() {
+    // One deflate entry whose bytes do not inflate, with a field that vouches for those bytes.
+    QTemporaryDir dir;
+    const std::string archive = dir.filePath(QStringLiteral("Quoralis.zip")).toStdString();
+    const std::string bytes = "\x07 not deflate data at all";
+    const auto bytesCrc = static_cast<std::uint32_t>(libdeflate_crc32(0, bytes.data(), bytes.size()));
+    {
+        ArchiveOutput out;
+        CentralDirectory directory(dir.path().toStdString());
+        QVERIFY(out.create(archive));
+        EntryRecord record = EntryRecord::forFile("a.txt", 1600000000000000000, 0100644, 1600000000000000000);
+        record.method = zipformat::MethodDeflate;
+        record.crc = 0x12345678;
+        record.compressedSize = bytes.size();
+        record.uncompressedSize = 100;
+        record.extra += zipformat::storedCrcExtraField(bytesCrc, record.crc);
+        record.localOffset = out.position();
+        QVERIFY(out.write(record.localHeader()) && out.write(bytes));
+        QVERIFY(directory.add(record.centralHeader()));
+        QVERIFY(directory.writeTo(out, std::string()));
+        QVERIFY(out.commit());
+    }
+    const int fd = ::open(archive.c_str(), O_RDONLY | O_CLOEXEC);
+    const std::vector<bool> toCheck{true};
+    // Reading back what was just written inflates it whatever its fields say.
+    ArchiveVerifier readBack(fd, toCheck, 2);
+    QCOMPARE(readBack.run([] { return false; }), ArchiveVerifier::Result::Damaged);
+    // Kept entries are taken by the field, and the CRC found is handed on.
+    ArchiveVerifier kept(fd, toCheck, 2);
+    kept.acceptStoredCrcs();
+    std::thread checking([&] { kept.checkAll([] { return false; }); });
+    QCOMPARE(kept.waitFor(0), ArchiveVerifier::Entry::Sound);
+    checking.join();
+    QCOMPARE(kept.storedCrc(0), bytesCrc);
+    ::close(fd);
 }
 
 int main(int argc, char** argv) {

@@ -4,22 +4,24 @@ import json
 import struct
 import sys
 import zipfile
+import zlib
 
 
 
-def raw_data_digest(path, info):
-    # The stored (compressed) bytes of an entry, to see whether an update copied it unchanged.
+def raw_data(path, info):
+    # The stored (compressed) bytes of an entry.
     with open(path, "rb") as f:
         f.seek(info.header_offset)
         header = f.read(30)
         name_length, extra_length = struct.unpack("<HH", header[26:30])
         f.seek(info.header_offset + 30 + name_length + extra_length)
-        return hashlib.sha256(f.read(info.compress_size)).hexdigest()
+        return f.read(info.compress_size)
 
 
 with zipfile.ZipFile(sys.argv[1]) as archive:
     entries = []
     for info in archive.infolist():
+        raw_bytes = raw_data(sys.argv[1], info)
         raw = info.filename.encode("utf-8" if info.flag_bits & 0x800 else "cp437")
         entries.append({
             "name": raw.hex(),
@@ -32,6 +34,7 @@ with zipfile.ZipFile(sys.argv[1]) as archive:
             "extra": info.extra.hex(),
             "offset": info.header_offset,
             "external": info.external_attr,
-            "raw_digest": raw_data_digest(sys.argv[1], info),
+            "raw_digest": hashlib.sha256(raw_bytes).hexdigest(),
+            "raw_crc": zlib.crc32(raw_bytes),
         })
     print(json.dumps({"comment": archive.comment.hex(), "entries": entries}))

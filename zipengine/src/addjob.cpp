@@ -526,6 +526,8 @@ int AddJob::writeSmallFile(std::size_t index, CompressTask& task) {
     record.crc = task.crc;
     record.compressedSize = task.dataSize;
     record.uncompressedSize = task.rawSize;
+    if (task.deflated)
+        addStoredCrc(record, task.dataCrc);
     record.localOffset = m_out->position();
     if (!m_out->write(record.localHeader()) || !m_out->write(task.data.data(), task.dataSize))
         return writeFailed();
@@ -560,6 +562,7 @@ int AddJob::writeLargeFile(std::size_t index) {
     const std::uint64_t dataStart = m_out->position();
 
     std::uint32_t crc = 0;
+    std::uint32_t dataCrc = 0;
     std::uint64_t rawSize = 0;
     std::uint64_t dataSize = 0;
     bool streamClosed = false;
@@ -582,6 +585,7 @@ int AddJob::writeLargeFile(std::size_t index) {
         if (!m_out->write(task->data.data(), task->dataSize))
             return writeFailed();
         crc = crc32Combine(crc, task->crc, task->rawSize);
+        dataCrc = crc32Combine(dataCrc, task->dataCrc, task->dataSize);
         rawSize += task->rawSize;
         dataSize += task->dataSize;
         if (task->deflated)
@@ -602,6 +606,8 @@ int AddJob::writeLargeFile(std::size_t index) {
         if (!m_out->write(emptyFinalBlock, sizeof emptyFinalBlock))
             return writeFailed();
         dataSize += sizeof emptyFinalBlock;
+        dataCrc =
+            static_cast<std::uint32_t>(libdeflate_crc32(dataCrc, emptyFinalBlock, sizeof emptyFinalBlock));
     }
     record.crc = crc;
     record.compressedSize = dataSize;
@@ -621,6 +627,8 @@ int AddJob::writeLargeFile(std::size_t index) {
             return writeFailed();
         return writeAgain(index);
     }
+    if (record.method == MethodDeflate)
+        addStoredCrc(record, dataCrc);
     if (const int rc = completeLargeEntry(record, entryStart); rc != ZE_OK)
         return rc;
     m_results[index].size = record.uncompressedSize;
@@ -835,7 +843,7 @@ int AddJob::copyPreviousEntry(std::size_t previousIndex, Copy& outcome) {
     if (!m_out->write(record.localHeader()))
         return writeFailed();
     bool sound = true;
-    if (const int rc = copyAndCheck(previousIndex, entry, dataOffset, sound); rc != ZE_OK)
+    if (const int rc = copyAndCheck(previousIndex, entry, dataOffset, record, sound); rc != ZE_OK)
         return rc;
     if (!sound) {
         outcome = Copy::Damaged;
@@ -875,6 +883,7 @@ void AddJob::startKeptCheck() {
         threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     m_keptToCheck = std::move(kept);
     m_keptVerifier = std::make_unique<ArchiveVerifier>(m_previous->fd(), m_keptToCheck, threads);
+    m_keptVerifier->acceptStoredCrcs();
     m_keptThread = std::thread(
         [this] { m_keptVerifier->checkAll([this] { return m_keptStop.load(std::memory_order_relaxed); }); });
 }
@@ -887,31 +896,17 @@ void AddJob::endKeptCheck() {
 }
 
 int AddJob::copyChecked(const ArchiveReader::Entry& entry, std::uint64_t dataOffset) {
-    if (entry.compressedSize > TaskSchedule::PieceSize)
-        return m_out->copyFrom(m_previous->fd(), dataOffset, entry.compressedSize) ? ZE_OK : writeFailed();
-    m_copyBuffer.resize(static_cast<std::size_t>(entry.compressedSize));
-    std::size_t got = 0;
-    while (got < m_copyBuffer.size()) {
-        const ssize_t n =
-            engineplatform::readAt(m_previous->fd(), m_copyBuffer.data() + got, m_copyBuffer.size() - got,
-                                   static_cast<std::uint64_t>(dataOffset + got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            errno = n == 0 ? EIO : errno;
-            return m_out->copyFrom(m_previous->fd(), dataOffset, entry.compressedSize) ? ZE_OK
-                                                                                       : writeFailed();
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    return m_out->write(m_copyBuffer.data(), got) ? ZE_OK : writeFailed();
+    // Its bytes were checked already: the kernel moves them without a pass through this process.
+    return m_out->copyFrom(m_previous->fd(), dataOffset, entry.compressedSize) ? ZE_OK : writeFailed();
 }
 
 int AddJob::copyAndCheck(std::size_t previousIndex, const ArchiveReader::Entry& entry,
-                         std::uint64_t dataOffset, bool& sound) {
+                         std::uint64_t dataOffset, EntryRecord& record, bool& sound) {
     if (m_keptVerifier) {
         switch (m_keptVerifier->waitFor(previousIndex)) {
         case ArchiveVerifier::Entry::Sound:
+            if (entry.method == MethodDeflate)
+                addStoredCrc(record, m_keptVerifier->storedCrc(previousIndex));
             return copyChecked(entry, dataOffset);
         case ArchiveVerifier::Entry::Damaged:
             sound = false;
@@ -956,7 +951,18 @@ int AddJob::copyAndCheck(std::size_t previousIndex, const ArchiveReader::Entry& 
             break;
     }
     sound = whole || check.finish();
+    if (sound && entry.method == MethodDeflate)
+        addStoredCrc(record, check.storedCrc());
     return ZE_OK;
+}
+
+void AddJob::addStoredCrc(EntryRecord& record, std::uint32_t storedCrc) {
+    // Only in the central header: the local header of a large entry is written before its data.
+    constexpr std::size_t Room = 0xffff - 64; // what a Zip64 field may need besides
+    record.extra = withoutExtraField(record.extra, ExtraStoredCrc);
+    const std::string field = storedCrcExtraField(storedCrc, record.crc);
+    if (record.extra.size() + field.size() <= Room)
+        record.extra += field;
 }
 
 int AddJob::finishEntry(EntryRecord& record, bool writtenNow) {

@@ -72,8 +72,11 @@ private:
     void startKeptCheck();
     void endKeptCheck();
     int copyChecked(const ArchiveReader::Entry& entry, std::uint64_t dataOffset);
+    // Copies a kept entry's data once it was found sound; `record` then gets the field with the
+    // CRC of its stored bytes.
     int copyAndCheck(std::size_t previousIndex, const ArchiveReader::Entry& entry, std::uint64_t dataOffset,
-                     bool& sound);
+                     EntryRecord& record, bool& sound);
+    static void addStoredCrc(EntryRecord& record, std::uint32_t storedCrc);
     int writeUpToDate(std::size_t index);
     int writeDirectoryAndEnd();
     int verifyWritten();
@@ -119,7 +122,6 @@ private:
     std::unique_ptr<ArchiveVerifier> m_keptVerifier;
     std::thread m_keptThread;
     std::atomic<bool> m_keptStop{false};
-    std::vector<unsigned char> m_copyBuffer;
 
     std::unique_ptr<ArchiveReader> m_previous;
     std::unique_ptr<ArchiveOutput> m_out;

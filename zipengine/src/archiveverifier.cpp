@@ -2,6 +2,7 @@
 
 #include "archivereader.h"
 #include "entrydatacheck.h"
+#include "zipformat.h"
 
 #include <libdeflate.h>
 #include <unistd.h>
@@ -25,6 +26,7 @@ ArchiveVerifier::ArchiveVerifier(int fd, const std::vector<bool>& toCheck, int t
     , m_toCheck(toCheck)
     , m_threads(std::max(1, threads))
     , m_damaged(toCheck.size(), 0)
+    , m_storedCrcs(toCheck.size(), 0)
     , m_done(toCheck.size(), 0) {}
 
 ArchiveVerifier::Entry ArchiveVerifier::waitFor(std::size_t index) {
@@ -83,6 +85,8 @@ ArchiveVerifier::Result ArchiveVerifier::check(const std::function<bool()>& stop
     auto work = [&](bool caller) -> bool {
         std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(
             libdeflate_alloc_decompressor());
+        ScratchBuffer input;
+        ScratchBuffer output;
         for (;;) {
             if (halt.load(std::memory_order_relaxed))
                 return true;
@@ -99,8 +103,11 @@ ArchiveVerifier::Result ArchiveVerifier::check(const std::function<bool()>& stop
             std::uint64_t dataOffset = 0;
             std::string localExtra;
             EntryDataCheck check(entry.method, entry.compressedSize, entry.uncompressedSize, entry.crc);
+            std::uint32_t storedCrc = 0;
+            if (m_acceptStoredCrcs && zipformat::storedCrcOf(entry.centralExtra, entry.crc, storedCrc))
+                check.acceptStoredCrc(storedCrc);
             if (!reader.locateData(entry, dataOffset, localExtra) ||
-                !check.checkFile(reader.fd(), dataOffset, decompressor.get())) {
+                !check.checkFile(reader.fd(), dataOffset, decompressor.get(), &input, &output)) {
                 m_damaged[i] = 1;
                 markChecked(i);
                 std::lock_guard<std::mutex> lock(problemMutex);
@@ -111,6 +118,7 @@ ArchiveVerifier::Result ArchiveVerifier::check(const std::function<bool()>& stop
                 halt = true;
                 return true;
             }
+            m_storedCrcs[i] = check.storedCrc();
             markChecked(i);
         }
     };

@@ -53,6 +53,7 @@ void CompressTask::run(libdeflate_compressor* compressor) {
         return;
     crc = libdeflate_crc32(0, data.data(), static_cast<std::size_t>(rawSize));
     dataSize = static_cast<std::size_t>(rawSize);
+    dataCrc = crc;
     if (deflate && rawSize > 0)
         compress(compressor);
 }
@@ -118,4 +119,5 @@ void CompressTask::compress(libdeflate_compressor* compressor) {
     data.swap(out);
     dataSize = outSize;
     deflated = true;
+    dataCrc = static_cast<std::uint32_t>(libdeflate_crc32(0, data.data(), dataSize));
 }

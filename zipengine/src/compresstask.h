@@ -31,9 +31,10 @@ struct CompressTask {
     bool deflated = false; // data holds deflate output (otherwise the raw bytes)
     std::vector<unsigned char> data;
     std::size_t dataSize = 0;
-    std::int64_t mtimeNs = 0; // whole file: as seen when it was opened
-    struct timespec mtime {}; // the same, exact
-    std::int64_t readNs = 0;  // whole file: the moment it was opened (wall clock)
+    std::uint32_t dataCrc = 0; // CRC-32 of `data`
+    std::int64_t mtimeNs = 0;  // whole file: as seen when it was opened
+    struct timespec mtime {};  // the same, exact
+    std::int64_t readNs = 0;   // whole file: the moment it was opened (wall clock)
     std::uint32_t mode = 0;
 
     // Reads and compresses; called on a worker thread.

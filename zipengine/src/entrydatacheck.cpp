@@ -35,6 +35,11 @@ EntryDataCheck::EntryDataCheck(std::uint16_t method, std::uint64_t compressedSiz
 
 EntryDataCheck::~EntryDataCheck() = default;
 
+void EntryDataCheck::acceptStoredCrc(std::uint32_t storedCrc) {
+    m_acceptedStoredCrc = storedCrc;
+    m_storedCrcAccepted = true;
+}
+
 bool EntryDataCheck::checkable() const {
     return m_method == zipformat::MethodStore || m_method == zipformat::MethodDeflate;
 }
@@ -43,23 +48,26 @@ bool EntryDataCheck::fitsInMemory() const {
     return m_uncompressedSize <= InMemoryLimit && m_compressedSize <= InMemoryLimit + (1 << 20);
 }
 
-bool EntryDataCheck::check(const unsigned char* data, std::size_t size,
-                           libdeflate_decompressor* decompressor) {
+bool EntryDataCheck::check(const unsigned char* data, std::size_t size, libdeflate_decompressor* decompressor,
+                           ScratchBuffer* output) {
     if (size != m_compressedSize)
         return false;
     if (size == 0)
         return m_uncompressedSize == 0 && m_crc == 0;
+    m_storedCrc = static_cast<std::uint32_t>(libdeflate_crc32(0, data, size));
     if (m_method == zipformat::MethodStore)
-        return size == m_uncompressedSize && libdeflate_crc32(0, data, size) == m_crc;
+        return size == m_uncompressedSize && m_storedCrc == m_crc;
     if (m_method != zipformat::MethodDeflate || !fitsInMemory())
         return false;
-    m_scratch.resize(static_cast<std::size_t>(m_uncompressedSize) + 1);
-    std::size_t produced = 0;
+    if (m_storedCrcAccepted && m_storedCrc == m_acceptedStoredCrc)
+        return true;
     // One byte of room more than announced: data that inflates to more is caught.
-    if (libdeflate_deflate_decompress(decompressor, data, size, m_scratch.data(), m_scratch.size(),
-                                      &produced) != LIBDEFLATE_SUCCESS)
+    const auto room = static_cast<std::size_t>(m_uncompressedSize) + 1;
+    unsigned char* out = (output != nullptr ? *output : m_ownOutput).room(room);
+    std::size_t produced = 0;
+    if (libdeflate_deflate_decompress(decompressor, data, size, out, room, &produced) != LIBDEFLATE_SUCCESS)
         return false;
-    return produced == m_uncompressedSize && libdeflate_crc32(0, m_scratch.data(), produced) == m_crc;
+    return produced == m_uncompressedSize && libdeflate_crc32(0, out, produced) == m_crc;
 }
 
 bool EntryDataCheck::feed(const unsigned char* data, std::size_t size) {
@@ -68,6 +76,7 @@ bool EntryDataCheck::feed(const unsigned char* data, std::size_t size) {
     m_fed += size;
     if (m_fed > m_compressedSize)
         return m_failed = true, false;
+    m_storedCrc = static_cast<std::uint32_t>(libdeflate_crc32(m_storedCrc, data, size));
     if (m_method == zipformat::MethodStore) {
         m_runningCrc = static_cast<std::uint32_t>(libdeflate_crc32(m_runningCrc, data, size));
         m_produced += size;
@@ -80,21 +89,21 @@ bool EntryDataCheck::feed(const unsigned char* data, std::size_t size) {
         if (inflateInit2(&m_stream->z, -MAX_WBITS) != Z_OK)
             return m_failed = true, false;
         m_stream->open = true;
-        m_scratch.resize(StepSize);
     }
+    unsigned char* out = m_ownOutput.room(StepSize);
     z_stream& z = m_stream->z;
     z.next_in = const_cast<unsigned char*>(data);
     z.avail_in = static_cast<uInt>(size);
     while (z.avail_in > 0 && !m_stream->ended) {
-        z.next_out = m_scratch.data();
-        z.avail_out = static_cast<uInt>(m_scratch.size());
+        z.next_out = out;
+        z.avail_out = static_cast<uInt>(StepSize);
         const int rc = inflate(&z, Z_NO_FLUSH);
-        const std::size_t out = m_scratch.size() - z.avail_out;
-        m_runningCrc = static_cast<std::uint32_t>(libdeflate_crc32(m_runningCrc, m_scratch.data(), out));
-        m_produced += out;
+        const std::size_t made = StepSize - z.avail_out;
+        m_runningCrc = static_cast<std::uint32_t>(libdeflate_crc32(m_runningCrc, out, made));
+        m_produced += made;
         if (rc == Z_STREAM_END)
             m_stream->ended = true;
-        else if (rc != Z_OK && !(rc == Z_BUF_ERROR && out > 0))
+        else if (rc != Z_OK && !(rc == Z_BUF_ERROR && made > 0))
             return m_failed = true, false;
         if (m_produced > m_uncompressedSize)
             return m_failed = true, false;
@@ -113,18 +122,31 @@ bool EntryDataCheck::finish() {
     return m_method == zipformat::MethodStore && m_fed == m_produced;
 }
 
-bool EntryDataCheck::checkFile(int fd, std::uint64_t offset, libdeflate_decompressor* decompressor) {
+bool EntryDataCheck::checkFile(int fd, std::uint64_t offset, libdeflate_decompressor* decompressor,
+                               ScratchBuffer* input, ScratchBuffer* output) {
     if (!checkable())
         return false;
     const bool whole = fitsInMemory();
-    std::vector<unsigned char> buffer(whole ? static_cast<std::size_t>(m_compressedSize)
-                                            : std::min<std::uint64_t>(m_compressedSize, StepSize));
+    ScratchBuffer& in = input != nullptr ? *input : m_ownInput;
+    if (!whole && m_storedCrcAccepted && m_method == zipformat::MethodDeflate) {
+        std::uint32_t crc = 0;
+        if (!storedCrcOfFile(fd, offset, in, crc))
+            return false;
+        if (crc == m_acceptedStoredCrc) {
+            m_storedCrc = crc;
+            return true;
+        }
+    }
+    const std::size_t bufferSize =
+        whole ? static_cast<std::size_t>(m_compressedSize)
+              : static_cast<std::size_t>(std::min<std::uint64_t>(m_compressedSize, StepSize));
+    unsigned char* buffer = in.room(bufferSize);
     std::uint64_t done = 0;
     while (done < m_compressedSize) {
         const std::size_t want =
             whole ? static_cast<std::size_t>(m_compressedSize - done)
-                  : static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), m_compressedSize - done));
-        unsigned char* into = whole ? buffer.data() + done : buffer.data();
+                  : static_cast<std::size_t>(std::min<std::uint64_t>(bufferSize, m_compressedSize - done));
+        unsigned char* into = whole ? buffer + done : buffer;
         const ssize_t n = engineplatform::readAt(fd, into, want, static_cast<std::uint64_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
@@ -134,5 +156,23 @@ bool EntryDataCheck::checkFile(int fd, std::uint64_t offset, libdeflate_decompre
             return false;
         done += static_cast<std::uint64_t>(n);
     }
-    return whole ? check(buffer.data(), buffer.size(), decompressor) : finish();
+    return whole ? check(buffer, bufferSize, decompressor, output) : finish();
+}
+
+bool EntryDataCheck::storedCrcOfFile(int fd, std::uint64_t offset, ScratchBuffer& buffer,
+                                     std::uint32_t& crc) const {
+    const auto step = static_cast<std::size_t>(std::min<std::uint64_t>(m_compressedSize, StepSize));
+    unsigned char* into = buffer.room(step);
+    crc = 0;
+    for (std::uint64_t done = 0; done < m_compressedSize;) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(step, m_compressedSize - done));
+        const ssize_t n = engineplatform::readAt(fd, into, want, offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, into, static_cast<std::size_t>(n)));
+        done += static_cast<std::uint64_t>(n);
+    }
+    return true;
 }

@@ -180,4 +180,24 @@ bool findExtraField(const unsigned char* extra, std::size_t size, std::uint16_t 
     return false;
 }
 
+std::string storedCrcExtraField(std::uint32_t storedCrc, std::uint32_t entryCrc) {
+    std::string field;
+    put16(field, ExtraStoredCrc);
+    put16(field, 8);
+    put32(field, storedCrc);
+    put32(field, entryCrc);
+    return field;
+}
+
+bool storedCrcOf(std::string_view extra, std::uint32_t entryCrc, std::uint32_t& storedCrc) {
+    const unsigned char* data = nullptr;
+    std::size_t size = 0;
+    if (!findExtraField(reinterpret_cast<const unsigned char*>(extra.data()), extra.size(), ExtraStoredCrc,
+                        data, size) ||
+        size != 8 || get32(data + 4) != entryCrc)
+        return false;
+    storedCrc = get32(data);
+    return true;
+}
+
 } // namespace zipformat

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Record layouts and little-endian helpers of the ZIP container.
 namespace zipformat {
@@ -32,6 +33,9 @@ constexpr std::uint16_t FlagUtf8 = 0x0800;
 constexpr std::uint16_t ExtraZip64 = 0x0001;
 constexpr std::uint16_t ExtraTimestamp = 0x5455;
 constexpr std::uint16_t ExtraNtfs = 0x000a;
+// Our own field: the CRC-32 of an entry's stored bytes as they were when they last inflated to the
+// entry's CRC, and that CRC. A later check of unchanged bytes then needs no inflating.
+constexpr std::uint16_t ExtraStoredCrc = 0x5143;
 
 // Windows file times: 100-ns ticks since 1601-01-01 (UTC), as the NTFS extra field holds them.
 constexpr std::int64_t NtfsTickNs = 100;
@@ -106,5 +110,9 @@ std::string withoutExtraField(const std::string& extra, std::uint16_t tag);
 // Finds the data of the first extra field with the given tag; false when there is none.
 bool findExtraField(const unsigned char* extra, std::size_t size, std::uint16_t tag,
                     const unsigned char*& data, std::size_t& dataSize);
+std::string storedCrcExtraField(std::uint32_t storedCrc, std::uint32_t entryCrc);
+// The stored bytes' CRC from a block of extra fields; false when it has no such field for an entry
+// with the CRC `entryCrc`.
+bool storedCrcOf(std::string_view extra, std::uint32_t entryCrc, std::uint32_t& storedCrc);
 
 } // namespace zipformat
