@@ -54,14 +54,20 @@ DWORD partOf(std::size_t size) {
     return size > 0x40000000u ? DWORD(0x40000000u) : DWORD(size);
 }
 
+// The system handle behind a descriptor; INVALID_HANDLE_VALUE with errno set when there is none.
+HANDLE handleOf(int fd) {
+    const HANDLE file = HANDLE(_get_osfhandle(fd));
+    if (file == INVALID_HANDLE_VALUE)
+        errno = EBADF;
+    return file;
+}
+
 } // namespace
 
 std::int64_t readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
-    const HANDLE file = HANDLE(_get_osfhandle(fd));
-    if (file == INVALID_HANDLE_VALUE) {
-        errno = EBADF;
+    const HANDLE file = handleOf(fd);
+    if (file == INVALID_HANDLE_VALUE)
         return -1;
-    }
     OVERLAPPED overlapped = at(offset);
     DWORD moved = 0;
     if (!ReadFile(file, buffer, partOf(size), &moved, &overlapped))
@@ -70,11 +76,9 @@ std::int64_t readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset
 }
 
 std::int64_t writeAt(int fd, const void* buffer, std::size_t size, std::uint64_t offset) {
-    const HANDLE file = HANDLE(_get_osfhandle(fd));
-    if (file == INVALID_HANDLE_VALUE) {
-        errno = EBADF;
+    const HANDLE file = handleOf(fd);
+    if (file == INVALID_HANDLE_VALUE)
         return -1;
-    }
     OVERLAPPED overlapped = at(offset);
     DWORD moved = 0;
     if (!WriteFile(file, buffer, partOf(size), &moved, &overlapped)) {
