@@ -54,7 +54,7 @@ void SettingsSequence::LoadConfig() {
     const int width = ini.readInteger(kSettings, "width", SettingsSchema::spec(Setting::Width).defaultValue);
     const int height =
         ini.readInteger(kSettings, "height", SettingsSchema::spec(Setting::Height).defaultValue);
-    m_form.applyStoredGeometry(QRect(x, y, width, height));
+    m_form.applyStoredGeometry(ScreenFit::fromStored(x, y, width, height));
     // 3
     m_form.DockLogViewer();
     // 4-8, 10: every value, into the model; the windows follow its changes.

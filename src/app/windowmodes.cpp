@@ -36,11 +36,11 @@ void WindowModes::SetToolbarMode() {
         c.logViewer->Fhide();
     const QPoint fallback = defaultToolbarPosition();
     const platform::ProfileFile ini(c.settingsFilePath());
-    const QPoint place(ini.readInteger("settings", "toolbar_x", fallback.x()),
-                       ini.readInteger("settings", "toolbar_y", fallback.y()));
     // A place on no screen (a screen since removed) goes back to the default place; one partly off
     // the screens of now is moved onto them.
-    QRect wanted(place, c.toolbar->size());
+    QRect wanted = ScreenFit::fromStored(ini.readInteger("settings", "toolbar_x", fallback.x()),
+                                         ini.readInteger("settings", "toolbar_y", fallback.y()),
+                                         c.toolbar->width(), c.toolbar->height());
     if (!QGuiApplication::screenAt(wanted.center()))
         wanted.moveTopLeft(fallback);
     c.toolbar->move(ScreenFit::onScreen(wanted).topLeft());

@@ -5,13 +5,17 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
 
-int distanceSquared(const QRect& area, const QPoint& point) {
-    const int dx = qMax(0, qMax(area.left() - point.x(), point.x() - area.right()));
-    const int dy = qMax(0, qMax(area.top() - point.y(), point.y() - area.bottom()));
+// Wide enough for any two points a settings file can name.
+qint64 distanceSquared(const QRect& area, const QPoint& point) {
+    const qint64 dx =
+        qMax<qint64>(0, qMax<qint64>(qint64(area.left()) - point.x(), qint64(point.x()) - area.right()));
+    const qint64 dy =
+        qMax<qint64>(0, qMax<qint64>(qint64(area.top()) - point.y(), qint64(point.y()) - area.bottom()));
     return dx * dx + dy * dy;
 }
 
@@ -37,14 +41,20 @@ bool ScreenFit::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
+QRect ScreenFit::fromStored(int x, int y, int width, int height) {
+    constexpr int far = 1 << 20;
+    return QRect(std::clamp(x, -far, far), std::clamp(y, -far, far), std::clamp(width, 0, far),
+                 std::clamp(height, 0, far));
+}
+
 QRect ScreenFit::availableFor(const QRect& rect) {
     const QPoint centre = rect.center();
     if (QScreen* screen = QGuiApplication::screenAt(centre))
         return screen->availableGeometry();
     QRect best = QGuiApplication::primaryScreen()->availableGeometry();
-    int bestDistance = std::numeric_limits<int>::max();
+    qint64 bestDistance = std::numeric_limits<qint64>::max();
     for (QScreen* screen : QGuiApplication::screens()) {
-        const int distance = distanceSquared(screen->geometry(), centre);
+        const qint64 distance = distanceSquared(screen->geometry(), centre);
         if (distance < bestDistance) {
             bestDistance = distance;
             best = screen->availableGeometry();

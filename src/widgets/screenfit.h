@@ -14,6 +14,9 @@ public:
     // Fits the window every time it is shown; owned by the window.
     static void keepOnScreen(QWidget* window);
 
+    // A rectangle from stored numbers of any size, bounded so that no arithmetic on it overflows
+    // (no screen reaches that far).
+    static QRect fromStored(int x, int y, int width, int height);
     // The available area of the screen that holds the centre of rect, else of the nearest screen.
     static QRect availableFor(const QRect& rect);
     // rect moved, and shrunk where it is larger, to lie wholly within area.

@@ -1,3 +1,4 @@
+#include "app/tpopfrm.h"
 #include "apptestharness.h"
 #include "backupfixture.h"
 #include "backupset/folderlistview.h"
@@ -101,6 +102,14 @@ void TestSettingsFile::storedGeometryWinsOverTheResizeReaction() {
     away.writeSettings("[settings]\nx=-30000\ny=99999\n");
     TBForm& lost = away.start();
     QVERIFY(QGuiApplication::primaryScreen()->geometry().contains(lost.geometry().center()));
+    // The farthest numbers a file can hold: no arithmetic on them overflows.
+    AppTestHarness farthest;
+    farthest.writeSettings("[settings]\nx=2147483647\ny=-2147483648\nwidth=2147483647\nheight=2147483647\n"
+                           "toolbar_x=2147483647\ntoolbar_y=2147483647\n");
+    TBForm& far = farthest.start();
+    QVERIFY(QGuiApplication::primaryScreen()->geometry().contains(far.geometry().center()));
+    far.SetToolbarMode();
+    QVERIFY(QGuiApplication::primaryScreen()->geometry().contains(far.toolbarWindow()->geometry().center()));
     // Too small a size is raised to the minimum.
     AppTestHarness small;
     small.writeSettings("[settings]\nwidth=100\nheight=100\n");
