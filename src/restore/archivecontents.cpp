@@ -2,14 +2,16 @@
 
 #include "platform/pathbytes.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 namespace {
 
 constexpr std::uint16_t MadeByUnix = 3;
 constexpr std::uint32_t DosFolderAttribute = 0x10;
+// The file type bits of a Unix mode as archives store it, whatever system reads them.
+constexpr std::uint32_t UnixTypeMask = 0170000;
+constexpr std::uint32_t UnixFolder = 0040000;
+constexpr std::uint32_t UnixLink = 0120000;
 
 } // namespace
 
@@ -32,9 +34,10 @@ ArchiveContents::Item ArchiveContents::describe(const ArchiveReader::Entry& e) {
     const bool madeOnUnix = (e.versionMadeBy >> 8) == MadeByUnix;
     const std::uint32_t unixMode = madeOnUnix ? e.externalAttributes >> 16 : 0;
     it.mode = unixMode & 0777;
-    if (madeOnUnix && S_ISLNK(unixMode))
+    if (madeOnUnix && (unixMode & UnixTypeMask) == UnixLink)
         it.kind = Kind::Link;
-    else if ((!e.name.empty() && e.name.back() == '/') || (madeOnUnix && S_ISDIR(unixMode)) ||
+    else if ((!e.name.empty() && e.name.back() == '/') ||
+             (madeOnUnix && (unixMode & UnixTypeMask) == UnixFolder) ||
              (!madeOnUnix && (e.externalAttributes & DosFolderAttribute)))
         it.kind = Kind::Folder;
     return it;

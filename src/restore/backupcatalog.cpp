@@ -3,11 +3,10 @@
 #include "platform/pathbytes.h"
 
 #include "archivereader.h"
+#include "engineplatform.h"
 
 #include "restore/archivecontents.h"
 #include "restore/backuparchivename.h"
-
-#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -21,13 +20,14 @@ std::vector<BackupArchive> BackupCatalog::scan(const fs::path& destination) {
         if (!name)
             continue;
         struct stat st {};
-        if (::stat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        if (engineplatform::fileStatus(pathBytes(it->path()).c_str(), st) != 0 || !S_ISREG(st.st_mode))
             continue;
         BackupArchive archive;
         archive.path = it->path();
         archive.folder = name->folder;
         archive.stamp = name->stamp;
-        archive.mtimeNs = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+        const timespec mtime = engineplatform::modificationTime(st);
+        archive.mtimeNs = std::int64_t{mtime.tv_sec} * 1000000000 + mtime.tv_nsec;
         archive.size = static_cast<std::uint64_t>(st.st_size);
         // The central directory alone says how many files there are; no tree is needed for that.
         ArchiveReader reader;

@@ -9,7 +9,9 @@
 
 #include <QTest>
 
+#include <fcntl.h>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -19,6 +21,9 @@ private Q_SLOTS:
     void archiveNames_data();
     void archiveNames();
     void catalogListsOnlyTheProgramsArchivesGroupedNewestFirst();
+    void catalogTakesExactTimesAndLooksThroughLinks();
+    void entryKindsFromTheStoredAttributes_data();
+    void entryKindsFromTheStoredAttributes();
     void contentsFormAFolderTreeWithSizesAndTimes();
     void listAndSearchOnAHundredThousandEntries();
 };
@@ -94,6 +99,65 @@ void RestoreCatalogTest::catalogListsOnlyTheProgramsArchivesGroupedNewestFirst()
     QCOMPARE(found[3].files, 1u);
     QVERIFY(
         std::none_of(found.begin(), found.end(), [&](const BackupArchive& x) { return x.path == other; }));
+}
+
+void RestoreCatalogTest::catalogTakesExactTimesAndLooksThroughLinks() {
+    RestoreFixture f;
+    const fs::path a = f.writeSource("docs/a.txt", "a");
+    const fs::path kept = f.backup({a}, "Quoralis_kept.zip");
+    const struct timespec times[2] = {{1764000000, 123456789}, {1764000000, 123456789}};
+    QCOMPARE(::utimensat(AT_FDCWD, kept.c_str(), times, 0), 0);
+    fs::create_symlink(kept, f.destination() / "Quoralis_linked.zip");
+    fs::create_directory(f.destination() / "Quoralis_folder.zip");
+    fs::create_symlink(f.destination() / "Quoralis_gone.zip", f.destination() / "Quoralis_dangling.zip");
+
+    const std::vector<BackupArchive> found = BackupCatalog::scan(f.destination());
+    QCOMPARE(found.size(), std::size_t(2));
+    QCOMPARE(found[0].folder, std::string("kept"));
+    QCOMPARE(found[0].mtimeNs, std::int64_t{1764000000123456789});
+    QCOMPARE(found[1].folder, std::string("linked"));
+    QCOMPARE(found[1].mtimeNs, found[0].mtimeNs);
+    QCOMPARE(found[1].size, fs::file_size(kept));
+    QCOMPARE(found[1].files, 1u);
+}
+
+void RestoreCatalogTest::entryKindsFromTheStoredAttributes_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("madeBy");
+    QTest::addColumn<quint32>("external");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<quint32>("mode");
+    constexpr int onUnix = 3 << 8;
+    constexpr int onDos = 0;
+    const auto file = int(ArchiveContents::Kind::File);
+    const auto folder = int(ArchiveContents::Kind::Folder);
+    const auto link = int(ArchiveContents::Kind::Link);
+    auto row = [](const char* tag, const char* name, int madeBy, quint32 external, int kind, quint32 mode) {
+        QTest::newRow(tag) << QByteArray(name) << madeBy << external << kind << mode;
+    };
+    row("unix file", "a.txt", onUnix, 0100640u << 16, file, 0640);
+    row("unix link", "l", onUnix, 0120777u << 16, link, 0777);
+    row("unix folder without slash", "d", onUnix, 0040755u << 16, folder, 0755);
+    row("socket shares a link's bits", "s", onUnix, 0140755u << 16, file, 0755);
+    row("block device shares a folder's bit", "b", onUnix, 0060600u << 16, file, 0600);
+    row("dos folder attribute", "d", onDos, 0x10, folder, 0);
+    row("dos entry ignores the high half", "l", onDos, 0120777u << 16, file, 0);
+    row("trailing slash", "d/", onDos, 0, folder, 0);
+}
+
+void RestoreCatalogTest::entryKindsFromTheStoredAttributes() {
+    QFETCH(QByteArray, name);
+    QFETCH(int, madeBy);
+    QFETCH(quint32, external);
+    QFETCH(int, kind);
+    QFETCH(quint32, mode);
+    ArchiveReader::Entry entry;
+    entry.name = std::string_view(name.constData(), std::size_t(name.size()));
+    entry.versionMadeBy = std::uint16_t(madeBy | 20);
+    entry.externalAttributes = external;
+    const ArchiveContents::Item item = ArchiveContents::describe(entry);
+    QCOMPARE(int(item.kind), kind);
+    QCOMPARE(item.mode, mode);
 }
 
 void RestoreCatalogTest::contentsFormAFolderTreeWithSizesAndTimes() {

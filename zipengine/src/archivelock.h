@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // An exclusive hold on an archive's name for the length of a job, so that two jobs never write the
@@ -29,6 +30,10 @@ public:
 
 private:
     static Result takeLegacyLock(const std::string& target);
+    // A folder only this user can write to, empty when there is none.
+    static std::string runtimeFolder();
+    // Which folder it is, the same under every name it has; false when it cannot be looked at.
+    static bool folderIdentity(const std::string& folder, std::uint64_t& device, std::uint64_t& inode);
 
     std::string m_path;
     int m_fd = -1;

@@ -30,6 +30,9 @@ int openUnnamedTemporary(const char* folder, int mode);
 // The status of the file at `path`, a link's own where it is a link; 0, or -1 with errno set.
 int linkStatus(const char* path, struct stat& st);
 
+// The status of the file at `path`, through links; 0, or -1 with errno set.
+int fileStatus(const char* path, struct stat& st);
+
 // The modification time of a file's status, to the nanosecond where the system tells it.
 timespec modificationTime(const struct stat& st);
 

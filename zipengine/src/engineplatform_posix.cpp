@@ -30,6 +30,10 @@ int linkStatus(const char* path, struct stat& st) {
     return ::lstat(path, &st);
 }
 
+int fileStatus(const char* path, struct stat& st) {
+    return ::stat(path, &st);
+}
+
 timespec modificationTime(const struct stat& st) {
     return st.st_mtim;
 }

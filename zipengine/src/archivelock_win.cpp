@@ -1,0 +1,91 @@
+#include "archivelock.h"
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <filesystem>
+#include <string_view>
+
+// Here the lock is the file's sharing: a lock file is opened with no sharing at all and goes
+// when its handle closes, so a second job, of this process or another, cannot open it.
+namespace {
+
+std::filesystem::path widePath(const std::string& utf8) {
+    return std::filesystem::path(
+        std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+HANDLE openUnshared(const std::string& path, DWORD disposition) {
+    return CreateFileW(widePath(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, disposition,
+                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
+} // namespace
+
+// The user's own temporary folder, which nobody else may write to.
+std::string ArchiveLock::runtimeFolder() {
+    std::error_code ec;
+    const std::u8string folder = std::filesystem::temp_directory_path(ec).u8string();
+    if (ec || folder.empty())
+        return std::string();
+    std::string bytes(folder.begin(), folder.end());
+    while (bytes.size() > 1 && (bytes.back() == '\\' || bytes.back() == '/'))
+        bytes.pop_back();
+    return bytes;
+}
+
+bool ArchiveLock::folderIdentity(const std::string& folder, std::uint64_t& device, std::uint64_t& inode) {
+    const HANDLE handle =
+        CreateFileW(widePath(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(handle, &info);
+    CloseHandle(handle);
+    if (!known)
+        return false;
+    device = info.dwVolumeSerialNumber;
+    inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    return true;
+}
+
+ArchiveLock::Result ArchiveLock::takeLegacyLock(const std::string& target) {
+    const HANDLE handle = openUnshared(legacyLockPathFor(target), OPEN_EXISTING);
+    if (handle == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION ? Result::InUse : Result::Held;
+    CloseHandle(handle); // a leftover of a job that ended without taking it away: gone with the handle
+    return Result::Held;
+}
+
+ArchiveLock::Result ArchiveLock::acquire(const std::string& target) {
+    release();
+    const std::string path = lockPathFor(target);
+    if (path.empty())
+        return takeLegacyLock(target) == Result::InUse ? Result::InUse : Result::Unsupported;
+    const HANDLE handle = openUnshared(path, OPEN_ALWAYS);
+    if (handle == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION ? Result::InUse : Result::Unsupported;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return Result::Unsupported;
+    }
+    m_fd = fd;
+    m_path = path;
+    if (takeLegacyLock(target) == Result::InUse) {
+        release();
+        return Result::InUse;
+    }
+    return Result::Held;
+}
+
+void ArchiveLock::release() {
+    if (m_fd < 0)
+        return;
+    _close(m_fd); // the file goes with its last handle
+    m_fd = -1;
+    m_path.clear();
+}
