@@ -1,12 +1,12 @@
 #include "sound/eventsounds.h"
 
+#include "log/pathtext.h"
 #include "platform/waveoutput.h"
 #include "sound/soundfilereader.h"
 #include "sound/voicechoice.h"
 #include "sound/wavefile.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <stdexcept>
 
@@ -28,8 +28,7 @@ void EventSounds::PlayEventSound(const QString& eventName) {
 }
 
 void EventSounds::load(const QString& fileName) {
-    const SoundFileReader::Result file =
-        SoundFileReader::read(std::filesystem::path(QFile::encodeName(fileName).toStdString()));
+    const SoundFileReader::Result file = SoundFileReader::read(pathFromText(fileName));
     using Status = SoundFileReader::Status;
     if (file.status == Status::CannotOpen)
         throw std::runtime_error(("Cannot open file \"" + fileName + "\". " + file.error).toStdString());
