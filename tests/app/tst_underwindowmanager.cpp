@@ -139,7 +139,7 @@ void TestUnderWindowManager::toolbarPlaceIsSavedWhereTheWindowManagerLeftIt() {
 void TestUnderWindowManager::maximizeByTheWindowManagerKeepsEverythingReachable() {
     // The window manager does not always act on the request sent here (seen after other virtual
     // screens ran beside this one); until that is understood this case runs on demand only.
-    // Maximize and restore are also covered on the headless platform by test_windowmodes.
+    // Maximize and restore are also covered on the headless platform by test_windowframe.
     if (qEnvironmentVariableIsEmpty("QUORALIS_WM_MAXIMIZE"))
         QSKIP("set QUORALIS_WM_MAXIMIZE=1 to run the window manager's maximize");
     AppTestHarness h;
