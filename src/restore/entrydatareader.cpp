@@ -35,17 +35,7 @@ EntryDataReader::~EntryDataReader() {
 }
 
 bool EntryDataReader::readAt(std::uint64_t offset, char* into, std::size_t size) const {
-    while (size > 0) {
-        const ssize_t n = engineplatform::readAt(m_reader.fd(), into, size, offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        into += n;
-        offset += static_cast<std::uint64_t>(n);
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return engineplatform::readAllAt(m_reader.fd(), into, size, offset);
 }
 
 EntryDataReader::Result EntryDataReader::read(const ArchiveReader::Entry& entry, const Sink& sink,

@@ -927,18 +927,10 @@ int AddJob::copyAndCheck(std::size_t previousIndex, const ArchiveReader::Entry& 
     const std::uint64_t step = whole ? entry.compressedSize : TaskSchedule::PieceSize;
     std::vector<unsigned char> buffer(static_cast<std::size_t>(std::min(step, entry.compressedSize)));
     for (std::uint64_t done = 0; done < entry.compressedSize || (whole && done == 0);) {
-        const auto want = static_cast<std::size_t>(std::min(step, entry.compressedSize - done));
-        std::size_t got = 0;
-        while (got < want) {
-            const ssize_t n = engineplatform::readAt(m_previous->fd(), buffer.data() + got, want - got,
-                                                     static_cast<std::uint64_t>(dataOffset + done + got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                sound = false; // shorter than its directory says, or unreadable
-                return ZE_OK;
-            }
-            got += static_cast<std::size_t>(n);
+        const auto got = static_cast<std::size_t>(std::min(step, entry.compressedSize - done));
+        if (!engineplatform::readAllAt(m_previous->fd(), buffer.data(), got, dataOffset + done)) {
+            sound = false; // shorter than its directory says, or unreadable
+            return ZE_OK;
         }
         if (whole ? !check.check(buffer.data(), got, m_decompressor) : !check.feed(buffer.data(), got)) {
             sound = false;

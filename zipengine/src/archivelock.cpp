@@ -54,3 +54,21 @@ std::string ArchiveLock::lockPathFor(const std::string& target) {
 std::string ArchiveLock::legacyLockPathFor(const std::string& target) {
     return ArchiveOutput::besideTarget(target, ".lock");
 }
+
+ArchiveLock::Result ArchiveLock::acquire(const std::string& target) {
+    release();
+    const std::string path = lockPathFor(target);
+    if (path.empty())
+        return takeLegacyLock(target) == Result::InUse ? Result::InUse : Result::Unsupported;
+    Result failure = Result::Unsupported;
+    const int fd = holdLockFile(path, failure);
+    if (fd < 0)
+        return failure;
+    m_fd = fd;
+    m_path = path;
+    if (takeLegacyLock(target) == Result::InUse) {
+        release();
+        return Result::InUse;
+    }
+    return Result::Held;
+}

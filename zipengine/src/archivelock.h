@@ -30,6 +30,8 @@ public:
 
 private:
     static Result takeLegacyLock(const std::string& target);
+    // Opens and locks the file at `path`: its descriptor, or -1 with `failure` saying why.
+    static int holdLockFile(const std::string& path, Result& failure);
     // A folder only this user can write to, empty when there is none.
     static std::string runtimeFolder();
     // Which folder it is, the same under every name it has; false when it cannot be looked at.

@@ -62,41 +62,33 @@ ArchiveLock::Result ArchiveLock::takeLegacyLock(const std::string& target) {
     return result;
 }
 
-ArchiveLock::Result ArchiveLock::acquire(const std::string& target) {
-    release();
-    const std::string path = lockPathFor(target);
-    if (path.empty())
-        return takeLegacyLock(target) == Result::InUse ? Result::InUse : Result::Unsupported;
+int ArchiveLock::holdLockFile(const std::string& path, Result& failure) {
     for (int attempt = 0; attempt < 10; ++attempt) {
         const int fd = ::open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0)
-            return Result::Unsupported;
+        if (fd < 0) {
+            failure = Result::Unsupported;
+            return -1;
+        }
         if (!lockOpenFile(fd)) {
             const int error = errno;
             ::close(fd);
             errno = error;
-            if (error == EAGAIN || error == EACCES)
-                return Result::InUse;
-            ::unlink(path.c_str()); // locks do not work here, so nobody can be holding this one
-            return Result::Unsupported;
+            failure = error == EAGAIN || error == EACCES ? Result::InUse : Result::Unsupported;
+            if (failure == Result::Unsupported)
+                ::unlink(path.c_str()); // locks do not work here, so nobody can be holding this one
+            return -1;
         }
         // The holder before us may have removed the file between our open and our lock: then the
         // lock is on a file nobody else will find, and the name must be taken again.
         struct stat opened {};
         struct stat named {};
         if (::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
-            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
-            m_fd = fd;
-            m_path = path;
-            if (takeLegacyLock(target) == Result::InUse) {
-                release();
-                return Result::InUse;
-            }
-            return Result::Held;
-        }
+            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino)
+            return fd;
         ::close(fd);
     }
-    return Result::InUse;
+    failure = Result::InUse;
+    return -1;
 }
 
 void ArchiveLock::release() {

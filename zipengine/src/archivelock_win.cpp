@@ -60,26 +60,18 @@ ArchiveLock::Result ArchiveLock::takeLegacyLock(const std::string& target) {
     return Result::Held;
 }
 
-ArchiveLock::Result ArchiveLock::acquire(const std::string& target) {
-    release();
-    const std::string path = lockPathFor(target);
-    if (path.empty())
-        return takeLegacyLock(target) == Result::InUse ? Result::InUse : Result::Unsupported;
+int ArchiveLock::holdLockFile(const std::string& path, Result& failure) {
     const HANDLE handle = openUnshared(path, OPEN_ALWAYS);
-    if (handle == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_SHARING_VIOLATION ? Result::InUse : Result::Unsupported;
+    if (handle == INVALID_HANDLE_VALUE) {
+        failure = GetLastError() == ERROR_SHARING_VIOLATION ? Result::InUse : Result::Unsupported;
+        return -1;
+    }
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR);
     if (fd < 0) {
         CloseHandle(handle);
-        return Result::Unsupported;
+        failure = Result::Unsupported;
     }
-    m_fd = fd;
-    m_path = path;
-    if (takeLegacyLock(target) == Result::InUse) {
-        release();
-        return Result::InUse;
-    }
-    return Result::Held;
+    return fd;
 }
 
 void ArchiveLock::release() {

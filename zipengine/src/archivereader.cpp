@@ -43,18 +43,7 @@ bool ArchiveReader::fail(const std::string& text, bool damaged) {
 }
 
 bool ArchiveReader::readAt(std::uint64_t offset, void* buffer, std::size_t size) const {
-    auto* p = static_cast<char*>(buffer);
-    while (size > 0) {
-        const ssize_t n = engineplatform::readAt(m_fd, p, size, static_cast<std::uint64_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        offset += static_cast<std::uint64_t>(n);
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return engineplatform::readAllAt(m_fd, buffer, size, offset);
 }
 
 bool ArchiveReader::open(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -18,6 +19,23 @@ extern const char* const kPathSeparators;
 // Returns the bytes moved, 0 at the end of the file, or -1 with errno set.
 std::int64_t readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset);
 std::int64_t writeAt(int fd, const void* buffer, std::size_t size, std::uint64_t offset);
+
+// Reads exactly `size` bytes at `offset`, through interruptions and short reads; false at an
+// error or when the file ends first.
+inline bool readAllAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
+    auto* into = static_cast<unsigned char*>(buffer);
+    while (size > 0) {
+        const std::int64_t n = readAt(fd, into, size, offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        into += n;
+        offset += static_cast<std::uint64_t>(n);
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 // Opens a file for reading, never as the process's terminal and never waiting for a writer to
 // a pipe; the descriptor is not inherited by programs started later. -1 with errno set on failure.

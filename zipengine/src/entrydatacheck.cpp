@@ -141,20 +141,14 @@ bool EntryDataCheck::checkFile(int fd, std::uint64_t offset, libdeflate_decompre
         whole ? static_cast<std::size_t>(m_compressedSize)
               : static_cast<std::size_t>(std::min<std::uint64_t>(m_compressedSize, StepSize));
     unsigned char* buffer = in.room(bufferSize);
-    std::uint64_t done = 0;
-    while (done < m_compressedSize) {
-        const std::size_t want =
-            whole ? static_cast<std::size_t>(m_compressedSize - done)
-                  : static_cast<std::size_t>(std::min<std::uint64_t>(bufferSize, m_compressedSize - done));
-        unsigned char* into = whole ? buffer + done : buffer;
-        const ssize_t n = engineplatform::readAt(fd, into, want, static_cast<std::uint64_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
+    for (std::uint64_t done = 0; done < m_compressedSize;) {
+        const auto want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(bufferSize, m_compressedSize - done));
+        if (!engineplatform::readAllAt(fd, buffer, want, offset + done))
             return false;
-        if (!whole && !feed(into, static_cast<std::size_t>(n)))
+        if (!whole && !feed(buffer, want))
             return false;
-        done += static_cast<std::uint64_t>(n);
+        done += want;
     }
     return whole ? check(buffer, bufferSize, decompressor, output) : finish();
 }
@@ -166,13 +160,10 @@ bool EntryDataCheck::storedCrcOfFile(int fd, std::uint64_t offset, ScratchBuffer
     crc = 0;
     for (std::uint64_t done = 0; done < m_compressedSize;) {
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(step, m_compressedSize - done));
-        const ssize_t n = engineplatform::readAt(fd, into, want, offset + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
+        if (!engineplatform::readAllAt(fd, into, want, offset + done))
             return false;
-        crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, into, static_cast<std::size_t>(n)));
-        done += static_cast<std::uint64_t>(n);
+        crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, into, want));
+        done += want;
     }
     return true;
 }
