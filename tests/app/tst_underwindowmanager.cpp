@@ -13,6 +13,8 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 // The windows under a real window manager on a virtual screen: what it does to them by itself.
 class TestUnderWindowManager : public QObject {
@@ -34,31 +36,37 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
     return result;
 }
 
-bool windowManagerRunning() {
+// The values of a property of a window (the root window for 0), as 32-bit items; empty when it
+// is not set.
+std::vector<std::uint32_t> property(xcb_window_t window, const char* name, xcb_atom_t type,
+                                    std::uint32_t items) {
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, screen->root, atom(c, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 0, 1),
-        nullptr);
-    const bool running = reply && xcb_get_property_value_length(reply) > 0;
+    if (window == 0)
+        window = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_get_property_reply_t* reply =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom(c, name), type, 0, items), nullptr);
+    std::vector<std::uint32_t> values;
+    if (reply) {
+        const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+        values.assign(data, data + xcb_get_property_value_length(reply) / int(sizeof(std::uint32_t)));
+    }
     free(reply);
     xcb_disconnect(c);
-    return running;
+    return values;
+}
+
+xcb_window_t windowOf(QWidget* window) {
+    return static_cast<xcb_window_t>(window->winId());
+}
+
+bool windowManagerRunning() {
+    return !property(0, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, 1).empty();
 }
 
 // Whether the window manager has taken the window in (it sets the frame extents then); a
 // request sent before that is not acted on.
 bool managedByWindowManager(QWidget* window) {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    xcb_get_property_reply_t* reply =
-        xcb_get_property_reply(c,
-                               xcb_get_property(c, 0, static_cast<xcb_window_t>(window->winId()),
-                                                atom(c, "_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4),
-                               nullptr);
-    const bool managed = reply && xcb_get_property_value_length(reply) > 0;
-    free(reply);
-    xcb_disconnect(c);
-    return managed;
+    return !property(windowOf(window), "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL, 4).empty();
 }
 
 // What a task bar or a key binding asks of the window manager: toggle maximized.
@@ -68,7 +76,7 @@ void askWindowManagerToToggleMaximized(QWidget* window) {
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
-    event.window = static_cast<xcb_window_t>(window->winId());
+    event.window = windowOf(window);
     event.type = atom(c, "_NET_WM_STATE");
     event.data.data32[0] = 2; // toggle
     event.data.data32[1] = atom(c, "_NET_WM_STATE_MAXIMIZED_VERT");
@@ -85,20 +93,9 @@ void askWindowManagerToToggleMaximized(QWidget* window) {
 bool maximizedForWindowManager(QWidget* window) {
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     const xcb_atom_t vertical = atom(c, "_NET_WM_STATE_MAXIMIZED_VERT");
-    xcb_get_property_reply_t* reply =
-        xcb_get_property_reply(c,
-                               xcb_get_property(c, 0, static_cast<xcb_window_t>(window->winId()),
-                                                atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 32),
-                               nullptr);
-    bool maximized = false;
-    if (reply) {
-        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
-        const int count = xcb_get_property_value_length(reply) / int(sizeof(xcb_atom_t));
-        maximized = std::find(atoms, atoms + count, vertical) != atoms + count;
-    }
-    free(reply);
     xcb_disconnect(c);
-    return maximized;
+    const std::vector<std::uint32_t> states = property(windowOf(window), "_NET_WM_STATE", XCB_ATOM_ATOM, 32);
+    return std::find(states.begin(), states.end(), vertical) != states.end();
 }
 
 QByteArray settingsValue(const AppTestHarness& h, const QByteArray& key) {
