@@ -107,7 +107,10 @@ void WindowModes::DockLogViewer() {
     QWidget* main = m_context.main;
     const QRect frame =
         (main->windowFlags() & Qt::FramelessWindowHint) ? main->geometry() : main->frameGeometry();
-    viewer->setGeometry(frame.left(), frame.top() + frame.height() + 1, frame.width(), viewer->height());
+    // On a screen too small for both, the strip stays whole over the window's lower edge, with its
+    // hide link at hand.
+    const QRect below(frame.left(), frame.top() + frame.height() + 1, frame.width(), viewer->height());
+    viewer->setGeometry(ScreenFit::within(below, ScreenFit::availableFor(frame)));
     RoundedShape::apply(viewer);
 }
 

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -108,11 +109,19 @@ TForm2::TForm2(SettingsModel& settings, UserPrompts& prompts, QWidget* parent)
     m_pages->addPage(buildBackupsPage(), QStringLiteral("Backups"));
     m_pages->addPage(buildVoicePage(), QStringLiteral("Voice"));
 
+    // On a screen smaller than the dialog, the pages scroll instead of cutting captions short; Ok
+    // stays in reach beside them.
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("SettingsScroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(m_pages);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
-    layout->addWidget(m_pages, 1);
+    layout->addWidget(scroller, 1);
     layout->addWidget(buildSidePanel());
-    resize(460, 299);
+    resize(QSize(460, 299).expandedTo(layout->totalMinimumSize() + m_pages->minimumSizeHint() -
+                                      scroller->minimumSizeHint()));
 
     bindToModel();
     refreshExampleName();

@@ -31,12 +31,27 @@ void ScreenFit::keepOnScreen(QWidget* window) {
 }
 
 bool ScreenFit::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Show) {
-        auto* window = static_cast<QWidget*>(watched);
+    auto* window = static_cast<QWidget*>(watched);
+    switch (event->type()) {
+    case QEvent::Show:
         fit(window);
-        // Once shown, the window may have gained a frame that no longer fits: fit it again.
-        QMetaObject::invokeMethod(
-            this, [window] { fit(window); }, Qt::QueuedConnection);
+        m_awaitingFrame = true;
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+        // The window manager frames a window some time after it shows; framed, it may no longer
+        // fit. Later moves are the user's.
+        if (m_awaitingFrame && window->isVisible() && window->frameGeometry() != window->geometry()) {
+            m_awaitingFrame = false;
+            QMetaObject::invokeMethod(
+                this, [window] { fit(window); }, Qt::QueuedConnection);
+        }
+        break;
+    case QEvent::Hide:
+        m_awaitingFrame = false;
+        break;
+    default:
+        break;
     }
     return QObject::eventFilter(watched, event);
 }

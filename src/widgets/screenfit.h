@@ -33,4 +33,6 @@ protected:
 
 private:
     explicit ScreenFit(QWidget* window);
+
+    bool m_awaitingFrame = false;
 };

@@ -2,6 +2,7 @@
 #include "app/tpopfrm.h"
 #include "apptestharness.h"
 #include "backupset/tform1.h"
+#include "config/buttontabwidget.h"
 #include "config/tform2.h"
 #include "log/tlogfrm.h"
 #include "quietopacity.h"
@@ -124,9 +125,10 @@ void TestWindowPlaces::savedOffScreenPlacesEndOnScreen() {
         VERIFY_ON_SCREEN(form.frameGeometry());
         QVERIFY(form.minimumWidth() <= available().width());
         QVERIFY(form.minimumHeight() <= available().height());
-        // Where main window and log viewer fit together, both show whole.
-        if (form.height() + 1 + form.logViewer()->height() <= available().height())
-            VERIFY_ON_SCREEN(form.logViewer()->frameGeometry());
+        // Both show whole; where they do not fit one above the other, the log viewer overlaps.
+        VERIFY_ON_SCREEN(form.logViewer()->frameGeometry());
+        if (form.frameGeometry().height() + 1 + form.logViewer()->height() <= available().height())
+            QCOMPARE(form.logViewer()->y(), form.frameGeometry().bottom() + 2);
 
         form.SetToolbarMode();
         VERIFY_ON_SCREEN(form.toolbarWindow()->frameGeometry());
@@ -166,6 +168,17 @@ void TestWindowPlaces::dialogsOpenWhollyOnScreen() {
         auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("btOk"));
         QVERIFY(ok);
         VERIFY_ON_SCREEN(globalRect(ok));
+        // No caption is cut short on any page: where the screen is too small, the content scrolls.
+        auto* pages = dialog->findChild<ButtonTabWidget*>(QStringLiteral("PageControl1"));
+        QVERIFY(pages);
+        for (int index = 0; index < pages->count(); ++index) {
+            pages->setCurrentIndex(index);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            for (auto* caption : dialog->findChildren<QAbstractButton*>())
+                if (caption->isVisible() && !caption->text().isEmpty())
+                    QVERIFY2(caption->width() >= caption->minimumSizeHint().width(),
+                             qPrintable(caption->text()));
+        }
     });
     form.btSettingsClick();
     QVERIFY(checked);
