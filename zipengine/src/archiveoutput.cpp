@@ -18,7 +18,8 @@ std::string folderOf(const std::string& path) {
     const std::size_t slash = lastSeparator(path);
     if (slash == std::string::npos)
         return ".";
-    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+    // The root keeps its separator ("/", "C:\\"): without it, it would name another folder.
+    return slash == 0 || path[slash - 1] == ':' ? path.substr(0, slash + 1) : path.substr(0, slash);
 }
 
 std::string baseNameOf(const std::string& path) {

@@ -11,7 +11,7 @@
 // are UTF-16). Work below an open folder keeps to that folder even when its path is renamed or
 // replaced meanwhile, and a link in the place of a child is never followed unless asked for.
 // Failures return false, -1 or a handle that is not ok(), with errno set. One implementation
-// per system (folderhandle_posix.cpp, folderhandle_win.cpp).
+// per system (folderhandle_posix.cpp, folderhandle_win.cpp) beside what they share (folderhandle.cpp).
 class FolderHandle {
 public:
     enum class Kind { File, Folder, Link, Other };
@@ -68,6 +68,9 @@ private:
     struct State;
     explicit FolderHandle(State* state)
         : m_state(state) {}
+    // This folder again, under a handle of its own.
+    FolderHandle duplicate() const;
+    // The folder `name` here, made when missing.
     FolderHandle child(const std::string& name, bool followLinks) const;
 
     State* m_state = nullptr;

@@ -28,27 +28,9 @@ FolderHandle::~FolderHandle() {
     delete m_state;
 }
 
-FolderHandle::FolderHandle(FolderHandle&& other) noexcept
-    : m_state(other.m_state) {
-    other.m_state = nullptr;
-}
-
-FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
-    if (this != &other) {
-        FolderHandle old(std::move(*this));
-        m_state = other.m_state;
-        other.m_state = nullptr;
-    }
-    return *this;
-}
-
 FolderHandle FolderHandle::open(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     return fd < 0 ? FolderHandle() : FolderHandle(new State{fd});
-}
-
-bool FolderHandle::ok() const {
-    return m_state != nullptr;
 }
 
 FolderHandle FolderHandle::child(const std::string& name, bool followLinks) const {
@@ -59,29 +41,9 @@ FolderHandle FolderHandle::child(const std::string& name, bool followLinks) cons
     return fd < 0 ? FolderHandle() : FolderHandle(new State{fd});
 }
 
-FolderHandle FolderHandle::walk(std::string_view relative, bool followLinks) const {
-    if (!ok()) {
-        errno = EBADF;
-        return FolderHandle();
-    }
-    const int self = ::fcntl(m_state->fd, F_DUPFD_CLOEXEC, 0);
-    if (self < 0)
-        return FolderHandle();
-    FolderHandle current(new State{self});
-    std::size_t start = 0;
-    while (start < relative.size()) {
-        std::size_t end = relative.find('/', start);
-        if (end == std::string_view::npos)
-            end = relative.size();
-        const std::string part(relative.substr(start, end - start));
-        start = end + 1;
-        if (part.empty() || part == ".")
-            continue;
-        current = current.child(part, followLinks);
-        if (!current.ok())
-            return FolderHandle();
-    }
-    return current;
+FolderHandle FolderHandle::duplicate() const {
+    const int fd = ::fcntl(m_state->fd, F_DUPFD_CLOEXEC, 0);
+    return fd < 0 ? FolderHandle() : FolderHandle(new State{fd});
 }
 
 int FolderHandle::createFile(const std::string& name, Create how, std::uint32_t mode) const {

@@ -56,38 +56,14 @@ void closeKeepingErrno(HANDLE handle) {
 }
 
 // A C library descriptor owning `handle`; -1 (the handle closed) when none is left.
-int descriptorOf(HANDLE handle) {
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+int descriptorOf(HANDLE handle, int access) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), access | _O_BINARY);
     if (fd < 0) {
         CloseHandle(handle);
         errno = EMFILE;
     }
     return fd;
 }
-
-} // namespace
-
-FolderHandle::~FolderHandle() {
-    if (m_state != nullptr)
-        CloseHandle(m_state->handle);
-    delete m_state;
-}
-
-FolderHandle::FolderHandle(FolderHandle&& other) noexcept
-    : m_state(other.m_state) {
-    other.m_state = nullptr;
-}
-
-FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
-    if (this != &other) {
-        FolderHandle old(std::move(*this));
-        m_state = other.m_state;
-        other.m_state = nullptr;
-    }
-    return *this;
-}
-
-namespace {
 
 // Opens a folder and learns its full path; nullptr with errno set. With `ownLink` a reparse point
 // in the place of the folder is refused.
@@ -132,14 +108,16 @@ std::wstring childPath(const std::wstring& folder, const std::string& name) {
 
 } // namespace
 
+FolderHandle::~FolderHandle() {
+    if (m_state != nullptr)
+        CloseHandle(m_state->handle);
+    delete m_state;
+}
+
 FolderHandle FolderHandle::open(const std::string& path) {
     std::wstring fullPath;
     const HANDLE handle = openFolderWithPath(engineplatform::win::utf16Of(path.c_str()), false, fullPath);
     return handle == nullptr ? FolderHandle() : FolderHandle(new State{handle, fullPath});
-}
-
-bool FolderHandle::ok() const {
-    return m_state != nullptr;
 }
 
 FolderHandle FolderHandle::child(const std::string& name, bool followLinks) const {
@@ -155,33 +133,14 @@ FolderHandle FolderHandle::child(const std::string& name, bool followLinks) cons
     return handle == nullptr ? FolderHandle() : FolderHandle(new State{handle, fullPath});
 }
 
-FolderHandle FolderHandle::walk(std::string_view relative, bool followLinks) const {
-    if (!ok()) {
-        errno = EBADF;
-        return FolderHandle();
-    }
-    // This folder again, under a handle of its own.
+FolderHandle FolderHandle::duplicate() const {
     HANDLE self = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), m_state->handle, GetCurrentProcess(), &self, 0, FALSE,
                          DUPLICATE_SAME_ACCESS)) {
         errnoFromLastError();
         return FolderHandle();
     }
-    FolderHandle current(new State{self, m_state->path});
-    std::size_t start = 0;
-    while (start < relative.size()) {
-        std::size_t end = relative.find('/', start);
-        if (end == std::string_view::npos)
-            end = relative.size();
-        const std::string part(relative.substr(start, end - start));
-        start = end + 1;
-        if (part.empty() || part == ".")
-            continue;
-        current = current.child(part, followLinks);
-        if (!current.ok())
-            return FolderHandle();
-    }
-    return current;
+    return FolderHandle(new State{self, m_state->path});
 }
 
 int FolderHandle::createFile(const std::string& name, Create how, std::uint32_t) const {
@@ -189,10 +148,11 @@ int FolderHandle::createFile(const std::string& name, Create how, std::uint32_t)
     if (path.empty())
         return -1;
     // A link of that name is opened itself, then refused; a new file is never made through one.
-    const HANDLE handle =
-        CreateFileW(path.c_str(), how == Create::Exclusive ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE,
-                    FileShare, nullptr, how == Create::Exclusive ? CREATE_NEW : OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE handle = CreateFileW(path.c_str(),
+                                      how == Create::Exclusive ? GENERIC_READ | GENERIC_WRITE
+                                                               : GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+                                      FileShare, nullptr, how == Create::Exclusive ? CREATE_NEW : OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         errnoFromLastError();
         return -1;
@@ -212,7 +172,7 @@ int FolderHandle::createFile(const std::string& name, Create how, std::uint32_t)
         closeKeepingErrno(handle);
         return -1;
     }
-    return descriptorOf(handle);
+    return descriptorOf(handle, how == Create::Exclusive ? _O_RDWR : _O_WRONLY);
 }
 
 // Files without a name do not exist here; callers take a hidden temporary name instead.
