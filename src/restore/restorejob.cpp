@@ -3,39 +3,21 @@
 #include "platform/pathbytes.h"
 
 #include "archivereader.h"
+#include "engineplatform.h"
 #include "entryname.h"
 #include "restore/archivecontents.h"
 #include "restore/entrydatareader.h"
-#include "restore/pendingfile.h"
 #include "restore/restoretarget.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
+#include "temporaryfile.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <memory>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The process's umask, read without changing it (other threads may be creating files).
-std::uint32_t currentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0)
-            return static_cast<std::uint32_t>(std::stoul(line.substr(6), nullptr, 8));
-    }
-    return 022;
-}
-
-std::int64_t mtimeNsOf(const struct stat& st) {
-    return std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-}
 
 // "name (restored).ext", then "name (restored 2).ext" and on.
 std::string keptName(const std::string& leaf, int attempt) {
@@ -57,7 +39,7 @@ RestoreJob::RestoreJob(RestoreRequest request, Callbacks callbacks, const std::a
 RestoreJob::~RestoreJob() = default;
 
 RestoreReport RestoreJob::run() {
-    m_umask = currentUmask();
+    m_umask = engineplatform::fileCreationMask();
     RestoreTarget target(m_request.originalPlace ? fs::path("/") : m_request.folder, m_request.originalPlace);
     if (!target.ok()) {
         problem(pathBytes(m_request.folder), RestoreReport::Reason::WriteFailed, std::strerror(errno));
@@ -124,7 +106,7 @@ void RestoreJob::restoreEntry(const ArchiveReader& reader, EntryDataReader& data
     const std::string parent = slash == std::string::npos ? std::string() : relative.substr(0, slash);
     const std::string leaf = slash == std::string::npos ? relative : relative.substr(slash + 1);
     if (kind.kind == ArchiveContents::Kind::Folder) {
-        if (target.folder(relative) < 0)
+        if (target.folder(relative) == nullptr)
             return problem(name, Reason::WriteFailed, std::strerror(errno));
         m_folders.push_back({relative, kind.mode, entry.mtime});
         return;
@@ -134,20 +116,20 @@ void RestoreJob::restoreEntry(const ArchiveReader& reader, EntryDataReader& data
     if (m_callbacks.progress)
         m_callbacks.progress(m_done, m_total, name);
 
-    const int folder = target.folder(parent);
-    if (folder < 0)
+    const FolderHandle* folder = target.folder(parent);
+    if (folder == nullptr)
         return problem(name, Reason::WriteFailed, std::strerror(errno));
     std::string placeName = leaf;
     bool replace = false;
-    struct stat existing {};
-    if (::fstatat(folder, leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISDIR(existing.st_mode))
+    FolderHandle::Status existing;
+    if (folder->status(leaf, existing)) {
+        if (existing.kind == FolderHandle::Kind::Folder)
             return problem(name, Reason::WriteFailed, "a folder of that name exists");
         OverwriteQuestion question;
         question.existing = (m_request.originalPlace ? fs::path("/") : m_request.folder) / relative;
-        question.existingMtimeNs = mtimeNsOf(existing);
+        question.existingMtimeNs = existing.mtimeNs;
         question.backupMtimeNs = entry.mtimeNs;
-        question.existingSize = static_cast<std::uint64_t>(existing.st_size);
+        question.existingSize = existing.size;
         question.backupSize = entry.uncompressedSize;
         const std::optional<OverwriteChoice> choice = overwriteChoice(question);
         if (!choice)
@@ -160,21 +142,21 @@ void RestoreJob::restoreEntry(const ArchiveReader& reader, EntryDataReader& data
         replace = *choice == OverwriteChoice::Replace;
         if (*choice == OverwriteChoice::KeepBoth) {
             int attempt = 1;
-            while (::fstatat(folder, keptName(leaf, attempt).c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+            while (folder->status(keptName(leaf, attempt), existing))
                 ++attempt;
             placeName = keptName(leaf, attempt);
         }
     }
 
-    PendingFile file(folder);
-    if (!file.ok())
+    TemporaryFile file;
+    if (!file.create(*folder, ".quoralis-restore-", ".part", 0600))
         return problem(name, Reason::WriteFailed, std::strerror(errno));
     int writeError = 0;
     const std::uint64_t startDone = m_done;
     const EntryDataReader::Result result = data.read(
         entry,
         [&](const char* bytes, std::size_t size) {
-            if (!file.write(bytes, size)) {
+            if (!engineplatform::writeAll(file.fd(), bytes, size)) {
                 writeError = errno;
                 return false;
             }
@@ -198,7 +180,8 @@ void RestoreJob::restoreEntry(const ArchiveReader& reader, EntryDataReader& data
     case EntryDataReader::Result::SinkFailed:
         return problem(name, Reason::WriteFailed, std::strerror(writeError));
     }
-    file.finish(kind.mode != 0 ? kind.mode : (0666 & ~m_umask), entry.mtime);
+    engineplatform::setFileMode(file.fd(), kind.mode != 0 ? kind.mode : (0666 & ~m_umask));
+    engineplatform::setFileTimes(file.fd(), entry.mtime, true);
     if (!file.place(placeName, replace))
         return problem(name, Reason::WriteFailed, std::strerror(errno));
     ++m_report.restoredFiles;
@@ -226,15 +209,7 @@ void RestoreJob::problem(std::string_view name, RestoreReport::Reason reason, st
 void RestoreJob::applyFolderTimes(RestoreTarget& target) {
     // Deepest first, after their files, so that restoring the contents does not move them again.
     for (auto it = m_folders.rbegin(); it != m_folders.rend(); ++it) {
-        const std::size_t slash = it->relative.rfind('/');
-        const std::string parent = slash == std::string::npos ? std::string() : it->relative.substr(0, slash);
-        const std::string leaf = slash == std::string::npos ? it->relative : it->relative.substr(slash + 1);
-        const int folder = target.folder(parent);
-        if (folder < 0)
-            continue;
-        if (it->mode != 0)
-            ::fchmodat(folder, leaf.c_str(), it->mode | S_IRWXU, 0);
-        const struct timespec times[2] = {it->mtime, it->mtime};
-        ::utimensat(folder, leaf.c_str(), times, AT_SYMLINK_NOFOLLOW);
+        if (const FolderHandle* folder = target.folder(it->relative))
+            folder->setModeAndTime(it->mode != 0 ? it->mode | 0700 : 0u, it->mtime);
     }
 }

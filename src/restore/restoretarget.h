@@ -1,5 +1,7 @@
 #pragma once
 
+#include "folderhandle.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -10,19 +12,16 @@
 class RestoreTarget {
 public:
     RestoreTarget(const std::filesystem::path& root, bool followLinks);
-    ~RestoreTarget();
-    RestoreTarget(const RestoreTarget&) = delete;
-    RestoreTarget& operator=(const RestoreTarget&) = delete;
 
-    bool ok() const { return m_root >= 0; }
+    bool ok() const { return m_root.ok(); }
     // The folder `relative` below the root ("" for the root itself), made with its parents as
-    // needed; -1 with errno when it cannot be made or opened. The descriptor stays owned here and
+    // needed; nullptr with errno when it cannot be made or opened. The folder stays owned here and
     // is valid until the next call.
-    int folder(std::string_view relative);
+    const FolderHandle* folder(std::string_view relative);
 
 private:
-    int m_root = -1;
+    FolderHandle m_root;
     bool m_followLinks;
     std::string m_cachedPath;
-    int m_cached = -1;
+    FolderHandle m_cached;
 };

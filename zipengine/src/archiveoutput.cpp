@@ -2,43 +2,37 @@
 
 #include "engineplatform.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdio>
 #include <cstring>
-#include <random>
 
 namespace {
 
 constexpr std::size_t BufferSize = 1 << 20;
 
+std::size_t lastSeparator(const std::string& path) {
+    return path.find_last_of(engineplatform::kPathSeparators);
+}
+
 std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
+    const std::size_t slash = lastSeparator(path);
     if (slash == std::string::npos)
         return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    // The root keeps its separator ("/", "C:\\"): without it, it would name another folder.
+    return slash == 0 || path[slash - 1] == ':' ? path.substr(0, slash + 1) : path.substr(0, slash);
 }
 
 std::string baseNameOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
+    const std::size_t slash = lastSeparator(path);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 constexpr const char* TempMark = ".tmp-";
 constexpr std::size_t TempDigits = 6;
 
-std::string tempNameFor(const std::string& target) {
-    static thread_local std::mt19937_64 random{std::random_device{}()};
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, "%s%06llx", TempMark,
-                  static_cast<unsigned long long>(random() & 0xffffff));
-    return ArchiveOutput::besideTarget(target, suffix);
+// What a temporary of the archive named `base` begins with.
+std::string tempPrefixOf(const std::string& base) {
+    return "." + base + TempMark;
 }
 
 bool isTempNameOf(const std::string& name, const std::string& prefix) {
@@ -56,43 +50,25 @@ std::string ArchiveOutput::besideTarget(const std::string& target, const std::st
 }
 
 int ArchiveOutput::removeStaleTemporaries(const std::string& target) {
-    const std::string folder = folderOf(target);
-    const std::string prefix = "." + baseNameOf(target) + TempMark;
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr)
+    const FolderHandle folder = FolderHandle::open(folderOf(target));
+    if (!folder.ok())
         return 0;
+    const std::string prefix = tempPrefixOf(baseNameOf(target));
     int removed = 0;
-    const std::string base = folder == "/" ? std::string() : folder;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        struct stat st {};
-        const std::string path = base + "/" + name;
-        if (isTempNameOf(name, prefix) && ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            ::unlink(path.c_str()) == 0)
+    for (const std::string& name : folder.names()) {
+        FolderHandle::Status status;
+        if (isTempNameOf(name, prefix) && folder.status(name, status) &&
+            status.kind == FolderHandle::Kind::File && folder.remove(name))
             ++removed;
     }
-    ::closedir(dir);
     return removed;
 }
 
 std::string ArchiveOutput::linkTarget(const std::string& path) {
     std::string target = path;
-    for (int hop = 0; hop < 40; ++hop) {
-        struct stat st {};
-        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            break;
-        std::vector<char> buffer(PATH_MAX + 1);
-        const ssize_t n = ::readlink(target.c_str(), buffer.data(), buffer.size() - 1);
-        if (n <= 0)
-            break;
-        const std::string link(buffer.data(), static_cast<std::size_t>(n));
-        if (link.front() == '/') {
-            target = link;
-        } else {
-            const std::size_t slash = target.rfind('/');
-            target = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + link;
-        }
-    }
+    std::string next;
+    for (int hop = 0; hop < 40 && engineplatform::linkedPath(target, next); ++hop)
+        target = next;
     return target;
 }
 
@@ -103,26 +79,12 @@ ArchiveOutput::~ArchiveOutput() {
 bool ArchiveOutput::create(const std::string& target) {
     m_target = target;
     m_buffer.resize(BufferSize);
-    m_fd = m_unnamedAllowed ? engineplatform::openUnnamedTemporary(folderOf(target).c_str(), 0666) : -1;
-    if (m_fd < 0) {
-        for (int attempt = 0; attempt < 20 && m_fd < 0; ++attempt) {
-            m_namedTemp = tempNameFor(target);
-            m_fd = ::open(m_namedTemp.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
-            if (m_fd < 0 && errno != EEXIST)
-                break;
-        }
-        if (m_fd < 0) {
-            m_namedTemp.clear();
-            return fail("creating a temporary file");
-        }
-    }
-    struct stat previous {};
-    if (::stat(target.c_str(), &previous) == 0) {
-        ::fchmod(m_fd, previous.st_mode & 07777);
-        if (::fchown(m_fd, previous.st_uid, previous.st_gid) != 0) {
-            // Another owner is kept only where we may set it; the permissions above still apply.
-        }
-    }
+    m_folder = FolderHandle::open(folderOf(target));
+    if (!m_folder.ok() ||
+        !m_file.create(m_folder, tempPrefixOf(baseNameOf(target)), std::string(), 0666, m_unnamedAllowed))
+        return fail("creating a temporary file");
+    m_fd = m_file.fd();
+    engineplatform::copyPermissions(m_fd, target.c_str());
     return true;
 }
 
@@ -137,7 +99,7 @@ bool ArchiveOutput::fail(const char* context) {
 bool ArchiveOutput::writeRaw(const void* data, std::size_t size) {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = ::write(m_fd, p, size);
+        const std::int64_t n = engineplatform::writeSome(m_fd, p, size);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -161,8 +123,7 @@ void ArchiveOutput::startWriteback() {
     constexpr std::uint64_t Step = 8 << 20;
     if (m_fileEnd - m_writebackFrom < Step)
         return;
-    ::sync_file_range(m_fd, static_cast<off_t>(m_writebackFrom),
-                      static_cast<off_t>(m_fileEnd - m_writebackFrom), SYNC_FILE_RANGE_WRITE);
+    engineplatform::startWriteback(m_fd, m_writebackFrom, m_fileEnd - m_writebackFrom);
     m_writebackFrom = m_fileEnd;
 }
 
@@ -200,7 +161,7 @@ bool ArchiveOutput::writeAt(std::uint64_t offset, const void* data, std::size_t 
         return false;
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = engineplatform::writeAt(m_fd, p, size, static_cast<std::uint64_t>(offset));
+        const std::int64_t n = engineplatform::writeAt(m_fd, p, size, static_cast<std::uint64_t>(offset));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -216,8 +177,7 @@ bool ArchiveOutput::writeAt(std::uint64_t offset, const void* data, std::size_t 
 bool ArchiveOutput::truncate(std::uint64_t size) {
     if (!flush())
         return false;
-    if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0 ||
-        ::lseek(m_fd, static_cast<off_t>(size), SEEK_SET) < 0)
+    if (!engineplatform::truncateFile(m_fd, size))
         return fail("writing");
     m_position = size;
     m_fileEnd = size;
@@ -228,13 +188,13 @@ bool ArchiveOutput::truncate(std::uint64_t size) {
 bool ArchiveOutput::copyFrom(int fd, std::uint64_t offset, std::uint64_t length) {
     if (!flush())
         return false;
-    loff_t in = static_cast<loff_t>(offset);
+    std::uint64_t in = offset;
     bool useCopyRange = true;
     while (length > 0) {
         const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length, 1 << 30));
-        ssize_t n = -1;
+        std::int64_t n = -1;
         if (useCopyRange) {
-            n = ::copy_file_range(fd, &in, m_fd, nullptr, chunk, 0);
+            n = engineplatform::copyRange(fd, in, m_fd, chunk);
             if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
                 useCopyRange = false;
                 continue;
@@ -245,7 +205,7 @@ bool ArchiveOutput::copyFrom(int fd, std::uint64_t offset, std::uint64_t length)
             if (n > 0 && !writeRaw(m_buffer.data(), static_cast<std::size_t>(n)))
                 return false;
             if (n > 0)
-                in += n;
+                in += static_cast<std::uint64_t>(n);
         }
         if (n < 0) {
             if (errno == EINTR)
@@ -268,37 +228,18 @@ bool ArchiveOutput::copyFrom(int fd, std::uint64_t offset, std::uint64_t length)
 bool ArchiveOutput::commit() {
     if (!flush())
         return false;
-    if (::fsync(m_fd) != 0)
+    if (!engineplatform::syncFile(m_fd))
         return fail("writing to disk");
-    if (m_namedTemp.empty()) {
-        // Give the unnamed file a temporary name beside the target, then rename it into place.
-        const std::string linkName = tempNameFor(m_target);
-        const std::string procPath = "/proc/self/fd/" + std::to_string(m_fd);
-        if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, linkName.c_str(), AT_SYMLINK_FOLLOW) != 0 &&
-            ::linkat(m_fd, "", AT_FDCWD, linkName.c_str(), AT_EMPTY_PATH) != 0)
-            return fail("naming the new archive");
-        m_namedTemp = linkName;
-    }
-    if (::rename(m_namedTemp.c_str(), m_target.c_str()) != 0)
+    if (!m_file.nameTemporarily())
+        return fail("naming the new archive");
+    if (!m_file.place(baseNameOf(m_target), true))
         return fail("replacing the archive");
-    m_namedTemp.clear();
-    ::close(m_fd);
     m_fd = -1;
-    const int folder = ::open(folderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
+    m_folder.sync();
     return true;
 }
 
 void ArchiveOutput::discard() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
-    if (!m_namedTemp.empty()) {
-        ::unlink(m_namedTemp.c_str());
-        m_namedTemp.clear();
-    }
+    m_file.discard();
+    m_fd = -1;
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "folderhandle.h"
+#include "temporaryfile.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -58,8 +61,9 @@ private:
 
     bool m_unnamedAllowed = true;
     std::string m_target;
-    std::string m_namedTemp; // set when the file has a name (fallback, or linked during commit)
-    int m_fd = -1;
+    FolderHandle m_folder; // the target's folder; outlives m_file, which works in it
+    TemporaryFile m_file;
+    int m_fd = -1; // m_file's, while open
     std::vector<char> m_buffer;
     std::size_t m_buffered = 0;
     std::uint64_t m_position = 0;

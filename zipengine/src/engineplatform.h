@@ -37,6 +37,65 @@ inline bool readAllAt(int fd, void* buffer, std::size_t size, std::uint64_t offs
     return true;
 }
 
+// Writes up to `size` bytes at the descriptor's position and moves it on. Returns the bytes
+// written, or -1 with errno set.
+std::int64_t writeSome(int fd, const void* buffer, std::size_t size);
+
+// Writes all `size` bytes at the descriptor's position, through interruptions and short writes;
+// false with errno set at an error.
+inline bool writeAll(int fd, const void* buffer, std::size_t size) {
+    auto* from = static_cast<const unsigned char*>(buffer);
+    while (size > 0) {
+        const std::int64_t n = writeSome(fd, from, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        from += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Closes a descriptor; 0, or -1 with errno set when what was written may be lost.
+int closeFile(int fd);
+
+// Writes the file's data to the disk; false with errno set.
+bool syncFile(int fd);
+
+// Starts writing `length` bytes from `offset` to the disk without waiting for it; a hint only.
+void startWriteback(int fd, std::uint64_t offset, std::uint64_t length);
+
+// Cuts or extends the file to `size` bytes and puts the descriptor's position there.
+bool truncateFile(int fd, std::uint64_t size);
+
+// Copies up to `size` bytes of `from` at `offset` to `to`'s position inside the system, moving
+// `offset` and `to`'s position on. Returns the bytes copied, 0 at the end of `from`, or -1 with
+// errno set; ENOSYS, EXDEV, EOPNOTSUPP or EINVAL mean "copy it yourself".
+std::int64_t copyRange(int from, std::uint64_t& offset, int to, std::size_t size);
+
+// Unix permission bits of an open file; where the system has none, a file without write
+// permission is made read-only.
+void setFileMode(int fd, std::uint32_t mode);
+
+// The modification time of an open file; the access time is set to the same moment with
+// `accessToo`, and left alone otherwise.
+void setFileTimes(int fd, const timespec& mtime, bool accessToo);
+
+// Gives an open file the permissions and, where allowed, the owner of the file at `path`;
+// nothing when there is no such file.
+void copyPermissions(int fd, const char* path);
+
+// Where the symbolic link at `path` points, joined to the link's folder when relative; false when
+// `path` is no link.
+bool linkedPath(const std::string& path, std::string& next);
+
+// The permission bits the process takes away from new files, read without changing them.
+std::uint32_t fileCreationMask();
+
 // Opens a file for reading, never as the process's terminal and never waiting for a writer to
 // a pipe; the descriptor is not inherited by programs started later. -1 with errno set on failure.
 int openForReading(const char* path);

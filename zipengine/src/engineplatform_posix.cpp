@@ -2,8 +2,11 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
+#include <fstream>
 #include <vector>
 
 namespace engineplatform {
@@ -16,6 +19,84 @@ std::int64_t readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset
 
 std::int64_t writeAt(int fd, const void* buffer, std::size_t size, std::uint64_t offset) {
     return ::pwrite(fd, buffer, size, static_cast<off_t>(offset));
+}
+
+std::int64_t writeSome(int fd, const void* buffer, std::size_t size) {
+    return ::write(fd, buffer, size);
+}
+
+int closeFile(int fd) {
+    return ::close(fd);
+}
+
+bool syncFile(int fd) {
+    return ::fsync(fd) == 0;
+}
+
+void startWriteback(int fd, std::uint64_t offset, std::uint64_t length) {
+    ::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+}
+
+bool truncateFile(int fd, std::uint64_t size) {
+    return ::ftruncate(fd, static_cast<off_t>(size)) == 0 &&
+           ::lseek(fd, static_cast<off_t>(size), SEEK_SET) >= 0;
+}
+
+std::int64_t copyRange(int from, std::uint64_t& offset, int to, std::size_t size) {
+    loff_t in = static_cast<loff_t>(offset);
+    const ssize_t n = ::copy_file_range(from, &in, to, nullptr, size, 0);
+    if (n > 0)
+        offset = static_cast<std::uint64_t>(in);
+    return n;
+}
+
+void setFileMode(int fd, std::uint32_t mode) {
+    ::fchmod(fd, static_cast<mode_t>(mode));
+}
+
+void setFileTimes(int fd, const timespec& mtime, bool accessToo) {
+    const struct timespec times[2] = {accessToo ? mtime : timespec{0, UTIME_OMIT}, mtime};
+    ::futimens(fd, times);
+}
+
+void copyPermissions(int fd, const char* path) {
+    struct stat previous {};
+    if (::stat(path, &previous) != 0)
+        return;
+    ::fchmod(fd, previous.st_mode & 07777);
+    if (::fchown(fd, previous.st_uid, previous.st_gid) != 0) {
+        // Another owner is kept only where we may set it; the permissions above still apply.
+    }
+}
+
+bool linkedPath(const std::string& path, std::string& next) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return false;
+    std::vector<char> buffer(PATH_MAX + 1);
+    const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size() - 1);
+    if (n <= 0)
+        return false;
+    const std::string link(buffer.data(), static_cast<std::size_t>(n));
+    if (link.front() == '/') {
+        next = link;
+    } else {
+        const std::size_t slash = path.rfind('/');
+        next = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + link;
+    }
+    return true;
+}
+
+std::uint32_t fileCreationMask() {
+    // Read from the process's status: setting the mask to learn it would race with other threads
+    // creating files.
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<std::uint32_t>(std::stoul(line.substr(6), nullptr, 8));
+    }
+    return 022;
 }
 
 int openForReading(const char* path) {

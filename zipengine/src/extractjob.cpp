@@ -1,12 +1,10 @@
 #include "extractjob.h"
 
+#include "engineplatform.h"
 #include "entryname.h"
 #include "zipformat.h"
 
-#include <fcntl.h>
 #include <libdeflate.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zip.h>
 
 #include <cerrno>
@@ -22,19 +20,6 @@ constexpr std::size_t BufferSize = 1 << 20;
 struct ArchiveCloser {
     void operator()(zip_t* archive) const { zip_discard(archive); }
 };
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -69,8 +54,8 @@ int ExtractJob::run(std::uint64_t archiveStart) {
     if (!m_testOnly) {
         std::error_code ec;
         std::filesystem::create_directories(m_command.destination, ec);
-        m_destination = ::open(m_command.destination, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (m_destination < 0) {
+        m_destination = FolderHandle::open(m_command.destination);
+        if (!m_destination.ok()) {
             message(ZE_ERR_EXTRACT_WRITE, std::string(m_command.destination) + ": " + std::strerror(errno));
             return ZE_ERR_EXTRACT_WRITE;
         }
@@ -95,8 +80,7 @@ int ExtractJob::run(std::uint64_t archiveStart) {
         if (rc != ZE_OK && firstFailure == ZE_OK)
             firstFailure = rc;
     }
-    if (m_destination >= 0)
-        ::close(m_destination);
+    m_destination = FolderHandle();
     m_report.progress(ZE_PROGRESS_END_OF_BATCH, nullptr, 0);
     if (firstFailure != ZE_OK && firstFailure != ZE_ERR_CANCELLED && m_testOnly) {
         message(ZE_ERR_TEST_FAILED, m_command.archivePath);
@@ -120,7 +104,7 @@ int ExtractJob::processEntry(zip* archive, std::uint64_t index) {
         return ZE_ERR_UNSAFE_NAME;
     }
     if (!name.empty() && name.back() == '/') {
-        if (!m_testOnly && !makeFolders(name, true)) {
+        if (!m_testOnly && !m_destination.walk(name, false).ok()) {
             message(ZE_ERR_EXTRACT_WRITE, name + ": " + std::strerror(errno));
             return ZE_ERR_EXTRACT_WRITE;
         }
@@ -134,7 +118,7 @@ int ExtractJob::processEntry(zip* archive, std::uint64_t index) {
     zip_file_t* file = zip_fopen_index(archive, index, 0);
     if (file == nullptr) {
         if (out >= 0)
-            ::close(out);
+            engineplatform::closeFile(out);
         message(ZE_ERR_ENTRY_READ, name + ": " + zip_strerror(archive));
         return ZE_ERR_ENTRY_READ;
     }
@@ -155,7 +139,7 @@ int ExtractJob::processEntry(zip* archive, std::uint64_t index) {
         crc = libdeflate_crc32(crc, buffer.data(), static_cast<std::size_t>(n));
         total += static_cast<std::uint64_t>(n);
         m_doneBytes += static_cast<std::uint64_t>(n);
-        if (out >= 0 && !writeAll(out, buffer.data(), static_cast<std::size_t>(n))) {
+        if (out >= 0 && !engineplatform::writeAll(out, buffer.data(), static_cast<std::size_t>(n))) {
             rc = ZE_ERR_EXTRACT_WRITE;
             message(rc, name + ": " + std::strerror(errno));
             break;
@@ -177,7 +161,7 @@ int ExtractJob::processEntry(zip* archive, std::uint64_t index) {
     if (out >= 0) {
         if (rc == ZE_OK)
             applyAttributes(archive, index, out, (st.valid & ZIP_STAT_MTIME) ? st.mtime : 0);
-        if (::close(out) != 0 && rc == ZE_OK) {
+        if (engineplatform::closeFile(out) != 0 && rc == ZE_OK) {
             rc = ZE_ERR_EXTRACT_WRITE;
             message(rc, name + ": " + std::strerror(errno));
         }
@@ -185,64 +169,15 @@ int ExtractJob::processEntry(zip* archive, std::uint64_t index) {
     return rc;
 }
 
-bool ExtractJob::makeFolders(const std::string& name, bool includingLast) {
-    int current = ::dup(m_destination);
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t slash = name.find('/', start);
-        if (slash == std::string::npos && !includingLast)
-            break;
-        const std::string part =
-            name.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        if (!part.empty() && part != ".") {
-            if (::mkdirat(current, part.c_str(), 0777) != 0 && errno != EEXIST) {
-                ::close(current);
-                return false;
-            }
-            const int next = ::openat(current, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            ::close(current);
-            if (next < 0)
-                return false;
-            current = next;
-        }
-        if (slash == std::string::npos)
-            break;
-        start = slash + 1;
-        if (start >= name.size())
-            break;
-    }
-    ::close(current);
-    return true;
-}
-
 int ExtractJob::openOutput(const std::string& name, int& fd) {
     const std::size_t slash = name.rfind('/');
-    if (slash != std::string::npos && !makeFolders(name.substr(0, slash), true)) {
-        message(ZE_ERR_EXTRACT_WRITE, name + ": " + std::strerror(errno));
-        return ZE_ERR_EXTRACT_WRITE;
-    }
-    // The folders were just made without following links; open the file below them the same way.
-    int folder = ::dup(m_destination);
-    std::size_t start = 0;
-    while (folder >= 0 && slash != std::string::npos && start < slash) {
-        std::size_t next = name.find('/', start);
-        const std::string part = name.substr(start, next - start);
-        if (!part.empty() && part != ".") {
-            const int child = ::openat(folder, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            ::close(folder);
-            folder = child;
-        }
-        start = next + 1;
-    }
+    // Neither the folders nor the file are reached through a link.
+    const FolderHandle folder = m_destination.walk(
+        slash == std::string::npos ? std::string_view() : std::string_view(name).substr(0, slash), false);
     const std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
-    fd = folder >= 0
-             ? ::openat(folder, leaf.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600)
-             : -1;
-    const int error = errno;
-    if (folder >= 0)
-        ::close(folder);
+    fd = folder.ok() ? folder.createFile(leaf, FolderHandle::Create::Truncate, 0600) : -1;
     if (fd < 0) {
-        message(ZE_ERR_EXTRACT_WRITE, name + ": " + std::strerror(error));
+        message(ZE_ERR_EXTRACT_WRITE, name + ": " + std::strerror(errno));
         return ZE_ERR_EXTRACT_WRITE;
     }
     return ZE_OK;
@@ -251,11 +186,11 @@ int ExtractJob::openOutput(const std::string& name, int& fd) {
 void ExtractJob::applyAttributes(zip* archive, std::uint64_t index, int fd, std::int64_t fallbackTime) {
     zip_uint8_t system = 0;
     zip_uint32_t attributes = 0;
-    mode_t mode = 0644;
+    std::uint32_t mode = 0644;
     if (zip_file_get_external_attributes(archive, index, 0, &system, &attributes) == 0 &&
         system == ZIP_OPSYS_UNIX && ((attributes >> 16) & 0777) != 0)
-        mode = static_cast<mode_t>((attributes >> 16) & 0777);
-    ::fchmod(fd, mode);
+        mode = (attributes >> 16) & 0777;
+    engineplatform::setFileMode(fd, mode);
 
     // The most exact time the entry holds: NTFS ticks (any year), the Unix field, the DOS time.
     struct timespec mtime {};
@@ -273,8 +208,7 @@ void ExtractJob::applyAttributes(zip* archive, std::uint64_t index, int fd, std:
         if (field != nullptr && length >= 5 && (field[0] & 1))
             mtime.tv_sec = static_cast<std::int32_t>(zipformat::get32(field + 1));
     }
-    const struct timespec times[2] = {{0, UTIME_OMIT}, mtime};
-    ::futimens(fd, times);
+    engineplatform::setFileTimes(fd, mtime, false);
 }
 
 void ExtractJob::message(int code, const std::string& detail) {

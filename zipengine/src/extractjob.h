@@ -1,5 +1,6 @@
 #pragma once
 
+#include "folderhandle.h"
 #include "jobreporter.h"
 #include "zipengine_api.h"
 
@@ -22,14 +23,13 @@ public:
 private:
     int processEntry(zip* archive, std::uint64_t index);
     int openOutput(const std::string& name, int& fd);
-    bool makeFolders(const std::string& name, bool includingLast);
     void applyAttributes(zip* archive, std::uint64_t index, int fd, std::int64_t fallbackTime);
     void message(int code, const std::string& detail);
 
     const ZeExtractCommand& m_command;
     JobReporter m_report;
     bool m_testOnly = false;
-    int m_destination = -1;
+    FolderHandle m_destination;
     std::uint64_t m_totalBytes = 0;
     std::uint64_t m_doneBytes = 0;
 };
