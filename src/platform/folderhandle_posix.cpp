@@ -111,6 +111,8 @@ void FolderHandle::close() {
 }
 
 bool FolderHandle::nextEntry(FolderEntry& entry, FolderError& error) {
+    if (m_fd < 0)
+        return false;
     if (!m_dir) {
         m_dir = fdopendir(m_fd);
         if (!m_dir) {

@@ -217,8 +217,10 @@ void FolderHandle::close() {
 }
 
 bool FolderHandle::nextEntry(FolderEntry& entry, FolderError& error) {
+    if (!m_handle)
+        return false;
     if (!m_listing) {
-        m_listing = std::make_unique<std::uint64_t[]>(listingBytes / sizeof(std::uint64_t));
+        m_listing = std::make_unique_for_overwrite<std::uint64_t[]>(listingBytes / sizeof(std::uint64_t));
         m_batchPending = false;
         m_listingEnded = false;
     }
