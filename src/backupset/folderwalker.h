@@ -2,6 +2,7 @@
 
 #include "backupset/walkoptions.h"
 
+#include "platform/folderhandle.h"
 #include "platform/pathlist.h"
 
 #include <atomic>
@@ -9,7 +10,6 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -53,10 +53,9 @@ public:
 
     // The test for files: size above 0, type not excluded, hidden/system and archive attribute
     // as the options say. `folder` ends with the separator.
-    bool qualifies(const std::string& folder, const char* name, const struct stat& st) const;
+    bool qualifies(const std::string& folder, const char* name, const platform::FileStatus& st) const;
     // Whole paths; compared without regard to case only where the file system finds names so.
     bool folderExcluded(const std::string& fullPath, bool caseBlind) const;
-    static bool foldsCase(int fd);
     bool typeExcluded(std::string_view name) const;
 
     // The folder path the walk uses: "." parts, repeated and trailing separators gone; a path
@@ -81,12 +80,13 @@ private:
         std::size_t operator()(const FolderId& id) const noexcept;
     };
 
-    bool firstVisit(int fd, FolderId& id);
-    bool onSystemFileSystem(int fd, std::uint64_t device);
+    bool firstVisit(const platform::FolderHandle& folder, FolderId& id);
+    bool onSystemFileSystem(const platform::FolderHandle& folder, std::uint64_t device);
     bool leadsIntoTree(const std::string& linkPath);
     void addRoot(const std::string& folder);
-    static void noteUnreadable(std::string folder, int error, WalkResult& result);
-    Frame readFolder(int fd, std::string path, bool destination, Mode mode, WalkResult& result);
+    static void noteUnreadable(std::string folder, platform::FolderError error, WalkResult& result);
+    Frame readFolder(platform::FolderHandle folder, std::string path, bool destination, Mode mode,
+                     WalkResult& result);
 
     WalkOptions m_options;
     std::unordered_set<std::string> m_excludedFolders;
