@@ -9,11 +9,11 @@
 
 using platform::FileKind;
 using platform::FolderError;
-using platform::FolderHandle;
+using platform::FolderReader;
 
 struct FolderWalker::Frame {
     std::string path; // ends with the separator
-    FolderHandle folder;
+    FolderReader folder;
     std::vector<Entry> entries;
     std::size_t next = 0;
     std::size_t lastFolder = 0; // index of the last subfolder; meaningful when hasFolders
@@ -50,7 +50,7 @@ FolderWalker::FolderWalker(WalkOptions options)
         if (!type.empty()) // an empty entry would take every file without an extension away
             m_foldedTypes.insert(CaseFolding::fold(type));
     platform::FileStatus st;
-    if (!m_options.destination.empty() && FolderHandle::pathStatus(pathBytes(m_options.destination), st) &&
+    if (!m_options.destination.empty() && FolderReader::pathStatus(pathBytes(m_options.destination), st) &&
         st.kind == FileKind::Folder) {
         m_destination = {st.identity.device, st.identity.inode};
         m_hasDestination = true;
@@ -62,7 +62,7 @@ std::string FolderWalker::normalisedFolder(const std::filesystem::path& folder) 
         return {};
     for (const auto& part : folder)
         if (part == "..") {
-            if (std::string real = FolderHandle::realPath(pathBytes(folder)); !real.empty())
+            if (std::string real = FolderReader::realPath(pathBytes(folder)); !real.empty())
                 return real;
             break;
         }
@@ -104,9 +104,9 @@ bool FolderWalker::leadsIntoTree(const std::string& linkPath) {
         m_listedResolved = true;
         if (m_options.listedFolders)
             for (const auto& folder : *m_options.listedFolders)
-                addRoot(FolderHandle::realPath(normalisedFolder(folder)));
+                addRoot(FolderReader::realPath(normalisedFolder(folder)));
     }
-    const std::string target = FolderHandle::realPath(linkPath);
+    const std::string target = FolderReader::realPath(linkPath);
     if (target.empty())
         return false;
     for (const std::string& root : m_roots)
@@ -146,7 +146,7 @@ bool FolderWalker::qualifies(const std::string& folder, const char* name,
     return platform::FileAttributes::archiveAttributeSet(full, st.identity);
 }
 
-bool FolderWalker::firstVisit(const FolderHandle& folder, FolderId& id) {
+bool FolderWalker::firstVisit(const FolderReader& folder, FolderId& id) {
     platform::FileStatus st;
     if (!folder.status(st) || onSystemFileSystem(folder, st.identity.device))
         return false;
@@ -156,7 +156,7 @@ bool FolderWalker::firstVisit(const FolderHandle& folder, FolderId& id) {
 
 // The kernel's own file systems hold no user files; a link into /proc would otherwise lead the
 // walk through every process's view of the whole file system.
-bool FolderWalker::onSystemFileSystem(const FolderHandle& folder, std::uint64_t device) {
+bool FolderWalker::onSystemFileSystem(const FolderReader& folder, std::uint64_t device) {
     if (const auto known = m_systemDevices.find(device); known != m_systemDevices.end())
         return known->second;
     const bool system = folder.onSystemFileSystem();
@@ -176,7 +176,7 @@ void FolderWalker::noteUnreadable(std::string folder, FolderError error, WalkRes
 
 // Lists one folder: counts its files at once (the count does not depend on order) and keeps,
 // in listing order, the subfolders to enter and, when collecting, the files taken.
-FolderWalker::Frame FolderWalker::readFolder(FolderHandle folder, std::string path, bool destination,
+FolderWalker::Frame FolderWalker::readFolder(FolderReader folder, std::string path, bool destination,
                                              Mode mode, WalkResult& result) {
     Frame frame;
     frame.path = std::move(path);
@@ -247,7 +247,7 @@ void FolderWalker::WalkFolder(const std::filesystem::path& folder, Mode mode, Wa
     if (top.empty())
         return;
     FolderError error = FolderError::None;
-    FolderHandle topFolder = FolderHandle::open(top, error);
+    FolderReader topFolder = FolderReader::open(top, error);
     if (!topFolder.isOpen()) {
         noteUnreadable(top, error, result);
         return;
@@ -255,7 +255,7 @@ void FolderWalker::WalkFolder(const std::filesystem::path& folder, Mode mode, Wa
     FolderId id;
     if (!firstVisit(topFolder, id))
         return;
-    addRoot(FolderHandle::realPath(top));
+    addRoot(FolderReader::realPath(top));
     if (top.back() != kSeparator)
         top.push_back(kSeparator);
 
@@ -277,7 +277,7 @@ void FolderWalker::WalkFolder(const std::filesystem::path& folder, Mode mode, Wa
                 collected->push_back(frame.path + entry.name);
             continue;
         }
-        FolderHandle child = frame.folder.openChild(entry.name.c_str(), error);
+        FolderReader child = frame.folder.openChild(entry.name.c_str(), error);
         std::string childPath = frame.path + entry.name + kSeparator;
         if (index == frame.lastFolder)
             frame.folder.close();
@@ -297,7 +297,7 @@ void FolderWalker::WalkFolders(const std::vector<std::filesystem::path>& folders
                                WalkResult& result, PathList* collected) {
     std::vector<std::string> real;
     for (const auto& folder : folders)
-        real.push_back(FolderHandle::realPath(normalisedFolder(folder)));
+        real.push_back(FolderReader::realPath(normalisedFolder(folder)));
     std::vector<std::size_t> order;
     std::vector<std::size_t> later;
     for (std::size_t i = 0; i < folders.size(); ++i) {

@@ -2,7 +2,7 @@
 
 #include "backupset/walkoptions.h"
 
-#include "platform/folderhandle.h"
+#include "platform/folderreader.h"
 #include "platform/pathlist.h"
 
 #include <atomic>
@@ -80,12 +80,12 @@ private:
         std::size_t operator()(const FolderId& id) const noexcept;
     };
 
-    bool firstVisit(const platform::FolderHandle& folder, FolderId& id);
-    bool onSystemFileSystem(const platform::FolderHandle& folder, std::uint64_t device);
+    bool firstVisit(const platform::FolderReader& folder, FolderId& id);
+    bool onSystemFileSystem(const platform::FolderReader& folder, std::uint64_t device);
     bool leadsIntoTree(const std::string& linkPath);
     void addRoot(const std::string& folder);
     static void noteUnreadable(std::string folder, platform::FolderError error, WalkResult& result);
-    Frame readFolder(platform::FolderHandle folder, std::string path, bool destination, Mode mode,
+    Frame readFolder(platform::FolderReader folder, std::string path, bool destination, Mode mode,
                      WalkResult& result);
 
     WalkOptions m_options;

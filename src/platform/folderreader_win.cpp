@@ -1,4 +1,4 @@
-#include "platform/folderhandle.h"
+#include "platform/folderreader.h"
 
 #include "platform/pathbytes.h"
 
@@ -162,11 +162,11 @@ void narrow(const WCHAR* name, std::size_t length, std::string& out) {
 
 } // namespace
 
-FolderHandle::~FolderHandle() {
+FolderReader::~FolderReader() {
     close();
 }
 
-FolderHandle::FolderHandle(FolderHandle&& other) noexcept
+FolderReader::FolderReader(FolderReader&& other) noexcept
     : m_handle(std::exchange(other.m_handle, nullptr))
     , m_path(std::move(other.m_path))
     , m_status(other.m_status)
@@ -176,7 +176,7 @@ FolderHandle::FolderHandle(FolderHandle&& other) noexcept
     , m_listingEnded(other.m_listingEnded)
     , m_name(std::move(other.m_name)) {}
 
-FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+FolderReader& FolderReader::operator=(FolderReader&& other) noexcept {
     if (this != &other) {
         close();
         m_handle = std::exchange(other.m_handle, nullptr);
@@ -191,32 +191,32 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
     return *this;
 }
 
-FolderHandle FolderHandle::open(const std::string& path, FolderError& error) {
-    FolderHandle folder;
+FolderReader FolderReader::open(const std::string& path, FolderError& error) {
+    FolderReader folder;
     folder.m_path = longPathOf(path);
     folder.m_handle = openFolder(folder.m_path, true, folder.m_status, error);
     return folder;
 }
 
-FolderHandle FolderHandle::openChild(const char* name, FolderError& error) const {
-    FolderHandle folder;
+FolderReader FolderReader::openChild(const char* name, FolderError& error) const {
+    FolderReader folder;
     folder.m_path = childPath(m_path, name);
     folder.m_handle = openFolder(folder.m_path, false, folder.m_status, error);
     return folder;
 }
 
-bool FolderHandle::isOpen() const {
+bool FolderReader::isOpen() const {
     return m_handle != nullptr;
 }
 
-void FolderHandle::close() {
+void FolderReader::close() {
     if (m_handle)
         CloseHandle(handleOf(m_handle));
     m_handle = nullptr;
     m_listing.reset();
 }
 
-bool FolderHandle::nextEntry(FolderEntry& entry, FolderError& error) {
+bool FolderReader::nextEntry(FolderEntry& entry, FolderError& error) {
     if (!m_handle)
         return false;
     if (!m_listing) {
@@ -266,11 +266,11 @@ bool FolderHandle::nextEntry(FolderEntry& entry, FolderError& error) {
 }
 
 // A link is never followed here: its status is its own.
-bool FolderHandle::childStatus(const char* name, bool, FileStatus& status, FolderError& error) const {
+bool FolderReader::childStatus(const char* name, bool, FileStatus& status, FolderError& error) const {
     return statusAt(childPath(m_path, name), false, status, error);
 }
 
-bool FolderHandle::status(FileStatus& status) const {
+bool FolderReader::status(FileStatus& status) const {
     if (!m_handle)
         return false;
     status = m_status;
@@ -278,25 +278,25 @@ bool FolderHandle::status(FileStatus& status) const {
 }
 
 // Windows has no file systems of its own kind in the tree of a drive.
-bool FolderHandle::onSystemFileSystem() const {
+bool FolderReader::onSystemFileSystem() const {
     return false;
 }
 
 // Windows finds names without regard to case on every volume (NTFS, FAT, exFAT, ReFS and network
 // shares alike), unless a folder of NTFS was made case-sensitive.
-bool FolderHandle::foldsCase() const {
+bool FolderReader::foldsCase() const {
     FILE_CASE_SENSITIVE_INFO info{};
     if (GetFileInformationByHandleEx(handleOf(m_handle), FileCaseSensitiveInfo, &info, sizeof info))
         return (info.Flags & caseSensitiveFolderFlag) == 0;
     return true;
 }
 
-bool FolderHandle::pathStatus(const std::string& path, FileStatus& status) {
+bool FolderReader::pathStatus(const std::string& path, FileStatus& status) {
     FolderError error = FolderError::None;
     return statusAt(longPathOf(path), true, status, error);
 }
 
-std::string FolderHandle::realPath(const std::string& path) {
+std::string FolderReader::realPath(const std::string& path) {
     const HANDLE handle = openPath(longPathOf(path), FILE_READ_ATTRIBUTES, true);
     if (handle == INVALID_HANDLE_VALUE)
         return {};

@@ -1,4 +1,4 @@
-#include "platform/folderhandle.h"
+#include "platform/folderreader.h"
 
 #include <cerrno>
 #include <climits>
@@ -66,15 +66,15 @@ void fill(const struct stat& st, FileStatus& status) {
 
 } // namespace
 
-FolderHandle::~FolderHandle() {
+FolderReader::~FolderReader() {
     close();
 }
 
-FolderHandle::FolderHandle(FolderHandle&& other) noexcept
+FolderReader::FolderReader(FolderReader&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1))
     , m_dir(std::exchange(other.m_dir, nullptr)) {}
 
-FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+FolderReader& FolderReader::operator=(FolderReader&& other) noexcept {
     if (this != &other) {
         close();
         m_fd = std::exchange(other.m_fd, -1);
@@ -83,25 +83,25 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
     return *this;
 }
 
-FolderHandle FolderHandle::open(const std::string& path, FolderError& error) {
-    FolderHandle folder;
+FolderReader FolderReader::open(const std::string& path, FolderError& error) {
+    FolderReader folder;
     folder.m_fd = ::open(path.c_str(), kOpenFolderFlags);
     error = folder.m_fd < 0 ? errorOf(errno) : FolderError::None;
     return folder;
 }
 
-FolderHandle FolderHandle::openChild(const char* name, FolderError& error) const {
-    FolderHandle folder;
+FolderReader FolderReader::openChild(const char* name, FolderError& error) const {
+    FolderReader folder;
     folder.m_fd = ::openat(m_fd, name, kOpenFolderFlags);
     error = folder.m_fd < 0 ? errorOf(errno) : FolderError::None;
     return folder;
 }
 
-bool FolderHandle::isOpen() const {
+bool FolderReader::isOpen() const {
     return m_fd >= 0;
 }
 
-void FolderHandle::close() {
+void FolderReader::close() {
     if (m_dir)
         closedir(streamOf(m_dir)); // closes m_fd with it
     else if (m_fd >= 0)
@@ -110,7 +110,7 @@ void FolderHandle::close() {
     m_fd = -1;
 }
 
-bool FolderHandle::nextEntry(FolderEntry& entry, FolderError& error) {
+bool FolderReader::nextEntry(FolderEntry& entry, FolderError& error) {
     if (m_fd < 0)
         return false;
     if (!m_dir) {
@@ -137,7 +137,7 @@ bool FolderHandle::nextEntry(FolderEntry& entry, FolderError& error) {
     }
 }
 
-bool FolderHandle::childStatus(const char* name, bool followLink, FileStatus& status,
+bool FolderReader::childStatus(const char* name, bool followLink, FileStatus& status,
                                FolderError& error) const {
     struct stat st;
     if (fstatat(m_fd, name, &st, followLink ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
@@ -148,7 +148,7 @@ bool FolderHandle::childStatus(const char* name, bool followLink, FileStatus& st
     return true;
 }
 
-bool FolderHandle::status(FileStatus& status) const {
+bool FolderReader::status(FileStatus& status) const {
     struct stat st;
     if (fstat(m_fd, &st) != 0)
         return false;
@@ -156,7 +156,7 @@ bool FolderHandle::status(FileStatus& status) const {
     return true;
 }
 
-bool FolderHandle::onSystemFileSystem() const {
+bool FolderReader::onSystemFileSystem() const {
     static constexpr unsigned long kSystemTypes[] = {
         0x9fa0,     // proc
         0x62656572, // sysfs
@@ -181,7 +181,7 @@ bool FolderHandle::onSystemFileSystem() const {
 
 // FAT, exFAT, NTFS and network shares of such disks find names without regard to case, and so
 // does a folder of a file system that folds case for it (ext4, f2fs).
-bool FolderHandle::foldsCase() const {
+bool FolderReader::foldsCase() const {
     static constexpr unsigned long kCaseBlindTypes[] = {
         0x4d44,     // FAT
         0x2011bab0, // exFAT
@@ -201,7 +201,7 @@ bool FolderHandle::foldsCase() const {
     return ioctl(m_fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & kCaseFoldFlag) != 0;
 }
 
-bool FolderHandle::pathStatus(const std::string& path, FileStatus& status) {
+bool FolderReader::pathStatus(const std::string& path, FileStatus& status) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0)
         return false;
@@ -209,7 +209,7 @@ bool FolderHandle::pathStatus(const std::string& path, FileStatus& status) {
     return true;
 }
 
-std::string FolderHandle::realPath(const std::string& path) {
+std::string FolderReader::realPath(const std::string& path) {
     char* real = ::realpath(path.c_str(), nullptr);
     if (!real)
         return {};

@@ -1,4 +1,4 @@
-#include "platform/folderhandle.h"
+#include "platform/folderreader.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,10 +13,10 @@
 using platform::FileKind;
 using platform::FileStatus;
 using platform::FolderError;
-using platform::FolderHandle;
+using platform::FolderReader;
 
 namespace {
-std::map<std::string, FileKind> listingOf(FolderHandle& folder) {
+std::map<std::string, FileKind> listingOf(FolderReader& folder) {
     std::map<std::string, FileKind> names;
     platform::FolderEntry entry;
     FolderError error = FolderError::None;
@@ -35,7 +35,7 @@ struct stat statOf(const std::string& path) {
 } // namespace
 
 // The folder access the walk is built on, on a real temporary tree.
-class FolderHandleTest : public QObject {
+class FolderReaderTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init() {
@@ -56,7 +56,7 @@ private Q_SLOTS:
 
     void listingGivesEveryNameAsBytesWithATypeHint() {
         FolderError error = FolderError::Failed;
-        FolderHandle folder = FolderHandle::open(m_root, error);
+        FolderReader folder = FolderReader::open(m_root, error);
         QVERIFY(folder.isOpen());
         QCOMPARE(error, FolderError::None);
         const auto names = listingOf(folder);
@@ -76,7 +76,7 @@ private Q_SLOTS:
         const timespec times[2] = {{1234567890, 0}, {1234567890, 123456789}};
         QCOMPARE(::utimensat(AT_FDCWD, (m_root + "/file").c_str(), times, 0), 0);
         FolderError error = FolderError::None;
-        FolderHandle folder = FolderHandle::open(m_root, error);
+        FolderReader folder = FolderReader::open(m_root, error);
         FileStatus status;
         QVERIFY(folder.childStatus("file", false, status, error));
         const struct stat st = statOf(m_root + "/file");
@@ -104,8 +104,8 @@ private Q_SLOTS:
 
     void childFoldersOpenRelativeToTheirParent() {
         FolderError error = FolderError::None;
-        FolderHandle parent = FolderHandle::open(m_root, error);
-        FolderHandle child = parent.openChild("sub", error);
+        FolderReader parent = FolderReader::open(m_root, error);
+        FolderReader child = parent.openChild("sub", error);
         QVERIFY(child.isOpen());
         FileStatus status;
         QVERIFY(child.status(status));
@@ -113,45 +113,45 @@ private Q_SLOTS:
         QCOMPARE(status.identity.inode, std::uint64_t(statOf(m_root + "/sub").st_ino));
 
         // The parent may go while the child is in use: a moved handle keeps the folder open.
-        FolderHandle moved = std::move(child);
+        FolderReader moved = std::move(child);
         parent.close();
         QVERIFY(moved.isOpen());
         QVERIFY(!child.isOpen());
         std::ofstream(m_root + "/sub/inner", std::ios::binary) << "y";
         QCOMPARE(listingOf(moved).size(), 1u);
 
-        parent = FolderHandle::open(m_root, error);
+        parent = FolderReader::open(m_root, error);
         for (const char* notAFolder : {"file", "missing", "dangling"}) {
             error = FolderError::None;
             QVERIFY2(!parent.openChild(notAFolder, error).isOpen(), notAFolder);
             QCOMPARE(error, FolderError::Gone);
         }
-        QVERIFY(!FolderHandle::open(m_root + "/missing", error).isOpen());
+        QVERIFY(!FolderReader::open(m_root + "/missing", error).isOpen());
         QCOMPARE(error, FolderError::Gone);
     }
 
     void pathsResolveThroughLinks() {
-        const std::string real = FolderHandle::realPath(m_root + "/sub");
+        const std::string real = FolderReader::realPath(m_root + "/sub");
         QVERIFY(!real.empty());
         QCOMPARE(real.front(), '/');
-        QCOMPARE(FolderHandle::realPath(m_root + "/sublink"), real);
-        QCOMPARE(FolderHandle::realPath(m_root + "/sublink/../sub/."), real);
-        QVERIFY(FolderHandle::realPath(m_root + "/dangling").empty());
+        QCOMPARE(FolderReader::realPath(m_root + "/sublink"), real);
+        QCOMPARE(FolderReader::realPath(m_root + "/sublink/../sub/."), real);
+        QVERIFY(FolderReader::realPath(m_root + "/dangling").empty());
 
         FileStatus status;
-        QVERIFY(FolderHandle::pathStatus(m_root + "/sublink", status));
+        QVERIFY(FolderReader::pathStatus(m_root + "/sublink", status));
         QCOMPARE(status.kind, FileKind::Folder);
-        QVERIFY(!FolderHandle::pathStatus(m_root + "/dangling", status));
+        QVERIFY(!FolderReader::pathStatus(m_root + "/dangling", status));
     }
 
     void anOrdinaryFolderIsNeitherSystemNorCaseBlind() {
         FolderError error = FolderError::None;
-        const FolderHandle folder = FolderHandle::open(m_root, error);
+        const FolderReader folder = FolderReader::open(m_root, error);
         QVERIFY(!folder.onSystemFileSystem());
         QVERIFY(!folder.foldsCase());
         if (!std::filesystem::exists("/proc/self"))
             QSKIP("no /proc here");
-        QVERIFY(FolderHandle::open("/proc/self", error).onSystemFileSystem());
+        QVERIFY(FolderReader::open("/proc/self", error).onSystemFileSystem());
     }
 
 private:
@@ -159,5 +159,5 @@ private:
     std::string m_root;
 };
 
-QTEST_GUILESS_MAIN(FolderHandleTest)
-#include "tst_folderhandle.moc"
+QTEST_GUILESS_MAIN(FolderReaderTest)
+#include "tst_folderreader.moc"

@@ -25,7 +25,7 @@ struct FileStatus {
 // One name in a folder listing. `name` holds the name's bytes (UTF-8 on Windows) and stays valid
 // until the next entry is read. `kind` is what the listing tells without another call, Unknown
 // when it does not. Where the listing tells everything (Windows) `statusKnown` is set and
-// `status` is filled; elsewhere ask FolderHandle::childStatus.
+// `status` is filled; elsewhere ask FolderReader::childStatus.
 struct FolderEntry {
     const char* name = nullptr;
     FileKind kind = FileKind::Unknown;
@@ -38,18 +38,18 @@ struct FolderEntry {
 // On Linux a link is followed when a child is opened and when asked for; on Windows a reparse
 // point that stands for another name (symbolic link, junction, mount point) is a Link, never
 // followed: opening it as a folder gives Gone, and its status is its own.
-class FolderHandle {
+class FolderReader {
 public:
-    FolderHandle() = default;
-    ~FolderHandle();
-    FolderHandle(FolderHandle&& other) noexcept;
-    FolderHandle& operator=(FolderHandle&& other) noexcept;
-    FolderHandle(const FolderHandle&) = delete;
-    FolderHandle& operator=(const FolderHandle&) = delete;
+    FolderReader() = default;
+    ~FolderReader();
+    FolderReader(FolderReader&& other) noexcept;
+    FolderReader& operator=(FolderReader&& other) noexcept;
+    FolderReader(const FolderReader&) = delete;
+    FolderReader& operator=(const FolderReader&) = delete;
 
     // The folder at `path` (a link to a folder leads to it). Not open on failure, `error` says why.
-    static FolderHandle open(const std::string& path, FolderError& error);
-    FolderHandle openChild(const char* name, FolderError& error) const;
+    static FolderReader open(const std::string& path, FolderError& error);
+    FolderReader openChild(const char* name, FolderError& error) const;
     bool isOpen() const;
     void close();
 
