@@ -713,7 +713,7 @@ void TBForm::applyStoredGeometry(const QRect& stored) {
     resize(stored.size());
     // A stored place off the screens of now (a screen since removed, another scale, a damaged
     // file) would leave the window where nobody can reach it.
-    ScreenFit::fit(this, m_logFrm->height() + 1);
+    ScreenFit::fit(this, m_modes->dockedViewerRoom());
     m_loadingConfig = false;
 }
 

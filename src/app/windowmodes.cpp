@@ -53,6 +53,10 @@ QPoint WindowModes::defaultToolbarPosition() const {
             screen.y() + screen.height() - m_context.toolbar->height() - 32};
 }
 
+int WindowModes::dockedViewerRoom() const {
+    return m_context.logViewer->height() + DockGap;
+}
+
 void WindowModes::SetNormalMode() {
     Context& c = m_context;
     c.marker->set(QStringLiteral("normal_mode"));
@@ -62,7 +66,7 @@ void WindowModes::SetNormalMode() {
     const QPoint place(ini.readInteger("settings", "x", screen.width() / 2 - c.main->width() / 2),
                        ini.readInteger("settings", "y", screen.height() / 2 - c.main->height() / 2));
     c.main->move(place);
-    ScreenFit::fit(c.main, c.logViewer->height() + 1);
+    ScreenFit::fit(c.main, dockedViewerRoom());
     c.main->setWindowState(c.main->windowState() & ~Qt::WindowMinimized);
     ShowFaded();
     c.menus->NormalMode1->setVisible(false);
@@ -109,7 +113,7 @@ void WindowModes::DockLogViewer() {
         (main->windowFlags() & Qt::FramelessWindowHint) ? main->geometry() : main->frameGeometry();
     // On a screen too small for both, the strip stays whole over the window's lower edge, with its
     // hide link at hand.
-    const QRect below(frame.left(), frame.top() + frame.height() + 1, frame.width(), viewer->height());
+    const QRect below(frame.left(), frame.top() + frame.height() + DockGap, frame.width(), viewer->height());
     viewer->setGeometry(ScreenFit::within(below, ScreenFit::availableFor(frame)));
     RoundedShape::apply(viewer);
 }
@@ -198,9 +202,8 @@ QRect WindowModes::fillRect() const {
     QWidget* main = m_context.main;
     QRect area = ScreenFit::availableFor(m_normalGeometry.isValid() ? m_normalGeometry : main->geometry());
     if (m_context.settings->isOn(Setting::ShowLog) && !m_context.settings->isOn(Setting::ToolbarMode)) {
-        const int below = m_context.logViewer->height() + 1;
-        if (area.height() - below >= main->minimumHeight())
-            area.setHeight(area.height() - below);
+        if (area.height() - dockedViewerRoom() >= main->minimumHeight())
+            area.setHeight(area.height() - dockedViewerRoom());
     }
     return area;
 }

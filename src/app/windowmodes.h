@@ -55,6 +55,9 @@ public:
     void restoredFromTaskBar();
 
     QPoint defaultToolbarPosition() const;
+    // The docked log viewer's distance below the main window, and the room it takes there.
+    static constexpr int DockGap = 1;
+    int dockedViewerRoom() const;
 
     // The window manager maximized the main window. Maximized, the docked log viewer would hang
     // below the screen and the borderless window would have no way back; instead the window

@@ -1,6 +1,7 @@
 #include "engineplatform.h"
 
 #include "engineplatform_win.h"
+#include "zipformat.h"
 
 #include <windows.h>
 
@@ -105,15 +106,8 @@ std::wstring finalPathOf(HANDLE handle) {
     }
 }
 
-namespace {
-
-// The ticks between 1601-01-01 and 1970-01-01.
-constexpr std::int64_t EpochTicks = 116444736000000000;
-
-} // namespace
-
 FILETIME fileTimeOf(const timespec& time) {
-    const std::int64_t ticks = std::int64_t(time.tv_sec) * 10000000 + time.tv_nsec / 100 + EpochTicks;
+    const std::int64_t ticks = zipformat::ntfsTicksOf(time);
     const std::uint64_t bits = std::uint64_t(std::max<std::int64_t>(ticks, 0));
     FILETIME result;
     result.dwLowDateTime = DWORD(bits & 0xFFFFFFFFu);
@@ -123,7 +117,7 @@ FILETIME fileTimeOf(const timespec& time) {
 
 std::int64_t nanosecondsOf(const FILETIME& time) {
     const std::uint64_t ticks = (std::uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    return (std::int64_t(ticks) - EpochTicks) * 100;
+    return zipformat::unixNsOf(static_cast<std::int64_t>(ticks));
 }
 
 } // namespace win

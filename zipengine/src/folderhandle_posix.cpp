@@ -1,5 +1,7 @@
 #include "folderhandle.h"
 
+#include "zipformat.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -87,7 +89,7 @@ bool FolderHandle::status(const std::string& name, Status& status) const {
                   : S_ISLNK(st.st_mode) ? Kind::Link
                                         : Kind::Other;
     status.size = static_cast<std::uint64_t>(st.st_size);
-    status.mtimeNs = std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+    status.mtimeNs = zipformat::nanosecondsOf(st.st_mtim);
     return true;
 }
 
