@@ -1,6 +1,6 @@
 #include "app/exitstatus.h"
+#include "installedprogram.h"
 #include "testmount.h"
-#include "testprogramdir.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -12,32 +12,14 @@
 
 namespace {
 
-// The built program copied into a temporary program folder, started as a scheduler starts
-// it, with nobody at the screen.
-struct InstalledProgram {
-    InstalledProgram() {
-        dir.installProgramFiles();
-        const QString built = qEnvironmentVariable("QUORALIS_PROGRAM_DIR") + QStringLiteral("/quoralis2005");
-        QFile::copy(built, dir.filePath(QStringLiteral("quoralis2005")));
-        QFile::setPermissions(dir.filePath(QStringLiteral("quoralis2005")),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+// The installed program with a folder to back up, whose add engine a test can hold in a job.
+struct ProgramWithDocs : InstalledProgram {
+    ProgramWithDocs() {
         dir.writeFile(QStringLiteral("data/Docs/a.txt"), QByteArray(5000, 'a'));
         dir.writeFile(QStringLiteral("data/Docs/sub/b.txt"), "bee");
     }
-    QString destination() const { return dir.filePath(QStringLiteral("backups")); }
-    void settings(const QByteArray& destinationText, const QByteArray& extra = {}) const {
-        dir.writeFile(QStringLiteral("Quoralis2005Config.ini"),
-                      "[settings]\nkeep_log=1\nauto_check=0\ndestination=" + destinationText + "\n" + extra +
-                          "\n[folders]\nfolder_count=0\nfolder_0=" +
-                          dir.filePath(QStringLiteral("data/Docs")).toUtf8() + "\n");
-    }
-    void start(const QString& argument = QStringLiteral("/autoclose")) {
-        process.setProgram(dir.filePath(QStringLiteral("quoralis2005")));
-        process.setArguments({argument});
-        process.setWorkingDirectory(dir.path());
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start();
-        QVERIFY(process.waitForStarted());
+    void settings(const QByteArray& extra = {}) const {
+        InstalledProgram::settings(extra, {QStringLiteral("data/Docs")});
     }
     // The add engine is replaced by one that holds each job at `point` (see holdingengine.cpp)
     // until the program asks it to stop.
@@ -45,10 +27,8 @@ struct InstalledProgram {
         const QString engine = dir.filePath(QStringLiteral("dll/libZipDll.so"));
         QVERIFY(QFile::remove(engine));
         QVERIFY(QFile::copy(QStringLiteral(HOLDING_ENGINE), engine));
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QUORALIS_HOLD"), point);
         environment.insert(QStringLiteral("QUORALIS_HOLD_SIGN"), holdSign());
-        process.setProcessEnvironment(environment);
     }
     QString holdSign() const { return dir.filePath(QStringLiteral("engine-holds")); }
     // The scheduler's session ends once the engine holds the job.
@@ -57,21 +37,6 @@ struct InstalledProgram {
         QVERIFY2(QFile::exists(holdSign()), "the program ended before the engine held its job");
         ::kill(pid_t(process.processId()), SIGTERM);
     }
-    // Waits for the program to end by itself; a program that does not is killed.
-    bool endsByItself() {
-        if (process.waitForFinished(90000))
-            return process.exitStatus() == QProcess::NormalExit;
-        process.kill();
-        process.waitForFinished();
-        return false;
-    }
-    QByteArray logFile() const {
-        const QStringList logs = QDir(dir.filePath(QStringLiteral("logs"))).entryList(QDir::Files);
-        return logs.size() == 1 ? dir.readFile(QStringLiteral("logs/") + logs.first()) : QByteArray();
-    }
-
-    TestProgramDir dir;
-    QProcess process;
 };
 
 void makeOld(const QString& path) {
@@ -109,56 +74,59 @@ private Q_SLOTS:
 };
 
 void TestUnattendedRuns::noDestination() {
-    InstalledProgram p;
-    p.settings("");
+    ProgramWithDocs p;
+    p.dir.writeFile(
+        QStringLiteral("Quoralis2005Config.ini"),
+        "[settings]\nkeep_log=1\nauto_check=0\ndestination=\n[folders]\nfolder_count=1\nfolder_0=" +
+            p.dir.filePath(QStringLiteral("data/Docs")).toUtf8() + "\n");
     p.start();
     QVERIFY(p.endsByItself());
     QCOMPARE(p.process.exitCode(), int(ExitStatus::BackupNotMade));
-    const QByteArray log = p.logFile();
+    const QByteArray log = p.lastLog();
     QVERIFY2(log.contains(" - Notice: No destination selected\r\n"), log.constData());
     QVERIFY(log.contains(" - Closing Quoralis2005 v."));
 }
 
 void TestUnattendedRuns::readOnlyDestination() {
-    InstalledProgram p;
+    ProgramWithDocs p;
     TestMount mount(TestMount::Kind::ReadOnlyTmpfs, p.destination());
     if (!mount.isActive())
         QSKIP(qPrintable(mount.error()));
-    p.settings(p.destination().toUtf8());
+    p.settings();
     p.start();
     QVERIFY(p.endsByItself());
     QCOMPARE(p.process.exitCode(), int(ExitStatus::BackupIncomplete));
-    const QByteArray log = p.logFile();
+    const QByteArray log = p.lastLog();
     QVERIFY2(log.contains(" - Backup NOT created: "), log.constData());
     QVERIFY(log.contains(" - Notice: "));
 }
 
 void TestUnattendedRuns::fullDestination() {
-    InstalledProgram p;
+    ProgramWithDocs p;
     TestMount mount(TestMount::Kind::SmallTmpfs, p.destination(), 64 * 1024);
     if (!mount.isActive())
         QSKIP(qPrintable(mount.error()));
     p.dir.writeFile(QStringLiteral("data/Docs/big.bin"), noise(1 << 20));
-    p.settings(p.destination().toUtf8());
+    p.settings();
     p.start();
     QVERIFY(p.endsByItself());
     QCOMPARE(p.process.exitCode(), int(ExitStatus::BackupIncomplete));
-    const QByteArray log = p.logFile();
+    const QByteArray log = p.lastLog();
     QVERIFY2(log.contains(" - Backup NOT created: "), log.constData());
     // Nothing half-written is left on the full disk.
     QCOMPARE(QDir(p.destination()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void TestUnattendedRuns::damagedArchive() {
-    InstalledProgram p;
+    ProgramWithDocs p;
     const QByteArray damaged = "PK\x03\x04 this was an archive once" + noise(3000);
     p.dir.writeFile(QStringLiteral("backups/Quoralis.zip"), damaged);
-    p.settings(p.destination().toUtf8());
+    p.settings();
     p.start();
     QVERIFY(p.endsByItself());
     // The engine may make a new archive in place of the damaged one, or give up on it; the
     // exit status says which, and the log agrees.
-    const QByteArray log = p.logFile();
+    const QByteArray log = p.lastLog();
     const bool created = log.contains(" - Backup created: ");
     QVERIFY2(created != log.contains(" - Backup NOT created: "), log.constData());
     QCOMPARE(p.process.exitCode(), int(created ? ExitStatus::AllArchivesMade : ExitStatus::BackupIncomplete));
@@ -167,25 +135,25 @@ void TestUnattendedRuns::damagedArchive() {
 }
 
 void TestUnattendedRuns::outdatedArchiveIsKept() {
-    InstalledProgram p;
+    ProgramWithDocs p;
     const QString outdated = p.dir.writeFile(QStringLiteral("backups/Quoralis_old.zip"), "old");
     makeOld(outdated);
-    p.settings(p.destination().toUtf8(), "clean_backups=1\nmulti_archive=1");
+    p.settings("clean_backups=1\nmulti_archive=1");
     p.start();
     QVERIFY(p.endsByItself());
     // The backup was made; the question about the old archive went unanswered.
     QCOMPARE(p.process.exitCode(), int(ExitStatus::AllArchivesMade));
     QVERIFY(QFile::exists(outdated));
-    const QByteArray log = p.logFile();
+    const QByteArray log = p.lastLog();
     QVERIFY2(log.contains(" - Backup created: "), log.constData());
     QVERIFY(log.contains(" - Question: The following 1 archives are older than 30 days:"));
     QVERIFY(log.contains(" - No answer: taken as No\r\n"));
 }
 
 void TestUnattendedRuns::terminationDuringARun() {
-    InstalledProgram p;
+    ProgramWithDocs p;
     const QString previous = p.dir.writeFile(QStringLiteral("backups/keep.txt"), "not an archive");
-    p.settings(p.destination().toUtf8());
+    p.settings();
     p.holdEngineAt(QStringLiteral("writing"));
     p.start();
     p.terminateWhenHeld();
@@ -198,7 +166,7 @@ void TestUnattendedRuns::terminationDuringARun() {
     QCOMPARE(QDir(p.destination()).entryList(QDir::Files | QDir::Hidden),
              QStringList(QStringLiteral("keep.txt")));
     QVERIFY(QFile::exists(previous));
-    const QByteArray log = p.logFile();
+    const QByteArray log = p.lastLog();
     QVERIFY2(log.contains(" - The session is ending: closing Quoralis2005\r\n"), log.constData());
     QVERIFY(log.contains(" - Backup cancelled: the program is closing\r\n"));
     QVERIFY(log.contains(" - Backup cancelled, not created: "));
@@ -207,8 +175,8 @@ void TestUnattendedRuns::terminationDuringARun() {
 }
 
 void TestUnattendedRuns::terminationWhileTheArchiveIsClosed() {
-    InstalledProgram p;
-    p.settings(p.destination().toUtf8());
+    ProgramWithDocs p;
+    p.settings();
     p.holdEngineAt(QStringLiteral("finishing"));
     p.start();
     p.terminateWhenHeld();
@@ -217,7 +185,7 @@ void TestUnattendedRuns::terminationWhileTheArchiveIsClosed() {
     QVERIFY(p.process.waitForFinished(30000));
     QCOMPARE(p.process.exitStatus(), QProcess::NormalExit);
     // The request came too late to stop the archive: it was made, and the status says so.
-    const QByteArray log = p.logFile();
+    const QByteArray log = p.lastLog();
     QVERIFY2(log.contains(" - Backup cancelled: the program is closing\r\n"), log.constData());
     QVERIFY(log.contains(" - Backup created: "));
     QCOMPARE(p.process.exitCode(), int(ExitStatus::AllArchivesMade));
