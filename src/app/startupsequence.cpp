@@ -64,9 +64,8 @@ void StartupSequence::run() {
     // 11
     m_form.ui().btVersion->setText(QStringLiteral("v. ") + m_form.GetVersionString());
     // 12
-    m_form.archiveJob()->setTotalBackups(static_cast<quint32>(
+    settings.setTotalBackups(static_cast<quint32>(
         platform::ProfileFile(m_form.settingsFilePath()).readInteger("stats", "total_backups", 0)));
-    settings.setTotalBackups(m_form.archiveJob()->totalBackups());
     // 13: the viewer comes with the main window; a viewer without it would stand alone.
     m_form.logViewer()->setVisible(false);
     // 14

@@ -609,7 +609,7 @@ void TBForm::cbAutoClick() {
 }
 
 quint64 TBForm::totalBackups() const {
-    return m_archiveJob->totalBackups();
+    return m_settings->totalBackups();
 }
 
 void TBForm::StartWait() {

@@ -211,12 +211,12 @@ bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive)
 }
 
 void ArchiveJob::countJob() {
-    ++m_totalBackups;
-    m_context.settings->setTotalBackups(m_totalBackups);
+    const quint64 total = m_context.settings->totalBackups() + 1;
+    m_context.settings->setTotalBackups(total);
     // A settings file that cannot be written costs the count, never the rest of the run.
     try {
         platform::ProfileFile ini(m_context.settingsFilePath());
-        ini.writeInteger("stats", "total_backups", static_cast<qint32>(static_cast<quint32>(m_totalBackups)));
+        ini.writeInteger("stats", "total_backups", static_cast<qint32>(static_cast<quint32>(total)));
     } catch (const platform::ProfileWriteError& error) {
         m_context.log->logMessage(QString::fromUtf8(error.what()));
     }

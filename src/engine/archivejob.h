@@ -49,8 +49,6 @@ public:
     bool archiveFailed() const { return m_archiveFailed; }
     void clearArchiveFailed() { m_archiveFailed = false; }
     void markArchiveFailed() { m_archiveFailed = true; }
-    quint64 totalBackups() const { return m_totalBackups; }
-    void setTotalBackups(quint64 total) { m_totalBackups = total; }
 
 private:
     std::string folderPart(const std::filesystem::path& folder) const;
@@ -65,5 +63,4 @@ private:
 
     Context m_context;
     bool m_archiveFailed = false;
-    quint64 m_totalBackups = 0;
 };
