@@ -127,11 +127,11 @@ std::filesystem::path TBForm::settingsFilePath() const {
 }
 
 void TBForm::writeLogFile() {
-    // The writer puts the file in the "logs" folder of the folder it is given.
-    const std::filesystem::path parent = logDirectory().parent_path().parent_path();
+    // Made first, so that a folder whose name is no valid text is reached under another name.
+    const std::filesystem::path folder = logDirectory();
     std::error_code ignored;
-    std::filesystem::create_directories(parent, ignored);
-    LogFileWriter::write(platform::SystemInfo::folderText(parent) + QDir::separator(), m_log.lines());
+    std::filesystem::create_directories(folder, ignored);
+    LogFileWriter::write(platform::SystemInfo::folderText(folder), m_log.lines());
 }
 
 std::filesystem::path TBForm::logDirectory() const {

@@ -16,8 +16,8 @@ constexpr int MaxNamesPerSecond = 1000;
 
 } // namespace
 
-QString LogFileWriter::write(const QString& programDir, const QStringList& lines, const QDateTime& moment) {
-    const QString folder = QDir(programDir).filePath(QStringLiteral("logs"));
+QString LogFileWriter::write(const QString& logFolder, const QStringList& lines, const QDateTime& moment) {
+    const QString folder = QDir::cleanPath(logFolder);
     if (!QDir().mkpath(folder))
         throw std::runtime_error(("Unable to create " + folder).toStdString());
 

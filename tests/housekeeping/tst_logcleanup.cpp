@@ -191,7 +191,8 @@ private Q_SLOTS:
         HousekeepingFixture f;
         f.switchLogCleanup(true, 1);
         f.file("logs/yesterday.txt", f.now.addDays(-1).addSecs(-1));
-        const QString written = LogFileWriter::write(f.dir.path(), {QStringLiteral("a line")});
+        const QString written =
+            LogFileWriter::write(f.dir.filePath(QStringLiteral("logs")), {QStringLiteral("a line")});
         f.now = QDateTime::currentDateTime();
 
         f.housekeeping.CleanOldLogs();

@@ -14,9 +14,12 @@ private Q_SLOTS:
 void TestLogFileWriter::runsEndingInOneSecondKeepEachTheirLog() {
     QTemporaryDir dir;
     const QDateTime moment(QDate(2026, 12, 6), QTime(10, 15, 30));
-    const QString first = LogFileWriter::write(dir.path(), {QStringLiteral("first run")}, moment);
-    const QString second = LogFileWriter::write(dir.path(), {QStringLiteral("second run")}, moment);
-    const QString third = LogFileWriter::write(dir.path(), {QStringLiteral("third run")}, moment);
+    const QString first =
+        LogFileWriter::write(dir.filePath(QStringLiteral("logs")), {QStringLiteral("first run")}, moment);
+    const QString second =
+        LogFileWriter::write(dir.filePath(QStringLiteral("logs")), {QStringLiteral("second run")}, moment);
+    const QString third =
+        LogFileWriter::write(dir.filePath(QStringLiteral("logs")), {QStringLiteral("third run")}, moment);
     QCOMPARE(QFileInfo(second).fileName(), QFileInfo(first).completeBaseName() + QStringLiteral("_2.txt"));
     QCOMPARE(QFileInfo(third).fileName(), QFileInfo(first).completeBaseName() + QStringLiteral("_3.txt"));
     const auto read = [](const QString& path) {
