@@ -91,11 +91,21 @@ std::vector<std::filesystem::path> FolderListView::selectedFolders() const {
 void FolderListView::showAll() {
     clear();
     m_rows.clear();
-    for (const auto& folder : m_settings.folders())
-        addRow(folder);
+    const auto& listed = m_settings.folders();
+    for (std::size_t i = 0; i < listed.size(); ++i)
+        insertRow(listed[i], static_cast<int>(i));
 }
 
 void FolderListView::addRow(const std::filesystem::path& folder) {
+    // The model keeps the order; a folder lands where the model put it.
+    const auto& listed = m_settings.folders();
+    const auto at = std::find_if(listed.begin(), listed.end(), [&](const std::filesystem::path& f) {
+        return f.native() == folder.native();
+    });
+    insertRow(folder, static_cast<int>(at - listed.begin()));
+}
+
+void FolderListView::insertRow(const std::filesystem::path& folder, int index) {
     if (m_rows.contains(folderKey(folder)))
         return;
     auto* row = new QTreeWidgetItem;
@@ -103,13 +113,7 @@ void FolderListView::addRow(const std::filesystem::path& folder) {
     row->setText(FolderColumn, displayText(folder));
     row->setToolTip(FolderColumn, PlainToolTip::of(displayText(folder)));
     row->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
-    // The model keeps the order; a folder lands where the model put it.
-    const auto& listed = m_settings.folders();
-    const auto at = std::find_if(listed.begin(), listed.end(), [&](const std::filesystem::path& f) {
-        return f.native() == folder.native();
-    });
-    const int index = std::min<int>(static_cast<int>(at - listed.begin()), topLevelItemCount());
-    insertTopLevelItem(index, row);
+    insertTopLevelItem(std::min(index, topLevelItemCount()), row);
     m_rows.insert(folderKey(folder), row);
     if (const auto bytes = m_folders.folderBytes(folder))
         showCount(folder, *bytes);

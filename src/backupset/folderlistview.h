@@ -46,6 +46,7 @@ private:
     void showContextMenu(const QPoint& position);
 
     void addRow(const std::filesystem::path& folder);
+    void insertRow(const std::filesystem::path& folder, int index);
     void removeRow(const std::filesystem::path& folder);
     void showCount(const std::filesystem::path& folder, qint64 bytes);
     void showAll();
