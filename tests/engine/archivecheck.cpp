@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QStandardPaths>
 
 namespace archivecheck {
 
@@ -58,6 +59,30 @@ bool pythonTest(const std::filesystem::path& archive, QString* output) {
                                         "print(bad)\nsys.exit(0 if bad is None else 1)"),
                          argumentOf(archive)},
                         &out);
+    if (output)
+        *output = QString::fromLocal8Bit(out);
+    return ok;
+}
+
+bool haveProgram(const QString& program) {
+    return !QStandardPaths::findExecutable(program).isEmpty();
+}
+
+bool javaTest(const std::filesystem::path& archive, QString* output) {
+    QByteArray out;
+    const QString check =
+        qEnvironmentVariable("QUORALIS_SOURCE_DIR") + QStringLiteral("/tests/engine/ZipReadCheck.java");
+    const bool ok = haveProgram(QStringLiteral("java")) &&
+                    run(QStringLiteral("java"), {check, argumentOf(archive)}, &out);
+    if (output)
+        *output = QString::fromLocal8Bit(out);
+    return ok && out.startsWith("ok ");
+}
+
+bool sevenZipTest(const std::filesystem::path& archive, QString* output) {
+    QByteArray out;
+    const bool ok = haveProgram(QStringLiteral("7z")) &&
+                    run(QStringLiteral("7z"), {QStringLiteral("t"), argumentOf(archive)}, &out);
     if (output)
         *output = QString::fromLocal8Bit(out);
     return ok;

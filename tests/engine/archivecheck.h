@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <vector>
 
-// Reads archives back with independent readers: Info-ZIP's unzip and Python's zipfile.
+// Reads archives back with independent readers: Info-ZIP's unzip, Python's zipfile, Java and 7-Zip.
 namespace archivecheck {
 
 struct Entry {
@@ -38,6 +38,11 @@ bool unzipTest(const std::filesystem::path& archive, QString* output = nullptr);
 // Python's zipfile: open the archive and check the CRC of every entry.
 bool pythonTest(const std::filesystem::path& archive, QString* output = nullptr);
 Listing pythonListing(const std::filesystem::path& archive);
+// Java's java.util.zip, which refuses a whole archive over one entry it cannot read, and 7-Zip:
+// false with `output` when the reader rejects the archive or is not installed.
+bool javaTest(const std::filesystem::path& archive, QString* output = nullptr);
+bool sevenZipTest(const std::filesystem::path& archive, QString* output = nullptr);
+bool haveProgram(const QString& program);
 
 // The entry name the engine gives a file with AddDirNames: its path without the root "/".
 QByteArray entryNameOf(const std::filesystem::path& file);

@@ -3,6 +3,7 @@
 #include "engine/tzipmaster.h"
 #include "enginefixture.h"
 
+#include <QFile>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -25,7 +26,7 @@ private Q_SLOTS:
     void hiddenFilesNeedTheOption();
     void commentInEndRecord();
     void modificationTimeStored();
-    void namesFlaggedUtf8OnlyWhenValid();
+    void everyNameIsStoredAsUtf8();
     void nonUtf8NameComesBackAsTheSameBytes();
     void emptyListAndNoArchiveNameFail();
 };
@@ -193,18 +194,61 @@ void ArchiveOptionsTest::modificationTimeStored() {
     QCOMPARE(static_cast<std::int64_t>(st.st_mtim.tv_sec), when);
 }
 
-void ArchiveOptionsTest::namesFlaggedUtf8OnlyWhenValid() {
+namespace {
+
+QList<int> extraTags(const QByteArray& extra) {
+    QList<int> tags;
+    for (qsizetype at = 0; at + 4 <= extra.size();) {
+        const auto* p = reinterpret_cast<const unsigned char*>(extra.constData() + at);
+        tags.append(p[0] | (p[1] << 8));
+        at += 4 + (p[2] | (p[3] << 8));
+    }
+    return tags;
+}
+
+// The extra fields of the local header at `offset`.
+QByteArray localExtra(const fs::path& archive, qint64 offset) {
+    const QByteArray bytes = EngineFixture::readAll(archive);
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData() + offset);
+    const int nameLength = p[26] | (p[27] << 8);
+    const int extraLength = p[28] | (p[29] << 8);
+    return bytes.mid(offset + 30 + nameLength, extraLength);
+}
+
+constexpr int RawNameTag = 0x514e;
+
+} // namespace
+
+void ArchiveOptionsTest::everyNameIsStoredAsUtf8() {
+    // One name that is not UTF-8 must not make the archive unreadable to any reader: it is stored
+    // as UTF-8 and keeps its bytes in a field of ours; valid names are stored as they are.
     EngineFixture f;
     const fs::path utf8 = f.writeSource("caf\xc3\xa9.txt", "u");
-    const fs::path latin1 = f.writeSource("caf\xe9.txt", "l");
-    QCOMPARE(f.add({utf8, latin1}, TZipMaster::AddDirNames), 0);
+    const fs::path bad = f.writeSource("d/bad\xffname.txt", "b");
+    QCOMPARE(f.add({utf8, bad}, TZipMaster::AddDirNames), 0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY2(listing.ok, qPrintable(listing.error));
+    QCOMPARE(listing.entries.size(), std::size_t{2});
     const auto* u = listing.find(entryNameOf(utf8));
-    const auto* l = listing.find(entryNameOf(latin1));
-    QVERIFY(u && l);
+    const auto* b = listing.find(entryNameOf(bad).replace("\xff", "\xc3\xbf"));
+    QVERIFY(u && b);
     QVERIFY(u->flags & 0x800);
-    QVERIFY(!(l->flags & 0x800));
+    QVERIFY(!extraTags(u->extra).contains(RawNameTag));
+    QVERIFY(!extraTags(localExtra(f.archivePath(), u->offset)).contains(RawNameTag));
+    QVERIFY(b->flags & 0x800);
+    QVERIFY(extraTags(b->extra).contains(RawNameTag));
+    QVERIFY(b->extra.contains(entryNameOf(bad)));
+    QVERIFY(localExtra(f.archivePath(), b->offset).contains(entryNameOf(bad)));
+
+    QString output;
+    QVERIFY2(archivecheck::unzipTest(f.archivePath(), &output), qPrintable(output));
+    QVERIFY2(archivecheck::pythonTest(f.archivePath(), &output), qPrintable(output));
+    if (!archivecheck::haveProgram(QStringLiteral("java")) ||
+        !archivecheck::haveProgram(QStringLiteral("7z")))
+        QSKIP("java or 7z is not installed");
+    QVERIFY2(archivecheck::javaTest(f.archivePath(), &output), qPrintable(output));
+    QVERIFY2(output.contains(QStringLiteral("ok 2")), qPrintable(output));
+    QVERIFY2(archivecheck::sevenZipTest(f.archivePath(), &output), qPrintable(output));
 }
 
 void ArchiveOptionsTest::nonUtf8NameComesBackAsTheSameBytes() {
@@ -218,6 +262,23 @@ void ArchiveOptionsTest::nonUtf8NameComesBackAsTheSameBytes() {
     const fs::path back = out / entryNameOf(file).toStdString();
     QVERIFY(back.filename().native() == name);
     QCOMPARE(EngineFixture::readAll(back), QByteArray("latin-1 name"));
+
+    // Another tool renamed the entry and left our field behind: the new name is the one used.
+    const QByteArray stored = "r\xc3\xa9sum\xc3\xa9-\xc3\xbf\xc3\xbe.txt";
+    const QByteArray renamed = "r\xc3\xa9sum\xc3\xa9-\xc3\xbf\xc3\xbe.old";
+    QByteArray bytes = EngineFixture::readAll(f.archivePath());
+    QCOMPARE(bytes.count(stored), 2); // local and central header
+    bytes.replace(stored, renamed);
+    const fs::path patched = f.root() / "renamed.zip";
+    QFile patchedFile(QString::fromStdString(patched.native()));
+    QVERIFY(patchedFile.open(QIODevice::WriteOnly) && patchedFile.write(bytes) == bytes.size());
+    patchedFile.close();
+    const fs::path renamedOut = f.root() / "renamed";
+    QCOMPARE(f.zip().ExtractArchive(patched, renamedOut), 0);
+    QByteArray renamedPath = entryNameOf(file);
+    renamedPath.replace(QByteArray::fromStdString(name), renamed);
+    QCOMPARE(EngineFixture::readAll(renamedOut / renamedPath.toStdString()), QByteArray("latin-1 name"));
+    QVERIFY(!fs::exists(renamedOut / entryNameOf(file).toStdString()));
 }
 
 void ArchiveOptionsTest::emptyListAndNoArchiveNameFail() {

@@ -76,6 +76,7 @@ private Q_SLOTS:
     void fileAndFolderOfOneNameNeverBoth_data();
     void fileAndFolderOfOneNameNeverBoth();
     void twoSpellingsOfOnePathGiveOneEntry();
+    void nonUtf8NameIsMatchedAndKept();
     void rottedKeptEntryTakenAgainOrLeftOut();
     void deflatedEntriesNameTheCrcOfTheirStoredBytes();
     void keptEntryWithAnOutdatedCrcFieldIsInflatedAndGetsItRenewed_data();
@@ -315,6 +316,41 @@ void ArchiveUpdateTest::twoSpellingsOfOnePathGiveOneEntry() {
         const auto listing = archivecheck::pythonListing(f.archivePath());
         QCOMPARE(listing.entries.size(), std::size_t{1});
     }
+}
+
+void ArchiveUpdateTest::nonUtf8NameIsMatchedAndKept() {
+    // The entry of a name that is not UTF-8 is stored under another name: an update still finds it.
+    EngineFixture f;
+    const fs::path a = f.writeSource("a.txt", EngineFixture::text(1000, 1));
+    const fs::path bad = f.writeSource("bad\xffname.txt", EngineFixture::text(2000, 2));
+    EngineFixture::setMtime(a, 1600000000);
+    EngineFixture::setMtime(bad, 1600000000);
+    QCOMPARE(f.add({a, bad}, TZipMaster::AddDirNames), 0);
+    const QByteArray digest = digestOf(f.archivePath());
+    const auto before = archivecheck::pythonListing(f.archivePath());
+    QVERIFY(before.ok);
+    const QByteArray shown = entryNameOf(bad).replace("\xff", "\xc3\xbf");
+    QVERIFY(before.find(shown));
+
+    QCOMPARE(f.add({a, bad}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(digestOf(f.archivePath()), digest);
+
+    // Carried forward beside a changed file, the entry keeps its stored name and its bytes.
+    f.writeSource("a.txt", EngineFixture::text(1500, 3));
+    EngineFixture::setMtime(a, 1600000100);
+    QCOMPARE(f.add({a, bad}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    const auto after = archivecheck::pythonListing(f.archivePath());
+    QVERIFY(after.ok);
+    QCOMPARE(after.entries.size(), std::size_t{2});
+    const auto* old = before.find(shown);
+    const auto* now = after.find(shown);
+    QVERIFY(now);
+    QCOMPARE(now->rawDigest, old->rawDigest);
+    QCOMPARE(now->extra, old->extra);
+    f.verifyArchive(f.archivePath());
+    const fs::path out = f.root() / "extracted";
+    QCOMPARE(f.zip().ExtractArchive(f.archivePath(), out), 0);
+    QCOMPARE(EngineFixture::readAll(out / entryNameOf(bad).toStdString()), EngineFixture::text(2000, 2));
 }
 
 void ArchiveUpdateTest::rottedKeptEntryTakenAgainOrLeftOut() {

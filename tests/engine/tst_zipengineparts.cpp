@@ -189,24 +189,37 @@ void EntryNameTest::nameOfPath() {
 }
 
 void EntryNameTest::utf8Validity_data() {
+    // A name that is not valid UTF-8 is stored as its rendition: valid runs kept, each other byte
+    // as its Latin-1 character.
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("valid");
-    QTest::newRow("ascii") << QByteArray("plain.txt") << true;
-    QTest::newRow("two-byte") << QByteArray("caf\xc3\xa9") << true;
-    QTest::newRow("four-byte") << QByteArray("\xf0\x9f\x98\x80") << true;
-    QTest::newRow("latin-1") << QByteArray("caf\xe9") << false;
-    QTest::newRow("cut sequence at the end") << QByteArray("a\xc3") << false;
-    QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << false;
-    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << false;
-    QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << false;
+    QTest::addColumn<QByteArray>("rendition");
+    QTest::newRow("ascii") << QByteArray("plain.txt") << true << QByteArray("plain.txt");
+    QTest::newRow("two-byte") << QByteArray("caf\xc3\xa9") << true << QByteArray("caf\xc3\xa9");
+    QTest::newRow("four-byte") << QByteArray("\xf0\x9f\x98\x80") << true << QByteArray("\xf0\x9f\x98\x80");
+    QTest::newRow("latin-1") << QByteArray("caf\xe9") << false << QByteArray("caf\xc3\xa9");
+    QTest::newRow("lone 0xFF") << QByteArray("bad\xffname.txt") << false << QByteArray("bad\xc3\xbfname.txt");
+    QTest::newRow("valid run kept beside a bad byte") << QByteArray("\xc3\xa9\xe9/\xf0\x9f\x98\x80") << false
+                                                      << QByteArray("\xc3\xa9\xc3\xa9/\xf0\x9f\x98\x80");
+    QTest::newRow("cut sequence at the end") << QByteArray("a\xc3") << false << QByteArray("a\xc3\x83");
+    QTest::newRow("cut sequence before ascii")
+        << QByteArray("\xe2\x82x") << false << QByteArray("\xc3\xa2\xc2\x82x");
+    QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << false << QByteArray("\xc3\x80\xc2\xaf");
+    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << false
+                               << QByteArray("\xc3\xad\xc2\xa0\xc2\x80");
+    QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << false
+                                     << QByteArray("\xc3\xb4\xc2\x90\xc2\x80\xc2\x80");
 }
 
 void EntryNameTest::utf8Validity() {
     QFETCH(QByteArray, text);
     QFETCH(bool, valid);
-    QCOMPARE(
-        entryname::isValidUtf8(std::string_view(text.constData(), static_cast<std::size_t>(text.size()))),
-        valid);
+    QFETCH(QByteArray, rendition);
+    const std::string_view bytes(text.constData(), static_cast<std::size_t>(text.size()));
+    QCOMPARE(entryname::isValidUtf8(bytes), valid);
+    const std::string shown = entryname::utf8Rendition(bytes);
+    QCOMPARE(QByteArray::fromStdString(shown), rendition);
+    QVERIFY(entryname::isValidUtf8(shown));
 }
 
 void EntryNameTest::storeSuffixes() {
@@ -259,6 +272,7 @@ private Q_SLOTS:
     void storedCrcSparesInflatingOnlyTheBytesItNames_data();
     void storedCrcSparesInflatingOnlyTheBytesItNames();
     void storedCrcFieldNamesItsEntry();
+    void rawNameFieldBelongsToItsStoredName();
     void ntfsTimesKeepTheirPrecision();
 };
 
@@ -362,6 +376,33 @@ void EntryCheckTest::storedCrcFieldNamesItsEntry() {
     // A field cut short is no field.
     QVERIFY(!zipformat::storedCrcOf(extra.substr(0, extra.size() - 1), 0xaabbccdd, storedCrc));
     QCOMPARE(zipformat::withoutExtraField(extra, zipformat::ExtraStoredCrc), other);
+}
+
+void EntryCheckTest::rawNameFieldBelongsToItsStoredName() {
+    const std::string raw = "d/bad\xffname.txt";
+    const std::string stored = entryname::utf8Rendition(raw);
+    const std::string field = zipformat::rawNameExtraField(stored, raw);
+    const std::string extra = zipformat::ntfsExtraField(1600000000000000000, 1600000000000000000) + field;
+    const auto* data = reinterpret_cast<const unsigned char*>(extra.data());
+    const unsigned char* found = nullptr;
+    std::size_t size = 0;
+    QVERIFY(zipformat::findExtraField(data, extra.size(), zipformat::ExtraRawName, found, size));
+    std::string_view name;
+    QVERIFY(zipformat::rawNameOf(found, size, stored, name));
+    QCOMPARE(std::string(name), raw);
+    // Another tool renamed the entry: its new name is believed.
+    std::string_view renamed = "left alone";
+    QVERIFY(!zipformat::rawNameOf(found, size, "d/other.txt", renamed));
+    QCOMPARE(renamed, std::string_view("left alone"));
+    // A later layout, a cut field and a name with a NUL in it are not taken.
+    std::string later(reinterpret_cast<const char*>(found), size);
+    later[0] = 2;
+    QVERIFY(!zipformat::rawNameOf(reinterpret_cast<const unsigned char*>(later.data()), later.size(), stored,
+                                  name));
+    QVERIFY(!zipformat::rawNameOf(found, 5, stored, name));
+    const std::string withNul = zipformat::rawNameExtraField(stored, std::string("a\0b", 3));
+    QVERIFY(!zipformat::rawNameOf(reinterpret_cast<const unsigned char*>(withNul.data()) + 4,
+                                  withNul.size() - 4, stored, name));
 }
 
 void EntryCheckTest::ntfsTimesKeepTheirPrecision() {

@@ -189,7 +189,8 @@ ArchiveReader::Entry ArchiveReader::entry(std::size_t index) const {
     e.internalAttributes = get16(p + 36);
     e.externalAttributes = get32(p + 38);
     e.localOffset = get32(p + 42);
-    e.name = std::string_view(m_directory.data() + at + CentralHeaderSize, nameLength);
+    e.storedName = std::string_view(m_directory.data() + at + CentralHeaderSize, nameLength);
+    e.name = e.storedName;
     e.centralExtra = std::string_view(m_directory.data() + at + CentralHeaderSize + nameLength, extraLength);
     e.comment = std::string_view(m_directory.data() + at + CentralHeaderSize + nameLength + extraLength,
                                  commentLength);
@@ -209,6 +210,8 @@ ArchiveReader::Entry ArchiveReader::entry(std::size_t index) const {
         next(e.compressedSize);
         next(e.localOffset);
     }
+    if (findExtraField(extra, extraLength, ExtraRawName, field, fieldSize))
+        rawNameOf(field, fieldSize, e.storedName, e.name);
     std::int64_t ticks = 0;
     std::int64_t accessTicks = 0;
     if (findExtraField(extra, extraLength, ExtraNtfs, field, fieldSize) &&

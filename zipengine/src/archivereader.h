@@ -12,7 +12,8 @@
 class ArchiveReader {
 public:
     struct Entry {
-        std::string_view name;
+        std::string_view name;       // the file's name as bytes, the one to compare and restore to
+        std::string_view storedName; // as the header holds it; differs when it keeps a raw name
         std::string_view centralExtra;
         std::string_view comment;
         std::uint16_t versionMadeBy = 0;

@@ -13,6 +13,39 @@ std::string_view fileNameOf(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+// The length of the valid UTF-8 sequence at `at`, or 0 when none starts there.
+std::size_t sequenceLength(std::string_view text, std::size_t at) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    std::size_t extra = 0;
+    char32_t code = 0;
+    if (c < 0x80) {
+        return 1;
+    } else if ((c & 0xe0) == 0xc0) {
+        extra = 1;
+        code = c & 0x1f;
+    } else if ((c & 0xf0) == 0xe0) {
+        extra = 2;
+        code = c & 0x0f;
+    } else if ((c & 0xf8) == 0xf0) {
+        extra = 3;
+        code = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (at + extra >= text.size())
+        return 0;
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xc0) != 0x80)
+            return 0;
+        code = (code << 6) | (next & 0x3f);
+    }
+    static constexpr char32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+    if (code < smallest[extra] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff))
+        return 0;
+    return extra + 1;
+}
+
 } // namespace
 
 std::string forPath(const char* path, bool keepFolders) {
@@ -35,40 +68,30 @@ std::string forPath(const char* path, bool keepFolders) {
 }
 
 bool isValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t extra = 0;
-        char32_t code = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xe0) == 0xc0) {
-            extra = 1;
-            code = c & 0x1f;
-        } else if ((c & 0xf0) == 0xe0) {
-            extra = 2;
-            code = c & 0x0f;
-        } else if ((c & 0xf8) == 0xf0) {
-            extra = 3;
-            code = c & 0x07;
-        } else {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = sequenceLength(text, i);
+        if (length == 0)
             return false;
-        }
-        if (i + extra >= text.size())
-            return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xc0) != 0x80)
-                return false;
-            code = (code << 6) | (next & 0x3f);
-        }
-        static constexpr char32_t smallest[] = {0, 0x80, 0x800, 0x10000};
-        if (code < smallest[extra] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff))
-            return false;
-        i += extra + 1;
+        i += length;
     }
     return true;
+}
+
+std::string utf8Rendition(std::string_view name) {
+    std::string out;
+    out.reserve(name.size() + name.size() / 2);
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t length = sequenceLength(name, i);
+        if (length > 0) {
+            out.append(name, i, length);
+            i += length;
+            continue;
+        }
+        const auto c = static_cast<unsigned char>(name[i++]);
+        out.push_back(static_cast<char>(0xc0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    }
+    return out;
 }
 
 bool hasSuffix(std::string_view path, const std::vector<std::string>& suffixes) {

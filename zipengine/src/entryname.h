@@ -12,6 +12,9 @@ namespace entryname {
 std::string forPath(const char* path, bool keepFolders);
 
 bool isValidUtf8(std::string_view text);
+// A name as valid UTF-8 for readers that need it: valid runs kept, every other byte taken as the
+// Latin-1 character of that byte.
+std::string utf8Rendition(std::string_view name);
 
 // True when the file name's extension (after the last ".") is one of `suffixes`, ignoring ASCII case.
 bool hasSuffix(std::string_view path, const std::vector<std::string>& suffixes);

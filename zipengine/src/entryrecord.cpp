@@ -28,8 +28,15 @@ EntryRecord EntryRecord::forFile(std::string name, std::int64_t mtimeNs, std::ui
 EntryRecord EntryRecord::forFile(std::string name, const struct timespec& mtime, std::uint32_t mode,
                                  std::int64_t readNs) {
     EntryRecord record;
-    record.name = std::move(name);
-    record.flags = entryname::isValidUtf8(record.name) ? FlagUtf8 : 0;
+    // Every name is stored as UTF-8: some readers refuse a whole archive over one name that is not.
+    record.flags = FlagUtf8;
+    std::string rawNameField;
+    if (entryname::isValidUtf8(name)) {
+        record.name = std::move(name);
+    } else {
+        record.name = entryname::utf8Rendition(name);
+        rawNameField = rawNameExtraField(record.name, name);
+    }
     const std::int64_t seconds = mtime.tv_sec;
     const DosDateTime dos = toDosDateTime(seconds);
     record.dosDate = dos.date;
@@ -46,6 +53,8 @@ EntryRecord EntryRecord::forFile(std::string name, const struct timespec& mtime,
     // The time at the file system's precision (100 ns), which updates compare.
     record.extra += ntfsExtraField(mtime, readNs);
     record.localExtra += ntfsExtraField(mtime, readNs);
+    record.extra += rawNameField;
+    record.localExtra += rawNameField;
     record.versionMadeBy = MadeByUnix | 30;
     record.versionNeeded = VersionDefault;
     record.externalAttributes = (mode & 0xffffu) << 16;
@@ -54,7 +63,7 @@ EntryRecord EntryRecord::forFile(std::string name, const struct timespec& mtime,
 
 EntryRecord EntryRecord::copyOf(const ArchiveReader::Entry& entry, const std::string& localExtra) {
     EntryRecord record;
-    record.name = entry.name;
+    record.name = entry.storedName;
     record.extra = withoutExtraField(std::string(entry.centralExtra), ExtraZip64);
     record.localExtra = withoutExtraField(localExtra, ExtraZip64);
     record.comment = entry.comment;

@@ -28,7 +28,8 @@ struct EntryRecord {
     // unzip misreads the sizes of later entries after a Zip64 field for it ("overlapped components").
     bool zip64Local = false;
 
-    // A new entry for a file: name, UTF-8 flag when the name is valid UTF-8, DOS time and the
+    // A new entry for a file: the name as UTF-8 (a name that is not keeps its bytes in a field of its
+    // own), DOS time and the
     // Unix timestamp field, the NTFS field with the time at full precision and the moment the file
     // was read (`readNs`), the file's mode.
     static EntryRecord forFile(std::string name, std::int64_t mtimeNs, std::uint32_t mode,

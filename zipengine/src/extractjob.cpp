@@ -90,15 +90,15 @@ int ExtractJob::run(std::uint64_t archiveStart) {
 }
 
 int ExtractJob::processEntry(zip* archive, std::uint64_t index) {
-    const char* rawName = zip_get_name(archive, index, ZIP_FL_ENC_RAW);
+    const char* storedName = zip_get_name(archive, index, ZIP_FL_ENC_RAW);
     zip_stat_t st;
-    if (rawName == nullptr || zip_stat_index(archive, index, ZIP_FL_ENC_RAW, &st) != 0) {
+    if (storedName == nullptr || zip_stat_index(archive, index, ZIP_FL_ENC_RAW, &st) != 0) {
         message(ZE_ERR_ENTRY_READ, "#" + std::to_string(index) + ": " + zip_strerror(archive));
         return ZE_ERR_ENTRY_READ;
     }
-    const std::string name = rawName;
-    m_report.progress(ZE_PROGRESS_NEW_FILE, rawName, st.size);
-    m_report.item(rawName, st.size, 0);
+    const std::string name = fileNameOf(archive, index, storedName);
+    m_report.progress(ZE_PROGRESS_NEW_FILE, name.c_str(), st.size);
+    m_report.item(name.c_str(), st.size, 0);
     if (!m_testOnly && entryname::isUnsafe(name)) {
         message(ZE_ERR_UNSAFE_NAME, name);
         return ZE_ERR_UNSAFE_NAME;
@@ -167,6 +167,15 @@ int ExtractJob::processEntry(zip* archive, std::uint64_t index) {
         }
     }
     return rc;
+}
+
+std::string ExtractJob::fileNameOf(zip* archive, std::uint64_t index, const char* storedName) {
+    zip_uint16_t length = 0;
+    const zip_uint8_t* field =
+        zip_file_extra_field_get_by_id(archive, index, zipformat::ExtraRawName, 0, &length, ZIP_FL_CENTRAL);
+    std::string_view name = storedName;
+    zipformat::rawNameOf(field, length, storedName, name);
+    return std::string(name);
 }
 
 int ExtractJob::openOutput(const std::string& name, int& fd) {

@@ -23,6 +23,8 @@ public:
 private:
     int processEntry(zip* archive, std::uint64_t index);
     int openOutput(const std::string& name, int& fd);
+    // The name the entry's file had: the exact bytes our raw-name field keeps, or the stored name.
+    static std::string fileNameOf(zip* archive, std::uint64_t index, const char* storedName);
     void applyAttributes(zip* archive, std::uint64_t index, int fd, std::int64_t fallbackTime);
     void message(int code, const std::string& detail);
 

@@ -2,7 +2,10 @@
 
 #include "engineplatform.h"
 
+#include <libdeflate.h>
+
 #include <climits>
+#include <cstring>
 #include <ctime>
 
 namespace zipformat {
@@ -197,6 +200,37 @@ bool storedCrcOf(std::string_view extra, std::uint32_t entryCrc, std::uint32_t& 
         size != 8 || get32(data + 4) != entryCrc)
         return false;
     storedCrc = get32(data);
+    return true;
+}
+
+namespace {
+
+constexpr unsigned char RawNameVersion = 1;
+constexpr std::size_t RawNameHeader = 5; // version, CRC
+
+std::uint32_t crcOf(std::string_view text) {
+    return libdeflate_crc32(0, text.data(), text.size());
+}
+
+} // namespace
+
+std::string rawNameExtraField(std::string_view storedName, std::string_view rawName) {
+    std::string field;
+    put16(field, ExtraRawName);
+    put16(field, static_cast<std::uint16_t>(RawNameHeader + rawName.size()));
+    field.push_back(static_cast<char>(RawNameVersion));
+    put32(field, crcOf(storedName));
+    field.append(rawName);
+    return field;
+}
+
+bool rawNameOf(const unsigned char* data, std::size_t size, std::string_view storedName,
+               std::string_view& rawName) {
+    if (data == nullptr || size <= RawNameHeader || data[0] != RawNameVersion ||
+        get32(data + 1) != crcOf(storedName) ||
+        std::memchr(data + RawNameHeader, 0, size - RawNameHeader) != nullptr)
+        return false;
+    rawName = std::string_view(reinterpret_cast<const char*>(data + RawNameHeader), size - RawNameHeader);
     return true;
 }
 

@@ -36,6 +36,10 @@ constexpr std::uint16_t ExtraNtfs = 0x000a;
 // Our own field: the CRC-32 of an entry's stored bytes as they were when they last inflated to the
 // entry's CRC, and that CRC. A later check of unchanged bytes then needs no inflating.
 constexpr std::uint16_t ExtraStoredCrc = 0x5143;
+// Our own field for a file name that is not valid UTF-8: the entry stores a UTF-8 rendition of it
+// and this field the exact bytes (version 1, CRC-32 of the stored name, the bytes). A reader takes
+// the bytes only while the CRC matches the stored name, so a tool that renamed the entry wins.
+constexpr std::uint16_t ExtraRawName = 0x514e;
 
 // Windows file times: 100-ns ticks since 1601-01-01 (UTC), as the NTFS extra field holds them.
 constexpr std::int64_t NtfsTickNs = 100;
@@ -114,5 +118,10 @@ std::string storedCrcExtraField(std::uint32_t storedCrc, std::uint32_t entryCrc)
 // The stored bytes' CRC from a block of extra fields; false when it has no such field for an entry
 // with the CRC `entryCrc`.
 bool storedCrcOf(std::string_view extra, std::uint32_t entryCrc, std::uint32_t& storedCrc);
+std::string rawNameExtraField(std::string_view storedName, std::string_view rawName);
+// The exact name bytes from the data of a raw-name field; false when the field is not one we
+// understand or was written for another stored name.
+bool rawNameOf(const unsigned char* data, std::size_t size, std::string_view storedName,
+               std::string_view& rawName);
 
 } // namespace zipformat
