@@ -55,7 +55,7 @@ QStringList BackupFixture::entries(const QString& archiveName) const {
 
 void BackupFixture::waitForNextSecond() {
     const qint64 second = QDateTime::currentSecsSinceEpoch();
-    QTest::qWaitFor([second] { return QDateTime::currentSecsSinceEpoch() != second; }, 5000);
+    QVERIFY(QTest::qWaitFor([second] { return QDateTime::currentSecsSinceEpoch() != second; }, 5000));
 }
 
 void BackupFixture::onFirstFile(TBForm& form, std::function<void()> action) {

@@ -6,6 +6,12 @@
 
 TestProgramDir::TestProgramDir() = default;
 
+TestProgramDir::~TestProgramDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(fsPath(), ignored);
+    m_dir.setAutoRemove(false);
+}
+
 QString TestProgramDir::writeFile(const QString& relative, const QByteArray& content) const {
     const QString full = filePath(relative);
     QDir().mkpath(QFileInfo(full).absolutePath());

@@ -10,6 +10,8 @@
 class TestProgramDir {
 public:
     TestProgramDir();
+    // Removes the folder by its bytes: names that are no valid text stop Qt's removal.
+    ~TestProgramDir();
 
     QString path() const { return m_dir.path(); }
     std::filesystem::path fsPath() const { return std::filesystem::path(m_dir.path().toStdString()); }
