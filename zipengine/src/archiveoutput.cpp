@@ -83,8 +83,7 @@ bool ArchiveOutput::create(const std::string& target) {
     if (!m_folder.ok() ||
         !m_file.create(m_folder, tempPrefixOf(baseNameOf(target)), std::string(), 0666, m_unnamedAllowed))
         return fail("creating a temporary file");
-    m_fd = m_file.fd();
-    engineplatform::copyPermissions(m_fd, target.c_str());
+    engineplatform::copyPermissions(m_file.fd(), target.c_str());
     return true;
 }
 
@@ -99,7 +98,7 @@ bool ArchiveOutput::fail(const char* context) {
 bool ArchiveOutput::writeRaw(const void* data, std::size_t size) {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
-        const std::int64_t n = engineplatform::writeSome(m_fd, p, size);
+        const std::int64_t n = engineplatform::writeSome(m_file.fd(), p, size);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -123,7 +122,7 @@ void ArchiveOutput::startWriteback() {
     constexpr std::uint64_t Step = 8 << 20;
     if (m_fileEnd - m_writebackFrom < Step)
         return;
-    engineplatform::startWriteback(m_fd, m_writebackFrom, m_fileEnd - m_writebackFrom);
+    engineplatform::startWriteback(m_file.fd(), m_writebackFrom, m_fileEnd - m_writebackFrom);
     m_writebackFrom = m_fileEnd;
 }
 
@@ -136,7 +135,7 @@ bool ArchiveOutput::flush() {
 }
 
 bool ArchiveOutput::write(const void* data, std::size_t size) {
-    if (m_errno != 0 || m_fd < 0)
+    if (m_errno != 0 || m_file.fd() < 0)
         return false;
     if (size == 0)
         return true; // an empty file's data may come as no buffer at all
@@ -161,7 +160,8 @@ bool ArchiveOutput::writeAt(std::uint64_t offset, const void* data, std::size_t 
         return false;
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
-        const std::int64_t n = engineplatform::writeAt(m_fd, p, size, static_cast<std::uint64_t>(offset));
+        const std::int64_t n =
+            engineplatform::writeAt(m_file.fd(), p, size, static_cast<std::uint64_t>(offset));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -177,7 +177,7 @@ bool ArchiveOutput::writeAt(std::uint64_t offset, const void* data, std::size_t 
 bool ArchiveOutput::truncate(std::uint64_t size) {
     if (!flush())
         return false;
-    if (!engineplatform::truncateFile(m_fd, size))
+    if (!engineplatform::truncateFile(m_file.fd(), size))
         return fail("writing");
     m_position = size;
     m_fileEnd = size;
@@ -194,7 +194,7 @@ bool ArchiveOutput::copyFrom(int fd, std::uint64_t offset, std::uint64_t length)
         const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length, 1 << 30));
         std::int64_t n = -1;
         if (useCopyRange) {
-            n = engineplatform::copyRange(fd, in, m_fd, chunk);
+            n = engineplatform::copyRange(fd, in, m_file.fd(), chunk);
             if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL)) {
                 useCopyRange = false;
                 continue;
@@ -228,18 +228,16 @@ bool ArchiveOutput::copyFrom(int fd, std::uint64_t offset, std::uint64_t length)
 bool ArchiveOutput::commit() {
     if (!flush())
         return false;
-    if (!engineplatform::syncFile(m_fd))
+    if (!engineplatform::syncFile(m_file.fd()))
         return fail("writing to disk");
     if (!m_file.nameTemporarily())
         return fail("naming the new archive");
     if (!m_file.place(baseNameOf(m_target), true))
         return fail("replacing the archive");
-    m_fd = -1;
     m_folder.sync();
     return true;
 }
 
 void ArchiveOutput::discard() {
     m_file.discard();
-    m_fd = -1;
 }

@@ -43,7 +43,7 @@ public:
     std::uint64_t position() const { return m_position; }
     // Writes out what is buffered, so that the file can be read back through fd().
     bool flushBuffer() { return flush(); }
-    int fd() const { return m_fd; }
+    int fd() const { return m_file.fd(); }
 
     // Flushes, syncs and puts the file in place of the target (keeping the target's permissions).
     bool commit();
@@ -63,7 +63,6 @@ private:
     std::string m_target;
     FolderHandle m_folder; // the target's folder; outlives m_file, which works in it
     TemporaryFile m_file;
-    int m_fd = -1; // m_file's, while open
     std::vector<char> m_buffer;
     std::size_t m_buffered = 0;
     std::uint64_t m_position = 0;

@@ -3,6 +3,7 @@
 #include "engineplatform.h"
 
 #include "archiveoutput.h"
+#include "folderhandle.h"
 #include "zipformat.h"
 
 #include <fcntl.h>
@@ -34,7 +35,8 @@ bool CentralDirectory::add(const std::string& record) {
 
 bool CentralDirectory::spill() {
     if (m_spillFd < 0) {
-        m_spillFd = engineplatform::openUnnamedTemporary(m_spillFolder.c_str(), 0600);
+        const FolderHandle folder = FolderHandle::open(m_spillFolder);
+        m_spillFd = folder.ok() ? folder.createUnnamed(0600) : -1;
         if (m_spillFd < 0) {
             std::FILE* file = std::tmpfile();
             if (file == nullptr)

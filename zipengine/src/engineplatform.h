@@ -100,10 +100,6 @@ std::uint32_t fileCreationMask();
 // a pipe; the descriptor is not inherited by programs started later. -1 with errno set on failure.
 int openForReading(const char* path);
 
-// A new file without a name in `folder`, open for reading and writing, that is gone when it is
-// closed; -1 with errno set where the system or the file system has no such files.
-int openUnnamedTemporary(const char* folder, int mode);
-
 // The status of the file at `path`, a link's own where it is a link; 0, or -1 with errno set.
 int linkStatus(const char* path, struct stat& st);
 

@@ -103,10 +103,6 @@ int openForReading(const char* path) {
     return ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
 }
 
-int openUnnamedTemporary(const char* folder, int mode) {
-    return ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
-}
-
 int linkStatus(const char* path, struct stat& st) {
     return ::lstat(path, &st);
 }

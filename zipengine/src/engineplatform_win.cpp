@@ -265,11 +265,6 @@ int openForReading(const char* path) {
     return _wopen(utf16Of(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 }
 
-int openUnnamedTemporary(const char*, int) {
-    errno = EOPNOTSUPP;
-    return -1;
-}
-
 int linkStatus(const char* path, struct stat& st) {
     struct _stat64 wide {};
     if (_wstat64(utf16Of(path).c_str(), &wide) != 0)
