@@ -3,7 +3,7 @@
 // answer from the same loopback server (python3's http.server in a child process). Prints the
 // peak resident memory of each (the peer's through GNU time), our rise over what this process
 // held before, and the ratio.
-#include "online/thttpget.h"
+#include "online/httpfetch.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -63,16 +63,16 @@ int main(int argc, char** argv) {
     const bool peakReset = clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
     clear.close();
     const qint64 before = statusKiB("VmHWM:");
-    THTTPGet http;
+    HttpFetch http;
     http.properties().URL = url;
     bool failed = false;
     qint64 received = 0;
     QEventLoop loop;
-    QObject::connect(&http, &THTTPGet::OnDoneString, &loop, [&](const QString& text) {
+    QObject::connect(&http, &HttpFetch::OnDoneString, &loop, [&](const QString& text) {
         received = text.size();
         loop.quit();
     });
-    QObject::connect(&http, &THTTPGet::OnError, &loop, [&] {
+    QObject::connect(&http, &HttpFetch::OnError, &loop, [&] {
         failed = true;
         loop.quit();
     });
@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
     server.waitForFinished();
 
     std::printf("answer: %.0f MiB from a loopback server\n", mib(answerBytes / 1024));
-    std::printf("ours (THTTPGet, text mode): %s, peak RSS %.1f MiB, rise %.1f MiB%s, %lld ms\n",
+    std::printf("ours (HttpFetch, text mode): %s, peak RSS %.1f MiB, rise %.1f MiB%s, %lld ms\n",
                 failed ? "failed (answer over the bound)"
                        : qPrintable(QStringLiteral("%1 chars").arg(received)),
                 mib(peak), mib(peak - before), peakReset ? "" : " (peak not reset: rise is a lower bound)",

@@ -3,7 +3,7 @@
 //
 //   restorebench [--megabytes N] [--entries N] [--work DIR]
 #include "benchtree.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 #include "restore/archivecontents.h"
 #include "restore/archivesearch.h"
 #include "restore/backupcatalog.h"
@@ -34,10 +34,10 @@ fs::path archiveOf(const fs::path& tree, const fs::path& archive) {
     if (fs::exists(archive))
         return archive;
     fs::create_directories(archive.parent_path());
-    TZipMaster zip;
+    ArchiveComponent zip;
     zip.DLLDirectory = QStringLiteral(QUORALIS_ENGINE_DIR);
     zip.FileSpecList = PathList(BenchTree::listFiles(tree));
-    zip.AddOptions = TZipMaster::AddDirNames;
+    zip.AddOptions = ArchiveComponent::AddDirNames;
     zip.AddCompLevel = 9;
     zip.ZipFileName = archive;
     if (zip.AddFiles() != 0) {

@@ -4,7 +4,7 @@
 // widgets that writes nothing, with the ratio.
 #include "app/appservices.h"
 #include "app/shellopener.h"
-#include "app/tbform.h"
+#include "app/mainwindow.h"
 #include "scriptedprompts.h"
 #include "testprogramdir.h"
 
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     services.trayAvailable = [] {
         return true;
     };
-    TBForm form(dir.path(), {}, services);
+    MainWindow form(dir.path(), {}, services);
     form.FormCreate();
     const int steps = 300;
     const Figures ours = dragResize(form, steps, true);

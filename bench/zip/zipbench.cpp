@@ -12,7 +12,7 @@
 #include "archiveverifier.h"
 #include "backupset/folderwalker.h"
 #include "benchtree.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -99,12 +99,12 @@ double cpuSeconds(int who) {
 
 int g_level = 9;
 
-JobResult runOurs(TZipMaster& zip, const std::vector<fs::path>& files, const fs::path& archive, bool update,
+JobResult runOurs(ArchiveComponent& zip, const std::vector<fs::path>& files, const fs::path& archive, bool update,
                   const QString& comment) {
     zip.FileSpecList = PathList(files);
     zip.ZipFileName = archive;
-    zip.AddOptions = update ? TZipMaster::AddDirNames | TZipMaster::AddUpdate
-                            : TZipMaster::AddOpts(TZipMaster::AddDirNames);
+    zip.AddOptions = update ? ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate
+                            : ArchiveComponent::AddOpts(ArchiveComponent::AddDirNames);
     zip.AddCompLevel = g_level;
     zip.ArchiveComment = comment;
     const auto start = Clock::now();
@@ -122,7 +122,7 @@ JobResult runOurs(TZipMaster& zip, const std::vector<fs::path>& files, const fs:
 JobResult runInfoZip(const fs::path& tree, const fs::path& archive, bool update = false) {
     // Info-ZIP's -9 deflates everything, so the stored suffixes take a second pass with -0.
     QStringList patterns;
-    for (const QString& suffix : TZipMaster::DefaultStoreSuffixes)
+    for (const QString& suffix : ArchiveComponent::DefaultStoreSuffixes)
         patterns << QStringLiteral("*.") + suffix << QStringLiteral("*.") + suffix.toUpper();
     const QString treeArg = QString::fromStdString(tree.native());
     const QString archiveArg = QString::fromStdString(archive.native());
@@ -185,7 +185,7 @@ int speed(const fs::path& work, std::size_t treeMegabytes) {
     fs::remove(ours);
     fs::remove(theirs);
 
-    TZipMaster zip;
+    ArchiveComponent zip;
     zip.DLLDirectory = QStringLiteral(QUORALIS_ENGINE_DIR);
     const QString comment = QStringLiteral("Quoralis benchmark");
     const JobResult full = runOurs(zip, files, ours, false, comment);
@@ -227,7 +227,7 @@ int updateRounds(const fs::path& work, std::size_t treeMegabytes, int rounds) {
         return speed(work, treeMegabytes);
     const std::vector<fs::path> files = BenchTree::listFiles(tree);
     warmUp(files);
-    TZipMaster zip;
+    ArchiveComponent zip;
     zip.DLLDirectory = QStringLiteral(QUORALIS_ENGINE_DIR);
     std::vector<double> ratios;
     int rc = 0;
@@ -258,7 +258,7 @@ int updateRounds(const fs::path& work, std::size_t treeMegabytes, int rounds) {
 
 int memoryChild(const fs::path& folder, const fs::path& archive) {
     const auto start = Clock::now();
-    TZipMaster zip;
+    ArchiveComponent zip;
     zip.DLLDirectory = QStringLiteral(QUORALIS_ENGINE_DIR);
     // The list is built as the program builds it: by the folder walk, straight into the list type.
     WalkOptions options;
@@ -268,7 +268,7 @@ int memoryChild(const fs::path& folder, const fs::path& archive) {
     const double listSeconds = secondsSince(start);
     const long listKb = statusKilobytes("VmRSS:");
     zip.ZipFileName = archive;
-    zip.AddOptions = TZipMaster::AddDirNames;
+    zip.AddOptions = ArchiveComponent::AddDirNames;
     fs::remove(archive);
     const auto jobStart = Clock::now();
     const int rc = zip.AddFiles();

@@ -3,7 +3,7 @@
 #include "app/quoralisapplication.h"
 #include "app/shellopener.h"
 #include "app/singleinstance.h"
-#include "app/tbform.h"
+#include "app/mainwindow.h"
 #include "platform/settingslocation.h"
 #include "platform/shutdownservice.h"
 #include "platform/systeminfo.h"
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     services.settingsFile = location.settingsFile();
     services.logDirectory = location.logDirectory();
 
-    TBForm form(programDir, arguments, services);
+    MainWindow form(programDir, arguments, services);
     prompts.setParentWindow(&form);
     // For whoever watches a run from outside (a test, a support case): every log line as it is made.
     if (qEnvironmentVariableIsSet("QUORALIS_LOG_ECHO"))
@@ -83,14 +83,14 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", message.toUtf8().constData());
             std::fflush(stderr);
         });
-    QObject::connect(&instance, &SingleInstance::activationRequested, &form, &TBForm::bringToFront);
-    QObject::connect(&instance, &SingleInstance::backupRequested, &form, &TBForm::forwardedBackupRequested);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &form, &MainWindow::bringToFront);
+    QObject::connect(&instance, &SingleInstance::backupRequested, &form, &MainWindow::forwardedBackupRequested);
     if (unattended)
         prompts.setUnattended(MessageBoxPrompts::defaultUnattendedWait,
                               [&form](const QString& line) { form.LogMessage(line); });
     // The process ends only when the window has closed, never by ending the event loops of a
     // backup that is still working.
-    QObject::connect(&form, &TBForm::programEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&form, &MainWindow::programEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     TerminationRequest termination;
     QObject::connect(&termination, &TerminationRequest::requested, &form, [&] {
         prompts.stopWaiting();

@@ -1,6 +1,6 @@
 #include "app/programlifecycle.h"
 
-#include "app/tbform.h"
+#include "app/mainwindow.h"
 #include "app/timedshutdown.h"
 #include "config/settingsmodel.h"
 #include "core/userprompts.h"
@@ -8,12 +8,12 @@
 #include "engine/backuprun.h"
 #include "housekeeping/housekeeping.h"
 #include "log/eventmarker.h"
-#include "log/tlogfrm.h"
+#include "log/logviewer.h"
 
 #include <QCloseEvent>
 #include <QTimer>
 
-ProgramLifecycle::ProgramLifecycle(TBForm& form, const QStringList& arguments)
+ProgramLifecycle::ProgramLifecycle(MainWindow& form, const QStringList& arguments)
     : m_form(form)
     , m_commandLine(arguments) {}
 

@@ -10,7 +10,7 @@
 #include <functional>
 
 class QCloseEvent;
-class TBForm;
+class MainWindow;
 
 // How the program ends and what it tells whoever started it: the close sequence, a close while a
 // backup runs, the end of the session, what follows a backup run (close, shut down, backups another
@@ -18,7 +18,7 @@ class TBForm;
 class ProgramLifecycle : public QObject {
     Q_OBJECT
 public:
-    ProgramLifecycle(TBForm& form, const QStringList& arguments);
+    ProgramLifecycle(MainWindow& form, const QStringList& arguments);
 
     const CommandLine& commandLine() const { return m_commandLine; }
     bool hasEnded() const { return m_ended; }
@@ -61,7 +61,7 @@ private:
     void reportAndGoOn(const std::function<void()>& step);
     void endProgram();
 
-    TBForm& m_form;
+    MainWindow& m_form;
     CommandLine m_commandLine;
     bool m_autoClose = false;
     bool m_autoShutdown = false;

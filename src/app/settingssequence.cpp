@@ -1,7 +1,7 @@
 #include "app/settingssequence.h"
 
-#include "app/tbform.h"
-#include "app/tpopfrm.h"
+#include "app/mainwindow.h"
+#include "app/toolbarwindow.h"
 #include "backupset/exclusionlists.h"
 #include "backupset/folderset.h"
 #include "config/settingsmodel.h"
@@ -9,7 +9,7 @@
 #include "core/userprompts.h"
 #include "log/eventmarker.h"
 #include "log/pathtext.h"
-#include "log/tlogfrm.h"
+#include "log/logviewer.h"
 #include "platform/profilebatch.h"
 #include "widgets/screenfit.h"
 
@@ -30,7 +30,7 @@ QList<QByteArray> storedPaths(const std::vector<std::filesystem::path>& paths) {
 
 } // namespace
 
-SettingsSequence::SettingsSequence(TBForm& form)
+SettingsSequence::SettingsSequence(MainWindow& form)
     : m_form(form) {}
 
 void SettingsSequence::LoadConfig() {

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QList>
 
-class TBForm;
+class MainWindow;
 namespace platform {
 class ProfileBatch;
 }
@@ -13,7 +13,7 @@ class ProfileBatch;
 // once; a save replaces it once, holding every key, and never happens before a load was complete.
 class SettingsSequence {
 public:
-    explicit SettingsSequence(TBForm& form);
+    explicit SettingsSequence(MainWindow& form);
 
     void LoadConfig();
     void SaveConfig();
@@ -22,5 +22,5 @@ private:
     QList<QByteArray> storable(const QList<QByteArray>& entries);
     void commit(platform::ProfileBatch& ini);
 
-    TBForm& m_form;
+    MainWindow& m_form;
 };

@@ -1,15 +1,15 @@
 #include "app/startupsequence.h"
 
 #include "app/programlifecycle.h"
-#include "app/tbform.h"
+#include "app/mainwindow.h"
 #include "app/traycontrol.h"
 #include "backupset/folderset.h"
 #include "config/settingsmodel.h"
 #include "core/userprompts.h"
 #include "engine/archivejob.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 #include "log/eventmarker.h"
-#include "log/tlogfrm.h"
+#include "log/logviewer.h"
 #include "platform/profilefile.h"
 #include "widgets/skinnedbutton.h"
 
@@ -17,7 +17,7 @@
 #include <QFileInfo>
 #include <QPushButton>
 
-StartupSequence::StartupSequence(TBForm& form, ProgramLifecycle& lifecycle)
+StartupSequence::StartupSequence(MainWindow& form, ProgramLifecycle& lifecycle)
     : m_form(form)
     , m_lifecycle(lifecycle) {}
 
@@ -35,7 +35,7 @@ void StartupSequence::run() {
     m_form.LogMessage(QStringLiteral("Starting Quoralis v.") + m_form.GetVersionString() +
                       QStringLiteral("..."));
     // 6
-    TZipMaster* zip = m_form.zipMaster();
+    ArchiveComponent* zip = m_form.zipMaster();
     zip->DLLDirectory = programDir + QStringLiteral("dll/");
     zip->TempDir = m_form.GetTempDir();
     // 7

@@ -1,14 +1,14 @@
 #pragma once
 
 class ProgramLifecycle;
-class TBForm;
+class MainWindow;
 
 // The program's start: the windows, the ZIP engine, the settings, how the windows show, the
 // command line's backup, then the timer, the backup at start, the version check and the cleanup.
 // Every step stops once the program was closed or the session is ending.
 class StartupSequence {
 public:
-    StartupSequence(TBForm& form, ProgramLifecycle& lifecycle);
+    StartupSequence(MainWindow& form, ProgramLifecycle& lifecycle);
 
     void run();
 
@@ -19,7 +19,7 @@ private:
     // False when the command line's switch ends the start-up here.
     bool applyCommandLine();
 
-    TBForm& m_form;
+    MainWindow& m_form;
     ProgramLifecycle& m_lifecycle;
     bool m_commandLineBackupDone = false;
 };

@@ -3,10 +3,10 @@
 #include "config/settingsmodel.h"
 
 #include "app/mainmenus.h"
-#include "app/tpopfrm.h"
+#include "app/toolbarwindow.h"
 #include "app/traycontrol.h"
 #include "log/eventmarker.h"
-#include "log/tlogfrm.h"
+#include "log/logviewer.h"
 #include "platform/profilefile.h"
 #include "widgets/roundedshape.h"
 #include "widgets/screenfit.h"
@@ -104,7 +104,7 @@ void WindowModes::closeFadeOut() {
 }
 
 void WindowModes::DockLogViewer() {
-    TLogFrm* viewer = m_context.logViewer;
+    LogViewer* viewer = m_context.logViewer;
     if (!viewer)
         return;
     // A borderless window is its own frame; the border of the resize affordance is not.

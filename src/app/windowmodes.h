@@ -12,8 +12,8 @@ class EventMarker;
 class MainMenus;
 class SettingsModel;
 class QWidget;
-class TLogFrm;
-class TPopFrm;
+class LogViewer;
+class ToolbarWindow;
 class TrayControl;
 class WindowFader;
 
@@ -25,8 +25,8 @@ class WindowModes {
 public:
     struct Context {
         QWidget* main = nullptr;
-        TPopFrm* toolbar = nullptr;
-        TLogFrm* logViewer = nullptr;
+        ToolbarWindow* toolbar = nullptr;
+        LogViewer* logViewer = nullptr;
         MainMenus* menus = nullptr;
         TrayControl* tray = nullptr;
         SettingsModel* settings = nullptr;

@@ -4,7 +4,7 @@
 #include "config/settingsmodel.h"
 #include "core/userprompts.h"
 #include "engine/progressview.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "log/pathtext.h"
@@ -90,28 +90,28 @@ void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files, bo
         m_context.progress->prepareForNewArchive();
         m_context.marker->set(QStringLiteral("config_zip"));
         const SettingsModel& s = *m_context.settings;
-        TZipMaster& zip = *m_context.zip;
-        TZipMaster::AddOpts options = TZipMaster::AddDirNames;
+        ArchiveComponent& zip = *m_context.zip;
+        ArchiveComponent::AddOpts options = ArchiveComponent::AddDirNames;
         std::error_code ec;
         if (s.isOn(Setting::DelPrev) && mayReplace) {
             // The new archive is made from scratch and takes the previous one's place only when it
             // is complete: a cancel, a full disk or a kill leaves the previous backup.
             m_context.log->logMessage(QStringLiteral("Deleting previous backup"));
-            options |= TZipMaster::AddFresh;
+            options |= ArchiveComponent::AddFresh;
         } else if (fs::exists(archive, ec)) {
-            options |= TZipMaster::AddUpdate;
+            options |= ArchiveComponent::AddUpdate;
         }
         if (s.isOn(Setting::IncludeHidden))
-            options |= TZipMaster::AddHiddenFiles;
+            options |= ArchiveComponent::AddHiddenFiles;
         zip.FileSpecList = files;
         zip.AddCompLevel = s.isOn(Setting::NoComp) ? 0 : 9;
         if (s.isOn(Setting::NewOnly))
-            options |= TZipMaster::AddResetArchive;
+            options |= ArchiveComponent::AddResetArchive;
         // An archive updated in place is given every file: the unchanged ones keep their entries,
         // and one whose entry is missing (removed by another program) is added again.
         if (s.isOn(Setting::NewOnly) && !s.isOn(Setting::MultiArchive) &&
-            options.testFlag(TZipMaster::AddUpdate))
-            options |= TZipMaster::AddUnchangedKept;
+            options.testFlag(ArchiveComponent::AddUpdate))
+            options |= ArchiveComponent::AddUnchangedKept;
         zip.AddOptions = options;
         m_context.marker->set(QStringLiteral("set_zip_file"));
         SetNewZipFile(baseName);
@@ -174,7 +174,7 @@ void ArchiveJob::reportNotReplaceable(const QString& baseText, const fs::path& a
 bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive) {
     const QString baseText = pathText(baseName);
     m_context.marker->set(QStringLiteral("start_zip"));
-    TZipMaster& zip = *m_context.zip;
+    ArchiveComponent& zip = *m_context.zip;
     const int rc = zip.AddFiles();
     if (rc == ZE_ERR_IN_USE) {
         // Another run writes this archive now: this one leaves it alone.
@@ -193,7 +193,7 @@ bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive)
         m_archiveFailed = true;
         return true;
     }
-    if (zip.AddOptions.testFlag(TZipMaster::AddUnchangedKept) && zip.WrittenCount() == 0 &&
+    if (zip.AddOptions.testFlag(ArchiveComponent::AddUnchangedKept) && zip.WrittenCount() == 0 &&
         zip.SkippedFiles().empty()) {
         // Nothing changed and nothing was missing: the archive was left as it was.
         m_context.log->logMessage(QStringLiteral("No files for backup"));

@@ -14,14 +14,14 @@ class ActivityLog;
 class EventMarker;
 class ProgressView;
 class SettingsModel;
-class TZipMaster;
+class ArchiveComponent;
 class UserPrompts;
 
 // Names archives and turns one collected file list into one archive.
 class ArchiveJob {
 public:
     struct Context {
-        TZipMaster* zip = nullptr;
+        ArchiveComponent* zip = nullptr;
         SettingsModel* settings = nullptr;
         ActivityLog* log = nullptr;
         EventMarker* marker = nullptr;

@@ -6,7 +6,7 @@
 #include "engine/archivejob.h"
 #include "engine/backuprunhost.h"
 #include "engine/progressview.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "log/pathtext.h"
@@ -23,14 +23,14 @@ namespace fs = std::filesystem;
 BackupRun::BackupRun(Context context, QObject* parent)
     : QObject(parent)
     , m_c(context) {
-    TZipMaster* zip = m_c.zip;
-    connect(zip, &TZipMaster::OnItemProgress, this,
+    ArchiveComponent* zip = m_c.zip;
+    connect(zip, &ArchiveComponent::OnItemProgress, this,
             [this](const QString& item, qint64, int) { ZIPItemProgress(item); });
-    connect(zip, &TZipMaster::OnTotalProgress, this,
+    connect(zip, &ArchiveComponent::OnTotalProgress, this,
             [this](qint64, int percent) { ZIPTotalProgress(percent); });
-    connect(zip, &TZipMaster::OnProgress, this, [this] { ZIPProgress(); });
-    connect(zip, &TZipMaster::OnCheckTerminate, this, &BackupRun::ZIPCheckTerminate, Qt::DirectConnection);
-    connect(zip, &TZipMaster::OnMessage, this, &BackupRun::ZIPMessage);
+    connect(zip, &ArchiveComponent::OnProgress, this, [this] { ZIPProgress(); });
+    connect(zip, &ArchiveComponent::OnCheckTerminate, this, &BackupRun::ZIPCheckTerminate, Qt::DirectConnection);
+    connect(zip, &ArchiveComponent::OnMessage, this, &BackupRun::ZIPMessage);
 }
 
 BackupRun::Outcome BackupRun::btBackupClick() {

@@ -15,7 +15,7 @@ class EventMarker;
 class FolderSet;
 class ProgressView;
 class SettingsModel;
-class TZipMaster;
+class ArchiveComponent;
 class UserPrompts;
 
 // One backup from any trigger to its result: the checks, the busy state, one archive for
@@ -31,7 +31,7 @@ public:
         BackupRunHost* host = nullptr;
         FolderSet* folders = nullptr;
         SettingsModel* settings = nullptr;
-        TZipMaster* zip = nullptr;
+        ArchiveComponent* zip = nullptr;
         ArchiveJob* job = nullptr;
         ActivityLog* log = nullptr;
         EventMarker* marker = nullptr;

@@ -1,6 +1,6 @@
 #include "engine/engineeventbridge.h"
 
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 
 #include <utility>
 
@@ -13,7 +13,7 @@ QString displayText(const std::string& bytes) {
 
 } // namespace
 
-EngineEventBridge::EngineEventBridge(TZipMaster* owner)
+EngineEventBridge::EngineEventBridge(ArchiveComponent* owner)
     : m_owner(owner) {}
 
 ZeCallbacks EngineEventBridge::callbacks() {
@@ -114,7 +114,7 @@ void EngineEventBridge::deliver() {
     for (const Message& m : messages)
         Q_EMIT m_owner->OnMessage(m.code, displayText(m.text));
     auto raise = [this](const Progress& p) {
-        Q_EMIT m_owner->OnProgress(static_cast<TZipMaster::ProgressType>(p.kind), displayText(p.name),
+        Q_EMIT m_owner->OnProgress(static_cast<ArchiveComponent::ProgressType>(p.kind), displayText(p.name),
                                    p.value);
     };
     for (const Progress& p : batchEvents) {

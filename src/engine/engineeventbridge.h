@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-class TZipMaster;
+class ArchiveComponent;
 
 // Carries an engine's callbacks from the thread that runs the engine to the GUI thread.
 // The engine thread only records: messages are queued in order, progress is kept as the latest
@@ -20,7 +20,7 @@ class TZipMaster;
 // so a flood of tiny files never floods the GUI thread. A cancel travels back as an atomic flag.
 class EngineEventBridge {
 public:
-    explicit EngineEventBridge(TZipMaster* owner);
+    explicit EngineEventBridge(ArchiveComponent* owner);
 
     ZeCallbacks callbacks();
     void requestCancel();
@@ -50,7 +50,7 @@ private:
     static void onMessage(void* user, int code, const char* text);
     static int onCheckTerminate(void* user);
 
-    TZipMaster* m_owner;
+    ArchiveComponent* m_owner;
     std::atomic<bool> m_cancel{false};
     std::mutex m_pauseMutex;
     std::condition_variable m_resume;

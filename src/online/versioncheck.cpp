@@ -4,16 +4,16 @@
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "online/servertext.h"
-#include "online/thttpget.h"
+#include "online/httpfetch.h"
 #include "online/weblinks.h"
 
 VersionCheck::VersionCheck(Context context, QObject* parent)
     : QObject(parent)
     , m_c(std::move(context))
-    , m_updater(new THTTPGet(this)) {
+    , m_updater(new HttpFetch(this)) {
     m_updater->setObjectName(QStringLiteral("UPDATER"));
-    connect(m_updater, &THTTPGet::OnDoneString, this, &VersionCheck::UPDATERDoneString);
-    connect(m_updater, &THTTPGet::OnError, this, &VersionCheck::UPDATERError);
+    connect(m_updater, &HttpFetch::OnDoneString, this, &VersionCheck::UPDATERDoneString);
+    connect(m_updater, &HttpFetch::OnError, this, &VersionCheck::UPDATERError);
 }
 
 void VersionCheck::CheckVersion(bool automatic) {

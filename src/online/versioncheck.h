@@ -9,7 +9,7 @@
 
 class ActivityLog;
 class EventMarker;
-class THTTPGet;
+class HttpFetch;
 class UserPrompts;
 
 // Asks the web server whether a newer version exists and handles its answer: a download
@@ -35,7 +35,7 @@ public:
     explicit VersionCheck(Context context, QObject* parent = nullptr);
 
     void CheckVersion(bool automatic);
-    THTTPGet* UPDATER() const { return m_updater; }
+    HttpFetch* UPDATER() const { return m_updater; }
 
     // The download address an answer names, if it names one: the answer starts with
     // "http://" or "https://" (exact case) and is a valid address with a host.
@@ -47,6 +47,6 @@ private:
     void reportFailure(const QString& reason);
 
     Context m_c;
-    THTTPGet* m_updater;
+    HttpFetch* m_updater;
     bool m_automatic = false;
 };

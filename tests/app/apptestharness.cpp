@@ -7,15 +7,15 @@ AppTestHarness::AppTestHarness(bool withProgramFiles) {
         dir.installProgramFiles();
 }
 
-TBForm& AppTestHarness::start(const QStringList& arguments) {
+MainWindow& AppTestHarness::start(const QStringList& arguments) {
     AppServices services;
     services.prompts = &prompts;
     services.shell = &shell;
     services.shutdown = shutdown;
     services.waveOutput = &wave;
     services.trayAvailable = trayAvailable;
-    m_form = std::make_unique<TBForm>(dir.path(), arguments, services);
-    QObject::connect(m_form.get(), &TBForm::eventSoundRequested,
+    m_form = std::make_unique<MainWindow>(dir.path(), arguments, services);
+    QObject::connect(m_form.get(), &MainWindow::eventSoundRequested,
                      [this](const QString& name) { soundRequests.append(name); });
     m_form->FormCreate();
     return *m_form;

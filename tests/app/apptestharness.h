@@ -2,7 +2,7 @@
 
 #include "app/appservices.h"
 #include "app/shellopener.h"
-#include "app/tbform.h"
+#include "app/mainwindow.h"
 #include "recordingwaveoutput.h"
 #include "scriptedprompts.h"
 #include "testprogramdir.h"
@@ -41,8 +41,8 @@ public:
     explicit AppTestHarness(bool withProgramFiles = true);
 
     // Creates the window and runs its start-up sequence with the given arguments.
-    TBForm& start(const QStringList& arguments = {});
-    TBForm& form() { return *m_form; }
+    MainWindow& start(const QStringList& arguments = {});
+    MainWindow& form() { return *m_form; }
 
     void writeSettings(const QByteArray& iniText) const;
     QByteArray settingsText() const;
@@ -61,5 +61,5 @@ public:
     };
 
 private:
-    std::unique_ptr<TBForm> m_form;
+    std::unique_ptr<MainWindow> m_form;
 };

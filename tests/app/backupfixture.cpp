@@ -5,7 +5,7 @@
 #include <QProcess>
 #include <QTest>
 
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 
 #include <memory>
 
@@ -58,9 +58,9 @@ void BackupFixture::waitForNextSecond() {
     QVERIFY(QTest::qWaitFor([second] { return QDateTime::currentSecsSinceEpoch() != second; }, 5000));
 }
 
-void BackupFixture::onFirstFile(TBForm& form, std::function<void()> action) {
+void BackupFixture::onFirstFile(MainWindow& form, std::function<void()> action) {
     auto once = std::make_shared<QMetaObject::Connection>();
-    *once = QObject::connect(form.zipMaster(), &TZipMaster::OnItemProgress, &form, [once, action] {
+    *once = QObject::connect(form.zipMaster(), &ArchiveComponent::OnItemProgress, &form, [once, action] {
         QObject::disconnect(*once);
         action();
     });

@@ -25,7 +25,7 @@ public:
     // before the call and one named after it differ.
     static void waitForNextSecond();
     // Runs `action` once, on the GUI thread, when the archive component reports its first file.
-    static void onFirstFile(TBForm& form, std::function<void()> action);
+    static void onFirstFile(MainWindow& form, std::function<void()> action);
 
     AppTestHarness h;
     QString docs;

@@ -1,8 +1,8 @@
 #include "apptestharness.h"
 #include "backupfixture.h"
-#include "config/tform2.h"
+#include "config/settingsdialog.h"
 #include "engine/archivejob.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 #include "log/timestamp.h"
 
 #include <QCheckBox>
@@ -65,7 +65,7 @@ void TestArchiveJob::baseNames() {
     QFETCH(QString, folder);
     QFETCH(QString, expected);
     AppTestHarness h;
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     form.settingsDialog()->Destination()->setText(QStringLiteral("/dest"));
     form.settingsDialog()->cbEach()->setChecked(each);
     const fs::path base = form.archiveJob()->ArchiveBaseName(fs::path(folder.toStdString()));
@@ -78,8 +78,8 @@ void TestArchiveJob::baseNames() {
 
 void TestArchiveJob::exampleNameFollowsTheBoxes() {
     AppTestHarness h;
-    TBForm& form = h.start();
-    TForm2* f = form.settingsDialog();
+    MainWindow& form = h.start();
+    SettingsDialog* f = form.settingsDialog();
     QLabel* example = f->XLabel();
     QCOMPARE(example->text(), QStringLiteral("Example archive name:\nQuoralis"));
     f->cbEach()->click();
@@ -94,7 +94,7 @@ void TestArchiveJob::zipFolderNameGetsNoSecondExtension() {
     const QString folder = f.h.dir.filePath(QStringLiteral("Old.zip"));
     f.h.dir.writeFile(QStringLiteral("Old.zip/file.txt"), "content");
     f.settings("each_folder=1\n", {folder});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     form.btBackupClick();
     QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis_Old.zip")));
     // The size in the log is the size of that very file.
@@ -110,7 +110,7 @@ void TestArchiveJob::emptyListWritesNothingAndCountsNothing() {
     const QString empty = f.h.dir.filePath(QStringLiteral("empty"));
     f.h.dir.writeFile(QStringLiteral("empty/zero.txt"), QByteArray());
     f.settings("", {empty});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     form.btBackupClick();
     QVERIFY(f.h.messages().contains(QStringLiteral("No files for backup")));
     QVERIFY(f.archives().isEmpty());
@@ -120,7 +120,7 @@ void TestArchiveJob::emptyListWritesNothingAndCountsNothing() {
 void TestArchiveJob::updateAddsToTheExistingArchive() {
     BackupFixture f;
     f.settings("", {f.photos});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     form.btBackupClick();
     f.h.dir.writeFile(QStringLiteral("data/Photos/d.txt"), "two");
     form.btBackupClick();
@@ -132,7 +132,7 @@ void TestArchiveJob::updateAddsToTheExistingArchive() {
 void TestArchiveJob::deletePreviousStartsAfresh() {
     BackupFixture f;
     f.settings("del_prev=1\n", {f.photos});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     form.btBackupClick();
     QFile::remove(f.photos + QStringLiteral("/c.png"));
     f.h.dir.writeFile(QStringLiteral("data/Photos/d.txt"), "two");
@@ -148,7 +148,7 @@ void TestArchiveJob::changedOnlyResetsTheArchiveAttribute() {
     if (::lsetxattr(file.toUtf8().constData(), "user.probe", "1", 1, 0) != 0)
         QSKIP("this file system keeps no extended attributes");
     f.settings("new_only=1\nmulti_archive=1\n", {f.photos});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     form.btBackupClick();
     QCOMPARE(f.archives().size(), 1);
     // Nothing changed since: the next run finds nothing to back up, and the one after it names
@@ -166,7 +166,7 @@ void TestArchiveJob::changedOnlyResetsTheArchiveAttribute() {
 void TestArchiveJob::archiveInUseIsReported() {
     BackupFixture f;
     f.settings("", {f.photos});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     form.btBackupClick();
     // Another process locks the archive: it says so once it holds the lock, and lets go when its
     // input ends.
@@ -190,7 +190,7 @@ void TestArchiveJob::archiveInUseIsReported() {
 void TestArchiveJob::archiveBeingWrittenByAnotherRunIsLeftAlone() {
     BackupFixture f;
     f.settings("del_prev=1\n", {f.photos});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     form.btBackupClick();
     const QString archive = f.destination + QStringLiteral("Quoralis.zip");
     QFile file(archive);
@@ -219,7 +219,7 @@ void TestArchiveJob::archiveBeingWrittenByAnotherRunIsLeftAlone() {
 void TestArchiveJob::jobsAreCountedInTheSettingsFile() {
     BackupFixture f(false);
     f.settings("\n[stats]\ntotal_backups=5", {f.photos});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     // Without the engine the archive fails, and the job is counted all the same.
     form.btBackupClick();
     QCOMPARE(form.totalBackups(), quint64(6));
@@ -232,7 +232,7 @@ void TestArchiveJob::jobsAreCountedInTheSettingsFile() {
 void TestArchiveJob::missingFileIsReportedAndTheBackupIsIncomplete() {
     BackupFixture f;
     f.settings("", {f.photos});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     QDir().mkpath(f.destination);
     const fs::path present = (f.photos + QStringLiteral("/c.png")).toStdString();
     const fs::path vanished = (f.photos + QStringLiteral("/vanished.txt")).toStdString();
@@ -253,7 +253,7 @@ void TestArchiveJob::missingFileIsReportedAndTheBackupIsIncomplete() {
 void TestArchiveJob::overlappingFoldersGiveOneEntryPerFile() {
     BackupFixture f;
     f.settings("", {f.docs, f.docs + QStringLiteral("/sub")});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     form.btBackupClick();
     const QString prefix = f.docs.mid(1);
     const QStringList expected{prefix + QStringLiteral("/a.txt"), prefix + QStringLiteral("/sub/b.txt")};
@@ -272,7 +272,7 @@ void TestArchiveJob::overlappingFoldersGiveOneEntryPerFile() {
 void TestArchiveJob::relativeFolderIsTakenFromTheProgramDirectory() {
     BackupFixture f;
     f.settings("each_folder=1\n", {f.photos, QStringLiteral("data/Docs")});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     // Each archive job leaves the current directory in the destination.
     QDir::setCurrent(QDir::tempPath());
     form.btBackupClick();
@@ -286,7 +286,7 @@ void TestArchiveJob::fileChangingWhileReadIsStoredOnceAndReported() {
     BackupFixture f;
     f.addBulk();
     f.settings("", {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     QDir().mkpath(f.destination);
     // Another program rewrites the big file all the time while the archive is made.
     const QString bulk = f.docs + QStringLiteral("/bulk.bin");
@@ -324,7 +324,7 @@ void TestArchiveJob::deletePreviousKeepsTheOldArchiveUntilTheNewIsComplete() {
     BackupFixture f;
     f.addBulk();
     f.settings("del_prev=1\n", {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     form.btBackupClick();
     const QString archive = f.destination + QStringLiteral("Quoralis.zip");
     QFile first(archive);
@@ -346,7 +346,7 @@ void TestArchiveJob::archiveWrittenByAnotherRunMeanwhileIsKept() {
     BackupFixture f;
     f.addBulk();
     f.settings("", {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     QDir().mkpath(f.destination);
     const QString archive = f.destination + QStringLiteral("Quoralis.zip");
     // A second copy of the program finishes its archive of the same name while this one works.

@@ -1,10 +1,10 @@
-#include "app/tpopfrm.h"
+#include "app/toolbarwindow.h"
 #include "apptestharness.h"
 #include "backupfixture.h"
 #include "backupset/folderlistview.h"
-#include "config/tform2.h"
+#include "config/settingsdialog.h"
 #include "engine/backuprun.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 #include "log/eventmarker.h"
 #include "platform/shutdownservice.h"
 #include "schedule/intervaltimer.h"
@@ -64,7 +64,7 @@ private Q_SLOTS:
 void TestBackupRun::runFromTheButtonWritesOneArchive() {
     BackupFixture f;
     f.settings("", {f.docs, f.photos});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("btBackup")), Qt::LeftButton);
     QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
     QVERIFY(BackupFixture::unzipTest(f.destination + QStringLiteral("Quoralis.zip")));
@@ -84,7 +84,7 @@ void TestBackupRun::eachFolderReportsAMissingFolder() {
     const QString gone = f.h.dir.filePath(QStringLiteral("data/Gone"));
     QDir().mkpath(gone);
     f.settings("each_folder=1\n", {f.docs, gone, f.photos});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     QDir(gone).removeRecursively();
     form.btBackupClick();
     QCOMPARE(f.archives(),
@@ -100,7 +100,7 @@ void TestBackupRun::secondTriggerDuringARunIsRefused() {
     BackupFixture f;
     f.addBulk();
     f.settings("", {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     bool triedDuringRun = false;
     QTimer::singleShot(0, &form, [&] {
         triedDuringRun = form.backupRun()->isRunning();
@@ -116,7 +116,7 @@ void TestBackupRun::secondTriggerDuringARunIsRefused() {
 void TestBackupRun::cancelAnsweredNoLetsTheRunFinish() {
     BackupFixture f;
     f.settings("", {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     f.h.prompts.queueAnswer(false);
     QTimer::singleShot(0, &form, [&] { form.btCancelClick(); });
     form.btBackupClick();
@@ -130,7 +130,7 @@ void TestBackupRun::cancelInPerFolderModeStopsAtTheNextFolder() {
     BackupFixture f;
     f.settings("each_folder=1\n", {f.docs, f.photos});
     // An old archive of the first folder, to be kept as it is.
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     QDir().mkpath(f.destination);
     form.btBackupClick();
     QCOMPARE(f.archives().size(), 2);
@@ -161,7 +161,7 @@ void TestBackupRun::cancelInSingleModeStopsTheArchiveAndFinishesTheRun() {
     const QString gone = f.h.dir.filePath(QStringLiteral("data/Gone"));
     QDir().mkpath(gone);
     f.settings("", {f.docs, gone});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     QDir(gone).removeRecursively();
     form.btBackupClick();
     const QString archive = f.destination + QStringLiteral("Quoralis.zip");
@@ -196,7 +196,7 @@ void TestBackupRun::cancelInSingleModeStopsTheArchiveAndFinishesTheRun() {
 void TestBackupRun::timerRunsABackupAndKeepsCounting() {
     BackupFixture f;
     f.settings("timer_enabled=1\ntimer_interval=5\n", {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     QVERIFY(form.intervalTimer()->isRunning());
     Q_EMIT form.intervalTimer()->backupDue();
     QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
@@ -208,7 +208,7 @@ void TestBackupRun::archiveWaitsWhileTheCancelQuestionIsOpen() {
     BackupFixture f;
     f.addBulk();
     f.settings("", {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     // The user takes a while to answer; the archive would be done long before.
     f.h.prompts.onShow = [](const QString&) {
         QThread::msleep(1500);
@@ -238,7 +238,7 @@ void TestBackupRun::completionSound() {
     QFETCH(QString, sound);
     BackupFixture f(engine);
     f.settings(options, {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     f.h.prompts.shown.clear();
     form.btBackupClick();
     QCOMPARE(f.h.soundRequests, QStringList(sound));
@@ -256,7 +256,7 @@ void TestBackupRun::toolbarWindowFollowsAHiddenMainWindow() {
     BackupFixture f;
     f.addBulk();
     f.settings("", {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     form.HideFaded();
     bool shownDuringRun = false;
     QTimer::singleShot(0, &form, [&] {
@@ -283,7 +283,7 @@ void TestBackupRun::countdownIsFrozenDuringARun() {
     BackupFixture f;
     f.addBulk();
     f.settings("timer_enabled=1\ntimer_interval=10\n", {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     QVERIFY(form.intervalTimer()->isRunning());
     bool checked = false;
     bool runningDuringRun = true;
@@ -300,7 +300,7 @@ void TestBackupRun::countdownIsFrozenDuringARun() {
 void TestBackupRun::destinationChecks() {
     BackupFixture f;
     f.settings("notify_destination=1\n", {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     // A missing destination that can be created is created.
     QVERIFY(!QFileInfo::exists(f.destination));
     form.btBackupClick();
@@ -323,7 +323,7 @@ void TestBackupRun::destinationChecks() {
 void TestBackupRun::backupAndCloseEndsTheProgram() {
     BackupFixture f;
     f.settings("backup_close=1\n", {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     form.backupandclose1Click();
     QVERIFY(form.hasEnded());
     QCOMPARE(f.archives().size(), 1);
@@ -337,7 +337,7 @@ void TestBackupRun::backupAndShutdownSchedulesAndAborts() {
     f.settings("", {f.docs});
     RecordingShutdown shutdown;
     f.h.shutdown = &shutdown;
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     auto* backup = form.findChild<QPushButton*>(QStringLiteral("btBackup"));
     form.backupandshutdown1Click();
     QCOMPARE(shutdown.calls, QStringList(QStringLiteral("schedule 30 Quoralis2005 - Backups complete")));
@@ -367,7 +367,7 @@ void TestBackupRun::backupAndShutdownSchedulesAndAborts() {
 void TestBackupRun::autoCloseCommandLineWritesTheArchive() {
     BackupFixture f;
     f.settings("", {f.docs, f.photos});
-    TBForm& form = f.h.start({QStringLiteral("/autoclose")});
+    MainWindow& form = f.h.start({QStringLiteral("/autoclose")});
     QVERIFY(form.hasEnded());
     QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
     QVERIFY(BackupFixture::unzipTest(f.destination + QStringLiteral("Quoralis.zip")));

@@ -2,10 +2,10 @@
 // would hold the run: every menu entry and button is tried during a run, and the run ends.
 #include "app/mainmenus.h"
 #include "backupfixture.h"
-#include "backupset/tform1.h"
-#include "config/tform2.h"
+#include "backupset/exclusiondialog.h"
+#include "config/settingsdialog.h"
 #include "engine/backuprun.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -35,7 +35,7 @@ private Q_SLOTS:
         BackupFixture f;
         f.addBulk();
         f.settings({}, {f.docs});
-        TBForm& form = f.h.start();
+        MainWindow& form = f.h.start();
         QStringList tried;
         bool triedDuringRun = false;
         BackupFixture::onFirstFile(form, [&] {

@@ -60,7 +60,7 @@ void TestCloseDuringRun::closeWhileArchiving() {
     f.settings(QByteArray("multi_archive=1\nclean_backups=1\nkeep_log=1\neach_folder=") +
                    (eachFolder ? "1" : "0"),
                {f.docs, f.photos});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     form.btBackupClick();
     const QStringList previous = f.archives();
     QCOMPARE(previous.size(), eachFolder ? 2 : 1);
@@ -136,7 +136,7 @@ void TestCloseDuringRun::closeButtonsAskTheSameQuestion() {
     BackupFixture f;
     f.addBulk();
     f.settings("", {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     // The close button of the main window, then the window's own close (the frame's button),
     // both answered No: the run goes on and makes its archive.
     f.h.prompts.queueAnswer(false);
@@ -164,7 +164,7 @@ void TestCloseDuringRun::terminationCancelsWithoutAQuestionAndEnds() {
     for (int i = 0; i < 300; ++i)
         f.h.dir.writeFile(QStringLiteral("data/Docs/many/%1/f.txt").arg(i), "x");
     f.settings("each_folder=0\nbackup_close=1\n", {f.docs, f.photos});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     QTimer::singleShot(0, &form, [&form] { form.requestTermination(); });
     form.btBackupClick();
     QVERIFY(form.hasEnded());
@@ -186,7 +186,7 @@ void TestCloseDuringRun::unansweredQuestionsDeleteNothing() {
                     "\n");
     // The first question dismissed, then (at the next check) the second one.
     h.prompts.queueNoAnswer();
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QVERIFY(QFile::exists(oldArchive));
     h.prompts.queueAnswer(true);
     h.prompts.queueNoAnswer();

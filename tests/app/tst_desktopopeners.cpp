@@ -22,7 +22,7 @@ void TestDesktopOpeners::withoutAnOpenerEveryRequestSaysWhatToOpenByHand() {
     BackupFixture f;
     f.settings("", {f.docs});
     f.h.shell.available = false;
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     QDir().mkpath(f.destination);
     f.h.prompts.shown.clear();
 
@@ -45,7 +45,7 @@ void TestDesktopOpeners::withoutAnOpenerEveryRequestSaysWhatToOpenByHand() {
 void TestDesktopOpeners::withAnOpenerNothingIsSaid() {
     BackupFixture f;
     f.settings("", {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     QDir().mkpath(f.destination);
     f.h.prompts.shown.clear();
     form.btHelpClick();
@@ -59,7 +59,7 @@ void TestDesktopOpeners::withAnOpenerNothingIsSaid() {
 void TestDesktopOpeners::folderListMenuRemovesAndOpensInTheMainWindow() {
     BackupFixture f;
     f.settings("", {f.docs, f.photos});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     FolderListView* list = form.FldrList();

@@ -1,11 +1,11 @@
 #include "app/mainmenus.h"
 #include "apptestharness.h"
 #include "backupfixture.h"
-#include "config/tform2.h"
+#include "config/settingsdialog.h"
 #include "engine/backuprun.h"
 #include "loopbackhttpserver.h"
-#include "online/terrorform.h"
-#include "online/thttpget.h"
+#include "online/errorreportwindow.h"
+#include "online/httpfetch.h"
 #include "online/versioncheck.h"
 #include "referenceserver.h"
 
@@ -35,7 +35,7 @@ namespace {
 
 const QString kThanks = QStringLiteral("Thank you, your report has been received.");
 
-void waitForCheck(TBForm& form, int requestsBefore, const ReferenceServer& server) {
+void waitForCheck(MainWindow& form, int requestsBefore, const ReferenceServer& server) {
     QTRY_VERIFY_WITH_TIMEOUT(
         server.requests().size() > requestsBefore && !form.versionCheck()->UPDATER()->isRunning(), 20000);
 }
@@ -59,7 +59,7 @@ void TestOnlineActions::startupCheckRunsOnlyWithAutoCheck() {
     {
         AppTestHarness h;
         h.writeSettings("[settings]\nauto_check=1\n");
-        TBForm& form = h.start();
+        MainWindow& form = h.start();
         waitForCheck(form, 0, server);
         QTRY_VERIFY(h.messages().contains(QStringLiteral("Nothing newer")));
         QVERIFY(h.messages().contains(QStringLiteral("Checking for newer version...")));
@@ -90,7 +90,7 @@ void TestOnlineActions::everyManualTriggerAsksTheServer() {
     qputenv("QUORALIS_SERVER", server.address().toUtf8());
     AppTestHarness h;
     h.writeSettings("[settings]\nauto_check=0\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     const MainMenus& menus = form.menus();
     QList<std::function<void()>> triggers = {
         [&] { menus.mainCheckUpdates->trigger(); },
@@ -117,7 +117,7 @@ void TestOnlineActions::linksOpenOnlyWebAndMailAddresses() {
     qputenv("QUORALIS_SERVER", "https://updates.example.net:8443");
     AppTestHarness h;
     h.writeSettings("[settings]\nauto_check=0\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     form.menus().mainHomepage->trigger();
     form.menus().traySupport->trigger();
     form.settingsDialog()->findChild<QPushButton*>(QStringLiteral("btNews"))->click();
@@ -135,7 +135,7 @@ void TestOnlineActions::linksOpenOnlyWebAndMailAddresses() {
 void TestOnlineActions::aboutBoxNamesProgramAndVersion() {
     AppTestHarness h;
     h.writeSettings("[settings]\nauto_check=0\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     form.menus().About1->trigger();
     QCOMPARE(h.prompts.notices().size(), 1);
     const QString text = h.prompts.notices().first();
@@ -152,7 +152,7 @@ void TestOnlineActions::updateAcceptedClosesThroughTheCloseSequence() {
     AppTestHarness h;
     h.writeSettings("[settings]\nauto_check=1\nkeep_log=1\n");
     h.prompts.queueAnswer(true);
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QTRY_VERIFY_WITH_TIMEOUT(form.hasEnded(), 20000);
     QCOMPARE(h.shell.launched, QStringList(QStringLiteral("https://downloads.example.net/setup.exe")));
     QVERIFY(h.soundRequests.contains(QStringLiteral("update")));
@@ -168,7 +168,7 @@ void TestOnlineActions::hostileAnswerOpensNothingButAWebPage() {
     qputenv("QUORALIS_SERVER", server.address().toUtf8());
     AppTestHarness h;
     h.writeSettings("[settings]\nauto_check=0\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     server.answerWith(200, "file:///etc/passwd");
     form.menus().mainCheckUpdates->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(h.prompts.notices(), QStringList(QStringLiteral("file:///etc/passwd")), 20000);
@@ -187,9 +187,9 @@ void TestOnlineActions::answeredReportEndsWithTheLogWritten() {
     qputenv("QUORALIS_SERVER", server.address().toUtf8());
     AppTestHarness h;
     h.writeSettings("[settings]\nauto_check=0\nkeep_log=1\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     const QByteArray settingsBefore = h.settingsText();
-    QSignalSpy ended(&form, &TBForm::programEnded);
+    QSignalSpy ended(&form, &MainWindow::programEnded);
     form.errorForm()->showError(QStringLiteral("Unexpected failure"));
     QTest::mouseClick(form.errorForm()->findChild<QPushButton*>(QStringLiteral("BtOk")), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 20000);
@@ -215,8 +215,8 @@ void TestOnlineActions::reportAnsweredDuringABackupEndsAfterIt() {
     BackupFixture f;
     f.addBulk();
     f.settings("auto_check=0\nkeep_log=1\n", {f.docs});
-    TBForm& form = f.h.start();
-    QSignalSpy ended(&form, &TBForm::programEnded);
+    MainWindow& form = f.h.start();
+    QSignalSpy ended(&form, &MainWindow::programEnded);
     bool endedDuringBackup = true;
     BackupFixture::onFirstFile(form, [&] {
         form.errorForm()->showError(QStringLiteral("Failure during the backup"));

@@ -1,12 +1,12 @@
-#include "app/tpopfrm.h"
+#include "app/toolbarwindow.h"
 #include "apptestharness.h"
 #include "backupfixture.h"
 #include "backupset/folderlistview.h"
 #include "backupset/folderset.h"
-#include "backupset/tform1.h"
+#include "backupset/exclusiondialog.h"
 #include "config/radiogroup.h"
 #include "config/settingsmodel.h"
-#include "config/tform2.h"
+#include "config/settingsdialog.h"
 #include "log/eventmarker.h"
 #include "testmount.h"
 
@@ -45,8 +45,8 @@ private Q_SLOTS:
 
 void TestSettingsFile::noFileGivesTheDefaults() {
     AppTestHarness h;
-    TBForm& form = h.start();
-    TForm2* f = form.settingsDialog();
+    MainWindow& form = h.start();
+    SettingsDialog* f = form.settingsDialog();
     QCOMPARE(form.size(), QSize(490, 330));
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     QCOMPARE(form.pos(), QPoint(screen.width() / 2 - 490 / 2, screen.height() / 2 - 330 / 2));
@@ -78,8 +78,8 @@ void TestSettingsFile::valuesAreReadWithProfileRules() {
                     "no_comp=0\n"
                     "destination=  \"/backups/here\"  \n"
                     "voice=4\n");
-    TBForm& form = h.start();
-    TForm2* f = form.settingsDialog();
+    MainWindow& form = h.start();
+    SettingsDialog* f = form.settingsDialog();
     QCOMPARE(f->E_interval()->value(), 30);
     QCOMPARE(f->CleanLogDays()->value(), 10);
     QCOMPARE(f->CleanBackupDays()->value(), 30);
@@ -94,19 +94,19 @@ void TestSettingsFile::valuesAreReadWithProfileRules() {
 void TestSettingsFile::storedGeometryWinsOverTheResizeReaction() {
     AppTestHarness h;
     h.writeSettings("[settings]\nx=10\ny=20\nwidth=600\nheight=400\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QCOMPARE(form.size(), QSize(600, 400));
     QCOMPARE(form.pos(), QPoint(10, 20));
     // A place on no screen is not kept.
     AppTestHarness away;
     away.writeSettings("[settings]\nx=-30000\ny=99999\n");
-    TBForm& lost = away.start();
+    MainWindow& lost = away.start();
     QVERIFY(QGuiApplication::primaryScreen()->geometry().contains(lost.geometry().center()));
     // The farthest numbers a file can hold: no arithmetic on them overflows.
     AppTestHarness farthest;
     farthest.writeSettings("[settings]\nx=2147483647\ny=-2147483648\nwidth=2147483647\nheight=2147483647\n"
                            "toolbar_x=2147483647\ntoolbar_y=2147483647\n");
-    TBForm& far = farthest.start();
+    MainWindow& far = farthest.start();
     QVERIFY(QGuiApplication::primaryScreen()->geometry().contains(far.geometry().center()));
     far.SetToolbarMode();
     QVERIFY(QGuiApplication::primaryScreen()->geometry().contains(far.toolbarWindow()->geometry().center()));
@@ -119,8 +119,8 @@ void TestSettingsFile::storedGeometryWinsOverTheResizeReaction() {
 void TestSettingsFile::saveWritesEveryKeyAndAddsTheTrailingSeparator() {
     AppTestHarness h;
     h.writeSettings("; keep me\n[other]\nkey=value\n[settings]\ndestination=/some/where\nunknown=1\n");
-    TBForm& form = h.start();
-    TForm2* f = form.settingsDialog();
+    MainWindow& form = h.start();
+    SettingsDialog* f = form.settingsDialog();
     f->cbNO()->setChecked(true);
     f->cbMulti()->setChecked(true);
     f->cbCleanBackups()->setChecked(true);
@@ -167,7 +167,7 @@ void TestSettingsFile::saveWithEmptyFolderListErasesFoldersOnly() {
     AppTestHarness h;
     h.writeSettings("[folders]\nfolder_count=0\nfolder_0=/does/not/exist/any/more\n"
                     "[ex_folders]\nex_folder_count=0\nex_folder_0=/x\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     form.settingsDialog()->cbEach()->setChecked(true);
     // Empty the list as the user would, then close.
     h.prompts.queueAnswer(true);
@@ -187,7 +187,7 @@ void TestSettingsFile::garbageFileLoadsWhatItCan() {
         garbage.append(char((i * 7919) % 256));
     garbage += "\n[settings]\nkeep_log=1\n" + QByteArray(1 << 20, 'x') + "\n[settings]\nkeep_log=0\n";
     h.writeSettings(garbage);
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QVERIFY(form.settingsDialog()->cbLog()->isChecked());
     QVERIFY(h.messages().contains(QStringLiteral("Config loaded")));
 }
@@ -195,7 +195,7 @@ void TestSettingsFile::garbageFileLoadsWhatItCan() {
 void TestSettingsFile::totalBackupsIsShownInTheDialog() {
     AppTestHarness h;
     h.writeSettings("[STATS]\ntotal_backups=41\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QCOMPARE(form.totalBackups(), quint64(41));
     QCOMPARE(form.settingsDialog()->TBLabel()->text(), QStringLiteral("41"));
 }
@@ -211,7 +211,7 @@ void TestSettingsFile::listSectionsFollowTheirCounts() {
                     "\n"
                     "[ex_folders]\nex_folder_count=-1\nex_folder_0=/never/read\n"
                     "[ex_types]\nex_type_count=2\nex_type_0=.tmp\nex_type_1=\nex_type_2=.BAK\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QCOMPARE(form.FldrList()->topLevelItemCount(), 1);
     QCOMPARE(form.exclusionDialog()->ExFolderList()->count(), 0);
     QCOMPARE(form.settings().excludedTypes(), QStringList({QStringLiteral(".tmp"), QStringLiteral(".BAK")}));
@@ -237,7 +237,7 @@ void TestSettingsFile::shrunkExclusionListKeepsOldHigherKeys() {
     for (int i = 0; i < 5; ++i)
         text += "ex_folder_" + QByteArray::number(i) + "=/x" + QByteArray::number(i) + "\n";
     h.writeSettings(text);
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QListWidget* list = form.exclusionDialog()->ExFolderList();
     QCOMPARE(list->count(), 5);
     list->item(3)->setSelected(true);
@@ -258,8 +258,8 @@ void TestSettingsFile::shrunkExclusionListKeepsOldHigherKeys() {
 
 void TestSettingsFile::dialogClosedAnyWayIsSaved() {
     AppTestHarness h;
-    TBForm& form = h.start();
-    TForm2* dialog = form.settingsDialog();
+    MainWindow& form = h.start();
+    SettingsDialog* dialog = form.settingsDialog();
     // Ticked in the dialog, which is then closed by its close box.
     QTimer::singleShot(0, dialog, [dialog] {
         dialog->cbBOClose()->setChecked(true);
@@ -276,7 +276,7 @@ void TestSettingsFile::pathWithALineBreakIsNotSavedAsAnotherPath() {
     const QString broken = plain + QStringLiteral("\nline");
     QDir().mkpath(plain);
     QDir().mkpath(broken);
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     form.folderSet()->AddFolder(broken.toStdString());
     form.folderSet()->AddFolder(plain.toStdString());
     QVERIFY(form.close());
@@ -290,7 +290,7 @@ void TestSettingsFile::pathWithALineBreakIsNotSavedAsAnotherPath() {
 void TestSettingsFile::handEditsBetweenOperationsAreSeen() {
     AppTestHarness h;
     h.writeSettings("[settings]\nwidth=600\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QVERIFY(h.settingsText().contains("width=600"));
     // A change by hand after the load: the next save keeps it where the program holds no value.
     QByteArray text = h.settingsText();
@@ -309,7 +309,7 @@ void TestSettingsFile::failedSaveLeavesTheFileWhole() {
     const QByteArray before =
         "[settings]\ndestination=/x/\n[folders]\nfolder_count=0\nfolder_0=" + h.dir.path().toUtf8() + "\n";
     h.writeSettings(before);
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     form.settingsDialog()->cbNO()->setChecked(true);
     // A settings file that cannot be replaced: nothing of the save reaches it, the close goes on.
     QFile::setPermissions(h.dir.filePath(QStringLiteral("Quoralis2005Config.ini")), QFileDevice::ReadOwner);
@@ -348,14 +348,14 @@ void TestSettingsFile::readOnlyProgramFolder() {
         QStringLiteral("Unable to write to ") + f.h.dir.filePath(QStringLiteral("Quoralis2005Config.ini"));
 
     if (how == QStringLiteral("autoclose")) {
-        TBForm& form = f.h.start({QStringLiteral("/autoclose")});
+        MainWindow& form = f.h.start({QStringLiteral("/autoclose")});
         QVERIFY(form.hasEnded());
         QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
         QVERIFY(f.h.messages().contains(unableToWrite));
         QCOMPARE(form.exitStatus(), int(ExitStatus::AllArchivesMade));
         return;
     }
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     if (how == QStringLiteral("each_folder")) {
         form.btBackupClick();
         // The counter could not be written after either archive; both were made.

@@ -1,6 +1,6 @@
 #include "app/timedshutdown.h"
 #include "apptestharness.h"
-#include "config/tform2.h"
+#include "config/settingsdialog.h"
 #include "logindmock.h"
 #include "platform/logindshutdownservice.h"
 #include "schedule/intervaltimer.h"
@@ -41,10 +41,10 @@ struct ShutdownFixture {
         h.dir.writeFile(QStringLiteral("data/Docs/a.txt"), QByteArray(5000, 'a'));
         h.dir.writeFile(QStringLiteral("data/Docs/sub/b.txt"), "bee");
     }
-    TBForm& start(const QString& dest) {
+    MainWindow& start(const QString& dest) {
         h.writeSettings("[settings]\ndestination=" + dest.toUtf8() +
                         "\n[folders]\nfolder_count=0\nfolder_0=" + docs.toUtf8() + "\n");
-        TBForm& form = h.start();
+        MainWindow& form = h.start();
         button = form.findChild<QPushButton*>(QStringLiteral("btBackup"));
         h.prompts.shown.clear();
         return form;
@@ -80,7 +80,7 @@ struct ShutdownFixture {
     QString docs;
     QString destination;
     QPushButton* button = nullptr;
-    TBForm* form = nullptr;
+    MainWindow* form = nullptr;
 };
 
 // A named pipe the login manager mock reads before it answers: the test lets it answer.
@@ -144,7 +144,7 @@ void TestShutdownLogind::init() {
 
 void TestShutdownLogind::timerAbortsTheScheduledShutdown() {
     ShutdownFixture f(m_logind.connection());
-    TBForm& form = f.start(f.destination);
+    MainWindow& form = f.start(f.destination);
     const qint64 before = nowUsec();
     form.backupandshutdown1Click();
     const qint64 after = nowUsec();
@@ -207,7 +207,7 @@ void TestShutdownLogind::refusedShutdown() {
         QStringLiteral("The computer could not be shut down: the system refused the request.");
     {
         ShutdownFixture f(bus);
-        TBForm& form = f.start(f.destination);
+        MainWindow& form = f.start(f.destination);
         form.backupandshutdown1Click();
 
         QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
@@ -240,7 +240,7 @@ void TestShutdownLogind::refusedShutdown() {
 
 void TestShutdownLogind::earlyEndSchedulesNothingUntilABackupCompletes() {
     ShutdownFixture f(m_logind.connection());
-    TBForm& form = f.start(QString());
+    MainWindow& form = f.start(QString());
     form.backupandshutdown1Click();
     QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("No destination selected")));
     QVERIFY(m_logind.calls(QStringLiteral("ScheduleShutdown")).isEmpty());
@@ -268,7 +268,7 @@ void TestShutdownLogind::lateAnswerIsARefusalAndALateAcceptanceIsWithdrawn() {
     const QString refusal =
         QStringLiteral("The computer could not be shut down: the system refused the request.");
     ShutdownFixture f(m_logind.connection(), 300ms);
-    TBForm& form = f.start(f.destination);
+    MainWindow& form = f.start(f.destination);
     form.backupandshutdown1Click();
 
     // The window did not wait for the login manager: the request is out, the answer still to come.

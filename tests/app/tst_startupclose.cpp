@@ -1,9 +1,9 @@
 #include "apptestharness.h"
 #include "backupfixture.h"
-#include "config/tform2.h"
+#include "config/settingsdialog.h"
 #include "log/eventmarker.h"
-#include "log/tlogfrm.h"
-#include "online/terrorform.h"
+#include "log/logviewer.h"
+#include "online/errorreportwindow.h"
 #include "widgets/picturebutton.h"
 #include "widgets/skinnedbutton.h"
 
@@ -90,7 +90,7 @@ void TestStartupClose::commandLineSwitchesAreExactAndCaseSensitive() {
     // No version check at the end of start-up: its marker would replace the switch's.
     h.writeSettings("[settings]\nauto_check=0\n[folders]\nfolder_count=0\nfolder_0=" + h.dir.path().toUtf8() +
                     "\n");
-    TBForm& form = h.start({argument});
+    MainWindow& form = h.start({argument});
     const bool recognised = !expectedLine.isEmpty();
     QCOMPARE(h.messages().contains(expectedLine), recognised);
     if (recognised)
@@ -149,7 +149,7 @@ void TestStartupClose::autoCloseEndsTheProgram() {
 
 void TestStartupClose::closeAskedAndAnsweredNoKeepsRunning() {
     AppTestHarness h;
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     h.prompts.queueAnswer(false);
     QTest::mouseClick(form.ui().btClose, Qt::LeftButton);
     QCOMPARE(h.prompts.questions(),
@@ -163,7 +163,7 @@ void TestStartupClose::closeAskedAndAnsweredNoKeepsRunning() {
 void TestStartupClose::closeWithKeepLogWritesTheLogFile() {
     AppTestHarness h;
     h.writeSettings("[settings]\nkeep_log=1\nbackup_close=1\ndestination=\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     h.prompts.queueAnswer(true);
     form.btCloseClick();
     QVERIFY(form.hasEnded());
@@ -194,7 +194,7 @@ void TestStartupClose::closeWithKeepLogWritesTheLogFile() {
 void TestStartupClose::closeIsRefusedWhileShutdownIsPending() {
     AppTestHarness h;
     h.writeSettings("[settings]\nkeep_log=1\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     // A backup-and-shutdown from the menu with nothing to back up leaves its request standing.
     form.backupandshutdown1Click();
     QVERIFY(form.autoShutdown());
@@ -208,7 +208,7 @@ void TestStartupClose::closeIsRefusedWhileShutdownIsPending() {
 
 void TestStartupClose::closeWithoutKeepLogWritesNoFile() {
     AppTestHarness h;
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QVERIFY(form.close());
     QVERIFY(form.hasEnded());
     QVERIFY(!QDir(h.dir.filePath(QStringLiteral("logs"))).exists());
@@ -217,7 +217,7 @@ void TestStartupClose::closeWithoutKeepLogWritesNoFile() {
 
 void TestStartupClose::restoreOpensDestinationOrSaysNotFound() {
     AppTestHarness h;
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     form.btRestoreClick();
     QCOMPARE(h.prompts.notices().value(0), QStringLiteral("Destination not set or not found"));
     const QString destination = h.dir.filePath(QStringLiteral("dest; rm -rf x"));
@@ -229,7 +229,7 @@ void TestStartupClose::restoreOpensDestinationOrSaysNotFound() {
 
 void TestStartupClose::helpOpensTheQuickGuide() {
     AppTestHarness h;
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     form.btHelpClick();
     QCOMPARE(h.shell.opened.size(), 1);
     QVERIFY(h.shell.opened.first().endsWith(QStringLiteral("help/Quoralis2005.html")));
@@ -252,7 +252,7 @@ void TestStartupClose::housekeepingAtStartAndClose() {
     // The outdated-archive check is the last step of start-up: two questions, then the deletion.
     h.prompts.queueAnswer(true);
     h.prompts.queueAnswer(true);
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QCOMPARE(h.prompts.questions().size(), 2);
     QVERIFY(h.prompts.questions().first().startsWith(
         QStringLiteral("The following 1 archives are older than 30 days:")));
@@ -270,8 +270,8 @@ void TestStartupClose::closeDuringTheBackupAtCloseIsTheSameClose() {
     BackupFixture f;
     f.addBulk();
     f.settings("backup_close=1\n", {f.docs});
-    TBForm& form = f.h.start();
-    QSignalSpy ended(&form, &TBForm::programEnded);
+    MainWindow& form = f.h.start();
+    QSignalSpy ended(&form, &MainWindow::programEnded);
     // A second close while the backup at close runs does not end the program early.
     bool endedEarly = true;
     QTimer::singleShot(0, &form, [&] {

@@ -1,6 +1,6 @@
-#include "app/tpopfrm.h"
+#include "app/toolbarwindow.h"
 #include "apptestharness.h"
-#include "log/tlogfrm.h"
+#include "log/logviewer.h"
 #include "widgets/messageboxprompts.h"
 
 #include <QApplication>
@@ -126,8 +126,8 @@ void TestUnderWindowManager::initTestCase() {
 void TestUnderWindowManager::toolbarPlaceIsSavedWhereTheWindowManagerLeftIt() {
     AppTestHarness h;
     h.writeSettings("[settings]\ntoolbar_mode=1\nwindow_fading=0\n");
-    TBForm& form = h.start();
-    TPopFrm* toolbar = form.toolbarWindow();
+    MainWindow& form = h.start();
+    ToolbarWindow* toolbar = form.toolbarWindow();
     QVERIFY(QTest::qWaitForWindowExposed(toolbar));
     const QPoint left(446, 492);
     QVERIFY(toolbar->pos() != left);
@@ -142,7 +142,7 @@ void TestUnderWindowManager::toolbarPlaceIsSavedWhereTheWindowManagerLeftIt() {
 void TestUnderWindowManager::maximizeByTheWindowManagerKeepsEverythingReachable() {
     AppTestHarness h;
     h.writeSettings("[settings]\nx=200\ny=150\nwidth=520\nheight=360\nshow_log=1\nwindow_fading=0\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTRY_COMPARE(form.geometry(), QRect(200, 150, 520, 360));
     QVERIFY(QTest::qWaitFor([&form] { return managedByWindowManager(&form); }, 20000));
@@ -164,9 +164,9 @@ void TestUnderWindowManager::maximizeByTheWindowManagerKeepsEverythingReachable(
 void TestUnderWindowManager::promptsOpenAboveAndClearOfTheToolbarWindow() {
     AppTestHarness h;
     h.writeSettings("[settings]\nwindow_fading=0\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     MessageBoxPrompts prompts(&form);
-    TPopFrm* toolbar = form.toolbarWindow();
+    ToolbarWindow* toolbar = form.toolbarWindow();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     toolbar->move(form.frameGeometry().center() - QPoint(toolbar->width() / 2, toolbar->height() / 2));
     toolbar->showFaded();

@@ -1,9 +1,9 @@
 #include "app/quoralisapplication.h"
 #include "apptestharness.h"
 #include "backupfixture.h"
-#include "config/tform2.h"
+#include "config/settingsdialog.h"
 #include "engine/backuprun.h"
-#include "online/terrorform.h"
+#include "online/errorreportwindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,7 +24,7 @@ private Q_SLOTS:
 
 void TestUnhandledErrors::exceptionFromTimerReachesErrorWindow() {
     AppTestHarness h;
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QTimer::singleShot(0, &form, [] { throw std::runtime_error("Something broke in a handler"); });
     QTRY_VERIFY(form.errorForm()->isVisible());
     QCOMPARE(form.errorForm()->errorText(), QStringLiteral("Something broke in a handler"));
@@ -36,7 +36,7 @@ void TestUnhandledErrors::exceptionFromTimerReachesErrorWindow() {
 
 void TestUnhandledErrors::failedSaveAtCloseIsReportedAndTheProgramCloses() {
     AppTestHarness h;
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     // A folder where the settings file should be: it cannot be replaced.
     const QString ini = h.dir.filePath(QStringLiteral("Quoralis2005Config.ini"));
     QFile::remove(ini);
@@ -46,7 +46,7 @@ void TestUnhandledErrors::failedSaveAtCloseIsReportedAndTheProgramCloses() {
     QCOMPARE(h.prompts.notices(), QStringList(QStringLiteral("Unable to write to ") + ini));
     // The settings dialog's own save still reaches the error window.
     AppTestHarness again;
-    TBForm& other = again.start();
+    MainWindow& other = again.start();
     const QString otherIni = again.dir.filePath(QStringLiteral("Quoralis2005Config.ini"));
     QFile::remove(otherIni);
     QDir().mkpath(otherIni + QStringLiteral("/blocked"));
@@ -61,9 +61,9 @@ void TestUnhandledErrors::failedSaveAtCloseIsReportedAndTheProgramCloses() {
 void TestUnhandledErrors::errorInsideABackupEndsTheBusyState() {
     BackupFixture f;
     f.settings("", {f.docs});
-    TBForm& form = f.h.start();
+    MainWindow& form = f.h.start();
     // The archive is written, then the completion sound fails (an unreadable sound file).
-    QObject::connect(&form, &TBForm::eventSoundRequested, &form,
+    QObject::connect(&form, &MainWindow::eventSoundRequested, &form,
                      [](const QString&) { throw std::runtime_error("Unable to read the sound file"); });
     QTimer::singleShot(0, &form, [&form] { form.btBackupClick(); });
     QTRY_VERIFY(form.errorForm()->isVisible());

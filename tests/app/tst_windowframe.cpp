@@ -1,7 +1,7 @@
 #include "app/resizeaffordance.h"
 #include "apptestharness.h"
-#include "config/tform2.h"
-#include "log/tlogfrm.h"
+#include "config/settingsdialog.h"
+#include "log/logviewer.h"
 #include "quietopacity.h"
 #include "widgets/picturebutton.h"
 #include "widgets/roundedshape.h"
@@ -45,7 +45,7 @@ int settingsInteger(const AppTestHarness& h, const QByteArray& key) {
 void TestWindowFrame::resizeAffordanceKeepsTheWindowInPlace() {
     AppTestHarness h;
     h.writeSettings("[settings]\nx=100\ny=100\nwidth=520\nheight=360\nshow_log=1\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     ResizeAffordance* affordance = form.resizeAffordance();
     const QRect before = form.geometry();
 
@@ -81,7 +81,7 @@ void TestWindowFrame::resizeAffordanceKeepsTheWindowInPlace() {
 void TestWindowFrame::edgesResizeWithinTheMinimum() {
     AppTestHarness h;
     h.writeSettings("[settings]\nx=100\ny=100\nwidth=600\nheight=400\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     WindowResizer* resizer = form.resizer();
     QCOMPARE(resizer->edgesAt(QPoint(1, 200)), Qt::LeftEdge);
     QCOMPARE(resizer->edgesAt(QPoint(598, 398)), Qt::RightEdge | Qt::BottomEdge);
@@ -100,7 +100,7 @@ void TestWindowFrame::edgesResizeWithinTheMinimum() {
 void TestWindowFrame::maximizeNeverStrandsTheWindow() {
     AppTestHarness h;
     h.writeSettings("[settings]\nx=100\ny=100\nwidth=520\nheight=360\nshow_log=1\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     const QRect before = form.geometry();
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
 
@@ -126,7 +126,7 @@ void TestWindowFrame::maximizeNeverStrandsTheWindow() {
 void TestWindowFrame::sizesBelowTheMinimumAreRaised() {
     AppTestHarness h;
     h.writeSettings("[settings]\nwidth=300\nheight=200\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QCOMPARE(form.size(), QSize(490, 330));
     form.resize(400, 250);
     QCOMPARE(form.size(), QSize(490, 330));
@@ -139,8 +139,8 @@ void TestWindowFrame::sizesBelowTheMinimumAreRaised() {
 void TestWindowFrame::logViewerFollowsMovesAndResizes() {
     AppTestHarness h;
     h.writeSettings("[settings]\nshow_log=1\n");
-    TBForm& form = h.start();
-    TLogFrm* viewer = form.logViewer();
+    MainWindow& form = h.start();
+    LogViewer* viewer = form.logViewer();
     form.move(50, 60);
     form.resize(640, 400);
     QCOMPARE(viewer->geometry().topLeft(), QPoint(50, 60 + 400 + 1));
@@ -153,8 +153,8 @@ void TestWindowFrame::logViewerFollowsMovesAndResizes() {
 void TestWindowFrame::hideButtonUnticksShowLogViewer() {
     AppTestHarness h;
     h.writeSettings("[settings]\nshow_log=1\n");
-    TBForm& form = h.start();
-    TLogFrm* viewer = form.logViewer();
+    MainWindow& form = h.start();
+    LogViewer* viewer = form.logViewer();
     QVERIFY(viewer->isVisible());
     QVERIFY(viewer->HP()->isVisible());
     QTest::mouseClick(viewer->HB(), Qt::LeftButton);
@@ -177,7 +177,7 @@ void TestWindowFrame::hideButtonUnticksShowLogViewer() {
 void TestWindowFrame::hideButtonShowsOnMouseMovementUntilTimer1() {
     AppTestHarness h;
     h.writeSettings("[settings]\nshow_log=1\n");
-    TLogFrm* viewer = h.start().logViewer();
+    LogViewer* viewer = h.start().logViewer();
     QVERIFY(viewer->Timer1().isActive());
     QCOMPARE(viewer->Timer1().interval(), 2000);
     viewer->Timer1Timer();
@@ -194,8 +194,8 @@ void TestWindowFrame::hideButtonShowsOnMouseMovementUntilTimer1() {
 
 void TestWindowFrame::logViewerKeepsEveryLine() {
     AppTestHarness h;
-    TBForm& form = h.start();
-    TLogFrm* viewer = form.logViewer();
+    MainWindow& form = h.start();
+    LogViewer* viewer = form.logViewer();
     QVERIFY(!viewer->isVisible());
     form.LogMessage(QStringLiteral("logged while hidden"));
     form.settingsDialog()->cbSLOG()->setChecked(true);

@@ -1,9 +1,9 @@
 #include "app/mainmenus.h"
-#include "app/tpopfrm.h"
+#include "app/toolbarwindow.h"
 #include "app/traycontrol.h"
 #include "apptestharness.h"
-#include "config/tform2.h"
-#include "log/tlogfrm.h"
+#include "config/settingsdialog.h"
+#include "log/logviewer.h"
 #include "quietopacity.h"
 #include "widgets/picturebutton.h"
 #include "widgets/skinnedbutton.h"
@@ -52,8 +52,8 @@ QByteArray settingsValue(const AppTestHarness& h, const QByteArray& key) {
 void TestWindowModes::modeSwitchesShowAndHideTheRightWindows() {
     AppTestHarness h;
     h.writeSettings("[settings]\nshow_log=1\n");
-    TBForm& form = h.start();
-    TPopFrm* toolbar = form.toolbarWindow();
+    MainWindow& form = h.start();
+    ToolbarWindow* toolbar = form.toolbarWindow();
     QVERIFY(form.isVisible());
     QVERIFY(form.logViewer()->isVisible());
     QVERIFY(!toolbar->isVisible());
@@ -85,7 +85,7 @@ void TestWindowModes::modeSwitchesShowAndHideTheRightWindows() {
 
 void TestWindowModes::trayClickInToolbarModeKeepsTheMode() {
     AppTestHarness h;
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     form.SetToolbarMode();
     Q_EMIT form.tray()->clicked();
     QVERIFY(form.isVisible());
@@ -100,7 +100,7 @@ void TestWindowModes::trayClickInToolbarModeKeepsTheMode() {
 
 void TestWindowModes::doubleClicksToggleTheMode() {
     AppTestHarness h;
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     Q_EMIT form.tray()->doubleClicked();
     QVERIFY(form.toolbarMode());
     Q_EMIT form.tray()->doubleClicked();
@@ -120,7 +120,7 @@ void TestWindowModes::doubleClicksToggleTheMode() {
 void TestWindowModes::normalModeReturnsToTheSavedPlaceNotTheDraggedOne() {
     AppTestHarness h;
     h.writeSettings("[settings]\nx=100\ny=80\nwidth=500\nheight=340\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QCOMPARE(form.pos(), QPoint(100, 80));
     WindowDriver::drag(form.ui().titleStrip, QPoint(200, 10), QPoint(60, 40));
     QCOMPARE(form.pos(), QPoint(160, 120));
@@ -131,7 +131,7 @@ void TestWindowModes::normalModeReturnsToTheSavedPlaceNotTheDraggedOne() {
 
     // Nothing saved: the window is centred by its current size.
     AppTestHarness fresh;
-    TBForm& other = fresh.start();
+    MainWindow& other = fresh.start();
     other.move(3, 3);
     other.SetToolbarMode();
     other.SetNormalMode();
@@ -142,9 +142,9 @@ void TestWindowModes::normalModeReturnsToTheSavedPlaceNotTheDraggedOne() {
 
 void TestWindowModes::toolbarWindowComesBackWhereItWasDropped() {
     AppTestHarness h;
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     form.SetToolbarMode();
-    TPopFrm* toolbar = form.toolbarWindow();
+    ToolbarWindow* toolbar = form.toolbarWindow();
     const QPoint start = toolbar->pos();
     WindowDriver::drag(toolbar, QPoint(120, 15), QPoint(-300, -200));
     const QPoint dropped = start + QPoint(-300, -200);
@@ -167,7 +167,7 @@ void TestWindowModes::toolbarWindowComesBackWhereItWasDropped() {
 void TestWindowModes::dragsMoveByTitleAndBackgroundCornersResize() {
     AppTestHarness h;
     h.writeSettings("[settings]\nx=100\ny=100\nshow_log=1\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     const QPoint delta(30, 25);
 
     WindowDriver::drag(&form, QPoint(5, form.height() / 2), delta);
@@ -191,8 +191,8 @@ void TestWindowModes::dragsMoveByTitleAndBackgroundCornersResize() {
 void TestWindowModes::fadingOnEndsOpaqueOrTransparent() {
     AppTestHarness h;
     h.writeSettings("[settings]\nwindow_fading=1\nshow_log=1\n");
-    TBForm& form = h.start();
-    TLogFrm* viewer = form.logViewer();
+    MainWindow& form = h.start();
+    LogViewer* viewer = form.logViewer();
     QVERIFY(form.fading());
     QVERIFY(form.isVisible());
     QCOMPARE(form.windowOpacity(), 1.0);
@@ -235,7 +235,7 @@ void TestWindowModes::fadingOnEndsOpaqueOrTransparent() {
 void TestWindowModes::fadingOffShowsAndHidesAtOnce() {
     AppTestHarness h;
     h.writeSettings("[settings]\nwindow_fading=0\nshow_log=1\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     form.HideFaded();
     QVERIFY(!form.isVisible());
     QVERIFY(!form.logViewer()->isVisible());
@@ -256,7 +256,7 @@ void TestWindowModes::withoutATrayNothingHidesTheLastWayBack() {
             return false;
         };
         h.writeSettings("[settings]\nshow_log=1\n");
-        TBForm& form = h.start();
+        MainWindow& form = h.start();
         QTest::mouseClick(form.ui().btHide, Qt::LeftButton);
         QVERIFY(form.isVisible());
         QVERIFY(form.isMinimized());
@@ -285,7 +285,7 @@ void TestWindowModes::withoutATrayNothingHidesTheLastWayBack() {
             return false;
         };
         h.writeSettings(arguments.isEmpty() ? "[settings]\nstart_hidden=1\n" : "[settings]\n");
-        TBForm& form = h.start(arguments);
+        MainWindow& form = h.start(arguments);
         QVERIFY2(form.isVisible() && form.isMinimized(), qPrintable(arguments.join(u' ')));
     }
 }
@@ -293,7 +293,7 @@ void TestWindowModes::withoutATrayNothingHidesTheLastWayBack() {
 void TestWindowModes::withATrayTheWindowHidesIntoIt() {
     AppTestHarness h;
     h.writeSettings("[settings]\nshow_log=1\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     QTest::mouseClick(form.ui().btHide, Qt::LeftButton);
     QVERIFY(!form.isVisible());
     QVERIFY(!form.logViewer()->isVisible());
@@ -308,7 +308,7 @@ void TestWindowModes::withATrayTheWindowHidesIntoIt() {
 
     AppTestHarness hidden;
     hidden.writeSettings("[settings]\nstart_hidden=1\nshow_log=1\n");
-    TBForm& other = hidden.start();
+    MainWindow& other = hidden.start();
     QVERIFY(!other.isVisible());
     QVERIFY(!other.logViewer()->isVisible());
 }

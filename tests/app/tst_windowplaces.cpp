@@ -1,10 +1,10 @@
 #include "app/mainmenus.h"
-#include "app/tpopfrm.h"
+#include "app/toolbarwindow.h"
 #include "apptestharness.h"
-#include "backupset/tform1.h"
+#include "backupset/exclusiondialog.h"
 #include "config/buttontabwidget.h"
-#include "config/tform2.h"
-#include "log/tlogfrm.h"
+#include "config/settingsdialog.h"
+#include "log/logviewer.h"
 #include "quietopacity.h"
 #include "widgets/messageboxprompts.h"
 #include "widgets/picturebutton.h"
@@ -92,7 +92,7 @@ void onModal(std::function<void(QWidget*)> check) {
 }
 
 // A close request as the window manager sends it (Alt+F4): through the native window.
-void closeFromWindowManager(TBForm& form) {
+void closeFromWindowManager(MainWindow& form) {
     QCloseEvent event;
     QApplication::sendEvent(form.windowHandle(), &event);
 }
@@ -120,7 +120,7 @@ void TestWindowPlaces::savedOffScreenPlacesEndOnScreen() {
         AppTestHarness h;
         h.writeSettings("[settings]\nwidth=490\nheight=330\nshow_log=1\ntoolbar_x=-120\ntoolbar_y=" +
                         QByteArray::number(available().bottom() - 5) + "\n" + place);
-        TBForm& form = h.start();
+        MainWindow& form = h.start();
         QVERIFY(form.isVisible());
         VERIFY_ON_SCREEN(form.frameGeometry());
         QVERIFY(form.minimumWidth() <= available().width());
@@ -145,8 +145,8 @@ void TestWindowPlaces::savedOffScreenPlacesEndOnScreen() {
     // In toolbar mode the toolbar window's place is the one saved.
     AppTestHarness h;
     h.writeSettings("[settings]\ntoolbar_mode=1\ntoolbar_x=-5000\ntoolbar_y=-5000\n");
-    TBForm& form = h.start();
-    TPopFrm* toolbar = form.toolbarWindow();
+    MainWindow& form = h.start();
+    ToolbarWindow* toolbar = form.toolbarWindow();
     VERIFY_ON_SCREEN(toolbar->frameGeometry());
     toolbar->move(available().right() - 20, available().bottom() + 50);
     form.close();
@@ -158,7 +158,7 @@ void TestWindowPlaces::savedOffScreenPlacesEndOnScreen() {
 void TestWindowPlaces::dialogsOpenWhollyOnScreen() {
     AppTestHarness h;
     h.writeSettings("[settings]\nx=-200\ny=-200\nwidth=900\nheight=900\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     VERIFY_ON_SCREEN(form.frameGeometry());
     bool checked = false;
     onModal([&](QWidget* dialog) {
@@ -196,9 +196,9 @@ void TestWindowPlaces::dialogsOpenWhollyOnScreen() {
 
 void TestWindowPlaces::promptsOpenClearOfTheToolbarWindow() {
     AppTestHarness h;
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     MessageBoxPrompts prompts(&form);
-    TPopFrm* toolbar = form.toolbarWindow();
+    ToolbarWindow* toolbar = form.toolbarWindow();
 
     // The toolbar window stands where a box centred on the main window would open.
     toolbar->move(form.frameGeometry().center() - QPoint(toolbar->width() / 2, toolbar->height() / 2));
@@ -232,7 +232,7 @@ void TestWindowPlaces::promptsOpenClearOfTheToolbarWindow() {
 
 void TestWindowPlaces::closeFromTheWindowManagerAsksFirst() {
     AppTestHarness h;
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     h.prompts.queueAnswer(false);
     closeFromWindowManager(form);
     QCOMPARE(h.prompts.questions(),
@@ -260,17 +260,17 @@ void TestWindowPlaces::startUpShowsTheMainWindowFirst() {
     qApp->installEventFilter(&order);
     AppTestHarness h;
     h.writeSettings("[settings]\nshow_log=1\n");
-    TBForm& form = h.start();
+    MainWindow& form = h.start();
     qApp->removeEventFilter(&order);
     QVERIFY(form.logViewer()->isVisible());
-    QVERIFY2(order.shown.indexOf(QStringLiteral("TBForm")) == 0, qPrintable(order.shown.join(u' ')));
-    QVERIFY(order.shown.contains(QStringLiteral("TLogFrm")));
+    QVERIFY2(order.shown.indexOf(QStringLiteral("MainWindow")) == 0, qPrintable(order.shown.join(u' ')));
+    QVERIFY(order.shown.contains(QStringLiteral("LogViewer")));
 }
 
 void TestWindowPlaces::toolbarWindowDuringABackup() {
     AppTestHarness h;
-    TBForm& form = h.start();
-    TPopFrm* toolbar = form.toolbarWindow();
+    MainWindow& form = h.start();
+    ToolbarWindow* toolbar = form.toolbarWindow();
     form.SetToolbarMode();
     form.StartWait();
     form.prepareForNewArchive();
@@ -301,8 +301,8 @@ void TestWindowPlaces::minimizeWithoutATrayBringsBackWhatShowed() {
         return false;
     };
     h.writeSettings("[settings]\nshow_log=1\ntoolbar_mode=1\n");
-    TBForm& form = h.start();
-    TPopFrm* toolbar = form.toolbarWindow();
+    MainWindow& form = h.start();
+    ToolbarWindow* toolbar = form.toolbarWindow();
     QVERIFY(toolbar->isVisible());
     QVERIFY(!form.isVisible());
     form.menus().Minimizetotray1->trigger();

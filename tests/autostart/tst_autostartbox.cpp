@@ -1,4 +1,4 @@
-#include "autostart/tveltraneautostart.h"
+#include "autostart/sessionautostart.h"
 #include "platform/autostartentry.h"
 
 #include <QCoreApplication>
@@ -27,7 +27,7 @@ void TestAutostartBox::init() {
 }
 
 void TestAutostartBox::boxFollowsAndWritesTheEntry() {
-    TVeltraneAutoStart box(QStringLiteral("Auto start with Windows"));
+    SessionAutoStart box(QStringLiteral("Auto start with Windows"));
     box.setAppName(QStringLiteral("QuoralisTest"));
     QVERIFY(!box.isChecked());
     QVERIFY(!QFile::exists(entryPath()));
@@ -37,14 +37,14 @@ void TestAutostartBox::boxFollowsAndWritesTheEntry() {
     QVERIFY(!QFile::exists(entryPath()));
     // An entry made elsewhere shows as ticked.
     platform::AutostartEntry::registerProgram(QStringLiteral("QuoralisTest"), "/elsewhere/quoralis2005");
-    TVeltraneAutoStart again(QStringLiteral("Auto start with Windows"));
+    SessionAutoStart again(QStringLiteral("Auto start with Windows"));
     again.setAppName(QStringLiteral("QuoralisTest"));
     QVERIFY(again.isChecked());
 }
 
 void TestAutostartBox::tickedBoxRewritesAMovedProgram() {
     platform::AutostartEntry::registerProgram(QStringLiteral("QuoralisTest"), "/old/place/quoralis2005");
-    TVeltraneAutoStart box(QStringLiteral("Auto start with Windows"));
+    SessionAutoStart box(QStringLiteral("Auto start with Windows"));
     box.setAppName(QStringLiteral("QuoralisTest"));
     QFile entry(entryPath());
     QVERIFY(entry.open(QIODevice::ReadOnly));
@@ -60,7 +60,7 @@ void TestAutostartBox::rewriteKeepsArgumentsTheUserAdded() {
     entry.write("[Desktop Entry]\nType=Application\nName=QuoralisTest\n"
                 "Exec=\"/old/place/quoralis2005\" /minimize\nTerminal=false\n");
     entry.close();
-    TVeltraneAutoStart box(QStringLiteral("Auto start with Windows"));
+    SessionAutoStart box(QStringLiteral("Auto start with Windows"));
     box.setAppName(QStringLiteral("QuoralisTest"));
     QVERIFY(box.isChecked());
     QVERIFY(entry.open(QIODevice::ReadOnly));

@@ -1,7 +1,7 @@
-#include "app/tbform.h"
+#include "app/mainwindow.h"
 #include "backupfixture.h"
 #include "config/settingsmodel.h"
-#include "config/tform2.h"
+#include "config/settingsdialog.h"
 #include "unprivilegedscope.h"
 
 #include <QDir>
@@ -34,7 +34,7 @@ private Q_SLOTS:
         BackupFixture f;
         f.destination = f.docs + QStringLiteral("/backups/");
         f.settings("multi_archive=1\n", {f.docs});
-        TBForm& form = f.h.start();
+        MainWindow& form = f.h.start();
         for (int run = 0; run < 3; ++run) {
             if (run > 0)
                 BackupFixture::waitForNextSecond(); // the next run's name has another second in it
@@ -53,7 +53,7 @@ private Q_SLOTS:
         const QString link = f.h.dir.filePath(QStringLiteral("docs-link"));
         fs::create_directory_symlink(f.docs.toStdString(), link.toStdString());
         f.settings("", {f.docs, link, f.docs + QStringLiteral("/./")});
-        TBForm& form = f.h.start();
+        MainWindow& form = f.h.start();
         for (int run = 0; run < 2; ++run) // an update adds no second copy either
             form.btBackupClick();
         QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")).size(), 2);
@@ -75,7 +75,7 @@ private Q_SLOTS:
         // The outdated archive there is found at start and after the run; it is kept both times.
         f.h.prompts.queueAnswer(false);
         f.h.prompts.queueAnswer(false);
-        TBForm& form = f.h.start();
+        MainWindow& form = f.h.start();
         QCOMPARE(form.settings().destination().native(), folder);
         form.btBackupClick();
         int archives = 0;
@@ -102,7 +102,7 @@ private Q_SLOTS:
         const std::string folder = f.h.dir.fsPath().native() + "/d\xff";
         f.h.writeSettings("[settings]\ndestination=" + QByteArray::fromStdString(folder) +
                           "\n[folders]\nfolder_count=0\nfolder_0=" + f.docs.toUtf8() + "\n");
-        TBForm& form = f.h.start();
+        MainWindow& form = f.h.start();
         form.btBackupClick();
         QVERIFY(fs::exists(folder + "/Quoralis.zip"));
         QCOMPARE(form.settings().destination().native(), folder + "/");
@@ -112,7 +112,7 @@ private Q_SLOTS:
         BackupFixture f;
         f.h.dir.writeFile(QStringLiteral("data/Docs/closed/secret.txt"), "s");
         f.settings("", {f.docs});
-        TBForm& form = f.h.start();
+        MainWindow& form = f.h.start();
         openToEveryone(f.h.dir.fsPath());
         const fs::path closed = f.h.dir.fsPath() / "data/Docs/closed";
         fs::permissions(closed, fs::perms::none);

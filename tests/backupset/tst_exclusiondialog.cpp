@@ -1,5 +1,5 @@
 #include "backupset/exclusionlists.h"
-#include "backupset/tform1.h"
+#include "backupset/exclusiondialog.h"
 #include "config/settingsmodel.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
@@ -25,7 +25,7 @@ struct Dialog {
     EventMarker marker;
     SettingsModel settings;
     ExclusionLists lists{settings, log, marker};
-    TForm1 form{lists, settings, prompts};
+    ExclusionDialog form{lists, settings, prompts};
 
     void typeAndAdd(const QString& typed) {
         form.ETYPE()->setText(typed);

@@ -1,7 +1,7 @@
 // The settings dialog's pages and controls: captions, hints, ranges and design values.
 #include "config/radiogroup.h"
 #include "config/settingsmodel.h"
-#include "config/tform2.h"
+#include "config/settingsdialog.h"
 #include "scriptedprompts.h"
 
 #include <QAbstractButton>
@@ -18,7 +18,7 @@ class TestSettingsDialogControls : public QObject {
 
     ScriptedPrompts m_prompts;
     SettingsModel* m_settings = nullptr;
-    TForm2* m_dialog = nullptr;
+    SettingsDialog* m_dialog = nullptr;
 
     template <typename T> T* find(const QString& name) const {
         auto* widget = m_dialog->findChild<T*>(name);
@@ -42,7 +42,7 @@ class TestSettingsDialogControls : public QObject {
 private Q_SLOTS:
     void init() {
         m_settings = new SettingsModel;
-        m_dialog = new TForm2(*m_settings, m_prompts);
+        m_dialog = new SettingsDialog(*m_settings, m_prompts);
     }
     void cleanup() {
         delete m_dialog;
@@ -70,11 +70,11 @@ private Q_SLOTS:
                                 << QString::fromLatin1(hint);
         };
 #ifdef Q_OS_WIN
-        row("VeltraneAutoStart1", 0, "Auto start with Windows");
+        row("sessionAutoStart", 0, "Auto start with Windows");
         row("cbVisual", 0, "Window fading", "Enable alpha fading for program window (XP)");
 #else
         // The desktop's own words, not another system's.
-        row("VeltraneAutoStart1", 0, "Start with the desktop session");
+        row("sessionAutoStart", 0, "Start with the desktop session");
         row("cbVisual", 0, "Window fading", "Enable alpha fading for program window");
 #endif
         row("cbHidden", 0, "Start hidden in system tray", "Start Quoralis2005 in system tray");

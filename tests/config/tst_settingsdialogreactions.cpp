@@ -1,6 +1,6 @@
 // The settings dialog's reactions, driven through real widgets and scripted prompts.
 #include "config/settingsmodel.h"
-#include "config/tform2.h"
+#include "config/settingsdialog.h"
 #include "scriptedprompts.h"
 
 #include <QCheckBox>
@@ -24,7 +24,7 @@ class TestSettingsDialogReactions : public QObject {
 
     ScriptedPrompts* m_prompts = nullptr;
     SettingsModel* m_settings = nullptr;
-    TForm2* m_dialog = nullptr;
+    SettingsDialog* m_dialog = nullptr;
 
     // The values of one setting the model announced, in order.
     QList<int> announced(const QSignalSpy& spy, Setting setting) const {
@@ -57,7 +57,7 @@ private Q_SLOTS:
     void init() {
         m_prompts = new ScriptedPrompts;
         m_settings = new SettingsModel;
-        m_dialog = new TForm2(*m_settings, *m_prompts);
+        m_dialog = new SettingsDialog(*m_settings, *m_prompts);
     }
     void cleanup() {
         QVERIFY(m_prompts->allAnswersUsed());
@@ -137,7 +137,7 @@ private Q_SLOTS:
     void deleteLogsNow() {
         QFETCH(int, days);
         QFETCH(bool, yes);
-        QSignalSpy requested(m_dialog, &TForm2::deleteLogsNowRequested);
+        QSignalSpy requested(m_dialog, &SettingsDialog::deleteLogsNowRequested);
         m_dialog->CleanLogDays()->setValue(days);
         m_prompts->queueAnswer(yes);
         showPage(QStringLiteral("General"));
@@ -243,8 +243,8 @@ private Q_SLOTS:
     }
 
     void sidePanelButtons() {
-        QSignalSpy update(m_dialog, &TForm2::updateRequested);
-        QSignalSpy news(m_dialog, &TForm2::newsletterRequested);
+        QSignalSpy update(m_dialog, &SettingsDialog::updateRequested);
+        QSignalSpy news(m_dialog, &SettingsDialog::newsletterRequested);
         showPage(QStringLiteral("Voice"));
         QTest::mouseClick(m_dialog->findChild<QAbstractButton*>(QStringLiteral("btUpdate2")), Qt::LeftButton);
         QTest::mouseClick(m_dialog->findChild<QAbstractButton*>(QStringLiteral("btNews")), Qt::LeftButton);

@@ -1,7 +1,7 @@
 #include "enginefixture.h"
 
 #include "archivecheck.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -15,7 +15,7 @@
 namespace fs = std::filesystem;
 
 EngineFixture::EngineFixture()
-    : m_zip(std::make_unique<TZipMaster>()) {
+    : m_zip(std::make_unique<ArchiveComponent>()) {
     const fs::path built = fs::path(qEnvironmentVariable("QUORALIS_PROGRAM_DIR").toStdString()) / "dll";
     fs::create_directories(engineDir());
     for (const auto& entry : fs::directory_iterator(built))
@@ -50,7 +50,7 @@ QByteArray EngineFixture::readAll(const std::filesystem::path& file) {
 
 int EngineFixture::add(const std::vector<std::filesystem::path>& files, int options, int level) {
     m_zip->FileSpecList = PathList(files);
-    m_zip->AddOptions = TZipMaster::AddOpts(options);
+    m_zip->AddOptions = ArchiveComponent::AddOpts(options);
     m_zip->AddCompLevel = level;
     m_zip->ZipFileName = archivePath();
     m_zip->ArchiveComment = QStringLiteral("Quoralis 07/12/2026");

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-class TZipMaster;
+class ArchiveComponent;
 
 // A temporary program directory with the engines installed, a component pointed at them, and
 // helpers that lay out source files by their bytes (names need not be valid UTF-8).
@@ -19,7 +19,7 @@ public:
     EngineFixture();
     ~EngineFixture();
 
-    TZipMaster& zip() { return *m_zip; }
+    ArchiveComponent& zip() { return *m_zip; }
     std::filesystem::path root() const { return m_dir.fsPath(); }
     std::filesystem::path engineDir() const { return root() / "dll"; }
     std::filesystem::path archivePath() const { return root() / "out" / "Quoralis.zip"; }
@@ -42,5 +42,5 @@ public:
 
 private:
     TestProgramDir m_dir;
-    std::unique_ptr<TZipMaster> m_zip;
+    std::unique_ptr<ArchiveComponent> m_zip;
 };

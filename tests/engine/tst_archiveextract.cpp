@@ -1,6 +1,6 @@
 // Reading archives back: the extract engine's checks and the self-extracting stub.
 #include "archivecheck.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 #include "enginefixture.h"
 #include "zipengine_api.h"
 
@@ -43,7 +43,7 @@ void ArchiveExtractTest::unsafeNamesAreRefused() {
         writeWithPython(archive, {"ok.txt", "../escaped.txt", "sub/../../escaped2.txt", "/absolute.txt"}));
     const fs::path dest = f.root() / "dest";
     QList<QPair<int, QString>> messages;
-    connect(&f.zip(), &TZipMaster::OnMessage, this, [&](int code, const QString& text) {
+    connect(&f.zip(), &ArchiveComponent::OnMessage, this, [&](int code, const QString& text) {
         messages.append({code, text});
     });
     QCOMPARE(f.zip().ExtractArchive(archive, dest), int(ZE_ERR_UNSAFE_NAME));
@@ -78,7 +78,7 @@ void ArchiveExtractTest::linksInTheDestinationAreNotFollowed() {
 void ArchiveExtractTest::truncatedArchiveFailsTheTest() {
     EngineFixture f;
     const fs::path a = f.writeSource("a.txt", EngineFixture::text(200000));
-    QCOMPARE(f.add({a}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames), 0);
     const auto size = fs::file_size(f.archivePath());
     fs::resize_file(f.archivePath(), size - 30);
     QVERIFY(f.zip().TestArchive(f.archivePath()) != 0);
@@ -91,7 +91,7 @@ void ArchiveExtractTest::selfExtractorUnpacksWhatIsAppended() {
     EngineFixture f;
     const fs::path a = f.writeSource("docs/a.txt", EngineFixture::text(100000, 1));
     const fs::path b = f.writeSource("b \xe9.bin", EngineFixture::noise(3 << 20, 2));
-    QCOMPARE(f.add({a, b}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({a, b}, ArchiveComponent::AddDirNames), 0);
 
     const fs::path sfx = f.root() / "backup.run";
     {

@@ -1,6 +1,6 @@
 // What the component's options do to the archive, read back by independent readers.
 #include "archivecheck.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 #include "enginefixture.h"
 
 #include <QFile>
@@ -50,7 +50,7 @@ void ArchiveOptionsTest::storedSuffixes() {
     QFETCH(int, method);
     EngineFixture f;
     const fs::path file = f.writeSource(name.toStdString(), EngineFixture::text(20000));
-    QCOMPARE(f.add({file}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({file}, ArchiveComponent::AddDirNames), 0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY2(listing.ok, qPrintable(listing.error));
     QCOMPARE(listing.entries.size(), std::size_t{1});
@@ -63,7 +63,7 @@ void ArchiveOptionsTest::levelZeroStoresEverything() {
     EngineFixture f;
     const fs::path a = f.writeSource("a.txt", EngineFixture::text(50000, 1));
     const fs::path b = f.writeSource("big/b.txt", EngineFixture::text(9 << 20, 2)); // several pieces
-    QCOMPARE(f.add({a, b}, TZipMaster::AddDirNames, 0), 0);
+    QCOMPARE(f.add({a, b}, ArchiveComponent::AddDirNames, 0), 0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY(listing.ok);
     QCOMPARE(listing.entries.size(), std::size_t{2});
@@ -78,7 +78,7 @@ void ArchiveOptionsTest::incompressibleFileIsStored() {
     EngineFixture f;
     const fs::path small = f.writeSource("small.bin", EngineFixture::noise(100000, 3));
     const fs::path large = f.writeSource("large.bin", EngineFixture::noise(11 << 20, 4));
-    QCOMPARE(f.add({small, large}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({small, large}, ArchiveComponent::AddDirNames), 0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY(listing.ok);
     for (const auto& e : listing.entries) {
@@ -105,7 +105,7 @@ void ArchiveOptionsTest::largeFilesAreDeflatedInPieces() {
     for (qint64 at = 1 << 20; at + noise.size() < size; at += 5 << 20)
         content.replace(at, noise.size(), noise);
     const fs::path file = f.writeSource("large.txt", content);
-    QCOMPARE(f.add({file}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({file}, ArchiveComponent::AddDirNames), 0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY(listing.ok);
     QCOMPARE(listing.entries[0].method, 8);
@@ -121,7 +121,7 @@ void ArchiveOptionsTest::largeFilesAreDeflatedInPieces() {
 void ArchiveOptionsTest::folderNamesKeptOrDropped() {
     EngineFixture f;
     const fs::path file = f.writeSource("deep/er/name.txt", "x");
-    QCOMPARE(f.add({file}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({file}, ArchiveComponent::AddDirNames), 0);
     auto listing = archivecheck::pythonListing(f.archivePath());
     QCOMPARE(listing.entries.size(), std::size_t{1});
     QCOMPARE(listing.entries[0].name, entryNameOf(file));
@@ -139,7 +139,7 @@ void ArchiveOptionsTest::hiddenFilesNeedTheOption() {
     const fs::path visible = f.writeSource("visible.txt", "v");
     const fs::path hidden = f.writeSource(".hidden", "h");
     const fs::path inHiddenFolder = f.writeSource(".config/settings.txt", "s");
-    QCOMPARE(f.add({visible, hidden, inHiddenFolder}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({visible, hidden, inHiddenFolder}, ArchiveComponent::AddDirNames), 0);
     auto listing = archivecheck::pythonListing(f.archivePath());
     QCOMPARE(listing.entries.size(), std::size_t{2});
     QVERIFY(listing.find(entryNameOf(visible)));
@@ -148,7 +148,7 @@ void ArchiveOptionsTest::hiddenFilesNeedTheOption() {
     QVERIFY(f.zip().SkippedFiles().empty());
 
     fs::remove(f.archivePath());
-    QCOMPARE(f.add({visible, hidden}, TZipMaster::AddDirNames | TZipMaster::AddHiddenFiles), 0);
+    QCOMPARE(f.add({visible, hidden}, ArchiveComponent::AddDirNames | ArchiveComponent::AddHiddenFiles), 0);
     listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY(listing.find(entryNameOf(hidden)));
 }
@@ -176,7 +176,7 @@ void ArchiveOptionsTest::modificationTimeStored() {
     const fs::path file = f.writeSource("dated.txt", "content");
     const std::int64_t when = 1700000000 + 13; // an odd second: DOS time keeps only even ones
     EngineFixture::setMtime(file, when);
-    QCOMPARE(f.add({file}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({file}, ArchiveComponent::AddDirNames), 0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     const std::time_t t = static_cast<std::time_t>(when);
     std::tm local{};
@@ -225,7 +225,7 @@ void ArchiveOptionsTest::everyNameIsStoredAsUtf8() {
     EngineFixture f;
     const fs::path utf8 = f.writeSource("caf\xc3\xa9.txt", "u");
     const fs::path bad = f.writeSource("d/bad\xffname.txt", "b");
-    QCOMPARE(f.add({utf8, bad}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({utf8, bad}, ArchiveComponent::AddDirNames), 0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY2(listing.ok, qPrintable(listing.error));
     QCOMPARE(listing.entries.size(), std::size_t{2});
@@ -255,7 +255,7 @@ void ArchiveOptionsTest::nonUtf8NameComesBackAsTheSameBytes() {
     EngineFixture f;
     const std::string name = "r\xe9sum\xe9-\xff\xfe.txt";
     const fs::path file = f.writeSource(name, "latin-1 name");
-    QCOMPARE(f.add({file}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({file}, ArchiveComponent::AddDirNames), 0);
     f.verifyArchive(f.archivePath());
     const fs::path out = f.root() / "extracted";
     QCOMPARE(f.zip().ExtractArchive(f.archivePath(), out), 0);
@@ -283,7 +283,7 @@ void ArchiveOptionsTest::nonUtf8NameComesBackAsTheSameBytes() {
 
 void ArchiveOptionsTest::emptyListAndNoArchiveNameFail() {
     EngineFixture f;
-    QVERIFY(f.add({}, TZipMaster::AddDirNames) != 0);
+    QVERIFY(f.add({}, ArchiveComponent::AddDirNames) != 0);
     QVERIFY(!f.zip().ErrorText().isEmpty());
     QVERIFY(!fs::exists(f.archivePath()));
     f.zip().FileSpecList = {f.writeSource("a", "a")};

@@ -1,6 +1,6 @@
 // Whatever goes wrong during a job, the previous archive survives and the failure is reported.
 #include "archivecheck.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 #include "engine/zipengineerrors.h"
 #include "enginefixture.h"
 #include "zipengine_api.h"
@@ -35,7 +35,7 @@ std::set<std::string> namesIn(const fs::path& folder) {
 // An archive from an earlier run, and its exact bytes.
 QByteArray makePreviousArchive(EngineFixture& f) {
     const fs::path old = f.writeSource("previous.txt", "from the previous backup");
-    if (f.add({old}, TZipMaster::AddDirNames) != 0)
+    if (f.add({old}, ArchiveComponent::AddDirNames) != 0)
         return QByteArray();
     return EngineFixture::readAll(f.archivePath());
 }
@@ -99,10 +99,10 @@ void ArchiveSafetyTest::vanishedFileSkippedRestArchived() {
     fs::remove(gone);
     fs::remove(goneLarge);
     QList<QPair<int, QString>> messages;
-    connect(&f.zip(), &TZipMaster::OnMessage, this, [&](int code, const QString& text) {
+    connect(&f.zip(), &ArchiveComponent::OnMessage, this, [&](int code, const QString& text) {
         messages.append({code, text});
     });
-    QCOMPARE(f.add({a, gone, goneLarge, c}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({a, gone, goneLarge, c}, ArchiveComponent::AddDirNames), 0);
     QCOMPARE(f.zip().SkippedFiles(), (std::vector<fs::path>{gone, goneLarge}));
     QCOMPARE(f.zip().StoredCount(), std::size_t{2});
     const auto named = std::count_if(messages.begin(), messages.end(), [&](const auto& m) {
@@ -128,13 +128,13 @@ void ArchiveSafetyTest::unreadableFileSkippedRestArchived() {
     const fs::path secret = f.writeSource("secret.txt", "old");
     const fs::path secretLarge = f.writeSource("secret-large.txt", "old, small");
     if (olderCopiesArchived)
-        QCOMPARE(f.add({secret, secretLarge}, TZipMaster::AddDirNames), 0);
+        QCOMPARE(f.add({secret, secretLarge}, ArchiveComponent::AddDirNames), 0);
     f.writeSource("secret.txt", "private");
     f.writeSource("secret-large.txt", EngineFixture::text(6 << 20));
     fs::permissions(secret, fs::perms::none);
     fs::permissions(secretLarge, fs::perms::none);
     if (::geteuid() != 0) {
-        QCOMPARE(f.add({readable, secret, secretLarge}, TZipMaster::AddDirNames), 0);
+        QCOMPARE(f.add({readable, secret, secretLarge}, ArchiveComponent::AddDirNames), 0);
         QCOMPARE(f.zip().SkippedFiles(), (std::vector<fs::path>{secret, secretLarge}));
     } else {
         // root reads everything: run the job in a child process that gives up its privileges.
@@ -185,17 +185,17 @@ void ArchiveSafetyTest::cancelKeepsPreviousArchive() {
     QVERIFY(!previous.isEmpty());
     const auto files = bigJob(f, 8);
     bool stop = false;
-    connect(&f.zip(), &TZipMaster::OnItemProgress, this, [&] {
+    connect(&f.zip(), &ArchiveComponent::OnItemProgress, this, [&] {
         stop = true;
         if (!throughCheckTerminate)
             f.zip().RequestCancel();
     });
-    connect(&f.zip(), &TZipMaster::OnCheckTerminate, this, [&](bool& abort) {
+    connect(&f.zip(), &ArchiveComponent::OnCheckTerminate, this, [&](bool& abort) {
         if (throughCheckTerminate && stop)
             abort = true;
     });
     const int rc =
-        f.add(files, TZipMaster::AddDirNames | (fresh ? TZipMaster::AddFresh : TZipMaster::AddUpdate));
+        f.add(files, ArchiveComponent::AddDirNames | (fresh ? ArchiveComponent::AddFresh : ArchiveComponent::AddUpdate));
     QVERIFY(rc != 0);
     QCOMPARE(rc, int(ZE_ERR_CANCELLED));
     QVERIFY2(f.zip().ErrorText().contains(QStringLiteral("cancelled")), qPrintable(f.zip().ErrorText()));
@@ -235,7 +235,7 @@ void ArchiveSafetyTest::killedJobKeepsPreviousArchive() {
     // Nothing of the killed job is left beside the archive, not even a lock file.
     QCOMPARE(namesIn(f.archivePath().parent_path()), std::set<std::string>{"Quoralis.zip"});
     f.verifyArchive(f.archivePath());
-    QCOMPARE(f.add({f.writeSource("after.txt", "after")}, TZipMaster::AddDirNames | TZipMaster::AddUpdate),
+    QCOMPARE(f.add({f.writeSource("after.txt", "after")}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate),
              0);
     QCOMPARE(namesIn(f.archivePath().parent_path()), std::set<std::string>{"Quoralis.zip"});
 }
@@ -270,7 +270,7 @@ void ArchiveSafetyTest::busyComponentAnswersAtOnce() {
     int nestedAdd = 0;
     int nestedTest = 0;
     bool busyInside = false;
-    connect(&f.zip(), &TZipMaster::OnItemProgress, this, [&] {
+    connect(&f.zip(), &ArchiveComponent::OnItemProgress, this, [&] {
         if (nestedAdd != 0)
             return;
         busyInside = f.zip().IsBusy();
@@ -278,7 +278,7 @@ void ArchiveSafetyTest::busyComponentAnswersAtOnce() {
         nestedTest = f.zip().TestArchive(f.archivePath());
     });
     QVERIFY(!f.zip().IsBusy());
-    QCOMPARE(f.add({a}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames), 0);
     QVERIFY(busyInside);
     QCOMPARE(nestedAdd, -255);
     QCOMPARE(nestedTest, -255);
@@ -294,32 +294,32 @@ void ArchiveSafetyTest::eventsArriveOnGuiThread() {
     bool allOnGui = true;
     int checks = 0;
     QList<int> percents;
-    QList<TZipMaster::ProgressType> kinds;
+    QList<ArchiveComponent::ProgressType> kinds;
     auto onGui = [&] {
         allOnGui = allOnGui && QThread::currentThread() == gui;
     };
-    TZipMaster& zip = f.zip();
-    connect(&zip, &TZipMaster::OnProgress, this, [&](TZipMaster::ProgressType type, const QString&, qint64) {
+    ArchiveComponent& zip = f.zip();
+    connect(&zip, &ArchiveComponent::OnProgress, this, [&](ArchiveComponent::ProgressType type, const QString&, qint64) {
         onGui();
         kinds.append(type);
     });
-    connect(&zip, &TZipMaster::OnItemProgress, this, [&] { onGui(); });
-    connect(&zip, &TZipMaster::OnTotalProgress, this, [&](qint64, int percent) {
+    connect(&zip, &ArchiveComponent::OnItemProgress, this, [&] { onGui(); });
+    connect(&zip, &ArchiveComponent::OnTotalProgress, this, [&](qint64, int percent) {
         onGui();
         percents.append(percent);
     });
-    connect(&zip, &TZipMaster::OnCheckTerminate, this, [&](bool&) {
+    connect(&zip, &ArchiveComponent::OnCheckTerminate, this, [&](bool&) {
         onGui();
         ++checks;
     });
-    QCOMPARE(f.add(files, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add(files, ArchiveComponent::AddDirNames), 0);
     QVERIFY(allOnGui);
     QVERIFY(checks > 0);
     QVERIFY(!percents.isEmpty());
     QCOMPARE(percents.last(), 100);
     QVERIFY(std::is_sorted(percents.begin(), percents.end()));
-    QCOMPARE(kinds.first(), TZipMaster::ProgressType::TotalFiles2Process);
-    QCOMPARE(kinds.last(), TZipMaster::ProgressType::EndOfBatch);
+    QCOMPARE(kinds.first(), ArchiveComponent::ProgressType::TotalFiles2Process);
+    QCOMPARE(kinds.last(), ArchiveComponent::ProgressType::EndOfBatch);
 }
 
 void ArchiveSafetyTest::corruptedEntryFailsTheTest() {
@@ -327,7 +327,7 @@ void ArchiveSafetyTest::corruptedEntryFailsTheTest() {
     const QByteArray content(20000, 'A');
     const fs::path a = f.writeSource("a.txt", content);
     const fs::path b = f.writeSource("b.txt", "b");
-    QCOMPARE(f.add({a, b}, TZipMaster::AddDirNames, 0), 0);
+    QCOMPARE(f.add({a, b}, ArchiveComponent::AddDirNames, 0), 0);
     f.verifyArchive(f.archivePath());
     QByteArray bytes = EngineFixture::readAll(f.archivePath());
     const qsizetype at = bytes.indexOf(content);
@@ -336,7 +336,7 @@ void ArchiveSafetyTest::corruptedEntryFailsTheTest() {
     std::ofstream(f.archivePath(), std::ios::binary | std::ios::trunc).write(bytes.constData(), bytes.size());
 
     QList<QPair<int, QString>> messages;
-    connect(&f.zip(), &TZipMaster::OnMessage, this, [&](int code, const QString& text) {
+    connect(&f.zip(), &ArchiveComponent::OnMessage, this, [&](int code, const QString& text) {
         messages.append({code, text});
     });
     QCOMPARE(f.zip().TestArchive(f.archivePath()), int(ZE_ERR_TEST_FAILED));
@@ -351,7 +351,7 @@ void ArchiveSafetyTest::corruptedEntryFailsTheTest() {
 void ArchiveSafetyTest::missingEngineFailsWithText() {
     EngineFixture f;
     QTemporaryDir empty;
-    TZipMaster zip;
+    ArchiveComponent zip;
     zip.DLLDirectory = empty.path() + QLatin1Char('/');
     QCOMPARE(zip.LoadZipEngine(), ZipEngineErrors::EngineMissing);
     zip.FileSpecList = {f.writeSource("a.txt", "a")};
@@ -368,7 +368,7 @@ void ArchiveSafetyTest::missingEngineFailsWithText() {
 
 void ArchiveSafetyTest::tooOldEngineFailsWithText() {
     EngineFixture f;
-    TZipMaster zip;
+    ArchiveComponent zip;
     zip.DLLDirectory = QStringLiteral(OLDENGINE_DIR);
     QCOMPARE(zip.LoadZipEngine(), ZipEngineErrors::EngineTooOld);
     zip.FileSpecList = {f.writeSource("a.txt", "a")};
@@ -383,13 +383,13 @@ void ArchiveSafetyTest::tooOldEngineFailsWithText() {
 void ArchiveSafetyTest::messageFileSuppliesTexts() {
     EngineFixture f;
     const auto files = bigJob(f, 2);
-    connect(&f.zip(), &TZipMaster::OnItemProgress, &f.zip(), &TZipMaster::RequestCancel);
+    connect(&f.zip(), &ArchiveComponent::OnItemProgress, &f.zip(), &ArchiveComponent::RequestCancel);
     std::ofstream(f.engineDir() / "ResDlls.res", std::ios::trunc) << "# test texts\n11\tStopped on request\n";
-    QCOMPARE(f.add(files, TZipMaster::AddDirNames), int(ZE_ERR_CANCELLED));
+    QCOMPARE(f.add(files, ArchiveComponent::AddDirNames), int(ZE_ERR_CANCELLED));
     QCOMPARE(f.zip().ErrorText(), QStringLiteral("Stopped on request"));
 
     fs::remove(f.engineDir() / "ResDlls.res");
-    QCOMPARE(f.add(files, TZipMaster::AddDirNames), int(ZE_ERR_CANCELLED));
+    QCOMPARE(f.add(files, ArchiveComponent::AddDirNames), int(ZE_ERR_CANCELLED));
     QCOMPARE(f.zip().ErrorText(), QStringLiteral("Operation cancelled by the user"));
 }
 
@@ -397,14 +397,14 @@ void ArchiveSafetyTest::freshArchiveHoldsOnlyTheList() {
     EngineFixture f;
     QVERIFY(!makePreviousArchive(f).isEmpty());
     const fs::path a = f.writeSource("a.txt", "a");
-    QCOMPARE(f.add({a}, TZipMaster::AddDirNames | TZipMaster::AddFresh), 0);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames | ArchiveComponent::AddFresh), 0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QCOMPARE(listing.entries.size(), std::size_t{1});
     QVERIFY(listing.find(entryNameOf(a)));
     // Nothing readable: the previous archive stays.
     const QByteArray previous = EngineFixture::readAll(f.archivePath());
     fs::remove(a);
-    QVERIFY(f.add({a}, TZipMaster::AddDirNames | TZipMaster::AddFresh) != 0);
+    QVERIFY(f.add({a}, ArchiveComponent::AddDirNames | ArchiveComponent::AddFresh) != 0);
     QCOMPARE(EngineFixture::readAll(f.archivePath()), previous);
 }
 
@@ -413,22 +413,22 @@ void ArchiveSafetyTest::secondJobOnOneArchiveWritesNothing() {
     const QByteArray previous = makePreviousArchive(f);
     const auto files = bigJob(f, 4);
     const fs::path other = f.writeSource("other.txt", "from the second job");
-    TZipMaster second;
+    ArchiveComponent second;
     second.DLLDirectory = f.zip().DLLDirectory;
     second.ZipFileName = f.archivePath();
     second.FileSpecList = {other};
-    second.AddOptions = TZipMaster::AddDirNames | TZipMaster::AddFresh;
+    second.AddOptions = ArchiveComponent::AddDirNames | ArchiveComponent::AddFresh;
     int secondResult = -1;
     bool started = false;
     QByteArray duringFirst;
-    connect(&f.zip(), &TZipMaster::OnItemProgress, this, [&] {
+    connect(&f.zip(), &ArchiveComponent::OnItemProgress, this, [&] {
         if (started)
             return;
         started = true;
         secondResult = second.AddFiles(); // while the first job holds the archive
         duringFirst = EngineFixture::readAll(f.archivePath());
     });
-    QCOMPARE(f.add(files, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add(files, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     QCOMPARE(secondResult, int(ZE_ERR_IN_USE));
     QVERIFY2(second.ErrorText().contains(QStringLiteral("in use")), qPrintable(second.ErrorText()));
     QCOMPARE(duringFirst, previous);
@@ -447,7 +447,7 @@ void ArchiveSafetyTest::staleTemporaryRemovedAtNextJob() {
     const fs::path out = f.archivePath().parent_path();
     for (const char* name : {".Quoralis.zip.tmp-0a1b2c", ".Quoralis.zip.tmp-keep", ".Other.zip.tmp-0a1b2c"})
         std::ofstream(out / name) << "left behind";
-    QCOMPARE(f.add({f.writeSource("a.txt", "a")}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({f.writeSource("a.txt", "a")}, ArchiveComponent::AddDirNames), 0);
     QCOMPARE(namesIn(out),
              (std::set<std::string>{"Quoralis.zip", ".Quoralis.zip.tmp-keep", ".Other.zip.tmp-0a1b2c"}));
 }
@@ -468,11 +468,11 @@ void ArchiveSafetyTest::fileChangingThroughoutIsStoredOnce() {
         }
     });
     QStringList messages;
-    connect(&f.zip(), &TZipMaster::OnMessage, this, [&](int code, const QString& text) {
+    connect(&f.zip(), &ArchiveComponent::OnMessage, this, [&](int code, const QString& text) {
         if (code != 0)
             messages.append(text);
     });
-    const int rc = f.add({small, large}, TZipMaster::AddDirNames);
+    const int rc = f.add({small, large}, ArchiveComponent::AddDirNames);
     stop = true;
     writer.join();
     QCOMPARE(rc, 0);

@@ -1,6 +1,6 @@
 // Adding to an existing archive: what is kept, what is replaced, and the archive attribute.
 #include "archivecheck.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 #include "enginefixture.h"
 #include "platform/fileattributes.h"
 
@@ -100,14 +100,14 @@ void ArchiveUpdateTest::unchangedEntriesKeptByteForByte() {
     const fs::path c = f.writeSource("sub/c.bin", EngineFixture::noise(6 << 20, 3));
     for (const auto& file : {a, b, c})
         EngineFixture::setMtime(file, 1600000000);
-    QCOMPARE(f.add({a, b, c}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({a, b, c}, ArchiveComponent::AddDirNames), 0);
     const auto before = archivecheck::pythonListing(f.archivePath());
     QVERIFY(before.ok);
 
     const QByteArray changed = EngineFixture::text(40000, 9);
     f.writeSource("b.txt", changed);
     EngineFixture::setMtime(b, 1600000100);
-    QCOMPARE(f.add({a, b, c}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({a, b, c}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     QCOMPARE(f.zip().StoredCount(), std::size_t{3});
     const auto after = archivecheck::pythonListing(f.archivePath());
     QVERIFY(after.ok);
@@ -133,12 +133,12 @@ void ArchiveUpdateTest::unchangedEntriesKeptByteForByte() {
 void ArchiveUpdateTest::nothingChangedLeavesArchiveUntouched() {
     EngineFixture f;
     const fs::path a = f.writeSource("a.txt", EngineFixture::text(1000));
-    QCOMPARE(f.add({a}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames), 0);
     const QByteArray digest = digestOf(f.archivePath());
     const auto inode = fs::status(f.archivePath()).permissions();
     struct stat before {};
     ::stat(f.archivePath().c_str(), &before);
-    QCOMPARE(f.add({a}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     struct stat after {};
     ::stat(f.archivePath().c_str(), &after);
     QCOMPARE(after.st_ino, before.st_ino); // not even rewritten
@@ -156,11 +156,11 @@ void ArchiveUpdateTest::olderCopyPutBackReplacesEntry() {
     EngineFixture f;
     const fs::path a = f.writeSource("a.txt", "version two, the newer one");
     EngineFixture::setMtime(a, 1700000000);
-    QCOMPARE(f.add({a}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames), 0);
     // The user puts back an older copy: older time, other content. A backup must hold what is on disk.
     f.writeSource("a.txt", "version one");
     EngineFixture::setMtime(a, 1600000000);
-    QCOMPARE(f.add({a}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QCOMPARE(listing.entries.size(), std::size_t{1});
     QCOMPARE(listing.entries[0].size, qint64(11));
@@ -170,11 +170,11 @@ void ArchiveUpdateTest::plainAddReplacesListedEntriesOnly() {
     EngineFixture f;
     const fs::path x = f.writeSource("x.txt", EngineFixture::text(5000, 1));
     const fs::path y = f.writeSource("y.txt", EngineFixture::text(5000, 2));
-    QCOMPARE(f.add({x, y}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({x, y}, ArchiveComponent::AddDirNames), 0);
     const auto before = archivecheck::pythonListing(f.archivePath());
     const fs::path z = f.writeSource("z.txt", "new");
     // Without AddUpdate a listed file is written again even when unchanged; others stay.
-    QCOMPARE(f.add({y, z}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({y, z}, ArchiveComponent::AddDirNames), 0);
     const auto after = archivecheck::pythonListing(f.archivePath());
     QCOMPARE(after.entries.size(), std::size_t{3});
     QCOMPARE(after.find(entryNameOf(x))->rawDigest, before.find(entryNameOf(x))->rawDigest);
@@ -186,9 +186,9 @@ void ArchiveUpdateTest::plainAddReplacesListedEntriesOnly() {
 void ArchiveUpdateTest::unreadableReplacementKeepsOldEntry() {
     EngineFixture f;
     const fs::path a = f.writeSource("a.txt", "kept");
-    QCOMPARE(f.add({a}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames), 0);
     fs::remove(a);
-    QCOMPARE(f.add({a}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames), 0);
     QCOMPARE(f.zip().SkippedFiles().size(), std::size_t{1});
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QCOMPARE(listing.entries.size(), std::size_t{1});
@@ -207,17 +207,17 @@ void ArchiveUpdateTest::unreadableArchiveKeptAsideAndWrittenAnew() {
     const fs::path a = f.writeSource("a.txt", EngineFixture::text(50000, 4));
     QByteArray damaged = "these are the user's own notes, not a ZIP archive\n";
     if (truncated) {
-        QCOMPARE(f.add({a, f.writeSource("b.txt", "b")}, TZipMaster::AddDirNames), 0);
+        QCOMPARE(f.add({a, f.writeSource("b.txt", "b")}, ArchiveComponent::AddDirNames), 0);
         damaged = EngineFixture::readAll(f.archivePath());
         damaged.chop(30); // the end records are gone
     }
     std::ofstream(f.archivePath(), std::ios::binary | std::ios::trunc) << damaged.toStdString();
     QStringList messages;
-    connect(&f.zip(), &TZipMaster::OnMessage, this, [&](int code, const QString& text) {
+    connect(&f.zip(), &ArchiveComponent::OnMessage, this, [&](int code, const QString& text) {
         if (code != 0)
             messages.append(text);
     });
-    QCOMPARE(f.add({a}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     // The damaged file keeps its bytes under a new name beside the archive, and says so.
     const fs::path aside = f.archivePath().native() + ".damaged";
     QCOMPARE(EngineFixture::readAll(aside), damaged);
@@ -230,7 +230,7 @@ void ArchiveUpdateTest::unreadableArchiveKeptAsideAndWrittenAnew() {
 
     // A second damaged archive does not take the first one's place.
     std::ofstream(f.archivePath(), std::ios::binary | std::ios::trunc) << "again not an archive";
-    QCOMPARE(f.add({a}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     QCOMPARE(EngineFixture::readAll(aside), damaged);
     QCOMPARE(EngineFixture::readAll(aside.native() + "-2"), QByteArray("again not an archive"));
 }
@@ -240,10 +240,10 @@ void ArchiveUpdateTest::sameSecondRewriteIsSeen() {
     EngineFixture f;
     const fs::path a = f.writeSource("a.txt", "first version");
     setMtimeNs(a, 1600000000, 100000000);
-    QCOMPARE(f.add({a}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames), 0);
     f.writeSource("a.txt", "later version");
     setMtimeNs(a, 1600000000, 700000000);
-    QCOMPARE(f.add({a}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     QCOMPARE(f.zip().StoredCount(), std::size_t{1});
     QCOMPARE(contentOf(f, a), QByteArray("later version"));
     // The time is stored at 100-ns precision where other tools read it (the NTFS extra field).
@@ -262,11 +262,11 @@ void ArchiveUpdateTest::racyFileComparedByContent() {
     ::clock_gettime(CLOCK_REALTIME, &now);
     setMtimeNs(a, now.tv_sec, now.tv_nsec);
     setMtimeNs(b, now.tv_sec, now.tv_nsec);
-    QCOMPARE(f.add({a, b}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({a, b}, ArchiveComponent::AddDirNames), 0);
     const QByteArray before = EngineFixture::readAll(f.archivePath());
     f.writeSource("a.txt", "later version");
     setMtimeNs(a, now.tv_sec, now.tv_nsec); // the same time as when it was archived
-    QCOMPARE(f.add({a, b}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({a, b}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     QCOMPARE(contentOf(f, a), QByteArray("later version"));
     QCOMPARE(contentOf(f, b), QByteArray("stays the same"));
     QVERIFY(EngineFixture::readAll(f.archivePath()) != before);
@@ -288,14 +288,14 @@ void ArchiveUpdateTest::fileAndFolderOfOneNameNeverBoth() {
         f.writeSource("report", "a file");
     else
         f.writeSource("report/q1.txt", "a file in a folder");
-    QCOMPARE(f.add({other, fileBecomesFolder ? report : inside}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({other, fileBecomesFolder ? report : inside}, ArchiveComponent::AddDirNames), 0);
     fs::remove_all(report);
     if (fileBecomesFolder)
         f.writeSource("report/q1.txt", "now a folder");
     else
         f.writeSource("report", "now a file");
     QCOMPARE(
-        f.add({other, fileBecomesFolder ? inside : report}, TZipMaster::AddDirNames | TZipMaster::AddUpdate),
+        f.add({other, fileBecomesFolder ? inside : report}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate),
         0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QCOMPARE(listing.entries.size(), std::size_t{2});
@@ -312,7 +312,7 @@ void ArchiveUpdateTest::twoSpellingsOfOnePathGiveOneEntry() {
                                              fs::path("/" + root + "//docs/a.txt"),
                                              fs::path(root + "/docs/../docs/a.txt")};
     for (int run = 0; run < 2; ++run) {
-        QCOMPARE(f.add(spellings, TZipMaster::AddDirNames | (run > 0 ? TZipMaster::AddUpdate : 0)), 0);
+        QCOMPARE(f.add(spellings, ArchiveComponent::AddDirNames | (run > 0 ? ArchiveComponent::AddUpdate : 0)), 0);
         const auto listing = archivecheck::pythonListing(f.archivePath());
         QCOMPARE(listing.entries.size(), std::size_t{1});
     }
@@ -325,20 +325,20 @@ void ArchiveUpdateTest::nonUtf8NameIsMatchedAndKept() {
     const fs::path bad = f.writeSource("bad\xffname.txt", EngineFixture::text(2000, 2));
     EngineFixture::setMtime(a, 1600000000);
     EngineFixture::setMtime(bad, 1600000000);
-    QCOMPARE(f.add({a, bad}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({a, bad}, ArchiveComponent::AddDirNames), 0);
     const QByteArray digest = digestOf(f.archivePath());
     const auto before = archivecheck::pythonListing(f.archivePath());
     QVERIFY(before.ok);
     const QByteArray shown = entryNameOf(bad).replace("\xff", "\xc3\xbf");
     QVERIFY(before.find(shown));
 
-    QCOMPARE(f.add({a, bad}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({a, bad}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     QCOMPARE(digestOf(f.archivePath()), digest);
 
     // Carried forward beside a changed file, the entry keeps its stored name and its bytes.
     f.writeSource("a.txt", EngineFixture::text(1500, 3));
     EngineFixture::setMtime(a, 1600000100);
-    QCOMPARE(f.add({a, bad}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({a, bad}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     const auto after = archivecheck::pythonListing(f.archivePath());
     QVERIFY(after.ok);
     QCOMPARE(after.entries.size(), std::size_t{2});
@@ -364,7 +364,7 @@ void ArchiveUpdateTest::rottedKeptEntryTakenAgainOrLeftOut() {
     const fs::path changed = f.writeSource("changed.txt", "one");
     for (const auto& file : {kept, gone, big, changed})
         EngineFixture::setMtime(file, 1600000000);
-    QCOMPARE(f.add({kept, gone, big, changed}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({kept, gone, big, changed}, ArchiveComponent::AddDirNames), 0);
     // Flip one stored byte inside each of three entries.
     QByteArray bytes = EngineFixture::readAll(f.archivePath());
     const auto listing = archivecheck::pythonListing(f.archivePath());
@@ -379,11 +379,11 @@ void ArchiveUpdateTest::rottedKeptEntryTakenAgainOrLeftOut() {
     f.writeSource("changed.txt", "two");
 
     QStringList messages;
-    connect(&f.zip(), &TZipMaster::OnMessage, this, [&](int code, const QString& text) {
+    connect(&f.zip(), &ArchiveComponent::OnMessage, this, [&](int code, const QString& text) {
         if (code != 0)
             messages.append(text);
     });
-    QCOMPARE(f.add({kept, big, changed}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({kept, big, changed}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     const auto after = archivecheck::pythonListing(f.archivePath());
     QCOMPARE(after.entries.size(), std::size_t{3});
     QVERIFY(!after.find(entryNameOf(gone)));
@@ -400,7 +400,7 @@ void ArchiveUpdateTest::deflatedEntriesNameTheCrcOfTheirStoredBytes() {
     const fs::path small = f.writeSource("small.txt", EngineFixture::text(30000, 31));
     const fs::path large = f.writeSource("large.txt", EngineFixture::text(9 << 20, 32)); // in pieces
     const fs::path noise = f.writeSource("noise.bin", EngineFixture::noise(100000, 33)); // stored
-    QCOMPARE(f.add({small, large, noise}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({small, large, noise}, ArchiveComponent::AddDirNames), 0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY(listing.ok);
     const QByteArray tag("\x43\x51\x08\x00", 4);
@@ -430,7 +430,7 @@ void ArchiveUpdateTest::keptEntryWithAnOutdatedCrcFieldIsInflatedAndGetsItRenewe
     const fs::path other = f.writeSource("other.txt", EngineFixture::text(1000, 22));
     for (const auto& file : {kept, other})
         EngineFixture::setMtime(file, 1600000000);
-    QCOMPARE(f.add({kept, other}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({kept, other}, ArchiveComponent::AddDirNames), 0);
     const auto before = archivecheck::pythonListing(f.archivePath());
     const auto* entry = before.find(entryNameOf(kept));
     QVERIFY(entry && entry->method == 8);
@@ -447,13 +447,13 @@ void ArchiveUpdateTest::keptEntryWithAnOutdatedCrcFieldIsInflatedAndGetsItRenewe
     std::ofstream(f.archivePath(), std::ios::binary | std::ios::trunc).write(bytes.constData(), bytes.size());
 
     QStringList messages;
-    connect(&f.zip(), &TZipMaster::OnMessage, this, [&](int code, const QString& text) {
+    connect(&f.zip(), &ArchiveComponent::OnMessage, this, [&](int code, const QString& text) {
         if (code != 0)
             messages.append(text);
     });
     f.writeSource("other.txt", EngineFixture::text(1200, 23));
     EngineFixture::setMtime(other, 1600000100);
-    QCOMPARE(f.add({kept, other}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({kept, other}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
     const auto after = archivecheck::pythonListing(f.archivePath());
     const auto* now = after.find(entryNameOf(kept));
@@ -468,7 +468,7 @@ void ArchiveUpdateTest::emptyFileAtArchivePathIsReplaced() {
     EngineFixture f;
     std::ofstream(f.archivePath(), std::ios::binary);
     const fs::path a = f.writeSource("a.txt", "a");
-    QCOMPARE(f.add({a}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     QCOMPARE(archivecheck::pythonListing(f.archivePath()).entries.size(), std::size_t{1});
 }
 
@@ -484,11 +484,11 @@ void ArchiveUpdateTest::resetArchiveClearsOnlyStoredFiles() {
     const fs::path hidden = f.writeSource(".hidden", "h");
     QVERIFY(archiveBitSet(a) && archiveBitSet(b) && archiveBitSet(hidden));
 
-    QCOMPARE(f.add({a, hidden}, TZipMaster::AddDirNames), 0); // no AddResetArchive
+    QCOMPARE(f.add({a, hidden}, ArchiveComponent::AddDirNames), 0); // no AddResetArchive
     QVERIFY(archiveBitSet(a));
 
     QCOMPARE(
-        f.add({a, b, hidden}, TZipMaster::AddDirNames | TZipMaster::AddUpdate | TZipMaster::AddResetArchive),
+        f.add({a, b, hidden}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate | ArchiveComponent::AddResetArchive),
         0);
     QVERIFY(!archiveBitSet(a));     // up to date in the archive
     QVERIFY(!archiveBitSet(b));     // added
@@ -515,8 +515,8 @@ void ArchiveUpdateTest::symlinkedArchiveKeepsTheLink() {
     const fs::path a = f.writeSource("a.txt", "a");
     const fs::path b = f.writeSource("b.txt", "b");
     if (targetExists)
-        QCOMPARE(f.add({a}, TZipMaster::AddDirNames), 0);
-    QCOMPARE(f.add({b}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+        QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames), 0);
+    QCOMPARE(f.add({b}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     QVERIFY(fs::is_symlink(f.archivePath()));
     QCOMPARE(fs::read_symlink(f.archivePath()), fs::path("../real/target.zip"));
     QVERIFY(fs::is_regular_file(target));
@@ -531,8 +531,8 @@ void ArchiveUpdateTest::symlinkedArchiveKeepsTheLink() {
 
 void ArchiveUpdateTest::linkToADocumentIsNeverReplaced_data() {
     QTest::addColumn<int>("options");
-    QTest::newRow("update") << int(TZipMaster::AddDirNames | TZipMaster::AddUpdate);
-    QTest::newRow("replace") << int(TZipMaster::AddDirNames | TZipMaster::AddFresh);
+    QTest::newRow("update") << int(ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate);
+    QTest::newRow("replace") << int(ArchiveComponent::AddDirNames | ArchiveComponent::AddFresh);
 }
 
 void ArchiveUpdateTest::linkToADocumentIsNeverReplaced() {
@@ -565,7 +565,7 @@ void ArchiveUpdateTest::onlyAFileIsTakenForTheArchive() {
     else
         fs::create_directory(f.archivePath());
     // A pipe would never end a read: the job is refused before it opens anything.
-    QCOMPARE(f.add({f.writeSource("a.txt", "a")}, TZipMaster::AddDirNames | TZipMaster::AddUpdate),
+    QCOMPARE(f.add({f.writeSource("a.txt", "a")}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate),
              int(ZE_ERR_NOT_ARCHIVE_FILE));
     QCOMPARE(std::distance(fs::directory_iterator(f.archivePath().parent_path()), fs::directory_iterator()),
              1);
@@ -599,7 +599,7 @@ void ArchiveUpdateTest::nameHeldTwiceKeepsTheCurrentEntryOnly() {
         QStringLiteral("2001"),
         QStringLiteral("outdated")};
     QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"), args), 0);
-    QCOMPARE(f.add({listed}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({listed}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY(listing.ok);
     QCOMPARE(listing.entries.size(), std::size_t{2});
@@ -608,7 +608,7 @@ void ArchiveUpdateTest::nameHeldTwiceKeepsTheCurrentEntryOnly() {
     // Each name is held once now: a run with nothing to add leaves the archive as it is.
     const fs::path other = f.root() / "other.zip";
     fs::copy_file(f.archivePath(), other);
-    QCOMPARE(f.add({listed}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({listed}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     QCOMPARE(EngineFixture::readAll(f.archivePath()), EngineFixture::readAll(other));
     f.verifyArchive(f.archivePath());
 }
@@ -623,7 +623,7 @@ void ArchiveUpdateTest::timesPast2262AreKept() {
     when.tm_hour = 12;
     const time_t seconds = ::timegm(&when);
     setMtimeNs(future, seconds, 123456700);
-    QCOMPARE(f.add({future}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({future}, ArchiveComponent::AddDirNames), 0);
     // Our extractor puts back the very time, to the 100 ns.
     QCOMPARE(contentOf(f, future), QByteArray("from the future"));
     struct stat extracted {};
@@ -643,7 +643,7 @@ void ArchiveUpdateTest::timesPast2262AreKept() {
     const QByteArray listing = sevenZip.readAllStandardOutput();
     QVERIFY2(listing.contains("Modified = 2400-06-15 12:00:00"), listing.constData());
     // An update does not see it as changed.
-    QCOMPARE(f.add({future}, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add({future}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     QCOMPARE(f.zip().StoredCount(), std::size_t{1});
     f.verifyArchive(f.archivePath());
 }

@@ -1,7 +1,7 @@
 // Archives past the limits of the classic ZIP format: more than 65,535 entries, and entries and
 // archives of 4 GiB and more (from sparse files, so they are quick to make). The slow test.
 #include "archivecheck.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 #include "enginefixture.h"
 
 #include <QProcess>
@@ -72,7 +72,7 @@ void Zip64Test::moreThan65535Entries() {
     for (int i = 0; i < count; ++i)
         files.push_back(f.writeSource("many/d" + std::to_string(i / 1000) + "/f" + std::to_string(i),
                                       QByteArray::number(i)));
-    QCOMPARE(f.add(files, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add(files, ArchiveComponent::AddDirNames), 0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY2(listing.ok, qPrintable(listing.error));
     QCOMPARE(listing.entries.size(), std::size_t(count));
@@ -86,7 +86,7 @@ void Zip64Test::moreThan65535Entries() {
     // An update reads the Zip64 directory back and keeps every entry.
     const fs::path extra = f.writeSource("one-more.txt", "x");
     files.push_back(extra);
-    QCOMPARE(f.add(files, TZipMaster::AddDirNames | TZipMaster::AddUpdate), 0);
+    QCOMPARE(f.add(files, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     QCOMPARE(archivecheck::pythonListing(f.archivePath()).entries.size(), std::size_t(count + 1));
 }
 
@@ -96,7 +96,7 @@ void Zip64Test::entryOfFourGiBDeflated() {
     const fs::path big = sparseFile(f, "sparse.img", size);
     QVERIFY(!big.empty());
     const fs::path after = f.writeSource("after.txt", "after the big one");
-    QCOMPARE(f.add({big, after}, TZipMaster::AddDirNames), 0);
+    QCOMPARE(f.add({big, after}, ArchiveComponent::AddDirNames), 0);
     QVERIFY(fs::file_size(f.archivePath()) < FourGiB / 64);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY2(listing.ok, qPrintable(listing.error));
@@ -113,7 +113,7 @@ void Zip64Test::archiveOfFourGiBStored() {
     const fs::path big = sparseFile(f, "sparse.img", size);
     QVERIFY(!big.empty());
     const fs::path after = f.writeSource("after.txt", "after the big one");
-    QCOMPARE(f.add({big, after}, TZipMaster::AddDirNames, 0), 0);
+    QCOMPARE(f.add({big, after}, ArchiveComponent::AddDirNames, 0), 0);
     QVERIFY(fs::file_size(f.archivePath()) > size);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY2(listing.ok, qPrintable(listing.error));
@@ -125,7 +125,7 @@ void Zip64Test::archiveOfFourGiBStored() {
         return;
     // Copying a 4 GiB entry unchanged in an update keeps it whole.
     const fs::path added = f.writeSource("added.txt", "added");
-    QCOMPARE(f.add({added}, TZipMaster::AddDirNames | TZipMaster::AddUpdate, 0), 0);
+    QCOMPARE(f.add({added}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate, 0), 0);
     QCOMPARE(archivecheck::pythonListing(f.archivePath()).find(entryNameOf(big))->size, qint64(size));
     QCOMPARE(f.zip().TestArchive(f.archivePath()), 0);
 }
@@ -151,7 +151,7 @@ void Zip64Test::storedEntriesAroundTheBoundary() {
     const fs::path big = sparseFile(f, name, static_cast<std::uint64_t>(size));
     QVERIFY(!big.empty());
     const fs::path after = f.writeSource("b_after.txt", "after the big one");
-    QCOMPARE(f.add({big, after}, TZipMaster::AddDirNames, level), 0);
+    QCOMPARE(f.add({big, after}, ArchiveComponent::AddDirNames, level), 0);
     const QString archive = QString::fromStdString(f.archivePath().native());
     QString output;
     QVERIFY2(archivecheck::unzipTest(f.archivePath(), &output), qPrintable(output));

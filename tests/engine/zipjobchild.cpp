@@ -1,7 +1,7 @@
 // Runs one archive job in its own process, so a test can kill it or limit it.
 // Usage: zipjobchild ENGINE_DIR ARCHIVE [--drop-privileges] [--file-size-limit BYTES] [--fresh] FILE...
 // Prints "total <percent>" for each progress report, "message <code> <text>", and "result <code>".
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 
 #include <QCoreApplication>
 
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 4)
         return 2;
-    TZipMaster zip;
+    ArchiveComponent zip;
     zip.DLLDirectory = QString::fromLocal8Bit(argv[1]);
     zip.ZipFileName = argv[2];
     for (int i = 3; i < argc; ++i) {
@@ -32,16 +32,16 @@ int main(int argc, char** argv) {
             ::signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails with EFBIG
             ::setrlimit(RLIMIT_FSIZE, &rl);
         } else if (std::strcmp(argv[i], "--fresh") == 0) {
-            zip.AddOptions |= TZipMaster::AddFresh;
+            zip.AddOptions |= ArchiveComponent::AddFresh;
         } else {
             zip.FileSpecList.emplace_back(argv[i]);
         }
     }
-    QObject::connect(&zip, &TZipMaster::OnTotalProgress, [](qint64, int percent) {
+    QObject::connect(&zip, &ArchiveComponent::OnTotalProgress, [](qint64, int percent) {
         std::printf("total %d\n", percent);
         std::fflush(stdout);
     });
-    QObject::connect(&zip, &TZipMaster::OnMessage, [](int code, const QString& text) {
+    QObject::connect(&zip, &ArchiveComponent::OnMessage, [](int code, const QString& text) {
         std::printf("message %d %s\n", code, text.toLocal8Bit().constData());
         std::fflush(stdout);
     });

@@ -43,7 +43,7 @@ private Q_SLOTS:
         f.h.dir.writeFile(QStringLiteral("backups/Quoralis_old.zip"), "old archive");
         ageFile(f.destination + QStringLiteral("Quoralis_old.zip"), 31);
         f.h.prompts.queueAnswer(false); // the check at the end of start-up
-        TBForm& form = f.h.start();
+        MainWindow& form = f.h.start();
         f.h.prompts.queueAnswer(false); // the one after saving the settings at close
 
         QVERIFY(form.close());
@@ -64,7 +64,7 @@ private Q_SLOTS:
         ageFile(f.destination + QStringLiteral("Quoralis_old.zip"), 31);
         f.h.prompts.queueAnswer(false); // the check after the run
 
-        TBForm& form = f.h.start({QStringLiteral("/autoshutdown")});
+        MainWindow& form = f.h.start({QStringLiteral("/autoshutdown")});
         QVERIFY(form.shutdownPending());
         // The close is refused while the shutdown is pending; its save asks nothing.
         QVERIFY(!form.close());

@@ -1,6 +1,6 @@
 #include "log/activitylog.h"
 #include "log/logtextarea.h"
-#include "log/tlogfrm.h"
+#include "log/logviewer.h"
 
 #include <QFrame>
 #include <QScrollBar>
@@ -13,7 +13,7 @@ class LogViewerTest : public QObject {
 
     struct Viewer {
         ActivityLog log;
-        TLogFrm form{log, QStringLiteral("/nonexistent-skins")};
+        LogViewer form{log, QStringLiteral("/nonexistent-skins")};
 
         Viewer() {
             form.resize(483, 80);
@@ -97,7 +97,7 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QFrame* panel = v.form.HP();
         panel->setVisible(true);
-        QCOMPARE(panel->x(), width - TLogFrm::kHidePanelFromRight);
+        QCOMPARE(panel->x(), width - LogViewer::kHidePanelFromRight);
         QWidget* text = v.form.LOG()->viewport();
         const QRect textArea(text->mapTo(&v.form, QPoint(0, 0)), text->size());
         QVERIFY2(!textArea.intersects(panel->geometry()),
@@ -108,7 +108,7 @@ private Q_SLOTS:
                                 .arg(textArea.height())
                                 .arg(panel->x())));
         // The text still takes most of the width.
-        QVERIFY(textArea.width() > width - TLogFrm::kHidePanelFromRight - 30);
+        QVERIFY(textArea.width() > width - LogViewer::kHidePanelFromRight - 30);
     }
 };
 

@@ -1,5 +1,5 @@
 #include "loopbackhttpserver.h"
-#include "online/terrorform.h"
+#include "online/errorreportwindow.h"
 #include "platform/systeminfo.h"
 #include "referenceserver.h"
 #include "scriptedprompts.h"
@@ -31,7 +31,7 @@ namespace {
 struct ReportRig {
     ScriptedPrompts prompts;
     int ends = 0;
-    TErrorForm form;
+    ErrorReportWindow form;
 
     ReportRig() {
         form.setReporting(&prompts, [this] { ++ends; });
@@ -160,7 +160,7 @@ void TestErrorReport::errorAndAnswerAreShownAsPlainText() {
     qputenv("QUORALIS_SERVER", server.address().toUtf8());
     MessageBoxPrompts prompts;
     int ends = 0;
-    TErrorForm form;
+    ErrorReportWindow form;
     form.setReporting(&prompts, [&ends] { ++ends; });
     const QString error = QStringLiteral("<b>Cannot open</b> <a href=\"file:///etc/shadow\">x</a>");
     form.showError(error);

@@ -1,5 +1,5 @@
 #include "loopbackhttpserver.h"
-#include "online/thttpget.h"
+#include "online/httpfetch.h"
 
 #include <QFile>
 #include <QProcess>
@@ -41,9 +41,9 @@ struct Outcome {
 };
 
 // Runs one text fetch to its end.
-Outcome fetch(THTTPGet& http) {
-    QSignalSpy done(&http, &THTTPGet::OnDoneString);
-    QSignalSpy error(&http, &THTTPGet::OnError);
+Outcome fetch(HttpFetch& http) {
+    QSignalSpy done(&http, &HttpFetch::OnDoneString);
+    QSignalSpy error(&http, &HttpFetch::OnError);
     http.GetString();
     [&] {
         QTRY_VERIFY_WITH_TIMEOUT(done.count() + error.count() > 0, 20000);
@@ -86,7 +86,7 @@ quint16 closedPort() {
 void TestHttpGet::requestCarriesProtocolAgentAndCacheHeaders() {
     LoopbackHttpServer server;
     server.answerWith(200, "fine");
-    THTTPGet http;
+    HttpFetch http;
     http.properties().URL =
         server.url(QStringLiteral("/php/versioncheck.php?program=Quoralis2005&version=1.0.0.1"));
     const Outcome o = fetch(http);
@@ -106,7 +106,7 @@ void TestHttpGet::requestCarriesProtocolAgentAndCacheHeaders() {
 
 void TestHttpGet::useCacheAndEmptyAgentLeaveTheirHeadersOut() {
     LoopbackHttpServer server;
-    THTTPGet http;
+    HttpFetch http;
     http.properties().URL = server.url(QStringLiteral("/"));
     http.properties().UseCache = true;
     http.properties().Agent.clear();
@@ -121,7 +121,7 @@ void TestHttpGet::useCacheAndEmptyAgentLeaveTheirHeadersOut() {
 
 void TestHttpGet::onlyALeadingSchemeIsTakenFromTheUrl() {
     LoopbackHttpServer server;
-    THTTPGet http;
+    HttpFetch http;
     // A second "http://" inside the query stays where it is.
     http.properties().URL = server.url(QStringLiteral("/go?next=http://elsewhere/x"));
     QVERIFY(fetch(http).done);
@@ -136,7 +136,7 @@ void TestHttpGet::onlyALeadingSchemeIsTakenFromTheUrl() {
 void TestHttpGet::proxyFromTheEnvironmentIsUsed() {
     LoopbackHttpServer proxy;
     qputenv("http_proxy", proxy.url(QStringLiteral("/")).toLatin1());
-    THTTPGet http;
+    HttpFetch http;
     http.properties().URL = QStringLiteral("http://updates.example.invalid/php/versioncheck.php?v=1");
     const Outcome o = fetch(http);
     qunsetenv("http_proxy");
@@ -167,7 +167,7 @@ void TestHttpGet::bodyDecidesTheOutcome() {
     QFETCH(bool, succeeds);
     LoopbackHttpServer server;
     server.answerWith(status, body, withLength);
-    THTTPGet http;
+    HttpFetch http;
     http.properties().URL = server.url(QStringLiteral("/answer"));
     http.properties().BinaryData = binaryData;
     const Outcome o = fetch(http);
@@ -179,7 +179,7 @@ void TestHttpGet::bodyDecidesTheOutcome() {
 }
 
 void TestHttpGet::refusedConnectionFails() {
-    THTTPGet http;
+    HttpFetch http;
     http.properties().URL =
         QStringLiteral("http://127.0.0.1:") + QString::number(closedPort()) + QStringLiteral("/x");
     const Outcome o = fetch(http);
@@ -190,7 +190,7 @@ void TestHttpGet::refusedConnectionFails() {
 void TestHttpGet::serverThatNeverAnswersFailsAfterTheTimeout() {
     LoopbackHttpServer server;
     server.neverAnswer();
-    THTTPGet http;
+    HttpFetch http;
     http.properties().URL = server.url(QStringLiteral("/slow"));
     http.properties().TimeoutSeconds = 1;
     const Outcome o = fetch(http);
@@ -202,8 +202,8 @@ void TestHttpGet::serverThatNeverAnswersFailsAfterTheTimeout() {
 
 void TestHttpGet::secondGetStringWhileRunningSendsNothing() {
     LoopbackHttpServer server;
-    THTTPGet http;
-    QSignalSpy done(&http, &THTTPGet::OnDoneString);
+    HttpFetch http;
+    QSignalSpy done(&http, &HttpFetch::OnDoneString);
     http.properties().URL = server.url(QStringLiteral("/first"));
     http.GetString();
     http.properties().URL = server.url(QStringLiteral("/second"));
@@ -221,9 +221,9 @@ void TestHttpGet::secondGetStringWhileRunningSendsNothing() {
 void TestHttpGet::abortEndsWithErrorAndKeepsTheStartedRequest() {
     LoopbackHttpServer server;
     server.neverAnswer();
-    THTTPGet http;
-    QSignalSpy done(&http, &THTTPGet::OnDoneString);
-    QSignalSpy error(&http, &THTTPGet::OnError);
+    HttpFetch http;
+    QSignalSpy done(&http, &HttpFetch::OnDoneString);
+    QSignalSpy error(&http, &HttpFetch::OnError);
     http.properties().URL = server.url(QStringLiteral("/started"));
     http.GetString();
     http.properties().URL = server.url(QStringLiteral("/changed-later"));
@@ -239,8 +239,8 @@ void TestHttpGet::fileModeWritesTheBody() {
     LoopbackHttpServer server;
     server.answerWith(200, QByteArray(3000, 'z'));
     QTemporaryDir dir;
-    THTTPGet http;
-    QSignalSpy file(&http, &THTTPGet::OnDoneFile);
+    HttpFetch http;
+    QSignalSpy file(&http, &HttpFetch::OnDoneFile);
     http.properties().URL = server.url(QStringLiteral("/file"));
     http.properties().FileName = dir.filePath(QStringLiteral("download.bin"));
     http.GetFile();
@@ -273,7 +273,7 @@ void TestHttpGet::httpsChecksTheCertificate() {
                   cert, key});
     QVERIFY(server.waitForReadyRead(20000));
     const QByteArray port = server.readLine().trimmed();
-    THTTPGet http;
+    HttpFetch http;
     http.properties().URL =
         QStringLiteral("https://127.0.0.1:") + QString::fromLatin1(port) + QStringLiteral("/");
     const Outcome o = fetch(http);
@@ -296,7 +296,7 @@ void TestHttpGet::oversizedAnswerFailsWithoutBeingKept() {
     QFETCH(bool, withLength);
     LoopbackHttpServer server;
     server.answerWithLargeBody(30 * 1024 * 1024, withLength);
-    THTTPGet http;
+    HttpFetch http;
     http.properties().URL = server.url(QStringLiteral("/huge"));
     const bool peakKnown = resetPeakResident();
     const qint64 before = peakResident();
@@ -312,7 +312,7 @@ void TestHttpGet::answerUpToTheBoundArrivesWhole() {
     LoopbackHttpServer server;
     const QByteArray body(64 * 1024, 'a');
     server.answerWith(200, body, false);
-    THTTPGet http;
+    HttpFetch http;
     http.properties().URL = server.url(QStringLiteral("/bound"));
     const Outcome o = fetch(http);
     QVERIFY(o.done);
@@ -326,7 +326,7 @@ void TestHttpGet::tricklingServerFailsAtTheDeadline() {
     // Fast enough never to count as stalled, too slow ever to end.
     LoopbackHttpServer server;
     server.trickle(std::chrono::milliseconds(100));
-    THTTPGet http;
+    HttpFetch http;
     http.properties().URL = server.url(QStringLiteral("/trickle"));
     http.properties().TimeoutSeconds = 1;
     http.properties().DeadlineSeconds = 2;
@@ -351,7 +351,7 @@ void TestHttpGet::redirectsAreNotFollowed() {
     elsewhere.answerWith(200, "http://127.0.0.1:1/installer.exe");
     LoopbackHttpServer server;
     server.redirectTo(target.arg(elsewhere.port()).toLatin1(), status);
-    THTTPGet http;
+    HttpFetch http;
     http.properties().URL = server.url(QStringLiteral("/php/versioncheck.php"));
     const Outcome o = fetch(http);
     QVERIFY(o.failed);

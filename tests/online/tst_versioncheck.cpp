@@ -1,7 +1,7 @@
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "loopbackhttpserver.h"
-#include "online/thttpget.h"
+#include "online/httpfetch.h"
 #include "online/versioncheck.h"
 #include "referenceserver.h"
 #include "scriptedprompts.h"
@@ -79,8 +79,8 @@ struct CheckRig {
 
     // Runs one check until its answer (or failure) has been handled.
     void run(bool automatic) {
-        QSignalSpy done(check.UPDATER(), &THTTPGet::OnDoneString);
-        QSignalSpy error(check.UPDATER(), &THTTPGet::OnError);
+        QSignalSpy done(check.UPDATER(), &HttpFetch::OnDoneString);
+        QSignalSpy error(check.UPDATER(), &HttpFetch::OnError);
         check.CheckVersion(automatic);
         QTRY_VERIFY_WITH_TIMEOUT(done.count() + error.count() > 0, 20000);
     }
@@ -267,7 +267,7 @@ void TestVersionCheck::manualCheckWhileOneRunsSaysSoAndGetsTheAnswer() {
     qputenv("QUORALIS_SERVER", server.address().toUtf8());
     CheckRig rig;
     rig.check.UPDATER()->properties().DeadlineSeconds = 2;
-    QSignalSpy error(rig.check.UPDATER(), &THTTPGet::OnError);
+    QSignalSpy error(rig.check.UPDATER(), &HttpFetch::OnError);
     rig.check.CheckVersion(true);
     QTRY_COMPARE(server.requests.size(), 1);
 

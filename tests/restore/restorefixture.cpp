@@ -1,6 +1,6 @@
 #include "restorefixture.h"
 
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 #include "restore/archivecontents.h"
 #include "restore/restorejob.h"
 
@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 fs::path RestoreFixture::backup(const std::vector<fs::path>& files, const std::string& name, int level) {
     std::error_code ec;
     fs::remove(archivePath(), ec);
-    if (add(files, TZipMaster::AddDirNames, level) != 0)
+    if (add(files, ArchiveComponent::AddDirNames, level) != 0)
         return {};
     fs::create_directories(destination());
     const fs::path target = destination() / name;

@@ -1,5 +1,5 @@
 #include "backupfixture.h"
-#include "online/terrorform.h"
+#include "online/errorreportwindow.h"
 
 #include <QDir>
 #include <QPushButton>
@@ -36,7 +36,7 @@ private Q_SLOTS:
         f.h.prompts.queueAnswer(false);
         f.h.prompts.queueAnswer(false);
 
-        TBForm& form = f.h.start({QStringLiteral("/autoclose")});
+        MainWindow& form = f.h.start({QStringLiteral("/autoclose")});
 
         // The run went on after the failed sound: outdated-archive check, then the close.
         QVERIFY(form.hasEnded());
@@ -62,7 +62,7 @@ private Q_SLOTS:
             if (text == QStringLiteral("No destination selected"))
                 playedAtNotice = f.h.wave.played.size();
         };
-        TBForm& form = f.h.start();
+        MainWindow& form = f.h.start();
         form.btBackupClick();
         QCOMPARE(playedAtNotice, 1);
         QVERIFY(!form.errorForm()->isVisible());
@@ -72,7 +72,7 @@ private Q_SLOTS:
     void voiceFollowsTheWindowMode() {
         BackupFixture f;
         f.settings("voice=9", {f.docs});
-        TBForm& form = f.h.start();
+        MainWindow& form = f.h.start();
         // "only when minimized": toolbar mode hides the main window, so the sound plays.
         form.SetToolbarMode();
         form.btBackupClick();

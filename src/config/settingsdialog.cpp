@@ -1,6 +1,6 @@
-#include "config/tform2.h"
+#include "config/settingsdialog.h"
 
-#include "autostart/tveltraneautostart.h"
+#include "autostart/sessionautostart.h"
 
 #include "config/buttontabwidget.h"
 #include "config/radiogroup.h"
@@ -91,7 +91,7 @@ QHBoxLayout* pair(QWidget* left, QWidget* right) {
 
 } // namespace
 
-TForm2::TForm2(SettingsModel& settings, UserPrompts& prompts, QWidget* parent)
+SettingsDialog::SettingsDialog(SettingsModel& settings, UserPrompts& prompts, QWidget* parent)
     : QDialog(parent)
     , m_settings(settings)
     , m_prompts(prompts) {
@@ -128,7 +128,7 @@ TForm2::TForm2(SettingsModel& settings, UserPrompts& prompts, QWidget* parent)
     connectReactions();
 }
 
-QWidget* TForm2::buildGeneralPage() {
+QWidget* SettingsDialog::buildGeneralPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabGeneral"));
 #ifdef Q_OS_WIN
@@ -138,9 +138,9 @@ QWidget* TForm2::buildGeneralPage() {
     const QString autoStartCaption = QStringLiteral("Start with the desktop session");
     const QString fadingHint = QStringLiteral("Enable alpha fading for program window");
 #endif
-    auto* autoStart = makeCheckBox<TVeltraneAutoStart>(page, "VeltraneAutoStart1", autoStartCaption);
+    auto* autoStart = makeCheckBox<SessionAutoStart>(page, "sessionAutoStart", autoStartCaption);
     autoStart->setAppName(QStringLiteral("Quoralis2005"));
-    m_VeltraneAutoStart1 = autoStart;
+    m_sessionAutoStart = autoStart;
     m_cbHidden = makeCheckBox<QCheckBox>(page, "cbHidden", QStringLiteral("Start hidden in system tray"),
                                          QStringLiteral("Start Quoralis2005 in system tray"));
     m_cbVisual = makeCheckBox<QCheckBox>(page, "cbVisual", QStringLiteral("Window fading"), fadingHint);
@@ -170,7 +170,7 @@ QWidget* TForm2::buildGeneralPage() {
         QStringLiteral("QPushButton { color: #0000c0; text-decoration: underline; border: none; }"));
 
     auto* layout = pageLayout(page);
-    layout->addWidget(m_VeltraneAutoStart1);
+    layout->addWidget(m_sessionAutoStart);
     layout->addWidget(m_cbHidden);
     layout->addLayout(pair(m_cbVisual, m_CbLP));
     layout->addWidget(m_cbBOLaunch);
@@ -186,7 +186,7 @@ QWidget* TForm2::buildGeneralPage() {
     return page;
 }
 
-QWidget* TForm2::buildDestinationPage() {
+QWidget* SettingsDialog::buildDestinationPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabDestination"));
     m_Destination = new QLineEdit(page);
@@ -217,7 +217,7 @@ QWidget* TForm2::buildDestinationPage() {
     return page;
 }
 
-QWidget* TForm2::buildBackupsPage() {
+QWidget* SettingsDialog::buildBackupsPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabBackups"));
     m_cbNO = makeCheckBox<ReleaseNotifyingCheckBox>(
@@ -259,7 +259,7 @@ QWidget* TForm2::buildBackupsPage() {
     return page;
 }
 
-QWidget* TForm2::buildVoicePage() {
+QWidget* SettingsDialog::buildVoicePage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabVoice"));
     m_cbVoice = new RadioGroup(QStringLiteral("Voice alerts "),
@@ -281,7 +281,7 @@ QWidget* TForm2::buildVoicePage() {
     return page;
 }
 
-QWidget* TForm2::buildSidePanel() {
+QWidget* SettingsDialog::buildSidePanel() {
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("Panel2"));
     panel->setFixedWidth(kSidePanelWidth);
@@ -317,27 +317,27 @@ QWidget* TForm2::buildSidePanel() {
     return panel;
 }
 
-void TForm2::connectReactions() {
-    connect(m_cbNO, &ReleaseNotifyingCheckBox::mouseReleased, this, &TForm2::cbNOMouseUp);
-    connect(m_SpeedButton1, &QPushButton::clicked, this, &TForm2::SpeedButton1Click);
-    connect(m_DestinationBrowseButton, &QToolButton::clicked, this, &TForm2::DestinationBrowse);
-    connect(m_btUpdate2, &QPushButton::clicked, this, &TForm2::btUpdate2Click);
-    connect(m_btNews, &QPushButton::clicked, this, &TForm2::btNewsClick);
-    connect(m_btOk, &QPushButton::clicked, this, &TForm2::btOkClick);
+void SettingsDialog::connectReactions() {
+    connect(m_cbNO, &ReleaseNotifyingCheckBox::mouseReleased, this, &SettingsDialog::cbNOMouseUp);
+    connect(m_SpeedButton1, &QPushButton::clicked, this, &SettingsDialog::SpeedButton1Click);
+    connect(m_DestinationBrowseButton, &QToolButton::clicked, this, &SettingsDialog::DestinationBrowse);
+    connect(m_btUpdate2, &QPushButton::clicked, this, &SettingsDialog::btUpdate2Click);
+    connect(m_btNews, &QPushButton::clicked, this, &SettingsDialog::btNewsClick);
+    connect(m_btOk, &QPushButton::clicked, this, &SettingsDialog::btOkClick);
 }
 
-void TForm2::bindCheckBox(QCheckBox* box, Setting setting) {
+void SettingsDialog::bindCheckBox(QCheckBox* box, Setting setting) {
     m_boxes.emplace_back(box, setting);
     connect(box, &QCheckBox::toggled, this, [this, setting](bool on) { m_settings.setOn(setting, on); });
 }
 
-void TForm2::bindSpinBox(QSpinBox* spin, Setting setting) {
+void SettingsDialog::bindSpinBox(QSpinBox* spin, Setting setting) {
     m_spins.emplace_back(spin, setting);
     connect(spin, &QSpinBox::valueChanged, this,
             [this, setting](int value) { m_settings.setNumber(setting, value); });
 }
 
-void TForm2::bindToModel() {
+void SettingsDialog::bindToModel() {
     bindCheckBox(m_cbHidden, Setting::StartHidden);
     bindCheckBox(m_cbVisual, Setting::WindowFading);
     bindCheckBox(m_CbLP, Setting::LowPriority);
@@ -361,7 +361,7 @@ void TForm2::bindToModel() {
     bindSpinBox(m_CleanBackupDays, Setting::BackupCleanDays);
     connect(m_cbVoice, &RadioGroup::itemIndexChanged, this,
             [this](int index) { m_settings.setNumber(Setting::Voice, index); });
-    connect(m_Destination, &QLineEdit::textChanged, this, &TForm2::destinationEdited);
+    connect(m_Destination, &QLineEdit::textChanged, this, &SettingsDialog::destinationEdited);
 
     for (const SettingSpec& spec : SettingsSchema::all())
         showValue(spec.setting);
@@ -373,12 +373,12 @@ void TForm2::bindToModel() {
         if (setting == Setting::EachFolder || setting == Setting::MultiArchive)
             refreshExampleName();
     });
-    connect(&m_settings, &SettingsModel::destinationChanged, this, &TForm2::showDestination);
+    connect(&m_settings, &SettingsModel::destinationChanged, this, &SettingsDialog::showDestination);
     setTotalBackups(m_settings.totalBackups());
-    connect(&m_settings, &SettingsModel::totalBackupsChanged, this, &TForm2::setTotalBackups);
+    connect(&m_settings, &SettingsModel::totalBackupsChanged, this, &SettingsDialog::setTotalBackups);
 }
 
-void TForm2::showValue(Setting setting) {
+void SettingsDialog::showValue(Setting setting) {
     for (const auto& [box, bound] : m_boxes)
         if (bound == setting)
             box->setChecked(m_settings.isOn(setting));
@@ -389,13 +389,13 @@ void TForm2::showValue(Setting setting) {
         m_cbVoice->setItemIndex(m_settings.number(setting));
 }
 
-void TForm2::applyEnabling() {
+void SettingsDialog::applyEnabling() {
     m_E_interval->setEnabled(m_settings.isEditable(Setting::TimerInterval));
     m_cbCleanBackups->setEnabled(m_settings.isEditable(Setting::CleanBackups));
     m_cbLogClean->setEnabled(m_settings.isEditable(Setting::CleanLogs));
 }
 
-void TForm2::showDestination() {
+void SettingsDialog::showDestination() {
     const QString shown = pathText(m_settings.destination());
     if (shown == m_destinationShown && m_Destination->text() == shown)
         return;
@@ -403,7 +403,7 @@ void TForm2::showDestination() {
     m_Destination->setText(shown);
 }
 
-void TForm2::destinationEdited(const QString& text) {
+void SettingsDialog::destinationEdited(const QString& text) {
     // The text shown for the model's bytes stands for those bytes; anything else typed is a new path.
     if (text == m_destinationShown)
         return;
@@ -411,27 +411,27 @@ void TForm2::destinationEdited(const QString& text) {
     m_settings.setDestination(pathFromText(text));
 }
 
-QCheckBox* TForm2::cbNO() const {
+QCheckBox* SettingsDialog::cbNO() const {
     return m_cbNO;
 }
 
-void TForm2::setTotalBackups(quint64 total) {
+void SettingsDialog::setTotalBackups(quint64 total) {
     m_TBLabel->setText(QString::number(total));
 }
 
-void TForm2::setPromptingEnabled(bool enabled) {
+void SettingsDialog::setPromptingEnabled(bool enabled) {
     for (QAbstractButton* button :
          {static_cast<QAbstractButton*>(m_btUpdate2), static_cast<QAbstractButton*>(m_SpeedButton1),
           static_cast<QAbstractButton*>(m_DestinationBrowseButton)})
         button->setEnabled(enabled);
 }
 
-void TForm2::setExampleNameProvider(std::function<QString()> provider) {
+void SettingsDialog::setExampleNameProvider(std::function<QString()> provider) {
     m_exampleNameProvider = std::move(provider);
     refreshExampleName();
 }
 
-void TForm2::refreshExampleName() {
+void SettingsDialog::refreshExampleName() {
     if (m_exampleNameProvider)
         // A label breaks lines at LF alone: a CR after it would start the name with a blank.
         m_XLabel->setText(kExamplePrefix + QLatin1Char('\n') + m_exampleNameProvider());
@@ -439,11 +439,11 @@ void TForm2::refreshExampleName() {
         m_XLabel->setText(kExamplePrefix);
 }
 
-void TForm2::btOkClick() {
+void SettingsDialog::btOkClick() {
     accept();
 }
 
-void TForm2::cbNOMouseUp() {
+void SettingsDialog::cbNOMouseUp() {
     if (!m_settings.changedOnlyConflictsWithCleanup())
         return;
     const QStringList lines{
@@ -460,7 +460,7 @@ void TForm2::cbNOMouseUp() {
     m_settings.setOn(Setting::CleanBackups, false);
 }
 
-void TForm2::SpeedButton1Click() {
+void SettingsDialog::SpeedButton1Click() {
     const QString question = QStringLiteral("Are you sure you want to delete all logs older than ") +
                              QString::number(m_settings.number(Setting::LogCleanDays)) +
                              QStringLiteral(" days now?");
@@ -468,7 +468,7 @@ void TForm2::SpeedButton1Click() {
         Q_EMIT deleteLogsNowRequested();
 }
 
-void TForm2::DestinationBrowse() {
+void SettingsDialog::DestinationBrowse() {
     if (const auto picked = m_prompts.pickFolder(
             QStringLiteral("Destination directory"),
             QStringLiteral("Select the folder the archives are written to"), m_settings.destination()))
@@ -482,10 +482,10 @@ void TForm2::DestinationBrowse() {
                      type == platform::DriveType::Removable || type == platform::DriveType::Fixed);
 }
 
-void TForm2::btUpdate2Click() {
+void SettingsDialog::btUpdate2Click() {
     Q_EMIT updateRequested();
 }
 
-void TForm2::btNewsClick() {
+void SettingsDialog::btNewsClick() {
     Q_EMIT newsletterRequested();
 }

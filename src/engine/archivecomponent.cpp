@@ -1,4 +1,4 @@
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 
 #include "platform/pathbytes.h"
 
@@ -51,22 +51,22 @@ std::vector<unsigned char> unchangedFiles(const PathList& files) {
 
 } // namespace
 
-const QStringList TZipMaster::DefaultStoreSuffixes = {
+const QStringList ArchiveComponent::DefaultStoreSuffixes = {
     QStringLiteral("gif"), QStringLiteral("png"), QStringLiteral("z"),   QStringLiteral("zip"),
     QStringLiteral("zoo"), QStringLiteral("arc"), QStringLiteral("lzh"), QStringLiteral("arj"),
     QStringLiteral("taz"), QStringLiteral("tgz"), QStringLiteral("lha"), QStringLiteral("rar"),
     QStringLiteral("ace"), QStringLiteral("cab"), QStringLiteral("gz"),  QStringLiteral("gzip"),
     QStringLiteral("jar")};
 
-TZipMaster::TZipMaster(QObject* parent)
+ArchiveComponent::ArchiveComponent(QObject* parent)
     : QObject(parent)
     , AddOptions(AddDirNames)
     , m_zipEngine(QStringLiteral("ZipDll"), "GetZipDllVersion", "ZipDllExec")
     , m_unzipEngine(QStringLiteral("UnZDll"), "GetUnzDllVersion", "UnzDllExec") {}
 
-TZipMaster::~TZipMaster() = default;
+ArchiveComponent::~ArchiveComponent() = default;
 
-int TZipMaster::LoadZipEngine() {
+int ArchiveComponent::LoadZipEngine() {
     const int rc = m_zipEngine.load(DLLDirectory, MinimumEngineVersion);
     if (rc != 0) {
         m_errorCode = rc;
@@ -75,7 +75,7 @@ int TZipMaster::LoadZipEngine() {
     return rc;
 }
 
-int TZipMaster::LoadUnzipEngine() {
+int ArchiveComponent::LoadUnzipEngine() {
     const int rc = m_unzipEngine.load(DLLDirectory, MinimumEngineVersion);
     if (rc != 0) {
         m_errorCode = rc;
@@ -84,29 +84,29 @@ int TZipMaster::LoadUnzipEngine() {
     return rc;
 }
 
-void TZipMaster::setPaused(bool paused) {
+void ArchiveComponent::setPaused(bool paused) {
     if (m_bridge != nullptr)
         m_bridge->setPaused(paused);
 }
 
-void TZipMaster::RequestCancel() {
+void ArchiveComponent::RequestCancel() {
     if (m_bridge != nullptr)
         m_bridge->requestCancel();
 }
 
-int TZipMaster::fail(int code, const QString& text) {
+int ArchiveComponent::fail(int code, const QString& text) {
     m_errorCode = code;
     m_errorText = text;
     m_busy = false;
     return code;
 }
 
-int TZipMaster::finish(int code) {
+int ArchiveComponent::finish(int code) {
     m_busy = false;
     return code;
 }
 
-int TZipMaster::AddFiles() {
+int ArchiveComponent::AddFiles() {
     if (m_busy)
         return ZipEngineErrors::Busy;
     m_busy = true;
@@ -189,11 +189,11 @@ int TZipMaster::AddFiles() {
     return finish(rc == ZE_OK || rc == ZE_WARN_SKIPPED ? 0 : rc);
 }
 
-int TZipMaster::TestArchive(const std::filesystem::path& archive) {
+int ArchiveComponent::TestArchive(const std::filesystem::path& archive) {
     return ExtractArchive(archive, std::filesystem::path());
 }
 
-int TZipMaster::ExtractArchive(const std::filesystem::path& archive,
+int ArchiveComponent::ExtractArchive(const std::filesystem::path& archive,
                                const std::filesystem::path& destination) {
     if (m_busy)
         return ZipEngineErrors::Busy;
@@ -213,7 +213,7 @@ int TZipMaster::ExtractArchive(const std::filesystem::path& archive,
     return finish(runOnWorker([&](const ZeCallbacks& callbacks) { return exec(&command, &callbacks); }));
 }
 
-int TZipMaster::runOnWorker(const EngineWork& work) {
+int ArchiveComponent::runOnWorker(const EngineWork& work) {
     EngineEventBridge bridge(this);
     m_bridge = &bridge;
     const ZeCallbacks callbacks = bridge.callbacks();

@@ -12,7 +12,7 @@ class PictureButton;
 class SkinnedButton;
 
 // The widgets of the main window and their layout; the window connects them.
-class TBFormUi {
+class MainWindowUi {
 public:
     static constexpr int kTitleHeight = 25;
 

@@ -1,4 +1,4 @@
-#include "online/thttpgetthread.h"
+#include "online/httpfetchworker.h"
 
 #include <QFile>
 
@@ -17,12 +17,12 @@ struct HeaderList {
 
 } // namespace
 
-THTTPGetThread::THTTPGetThread(HttpRequest request, Mode mode, QObject* parent)
+HttpFetchWorker::HttpFetchWorker(HttpRequest request, Mode mode, QObject* parent)
     : QThread(parent)
     , m_request(std::move(request))
     , m_mode(mode) {}
 
-QByteArray THTTPGetThread::effectiveUrl(const QString& url) {
+QByteArray HttpFetchWorker::effectiveUrl(const QString& url) {
     const QString trimmed = url.trimmed();
     if (trimmed.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ||
         trimmed.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive))
@@ -30,19 +30,19 @@ QByteArray THTTPGetThread::effectiveUrl(const QString& url) {
     return QByteArrayLiteral("http://") + trimmed.toUtf8();
 }
 
-size_t THTTPGetThread::receive(char* data, size_t size, size_t count, void* self) {
-    auto* worker = static_cast<THTTPGetThread*>(self);
+size_t HttpFetchWorker::receive(char* data, size_t size, size_t count, void* self) {
+    auto* worker = static_cast<HttpFetchWorker*>(self);
     const size_t length = size * count;
     if (worker->m_stop || !worker->appendBlock(data, qint64(length)))
         return 0; // makes libcurl end the transfer
     return length;
 }
 
-int THTTPGetThread::transferInfo(void* self, qint64, qint64, qint64, qint64) {
-    return static_cast<THTTPGetThread*>(self)->m_stop ? 1 : 0;
+int HttpFetchWorker::transferInfo(void* self, qint64, qint64, qint64, qint64) {
+    return static_cast<HttpFetchWorker*>(self)->m_stop ? 1 : 0;
 }
 
-bool THTTPGetThread::appendBlock(const char* data, qint64 length) {
+bool HttpFetchWorker::appendBlock(const char* data, qint64 length) {
     if (m_mode == Mode::Text) {
         if (m_result.size() + length > m_request.MaxTextBytes)
             return false;
@@ -54,7 +54,7 @@ bool THTTPGetThread::appendBlock(const char* data, qint64 length) {
     return true;
 }
 
-QString THTTPGetThread::transferError(int code) {
+QString HttpFetchWorker::transferError(int code) {
     switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
@@ -74,7 +74,7 @@ QString THTTPGetThread::transferError(int code) {
     }
 }
 
-void THTTPGetThread::run() {
+void HttpFetchWorker::run() {
     if (m_stop) {
         fail(QStringLiteral("the fetch was stopped"));
         return;
@@ -137,9 +137,9 @@ void THTTPGetThread::run() {
     if (m_mode == Mode::Text)
         curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(m_request.MaxTextBytes));
 
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &THTTPGetThread::receive);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &HttpFetchWorker::receive);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &THTTPGetThread::transferInfo);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &HttpFetchWorker::transferInfo);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
 

@@ -1,6 +1,6 @@
-#include "online/thttpget.h"
+#include "online/httpfetch.h"
 
-#include "online/thttpgetthread.h"
+#include "online/httpfetchworker.h"
 
 #include <QCoreApplication>
 
@@ -8,13 +8,13 @@
 
 #include <mutex>
 
-THTTPGet::THTTPGet(QObject* parent)
+HttpFetch::HttpFetch(QObject* parent)
     : QObject(parent) {
     static std::once_flag initialised;
     std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-THTTPGet::~THTTPGet() {
+HttpFetch::~HttpFetch() {
     if (!m_worker)
         return;
     // The worker notices the stop request within its next transfer step.
@@ -23,35 +23,35 @@ THTTPGet::~THTTPGet() {
     delete m_worker;
 }
 
-void THTTPGet::GetString() {
-    start(int(THTTPGetThread::Mode::Text));
+void HttpFetch::GetString() {
+    start(int(HttpFetchWorker::Mode::Text));
 }
 
-void THTTPGet::GetFile() {
-    start(int(THTTPGetThread::Mode::File));
+void HttpFetch::GetFile() {
+    start(int(HttpFetchWorker::Mode::File));
 }
 
-void THTTPGet::start(int mode) {
+void HttpFetch::start(int mode) {
     if (m_worker)
         return;
     m_aborted = false;
-    m_worker = new THTTPGetThread(m_request, THTTPGetThread::Mode(mode));
-    connect(m_worker, &THTTPGetThread::progress, this, &THTTPGet::OnProgress, Qt::QueuedConnection);
-    connect(m_worker, &QThread::finished, this, &THTTPGet::completeFetch, Qt::QueuedConnection);
+    m_worker = new HttpFetchWorker(m_request, HttpFetchWorker::Mode(mode));
+    connect(m_worker, &HttpFetchWorker::progress, this, &HttpFetch::OnProgress, Qt::QueuedConnection);
+    connect(m_worker, &QThread::finished, this, &HttpFetch::completeFetch, Qt::QueuedConnection);
     m_worker->start();
     if (m_waitThread)
         QCoreApplication::processEvents();
 }
 
-void THTTPGet::Abort() {
+void HttpFetch::Abort() {
     if (!m_worker)
         return;
     m_aborted = true;
     m_worker->requestStop();
 }
 
-void THTTPGet::completeFetch() {
-    THTTPGetThread* worker = m_worker;
+void HttpFetch::completeFetch() {
+    HttpFetchWorker* worker = m_worker;
     if (!worker)
         return;
     m_worker = nullptr;
@@ -59,7 +59,7 @@ void THTTPGet::completeFetch() {
     m_errorText = m_success   ? QString()
                   : m_aborted ? QStringLiteral("the fetch was stopped")
                               : worker->errorText();
-    const bool textMode = worker->mode() == THTTPGetThread::Mode::Text;
+    const bool textMode = worker->mode() == HttpFetchWorker::Mode::Text;
     const QString text = QString::fromUtf8(worker->result());
     const QString fileName = worker->fileName();
     const qint64 size = worker->bytesRead();

@@ -5,15 +5,15 @@
 #include <QObject>
 #include <QString>
 
-class THTTPGetThread;
+class HttpFetchWorker;
 
 // Fetches one URL on a worker thread and reports the outcome on the GUI thread, as the
 // response body (text or file) or as an error. Owns the running worker, at most one.
-class THTTPGet : public QObject {
+class HttpFetch : public QObject {
     Q_OBJECT
 public:
-    explicit THTTPGet(QObject* parent = nullptr);
-    ~THTTPGet() override;
+    explicit HttpFetch(QObject* parent = nullptr);
+    ~HttpFetch() override;
 
     // The request's properties; a running fetch keeps the copy it started with.
     HttpRequest& properties() { return m_request; }
@@ -46,7 +46,7 @@ private:
     void completeFetch();
 
     HttpRequest m_request;
-    THTTPGetThread* m_worker = nullptr;
+    HttpFetchWorker* m_worker = nullptr;
     bool m_waitThread = false;
     bool m_aborted = false;
     bool m_success = false;

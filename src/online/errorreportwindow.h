@@ -10,16 +10,16 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class THTTPGet;
+class HttpFetch;
 class UserPrompts;
 
 // The window where every error that no handler dealt with ends: it shows the error's
 // message while the program goes on running, and on "Ok" sends a report of it to the web
 // server. Owns the event marker and the fetch component HTTP.
-class TErrorForm : public QDialog {
+class ErrorReportWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TErrorForm(QWidget* parent = nullptr);
+    explicit ErrorReportWindow(QWidget* parent = nullptr);
 
     EventMarker& marker() { return m_marker; }
     // The unhandled-error handler: shows the message (not modal) and brings the window up.
@@ -28,7 +28,7 @@ public:
     // What sending needs: the prompts that show the server's answer, and how the program
     // ends once the answer has been read.
     void setReporting(UserPrompts* prompts, std::function<void()> endProgram);
-    THTTPGet* HTTP() const { return m_http; }
+    HttpFetch* HTTP() const { return m_http; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -50,7 +50,7 @@ private:
     QLineEdit* m_email;
     QPushButton* m_btOk;
     QLabel* m_sendStatus;
-    THTTPGet* m_http;
+    HttpFetch* m_http;
     UserPrompts* m_prompts = nullptr;
     std::function<void()> m_endProgram;
     bool m_sendFailed = false;

@@ -16,10 +16,10 @@ class UserPrompts;
 
 // The exclusion dialog: a view of the excluded folders and file types of the settings model.
 // Owns its widgets only. Changes act on the lists at once; there is no cancel.
-class TForm1 : public QDialog {
+class ExclusionDialog : public QDialog {
     Q_OBJECT
 public:
-    TForm1(ExclusionLists& lists, const SettingsModel& settings, UserPrompts& prompts,
+    ExclusionDialog(ExclusionLists& lists, const SettingsModel& settings, UserPrompts& prompts,
            QWidget* parent = nullptr);
 
     // "Add folder" opens a folder picker with a loop of its own; a backup run switches it off meanwhile.

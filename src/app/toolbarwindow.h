@@ -17,13 +17,13 @@ class WindowMover;
 // The toolbar window: a small always-on-top strip that stands in for the main window
 // in toolbar mode and shows the progress of a backup while the main window is hidden.
 // It is dragged by its background and fades with the main window's fading setting.
-class TPopFrm : public QWidget {
+class ToolbarWindow : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kWidth = 260;
     static constexpr int kHeight = 30;
 
-    explicit TPopFrm(const QString& skinsDir, QWidget* parent = nullptr);
+    explicit ToolbarWindow(const QString& skinsDir, QWidget* parent = nullptr);
 
     // The status line shows the message and its tooltip holds it whole.
     void setStatus(const QString& message);

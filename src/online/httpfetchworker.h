@@ -10,12 +10,12 @@
 
 // The worker of one fetch: performs the request on its own thread with libcurl and keeps
 // the outcome for the component to collect on the GUI thread.
-class THTTPGetThread : public QThread {
+class HttpFetchWorker : public QThread {
     Q_OBJECT
 public:
     enum class Mode { Text, File };
 
-    THTTPGetThread(HttpRequest request, Mode mode, QObject* parent = nullptr);
+    HttpFetchWorker(HttpRequest request, Mode mode, QObject* parent = nullptr);
 
     // Asks the transfer to stop at its next step; the fetch then fails.
     void requestStop() { m_stop = true; }

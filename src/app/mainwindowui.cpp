@@ -1,4 +1,4 @@
-#include "app/tbformui.h"
+#include "app/mainwindowui.h"
 
 #include "widgets/glyphicon.h"
 #include "widgets/picturebutton.h"
@@ -43,7 +43,7 @@ QFrame* panel(QWidget* parent, const char* name) {
 
 } // namespace
 
-void TBFormUi::setup(QWidget* window, const QMargins& frame) {
+void MainWindowUi::setup(QWidget* window, const QMargins& frame) {
     titleStrip = new QWidget(window);
     titleStrip->setObjectName(QStringLiteral("ITBM"));
     titleStrip->setFixedHeight(kTitleHeight);
@@ -164,7 +164,7 @@ void TBFormUi::setup(QWidget* window, const QMargins& frame) {
     layout->addLayout(bottom);
 }
 
-void TBFormUi::placeOverlays(QWidget* window) {
+void MainWindowUi::placeOverlays(QWidget* window) {
     titleStrip->setGeometry(0, 0, window->width(), kTitleHeight);
     // The wait and progress panels float over the middle of the window.
     WaitPanel->adjustSize();

@@ -17,13 +17,13 @@ class WindowFader;
 // The log viewer: a strip below the main window that shows the activity log as it grows.
 // It owns its text area, its "hide" button with the panel around it, and Timer1 that
 // hides that button again.
-class TLogFrm : public QWidget {
+class LogViewer : public QWidget {
     Q_OBJECT
 public:
     // The "hide" button's panel keeps this far from the right edge.
     static constexpr int kHidePanelFromRight = 76;
 
-    TLogFrm(ActivityLog& log, const QString& skinsDir, QWidget* parent = nullptr);
+    LogViewer(ActivityLog& log, const QString& skinsDir, QWidget* parent = nullptr);
 
     QString text() const;
 

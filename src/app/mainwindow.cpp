@@ -1,4 +1,4 @@
-#include "app/tbform.h"
+#include "app/mainwindow.h"
 
 #include "app/explainingopener.h"
 #include "app/programlifecycle.h"
@@ -9,24 +9,24 @@
 #include "app/singleinstancereply.h"
 #include "app/startupsequence.h"
 #include "app/timedshutdown.h"
-#include "app/tpopfrm.h"
+#include "app/toolbarwindow.h"
 #include "app/traycontrol.h"
 #include "app/windowmodes.h"
 #include "backupset/exclusionlists.h"
 #include "backupset/folderlistview.h"
 #include "backupset/folderset.h"
-#include "backupset/tform1.h"
+#include "backupset/exclusiondialog.h"
 #include "config/settingsmodel.h"
-#include "config/tform2.h"
+#include "config/settingsdialog.h"
 #include "core/userprompts.h"
 #include "engine/archivejob.h"
 #include "engine/backuprun.h"
-#include "engine/tzipmaster.h"
+#include "engine/archivecomponent.h"
 #include "housekeeping/housekeeping.h"
 #include "log/logfilewriter.h"
 #include "log/pathtext.h"
-#include "log/tlogfrm.h"
-#include "online/terrorform.h"
+#include "log/logviewer.h"
+#include "online/errorreportwindow.h"
 #include "online/versioncheck.h"
 #include "online/weblinks.h"
 #include "platform/profilebatch.h"
@@ -77,15 +77,15 @@ QString withTrailingSeparator(QString dir) {
 
 } // namespace
 
-TBForm::TBForm(const QString& programDir, const QStringList& arguments, const AppServices& services,
+MainWindow::MainWindow(const QString& programDir, const QStringList& arguments, const AppServices& services,
                QWidget* parent)
     : QWidget(parent)
     , m_programDir(withTrailingSeparator(programDir))
     , m_services(services)
     , m_settings(std::make_unique<SettingsModel>())
     , m_skin(QDir(programDir).filePath(QStringLiteral("skins")), QStringLiteral("main"),
-             QMargins(6, TBFormUi::kTitleHeight, 6, 6)) {
-    setObjectName(QStringLiteral("TBForm"));
+             QMargins(6, MainWindowUi::kTitleHeight, 6, 6)) {
+    setObjectName(QStringLiteral("MainWindow"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(kTitle);
     setMinimumSize(kMinWidth, kMinHeight);
@@ -94,10 +94,10 @@ TBForm::TBForm(const QString& programDir, const QStringList& arguments, const Ap
     m_ui.setup(this, m_skin.borders());
     m_menus.setup(this);
     m_lifecycle = std::make_unique<ProgramLifecycle>(*this, arguments);
-    connect(m_lifecycle.get(), &ProgramLifecycle::programEnded, this, &TBForm::programEnded);
+    connect(m_lifecycle.get(), &ProgramLifecycle::programEnded, this, &MainWindow::programEnded);
 }
 
-TBForm::~TBForm() {
+MainWindow::~MainWindow() {
     // The windows and components made here refer to the log, the settings and each other; they go
     // first, while all of those still exist. What ends the program goes before all of them: it
     // refers to them.
@@ -108,25 +108,25 @@ TBForm::~TBForm() {
         delete children().constFirst();
 }
 
-bool TBForm::toolbarMode() const {
+bool MainWindow::toolbarMode() const {
     return m_settings->isOn(Setting::ToolbarMode);
 }
 
-bool TBForm::fading() const {
+bool MainWindow::fading() const {
     return m_settings->isOn(Setting::WindowFading);
 }
 
-EventMarker& TBForm::marker() {
+EventMarker& MainWindow::marker() {
     return m_errorForm->marker();
 }
 
-std::filesystem::path TBForm::settingsFilePath() const {
+std::filesystem::path MainWindow::settingsFilePath() const {
     if (!m_services.settingsFile.empty())
         return m_services.settingsFile;
     return pathFromText(withTrailingSeparator(m_programDir) + QStringLiteral("Quoralis2005Config.ini"));
 }
 
-void TBForm::writeLogFile() {
+void MainWindow::writeLogFile() {
     // Made first, so that a folder whose name is no valid text is reached under another name.
     const std::filesystem::path folder = logDirectory();
     std::error_code ignored;
@@ -134,28 +134,28 @@ void TBForm::writeLogFile() {
     LogFileWriter::write(platform::SystemInfo::folderText(folder), m_log.lines());
 }
 
-std::filesystem::path TBForm::logDirectory() const {
+std::filesystem::path MainWindow::logDirectory() const {
     if (!m_services.logDirectory.empty())
         return m_services.logDirectory;
     return pathFromText(withTrailingSeparator(m_programDir) + QStringLiteral("logs/"));
 }
 
-void TBForm::LogMessage(const QString& message) {
+void MainWindow::LogMessage(const QString& message) {
     m_log.logMessage(message);
 }
 
-QString TBForm::GetVersionString() {
+QString MainWindow::GetVersionString() {
     marker().set(QStringLiteral("get_version"));
     return platform::SystemInfo::programVersion();
 }
 
-QString TBForm::GetTempDir() {
+QString MainWindow::GetTempDir() {
     marker().set(QStringLiteral("get_temp_dir"));
     return platform::SystemInfo::tempDir();
 }
 
-void TBForm::createWindows() {
-    m_errorForm = new TErrorForm(this);
+void MainWindow::createWindows() {
+    m_errorForm = new ErrorReportWindow(this);
     m_errorForm->setWindowFlag(Qt::Window);
     m_errorForm->hide();
     marker().set(QStringLiteral("program_start"));
@@ -166,22 +166,22 @@ void TBForm::createWindows() {
 
     createEventSounds();
     const QString skinsDir = QDir(m_programDir).filePath(QStringLiteral("skins"));
-    m_popFrm = new TPopFrm(skinsDir, this);
+    m_popFrm = new ToolbarWindow(skinsDir, this);
     m_popFrm->setFadingSource([this] { return fading(); });
     RoundCorners(m_popFrm);
     m_exclusions = std::make_unique<ExclusionLists>(*m_settings, m_log, marker());
-    m_form1 = new TForm1(*m_exclusions, *m_settings, *m_services.prompts, this);
+    m_form1 = new ExclusionDialog(*m_exclusions, *m_settings, *m_services.prompts, this);
     m_form1->hide();
-    m_form2 = new TForm2(*m_settings, *m_services.prompts, this);
+    m_form2 = new SettingsDialog(*m_settings, *m_services.prompts, this);
     m_form2->hide();
     for (QWidget* window :
          {static_cast<QWidget*>(this), static_cast<QWidget*>(m_popFrm), static_cast<QWidget*>(m_form1),
           static_cast<QWidget*>(m_form2), static_cast<QWidget*>(m_errorForm)})
         ScreenFit::keepOnScreen(window);
-    m_logFrm = new TLogFrm(m_log, skinsDir, this);
+    m_logFrm = new LogViewer(m_log, skinsDir, this);
     m_logFrm->setFadingSource([this] { return fading(); });
     RoundCorners(m_logFrm);
-    connect(&m_log, &ActivityLog::messageLogged, m_popFrm, &TPopFrm::setStatus);
+    connect(&m_log, &ActivityLog::messageLogged, m_popFrm, &ToolbarWindow::setStatus);
 
     m_folderSet = new FolderSet(*m_settings, *m_services.prompts, m_log, marker(), *this, this);
     m_fldrList = new FolderListView(*m_settings, *m_folderSet, this);
@@ -197,10 +197,10 @@ void TBForm::createWindows() {
     check.log = &m_log;
     check.marker = &marker();
     check.prompts = m_services.prompts;
-    check.versionString = std::bind_front(&TBForm::GetVersionString, this);
-    check.playEventSound = std::bind_front(&TBForm::PlayEventSound, this);
+    check.versionString = std::bind_front(&MainWindow::GetVersionString, this);
+    check.playEventSound = std::bind_front(&MainWindow::PlayEventSound, this);
     check.openAddress = std::bind_front(&ExplainingOpener::openWebAddress, m_opener.get());
-    check.saveConfig = std::bind_front(&TBForm::SaveConfig, this);
+    check.saveConfig = std::bind_front(&MainWindow::SaveConfig, this);
     check.closeMainWindow = std::bind_front(&QWidget::close, this);
     m_versionCheck = new VersionCheck(check, this);
 
@@ -235,7 +235,7 @@ void TBForm::createWindows() {
     m_resizer->addGrip(m_ui.btResize, Qt::BottomEdge | Qt::RightEdge);
 }
 
-void TBForm::createEventSounds() {
+void MainWindow::createEventSounds() {
     EventSounds::Context sounds;
     sounds.soundFolder = QDir(m_programDir).filePath(QStringLiteral("sounds"));
     sounds.output = m_services.waveOutput;
@@ -254,11 +254,11 @@ void TBForm::createEventSounds() {
             m_errorForm->showError(message);
     };
     m_eventSounds = new EventSounds(sounds, this);
-    connect(m_eventSounds, &EventSounds::requested, this, &TBForm::eventSoundRequested);
+    connect(m_eventSounds, &EventSounds::requested, this, &MainWindow::eventSoundRequested);
 }
 
-void TBForm::createBackupEngine() {
-    m_zip = new TZipMaster(this);
+void MainWindow::createBackupEngine() {
+    m_zip = new ArchiveComponent(this);
     ArchiveJob::Context job;
     job.zip = m_zip;
     job.settings = m_settings.get();
@@ -293,10 +293,10 @@ void TBForm::createBackupEngine() {
     m_intervalTimer = new IntervalTimer(this);
 }
 
-void TBForm::connectControls() {
-    connect(m_ui.btClose, &PictureButton::clicked, this, &TBForm::btCloseClick);
-    connect(m_ui.btHelp, &PictureButton::clicked, this, &TBForm::btHelpClick);
-    connect(m_ui.btHide, &PictureButton::clicked, this, &TBForm::btHideClick);
+void MainWindow::connectControls() {
+    connect(m_ui.btClose, &PictureButton::clicked, this, &MainWindow::btCloseClick);
+    connect(m_ui.btHelp, &PictureButton::clicked, this, &MainWindow::btHelpClick);
+    connect(m_ui.btHide, &PictureButton::clicked, this, &MainWindow::btHideClick);
     connect(m_ui.btMenu, &PictureButton::clicked, this,
             [this] { showMainMenuAt(m_ui.btMenu->mapToGlobal(QPoint(0, 12))); });
     m_ui.titleStrip->installEventFilter(this);
@@ -307,16 +307,16 @@ void TBForm::connectControls() {
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { showMainMenuAt(mapToGlobal(pos)); });
 
-    connect(m_ui.btSettings, &QPushButton::clicked, this, &TBForm::btSettingsClick);
-    connect(m_ui.btBackup, &QPushButton::clicked, this, &TBForm::btBackupClick);
+    connect(m_ui.btSettings, &QPushButton::clicked, this, &MainWindow::btSettingsClick);
+    connect(m_ui.btBackup, &QPushButton::clicked, this, &MainWindow::btBackupClick);
     connect(m_ui.btBackup, &QPushButton::customContextMenuRequested, this,
             [this](const QPoint& pos) { m_menus.backupMenu->popup(m_ui.btBackup->mapToGlobal(pos)); });
-    connect(m_ui.btRestore, &QPushButton::clicked, this, &TBForm::btRestoreClick);
+    connect(m_ui.btRestore, &QPushButton::clicked, this, &MainWindow::btRestoreClick);
     // The backups themselves, file by file: the right-click on Restore and both menus.
     m_ui.btRestore->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_ui.btRestore, &QWidget::customContextMenuRequested, this, &TBForm::showRestoreWindow);
+    connect(m_ui.btRestore, &QWidget::customContextMenuRequested, this, &MainWindow::showRestoreWindow);
     for (QAction* a : {m_menus.mainRestoreFiles, m_menus.trayRestoreFiles})
-        connect(a, &QAction::triggered, this, &TBForm::showRestoreWindow);
+        connect(a, &QAction::triggered, this, &MainWindow::showRestoreWindow);
     connect(m_ui.btAdd, &QPushButton::clicked, m_folderSet, &FolderSet::btAddClick);
     connect(m_ui.btRemove, &QPushButton::clicked, this,
             [this] { m_folderSet->btRemoveClick(m_fldrList->selectedFolders()); });
@@ -325,65 +325,65 @@ void TBForm::connectControls() {
             [this](const std::filesystem::path& folder) { m_opener->openFolder(folder); });
     connect(m_ui.btClear, &QPushButton::clicked, m_folderSet, &FolderSet::btClearClick);
     connect(m_ui.btRecalc, &QPushButton::clicked, m_folderSet, &FolderSet::btRecalcClick);
-    connect(m_ui.btExclude, &QPushButton::clicked, this, &TBForm::btExcludeClick);
+    connect(m_ui.btExclude, &QPushButton::clicked, this, &MainWindow::btExcludeClick);
 
-    connect(m_menus.toolbarMode1, &QAction::triggered, this, &TBForm::SetToolbarMode);
-    connect(m_menus.NormalMode1, &QAction::triggered, this, &TBForm::SetNormalMode);
-    connect(m_menus.Configuration1, &QAction::triggered, this, &TBForm::btSettingsClick);
-    connect(m_menus.Minimizetotray1, &QAction::triggered, this, &TBForm::Minimizetotray1Click);
+    connect(m_menus.toolbarMode1, &QAction::triggered, this, &MainWindow::SetToolbarMode);
+    connect(m_menus.NormalMode1, &QAction::triggered, this, &MainWindow::SetNormalMode);
+    connect(m_menus.Configuration1, &QAction::triggered, this, &MainWindow::btSettingsClick);
+    connect(m_menus.Minimizetotray1, &QAction::triggered, this, &MainWindow::Minimizetotray1Click);
     for (QAction* a : {m_menus.mainBackup, m_menus.trayBackup, m_menus.buttonBackup})
-        connect(a, &QAction::triggered, this, &TBForm::btBackupClick);
+        connect(a, &QAction::triggered, this, &MainWindow::btBackupClick);
     for (QAction* a : {m_menus.mainBackupAndClose, m_menus.trayBackupAndClose, m_menus.buttonBackupAndClose})
-        connect(a, &QAction::triggered, this, &TBForm::backupandclose1Click);
+        connect(a, &QAction::triggered, this, &MainWindow::backupandclose1Click);
     for (QAction* a :
          {m_menus.mainBackupAndShutdown, m_menus.trayBackupAndShutdown, m_menus.buttonBackupAndShutdown})
-        connect(a, &QAction::triggered, this, &TBForm::backupandshutdown1Click);
+        connect(a, &QAction::triggered, this, &MainWindow::backupandshutdown1Click);
     for (QAction* a : {m_menus.mainQuickGuide, m_menus.trayQuickGuide})
-        connect(a, &QAction::triggered, this, &TBForm::btHelpClick);
-    connect(m_menus.Close3, &QAction::triggered, this, &TBForm::Close1Click);
-    connect(m_menus.Close1, &QAction::triggered, this, &TBForm::Close1Click);
-    connect(m_menus.Show1, &QAction::triggered, this, &TBForm::SetNormalMode);
-    connect(m_menus.Hide1, &QAction::triggered, this, &TBForm::btHideClick);
-    connect(m_menus.trayConfiguration, &QAction::triggered, this, &TBForm::btSettingsClick);
-    connect(m_menus.mainMenu, &QMenu::aboutToShow, this, &TBForm::MainMenuPopup);
+        connect(a, &QAction::triggered, this, &MainWindow::btHelpClick);
+    connect(m_menus.Close3, &QAction::triggered, this, &MainWindow::Close1Click);
+    connect(m_menus.Close1, &QAction::triggered, this, &MainWindow::Close1Click);
+    connect(m_menus.Show1, &QAction::triggered, this, &MainWindow::SetNormalMode);
+    connect(m_menus.Hide1, &QAction::triggered, this, &MainWindow::btHideClick);
+    connect(m_menus.trayConfiguration, &QAction::triggered, this, &MainWindow::btSettingsClick);
+    connect(m_menus.mainMenu, &QMenu::aboutToShow, this, &MainWindow::MainMenuPopup);
 
     for (QAction* a : {m_menus.mainHomepage, m_menus.trayHomepage})
-        connect(a, &QAction::triggered, this, &TBForm::Homepage1Click);
+        connect(a, &QAction::triggered, this, &MainWindow::Homepage1Click);
     for (QAction* a : {m_menus.mainSupport, m_menus.traySupport})
-        connect(a, &QAction::triggered, this, &TBForm::Support1Click);
+        connect(a, &QAction::triggered, this, &MainWindow::Support1Click);
     for (QAction* a : {m_menus.mainCheckUpdates, m_menus.trayCheckUpdates})
         connect(a, &QAction::triggered, this, [this] { CheckVersion(false); });
-    connect(m_menus.About1, &QAction::triggered, this, &TBForm::btAboutClick);
+    connect(m_menus.About1, &QAction::triggered, this, &MainWindow::btAboutClick);
     connect(m_ui.btVersion, &QAbstractButton::clicked, this, [this] { CheckVersion(false); });
-    connect(m_form2, &TForm2::updateRequested, this, [this] { CheckVersion(false); });
-    connect(m_form2, &TForm2::newsletterRequested, this, &TBForm::btNewsClick);
-    connect(m_tray, &TrayControl::clicked, this, &TBForm::TrayIconClick);
-    connect(m_tray, &TrayControl::doubleClicked, this, &TBForm::TrayIconDblClick);
-    connect(m_mover, &WindowMover::moveFinished, this, &TBForm::DockLogViewer);
+    connect(m_form2, &SettingsDialog::updateRequested, this, [this] { CheckVersion(false); });
+    connect(m_form2, &SettingsDialog::newsletterRequested, this, &MainWindow::btNewsClick);
+    connect(m_tray, &TrayControl::clicked, this, &MainWindow::TrayIconClick);
+    connect(m_tray, &TrayControl::doubleClicked, this, &MainWindow::TrayIconDblClick);
+    connect(m_mover, &WindowMover::moveFinished, this, &MainWindow::DockLogViewer);
     connect(m_resizer, &WindowResizer::resizeFinished, this, [this] { m_modes->placedByHand(); });
 
-    connect(m_popFrm, &TPopFrm::menuRequested, this, &TBForm::showMainMenuAt);
-    connect(m_popFrm, &TPopFrm::backgroundDoubleClicked, this, &TBForm::SetNormalMode);
-    connect(m_popFrm, &TPopFrm::dropped, this, &TBForm::toolbarWindowDropped);
-    connect(m_popFrm->backupButton(), &PictureButton::clicked, this, &TBForm::btBackupClick);
-    connect(m_popFrm->closeButton(), &PictureButton::clicked, this, &TBForm::btCloseClick);
+    connect(m_popFrm, &ToolbarWindow::menuRequested, this, &MainWindow::showMainMenuAt);
+    connect(m_popFrm, &ToolbarWindow::backgroundDoubleClicked, this, &MainWindow::SetNormalMode);
+    connect(m_popFrm, &ToolbarWindow::dropped, this, &MainWindow::toolbarWindowDropped);
+    connect(m_popFrm->backupButton(), &PictureButton::clicked, this, &MainWindow::btBackupClick);
+    connect(m_popFrm->closeButton(), &PictureButton::clicked, this, &MainWindow::btCloseClick);
 
-    connect(m_ui.btCancel, &QPushButton::clicked, this, &TBForm::btCancelClick);
-    connect(m_popFrm->cancelButton(), &PictureButton::clicked, this, &TBForm::btCancelClick);
-    connect(m_settings.get(), &SettingsModel::changed, this, &TBForm::settingChanged);
+    connect(m_ui.btCancel, &QPushButton::clicked, this, &MainWindow::btCancelClick);
+    connect(m_popFrm->cancelButton(), &PictureButton::clicked, this, &MainWindow::btCancelClick);
+    connect(m_settings.get(), &SettingsModel::changed, this, &MainWindow::settingChanged);
     connect(m_intervalTimer, &IntervalTimer::titleChanged, this, &QWidget::setWindowTitle);
     connect(m_intervalTimer, &IntervalTimer::countdownChanged, m_ui.TimerLabel, &QLabel::setText);
     connect(m_intervalTimer, &IntervalTimer::countdownVisibleChanged, m_ui.TimerLabel, &QLabel::setVisible);
-    connect(m_intervalTimer, &IntervalTimer::backupDue, this, &TBForm::btBackupClick);
-    connect(m_form2, &TForm2::deleteLogsNowRequested, this, [this] { m_housekeeping->CleanOldLogs(true); });
-    connect(m_logFrm, &TLogFrm::hiddenByUser, this, [this] { m_settings->setOn(Setting::ShowLog, false); });
+    connect(m_intervalTimer, &IntervalTimer::backupDue, this, &MainWindow::btBackupClick);
+    connect(m_form2, &SettingsDialog::deleteLogsNowRequested, this, [this] { m_housekeeping->CleanOldLogs(true); });
+    connect(m_logFrm, &LogViewer::hiddenByUser, this, [this] { m_settings->setOn(Setting::ShowLog, false); });
 }
 
-void TBForm::FormCreate() {
+void MainWindow::FormCreate() {
     StartupSequence(*this, *m_lifecycle).run();
 }
 
-void TBForm::applyProgramIcon() {
+void MainWindow::applyProgramIcon() {
     const QString iconPath = m_programDir + QStringLiteral("QS2005.ico");
     if (QFileInfo::exists(iconPath)) {
         const QIcon icon(iconPath);
@@ -395,7 +395,7 @@ void TBForm::applyProgramIcon() {
     }
 }
 
-void TBForm::showAtStart(bool minimizeArgument) {
+void MainWindow::showAtStart(bool minimizeArgument) {
     if (m_settings->isOn(Setting::StartHidden))
         m_modes->startHidden();
     else if (!minimizeArgument && !toolbarMode())
@@ -404,7 +404,7 @@ void TBForm::showAtStart(bool minimizeArgument) {
         m_modes->startHidden();
 }
 
-void TBForm::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     // The window manager's close (Alt+F4) asks what the close button asks; during a backup the
     // close itself asks whether to cancel it.
     if (event->spontaneous() && !hasEnded() && !m_backupRun->isRunning() && !confirmClose()) {
@@ -414,15 +414,15 @@ void TBForm::closeEvent(QCloseEvent* event) {
     m_lifecycle->closeRequested(event);
 }
 
-bool TBForm::confirmClose() {
+bool MainWindow::confirmClose() {
     return m_services.prompts->ask(QStringLiteral("Are you sure you want to close Quoralis2005?"));
 }
 
-void TBForm::fadeOutForClose() {
+void MainWindow::fadeOutForClose() {
     m_modes->closeFadeOut();
 }
 
-void TBForm::hideAllWindows() {
+void MainWindow::hideAllWindows() {
     m_popFrm->hide();
     m_logFrm->hide();
     m_form2->hide();
@@ -430,46 +430,46 @@ void TBForm::hideAllWindows() {
     hide();
 }
 
-void TBForm::btCloseClick() {
+void MainWindow::btCloseClick() {
     marker().set(QStringLiteral("close_program"));
     Close1Click();
 }
 
-void TBForm::Close1Click() {
+void MainWindow::Close1Click() {
     // During a backup the close itself asks whether to cancel it.
     if (m_backupRun->isRunning() || confirmClose())
         close();
 }
 
-bool TBForm::hasEnded() const {
+bool MainWindow::hasEnded() const {
     return m_lifecycle->hasEnded();
 }
 
-int TBForm::exitStatus() const {
+int MainWindow::exitStatus() const {
     return m_lifecycle->exitStatus().code();
 }
 
-bool TBForm::autoClose() const {
+bool MainWindow::autoClose() const {
     return m_lifecycle->autoClose();
 }
 
-bool TBForm::autoShutdown() const {
+bool MainWindow::autoShutdown() const {
     return m_lifecycle->autoShutdown();
 }
 
-bool TBForm::closingWithoutQuestions() const {
+bool MainWindow::closingWithoutQuestions() const {
     return m_lifecycle->closingWithoutQuestions();
 }
 
-void TBForm::requestTermination() {
+void MainWindow::requestTermination() {
     m_lifecycle->requestTermination();
 }
 
-void TBForm::btHelpClick() {
+void MainWindow::btHelpClick() {
     m_opener->openFile(m_programDir + QStringLiteral("help/Quoralis2005.html"));
 }
 
-void TBForm::showRestoreWindow() {
+void MainWindow::showRestoreWindow() {
     if (!m_restore)
         m_restore = new RestoreWindow(
             [this] { return m_settings->destination(); }, *m_services.prompts,
@@ -478,7 +478,7 @@ void TBForm::showRestoreWindow() {
     m_restore->showRestore();
 }
 
-void TBForm::btRestoreClick() {
+void MainWindow::btRestoreClick() {
     const std::filesystem::path destination = m_settings->destination();
     std::error_code ec;
     if (!destination.empty() && std::filesystem::is_directory(destination, ec))
@@ -487,56 +487,56 @@ void TBForm::btRestoreClick() {
         m_services.prompts->notify(QStringLiteral("Destination not set or not found"));
 }
 
-void TBForm::btSettingsClick() {
+void MainWindow::btSettingsClick() {
     m_form2->exec();
     SaveConfig();
 }
 
-void TBForm::backupandclose1Click() {
+void MainWindow::backupandclose1Click() {
     m_lifecycle->backupAndClose();
 }
 
-void TBForm::backupandshutdown1Click() {
+void MainWindow::backupandshutdown1Click() {
     m_lifecycle->backupAndShutdown();
 }
 
-void TBForm::PlayEventSound(const QString& eventName) {
+void MainWindow::PlayEventSound(const QString& eventName) {
     m_eventSounds->PlayEventSound(eventName);
 }
 
-void TBForm::CheckVersion(bool automatic) {
+void MainWindow::CheckVersion(bool automatic) {
     m_versionCheck->CheckVersion(automatic);
 }
 
-void TBForm::btAboutClick() {
+void MainWindow::btAboutClick() {
     m_services.prompts->notify(WebLinks::aboutText(GetVersionString()));
 }
 
-void TBForm::Homepage1Click() {
+void MainWindow::Homepage1Click() {
     m_opener->openWebAddress(WebLinks::homepage());
 }
 
-void TBForm::Support1Click() {
+void MainWindow::Support1Click() {
     m_opener->openWebAddress(WebLinks::supportMail());
 }
 
-void TBForm::btNewsClick() {
+void MainWindow::btNewsClick() {
     m_opener->openWebAddress(WebLinks::newsletter());
 }
 
-void TBForm::LoadConfig() {
+void MainWindow::LoadConfig() {
     SettingsSequence(*this).LoadConfig();
 }
 
-void TBForm::SaveConfig() {
+void MainWindow::SaveConfig() {
     SettingsSequence(*this).SaveConfig();
 }
 
-void TBForm::btBackupClick() {
+void MainWindow::btBackupClick() {
     m_lifecycle->runBackup();
 }
 
-void TBForm::bringToFront() {
+void MainWindow::bringToFront() {
     if (hasEnded())
         return;
     if (toolbarMode()) {
@@ -553,35 +553,35 @@ void TBForm::bringToFront() {
     activateWindow();
 }
 
-void TBForm::forwardedBackupRequested(const QStringList& arguments, const SingleInstanceReply& reply) {
+void MainWindow::forwardedBackupRequested(const QStringList& arguments, const SingleInstanceReply& reply) {
     m_lifecycle->forwardedBackupRequested(arguments, reply);
 }
 
-void TBForm::btCancelClick() {
+void MainWindow::btCancelClick() {
     m_backupRun->btCancelClick();
 }
 
-bool TBForm::backupAllowed() const {
+bool MainWindow::backupAllowed() const {
     return m_ui.btBackup->isEnabled();
 }
 
-bool TBForm::shutdownPending() const {
+bool MainWindow::shutdownPending() const {
     return m_timedShutdown->pending();
 }
 
-bool TBForm::abortPendingShutdown() {
+bool MainWindow::abortPendingShutdown() {
     return m_lifecycle->abortPendingShutdown();
 }
 
-bool TBForm::mainWindowVisible() const {
+bool MainWindow::mainWindowVisible() const {
     return isVisible();
 }
 
-void TBForm::showToolbarWindow() {
+void MainWindow::showToolbarWindow() {
     m_popFrm->showFaded();
 }
 
-void TBForm::prepareForNewArchive() {
+void MainWindow::prepareForNewArchive() {
     m_ui.PBar->setValue(0);
     m_popFrm->PBar()->setValue(0);
     m_popFrm->PBar()->setVisible(true);
@@ -592,27 +592,27 @@ void TBForm::prepareForNewArchive() {
     m_ui.PPanel->repaint();
 }
 
-void TBForm::showCurrentFile(const QString& path) {
+void MainWindow::showCurrentFile(const QString& path) {
     m_ui.TotalLabel->setText(
         ShortenedPath::fit(path, m_ui.TotalLabel->fontMetrics(), m_ui.TotalLabel->width()));
     m_popFrm->showPath(path);
 }
 
-void TBForm::showPercent(int percent) {
+void MainWindow::showPercent(int percent) {
     m_ui.PBar->setValue(percent);
     m_popFrm->PBar()->setValue(percent);
 }
 
-void TBForm::cbAutoClick() {
+void MainWindow::cbAutoClick() {
     m_intervalTimer->cbAutoClick(m_settings->isOn(Setting::TimerEnabled),
                                  m_settings->number(Setting::TimerInterval));
 }
 
-quint64 TBForm::totalBackups() const {
+quint64 MainWindow::totalBackups() const {
     return m_settings->totalBackups();
 }
 
-void TBForm::StartWait() {
+void MainWindow::StartWait() {
     m_intervalTimer->pause();
     m_menus.trayBackup->setEnabled(false);
     setBusyControlsEnabled(false);
@@ -629,7 +629,7 @@ void TBForm::StartWait() {
     m_popFrm->menuButton()->setEnabled(false);
 }
 
-void TBForm::StopWait() {
+void MainWindow::StopWait() {
     marker().set(QStringLiteral("stop_wait"));
     m_tray->setToolTip(kTitle + QStringLiteral(" - doubleclick to open"));
     m_intervalTimer->resume(m_settings->isOn(Setting::TimerEnabled));
@@ -653,40 +653,40 @@ void TBForm::StopWait() {
         m_popFrm->hideFaded();
 }
 
-void TBForm::SetToolbarMode() {
+void MainWindow::SetToolbarMode() {
     m_modes->SetToolbarMode();
 }
 
-void TBForm::SetNormalMode() {
+void MainWindow::SetNormalMode() {
     m_modes->SetNormalMode();
 }
 
-void TBForm::ShowFaded() {
+void MainWindow::ShowFaded() {
     m_modes->ShowFaded();
 }
 
-void TBForm::HideFaded() {
+void MainWindow::HideFaded() {
     m_modes->HideFaded();
 }
 
-void TBForm::DockLogViewer() {
+void MainWindow::DockLogViewer() {
     if (m_modes)
         m_modes->DockLogViewer();
 }
 
-void TBForm::RoundCorners(QWidget* window) {
+void MainWindow::RoundCorners(QWidget* window) {
     RoundedShape::apply(window);
 }
 
-void TBForm::btHideClick() {
+void MainWindow::btHideClick() {
     m_modes->minimizeToTray();
 }
 
-void TBForm::Minimizetotray1Click() {
+void MainWindow::Minimizetotray1Click() {
     m_modes->minimizeAllToTray();
 }
 
-void TBForm::toolbarWindowDropped(const QPoint& topLeft) {
+void MainWindow::toolbarWindowDropped(const QPoint& topLeft) {
     const QPoint place = ScreenFit::onScreen(QRect(topLeft, m_popFrm->size())).topLeft();
     platform::ProfileBatch ini(settingsFilePath());
     ini.writeInteger("settings", "toolbar_x", place.x());
@@ -694,7 +694,7 @@ void TBForm::toolbarWindowDropped(const QPoint& topLeft) {
     ini.commit();
 }
 
-void TBForm::showLogViewerChanged(bool show) {
+void MainWindow::showLogViewerChanged(bool show) {
     if (!show) {
         if (m_logFrm->isVisible())
             m_logFrm->Fhide();
@@ -707,7 +707,7 @@ void TBForm::showLogViewerChanged(bool show) {
     }
 }
 
-void TBForm::applyStoredGeometry(const QRect& stored) {
+void MainWindow::applyStoredGeometry(const QRect& stored) {
     m_loadingConfig = true;
     move(stored.topLeft());
     resize(stored.size());
@@ -717,7 +717,7 @@ void TBForm::applyStoredGeometry(const QRect& stored) {
     m_loadingConfig = false;
 }
 
-void TBForm::FormResize() {
+void MainWindow::FormResize() {
     if (m_loadingConfig || !isVisible())
         return;
     // The side that changed, in one replacement of the file: a drag along one side writes only that side.
@@ -732,7 +732,7 @@ void TBForm::FormResize() {
     DockLogViewer();
 }
 
-void TBForm::resizeEvent(QResizeEvent* event) {
+void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (m_modes)
         m_modes->geometryChanged();
@@ -742,13 +742,13 @@ void TBForm::resizeEvent(QResizeEvent* event) {
         FormResize();
 }
 
-void TBForm::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     DockLogViewer();
     updateTrayMenuVisibility();
 }
 
-void TBForm::moveEvent(QMoveEvent* event) {
+void MainWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     if (m_modes)
         m_modes->geometryChanged();
@@ -757,7 +757,7 @@ void TBForm::moveEvent(QMoveEvent* event) {
         DockLogViewer();
 }
 
-void TBForm::paintEvent(QPaintEvent*) {
+void MainWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     m_skin.paint(painter, rect());
     if (m_resizeAffordance && m_resizeAffordance->isActive()) {
@@ -769,7 +769,7 @@ void TBForm::paintEvent(QPaintEvent*) {
     }
 }
 
-void TBForm::changeEvent(QEvent* event) {
+void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || !m_modes)
         return;
@@ -780,17 +780,17 @@ void TBForm::changeEvent(QEvent* event) {
         m_modes->maximizeRequested();
 }
 
-void TBForm::hideEvent(QHideEvent* event) {
+void MainWindow::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     updateTrayMenuVisibility();
 }
 
-void TBForm::updateTrayMenuVisibility() {
+void MainWindow::updateTrayMenuVisibility() {
     m_menus.Hide1->setVisible(isVisible());
     m_menus.Show1->setVisible(!isVisible());
 }
 
-bool TBForm::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // ITBMDblClick: a double-click on the title strip toggles toolbar mode.
     if (watched == m_ui.titleStrip && event->type() == QEvent::MouseButtonDblClick) {
         toggleToolbarMode();
@@ -799,7 +799,7 @@ bool TBForm::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void TBForm::TrayIconClick() {
+void MainWindow::TrayIconClick() {
     if (isVisible()) {
         HideFaded();
     } else {
@@ -808,24 +808,24 @@ void TBForm::TrayIconClick() {
     }
 }
 
-void TBForm::TrayIconDblClick() {
+void MainWindow::TrayIconDblClick() {
     toggleToolbarMode();
 }
 
-void TBForm::toggleToolbarMode() {
+void MainWindow::toggleToolbarMode() {
     m_modes->toggleToolbarMode();
 }
 
-void TBForm::MainMenuPopup() {
+void MainWindow::MainMenuPopup() {
     m_menus.NormalMode1->setVisible(toolbarMode());
     m_menus.toolbarMode1->setVisible(!toolbarMode());
 }
 
-void TBForm::showMainMenuAt(const QPoint& globalPos) {
+void MainWindow::showMainMenuAt(const QPoint& globalPos) {
     m_menus.mainMenu->popup(globalPos);
 }
 
-std::filesystem::path TBForm::listedFolderPath(const QByteArray& folder) const {
+std::filesystem::path MainWindow::listedFolderPath(const QByteArray& folder) const {
     // A relative folder is taken from the program directory, where it was meant; later the
     // current directory moves to the destination and it would find nothing.
     std::filesystem::path path(folder.toStdString());
@@ -834,13 +834,13 @@ std::filesystem::path TBForm::listedFolderPath(const QByteArray& folder) const {
     return path;
 }
 
-void TBForm::btExcludeClick() {
+void MainWindow::btExcludeClick() {
     m_form1->exec();
     SaveConfig();
     m_folderSet->btRecalcClick();
 }
 
-void TBForm::settingChanged(Setting setting) {
+void MainWindow::settingChanged(Setting setting) {
     switch (setting) {
     case Setting::TimerEnabled:
     case Setting::TimerInterval:
@@ -854,11 +854,11 @@ void TBForm::settingChanged(Setting setting) {
     }
 }
 
-void TBForm::CheckOutdatedArchives() {
+void MainWindow::CheckOutdatedArchives() {
     m_housekeeping->CheckOutdatedArchives();
 }
 
-void TBForm::setWindowOpenersEnabled(bool enabled) {
+void MainWindow::setWindowOpenersEnabled(bool enabled) {
     // A window with a loop of its own, opened while a run waits, would hold the run until it closed.
     for (QAction* action : {m_menus.Configuration1, m_menus.trayConfiguration, m_menus.mainCheckUpdates,
                             m_menus.trayCheckUpdates, m_menus.About1})
@@ -872,7 +872,7 @@ void TBForm::setWindowOpenersEnabled(bool enabled) {
     m_form1->setFolderPickingEnabled(enabled);
 }
 
-void TBForm::setBusyControlsEnabled(bool enabled) {
+void MainWindow::setBusyControlsEnabled(bool enabled) {
     for (QPushButton* button : {m_ui.btSettings, m_ui.btAdd, m_ui.btRemove, m_ui.btClear, m_ui.btBackup,
                                 m_ui.btRecalc, m_ui.btExclude})
         button->setEnabled(enabled);

@@ -1,4 +1,4 @@
-#include "app/tpopfrm.h"
+#include "app/toolbarwindow.h"
 #include "widgets/plaintooltip.h"
 
 #include <utility>
@@ -32,7 +32,7 @@ PictureButton* makeButton(QWidget* parent, const char* name, const QString& hint
 
 } // namespace
 
-TPopFrm::TPopFrm(const QString& skinsDir, QWidget* parent)
+ToolbarWindow::ToolbarWindow(const QString& skinsDir, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
     , m_skin(skinsDir, QStringLiteral("toolbar"), QMargins(28, 3, 3, 3))
     , m_menu(
@@ -47,7 +47,7 @@ TPopFrm::TPopFrm(const QString& skinsDir, QWidget* parent)
                          SkinPalette::text()))
     , m_fader(new WindowFader(this))
     , m_mover(new WindowMover(this)) {
-    setObjectName(QStringLiteral("TPopFrm"));
+    setObjectName(QStringLiteral("ToolbarWindow"));
     setWindowTitle(QStringLiteral("Quoralis2005"));
     setFixedSize(kWidth, kHeight);
     m_skin.setFallbackColours(SkinPalette::background(), SkinPalette::titleStrip());
@@ -85,7 +85,7 @@ TPopFrm::TPopFrm(const QString& skinsDir, QWidget* parent)
 
     m_statusTimer.setSingleShot(true);
     m_statusTimer.setInterval(0);
-    connect(&m_statusTimer, &QTimer::timeout, this, &TPopFrm::showPendingStatus);
+    connect(&m_statusTimer, &QTimer::timeout, this, &ToolbarWindow::showPendingStatus);
 
     m_mover->watch(this);
     connect(m_mover, &WindowMover::moveFinished, this, [this] { Q_EMIT dropped(pos()); });
@@ -93,14 +93,14 @@ TPopFrm::TPopFrm(const QString& skinsDir, QWidget* parent)
             [this] { Q_EMIT menuRequested(pos() + m_menu->pos() + QPoint(0, 28)); });
 }
 
-void TPopFrm::setStatus(const QString& message) {
+void ToolbarWindow::setStatus(const QString& message) {
     // Only the last of many messages in one go is ever seen; it is shown when the program next waits.
     m_pendingStatus = message;
     if (!m_statusTimer.isActive())
         m_statusTimer.start();
 }
 
-void TPopFrm::showPendingStatus() const {
+void ToolbarWindow::showPendingStatus() const {
     if (!m_pendingStatus)
         return;
     const QString message = *std::exchange(m_pendingStatus, std::nullopt);
@@ -108,15 +108,15 @@ void TPopFrm::showPendingStatus() const {
     // Cut text ends in an ellipsis, so that it never reads as a whole line.
     m_status->setText(m_status->fontMetrics().elidedText(message, Qt::ElideRight, kStatusWidth));
     m_status->setToolTip(PlainToolTip::of(message));
-    const_cast<TPopFrm*>(this)->setToolTip(PlainToolTip::of(message));
+    const_cast<ToolbarWindow*>(this)->setToolTip(PlainToolTip::of(message));
 }
 
-QString TPopFrm::status() const {
+QString ToolbarWindow::status() const {
     showPendingStatus();
     return m_fullStatus.isNull() ? m_status->text() : m_fullStatus;
 }
 
-void TPopFrm::showPath(const QString& path) {
+void ToolbarWindow::showPath(const QString& path) {
     showPendingStatus();
     // The status line is as wide as the text it shows now.
     const int width = qMin(kStatusWidth, m_status->fontMetrics().horizontalAdvance(m_status->text()));
@@ -124,35 +124,35 @@ void TPopFrm::showPath(const QString& path) {
     m_status->setText(ShortenedPath::fit(path, m_status->fontMetrics(), width));
 }
 
-void TPopFrm::setCancelShown(bool shown) {
+void ToolbarWindow::setCancelShown(bool shown) {
     m_cancel->setVisible(shown);
     m_backup->setVisible(!shown);
 }
 
-void TPopFrm::setFadingSource(std::function<bool()> fading) {
+void ToolbarWindow::setFadingSource(std::function<bool()> fading) {
     m_fading = std::move(fading);
 }
 
-void TPopFrm::showFaded() {
+void ToolbarWindow::showFaded() {
     m_fader->show(m_fading());
     raise();
 }
 
-void TPopFrm::hideFaded() {
+void ToolbarWindow::hideFaded() {
     m_fader->hide(m_fading());
 }
 
-void TPopFrm::paintEvent(QPaintEvent*) {
+void ToolbarWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     m_skin.paint(painter, rect());
 }
 
-void TPopFrm::mouseDoubleClickEvent(QMouseEvent* event) {
+void ToolbarWindow::mouseDoubleClickEvent(QMouseEvent* event) {
     Q_EMIT backgroundDoubleClicked();
     event->accept();
 }
 
-void TPopFrm::contextMenuEvent(QContextMenuEvent* event) {
+void ToolbarWindow::contextMenuEvent(QContextMenuEvent* event) {
     Q_EMIT menuRequested(event->globalPos());
     event->accept();
 }

@@ -1,4 +1,4 @@
-#include "autostart/tveltraneautostart.h"
+#include "autostart/sessionautostart.h"
 
 #include "platform/autostartentry.h"
 
@@ -6,14 +6,14 @@
 #include <QFile>
 #include <QFileInfo>
 
-TVeltraneAutoStart::TVeltraneAutoStart(const QString& caption, QWidget* parent)
+SessionAutoStart::SessionAutoStart(const QString& caption, QWidget* parent)
     : QCheckBox(caption, parent)
     , m_appName(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()) {
     setCursor(Qt::PointingHandCursor);
-    connect(this, &QCheckBox::toggled, this, &TVeltraneAutoStart::Click);
+    connect(this, &QCheckBox::toggled, this, &SessionAutoStart::Click);
 }
 
-void TVeltraneAutoStart::setAppName(const QString& name) {
+void SessionAutoStart::setAppName(const QString& name) {
     m_appName = name;
     const bool registered = platform::AutostartEntry::isRegistered(m_appName);
     if (registered && isChecked())
@@ -22,7 +22,7 @@ void TVeltraneAutoStart::setAppName(const QString& name) {
         setChecked(registered);
 }
 
-void TVeltraneAutoStart::Click(bool ticked) {
+void SessionAutoStart::Click(bool ticked) {
     // Failures are not reported: the box keeps the state it was given.
     if (ticked)
         platform::AutostartEntry::registerProgram(

@@ -4,7 +4,7 @@
 #include "app/exitstatus.h"
 #include "app/mainmenus.h"
 #include "app/singleinstancereply.h"
-#include "app/tbformui.h"
+#include "app/mainwindowui.h"
 #include "config/settingsschema.h"
 #include "engine/backuprunhost.h"
 #include "engine/progressview.h"
@@ -30,7 +30,7 @@ class Housekeeping;
 class IntervalTimer;
 class ProgramLifecycle;
 class TimedShutdown;
-class TZipMaster;
+class ArchiveComponent;
 class FolderSet;
 class ResizeAffordance;
 class RestoreWindow;
@@ -38,11 +38,11 @@ class TrayControl;
 class WindowModes;
 class WindowMover;
 class WindowResizer;
-class TForm1;
-class TErrorForm;
-class TForm2;
-class TLogFrm;
-class TPopFrm;
+class ExclusionDialog;
+class ErrorReportWindow;
+class SettingsDialog;
+class LogViewer;
+class ToolbarWindow;
 class EventMarker;
 class VersionCheck;
 class UserPrompts;
@@ -52,12 +52,12 @@ class ProfileFile;
 
 // The main window. Its creation runs the start-up sequence and creates every other
 // window; it owns them, the tray icon, the menus and the activity log.
-class TBForm : public QWidget, public BackupRunHost, public ProgressView {
+class MainWindow : public QWidget, public BackupRunHost, public ProgressView {
     Q_OBJECT
 public:
-    TBForm(const QString& programDir, const QStringList& arguments, const AppServices& services,
+    MainWindow(const QString& programDir, const QStringList& arguments, const AppServices& services,
            QWidget* parent = nullptr);
-    ~TBForm() override;
+    ~MainWindow() override;
 
     // The start-up sequence; the process entry calls it right after creating the window.
     void FormCreate();
@@ -148,27 +148,27 @@ public:
 
     SettingsModel& settings() const { return *m_settings; }
     ExclusionLists& exclusions() const { return *m_exclusions; }
-    TForm2* settingsDialog() const { return m_form2; }
-    TForm1* exclusionDialog() const { return m_form1; }
+    SettingsDialog* settingsDialog() const { return m_form2; }
+    ExclusionDialog* exclusionDialog() const { return m_form1; }
     FolderSet* folderSet() const { return m_folderSet; }
     FolderListView* FldrList() const { return m_fldrList; }
-    TZipMaster* zipMaster() const { return m_zip; }
+    ArchiveComponent* zipMaster() const { return m_zip; }
     BackupRun* backupRun() const { return m_backupRun; }
     ArchiveJob* archiveJob() const { return m_archiveJob.get(); }
     IntervalTimer* intervalTimer() const { return m_intervalTimer; }
     Housekeeping* housekeeping() const { return m_housekeeping.get(); }
     bool shutdownPending() const;
     TimedShutdown& timedShutdown() const { return *m_timedShutdown; }
-    TPopFrm* toolbarWindow() const { return m_popFrm; }
-    TLogFrm* logViewer() const { return m_logFrm; }
-    TErrorForm* errorForm() const { return m_errorForm; }
+    ToolbarWindow* toolbarWindow() const { return m_popFrm; }
+    LogViewer* logViewer() const { return m_logFrm; }
+    ErrorReportWindow* errorForm() const { return m_errorForm; }
     VersionCheck* versionCheck() const { return m_versionCheck; }
     TrayControl* tray() const { return m_tray; }
     ResizeAffordance* resizeAffordance() const { return m_resizeAffordance; }
     WindowMover* mover() const { return m_mover; }
     WindowResizer* resizer() const { return m_resizer; }
     ActivityLog& activityLog() { return m_log; }
-    const TBFormUi& ui() const { return m_ui; }
+    const MainWindowUi& ui() const { return m_ui; }
     const MainMenus& menus() const { return m_menus; }
 
 Q_SIGNALS:
@@ -208,23 +208,23 @@ private:
     AppServices m_services;
     std::unique_ptr<SettingsModel> m_settings;
     SkinFrame m_skin;
-    TBFormUi m_ui;
+    MainWindowUi m_ui;
     MainMenus m_menus;
     ActivityLog m_log;
     std::unique_ptr<ExclusionLists> m_exclusions;
 
-    TErrorForm* m_errorForm = nullptr;
-    TPopFrm* m_popFrm = nullptr;
-    TForm2* m_form2 = nullptr;
-    TForm1* m_form1 = nullptr;
+    ErrorReportWindow* m_errorForm = nullptr;
+    ToolbarWindow* m_popFrm = nullptr;
+    SettingsDialog* m_form2 = nullptr;
+    ExclusionDialog* m_form1 = nullptr;
     FolderListView* m_fldrList = nullptr;
     FolderSet* m_folderSet = nullptr;
-    TZipMaster* m_zip = nullptr;
+    ArchiveComponent* m_zip = nullptr;
     std::unique_ptr<ArchiveJob> m_archiveJob;
     BackupRun* m_backupRun = nullptr;
     std::unique_ptr<TimedShutdown> m_timedShutdown;
     IntervalTimer* m_intervalTimer = nullptr;
-    TLogFrm* m_logFrm = nullptr;
+    LogViewer* m_logFrm = nullptr;
     TrayControl* m_tray = nullptr;
     VersionCheck* m_versionCheck = nullptr;
     std::unique_ptr<WindowModes> m_modes;

@@ -1,10 +1,10 @@
-#include "online/terrorform.h"
+#include "online/errorreportwindow.h"
 
 #include "core/userprompts.h"
 #include "log/timestamp.h"
 #include "online/onlinequery.h"
 #include "online/servertext.h"
-#include "online/thttpget.h"
+#include "online/httpfetch.h"
 #include "online/weblinks.h"
 #include "platform/systeminfo.h"
 
@@ -16,7 +16,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TErrorForm::TErrorForm(QWidget* parent)
+ErrorReportWindow::ErrorReportWindow(QWidget* parent)
     : QDialog(parent)
     , m_timeLabel(new QLabel(QStringLiteral("Date/time"), this))
     , m_errLabel(new QLabel(QStringLiteral("Unknown error"), this))
@@ -25,13 +25,13 @@ TErrorForm::TErrorForm(QWidget* parent)
     , m_email(new QLineEdit(this))
     , m_btOk(new QPushButton(QStringLiteral("Ok"), this))
     , m_sendStatus(new QLabel(this))
-    , m_http(new THTTPGet(this)) {
-    setObjectName(QStringLiteral("TErrorForm"));
+    , m_http(new HttpFetch(this)) {
+    setObjectName(QStringLiteral("ErrorReportWindow"));
     setWindowTitle(QStringLiteral("Veltrane Error Report"));
     setWindowFlag(Qt::WindowStaysOnTopHint);
     setModal(false);
     setFixedSize(351, 247);
-    setStyleSheet(QStringLiteral("TErrorForm { background: white; }"));
+    setStyleSheet(QStringLiteral("ErrorReportWindow { background: white; }"));
 
     auto* title = new QLabel(QStringLiteral("Exception report"), this);
     title->setObjectName(QStringLiteral("Label3"));
@@ -65,14 +65,14 @@ TErrorForm::TErrorForm(QWidget* parent)
     m_email->installEventFilter(this);
     m_btOk->setObjectName(QStringLiteral("BtOk"));
     m_btOk->setToolTip(QStringLiteral("We thank you for your cooperation."));
-    connect(m_btOk, &QPushButton::clicked, this, &TErrorForm::BtOkClick);
+    connect(m_btOk, &QPushButton::clicked, this, &ErrorReportWindow::BtOkClick);
     m_sendStatus->setObjectName(QStringLiteral("SendStatus"));
     m_sendStatus->setStyleSheet(QStringLiteral("color: red;"));
     m_sendStatus->hide();
     m_http->setObjectName(QStringLiteral("HTTP"));
     m_http->setWaitThread(true);
-    connect(m_http, &THTTPGet::OnDoneString, this, &TErrorForm::HTTPDoneString);
-    connect(m_http, &THTTPGet::OnError, this, &TErrorForm::HTTPError);
+    connect(m_http, &HttpFetch::OnDoneString, this, &ErrorReportWindow::HTTPDoneString);
+    connect(m_http, &HttpFetch::OnError, this, &ErrorReportWindow::HTTPError);
     m_osLabel->setObjectName(QStringLiteral("OSLabel"));
     m_osLabel->setVisible(false);
 
@@ -95,12 +95,12 @@ TErrorForm::TErrorForm(QWidget* parent)
     layout->addLayout(buttons);
 }
 
-void TErrorForm::setReporting(UserPrompts* prompts, std::function<void()> endProgram) {
+void ErrorReportWindow::setReporting(UserPrompts* prompts, std::function<void()> endProgram) {
     m_prompts = prompts;
     m_endProgram = std::move(endProgram);
 }
 
-void TErrorForm::showError(const QString& message) {
+void ErrorReportWindow::showError(const QString& message) {
     m_errLabel->setText(message);
     // After a report that could not be sent, the new error can be reported again.
     if (m_sendFailed) {
@@ -114,31 +114,31 @@ void TErrorForm::showError(const QString& message) {
     activateWindow();
 }
 
-QString TErrorForm::errorText() const {
+QString ErrorReportWindow::errorText() const {
     return m_errLabel->text();
 }
 
-void TErrorForm::showEvent(QShowEvent* event) {
+void ErrorReportWindow::showEvent(QShowEvent* event) {
     FormShow();
     QDialog::showEvent(event);
 }
 
-void TErrorForm::FormShow() {
+void ErrorReportWindow::FormShow() {
     m_timeLabel->setText(Timestamp::text(QDateTime::currentDateTime()));
     m_osLabel->setText(platform::SystemInfo::osDescription());
 }
 
-bool TErrorForm::eventFilter(QObject* watched, QEvent* event) {
+bool ErrorReportWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_email && event->type() == QEvent::MouseButtonPress)
         EMAILClick();
     return QDialog::eventFilter(watched, event);
 }
 
-void TErrorForm::EMAILClick() {
+void ErrorReportWindow::EMAILClick() {
     m_cbEmail->setChecked(true);
 }
 
-void TErrorForm::BtOkClick() {
+void ErrorReportWindow::BtOkClick() {
     if (m_sendFailed) {
         hide();
         return;
@@ -149,7 +149,7 @@ void TErrorForm::BtOkClick() {
     m_http->GetString();
 }
 
-QString TErrorForm::reportQuery() const {
+QString ErrorReportWindow::reportQuery() const {
     OnlineQuery query;
     query.add(QStringLiteral("program"), QStringLiteral("Quoralis2005"))
         .add(QStringLiteral("version"), platform::SystemInfo::programVersion())
@@ -160,14 +160,14 @@ QString TErrorForm::reportQuery() const {
     return query.text();
 }
 
-void TErrorForm::HTTPDoneString(const QString& answer) {
+void ErrorReportWindow::HTTPDoneString(const QString& answer) {
     if (m_prompts)
         m_prompts->notify(ServerText::excerpt(answer, ServerText::displayChars));
     if (m_endProgram)
         m_endProgram();
 }
 
-void TErrorForm::HTTPError() {
+void ErrorReportWindow::HTTPError() {
     // Say so and let the user close the window, instead of "Connecting..." for ever.
     m_sendFailed = true;
     m_sendStatus->setText(QStringLiteral("The report could not be sent."));

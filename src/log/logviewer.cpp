@@ -1,4 +1,4 @@
-#include "log/tlogfrm.h"
+#include "log/logviewer.h"
 
 #include "log/activitylog.h"
 #include "log/logtextarea.h"
@@ -14,14 +14,14 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-TLogFrm::TLogFrm(ActivityLog& log, const QString& skinsDir, QWidget* parent)
+LogViewer::LogViewer(ActivityLog& log, const QString& skinsDir, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
     , m_skin(skinsDir, QStringLiteral("log"), QMargins(10, 10, 10, 10))
     , m_log(new LogTextArea(this))
     , m_hidePanel(new QFrame(this))
     , m_hide(new QPushButton(QStringLiteral("hide"), m_hidePanel))
     , m_fader(new WindowFader(this)) {
-    setObjectName(QStringLiteral("TLogFrm"));
+    setObjectName(QStringLiteral("LogViewer"));
     setWindowTitle(QStringLiteral("Log viewer"));
     resize(483, 80);
     m_skin.setFallbackColours(Qt::white, QColor(0xc9, 0xd3, 0xdf));
@@ -57,54 +57,54 @@ TLogFrm::TLogFrm(ActivityLog& log, const QString& skinsDir, QWidget* parent)
     m_hidePanel->raise();
 
     m_timer1.setInterval(2000);
-    connect(&m_timer1, &QTimer::timeout, this, &TLogFrm::Timer1Timer);
+    connect(&m_timer1, &QTimer::timeout, this, &LogViewer::Timer1Timer);
     m_timer1.start();
 
     m_flush.setSingleShot(true);
     m_flush.setInterval(0);
-    connect(&m_flush, &QTimer::timeout, this, &TLogFrm::flushPending);
+    connect(&m_flush, &QTimer::timeout, this, &LogViewer::flushPending);
     for (const QString& line : log.lines())
         appendLine(line);
-    connect(&log, &ActivityLog::lineAppended, this, &TLogFrm::appendLine);
-    connect(m_hide, &QPushButton::clicked, this, &TLogFrm::HBClick);
+    connect(&log, &ActivityLog::lineAppended, this, &LogViewer::appendLine);
+    connect(m_hide, &QPushButton::clicked, this, &LogViewer::HBClick);
 }
 
-QString TLogFrm::text() const {
+QString LogViewer::text() const {
     flushPending();
     return m_log->toPlainText();
 }
 
-void TLogFrm::setFadingSource(std::function<bool()> fading) {
+void LogViewer::setFadingSource(std::function<bool()> fading) {
     m_fading = std::move(fading);
 }
 
-void TLogFrm::Fshow() {
+void LogViewer::Fshow() {
     m_fader->show(m_fading());
 }
 
-void TLogFrm::Fhide() {
+void LogViewer::Fhide() {
     m_fader->hide(m_fading());
 }
 
-void TLogFrm::appendLine(const QString& line) {
+void LogViewer::appendLine(const QString& line) {
     m_pending.append(line);
     if (!m_flush.isActive())
         m_flush.start();
 }
 
-void TLogFrm::flushPending() const {
+void LogViewer::flushPending() const {
     if (m_pending.isEmpty())
         return;
     m_log->appendLines(m_pending.join(QLatin1Char('\n')));
     m_pending.clear();
 }
 
-void TLogFrm::HBClick() {
+void LogViewer::HBClick() {
     Fhide();
     Q_EMIT hiddenByUser();
 }
 
-void TLogFrm::LOGMouseMove() {
+void LogViewer::LOGMouseMove() {
     m_hidePanel->setVisible(true);
     if (!m_timer1.isActive())
         m_timer1.start();
@@ -112,23 +112,23 @@ void TLogFrm::LOGMouseMove() {
         m_log->setFocus();
 }
 
-void TLogFrm::Timer1Timer() {
+void LogViewer::Timer1Timer() {
     m_hidePanel->setVisible(false);
     m_timer1.stop();
 }
 
-void TLogFrm::paintEvent(QPaintEvent*) {
+void LogViewer::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     m_skin.paint(painter, rect());
 }
 
-void TLogFrm::resizeEvent(QResizeEvent* event) {
+void LogViewer::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_hidePanel->move(width() - kHidePanelFromRight, 2);
     keepTextClearOfHidePanel();
 }
 
-void TLogFrm::keepTextClearOfHidePanel() {
+void LogViewer::keepTextClearOfHidePanel() {
     // The layout has placed the text area already; the scroll bar stays where it is.
     const int barWidth =
         m_log->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_log->verticalScrollBar());
@@ -136,7 +136,7 @@ void TLogFrm::keepTextClearOfHidePanel() {
     m_log->keepRightFree(textRight - m_hidePanel->x() + 2);
 }
 
-bool TLogFrm::eventFilter(QObject* watched, QEvent* event) {
+bool LogViewer::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_log->viewport() && event->type() == QEvent::MouseMove)
         LOGMouseMove();
     return QWidget::eventFilter(watched, event);

@@ -25,13 +25,13 @@ class UserPrompts;
 // The settings dialog: a view of the settings model. Each control shows its value and a change
 // takes effect in the model at once; the dialog itself never saves anything. Owns its pages
 // and controls.
-class TForm2 : public QDialog {
+class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    TForm2(SettingsModel& settings, UserPrompts& prompts, QWidget* parent = nullptr);
+    SettingsDialog(SettingsModel& settings, UserPrompts& prompts, QWidget* parent = nullptr);
 
     // "General"
-    QCheckBox* VeltraneAutoStart1() const { return m_VeltraneAutoStart1; }
+    QCheckBox* sessionAutoStart() const { return m_sessionAutoStart; }
     QCheckBox* cbHidden() const { return m_cbHidden; }
     QCheckBox* cbVisual() const { return m_cbVisual; }
     QCheckBox* CbLP() const { return m_CbLP; }
@@ -102,7 +102,7 @@ private:
     std::function<QString()> m_exampleNameProvider;
     ButtonTabWidget* m_pages = nullptr;
 
-    QCheckBox* m_VeltraneAutoStart1 = nullptr;
+    QCheckBox* m_sessionAutoStart = nullptr;
     QCheckBox* m_cbHidden = nullptr;
     QCheckBox* m_cbVisual = nullptr;
     QCheckBox* m_CbLP = nullptr;

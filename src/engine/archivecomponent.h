@@ -23,7 +23,7 @@ struct ZeCallbacks;
 // waits in a local event loop, so the calling handler returns only when it is done while the
 // windows stay responsive. The events are raised on the GUI thread during that wait. The component
 // must not be destroyed while an operation runs (so never from one of its own event handlers).
-class TZipMaster : public QObject {
+class ArchiveComponent : public QObject {
     Q_OBJECT
 public:
     enum class ProgressType {
@@ -52,8 +52,8 @@ public:
     static constexpr int MinimumEngineVersion = 178;
     static const QStringList DefaultStoreSuffixes;
 
-    explicit TZipMaster(QObject* parent = nullptr);
-    ~TZipMaster() override;
+    explicit ArchiveComponent(QObject* parent = nullptr);
+    ~ArchiveComponent() override;
 
     // Set once at start-up.
     QString DLLDirectory;
@@ -104,7 +104,7 @@ public:
     void setLowPriority(bool on) { m_lowPriority = on; }
 
 Q_SIGNALS:
-    void OnProgress(TZipMaster::ProgressType type, const QString& fileName, qint64 fileSize);
+    void OnProgress(ArchiveComponent::ProgressType type, const QString& fileName, qint64 fileSize);
     void OnItemProgress(const QString& item, qint64 totalSize, int percent);
     void OnTotalProgress(qint64 totalSize, int percent);
     void OnMessage(int errCode, const QString& message);
@@ -130,4 +130,4 @@ private:
     std::size_t m_writtenCount = 0;
 };
 
-Q_DECLARE_OPERATORS_FOR_FLAGS(TZipMaster::AddOpts)
+Q_DECLARE_OPERATORS_FOR_FLAGS(ArchiveComponent::AddOpts)

@@ -1,4 +1,4 @@
-#include "backupset/tform1.h"
+#include "backupset/exclusiondialog.h"
 
 #include "backupset/exclusionlists.h"
 #include "config/settingsmodel.h"
@@ -57,23 +57,23 @@ std::vector<int> selectedRows(const QListWidget* l) {
 }
 } // namespace
 
-TForm1::TForm1(ExclusionLists& lists, const SettingsModel& settings, UserPrompts& prompts, QWidget* parent)
+ExclusionDialog::ExclusionDialog(ExclusionLists& lists, const SettingsModel& settings, UserPrompts& prompts, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_lists(lists)
     , m_settings(settings)
     , m_prompts(prompts) {
-    setObjectName(QStringLiteral("TForm1"));
+    setObjectName(QStringLiteral("ExclusionDialog"));
     setWindowTitle(QStringLiteral("Exclusion list"));
     setModal(true);
     buildWidgets();
     showLists();
-    connect(&settings, &SettingsModel::exclusionsChanged, this, &TForm1::showLists);
-    connect(&settings, &SettingsModel::excludedFolderAppended, this, &TForm1::appendFolderRow);
+    connect(&settings, &SettingsModel::exclusionsChanged, this, &ExclusionDialog::showLists);
+    connect(&settings, &SettingsModel::excludedFolderAppended, this, &ExclusionDialog::appendFolderRow);
     connect(&settings, &SettingsModel::excludedTypeAppended, this,
             [this](const QString& type) { m_typeList->addItem(type); });
 }
 
-void TForm1::buildWidgets() {
+void ExclusionDialog::buildWidgets() {
     m_folderList = list(QStringLiteral("ExFolderList"));
     m_typeList = list(QStringLiteral("ExTypeList"));
     m_typeEdit = new QLineEdit(QStringLiteral(".db"));
@@ -92,13 +92,13 @@ void TForm1::buildWidgets() {
     auto* done =
         button(QStringLiteral("btDone"), QStringLiteral("Done"), QStringLiteral("Save list and continue"));
     m_addFolder = add;
-    connect(add, &QPushButton::clicked, this, &TForm1::btAddClick);
-    connect(remove, &QPushButton::clicked, this, &TForm1::btRemoveClick);
-    connect(clear, &QPushButton::clicked, this, &TForm1::btClearClick);
-    connect(addType, &QPushButton::clicked, this, &TForm1::XiButton2Click);
-    connect(m_typeEdit, &QLineEdit::returnPressed, this, &TForm1::XiButton2Click);
-    connect(removeType, &QPushButton::clicked, this, &TForm1::XiButton3Click);
-    connect(clearType, &QPushButton::clicked, this, &TForm1::XiButton4Click);
+    connect(add, &QPushButton::clicked, this, &ExclusionDialog::btAddClick);
+    connect(remove, &QPushButton::clicked, this, &ExclusionDialog::btRemoveClick);
+    connect(clear, &QPushButton::clicked, this, &ExclusionDialog::btClearClick);
+    connect(addType, &QPushButton::clicked, this, &ExclusionDialog::XiButton2Click);
+    connect(m_typeEdit, &QLineEdit::returnPressed, this, &ExclusionDialog::XiButton2Click);
+    connect(removeType, &QPushButton::clicked, this, &ExclusionDialog::XiButton3Click);
+    connect(clearType, &QPushButton::clicked, this, &ExclusionDialog::XiButton4Click);
     connect(done, &QPushButton::clicked, this, &QDialog::accept);
 
     m_tabs = new QTabWidget;
@@ -117,7 +117,7 @@ void TForm1::buildWidgets() {
     resize(420, 300);
 }
 
-void TForm1::showLists() {
+void ExclusionDialog::showLists() {
     m_folderList->clear();
     for (const auto& folder : m_settings.excludedFolders())
         appendFolderRow(folder);
@@ -125,17 +125,17 @@ void TForm1::showLists() {
     m_typeList->addItems(m_settings.excludedTypes());
 }
 
-void TForm1::appendFolderRow(const std::filesystem::path& folder) {
+void ExclusionDialog::appendFolderRow(const std::filesystem::path& folder) {
     auto* item = new QListWidgetItem(pathText(folder));
     item->setData(PathRole, QByteArray::fromStdString(pathBytes(folder)));
     m_folderList->addItem(item);
 }
 
-void TForm1::setFolderPickingEnabled(bool enabled) {
+void ExclusionDialog::setFolderPickingEnabled(bool enabled) {
     m_addFolder->setEnabled(enabled);
 }
 
-void TForm1::btAddClick() {
+void ExclusionDialog::btAddClick() {
     const auto picked =
         m_prompts.pickFolder(QStringLiteral("Quoralis2005"), QStringLiteral("Add a folder"), m_lastPicked);
     if (!picked)
@@ -144,29 +144,29 @@ void TForm1::btAddClick() {
     m_lists.addFolder(*picked);
 }
 
-void TForm1::btRemoveClick() {
+void ExclusionDialog::btRemoveClick() {
     m_lists.removeFolders(selectedRows(m_folderList));
 }
 
-void TForm1::btClearClick() {
+void ExclusionDialog::btClearClick() {
     m_lists.clearFolders();
 }
 
-void TForm1::XiButton2Click() {
+void ExclusionDialog::XiButton2Click() {
     const QString type = ExclusionLists::typeFromInput(m_typeEdit->text());
     if (!type.isEmpty())
         m_lists.addType(type);
 }
 
-void TForm1::XiButton3Click() {
+void ExclusionDialog::XiButton3Click() {
     m_lists.removeTypes(selectedRows(m_typeList));
 }
 
-void TForm1::XiButton4Click() {
+void ExclusionDialog::XiButton4Click() {
     m_lists.clearTypes();
 }
 
-void TForm1::showEvent(QShowEvent* event) {
+void ExclusionDialog::showEvent(QShowEvent* event) {
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     QDialog::showEvent(event);
