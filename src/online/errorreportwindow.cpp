@@ -1,11 +1,7 @@
 #include "online/errorreportwindow.h"
 
-#include "core/userprompts.h"
 #include "log/timestamp.h"
-#include "online/onlinequery.h"
-#include "online/servertext.h"
-#include "online/httpfetch.h"
-#include "online/weblinks.h"
+#include "online/errorreport.h"
 #include "platform/systeminfo.h"
 
 #include <QCheckBox>
@@ -16,16 +12,16 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-ErrorReportWindow::ErrorReportWindow(QWidget* parent)
+ErrorReportWindow::ErrorReportWindow(ErrorReport& report, QWidget* parent)
     : QDialog(parent)
+    , m_report(report)
     , m_timeLabel(new QLabel(QStringLiteral("Date/time"), this))
     , m_errLabel(new QLabel(QStringLiteral("Unknown error"), this))
     , m_osLabel(new QLabel(QStringLiteral("OSLabel"), this))
     , m_cbEmail(new QCheckBox(QStringLiteral("E-mail:"), this))
     , m_email(new QLineEdit(this))
     , m_btOk(new QPushButton(QStringLiteral("Ok"), this))
-    , m_sendStatus(new QLabel(this))
-    , m_http(new HttpFetch(this)) {
+    , m_sendStatus(new QLabel(this)) {
     setObjectName(QStringLiteral("ErrorReportWindow"));
     setWindowTitle(QStringLiteral("Veltrane Error Report"));
     setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -69,10 +65,8 @@ ErrorReportWindow::ErrorReportWindow(QWidget* parent)
     m_sendStatus->setObjectName(QStringLiteral("SendStatus"));
     m_sendStatus->setStyleSheet(QStringLiteral("color: red;"));
     m_sendStatus->hide();
-    m_http->setObjectName(QStringLiteral("HTTP"));
-    m_http->setWaitThread(true);
-    connect(m_http, &HttpFetch::OnDoneString, this, &ErrorReportWindow::HTTPDoneString);
-    connect(m_http, &HttpFetch::OnError, this, &ErrorReportWindow::HTTPError);
+    connect(&m_report, &ErrorReport::sendingStarted, this, &ErrorReportWindow::showConnecting);
+    connect(&m_report, &ErrorReport::sendFailed, this, &ErrorReportWindow::showSendFailed);
     m_osLabel->setObjectName(QStringLiteral("OSLabel"));
     m_osLabel->setVisible(false);
 
@@ -93,11 +87,6 @@ ErrorReportWindow::ErrorReportWindow(QWidget* parent)
     buttons->addWidget(m_sendStatus, 1);
     buttons->addWidget(m_btOk, 0, Qt::AlignRight);
     layout->addLayout(buttons);
-}
-
-void ErrorReportWindow::setReporting(UserPrompts* prompts, std::function<void()> endProgram) {
-    m_prompts = prompts;
-    m_endProgram = std::move(endProgram);
 }
 
 void ErrorReportWindow::showError(const QString& message) {
@@ -143,31 +132,16 @@ void ErrorReportWindow::BtOkClick() {
         hide();
         return;
     }
+    m_report.send(m_errLabel->text(),
+                  m_cbEmail->isChecked() ? std::optional(m_email->text()) : std::optional<QString>());
+}
+
+void ErrorReportWindow::showConnecting() {
     m_btOk->setText(QStringLiteral("Connecting..."));
     m_btOk->setEnabled(false);
-    m_http->properties().URL = WebLinks::errorReport(reportQuery());
-    m_http->GetString();
 }
 
-QString ErrorReportWindow::reportQuery() const {
-    OnlineQuery query;
-    query.add(QStringLiteral("program"), QStringLiteral("Quoralis2005"))
-        .add(QStringLiteral("version"), platform::SystemInfo::programVersion())
-        .add(QStringLiteral("exception"), m_errLabel->text())
-        .add(QStringLiteral("event"), m_marker.value())
-        .add(QStringLiteral("os"), m_osLabel->text())
-        .add(QStringLiteral("email"), m_cbEmail->isChecked() ? m_email->text() : QStringLiteral("anonymous"));
-    return query.text();
-}
-
-void ErrorReportWindow::HTTPDoneString(const QString& answer) {
-    if (m_prompts)
-        m_prompts->notify(ServerText::excerpt(answer, ServerText::displayChars));
-    if (m_endProgram)
-        m_endProgram();
-}
-
-void ErrorReportWindow::HTTPError() {
+void ErrorReportWindow::showSendFailed() {
     // Say so and let the user close the window, instead of "Connecting..." for ever.
     m_sendFailed = true;
     m_sendStatus->setText(QStringLiteral("The report could not be sent."));

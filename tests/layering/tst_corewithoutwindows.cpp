@@ -1,5 +1,5 @@
-// The backup run, the walks, the housekeeping and the settings model build and run in a process
-// that has no window system at all: no widget or GUI library is even loaded.
+// The backup run, the walks, the housekeeping, the settings model and the error report build and
+// run in a process that has no window system at all: no widget or GUI library is even loaded.
 #include "backupset/busystate.h"
 #include "backupset/folderset.h"
 #include "config/settingsmodel.h"
@@ -8,8 +8,10 @@
 #include "housekeeping/housekeeping.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
+#include "online/errorreport.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -68,6 +70,16 @@ private Q_SLOTS:
         PathList withHidden;
         folders.CollectFolderFiles(root, withHidden);
         QCOMPARE(withHidden.size(), 2u);
+    }
+
+    // A report is sent, and its failure told, without any window.
+    void anErrorReportIsSentWithoutAWindow() {
+        qputenv("QUORALIS_SERVER", "127.0.0.1:1");
+        EventMarker marker;
+        ErrorReport report(marker);
+        QSignalSpy failed(&report, &ErrorReport::sendFailed);
+        report.send(QStringLiteral("Disk is full"), std::nullopt);
+        QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 20000);
     }
 };
 

@@ -1,29 +1,27 @@
+#include "log/eventmarker.h"
 #include "loopbackhttpserver.h"
-#include "online/errorreportwindow.h"
+#include "online/errorreport.h"
+#include "online/httpfetch.h"
+#include "online/servertext.h"
 #include "platform/systeminfo.h"
 #include "referenceserver.h"
 #include "scriptedprompts.h"
-#include "widgets/messageboxprompts.h"
 
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
-// Sending an error report from the error window to the project's web service on loopback.
+// Sending an error report to the project's web service on loopback, without a window.
 class TestErrorReport : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
     void reportCarriesTheDocumentedQuery();
-    void addressIsSentOnlyWithTheBoxTicked_data();
-    void addressIsSentOnlyWithTheBoxTicked();
+    void emailIsTheGivenAddressOrAnonymous_data();
+    void emailIsTheGivenAddressOrAnonymous();
     void delimitersAndNonAsciiArriveWhole();
-    void reportThatCannotBeSentLeavesAClosableWindow();
-    void errorAndAnswerAreShownAsPlainText();
+    void aLongAnswerIsShownCut();
+    void aFailedReportEndsNothingAndCanBeSentAgain();
+    void aSendWhileOneIsOnItsWayIsIgnored();
 };
 
 namespace {
@@ -31,19 +29,20 @@ namespace {
 struct ReportRig {
     ScriptedPrompts prompts;
     int ends = 0;
-    ErrorReportWindow form;
+    EventMarker marker;
+    ErrorReport report{marker};
+    QSignalSpy started{&report, &ErrorReport::sendingStarted};
+    QSignalSpy failed{&report, &ErrorReport::sendFailed};
 
     ReportRig() {
-        form.setReporting(&prompts, [this] { ++ends; });
+        report.setReporting(&prompts, [this] { ++ends; });
     }
-
-    QPushButton* ok() { return form.findChild<QPushButton*>(QStringLiteral("BtOk")); }
-    QLineEdit* email() { return form.findChild<QLineEdit*>(QStringLiteral("EMAIL")); }
-    QCheckBox* emailBox() { return form.findChild<QCheckBox*>(QStringLiteral("cbEMAIL")); }
 };
 
 QString replaced(QString text) {
-    return text.replace(QLatin1Char(' '), QLatin1Char('_')).replace(QLatin1Char('/'), QLatin1Char('_'));
+    return text.replace(QLatin1Char(' '), QLatin1Char('_'))
+        .replace(QLatin1Char('/'), QLatin1Char('_'))
+        .replace(QLatin1Char('\\'), QLatin1Char('_'));
 }
 
 } // namespace
@@ -58,21 +57,22 @@ void TestErrorReport::reportCarriesTheDocumentedQuery() {
     QVERIFY2(server.start(), qPrintable(server.error()));
     qputenv("QUORALIS_SERVER", server.address().toUtf8());
     ReportRig rig;
-    rig.form.showError(QStringLiteral("Disk is full"));
-    rig.form.marker().set(QStringLiteral("zip_done"));
-    QCOMPARE(rig.ok()->text(), QStringLiteral("Ok"));
-    QVERIFY(rig.ok()->isEnabled());
-    QTest::mouseClick(rig.ok(), Qt::LeftButton);
-    QCOMPARE(rig.ok()->text(), QStringLiteral("Connecting..."));
-    QVERIFY(!rig.ok()->isEnabled());
+    // The marker is read when the report is sent, not when it was made.
+    rig.marker.set(QStringLiteral("zip_done"));
+    int endsWhenShown = -1;
+    rig.prompts.onShow = [&](const QString&) {
+        endsWhenShown = rig.ends;
+    };
+    rig.report.send(QStringLiteral("Disk is full"), std::nullopt);
+    QCOMPARE(rig.started.count(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(rig.ends, 1, 20000);
-    // The answer is shown, then the program ends.
     QCOMPARE(rig.prompts.notices(), QStringList(QStringLiteral("Thank you, your report has been received.")));
+    QCOMPARE(endsWhenShown, 0);
+    QCOMPARE(rig.failed.count(), 0);
 
     const QList<QJsonObject> reports = server.reports();
     QCOMPARE(reports.size(), 1);
-    const QString os = QUrl::toPercentEncoding(
-        replaced(platform::SystemInfo::osDescription()).replace(QLatin1Char('\\'), QLatin1Char('_')));
+    const QString os = QUrl::toPercentEncoding(replaced(platform::SystemInfo::osDescription()));
     QCOMPARE(reports.first().value(QStringLiteral("query")).toString(),
              QStringLiteral("program=Quoralis2005&version=") + platform::SystemInfo::programVersion() +
                  QStringLiteral("&exception=Disk_is_full&event=zip_done&os=") + os +
@@ -80,35 +80,26 @@ void TestErrorReport::reportCarriesTheDocumentedQuery() {
     QCOMPARE(reports.first().value(QStringLiteral("agent")).toString(), QStringLiteral("Quoralis2005"));
 }
 
-void TestErrorReport::addressIsSentOnlyWithTheBoxTicked_data() {
-    QTest::addColumn<bool>("clickIntoEdit");
-    QTest::addColumn<bool>("untickAfterTyping");
+void TestErrorReport::emailIsTheGivenAddressOrAnonymous_data() {
+    QTest::addColumn<std::optional<QString>>("email");
     QTest::addColumn<QString>("sent");
-    QTest::newRow("a click into the edit ticks the box") << true << false << "me+bugs@example.net";
-    QTest::newRow("untick after typing sends anonymous") << true << true << "anonymous";
-    QTest::newRow("reached with Tab, never ticked") << false << false << "anonymous";
+    QTest::newRow("no address") << std::optional<QString>() << "anonymous";
+    QTest::newRow("an address") << std::optional(QStringLiteral("me+bugs@example.net"))
+                                << "me+bugs@example.net";
+    QTest::newRow("an empty address stays empty") << std::optional(QString()) << "";
 }
 
-void TestErrorReport::addressIsSentOnlyWithTheBoxTicked() {
-    QFETCH(bool, clickIntoEdit);
-    QFETCH(bool, untickAfterTyping);
+void TestErrorReport::emailIsTheGivenAddressOrAnonymous() {
+    QFETCH(std::optional<QString>, email);
     QFETCH(QString, sent);
     ReferenceServer server;
     QVERIFY2(server.start(), qPrintable(server.error()));
     qputenv("QUORALIS_SERVER", server.address().toUtf8());
     ReportRig rig;
-    rig.form.showError(QStringLiteral("Oops"));
-    if (clickIntoEdit)
-        QTest::mouseClick(rig.email(), Qt::LeftButton);
-    else
-        rig.email()->setFocus(Qt::TabFocusReason);
-    QCOMPARE(rig.emailBox()->isChecked(), clickIntoEdit);
-    QTest::keyClicks(rig.email(), QStringLiteral("me+bugs@example.net"));
-    if (untickAfterTyping)
-        rig.emailBox()->setChecked(false);
-    QTest::mouseClick(rig.ok(), Qt::LeftButton);
+    rig.report.send(QStringLiteral("Oops"), email);
     QTRY_COMPARE_WITH_TIMEOUT(rig.ends, 1, 20000);
     const QJsonObject fields = server.reports().value(0).value(QStringLiteral("fields")).toObject();
+    QVERIFY(fields.contains(QStringLiteral("email")));
     QCOMPARE(fields.value(QStringLiteral("email")).toString(), sent);
 }
 
@@ -117,76 +108,69 @@ void TestErrorReport::delimitersAndNonAsciiArriveWhole() {
     QVERIFY2(server.start(), qPrintable(server.error()));
     qputenv("QUORALIS_SERVER", server.address().toUtf8());
     ReportRig rig;
-    // A second error before sending replaces the first one's message.
-    rig.form.showError(QStringLiteral("first"));
-    rig.form.showError(QStringLiteral("Datei C:\\Daten/ä.txt: A&B=1 #2 100% ?"));
-    rig.form.marker().set(QStringLiteral("scan_folders"));
-    QTest::mouseClick(rig.ok(), Qt::LeftButton);
+    rig.marker.set(QStringLiteral("scan_folders"));
+    rig.report.send(QStringLiteral("Datei C:\\Daten/ä.txt: A&B=1 #2 100% ?"),
+                    QStringLiteral("a&b=c@example.net"));
     QTRY_COMPARE_WITH_TIMEOUT(rig.ends, 1, 20000);
     const QJsonObject fields = server.reports().value(0).value(QStringLiteral("fields")).toObject();
     QCOMPARE(fields.value(QStringLiteral("exception")).toString(),
              QStringLiteral("Datei_C:_Daten_ä.txt:_A&B=1_#2_100%_?"));
     QCOMPARE(fields.value(QStringLiteral("event")).toString(), QStringLiteral("scan_folders"));
+    QCOMPARE(fields.value(QStringLiteral("email")).toString(), QStringLiteral("a&b=c@example.net"));
     QCOMPARE(fields.value(QStringLiteral("program")).toString(), QStringLiteral("Quoralis2005"));
     QCOMPARE(fields.keys().size(), 6);
 }
 
-void TestErrorReport::reportThatCannotBeSentLeavesAClosableWindow() {
-    qputenv("QUORALIS_SERVER", "127.0.0.1:1");
-    ReportRig rig;
-    rig.form.showError(QStringLiteral("Something failed"));
-    QVERIFY(rig.form.isVisible());
-    QTest::mouseClick(rig.ok(), Qt::LeftButton);
-    auto* status = rig.form.findChild<QLabel*>(QStringLiteral("SendStatus"));
-    QTRY_VERIFY_WITH_TIMEOUT(status->isVisible(), 20000);
-    QVERIFY(status->text().contains(QStringLiteral("could not be sent")));
-    QCOMPARE(rig.ends, 0);
-    QVERIFY(rig.prompts.shown.isEmpty());
-    QVERIFY(rig.ok()->isEnabled());
-    QTest::mouseClick(rig.ok(), Qt::LeftButton);
-    QVERIFY(!rig.form.isVisible());
-    // The next error can be reported again.
-    rig.form.showError(QStringLiteral("Another failure"));
-    QVERIFY(!status->isVisible());
-    QCOMPARE(rig.ok()->text(), QStringLiteral("Ok"));
-    QVERIFY(rig.ok()->isEnabled());
-}
-
-void TestErrorReport::errorAndAnswerAreShownAsPlainText() {
-    // Neither a system's error text nor a server's answer may show pictures or carry links.
+void TestErrorReport::aLongAnswerIsShownCut() {
     LoopbackHttpServer server;
-    const QByteArray answer = "<a href=\"file:///etc/passwd\">Thanks</a><img src=\"/etc/hostname\">";
+    const QByteArray answer = QByteArray(ServerText::displayChars, 'a') + "tail";
     server.answerWith(200, answer);
     qputenv("QUORALIS_SERVER", server.address().toUtf8());
-    MessageBoxPrompts prompts;
-    int ends = 0;
-    ErrorReportWindow form;
-    form.setReporting(&prompts, [&ends] { ++ends; });
-    const QString error = QStringLiteral("<b>Cannot open</b> <a href=\"file:///etc/shadow\">x</a>");
-    form.showError(error);
-    auto* errLabel = form.findChild<QLabel*>(QStringLiteral("ErrLabel"));
-    QCOMPARE(errLabel->textFormat(), Qt::PlainText);
-    QCOMPARE(errLabel->text(), error);
-    QVERIFY(!errLabel->openExternalLinks());
-
-    Qt::TextFormat shownFormat = Qt::AutoText;
-    QString shownText;
-    QTimer watch;
-    connect(&watch, &QTimer::timeout, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-        shownFormat = label->textFormat();
-        shownText = label->text();
-        box->done(0);
-    });
-    watch.start(20);
-    QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("BtOk")), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(ends, 1, 20000);
-    QCOMPARE(shownText, QString::fromLatin1(answer));
-    QCOMPARE(shownFormat, Qt::PlainText);
+    ReportRig rig;
+    rig.report.send(QStringLiteral("Oops"), std::nullopt);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.ends, 1, 20000);
+    QCOMPARE(rig.prompts.notices(),
+             QStringList(QString(ServerText::displayChars, QLatin1Char('a')) + QStringLiteral("...")));
+    QVERIFY(LoopbackHttpServer::requestLine(server.requests.value(0))
+                .startsWith("GET /php/exceptions.php?program=Quoralis2005&version="));
 }
 
-QTEST_MAIN(TestErrorReport)
+void TestErrorReport::aFailedReportEndsNothingAndCanBeSentAgain() {
+    ReportRig rig;
+    rig.report.send(QStringLiteral("Something failed"), std::nullopt);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.failed.count(), 1, 20000);
+    QCOMPARE(rig.started.count(), 1);
+    QVERIFY(rig.prompts.shown.isEmpty());
+    QCOMPARE(rig.ends, 0);
+    QVERIFY(!rig.report.isSending());
+
+    ReferenceServer server;
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    qputenv("QUORALIS_SERVER", server.address().toUtf8());
+    rig.report.send(QStringLiteral("Something failed"), std::nullopt);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.ends, 1, 20000);
+    QCOMPARE(rig.started.count(), 2);
+    QCOMPARE(rig.failed.count(), 1);
+    QCOMPARE(server.reports().size(), 1);
+}
+
+void TestErrorReport::aSendWhileOneIsOnItsWayIsIgnored() {
+    LoopbackHttpServer server;
+    server.neverAnswer();
+    qputenv("QUORALIS_SERVER", server.address().toUtf8());
+    ReportRig rig;
+    rig.report.send(QStringLiteral("first"), std::nullopt);
+    QTRY_COMPARE_WITH_TIMEOUT(server.requests.size(), 1, 20000);
+    QVERIFY(rig.report.isSending());
+    rig.report.send(QStringLiteral("second"), std::nullopt);
+    QCOMPARE(rig.started.count(), 1);
+    QVERIFY(rig.report.HTTP()->properties().URL.contains(QStringLiteral("exception=first")));
+
+    rig.report.HTTP()->Abort();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.failed.count(), 1, 20000);
+    QCOMPARE(server.requests.size(), 1);
+    QCOMPARE(rig.ends, 0);
+}
+
+QTEST_GUILESS_MAIN(TestErrorReport)
 #include "tst_errorreport.moc"
