@@ -3,8 +3,9 @@
 // longest and the median stall, and beside it the same drag on a window of the same
 // widgets that writes nothing, with the ratio.
 #include "app/appservices.h"
-#include "app/shellopener.h"
+#include "app/backupapp.h"
 #include "app/mainwindow.h"
+#include "app/shellopener.h"
 #include "scriptedprompts.h"
 #include "testprogramdir.h"
 
@@ -73,8 +74,9 @@ int main(int argc, char** argv) {
     services.trayAvailable = [] {
         return true;
     };
-    MainWindow form(dir.path(), {}, services);
-    form.FormCreate();
+    BackupApp program(dir.path(), {}, services);
+    MainWindow form(program);
+    program.start();
     const int steps = 300;
     const Figures ours = dragResize(form, steps, true);
     const Figures oursOneSide = dragResize(form, steps, false);

@@ -1,9 +1,11 @@
 #include "app/appservices.h"
+#include "app/backupapp.h"
+#include "app/desktopshellopener.h"
 #include "app/exitstatus.h"
-#include "app/quoralisapplication.h"
-#include "app/shellopener.h"
-#include "app/singleinstance.h"
 #include "app/mainwindow.h"
+#include "app/quoralisapplication.h"
+#include "app/singleinstance.h"
+#include "log/activitylog.h"
 #include "platform/settingslocation.h"
 #include "platform/shutdownservice.h"
 #include "platform/systeminfo.h"
@@ -12,6 +14,7 @@
 #include "widgets/messageboxprompts.h"
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -57,12 +60,12 @@ int main(int argc, char** argv) {
     // Beside the program in a portable copy, in the per-user places when the program folder is not ours.
     const platform::SettingsLocation location(platform::SystemInfo::programDirectory());
 
-    SingleInstance instance;
-    if (instance.acquire(location.settingsFile()) == SingleInstance::Role::Secondary) {
-        if (const std::optional<int> status = handOver(instance, arguments))
+    auto instance = std::make_unique<SingleInstance>();
+    if (instance->acquire(location.settingsFile()) == SingleInstance::Role::Secondary) {
+        if (const std::optional<int> status = handOver(*instance, arguments))
             return *status;
     }
-    instance.setUnattendedRun(unattended);
+    instance->setUnattendedRun(unattended);
     MessageBoxPrompts prompts;
     DesktopShellOpener shell;
     const auto shutdown = platform::ShutdownService::createSystemService();
@@ -75,33 +78,35 @@ int main(int argc, char** argv) {
     services.settingsFile = location.settingsFile();
     services.logDirectory = location.logDirectory();
 
-    MainWindow form(programDir, arguments, services);
-    prompts.setParentWindow(&form);
+    BackupApp program(programDir, arguments, services);
+    program.adoptInstanceGuard(std::move(instance));
+    app.setUnhandledErrorHandler(
+        [&program](const QString& message) { program.reportUnexpectedError(message); });
     // For whoever watches a run from outside (a test, a support case): every log line as it is made.
     if (qEnvironmentVariableIsSet("QUORALIS_LOG_ECHO"))
-        QObject::connect(&form.activityLog(), &ActivityLog::messageLogged, [](const QString& message) {
+        QObject::connect(&program.activityLog(), &ActivityLog::messageLogged, [](const QString& message) {
             std::fprintf(stderr, "%s\n", message.toUtf8().constData());
             std::fflush(stderr);
         });
-    QObject::connect(&instance, &SingleInstance::activationRequested, &form, &MainWindow::bringToFront);
-    QObject::connect(&instance, &SingleInstance::backupRequested, &form, &MainWindow::forwardedBackupRequested);
     if (unattended)
         prompts.setUnattended(MessageBoxPrompts::defaultUnattendedWait,
-                              [&form](const QString& line) { form.LogMessage(line); });
-    // The process ends only when the window has closed, never by ending the event loops of a
+                              [&program](const QString& line) { program.activityLog().logMessage(line); });
+    MainWindow window(program);
+    prompts.setParentWindow(&window);
+    // The process ends only when the program has closed, never by ending the event loops of a
     // backup that is still working.
-    QObject::connect(&form, &MainWindow::programEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&program, &BackupApp::programEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     TerminationRequest termination;
-    QObject::connect(&termination, &TerminationRequest::requested, &form, [&] {
+    QObject::connect(&termination, &TerminationRequest::requested, &program, [&] {
         prompts.stopWaiting();
-        form.requestTermination();
+        program.requestTermination();
     });
     try {
-        form.FormCreate();
+        program.start();
     } catch (const std::exception& error) {
         app.reportUnhandledError(QString::fromUtf8(error.what()));
     }
-    if (!form.hasEnded())
+    if (!program.hasEnded())
         QApplication::exec();
-    return form.exitStatus();
+    return program.exitStatus();
 }

@@ -1,5 +1,7 @@
 #include "app/mainmenus.h"
 
+#include "app/backupapp.h"
+
 #include <QAction>
 #include <QMenu>
 
@@ -56,4 +58,21 @@ void MainMenus::setup(QWidget* owner) {
     buttonBackupAndClose =
         entry(backupMenu, "backupandcloseprogram2", QStringLiteral("backup and close program"));
     buttonBackupAndShutdown = entry(backupMenu, "backupandshutdown3", QStringLiteral("backup and shutdown"));
+}
+
+void MainMenus::connectTo(BackupApp& app) const {
+    const auto each = [&app](std::initializer_list<QAction*> actions, void (BackupApp::*request)()) {
+        for (QAction* action : actions)
+            QObject::connect(action, &QAction::triggered, &app, request);
+    };
+    each({mainBackup, trayBackup, buttonBackup}, &BackupApp::backup);
+    each({mainBackupAndClose, trayBackupAndClose, buttonBackupAndClose}, &BackupApp::backupAndClose);
+    each({mainBackupAndShutdown, trayBackupAndShutdown, buttonBackupAndShutdown},
+         &BackupApp::backupAndShutdown);
+    each({mainQuickGuide, trayQuickGuide}, &BackupApp::openQuickGuide);
+    each({mainHomepage, trayHomepage}, &BackupApp::openHomepage);
+    each({mainSupport, traySupport}, &BackupApp::openSupport);
+    each({About1}, &BackupApp::showAbout);
+    for (QAction* action : {mainCheckUpdates, trayCheckUpdates})
+        QObject::connect(action, &QAction::triggered, &app, [&app] { app.checkVersion(false); });
 }

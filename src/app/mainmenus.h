@@ -1,5 +1,6 @@
 #pragma once
 
+class BackupApp;
 class QAction;
 class QMenu;
 class QWidget;
@@ -8,6 +9,8 @@ class QWidget;
 class MainMenus {
 public:
     void setup(QWidget* owner);
+    // The entries that ask the program for something without a window of their own.
+    void connectTo(BackupApp& app) const;
 
     QMenu* mainMenu = nullptr;
     QAction* toolbarMode1 = nullptr;

@@ -1,6 +1,8 @@
 #include "app/programlifecycle.h"
 
-#include "app/mainwindow.h"
+#include "app/programparts.h"
+#include "app/programview.h"
+#include "app/settingssequence.h"
 #include "app/timedshutdown.h"
 #include "config/settingsmodel.h"
 #include "core/userprompts.h"
@@ -8,47 +10,41 @@
 #include "engine/backuprun.h"
 #include "housekeeping/housekeeping.h"
 #include "log/eventmarker.h"
-#include "log/logviewer.h"
 
-#include <QCloseEvent>
 #include <QTimer>
 
-ProgramLifecycle::ProgramLifecycle(MainWindow& form, const QStringList& arguments)
-    : m_form(form)
+ProgramLifecycle::ProgramLifecycle(ProgramParts& parts, const QStringList& arguments)
+    : m_parts(parts)
     , m_commandLine(arguments) {}
 
-void ProgramLifecycle::closeRequested(QCloseEvent* event) {
-    if (m_ended) {
-        event->accept();
+void ProgramLifecycle::close() {
+    if (m_ended)
         return;
-    }
-    // Refuse first: an error inside the close sequence must leave the window open.
-    event->ignore();
-    if (m_form.backupRun()->isRunning()) {
+    if (m_parts.backupRun().isRunning()) {
         closeDuringRun();
         return;
     }
-    if (FormClose()) {
-        event->accept();
+    // An error inside the close sequence leaves the program running.
+    if (FormClose())
         endProgram();
-    }
 }
 
 bool ProgramLifecycle::FormClose() {
-    SettingsModel& settings = m_form.settings();
+    SettingsModel& settings = m_parts.settings();
     // 1
-    m_form.marker().set(QStringLiteral("form_close"));
-    m_form.LogMessage(QStringLiteral("Closing Quoralis2005 v.") + m_form.GetVersionString());
+    m_parts.mark(QStringLiteral("form_close"));
+    m_parts.logMessage(QStringLiteral("Closing Quoralis2005 v.") + m_parts.versionString());
     // 2-3. A settings or log file that cannot be written is reported, and the close goes on:
     // otherwise a read-only program folder would leave a program that can never be closed.
-    reportAndGoOn([this] { m_form.SaveConfig(); });
+    reportAndGoOn(
+        [this] { SettingsSequence(m_parts).SaveConfig(!m_autoShutdown && !closingWithoutQuestions()); });
     if (settings.isOn(Setting::KeepLog))
-        reportAndGoOn([this] { m_form.writeLogFile(); });
+        reportAndGoOn([this] { m_parts.writeLogFile(); });
     // 4
     if (settings.isOn(Setting::CleanLogs))
-        m_form.housekeeping()->CleanOldLogs();
+        m_parts.housekeeping().CleanOldLogs();
     // 5
-    m_form.marker().set(QStringLiteral("form_close2"));
+    m_parts.mark(QStringLiteral("form_close2"));
     // 6. The session ending does not wait for the pending shutdown it is probably part of.
     if (m_autoShutdown && !m_terminating)
         return false;
@@ -57,16 +53,15 @@ bool ProgramLifecycle::FormClose() {
         return true;
     // 8
     if (settings.isOn(Setting::BackupClose)) {
-        m_form.marker().set(QStringLiteral("form_close_ab"));
-        m_form.LogMessage(QStringLiteral("Making automatic shutdown backup"));
-        m_form.btBackupClick();
+        m_parts.mark(QStringLiteral("form_close_ab"));
+        m_parts.logMessage(QStringLiteral("Making automatic shutdown backup"));
+        runBackup();
     }
-    m_form.marker().set(QStringLiteral("form_close3"));
-    if (m_form.logViewer()->isVisible())
-        m_form.logViewer()->Fhide();
-    m_form.marker().set(QStringLiteral("form_close4"));
-    m_form.marker().set(QStringLiteral("form_close5"));
-    m_form.fadeOutForClose();
+    m_parts.mark(QStringLiteral("form_close3"));
+    m_parts.view().hideLogViewer();
+    m_parts.mark(QStringLiteral("form_close4"));
+    m_parts.mark(QStringLiteral("form_close5"));
+    m_parts.view().fadeOutForClose();
     return true;
 }
 
@@ -74,27 +69,27 @@ void ProgramLifecycle::reportAndGoOn(const std::function<void()>& step) {
     try {
         step();
     } catch (const std::exception& error) {
-        m_form.prompts().notify(QString::fromUtf8(error.what()));
+        m_parts.prompts().notify(QString::fromUtf8(error.what()));
     }
 }
 
 void ProgramLifecycle::endProgram() {
     m_ended = true;
-    m_form.hideAllWindows();
+    m_parts.view().hideAllWindows();
     Q_EMIT programEnded();
 }
 
 void ProgramLifecycle::endOnErrorReport() {
     // A running backup ends through its own path first; the program ends after it.
-    if (m_form.backupRun()->isRunning()) {
+    if (m_parts.backupRun().isRunning()) {
         m_endAfterBackup = true;
-        m_form.LogMessage(QStringLiteral("Closing after the current backup..."));
+        m_parts.logMessage(QStringLiteral("Closing after the current backup..."));
         return;
     }
     // The close sequence does not run (no settings saved, no backup at close), but the
     // run's log is what the user needs afterwards.
-    if (m_form.settings().isOn(Setting::KeepLog))
-        reportAndGoOn([this] { m_form.writeLogFile(); });
+    if (m_parts.settings().isOn(Setting::KeepLog))
+        reportAndGoOn([this] { m_parts.writeLogFile(); });
     endProgram();
 }
 
@@ -104,7 +99,7 @@ void ProgramLifecycle::closeDuringRun() {
     const QString question =
         m_terminating ? QString()
                       : QStringLiteral("A backup is in progress. Cancel it and close Quoralis2005?");
-    if (m_form.backupRun()->cancelForClose(question))
+    if (m_parts.backupRun().cancelForClose(question))
         m_closeAfterRun = true;
 }
 
@@ -112,11 +107,11 @@ void ProgramLifecycle::requestTermination() {
     if (m_ended || m_terminating)
         return;
     m_terminating = true;
-    m_form.LogMessage(QStringLiteral("The session is ending: closing Quoralis2005"));
-    if (m_form.backupRun()->isRunning())
+    m_parts.logMessage(QStringLiteral("The session is ending: closing Quoralis2005"));
+    if (m_parts.backupRun().isRunning())
         closeDuringRun();
     else
-        m_form.close();
+        close();
 }
 
 void ProgramLifecycle::shutdownRefused() {
@@ -125,12 +120,12 @@ void ProgramLifecycle::shutdownRefused() {
     m_autoShutdown = false;
     if (m_commandLine.shutsDown()) {
         m_autoClose = true;
-        m_form.close();
+        close();
     }
 }
 
 bool ProgramLifecycle::abortPendingShutdown() {
-    TimedShutdown& shutdown = m_form.timedShutdown();
+    TimedShutdown& shutdown = m_parts.timedShutdown();
     if (!shutdown.pending())
         return false;
     shutdown.abort();
@@ -141,46 +136,46 @@ bool ProgramLifecycle::abortPendingShutdown() {
 }
 
 ExitStatus::Code ProgramLifecycle::recordRunOutcome(BackupRun::Outcome outcome) {
-    const ExitStatus::Code code = ExitStatus::ofRun(outcome, m_form.archiveJob()->archiveFailed());
+    const ExitStatus::Code code = ExitStatus::ofRun(outcome, m_parts.archiveJob().archiveFailed());
     m_exitStatus.record(code);
     return code;
 }
 
 void ProgramLifecycle::runBackup() {
-    BackupRun* run = m_form.backupRun();
-    const BackupRun::Outcome outcome = run->btBackupClick();
+    BackupRun& run = m_parts.backupRun();
+    const BackupRun::Outcome outcome = run.btBackupClick();
     m_lastRunStatus = recordRunOutcome(outcome);
-    if (!run->isRunning())
+    if (!run.isRunning())
         QTimer::singleShot(0, this, &ProgramLifecycle::runForwardedBackups);
-    if (m_endAfterBackup && !run->isRunning()) {
+    if (m_endAfterBackup && !run.isRunning()) {
         m_endAfterBackup = false;
         endOnErrorReport();
         return;
     }
     if (m_closeAfterRun) {
         // Closing was asked for while the run worked; it has ended now.
-        m_form.close();
+        close();
         return;
     }
     if (outcome != BackupRun::Outcome::Completed)
         return;
-    m_form.CheckOutdatedArchives();
+    m_parts.housekeeping().CheckOutdatedArchives();
     if (m_autoClose)
-        m_form.close();
+        close();
     if (m_autoShutdown && !m_ended)
-        m_form.timedShutdown().start();
+        m_parts.timedShutdown().start();
 }
 
 void ProgramLifecycle::backupAndClose() {
     m_autoClose = true;
-    m_form.LogMessage(QStringLiteral("Starting backup-and-close..."));
-    m_form.btBackupClick();
+    m_parts.logMessage(QStringLiteral("Starting backup-and-close..."));
+    runBackup();
 }
 
 void ProgramLifecycle::backupAndShutdown() {
     m_autoShutdown = true;
-    m_form.LogMessage(QStringLiteral("Starting backup-and-shutdown..."));
-    m_form.btBackupClick();
+    m_parts.logMessage(QStringLiteral("Starting backup-and-shutdown..."));
+    runBackup();
 }
 
 void ProgramLifecycle::forwardedBackupRequested(const QStringList& arguments,
@@ -191,15 +186,15 @@ void ProgramLifecycle::forwardedBackupRequested(const QStringList& arguments,
 
 void ProgramLifecycle::runForwardedBackups() {
     // One at a time, and never inside another run: each waits for the run before it to end.
-    while (!m_forwardedBackups.isEmpty() && !m_ended && !m_form.backupRun()->isRunning()) {
+    while (!m_forwardedBackups.isEmpty() && !m_ended && !m_parts.backupRun().isRunning()) {
         const ForwardedBackup request = m_forwardedBackups.takeFirst();
         const CommandLine commandLine(request.arguments);
-        m_form.LogMessage(QStringLiteral("Backup asked for by another start: ") + commandLine.text());
+        m_parts.logMessage(QStringLiteral("Backup asked for by another start: ") + commandLine.text());
         m_lastRunStatus = ExitStatus::BackupNotMade;
         if (commandLine.shutsDown())
             backupAndShutdown();
         else
-            m_form.btBackupClick();
+            runBackup();
         request.reply.send(m_lastRunStatus);
     }
     if (m_ended) {

@@ -9,16 +9,15 @@
 
 #include <functional>
 
-class QCloseEvent;
-class MainWindow;
+class ProgramParts;
 
 // How the program ends and what it tells whoever started it: the close sequence, a close while a
 // backup runs, the end of the session, what follows a backup run (close, shut down, backups another
-// start forwarded) and the exit status. Works through the main window's operations.
+// start forwarded) and the exit status.
 class ProgramLifecycle : public QObject {
     Q_OBJECT
 public:
-    ProgramLifecycle(MainWindow& form, const QStringList& arguments);
+    ProgramLifecycle(ProgramParts& parts, const QStringList& arguments);
 
     const CommandLine& commandLine() const { return m_commandLine; }
     bool hasEnded() const { return m_ended; }
@@ -32,8 +31,9 @@ public:
     ExitStatus& exitStatus() { return m_exitStatus; }
     const ExitStatus& exitStatus() const { return m_exitStatus; }
 
-    // The main window was asked to close: accepts the event only when the program ends.
-    void closeRequested(QCloseEvent* event);
+    // The program was asked to close: the close sequence, or the cancel of a backup in progress
+    // that closes once the backup has ended.
+    void close();
     void requestTermination();
     // An error report was answered with "end the program".
     void endOnErrorReport();
@@ -47,7 +47,7 @@ public:
     void forwardedBackupRequested(const QStringList& arguments, const SingleInstanceReply& reply);
 
 Q_SIGNALS:
-    // The close sequence has let the window close: the process ends.
+    // The close sequence has ended the program: the process ends.
     void programEnded();
 
 private:
@@ -61,7 +61,7 @@ private:
     void reportAndGoOn(const std::function<void()>& step);
     void endProgram();
 
-    MainWindow& m_form;
+    ProgramParts& m_parts;
     CommandLine m_commandLine;
     bool m_autoClose = false;
     bool m_autoShutdown = false;

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QList>
 
-class MainWindow;
+class ProgramParts;
 namespace platform {
 class ProfileBatch;
 }
@@ -13,14 +13,15 @@ class ProfileBatch;
 // once; a save replaces it once, holding every key, and never happens before a load was complete.
 class SettingsSequence {
 public:
-    explicit SettingsSequence(MainWindow& form);
+    explicit SettingsSequence(ProgramParts& parts);
 
     void LoadConfig();
-    void SaveConfig();
+    // checkOutdatedArchives: a save the user can watch offers outdated archives for deletion after it.
+    void SaveConfig(bool checkOutdatedArchives);
 
 private:
     QList<QByteArray> storable(const QList<QByteArray>& entries);
     void commit(platform::ProfileBatch& ini);
 
-    MainWindow& m_form;
+    ProgramParts& m_parts;
 };

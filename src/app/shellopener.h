@@ -23,12 +23,3 @@ public:
 protected:
     virtual bool launchUrl(const QUrl& url) = 0;
 };
-
-class DesktopShellOpener : public ShellOpener {
-public:
-    bool open(const QString& path) override;
-    bool openFolder(const std::filesystem::path& folder) override;
-
-protected:
-    bool launchUrl(const QUrl& url) override;
-};

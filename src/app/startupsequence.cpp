@@ -1,106 +1,95 @@
 #include "app/startupsequence.h"
 
 #include "app/programlifecycle.h"
-#include "app/mainwindow.h"
-#include "app/traycontrol.h"
+#include "app/programparts.h"
+#include "app/programview.h"
+#include "app/settingssequence.h"
+#include "app/timedshutdown.h"
 #include "backupset/folderset.h"
 #include "config/settingsmodel.h"
 #include "core/userprompts.h"
-#include "engine/archivejob.h"
 #include "engine/archivecomponent.h"
-#include "log/eventmarker.h"
-#include "log/logviewer.h"
+#include "housekeeping/housekeeping.h"
+#include "online/versioncheck.h"
 #include "platform/profilefile.h"
-#include "widgets/skinnedbutton.h"
+#include "schedule/intervaltimer.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QPushButton>
 
-StartupSequence::StartupSequence(MainWindow& form, ProgramLifecycle& lifecycle)
-    : m_form(form)
+StartupSequence::StartupSequence(ProgramParts& parts, ProgramLifecycle& lifecycle)
+    : m_parts(parts)
     , m_lifecycle(lifecycle) {}
 
 void StartupSequence::run() {
-    SettingsModel& settings = m_form.settings();
-    // 1-2: the other windows.
-    m_form.createWindows();
+    SettingsModel& settings = m_parts.settings();
+    // 1-2: the windows are there already.
+    m_parts.mark(QStringLiteral("program_start"));
     // 3
     m_lifecycle.setAutoShutdown(false);
     m_lifecycle.setAutoClose(false);
-    m_form.connectControls();
     // 4: the program folder, with its trailing separator.
-    const QString programDir = m_form.programDir();
+    const QString programDir = m_parts.programDir();
     // 5
-    m_form.LogMessage(QStringLiteral("Starting Quoralis v.") + m_form.GetVersionString() +
-                      QStringLiteral("..."));
+    m_parts.logMessage(QStringLiteral("Starting Quoralis v.") + m_parts.versionString() +
+                       QStringLiteral("..."));
     // 6
-    ArchiveComponent* zip = m_form.zipMaster();
-    zip->DLLDirectory = programDir + QStringLiteral("dll/");
-    zip->TempDir = m_form.GetTempDir();
+    ArchiveComponent& zip = m_parts.archiveComponent();
+    zip.DLLDirectory = programDir + QStringLiteral("dll/");
+    zip.TempDir = m_parts.tempDir();
     // 7
     checkEngineFiles();
     if (stopped())
         return;
     // 8
-    zip->SFXPath = programDir + QStringLiteral("dll/dzsfxus.bin");
-    zip->LoadZipEngine();
-    zip->LoadUnzipEngine();
+    zip.SFXPath = programDir + QStringLiteral("dll/dzsfxus.bin");
+    zip.LoadZipEngine();
+    zip.LoadUnzipEngine();
     // 9
     QDir::setCurrent(programDir);
-    m_form.applyProgramIcon();
-    m_form.tray()->show();
+    m_parts.view().showProgramIcon();
     // 10
     try {
-        m_form.LoadConfig();
+        SettingsSequence(m_parts).LoadConfig();
     } catch (const std::exception&) {
-        m_form.LogMessage(QStringLiteral("could not load config"));
+        m_parts.logMessage(QStringLiteral("could not load config"));
     }
     if (stopped())
         return;
-    m_form.folderSet()->countUncounted();
+    m_parts.folderSet().countUncounted();
     if (stopped())
         return;
-    // 11
-    m_form.ui().btVersion->setText(QStringLiteral("v. ") + m_form.GetVersionString());
     // 12
     settings.setTotalBackups(static_cast<quint32>(
-        platform::ProfileFile(m_form.settingsFilePath()).readInteger("stats", "total_backups", 0)));
-    // 13: the viewer comes with the main window; a viewer without it would stand alone.
-    m_form.logViewer()->setVisible(false);
-    // 14
-    m_form.RoundCorners(&m_form);
-    // 15
-    m_form.showAtStart(m_lifecycle.commandLine().minimized());
-    // 16
-    m_form.DockLogViewer();
-    m_form.ui().titleStrip->setToolTip(
-        QStringLiteral("Right-click for menu,\ndouble-click toggles Toolbar Mode"));
+        platform::ProfileFile(m_parts.settingsFilePath()).readInteger("stats", "total_backups", 0)));
+    // 13-16
+    m_parts.view().showAtStart(m_lifecycle.commandLine().minimized());
     // 17
     if (!m_lifecycle.commandLine().isEmpty()) {
-        m_form.marker().set(QStringLiteral("shortcut_launch"));
+        m_parts.mark(QStringLiteral("shortcut_launch"));
         if (!applyCommandLine())
             return;
     }
     if (stopped())
         return;
     // 18
-    m_form.cbAutoClick();
+    m_parts.intervalTimer().cbAutoClick(settings.isOn(Setting::TimerEnabled),
+                                        settings.number(Setting::TimerInterval));
     // 19
     if (settings.isOn(Setting::BackupLaunch)) {
-        m_form.LogMessage(QStringLiteral("Making automatic startup backup"));
-        m_form.btBackupClick();
+        m_parts.logMessage(QStringLiteral("Making automatic startup backup"));
+        m_lifecycle.runBackup();
         if (stopped())
             return;
     }
     // 20
     if (settings.isOn(Setting::AutoCheck))
-        m_form.CheckVersion(true);
+        m_parts.versionCheck().CheckVersion(true);
     if (stopped())
         return;
     // 21
     if (settings.isOn(Setting::CleanBackups))
-        m_form.CheckOutdatedArchives();
+        m_parts.housekeeping().CheckOutdatedArchives();
 }
 
 bool StartupSequence::stopped() {
@@ -124,42 +113,42 @@ void StartupSequence::checkEngineFiles() {
         {"dll/ResDlls.res", "ZIP res file is missing, please reinstall"},
     };
     for (const EngineFile& f : files) {
-        if (!QFileInfo::exists(m_form.programDir() + QLatin1String(f.name)))
-            m_form.prompts().notify(QLatin1String(f.message));
+        if (!QFileInfo::exists(m_parts.programDir() + QLatin1String(f.name)))
+            m_parts.prompts().notify(QLatin1String(f.message));
     }
 }
 
 bool StartupSequence::applyCommandLine() {
     const auto launch = [this](const char* name) {
         const QString text = QLatin1String(name);
-        m_form.marker().set(QStringLiteral("shortcut_launch_") + text);
-        m_form.LogMessage(QStringLiteral("Executing command line \"/") + text + QStringLiteral("\"..."));
+        m_parts.mark(QStringLiteral("shortcut_launch_") + text);
+        m_parts.logMessage(QStringLiteral("Executing command line \"/") + text + QStringLiteral("\"..."));
     };
     switch (m_lifecycle.commandLine().backup()) {
     case CommandLine::Backup::None:
         return true;
     case CommandLine::Backup::Auto:
         launch("auto");
-        m_form.btBackupClick();
+        m_lifecycle.runBackup();
         m_commandLineBackupDone = true;
         return true;
     case CommandLine::Backup::AutoClose:
         launch("autoclose");
         m_lifecycle.setAutoClose(true);
-        m_form.btBackupClick();
+        m_lifecycle.runBackup();
         m_commandLineBackupDone = true;
-        m_form.close();
+        m_lifecycle.close();
         return false;
     case CommandLine::Backup::AutoShutdown:
         launch("autoshutdown");
         m_lifecycle.setAutoShutdown(true);
-        m_form.btBackupClick();
+        m_lifecycle.runBackup();
         m_commandLineBackupDone = true;
         // Nobody is there to abort a shutdown that never started: the program ends.
-        if (!m_lifecycle.hasEnded() && !m_form.shutdownPending()) {
+        if (!m_lifecycle.hasEnded() && !m_parts.timedShutdown().pending()) {
             m_lifecycle.setAutoShutdown(false);
             m_lifecycle.setAutoClose(true);
-            m_form.close();
+            m_lifecycle.close();
         }
         return false;
     }

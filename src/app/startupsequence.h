@@ -1,14 +1,14 @@
 #pragma once
 
 class ProgramLifecycle;
-class MainWindow;
+class ProgramParts;
 
-// The program's start: the windows, the ZIP engine, the settings, how the windows show, the
-// command line's backup, then the timer, the backup at start, the version check and the cleanup.
+// The program's start: the ZIP engine, the settings, how the windows show, the command line's
+// backup, then the timer, the backup at start, the version check and the cleanup.
 // Every step stops once the program was closed or the session is ending.
 class StartupSequence {
 public:
-    StartupSequence(MainWindow& form, ProgramLifecycle& lifecycle);
+    StartupSequence(ProgramParts& parts, ProgramLifecycle& lifecycle);
 
     void run();
 
@@ -19,7 +19,7 @@ private:
     // False when the command line's switch ends the start-up here.
     bool applyCommandLine();
 
-    MainWindow& m_form;
+    ProgramParts& m_parts;
     ProgramLifecycle& m_lifecycle;
     bool m_commandLineBackupDone = false;
 };

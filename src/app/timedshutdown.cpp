@@ -7,16 +7,10 @@
 #include "platform/systeminfo.h"
 
 #include <QPointer>
-#include <QPushButton>
 
-namespace {
-const QString kAbort = QStringLiteral("ABORT");
-}
-
-TimedShutdown::TimedShutdown(QPushButton* backupButton, platform::ShutdownService* service, ActivityLog& log,
-                             EventMarker& marker, UserPrompts& prompts, QObject* parent)
+TimedShutdown::TimedShutdown(platform::ShutdownService* service, ActivityLog& log, EventMarker& marker,
+                             UserPrompts& prompts, QObject* parent)
     : QObject(parent)
-    , m_button(backupButton)
     , m_service(service)
     , m_log(log)
     , m_marker(marker)
@@ -26,14 +20,13 @@ TimedShutdown::TimedShutdown(QPushButton* backupButton, platform::ShutdownServic
 }
 
 bool TimedShutdown::pending() const {
-    return m_button->text() == kAbort;
+    return m_pending;
 }
 
 void TimedShutdown::start() {
     using Privilege = platform::ShutdownService::PrivilegeResult;
     m_log.logMessage(QStringLiteral("Shutting down computer in 30 secs..."));
-    m_button->setText(kAbort);
-    m_button->setToolTip(QStringLiteral("Cancel system shutdown"));
+    setPending(true);
     const QString machine = platform::SystemInfo::computerName();
     m_marker.set(QStringLiteral("timed_shutdown"));
     const quint64 request = ++m_request;
@@ -90,7 +83,7 @@ void TimedShutdown::shutdownOverdue() {
 
 void TimedShutdown::reportFailure(const QString& text) {
     // A caption of "ABORT" with nothing to abort would say a shutdown is coming that never does.
-    resetCaption();
+    setPending(false);
     m_log.logMessage(text);
     m_prompts.notify(text);
 }
@@ -106,12 +99,14 @@ void TimedShutdown::abort() {
     m_overdue.stop();
     if (m_service)
         m_service->abortShutdown(platform::SystemInfo::computerName());
-    resetCaption();
+    setPending(false);
 }
 
-void TimedShutdown::resetCaption() {
-    m_button->setText(QStringLiteral("Backup!"));
-    m_button->setToolTip(QStringLiteral("Make backup now, right click for options"));
+void TimedShutdown::setPending(bool pending) {
+    if (pending == m_pending)
+        return;
+    m_pending = pending;
+    Q_EMIT pendingChanged(pending);
 }
 
 void TimedShutdown::announceAbort() {

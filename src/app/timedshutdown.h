@@ -7,14 +7,13 @@
 
 class ActivityLog;
 class EventMarker;
-class QPushButton;
 class UserPrompts;
 namespace platform {
 class ShutdownService;
 }
 
-// The shutdown 30 seconds after a backup-and-shutdown and its abort. A shutdown is pending
-// exactly while the Backup button reads "ABORT": from the request, while the system has not
+// The shutdown 30 seconds after a backup-and-shutdown and its abort. A shutdown is pending (and
+// the Backup button reads "ABORT") from the request, while the system has not
 // answered, until the computer goes down, the user aborts, or the system refuses or fails to
 // act. Owns the timer that notices an accepted shutdown that never comes.
 class TimedShutdown : public QObject {
@@ -22,15 +21,15 @@ class TimedShutdown : public QObject {
 public:
     static constexpr std::chrono::milliseconds defaultOverdueAfter{std::chrono::minutes(2)};
 
-    TimedShutdown(QPushButton* backupButton, platform::ShutdownService* service, ActivityLog& log,
-                  EventMarker& marker, UserPrompts& prompts, QObject* parent = nullptr);
+    TimedShutdown(platform::ShutdownService* service, ActivityLog& log, EventMarker& marker,
+                  UserPrompts& prompts, QObject* parent = nullptr);
 
     bool pending() const;
     // Asks the system for the shutdown and returns without waiting for its answer. A refusal
     // (no bus, no permission, no login manager, no answer in time) is logged and shown, nothing
     // stays pending, and refused() follows.
     void start();
-    // Cancels the pending shutdown and gives the Backup button its caption back; then the
+    // Cancels the pending shutdown; then the
     // caller clears the backup-and-close and backup-and-shutdown flags and calls announceAbort.
     // An answer to the request that comes after this is ignored.
     void abort();
@@ -41,6 +40,7 @@ public:
     std::chrono::milliseconds overdueAfter() const { return m_overdueAfter; }
 
 Q_SIGNALS:
+    void pendingChanged(bool pending);
     // The system refused the shutdown, or did not answer in time.
     void refused();
     // The system accepted the shutdown but the computer is still running after overdueAfter();
@@ -51,9 +51,9 @@ private:
     void answered(quint64 request, bool accepted);
     void reportFailure(const QString& text);
     void shutdownOverdue();
-    void resetCaption();
+    void setPending(bool pending);
 
-    QPushButton* m_button;
+    bool m_pending = false;
     platform::ShutdownService* m_service;
     ActivityLog& m_log;
     EventMarker& m_marker;

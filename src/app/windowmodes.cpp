@@ -232,3 +232,59 @@ void WindowModes::maximizeRequested() {
         DockLogViewer();
     });
 }
+
+void WindowModes::showAtStart(bool minimized) {
+    Context& c = m_context;
+    // The viewer comes with the main window; a viewer without it would stand alone.
+    c.logViewer->setVisible(false);
+    RoundedShape::apply(c.main);
+    const bool toolbar = c.settings->isOn(Setting::ToolbarMode);
+    if (c.settings->isOn(Setting::StartHidden))
+        startHidden();
+    else if (!minimized && !toolbar)
+        ShowFaded();
+    else if (minimized && !toolbar && !c.tray->hasTray())
+        startHidden();
+    DockLogViewer();
+}
+
+void WindowModes::bringToFront() {
+    Context& c = m_context;
+    if (c.settings->isOn(Setting::ToolbarMode)) {
+        c.toolbar->showFaded();
+        c.toolbar->raise();
+        c.toolbar->activateWindow();
+        return;
+    }
+    if (!c.main->isVisible() || c.main->isMinimized()) {
+        c.main->setWindowState(c.main->windowState() & ~Qt::WindowMinimized);
+        ShowFaded();
+    }
+    c.main->raise();
+    c.main->activateWindow();
+}
+
+void WindowModes::trayIconClicked() {
+    QWidget* main = m_context.main;
+    if (main->isVisible()) {
+        HideFaded();
+    } else {
+        main->setWindowState(main->windowState() & ~Qt::WindowMinimized);
+        ShowFaded();
+    }
+}
+
+void WindowModes::showLogChanged(bool show) {
+    Context& c = m_context;
+    if (!show) {
+        if (c.logViewer->isVisible())
+            c.logViewer->Fhide();
+        return;
+    }
+    // A hidden or minimized main window shows the viewer when it comes back.
+    if (c.main->isVisible() && !c.main->isMinimized() && !c.settings->isOn(Setting::ToolbarMode) &&
+        !c.logViewer->isVisible()) {
+        DockLogViewer();
+        c.logViewer->Fshow();
+    }
+}

@@ -53,6 +53,14 @@ public:
     void startHidden();
     // The main window came back from the task bar: the log viewer comes back with it.
     void restoredFromTaskBar();
+    // Shows the windows at start as the settings and "/minimize" ask, or leaves them hidden.
+    void showAtStart(bool minimized);
+    // Another start of the program: the window of the present mode comes forward.
+    void bringToFront();
+    // A click on the tray icon shows or hides the main window.
+    void trayIconClicked();
+    // "Show log" was switched: the viewer follows, and shows only with the main window.
+    void showLogChanged(bool show);
 
     QPoint defaultToolbarPosition() const;
     // The docked log viewer's distance below the main window, and the room it takes there.

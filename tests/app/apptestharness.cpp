@@ -1,10 +1,17 @@
 #include "apptestharness.h"
 
+#include "app/quoralisapplication.h"
+
 #include <QDir>
 
 AppTestHarness::AppTestHarness(bool withProgramFiles) {
     if (withProgramFiles)
         dir.installProgramFiles();
+}
+
+AppTestHarness::~AppTestHarness() {
+    if (auto* application = QuoralisApplication::instance())
+        application->setUnhandledErrorHandler({});
 }
 
 MainWindow& AppTestHarness::start(const QStringList& arguments) {
@@ -14,10 +21,14 @@ MainWindow& AppTestHarness::start(const QStringList& arguments) {
     services.shutdown = shutdown;
     services.waveOutput = &wave;
     services.trayAvailable = trayAvailable;
-    m_form = std::make_unique<MainWindow>(dir.path(), arguments, services);
-    QObject::connect(m_form.get(), &MainWindow::eventSoundRequested,
+    m_app = std::make_unique<BackupApp>(dir.path(), arguments, services);
+    if (auto* application = QuoralisApplication::instance())
+        application->setUnhandledErrorHandler(
+            [app = m_app.get()](const QString& message) { app->reportUnexpectedError(message); });
+    QObject::connect(m_app.get(), &BackupApp::eventSoundRequested,
                      [this](const QString& name) { soundRequests.append(name); });
-    m_form->FormCreate();
+    m_form = std::make_unique<MainWindow>(*m_app);
+    m_app->start();
     return *m_form;
 }
 
@@ -31,7 +42,7 @@ QByteArray AppTestHarness::settingsText() const {
 
 QStringList AppTestHarness::messages() const {
     QStringList result;
-    for (const QString& line : m_form->activityLog().lines())
+    for (const QString& line : m_app->activityLog().lines())
         result.append(line.section(QStringLiteral(" - "), 1, -1));
     return result;
 }

@@ -1,8 +1,12 @@
 #pragma once
 
 #include "app/appservices.h"
-#include "app/shellopener.h"
+#include "app/backupapp.h"
+#include "app/exitstatus.h"
 #include "app/mainwindow.h"
+#include "app/shellopener.h"
+#include "app/windowmodes.h"
+#include "log/activitylog.h"
 #include "recordingwaveoutput.h"
 #include "scriptedprompts.h"
 #include "testprogramdir.h"
@@ -35,14 +39,17 @@ protected:
     }
 };
 
-// A main window on a temporary program directory, with scripted prompts and recording fakes.
+// The program and its main window on a temporary program directory, with scripted prompts and
+// recording fakes.
 class AppTestHarness {
 public:
     explicit AppTestHarness(bool withProgramFiles = true);
+    ~AppTestHarness();
 
-    // Creates the window and runs its start-up sequence with the given arguments.
+    // Creates the program and its window and runs the start-up sequence with the given arguments.
     MainWindow& start(const QStringList& arguments = {});
     MainWindow& form() { return *m_form; }
+    BackupApp& app() { return *m_app; }
 
     void writeSettings(const QByteArray& iniText) const;
     QByteArray settingsText() const;
@@ -61,5 +68,6 @@ public:
     };
 
 private:
+    std::unique_ptr<BackupApp> m_app;
     std::unique_ptr<MainWindow> m_form;
 };

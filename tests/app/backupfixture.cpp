@@ -60,10 +60,11 @@ void BackupFixture::waitForNextSecond() {
 
 void BackupFixture::onFirstFile(MainWindow& form, std::function<void()> action) {
     auto once = std::make_shared<QMetaObject::Connection>();
-    *once = QObject::connect(form.zipMaster(), &ArchiveComponent::OnItemProgress, &form, [once, action] {
-        QObject::disconnect(*once);
-        action();
-    });
+    *once = QObject::connect(&form.app().archiveComponent(), &ArchiveComponent::OnItemProgress, &form,
+                             [once, action] {
+                                 QObject::disconnect(*once);
+                                 action();
+                             });
 }
 
 bool BackupFixture::unzipTest(const QString& archive) {

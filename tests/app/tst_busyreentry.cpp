@@ -4,8 +4,8 @@
 #include "backupfixture.h"
 #include "backupset/exclusiondialog.h"
 #include "config/settingsdialog.h"
-#include "engine/backuprun.h"
 #include "engine/archivecomponent.h"
+#include "engine/backuprun.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -39,7 +39,7 @@ private Q_SLOTS:
         QStringList tried;
         bool triedDuringRun = false;
         BackupFixture::onFirstFile(form, [&] {
-            QVERIFY(form.backupRun()->isRunning());
+            QVERIFY(form.app().backupRun().isRunning());
             for (QAction* action : reachableActions(form.menus())) {
                 if (action->isEnabled()) {
                     tried.append(action->text());
@@ -58,12 +58,12 @@ private Q_SLOTS:
                 tried.append(name);
                 button->click();
             }
-            triedDuringRun = form.backupRun()->isRunning();
+            triedDuringRun = form.app().backupRun().isRunning();
         });
-        form.btBackupClick();
+        form.app().backup();
         QVERIFY(triedDuringRun);
         QVERIFY(!tried.isEmpty());
-        QVERIFY(!form.backupRun()->isRunning());
+        QVERIFY(!form.app().backupRun().isRunning());
         QVERIFY2(!form.settingsDialog()->isVisible(), qPrintable(tried.join(QLatin1Char(','))));
         QVERIFY(!form.exclusionDialog()->isVisible());
         // Nothing asked a question or opened a picker while the run waited.

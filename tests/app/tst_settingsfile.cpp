@@ -1,12 +1,12 @@
 #include "app/toolbarwindow.h"
 #include "apptestharness.h"
 #include "backupfixture.h"
+#include "backupset/exclusiondialog.h"
 #include "backupset/folderlistview.h"
 #include "backupset/folderset.h"
-#include "backupset/exclusiondialog.h"
 #include "config/radiogroup.h"
-#include "config/settingsmodel.h"
 #include "config/settingsdialog.h"
+#include "config/settingsmodel.h"
 #include "log/eventmarker.h"
 #include "testmount.h"
 
@@ -62,7 +62,7 @@ void TestSettingsFile::noFileGivesTheDefaults() {
     QCOMPARE(f->cbVoice()->itemIndex(), 1);
     QCOMPARE(f->E_interval()->value(), 30);
     QCOMPARE(f->Destination()->text(), QString());
-    QVERIFY(!form.toolbarMode());
+    QVERIFY(!form.app().toolbarMode());
 }
 
 void TestSettingsFile::valuesAreReadWithProfileRules() {
@@ -108,7 +108,7 @@ void TestSettingsFile::storedGeometryWinsOverTheResizeReaction() {
                            "toolbar_x=2147483647\ntoolbar_y=2147483647\n");
     MainWindow& far = farthest.start();
     QVERIFY(QGuiApplication::primaryScreen()->geometry().contains(far.geometry().center()));
-    far.SetToolbarMode();
+    far.modes().SetToolbarMode();
     QVERIFY(QGuiApplication::primaryScreen()->geometry().contains(far.toolbarWindow()->geometry().center()));
     // Too small a size is raised to the minimum.
     AppTestHarness small;
@@ -196,7 +196,7 @@ void TestSettingsFile::totalBackupsIsShownInTheDialog() {
     AppTestHarness h;
     h.writeSettings("[STATS]\ntotal_backups=41\n");
     MainWindow& form = h.start();
-    QCOMPARE(form.totalBackups(), quint64(41));
+    QCOMPARE(form.app().totalBackups(), quint64(41));
     QCOMPARE(form.settingsDialog()->TBLabel()->text(), QStringLiteral("41"));
 }
 
@@ -214,7 +214,8 @@ void TestSettingsFile::listSectionsFollowTheirCounts() {
     MainWindow& form = h.start();
     QCOMPARE(form.FldrList()->topLevelItemCount(), 1);
     QCOMPARE(form.exclusionDialog()->ExFolderList()->count(), 0);
-    QCOMPARE(form.settings().excludedTypes(), QStringList({QStringLiteral(".tmp"), QStringLiteral(".BAK")}));
+    QCOMPARE(form.app().settings().excludedTypes(),
+             QStringList({QStringLiteral(".tmp"), QStringLiteral(".BAK")}));
     // The exclusion lists are loaded before the folders, whose counts honour them.
     const QStringList messages = h.messages();
     QVERIFY(messages.indexOf(QStringLiteral("Added exclusion filtype .tmp")) <
@@ -267,7 +268,7 @@ void TestSettingsFile::dialogClosedAnyWayIsSaved() {
     });
     form.findChild<QPushButton*>(QStringLiteral("btSettings"))->click();
     QVERIFY(h.settingsText().contains("backup_close=1"));
-    QCOMPARE(form.marker().value(), QStringLiteral("save_cfg6"));
+    QCOMPARE(form.app().marker().value(), QStringLiteral("save_cfg6"));
 }
 
 void TestSettingsFile::pathWithALineBreakIsNotSavedAsAnotherPath() {
@@ -277,8 +278,8 @@ void TestSettingsFile::pathWithALineBreakIsNotSavedAsAnotherPath() {
     QDir().mkpath(plain);
     QDir().mkpath(broken);
     MainWindow& form = h.start();
-    form.folderSet()->AddFolder(broken.toStdString());
-    form.folderSet()->AddFolder(plain.toStdString());
+    form.app().folderSet().AddFolder(broken.toStdString());
+    form.app().folderSet().AddFolder(plain.toStdString());
     QVERIFY(form.close());
     const QByteArray saved = h.settingsText();
     QVERIFY(saved.contains("folder_count=0"));
@@ -317,7 +318,7 @@ void TestSettingsFile::failedSaveLeavesTheFileWhole() {
     if (!readOnly.isActive())
         QSKIP(qPrintable(readOnly.error()));
     QVERIFY(form.close());
-    QVERIFY(form.hasEnded());
+    QVERIFY(form.app().hasEnded());
     QCOMPARE(h.settingsText(), before);
     QVERIFY(h.prompts.notices().value(0).startsWith(QStringLiteral("Unable to write to ")));
     QVERIFY(!h.messages().contains(QStringLiteral("Config saved")));
@@ -349,25 +350,25 @@ void TestSettingsFile::readOnlyProgramFolder() {
 
     if (how == QStringLiteral("autoclose")) {
         MainWindow& form = f.h.start({QStringLiteral("/autoclose")});
-        QVERIFY(form.hasEnded());
+        QVERIFY(form.app().hasEnded());
         QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
         QVERIFY(f.h.messages().contains(unableToWrite));
-        QCOMPARE(form.exitStatus(), int(ExitStatus::AllArchivesMade));
+        QCOMPARE(form.app().exitStatus(), int(ExitStatus::AllArchivesMade));
         return;
     }
     MainWindow& form = f.h.start();
     if (how == QStringLiteral("each_folder")) {
-        form.btBackupClick();
+        form.app().backup();
         // The counter could not be written after either archive; both were made.
         QCOMPARE(f.archives(),
                  QStringList({QStringLiteral("Quoralis_Docs.zip"), QStringLiteral("Quoralis_Photos.zip")}));
         QCOMPARE(f.h.messages().count(unableToWrite), 2);
-        QCOMPARE(form.totalBackups(), quint64(2));
+        QCOMPARE(form.app().totalBackups(), quint64(2));
         QVERIFY(form.findChild<QPushButton*>(QStringLiteral("btBackup"))->isEnabled());
     }
     // The close sequence completes all the same (with its own backup when that is set).
     QVERIFY(form.close());
-    QVERIFY(form.hasEnded());
+    QVERIFY(form.app().hasEnded());
     if (how == QStringLiteral("backup_close"))
         QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
 }

@@ -161,8 +161,8 @@ void TestWindowFrame::hideButtonUnticksShowLogViewer() {
     QVERIFY(!viewer->isVisible());
     QVERIFY(!form.settingsDialog()->cbSLOG()->isChecked());
     // Showing the main window again leaves the viewer away.
-    form.HideFaded();
-    form.ShowFaded();
+    form.modes().HideFaded();
+    form.modes().ShowFaded();
     QVERIFY(!viewer->isVisible());
     // Ticking the box brings it back.
     form.settingsDialog()->cbSLOG()->setChecked(true);
@@ -197,13 +197,13 @@ void TestWindowFrame::logViewerKeepsEveryLine() {
     MainWindow& form = h.start();
     LogViewer* viewer = form.logViewer();
     QVERIFY(!viewer->isVisible());
-    form.LogMessage(QStringLiteral("logged while hidden"));
+    form.app().activityLog().logMessage(QStringLiteral("logged while hidden"));
     form.settingsDialog()->cbSLOG()->setChecked(true);
     QVERIFY(viewer->isVisible());
-    form.LogMessage(QStringLiteral("logged while shown"));
+    form.app().activityLog().logMessage(QStringLiteral("logged while shown"));
     const QStringList lines = viewer->text().split(u'\n');
-    QCOMPARE(lines.size(), form.activityLog().lines().size());
-    QCOMPARE(lines, form.activityLog().lines());
+    QCOMPARE(lines.size(), form.app().activityLog().lines().size());
+    QCOMPARE(lines, form.app().activityLog().lines());
     QVERIFY(lines.first().endsWith(QStringLiteral(" - Starting Quoralis v.") +
                                    QStringLiteral(QUORALIS_VERSION_TEXT) + QStringLiteral("...")));
 }

@@ -58,8 +58,8 @@ void TestWindowModes::modeSwitchesShowAndHideTheRightWindows() {
     QVERIFY(form.logViewer()->isVisible());
     QVERIFY(!toolbar->isVisible());
 
-    form.SetToolbarMode();
-    QVERIFY(form.toolbarMode());
+    form.modes().SetToolbarMode();
+    QVERIFY(form.app().toolbarMode());
     QVERIFY(!form.isVisible());
     QVERIFY(!form.logViewer()->isVisible());
     QVERIFY(toolbar->isVisible());
@@ -72,8 +72,8 @@ void TestWindowModes::modeSwitchesShowAndHideTheRightWindows() {
     QVERIFY(form.menus().Show1->isVisible());
     QVERIFY(!form.menus().Hide1->isVisible());
 
-    form.SetNormalMode();
-    QVERIFY(!form.toolbarMode());
+    form.modes().SetNormalMode();
+    QVERIFY(!form.app().toolbarMode());
     QVERIFY(form.isVisible());
     QVERIFY(form.logViewer()->isVisible());
     QVERIFY(!toolbar->isVisible());
@@ -86,10 +86,10 @@ void TestWindowModes::modeSwitchesShowAndHideTheRightWindows() {
 void TestWindowModes::trayClickInToolbarModeKeepsTheMode() {
     AppTestHarness h;
     MainWindow& form = h.start();
-    form.SetToolbarMode();
+    form.modes().SetToolbarMode();
     Q_EMIT form.tray()->clicked();
     QVERIFY(form.isVisible());
-    QVERIFY(form.toolbarMode());
+    QVERIFY(form.app().toolbarMode());
     QVERIFY(form.toolbarWindow()->isVisible());
     Q_EMIT form.menus().mainMenu->aboutToShow();
     QVERIFY(form.menus().NormalMode1->isVisible());
@@ -102,19 +102,19 @@ void TestWindowModes::doubleClicksToggleTheMode() {
     AppTestHarness h;
     MainWindow& form = h.start();
     Q_EMIT form.tray()->doubleClicked();
-    QVERIFY(form.toolbarMode());
+    QVERIFY(form.app().toolbarMode());
     Q_EMIT form.tray()->doubleClicked();
-    QVERIFY(!form.toolbarMode());
+    QVERIFY(!form.app().toolbarMode());
 
     QTest::mouseDClick(form.ui().titleStrip, Qt::LeftButton, {}, QPoint(200, 10));
-    QVERIFY(form.toolbarMode());
+    QVERIFY(form.app().toolbarMode());
     QVERIFY(!form.isVisible());
     // On the toolbar window a double-click only ever goes back to normal mode.
     QTest::mouseDClick(form.toolbarWindow(), Qt::LeftButton, {}, QPoint(120, 15));
-    QVERIFY(!form.toolbarMode());
+    QVERIFY(!form.app().toolbarMode());
     QVERIFY(form.isVisible());
     QTest::mouseDClick(form.toolbarWindow(), Qt::LeftButton, {}, QPoint(120, 15));
-    QVERIFY(!form.toolbarMode());
+    QVERIFY(!form.app().toolbarMode());
 }
 
 void TestWindowModes::normalModeReturnsToTheSavedPlaceNotTheDraggedOne() {
@@ -125,16 +125,16 @@ void TestWindowModes::normalModeReturnsToTheSavedPlaceNotTheDraggedOne() {
     WindowDriver::drag(form.ui().titleStrip, QPoint(200, 10), QPoint(60, 40));
     QCOMPARE(form.pos(), QPoint(160, 120));
     QCOMPARE(settingsValue(h, "x"), QByteArray("100"));
-    form.SetToolbarMode();
-    form.SetNormalMode();
+    form.modes().SetToolbarMode();
+    form.modes().SetNormalMode();
     QCOMPARE(form.pos(), QPoint(100, 80));
 
     // Nothing saved: the window is centred by its current size.
     AppTestHarness fresh;
     MainWindow& other = fresh.start();
     other.move(3, 3);
-    other.SetToolbarMode();
-    other.SetNormalMode();
+    other.modes().SetToolbarMode();
+    other.modes().SetNormalMode();
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     QCOMPARE(other.pos(),
              QPoint(screen.width() / 2 - other.width() / 2, screen.height() / 2 - other.height() / 2));
@@ -143,7 +143,7 @@ void TestWindowModes::normalModeReturnsToTheSavedPlaceNotTheDraggedOne() {
 void TestWindowModes::toolbarWindowComesBackWhereItWasDropped() {
     AppTestHarness h;
     MainWindow& form = h.start();
-    form.SetToolbarMode();
+    form.modes().SetToolbarMode();
     ToolbarWindow* toolbar = form.toolbarWindow();
     const QPoint start = toolbar->pos();
     WindowDriver::drag(toolbar, QPoint(120, 15), QPoint(-300, -200));
@@ -152,15 +152,15 @@ void TestWindowModes::toolbarWindowComesBackWhereItWasDropped() {
     QCOMPARE(settingsValue(h, "toolbar_x"), QByteArray::number(dropped.x()));
     QCOMPARE(settingsValue(h, "toolbar_y"), QByteArray::number(dropped.y()));
 
-    form.SetNormalMode();
+    form.modes().SetNormalMode();
     toolbar->move(0, 0);
-    form.SetToolbarMode();
+    form.modes().SetToolbarMode();
     QCOMPARE(toolbar->pos(), dropped);
 
     // A saved place on no screen is not used: the toolbar would be out of reach.
     h.writeSettings("[settings]\ntoolbar_x=-5000\ntoolbar_y=9000\n");
-    form.SetNormalMode();
-    form.SetToolbarMode();
+    form.modes().SetNormalMode();
+    form.modes().SetToolbarMode();
     QCOMPARE(toolbar->pos(), defaultToolbarPlace());
 }
 
@@ -193,42 +193,42 @@ void TestWindowModes::fadingOnEndsOpaqueOrTransparent() {
     h.writeSettings("[settings]\nwindow_fading=1\nshow_log=1\n");
     MainWindow& form = h.start();
     LogViewer* viewer = form.logViewer();
-    QVERIFY(form.fading());
+    QVERIFY(form.app().fading());
     QVERIFY(form.isVisible());
     QCOMPARE(form.windowOpacity(), 1.0);
     QCOMPARE(viewer->windowOpacity(), 1.0);
 
-    form.HideFaded();
+    form.modes().HideFaded();
     QVERIFY(!form.isVisible());
     QVERIFY(!viewer->isVisible());
     QCOMPARE(form.windowOpacity(), 0.0);
     QCOMPARE(viewer->windowOpacity(), 0.0);
 
-    form.ShowFaded();
+    form.modes().ShowFaded();
     QVERIFY(form.isVisible());
     QVERIFY(viewer->isVisible());
     QCOMPARE(form.windowOpacity(), 1.0);
     QCOMPARE(viewer->windowOpacity(), 1.0);
 
-    form.SetToolbarMode();
+    form.modes().SetToolbarMode();
     QVERIFY(form.toolbarWindow()->isVisible());
     QCOMPARE(form.toolbarWindow()->windowOpacity(), 1.0);
-    form.SetNormalMode();
+    form.modes().SetNormalMode();
     QVERIFY(!form.toolbarWindow()->isVisible());
     QCOMPARE(form.toolbarWindow()->windowOpacity(), 0.0);
 
     // Fading switched off after a fade-out: the window comes back opaque, not invisible.
-    form.HideFaded();
+    form.modes().HideFaded();
     form.settingsDialog()->cbVisual()->setChecked(false);
-    QVERIFY(!form.fading());
-    form.ShowFaded();
+    QVERIFY(!form.app().fading());
+    form.modes().ShowFaded();
     QCOMPARE(form.windowOpacity(), 1.0);
     QCOMPARE(viewer->windowOpacity(), 1.0);
 
     // The close fade-out honours the setting too.
     form.settingsDialog()->cbVisual()->setChecked(true);
     form.close();
-    QVERIFY(form.hasEnded());
+    QVERIFY(form.app().hasEnded());
     QCOMPARE(form.windowOpacity(), 0.0);
 }
 
@@ -236,16 +236,16 @@ void TestWindowModes::fadingOffShowsAndHidesAtOnce() {
     AppTestHarness h;
     h.writeSettings("[settings]\nwindow_fading=0\nshow_log=1\n");
     MainWindow& form = h.start();
-    form.HideFaded();
+    form.modes().HideFaded();
     QVERIFY(!form.isVisible());
     QVERIFY(!form.logViewer()->isVisible());
     QCOMPARE(form.windowOpacity(), 1.0);
-    form.ShowFaded();
+    form.modes().ShowFaded();
     QVERIFY(form.isVisible());
     QVERIFY(form.logViewer()->isVisible());
     QCOMPARE(form.logViewer()->windowOpacity(), 1.0);
     form.close();
-    QVERIFY(form.hasEnded());
+    QVERIFY(form.app().hasEnded());
     QCOMPARE(form.windowOpacity(), 1.0);
 }
 
@@ -266,10 +266,10 @@ void TestWindowModes::withoutATrayNothingHidesTheLastWayBack() {
         QVERIFY(form.logViewer()->isVisible());
 
         // Toolbar mode: the toolbar window is a way back, so hiding the main window is safe...
-        form.SetToolbarMode();
+        form.modes().SetToolbarMode();
         Q_EMIT form.tray()->clicked();
         QVERIFY(form.isVisible());
-        form.btHideClick();
+        form.modes().minimizeToTray();
         QVERIFY(!form.isVisible());
         QVERIFY(form.toolbarWindow()->isVisible());
         // ...until the menu's "Minimize to tray" takes the toolbar window away too.
@@ -301,7 +301,7 @@ void TestWindowModes::withATrayTheWindowHidesIntoIt() {
     QVERIFY(form.isVisible());
     QVERIFY(form.logViewer()->isVisible());
 
-    form.SetToolbarMode();
+    form.modes().SetToolbarMode();
     form.menus().Minimizetotray1->trigger();
     QVERIFY(!form.isVisible());
     QVERIFY(!form.toolbarWindow()->isVisible());

@@ -130,15 +130,15 @@ void TestWindowPlaces::savedOffScreenPlacesEndOnScreen() {
         if (form.frameGeometry().height() + 1 + form.logViewer()->height() <= available().height())
             QCOMPARE(form.logViewer()->y(), form.frameGeometry().bottom() + 2);
 
-        form.SetToolbarMode();
+        form.modes().SetToolbarMode();
         VERIFY_ON_SCREEN(form.toolbarWindow()->frameGeometry());
-        form.SetNormalMode();
+        form.modes().SetNormalMode();
         VERIFY_ON_SCREEN(form.frameGeometry());
 
         // Whatever was saved, what is saved now is on the screen.
         form.move(-400, -300);
         form.close();
-        QVERIFY(form.hasEnded());
+        QVERIFY(form.app().hasEnded());
         VERIFY_ON_SCREEN(
             QRect(settingsInteger(h, "x"), settingsInteger(h, "y"), form.width(), form.height()));
     }
@@ -150,7 +150,7 @@ void TestWindowPlaces::savedOffScreenPlacesEndOnScreen() {
     VERIFY_ON_SCREEN(toolbar->frameGeometry());
     toolbar->move(available().right() - 20, available().bottom() + 50);
     form.close();
-    QVERIFY(form.hasEnded());
+    QVERIFY(form.app().hasEnded());
     VERIFY_ON_SCREEN(QRect(settingsInteger(h, "toolbar_x"), settingsInteger(h, "toolbar_y"), toolbar->width(),
                            toolbar->height()));
 }
@@ -216,7 +216,7 @@ void TestWindowPlaces::promptsOpenClearOfTheToolbarWindow() {
     QVERIFY(checked);
 
     // In toolbar mode the main window is away: the box belongs to the toolbar window.
-    form.SetToolbarMode();
+    form.modes().SetToolbarMode();
     toolbar->move(available().center() - QPoint(toolbar->width() / 2, toolbar->height() / 2));
     checked = false;
     onModal([&](QWidget* box) {
@@ -237,13 +237,13 @@ void TestWindowPlaces::closeFromTheWindowManagerAsksFirst() {
     closeFromWindowManager(form);
     QCOMPARE(h.prompts.questions(),
              QStringList{QStringLiteral("Are you sure you want to close Quoralis2005?")});
-    QVERIFY(!form.hasEnded());
+    QVERIFY(!form.app().hasEnded());
     QVERIFY(form.isVisible());
 
     h.prompts.queueAnswer(true);
     closeFromWindowManager(form);
     QCOMPARE(h.prompts.questions().size(), 2);
-    QVERIFY(form.hasEnded());
+    QVERIFY(form.app().hasEnded());
 }
 
 void TestWindowPlaces::startUpShowsTheMainWindowFirst() {
@@ -271,11 +271,12 @@ void TestWindowPlaces::toolbarWindowDuringABackup() {
     AppTestHarness h;
     MainWindow& form = h.start();
     ToolbarWindow* toolbar = form.toolbarWindow();
-    form.SetToolbarMode();
-    form.StartWait();
-    form.prepareForNewArchive();
-    form.LogMessage(QStringLiteral("Adding a rather long file name that does not fit the strip.txt"));
-    form.showPercent(40);
+    form.modes().SetToolbarMode();
+    form.app().StartWait();
+    form.app().prepareForNewArchive();
+    form.app().activityLog().logMessage(
+        QStringLiteral("Adding a rather long file name that does not fit the strip.txt"));
+    form.app().showPercent(40);
     QApplication::processEvents();
 
     // Cancel stands where the backup button stood; the bar runs beside the buttons, not under them.
@@ -289,7 +290,7 @@ void TestWindowPlaces::toolbarWindowDuringABackup() {
     QVERIFY(status->fontMetrics().horizontalAdvance(status->text()) <= status->width());
     QVERIFY(toolbar->status().startsWith(QStringLiteral("Adding a rather long")));
 
-    form.StopWait();
+    form.app().StopWait();
     QVERIFY(!toolbar->cancelButton()->isVisible());
     QVERIFY(toolbar->backupButton()->isVisible());
     QVERIFY(toolbar->backupButton()->isEnabled());

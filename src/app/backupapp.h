@@ -1,0 +1,157 @@
+#pragma once
+
+#include "app/appservices.h"
+#include "app/singleinstancereply.h"
+#include "engine/backuprunhost.h"
+#include "engine/progressview.h"
+
+#include <QObject>
+#include <QPoint>
+#include <QSize>
+#include <QStringList>
+
+#include <filesystem>
+#include <memory>
+
+class ActivityLog;
+class ArchiveComponent;
+class ArchiveJob;
+class BackupRun;
+class ErrorReport;
+class EventMarker;
+class EventSounds;
+class ExclusionLists;
+class FolderSet;
+class Housekeeping;
+class IntervalTimer;
+class ProgramLifecycle;
+class ProgramParts;
+class ProgramView;
+class SettingsModel;
+class SingleInstance;
+class TimedShutdown;
+class UserPrompts;
+class VersionCheck;
+
+// The program: owns its settings, its activity log and every component (the backup run and archive
+// job, housekeeping, the interval timer, timed shutdown, sounds, the online checks, the guard that
+// keeps one copy per settings file), runs start-up and close, and takes what the user asks for.
+// It has no window: windows are views of it, and the program runs the same without any.
+class BackupApp : public QObject, public BackupRunHost, public ProgressView {
+    Q_OBJECT
+public:
+    BackupApp(const QString& programDir, const QStringList& arguments, const AppServices& services,
+              QObject* parent = nullptr);
+    ~BackupApp() override;
+
+    // What shows the program; none: nothing is shown. Set before start().
+    void setView(ProgramView* view);
+    // Later starts on the same settings file come to this program through the guard.
+    void adoptInstanceGuard(std::unique_ptr<SingleInstance> guard);
+    // The start-up sequence: settings, the command line's backup, the timer, the checks at start.
+    void start();
+
+    // What the user asks for.
+    void backup();
+    void backupAndClose();
+    void backupAndShutdown();
+    void cancelBackup();
+    // The close sequence; during a backup, the cancel that closes once it has ended.
+    void close();
+    // The session is ending: a backup in progress is cancelled, then the close sequence runs
+    // without questions of its own and the program ends, even with a shutdown pending.
+    void requestTermination();
+    // An error report was answered: the program ends (after the backup in progress).
+    void endOnErrorReport();
+    void saveSettings();
+    void recountFolders();
+    void checkVersion(bool automatic);
+    void checkOutdatedArchives();
+    void deleteOldLogsNow();
+    void openQuickGuide();
+    void openDestination();
+    void openFolder(const std::filesystem::path& folder);
+    void showAbout();
+    void openHomepage();
+    void openSupport();
+    void openNewsletter();
+    // Where the user left the windows, written to the settings file at once.
+    void storeToolbarPlace(const QPoint& topLeft);
+    void storeMainSize(const QSize& size);
+    // Another start of the program on the same settings file asked for a backup: made once the
+    // present run has ended, and answered with that backup's status.
+    void forwardedBackupRequested(const QStringList& arguments, const SingleInstanceReply& reply);
+    // An error no handler dealt with; shown by whoever shows errors, or written to stderr.
+    void reportUnexpectedError(const QString& message);
+    // Whether the main window is shown: the run and the sounds ask.
+    void setMainWindowShown(bool shown) { m_mainWindowShown = shown; }
+
+    bool hasEnded() const;
+    // The process's exit status: how the backups of this run of the program went.
+    int exitStatus() const;
+    bool autoClose() const;
+    bool autoShutdown() const;
+    bool closingWithoutQuestions() const;
+    bool busy() const { return m_busy; }
+    bool backupRunning() const;
+    bool shutdownPending() const;
+    bool toolbarMode() const;
+    bool fading() const;
+    quint64 totalBackups() const;
+    QString versionString();
+    QString programDir() const;
+    std::filesystem::path settingsFilePath() const;
+    std::filesystem::path logDirectory() const;
+
+    const AppServices& services() const;
+    UserPrompts& prompts() const;
+    SettingsModel& settings() const;
+    ActivityLog& activityLog() const;
+    EventMarker& marker() const;
+    ExclusionLists& exclusions() const;
+    FolderSet& folderSet() const;
+    ArchiveComponent& archiveComponent() const;
+    ArchiveJob& archiveJob() const;
+    BackupRun& backupRun() const;
+    TimedShutdown& timedShutdown() const;
+    IntervalTimer& intervalTimer() const;
+    Housekeeping& housekeeping() const;
+    VersionCheck& versionCheck() const;
+    EventSounds& eventSounds() const;
+    ErrorReport& errorReport() const;
+
+    // What the backup run asks of the program.
+    void StartWait() override;
+    void StopWait() override;
+    bool backupAllowed() const override;
+    bool abortPendingShutdown() override;
+    bool mainWindowVisible() const override { return m_mainWindowShown; }
+    void showToolbarWindow() override;
+    void PlayEventSound(const QString& eventName) override;
+    void prepareForNewArchive() override;
+    void showCurrentFile(const QString& path) override;
+    void showPercent(int percent) override;
+
+Q_SIGNALS:
+    // A count or a backup began or ended: the controls that start another are disabled meanwhile.
+    void busyChanged(bool busy);
+    void archiveStarting();
+    void currentFileShown(const QString& path);
+    void percentShown(int percent);
+    // A backup runs while the main window is hidden: its progress shows in the toolbar window.
+    void toolbarWindowWanted();
+    // An interactive start of another copy: the program comes forward.
+    void activationRequested();
+    void unexpectedError(const QString& message);
+    void eventSoundRequested(const QString& eventName);
+    // The close sequence has ended the program: the process ends.
+    void programEnded();
+
+private:
+    std::unique_ptr<ProgramParts> m_parts;
+    std::unique_ptr<ProgramLifecycle> m_lifecycle;
+    std::unique_ptr<SingleInstance> m_guard;
+    bool m_busy = false;
+    bool m_mainWindowShown = false;
+    QSize m_writtenSize{-1, -1};
+};

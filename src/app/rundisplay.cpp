@@ -1,0 +1,109 @@
+#include "app/rundisplay.h"
+
+#include "app/backupapp.h"
+#include "app/mainmenus.h"
+#include "app/mainwindowui.h"
+#include "app/timedshutdown.h"
+#include "app/toolbarwindow.h"
+#include "app/traycontrol.h"
+#include "backupset/folderlistview.h"
+#include "platform/systeminfo.h"
+#include "widgets/picturebutton.h"
+#include "widgets/shortenedpath.h"
+#include "widgets/skinnedbutton.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+
+namespace {
+const QString kTitle = QStringLiteral("Quoralis2005");
+}
+
+RunDisplay::RunDisplay(BackupApp& app, MainWindowUi& ui, MainMenus& menus, ToolbarWindow& toolbar,
+                       TrayControl& tray, FolderListView& folderList, QWidget* window)
+    : QObject(window)
+    , m_app(app)
+    , m_ui(ui)
+    , m_menus(menus)
+    , m_toolbar(toolbar)
+    , m_tray(tray)
+    , m_folderList(folderList)
+    , m_window(window) {
+    connect(&app, &BackupApp::busyChanged, this, &RunDisplay::showBusy);
+    connect(&app, &BackupApp::archiveStarting, this, &RunDisplay::showArchiveStarting);
+    connect(&app, &BackupApp::currentFileShown, this, &RunDisplay::showCurrentFile);
+    connect(&app, &BackupApp::percentShown, this, &RunDisplay::showPercent);
+    connect(&app.timedShutdown(), &TimedShutdown::pendingChanged, this, &RunDisplay::showShutdownPending);
+}
+
+void RunDisplay::showBusy(bool busy) {
+    m_menus.trayBackup->setEnabled(!busy);
+    setBusyControlsEnabled(!busy);
+    m_toolbar.backupButton()->setEnabled(!busy);
+    m_toolbar.menuButton()->setEnabled(!busy);
+    if (busy) {
+        m_menus.buttonBackupAndShutdown->setEnabled(false);
+        m_menus.trayBackupAndShutdown->setEnabled(false);
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        m_ui.placeOverlays(m_window);
+        m_ui.WaitPanel->show();
+        m_ui.PLabel->setText(QStringLiteral("Backup in progress..."));
+        m_tray.setToolTip(kTitle);
+        m_ui.WaitPanel->repaint();
+        return;
+    }
+    m_tray.setToolTip(kTitle + QStringLiteral(" - doubleclick to open"));
+    // After a cancel the run may still be winding down; Backup! waits for its real end.
+    m_ui.btBackup->setEnabled(m_app.backupAllowed());
+    m_toolbar.setCancelShown(false);
+    m_toolbar.PBar()->hide();
+    m_menus.buttonBackupAndShutdown->setEnabled(platform::SystemInfo::isNtFamily());
+    m_menus.trayBackupAndShutdown->setEnabled(platform::SystemInfo::isNtFamily());
+    while (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
+    m_ui.WaitPanel->hide();
+    m_ui.PPanel->hide();
+    m_window->update();
+}
+
+void RunDisplay::setBusyControlsEnabled(bool enabled) {
+    for (QPushButton* button : {m_ui.btSettings, m_ui.btAdd, m_ui.btRemove, m_ui.btClear, m_ui.btBackup,
+                                m_ui.btRecalc, m_ui.btExclude})
+        button->setEnabled(enabled);
+    m_folderList.setRemovingEnabled(enabled);
+}
+
+void RunDisplay::showArchiveStarting() {
+    m_ui.PBar->setValue(0);
+    m_toolbar.PBar()->setValue(0);
+    m_toolbar.PBar()->setVisible(true);
+    m_toolbar.PBar()->repaint();
+    m_toolbar.setCancelShown(true);
+    m_ui.placeOverlays(m_window);
+    m_ui.PPanel->setVisible(true);
+    m_ui.PPanel->repaint();
+}
+
+void RunDisplay::showCurrentFile(const QString& path) {
+    m_ui.TotalLabel->setText(
+        ShortenedPath::fit(path, m_ui.TotalLabel->fontMetrics(), m_ui.TotalLabel->width()));
+    m_toolbar.showPath(path);
+}
+
+void RunDisplay::showPercent(int percent) {
+    m_ui.PBar->setValue(percent);
+    m_toolbar.PBar()->setValue(percent);
+}
+
+void RunDisplay::showShutdownPending(bool pending) {
+    if (pending) {
+        m_ui.btBackup->setText(QStringLiteral("ABORT"));
+        m_ui.btBackup->setToolTip(QStringLiteral("Cancel system shutdown"));
+    } else {
+        m_ui.btBackup->setText(QStringLiteral("Backup!"));
+        m_ui.btBackup->setToolTip(QStringLiteral("Make backup now, right click for options"));
+    }
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+
+class BackupApp;
+class FolderListView;
+class MainMenus;
+class MainWindowUi;
+class QWidget;
+class ToolbarWindow;
+class TrayControl;
+
+// How a count or a backup in progress shows in the main window and the toolbar window: the
+// controls that would start another disabled, the progress bars, the file being packed, Cancel,
+// and the Backup button's "ABORT" while a shutdown is pending.
+class RunDisplay : public QObject {
+    Q_OBJECT
+public:
+    RunDisplay(BackupApp& app, MainWindowUi& ui, MainMenus& menus, ToolbarWindow& toolbar, TrayControl& tray,
+               FolderListView& folderList, QWidget* window);
+
+private:
+    void showBusy(bool busy);
+    void showArchiveStarting();
+    void showCurrentFile(const QString& path);
+    void showPercent(int percent);
+    void showShutdownPending(bool pending);
+    void setBusyControlsEnabled(bool enabled);
+
+    BackupApp& m_app;
+    MainWindowUi& m_ui;
+    MainMenus& m_menus;
+    ToolbarWindow& m_toolbar;
+    TrayControl& m_tray;
+    FolderListView& m_folderList;
+    QWidget* m_window;
+};
