@@ -57,7 +57,8 @@ std::vector<int> selectedRows(const QListWidget* l) {
 }
 } // namespace
 
-ExclusionDialog::ExclusionDialog(ExclusionLists& lists, const SettingsModel& settings, UserPrompts& prompts, QWidget* parent)
+ExclusionDialog::ExclusionDialog(ExclusionLists& lists, const SettingsModel& settings, UserPrompts& prompts,
+                                 QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
     , m_lists(lists)
     , m_settings(settings)
@@ -127,7 +128,7 @@ void ExclusionDialog::showLists() {
 
 void ExclusionDialog::appendFolderRow(const std::filesystem::path& folder) {
     auto* item = new QListWidgetItem(pathText(folder));
-    item->setData(PathRole, QByteArray::fromStdString(pathBytes(folder)));
+    item->setData(PathRole, QVariant::fromValue(folder));
     m_folderList->addItem(item);
 }
 

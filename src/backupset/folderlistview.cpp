@@ -11,12 +11,6 @@
 
 #include <algorithm>
 
-namespace {
-QByteArray folderKey(const std::filesystem::path& folder) {
-    return QByteArray::fromStdString(pathBytes(folder));
-}
-} // namespace
-
 FolderListView::FolderListView(const SettingsModel& settings, const FolderSet& folders, QWidget* parent)
     : QTreeWidget(parent)
     , m_settings(settings)
@@ -73,11 +67,12 @@ QString FolderListView::displayText(const std::filesystem::path& folder) {
 }
 
 std::filesystem::path FolderListView::folderOf(const QTreeWidgetItem* row) {
-    return std::filesystem::path(row->data(FolderColumn, PathRole).toByteArray().toStdString());
+    return row->data(FolderColumn, PathRole).value<std::filesystem::path>();
 }
 
 QTreeWidgetItem* FolderListView::findFolder(const std::filesystem::path& folder) const {
-    return m_rows.value(folderKey(folder));
+    const auto found = m_rows.find(folder.native());
+    return found != m_rows.end() ? found->second : nullptr;
 }
 
 std::vector<std::filesystem::path> FolderListView::selectedFolders() const {
@@ -106,21 +101,24 @@ void FolderListView::addRow(const std::filesystem::path& folder) {
 }
 
 void FolderListView::insertRow(const std::filesystem::path& folder, int index) {
-    if (m_rows.contains(folderKey(folder)))
+    if (m_rows.contains(folder.native()))
         return;
     auto* row = new QTreeWidgetItem;
-    row->setData(FolderColumn, PathRole, folderKey(folder));
+    row->setData(FolderColumn, PathRole, QVariant::fromValue(folder));
     row->setText(FolderColumn, displayText(folder));
     row->setToolTip(FolderColumn, PlainToolTip::of(displayText(folder)));
     row->setTextAlignment(SizeColumn, Qt::AlignRight | Qt::AlignVCenter);
     insertTopLevelItem(std::min(index, topLevelItemCount()), row);
-    m_rows.insert(folderKey(folder), row);
+    m_rows.emplace(folder.native(), row);
     if (const auto bytes = m_folders.folderBytes(folder))
         showCount(folder, *bytes);
 }
 
 void FolderListView::removeRow(const std::filesystem::path& folder) {
-    delete m_rows.take(folderKey(folder));
+    if (const auto found = m_rows.find(folder.native()); found != m_rows.end()) {
+        delete found->second;
+        m_rows.erase(found);
+    }
 }
 
 void FolderListView::showCount(const std::filesystem::path& folder, qint64 bytes) {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QHash>
 #include <QTreeWidget>
 
 #include <filesystem>
+#include <unordered_map>
 #include <vector>
 
 class FolderSet;
@@ -13,7 +13,7 @@ class SettingsModel;
 
 // The folder list of the main window, a view of the settings model's folders: one row per folder
 // with its size text and its byte count (a hidden column). Rows keep the model's order. A row keeps
-// its path as bytes; the text is made from them only to be shown. Long paths are shortened in the
+// its path; the text is made from it only to be shown. Long paths are shortened in the
 // middle, where folders differ least; the tooltip shows the whole path. Its context menu asks for
 // what the window around it does: removing the selected folders, opening one.
 class FolderListView : public QTreeWidget {
@@ -53,7 +53,8 @@ private:
 
     const SettingsModel& m_settings;
     const FolderSet& m_folders;
-    QHash<QByteArray, QTreeWidgetItem*> m_rows;
+    // By the path's own characters, as the model tells folders apart.
+    std::unordered_map<std::filesystem::path::string_type, QTreeWidgetItem*> m_rows;
     QMenu* m_menu;
     QAction* m_removeAction;
     QAction* m_openAction;

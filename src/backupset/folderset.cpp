@@ -33,7 +33,7 @@ FolderSet::FolderSet(SettingsModel& settings, UserPrompts& prompts, ActivityLog&
     });
     connect(&m_settings, &SettingsModel::folderRemoved, this, [this](const std::filesystem::path& folder) {
         m_sharedFolders.reset();
-        if (const auto found = m_counts.find(pathBytes(folder)); found != m_counts.end()) {
+        if (const auto found = m_counts.find(folder.native()); found != m_counts.end()) {
             m_countedBytes -= found->second;
             m_counts.erase(found);
         }
@@ -143,7 +143,7 @@ FolderSet::Collected FolderSet::takeCollected(Outcome& outcome, PathList& files)
         files = std::move(outcome.files);
     else
         files.append(outcome.files);
-    for (const std::string& folder : outcome.found.unreadableFolders)
+    for (const std::filesystem::path& folder : outcome.found.unreadableFolders)
         m_log.logMessage(QStringLiteral("Could not read folder: ") + pathText(folder));
     return outcome.found.unreadableFolders.empty() ? Collected::Complete : Collected::Incomplete;
 }
@@ -154,7 +154,7 @@ qint64 FolderSet::SumFolderBytes() {
 }
 
 std::optional<qint64> FolderSet::folderBytes(const std::filesystem::path& folder) const {
-    const auto found = m_counts.find(pathBytes(folder));
+    const auto found = m_counts.find(folder.native());
     if (found == m_counts.end())
         return std::nullopt;
     return found->second;
@@ -164,7 +164,7 @@ void FolderSet::recordCount(const std::filesystem::path& folder, qint64 bytes) {
     // The count let other events run; the folder may have left the list meanwhile.
     if (!m_settings.hasFolder(folder))
         return;
-    qint64& stored = m_counts[pathBytes(folder)];
+    qint64& stored = m_counts[folder.native()];
     m_countedBytes += bytes - stored;
     stored = bytes;
     Q_EMIT folderCounted(folder, bytes);
@@ -206,7 +206,7 @@ void FolderSet::countUncounted() {
     // The list may change while a folder is counted; each folder is looked up again.
     const std::vector<std::filesystem::path> listed = m_settings.folders();
     for (const auto& folder : listed) {
-        if (!m_settings.hasFolder(folder) || m_counts.contains(pathBytes(folder)))
+        if (!m_settings.hasFolder(folder) || m_counts.contains(folder.native()))
             continue;
         recordCount(folder, CountFolder(folder));
         showTotals(QStringLiteral(" files / "));

@@ -95,7 +95,9 @@ private:
     EventMarker& m_marker;
     BusyState& m_busy;
     std::filesystem::path m_lastPicked;
-    std::unordered_map<std::string, qint64> m_counts;
+    // By the path's own characters, as the folder list tells folders apart (path equality would
+    // take "/a//b" for "/a/b").
+    std::unordered_map<std::filesystem::path::string_type, qint64> m_counts;
     qint64 m_countedBytes = 0;
     // The listed folders as the walks share them; made anew after the list changes.
     mutable std::shared_ptr<std::vector<std::filesystem::path>> m_sharedFolders;

@@ -170,8 +170,9 @@ void FolderWalker::noteUnreadable(std::string folder, FolderError error, WalkRes
         return;
     if (folder.size() > 1 && folder.back() == kSeparator)
         folder.pop_back();
-    if (result.unreadableFolders.empty() || result.unreadableFolders.back() != folder)
-        result.unreadableFolders.push_back(std::move(folder));
+    std::filesystem::path unreadable = pathFromBytes(folder);
+    if (result.unreadableFolders.empty() || result.unreadableFolders.back().native() != unreadable.native())
+        result.unreadableFolders.push_back(std::move(unreadable));
 }
 
 // Lists one folder: counts its files at once (the count does not depend on order) and keeps,

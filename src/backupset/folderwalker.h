@@ -19,7 +19,7 @@
 struct WalkResult {
     std::uint64_t bytes = 0;
     std::uint64_t files = 0;
-    std::vector<std::string> unreadableFolders;
+    std::vector<std::filesystem::path> unreadableFolders;
 };
 
 // The one enumeration of a folder of the backup set, for counting it and for collecting the

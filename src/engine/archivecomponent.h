@@ -104,8 +104,10 @@ public:
     void setLowPriority(bool on) { m_lowPriority = on; }
 
 Q_SIGNALS:
-    void OnProgress(ArchiveComponent::ProgressType type, const QString& fileName, qint64 fileSize);
-    void OnItemProgress(const QString& item, qint64 totalSize, int percent);
+    // A file's path as the engine names it; for an extra step (writing the directory), the archive's.
+    void OnProgress(ArchiveComponent::ProgressType type, const std::filesystem::path& fileName,
+                    qint64 fileSize);
+    void OnItemProgress(const std::filesystem::path& item, qint64 totalSize, int percent);
     void OnTotalProgress(qint64 totalSize, int percent);
     void OnMessage(int errCode, const QString& message);
     // Raised on the GUI thread while an operation runs; a handler sets abort to stop it.

@@ -3,8 +3,8 @@
 #include "backupset/formatsize.h"
 #include "config/settingsmodel.h"
 #include "core/userprompts.h"
-#include "engine/progressview.h"
 #include "engine/archivecomponent.h"
+#include "engine/progressview.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "log/pathtext.h"
@@ -16,19 +16,26 @@
 #include <QDate>
 #include <QDir>
 
+#include <string_view>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const QString kPrefix = QStringLiteral("Quoralis");
-
-bool endsWithZipExtension(const std::string& name) {
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos || dot + 1 == name.size())
+// A name is bytes: only the ASCII letters of ".zip" are looked at, in either case.
+bool endsWithZipExtension(const fs::path& name) {
+    const fs::path::string_type& text = name.native();
+    constexpr std::string_view extension = ".zip";
+    if (text.size() < extension.size())
         return false;
-    return QString::fromStdString(name.substr(dot)).compare(QStringLiteral(".zip"), Qt::CaseInsensitive) == 0;
+    const std::size_t start = text.size() - extension.size();
+    for (std::size_t i = 0; i < extension.size(); ++i) {
+        const int c = text[start + i];
+        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != extension[i])
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -36,49 +43,60 @@ bool endsWithZipExtension(const std::string& name) {
 ArchiveJob::ArchiveJob(Context context)
     : m_context(std::move(context)) {}
 
-std::string ArchiveJob::folderPart(const fs::path& folder) const {
+fs::path ArchiveJob::folderPart(const fs::path& folder) const {
     if (!m_context.settings->isOn(Setting::EachFolder))
-        return std::string();
-    std::string text = pathBytes(folder);
-    if (!text.empty() && text.back() == '/')
-        text.pop_back();
-    const auto slash = text.rfind('/');
-    std::string name = slash == std::string::npos ? text : text.substr(slash + 1);
+        return fs::path();
+    std::basic_string_view<fs::path::value_type> name = folder.native();
+    if (!name.empty() && name.back() == '/')
+        name.remove_suffix(1);
+    name.remove_prefix(name.rfind('/') + 1); // without a separator, npos + 1 keeps the whole name
+    fs::path part("_");
     // The root folder has no name of its own.
     if (name.empty())
-        name = "root";
-    return '_' + name;
+        part += "root";
+    else
+        part += name;
+    return part;
 }
 
-QString ArchiveJob::datePart() const {
+fs::path ArchiveJob::datePart() const {
     if (!m_context.settings->isOn(Setting::MultiArchive))
-        return QString();
-    return QLatin1Char('_') + Timestamp::fileNameText(QDateTime::currentDateTime());
+        return fs::path();
+    return pathFromText(QLatin1Char('_') + Timestamp::fileNameText(QDateTime::currentDateTime()));
+}
+
+fs::path ArchiveJob::archiveName(const fs::path& folder) const {
+    fs::path name("Quoralis");
+    name += folderPart(folder);
+    name += datePart();
+    return name;
 }
 
 fs::path ArchiveJob::ArchiveBaseName(const fs::path& folder) {
-    // The destination's and the folder's names keep their own bytes, even when they are not UTF-8.
-    return pathFromBytes(pathBytes(m_context.settings->terminatedDestination()) + kPrefix.toStdString() +
-                         folderPart(folder) + datePart().toStdString());
+    fs::path baseName = m_context.settings->terminatedDestination();
+    baseName += archiveName(folder);
+    return baseName;
 }
 
 QString ArchiveJob::ExampleArchiveName() const {
-    return kPrefix + QString::fromStdString(folderPart(fs::path("MyDocs"))) + datePart();
+    return pathText(archiveName(fs::path("MyDocs")));
 }
 
 fs::path ArchiveJob::archiveFileName(const fs::path& baseName) {
-    const std::string base = pathBytes(baseName);
-    return endsWithZipExtension(base) ? baseName : pathFromBytes(base + ".zip");
+    if (endsWithZipExtension(baseName))
+        return baseName;
+    fs::path archive = baseName;
+    archive += ".zip";
+    return archive;
 }
 
 void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files, bool mayReplace) {
-    const QString baseText = pathText(baseName);
     // The archive really written; the in-use test, the deletion, the update test and the
     // size all look at this one file.
     const fs::path archive = archiveFileName(baseName);
     // 1
     if (const platform::FileUse use = platform::fileUse(archive); use != platform::FileUse::Free) {
-        reportNotReplaceable(baseText, archive, use);
+        reportNotReplaceable(baseName, archive, use);
         return;
     }
     // 2-13
@@ -114,7 +132,7 @@ void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files, bo
             options |= ArchiveComponent::AddUnchangedKept;
         zip.AddOptions = options;
         m_context.marker->set(QStringLiteral("set_zip_file"));
-        SetNewZipFile(baseName);
+        SetNewZipFile(archive);
         zip.ArchiveComment = QStringLiteral("Quoralis ") + Timestamp::shortDate(QDate::currentDate());
         if (!runComponent(baseName, archive))
             return;
@@ -126,24 +144,23 @@ void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files, bo
     m_context.marker->set(QStringLiteral("zip_done"));
 }
 
-void ArchiveJob::SetNewZipFile(const fs::path& baseName) {
+void ArchiveJob::SetNewZipFile(const fs::path& archive) {
     m_context.marker->set(QStringLiteral("set_new_zipfile"));
-    const fs::path archive = archiveFileName(baseName);
     m_context.zip->ZipFileName = archive;
     std::error_code ignored;
     fs::current_path(archive.parent_path(), ignored);
 }
 
-void ArchiveJob::reportInUse(const QString& baseText) {
-    m_context.log->logMessage(QStringLiteral("File is in use: ") + baseText);
-    m_context.prompts->notify(QStringLiteral("Destination file is in use:\n\r") + baseText);
+void ArchiveJob::reportInUse(const fs::path& baseName) {
+    m_context.log->logMessage(QStringLiteral("File is in use: ") + pathText(baseName));
+    m_context.prompts->notify(QStringLiteral("Destination file is in use:\n\r") + pathText(baseName));
     m_archiveFailed = true;
 }
 
-void ArchiveJob::reportNotReplaceable(const QString& baseText, const fs::path& archive,
+void ArchiveJob::reportNotReplaceable(const fs::path& baseName, const fs::path& archive,
                                       platform::FileUse use) {
     if (use == platform::FileUse::InUse) {
-        reportInUse(baseText);
+        reportInUse(baseName);
         return;
     }
     QString reason;
@@ -165,30 +182,29 @@ void ArchiveJob::reportNotReplaceable(const QString& baseText, const fs::path& a
         break;
     }
     reason += pathText(archive);
-    m_context.log->logMessage(QStringLiteral("Backup NOT created: ") + baseText + QStringLiteral(" (") +
-                              reason + QLatin1Char(')'));
-    m_context.prompts->notify(baseText + QStringLiteral(" NOT created, ") + reason);
+    m_context.log->logMessage(QStringLiteral("Backup NOT created: ") + pathText(baseName) +
+                              QStringLiteral(" (") + reason + QLatin1Char(')'));
+    m_context.prompts->notify(pathText(baseName) + QStringLiteral(" NOT created, ") + reason);
     m_archiveFailed = true;
 }
 
 bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive) {
-    const QString baseText = pathText(baseName);
     m_context.marker->set(QStringLiteral("start_zip"));
     ArchiveComponent& zip = *m_context.zip;
     const int rc = zip.AddFiles();
     if (rc == ZE_ERR_IN_USE) {
         // Another run writes this archive now: this one leaves it alone.
-        reportInUse(baseText);
+        reportInUse(baseName);
         return false;
     }
     if (rc == ZE_ERR_CANCELLED) {
         // Whoever asked for the cancel waits for the run to end: no box of its own.
-        m_context.log->logMessage(QStringLiteral("Backup cancelled, not created: ") + baseText);
+        m_context.log->logMessage(QStringLiteral("Backup cancelled, not created: ") + pathText(baseName));
         m_archiveFailed = true;
         return true;
     }
     if (rc != 0) {
-        m_context.log->logMessage(QStringLiteral("Backup NOT created: ") + baseText);
+        m_context.log->logMessage(QStringLiteral("Backup NOT created: ") + pathText(baseName));
         m_context.prompts->notify(pathText(archive) + QStringLiteral(" NOT created, ") + zip.ErrorText());
         m_archiveFailed = true;
         return true;
@@ -201,7 +217,7 @@ bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive)
     }
     std::error_code ec;
     const auto size = fs::file_size(archive, ec);
-    m_context.log->logMessage(QStringLiteral("Backup created: ") + baseText + QStringLiteral(" (") +
+    m_context.log->logMessage(QStringLiteral("Backup created: ") + pathText(baseName) + QStringLiteral(" (") +
                               FormatSize(ec ? -1 : static_cast<qint64>(size)) + QStringLiteral(")"));
     // An archive that misses files that could not be read, or holds a file that kept changing,
     // is no complete backup.

@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <string>
 #include <vector>
 
 class ActivityLog;
@@ -51,13 +50,15 @@ public:
     void markArchiveFailed() { m_archiveFailed = true; }
 
 private:
-    std::string folderPart(const std::filesystem::path& folder) const;
-    QString datePart() const;
-    void SetNewZipFile(const std::filesystem::path& baseName);
+    // "Quoralis" with the folder and date parts the settings ask for.
+    std::filesystem::path archiveName(const std::filesystem::path& folder) const;
+    std::filesystem::path folderPart(const std::filesystem::path& folder) const;
+    std::filesystem::path datePart() const;
+    void SetNewZipFile(const std::filesystem::path& archive);
     // False when another job holds the archive: then nothing was written and nothing is counted.
     bool runComponent(const std::filesystem::path& baseName, const std::filesystem::path& archive);
-    void reportInUse(const QString& baseText);
-    void reportNotReplaceable(const QString& baseText, const std::filesystem::path& archive,
+    void reportInUse(const std::filesystem::path& baseName);
+    void reportNotReplaceable(const std::filesystem::path& baseName, const std::filesystem::path& archive,
                               platform::FileUse use);
     void countJob();
 

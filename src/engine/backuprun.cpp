@@ -3,10 +3,10 @@
 #include "backupset/folderset.h"
 #include "config/settingsmodel.h"
 #include "core/userprompts.h"
+#include "engine/archivecomponent.h"
 #include "engine/archivejob.h"
 #include "engine/backuprunhost.h"
 #include "engine/progressview.h"
-#include "engine/archivecomponent.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "log/pathtext.h"
@@ -25,11 +25,12 @@ BackupRun::BackupRun(Context context, QObject* parent)
     , m_c(context) {
     ArchiveComponent* zip = m_c.zip;
     connect(zip, &ArchiveComponent::OnItemProgress, this,
-            [this](const QString& item, qint64, int) { ZIPItemProgress(item); });
+            [this](const fs::path& item, qint64, int) { ZIPItemProgress(item); });
     connect(zip, &ArchiveComponent::OnTotalProgress, this,
             [this](qint64, int percent) { ZIPTotalProgress(percent); });
     connect(zip, &ArchiveComponent::OnProgress, this, [this] { ZIPProgress(); });
-    connect(zip, &ArchiveComponent::OnCheckTerminate, this, &BackupRun::ZIPCheckTerminate, Qt::DirectConnection);
+    connect(zip, &ArchiveComponent::OnCheckTerminate, this, &BackupRun::ZIPCheckTerminate,
+            Qt::DirectConnection);
     connect(zip, &ArchiveComponent::OnMessage, this, &BackupRun::ZIPMessage);
 }
 
@@ -290,8 +291,8 @@ void BackupRun::SetBackupPriority(bool on) {
         m_c.zip->setLowPriority(on);
 }
 
-void BackupRun::ZIPItemProgress(const QString& item) {
-    m_c.progress->showCurrentFile(item);
+void BackupRun::ZIPItemProgress(const fs::path& item) {
+    m_c.progress->showCurrentFile(pathText(item));
 }
 
 void BackupRun::ZIPTotalProgress(int percent) {

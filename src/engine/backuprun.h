@@ -70,7 +70,7 @@ private:
     void endBusyState();
     void requestCompletionSound();
 
-    void ZIPItemProgress(const QString& item);
+    void ZIPItemProgress(const std::filesystem::path& item);
     void ZIPTotalProgress(int percent);
     void ZIPProgress();
     void ZIPCheckTerminate(bool& abort);

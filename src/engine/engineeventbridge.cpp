@@ -1,13 +1,13 @@
 #include "engine/engineeventbridge.h"
 
 #include "engine/archivecomponent.h"
+#include "platform/pathbytes.h"
 
 #include <utility>
 
 namespace {
 
-// Paths are bytes; the events carry them as text only for showing.
-QString displayText(const std::string& bytes) {
+QString messageText(const std::string& bytes) {
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
@@ -88,7 +88,7 @@ void EngineEventBridge::deliver() {
     std::vector<Progress> batchEvents;
     Progress progress;
     bool progressChanged = false;
-    QString item;
+    std::filesystem::path item;
     std::int64_t itemSize = 0;
     int itemPercent = 0;
     bool itemChanged = false;
@@ -103,7 +103,7 @@ void EngineEventBridge::deliver() {
             progress = m_progress;
         progressChanged = std::exchange(m_progressChanged, false);
         if (m_itemChanged)
-            item = displayText(m_item);
+            item = pathFromBytes(m_item);
         itemSize = m_itemSize;
         itemPercent = m_itemPercent;
         itemChanged = std::exchange(m_itemChanged, false);
@@ -112,9 +112,9 @@ void EngineEventBridge::deliver() {
         totalChanged = std::exchange(m_totalChanged, false);
     }
     for (const Message& m : messages)
-        Q_EMIT m_owner->OnMessage(m.code, displayText(m.text));
+        Q_EMIT m_owner->OnMessage(m.code, messageText(m.text));
     auto raise = [this](const Progress& p) {
-        Q_EMIT m_owner->OnProgress(static_cast<ArchiveComponent::ProgressType>(p.kind), displayText(p.name),
+        Q_EMIT m_owner->OnProgress(static_cast<ArchiveComponent::ProgressType>(p.kind), pathFromBytes(p.name),
                                    p.value);
     };
     for (const Progress& p : batchEvents) {
@@ -136,5 +136,5 @@ void EngineEventBridge::deliver() {
 QString EngineEventBridge::lastText(int code) const {
     std::lock_guard lock(m_mutex);
     const auto it = m_lastTexts.find(code);
-    return it != m_lastTexts.end() ? displayText(it->second) : QString();
+    return it != m_lastTexts.end() ? messageText(it->second) : QString();
 }

@@ -18,6 +18,7 @@ class ArchiveComponent;
 // The engine thread only records: messages are queued in order, progress is kept as the latest
 // state. The GUI thread calls deliver() on a short timer and raises the component's events there,
 // so a flood of tiny files never floods the GUI thread. A cancel travels back as an atomic flag.
+// Names are kept as the engine's bytes and raised as paths.
 class EngineEventBridge {
 public:
     explicit EngineEventBridge(ArchiveComponent* owner);

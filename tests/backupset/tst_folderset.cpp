@@ -109,6 +109,30 @@ private Q_SLOTS:
         QCOMPARE(w.set.folders().size(), 2u);
     }
 
+    // Two names that are no text show alike; their rows, counts and removal still go by their bytes.
+    void namesThatAreNoTextKeepTheirBytes() {
+        Window w;
+        const auto ff = w.tree.file("d\xff/f", 5).parent_path();
+        const auto fe = w.tree.file("d\xfe/f", 7).parent_path();
+        w.set.AddFolder(ff);
+        w.set.AddFolder(fe);
+        const QString shown = QString::fromUtf8(ff.c_str());
+        QCOMPARE(w.rowTexts(FolderListView::FolderColumn), (QStringList{shown, shown}));
+        QCOMPARE(w.messages().count(QStringLiteral("Added folder ") + shown), 2);
+        QCOMPARE(w.list.findFolder(ff)->text(FolderListView::BytesColumn), QStringLiteral("5"));
+        QCOMPARE(w.list.findFolder(fe)->text(FolderListView::BytesColumn), QStringLiteral("7"));
+        QCOMPARE(FolderListView::folderOf(w.list.findFolder(fe)).native(), fe.native());
+
+        w.list.findFolder(fe)->setSelected(true);
+        QCOMPARE(w.list.selectedFolders(), std::vector<std::filesystem::path>{fe});
+        w.prompts.queueAnswer(true);
+        w.set.btRemoveClick(w.list.selectedFolders());
+        QCOMPARE(w.set.folders(), std::vector<std::filesystem::path>{ff});
+        QCOMPARE(w.list.topLevelItemCount(), 1);
+        QCOMPARE(FolderListView::folderOf(w.list.topLevelItem(0)).native(), ff.native());
+        QCOMPARE(w.set.SumFolderBytes(), 5);
+    }
+
     void totalsTexts() {
         Window w;
         const auto empty = w.tree.folder("empty");
@@ -314,10 +338,10 @@ private Q_SLOTS:
     void unreadableFolderIsLoggedWhenCollecting() {
         Window w;
         w.tree.file("a/f", 3);
-        w.tree.file("a/closed/g", 3);
+        w.tree.file("a/clos\xe9/g", 3);
         for (const char* folder : {"", "a"})
             QCOMPARE(::chmod((w.tree.root() / folder).c_str(), 0755), 0);
-        QCOMPARE(::chmod(w.tree.at("a/closed").c_str(), 0), 0);
+        QCOMPARE(::chmod(w.tree.at("a/clos\xe9").c_str(), 0), 0);
         PathList files;
         auto collected = FolderSet::Collected::Complete;
         {
@@ -325,11 +349,11 @@ private Q_SLOTS:
             QVERIFY(unprivileged.isActive());
             collected = w.set.CollectFolderFiles(w.tree.at("a"), files);
         }
-        QCOMPARE(::chmod(w.tree.at("a/closed").c_str(), 0700), 0);
+        QCOMPARE(::chmod(w.tree.at("a/clos\xe9").c_str(), 0700), 0);
         QCOMPARE(collected, FolderSet::Collected::Incomplete);
         QCOMPARE(files.size(), 1u);
         QVERIFY(w.messages().contains(QStringLiteral("Could not read folder: ") +
-                                      QString::fromStdString(w.tree.at("a/closed").native())));
+                                      QString::fromStdString(w.tree.at("a/clos\xe9").native())));
         QCOMPARE(w.set.CollectFolderFiles(w.tree.at("a"), files), FolderSet::Collected::Complete);
     }
 

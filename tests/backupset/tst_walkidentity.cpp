@@ -170,9 +170,8 @@ private Q_SLOTS:
             got = collect({tree.at("top"), tree.at("gone")}); // a folder that is gone is no failure
         }
         QCOMPARE(got.found.bytes, 2002u);
-        QCOMPARE(
-            got.found.unreadableFolders,
-            (std::vector<std::string>{tree.at("top/closed").native(), tree.at("top/unsearchable").native()}));
+        QCOMPARE(got.found.unreadableFolders,
+                 (std::vector<fs::path>{tree.at("top/closed"), tree.at("top/unsearchable")}));
         fs::permissions(tree.at("top/closed"), fs::perms::owner_all);
         fs::permissions(tree.at("top/unsearchable"), fs::perms::owner_all);
     }

@@ -194,8 +194,8 @@ void ArchiveSafetyTest::cancelKeepsPreviousArchive() {
         if (throughCheckTerminate && stop)
             abort = true;
     });
-    const int rc =
-        f.add(files, ArchiveComponent::AddDirNames | (fresh ? ArchiveComponent::AddFresh : ArchiveComponent::AddUpdate));
+    const int rc = f.add(files, ArchiveComponent::AddDirNames |
+                                    (fresh ? ArchiveComponent::AddFresh : ArchiveComponent::AddUpdate));
     QVERIFY(rc != 0);
     QCOMPARE(rc, int(ZE_ERR_CANCELLED));
     QVERIFY2(f.zip().ErrorText().contains(QStringLiteral("cancelled")), qPrintable(f.zip().ErrorText()));
@@ -235,7 +235,8 @@ void ArchiveSafetyTest::killedJobKeepsPreviousArchive() {
     // Nothing of the killed job is left beside the archive, not even a lock file.
     QCOMPARE(namesIn(f.archivePath().parent_path()), std::set<std::string>{"Quoralis.zip"});
     f.verifyArchive(f.archivePath());
-    QCOMPARE(f.add({f.writeSource("after.txt", "after")}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate),
+    QCOMPARE(f.add({f.writeSource("after.txt", "after")},
+                   ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate),
              0);
     QCOMPARE(namesIn(f.archivePath().parent_path()), std::set<std::string>{"Quoralis.zip"});
 }
@@ -299,10 +300,11 @@ void ArchiveSafetyTest::eventsArriveOnGuiThread() {
         allOnGui = allOnGui && QThread::currentThread() == gui;
     };
     ArchiveComponent& zip = f.zip();
-    connect(&zip, &ArchiveComponent::OnProgress, this, [&](ArchiveComponent::ProgressType type, const QString&, qint64) {
-        onGui();
-        kinds.append(type);
-    });
+    connect(&zip, &ArchiveComponent::OnProgress, this,
+            [&](ArchiveComponent::ProgressType type, const fs::path&, qint64) {
+                onGui();
+                kinds.append(type);
+            });
     connect(&zip, &ArchiveComponent::OnItemProgress, this, [&] { onGui(); });
     connect(&zip, &ArchiveComponent::OnTotalProgress, this, [&](qint64, int percent) {
         onGui();
