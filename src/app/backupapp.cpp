@@ -344,8 +344,8 @@ void BackupApp::prepareForNewArchive() {
     Q_EMIT archiveStarting();
 }
 
-void BackupApp::showCurrentFile(const QString& path) {
-    Q_EMIT currentFileShown(path);
+void BackupApp::showCurrentFile(const std::filesystem::path& file) {
+    Q_EMIT currentFileShown(file);
 }
 
 void BackupApp::showPercent(int percent) {

@@ -129,14 +129,14 @@ public:
     void showToolbarWindow() override;
     void PlayEventSound(const QString& eventName) override;
     void prepareForNewArchive() override;
-    void showCurrentFile(const QString& path) override;
+    void showCurrentFile(const std::filesystem::path& file) override;
     void showPercent(int percent) override;
 
 Q_SIGNALS:
     // A count or a backup began or ended: the controls that start another are disabled meanwhile.
     void busyChanged(bool busy);
     void archiveStarting();
-    void currentFileShown(const QString& path);
+    void currentFileShown(const std::filesystem::path& file);
     void percentShown(int percent);
     // A backup runs while the main window is hidden: its progress shows in the toolbar window.
     void toolbarWindowWanted();

@@ -7,6 +7,7 @@
 #include "app/toolbarwindow.h"
 #include "app/traycontrol.h"
 #include "backupset/folderlistview.h"
+#include "log/pathtext.h"
 #include "platform/systeminfo.h"
 #include "widgets/picturebutton.h"
 #include "widgets/shortenedpath.h"
@@ -87,7 +88,8 @@ void RunDisplay::showArchiveStarting() {
     m_ui.PPanel->repaint();
 }
 
-void RunDisplay::showCurrentFile(const QString& path) {
+void RunDisplay::showCurrentFile(const std::filesystem::path& file) {
+    const QString path = pathText(file);
     m_ui.TotalLabel->setText(
         ShortenedPath::fit(path, m_ui.TotalLabel->fontMetrics(), m_ui.TotalLabel->width()));
     m_toolbar.showPath(path);

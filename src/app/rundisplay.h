@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include <filesystem>
+
 class BackupApp;
 class FolderListView;
 class MainMenus;
@@ -22,7 +24,7 @@ public:
 private:
     void showBusy(bool busy);
     void showArchiveStarting();
-    void showCurrentFile(const QString& path);
+    void showCurrentFile(const std::filesystem::path& file);
     void showPercent(int percent);
     void showShutdownPending(bool pending);
     void setBusyControlsEnabled(bool enabled);

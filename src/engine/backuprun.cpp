@@ -292,7 +292,7 @@ void BackupRun::SetBackupPriority(bool on) {
 }
 
 void BackupRun::ZIPItemProgress(const fs::path& item) {
-    m_c.progress->showCurrentFile(pathText(item));
+    m_c.progress->showCurrentFile(item);
 }
 
 void BackupRun::ZIPTotalProgress(int percent) {

@@ -14,6 +14,7 @@
 #include "engine/progressview.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
+#include "log/pathtext.h"
 #include "log/timestamp.h"
 
 #include <QTest>
@@ -55,7 +56,7 @@ public:
     void PlayEventSound(const QString& eventName) override { sounds.append(eventName); }
 
     void prepareForNewArchive() override {}
-    void showCurrentFile(const QString& path) override { shownFiles.append(path); }
+    void showCurrentFile(const std::filesystem::path& file) override { shownFiles.append(pathText(file)); }
     void showPercent(int) override {}
 
     EngineFixture engine;
