@@ -6,6 +6,8 @@
 #include "app/backupapp.h"
 #include "app/mainwindow.h"
 #include "app/shellopener.h"
+#include "app/windowmodes.h"
+#include "app/windowsview.h"
 #include "scriptedprompts.h"
 #include "testprogramdir.h"
 
@@ -76,7 +78,9 @@ int main(int argc, char** argv) {
     };
     BackupApp program(dir.path(), {}, services);
     MainWindow form(program);
-    program.start();
+    WindowsView view(form, form.modes());
+    program.setView(&view);
+    program.startUp();
     const int steps = 300;
     const Figures ours = dragResize(form, steps, true);
     const Figures oursOneSide = dragResize(form, steps, false);

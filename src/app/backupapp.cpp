@@ -11,6 +11,7 @@
 #include "config/settingsmodel.h"
 #include "core/userprompts.h"
 #include "engine/backuprun.h"
+#include "engine/backuprunevents.h"
 #include "housekeeping/housekeeping.h"
 #include "online/versioncheck.h"
 #include "online/weblinks.h"
@@ -27,19 +28,14 @@ BackupApp::BackupApp(const QString& programDir, const QStringList& arguments, co
                      QObject* parent)
     : QObject(parent) {
     ProgramParts::Hooks hooks;
-    hooks.host = this;
-    hooks.progress = this;
     hooks.saveSettings = [this] {
         saveSettings();
     };
     hooks.closeProgram = [this] {
-        close();
+        requestClose();
     };
     hooks.reportError = [this](const QString& message) {
         reportUnexpectedError(message);
-    };
-    hooks.mainWindowShown = [this] {
-        return m_mainWindowShown;
     };
     hooks.endOnErrorReport = [this] {
         endOnErrorReport();
@@ -52,6 +48,25 @@ BackupApp::BackupApp(const QString& programDir, const QStringList& arguments, co
     connect(&shutdown, &TimedShutdown::refused, m_lifecycle.get(), &ProgramLifecycle::shutdownRefused);
     connect(&shutdown, &TimedShutdown::overdue, m_lifecycle.get(), &ProgramLifecycle::shutdownRefused);
     connect(&m_parts->intervalTimer(), &IntervalTimer::backupDue, this, &BackupApp::backup);
+    BackupRunEvents& events = m_parts->runEvents();
+    events.setRunningSource([this] { return backupRunning(); });
+    events.setShutdownAbort([this] { return m_lifecycle->withdrawPendingShutdown(); });
+    // The countdown stands still while the program is busy.
+    connect(&events, &BackupRunEvents::busyChanged, this, [this](bool busy) {
+        IntervalTimer& timer = m_parts->intervalTimer();
+        if (busy) {
+            timer.pause();
+            return;
+        }
+        m_parts->setMarker(QStringLiteral("stop_wait"));
+        timer.resume(m_parts->settings().isOn(Setting::TimerEnabled));
+    });
+    connect(&events, &BackupRunEvents::busyChanged, this, &BackupApp::busyChanged);
+    connect(&events, &BackupRunEvents::archiveStarting, this, &BackupApp::archiveStarting);
+    connect(&events, &BackupRunEvents::currentFileShown, this, &BackupApp::currentFileShown);
+    connect(&events, &BackupRunEvents::percentShown, this, &BackupApp::percentShown);
+    connect(&events, &BackupRunEvents::toolbarWindowWanted, this, &BackupApp::toolbarWindowWanted);
+    connect(&events, &BackupRunEvents::soundRequested, &m_parts->eventSounds(), &EventSounds::PlayEventSound);
     connect(&m_parts->settings(), &SettingsModel::changed, this, [this](Setting setting) {
         if (setting == Setting::TimerEnabled || setting == Setting::TimerInterval)
             m_parts->intervalTimer().cbAutoClick(m_parts->settings().isOn(Setting::TimerEnabled),
@@ -79,8 +94,8 @@ void BackupApp::adoptInstanceGuard(std::unique_ptr<SingleInstance> guard) {
     connect(m_guard.get(), &SingleInstance::backupRequested, this, &BackupApp::forwardedBackupRequested);
 }
 
-void BackupApp::start() {
-    StartupSequence(*m_parts, *m_lifecycle).run();
+void BackupApp::startUp() {
+    StartupSequence(*m_parts, *m_lifecycle).runSteps();
 }
 
 void BackupApp::backup() {
@@ -99,8 +114,8 @@ void BackupApp::cancelBackup() {
     m_parts->backupRun().btCancelClick();
 }
 
-void BackupApp::close() {
-    m_lifecycle->close();
+void BackupApp::requestClose() {
+    m_lifecycle->closeProgram();
 }
 
 void BackupApp::requestTermination() {
@@ -120,7 +135,7 @@ void BackupApp::recountFolders() {
 }
 
 void BackupApp::checkVersion(bool automatic) {
-    m_parts->versionCheck().CheckVersion(automatic);
+    m_parts->versionChecker().CheckVersion(automatic);
 }
 
 void BackupApp::checkOutdatedArchives() {
@@ -149,7 +164,7 @@ void BackupApp::openFolder(const std::filesystem::path& folder) {
 }
 
 void BackupApp::showAbout() {
-    m_parts->prompts().notify(WebLinks::aboutText(versionString()));
+    m_parts->prompts().notify(WebLinks::aboutText(programVersion()));
 }
 
 void BackupApp::openHomepage() {
@@ -165,7 +180,7 @@ void BackupApp::openNewsletter() {
 }
 
 void BackupApp::storeToolbarPlace(const QPoint& topLeft) {
-    platform::ProfileBatch ini(settingsFilePath());
+    platform::ProfileBatch ini(settingsFile());
     ini.writeInteger("settings", "toolbar_x", topLeft.x());
     ini.writeInteger("settings", "toolbar_y", topLeft.y());
     ini.commit();
@@ -173,7 +188,7 @@ void BackupApp::storeToolbarPlace(const QPoint& topLeft) {
 
 void BackupApp::storeMainSize(const QSize& size) {
     // The side that changed, in one replacement of the file: a drag along one side writes only that side.
-    platform::ProfileBatch ini(settingsFilePath());
+    platform::ProfileBatch ini(settingsFile());
     if (size.width() != m_writtenSize.width())
         ini.writeInteger("settings", "width", size.width());
     if (size.height() != m_writtenSize.height())
@@ -198,8 +213,8 @@ bool BackupApp::hasEnded() const {
     return m_lifecycle->hasEnded();
 }
 
-int BackupApp::exitStatus() const {
-    return m_lifecycle->exitStatus().code();
+int BackupApp::exitCode() const {
+    return m_lifecycle->runStatus().code();
 }
 
 bool BackupApp::autoClose() const {
@@ -230,24 +245,20 @@ bool BackupApp::fading() const {
     return m_parts->settings().isOn(Setting::WindowFading);
 }
 
-quint64 BackupApp::totalBackups() const {
-    return m_parts->settings().totalBackups();
-}
-
-QString BackupApp::versionString() {
-    return m_parts->versionString();
+QString BackupApp::programVersion() {
+    return m_parts->programVersion();
 }
 
 QString BackupApp::programDir() const {
     return m_parts->programDir();
 }
 
-std::filesystem::path BackupApp::settingsFilePath() const {
-    return m_parts->settingsFilePath();
+std::filesystem::path BackupApp::settingsFile() const {
+    return m_parts->settingsFile();
 }
 
-std::filesystem::path BackupApp::logDirectory() const {
-    return m_parts->logDirectory();
+std::filesystem::path BackupApp::logFolder() const {
+    return m_parts->logFolder();
 }
 
 const AppServices& BackupApp::services() const {
@@ -263,7 +274,7 @@ SettingsModel& BackupApp::settings() const {
 }
 
 ActivityLog& BackupApp::activityLog() const {
-    return m_parts->log();
+    return m_parts->activityLog();
 }
 
 EventMarker& BackupApp::marker() const {
@@ -302,56 +313,26 @@ Housekeeping& BackupApp::housekeeping() const {
     return m_parts->housekeeping();
 }
 
-VersionCheck& BackupApp::versionCheck() const {
-    return m_parts->versionCheck();
+VersionCheck& BackupApp::versionChecker() const {
+    return m_parts->versionChecker();
 }
 
 EventSounds& BackupApp::eventSounds() const {
     return m_parts->eventSounds();
 }
 
-void BackupApp::StartWait() {
-    m_parts->intervalTimer().pause();
-    m_busy = true;
-    Q_EMIT busyChanged(true);
+void BackupApp::setMainWindowShown(bool shown) {
+    m_parts->runEvents().setMainWindowShown(shown);
 }
 
-void BackupApp::StopWait() {
-    m_parts->mark(QStringLiteral("stop_wait"));
-    m_parts->intervalTimer().resume(m_parts->settings().isOn(Setting::TimerEnabled));
-    m_busy = false;
-    Q_EMIT busyChanged(false);
+bool BackupApp::canStartBackup() const {
+    return m_parts->runEvents().backupAllowed();
 }
 
-bool BackupApp::backupAllowed() const {
-    // What the Backup button shows: no count or backup in progress, and none winding down after a cancel.
-    return !m_busy && !backupRunning();
+BackupRunEvents& BackupApp::runEvents() const {
+    return m_parts->runEvents();
 }
 
-bool BackupApp::abortPendingShutdown() {
-    return m_lifecycle->abortPendingShutdown();
-}
-
-void BackupApp::showToolbarWindow() {
-    Q_EMIT toolbarWindowWanted();
-}
-
-void BackupApp::PlayEventSound(const QString& eventName) {
-    m_parts->eventSounds().PlayEventSound(eventName);
-}
-
-void BackupApp::prepareForNewArchive() {
-    Q_EMIT archiveStarting();
-}
-
-void BackupApp::showCurrentFile(const std::filesystem::path& file) {
-    Q_EMIT currentFileShown(file);
-}
-
-void BackupApp::showPercent(int percent) {
-    Q_EMIT percentShown(percent);
-}
-
-ErrorReport& BackupApp::errorReport() const {
-    return m_parts->errorReport();
+ErrorReport& BackupApp::errorReporter() const {
+    return m_parts->errorReporter();
 }

@@ -2,8 +2,6 @@
 
 #include "app/appservices.h"
 #include "app/singleinstancereply.h"
-#include "engine/backuprunhost.h"
-#include "engine/progressview.h"
 
 #include <QObject>
 #include <QPoint>
@@ -17,6 +15,7 @@ class ActivityLog;
 class ArchiveComponent;
 class ArchiveJob;
 class BackupRun;
+class BackupRunEvents;
 class ErrorReport;
 class EventMarker;
 class EventSounds;
@@ -37,7 +36,7 @@ class VersionCheck;
 // job, housekeeping, the interval timer, timed shutdown, sounds, the online checks, the guard that
 // keeps one copy per settings file), runs start-up and close, and takes what the user asks for.
 // It has no window: windows are views of it, and the program runs the same without any.
-class BackupApp : public QObject, public BackupRunHost, public ProgressView {
+class BackupApp : public QObject {
     Q_OBJECT
 public:
     BackupApp(const QString& programDir, const QStringList& arguments, const AppServices& services,
@@ -49,7 +48,7 @@ public:
     // Later starts on the same settings file come to this program through the guard.
     void adoptInstanceGuard(std::unique_ptr<SingleInstance> guard);
     // The start-up sequence: settings, the command line's backup, the timer, the checks at start.
-    void start();
+    void startUp();
 
     // What the user asks for.
     void backup();
@@ -57,7 +56,7 @@ public:
     void backupAndShutdown();
     void cancelBackup();
     // The close sequence; during a backup, the cancel that closes once it has ended.
-    void close();
+    void requestClose();
     // The session is ending: a backup in progress is cancelled, then the close sequence runs
     // without questions of its own and the program ends, even with a shutdown pending.
     void requestTermination();
@@ -84,24 +83,24 @@ public:
     // An error no handler dealt with; shown by whoever shows errors, or written to stderr.
     void reportUnexpectedError(const QString& message);
     // Whether the main window is shown: the run and the sounds ask.
-    void setMainWindowShown(bool shown) { m_mainWindowShown = shown; }
+    void setMainWindowShown(bool shown);
 
     bool hasEnded() const;
     // The process's exit status: how the backups of this run of the program went.
-    int exitStatus() const;
+    int exitCode() const;
     bool autoClose() const;
     bool autoShutdown() const;
     bool closingWithoutQuestions() const;
-    bool busy() const { return m_busy; }
+    // No count or backup is in progress, and none winding down after a cancel.
+    bool canStartBackup() const;
     bool backupRunning() const;
     bool shutdownPending() const;
     bool toolbarMode() const;
     bool fading() const;
-    quint64 totalBackups() const;
-    QString versionString();
+    QString programVersion();
     QString programDir() const;
-    std::filesystem::path settingsFilePath() const;
-    std::filesystem::path logDirectory() const;
+    std::filesystem::path settingsFile() const;
+    std::filesystem::path logFolder() const;
 
     const AppServices& services() const;
     UserPrompts& prompts() const;
@@ -116,21 +115,10 @@ public:
     TimedShutdown& timedShutdown() const;
     IntervalTimer& intervalTimer() const;
     Housekeeping& housekeeping() const;
-    VersionCheck& versionCheck() const;
+    VersionCheck& versionChecker() const;
     EventSounds& eventSounds() const;
-    ErrorReport& errorReport() const;
-
-    // What the backup run asks of the program.
-    void StartWait() override;
-    void StopWait() override;
-    bool backupAllowed() const override;
-    bool abortPendingShutdown() override;
-    bool mainWindowVisible() const override { return m_mainWindowShown; }
-    void showToolbarWindow() override;
-    void PlayEventSound(const QString& eventName) override;
-    void prepareForNewArchive() override;
-    void showCurrentFile(const std::filesystem::path& file) override;
-    void showPercent(int percent) override;
+    BackupRunEvents& runEvents() const;
+    ErrorReport& errorReporter() const;
 
 Q_SIGNALS:
     // A count or a backup began or ended: the controls that start another are disabled meanwhile.
@@ -151,7 +139,5 @@ private:
     std::unique_ptr<ProgramParts> m_parts;
     std::unique_ptr<ProgramLifecycle> m_lifecycle;
     std::unique_ptr<SingleInstance> m_guard;
-    bool m_busy = false;
-    bool m_mainWindowShown = false;
     QSize m_writtenSize{-1, -1};
 };

@@ -11,7 +11,7 @@ CommandLine::CommandLine(const QStringList& arguments)
         m_backup = Backup::AutoShutdown;
 }
 
-QString CommandLine::text() const {
+QString CommandLine::spelledOut() const {
     return m_arguments.join(QLatin1Char(' '));
 }
 

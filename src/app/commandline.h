@@ -16,9 +16,9 @@ public:
 
     explicit CommandLine(const QStringList& arguments = {});
 
-    bool isEmpty() const { return m_arguments.isEmpty(); }
+    bool hasNoArguments() const { return m_arguments.isEmpty(); }
     const QStringList& arguments() const { return m_arguments; }
-    QString text() const;
+    QString spelledOut() const;
     Backup backup() const { return m_backup; }
     bool asksForBackup() const { return m_backup != Backup::None; }
     // Nobody watches the start: the program ends by itself after the backup.

@@ -5,6 +5,7 @@
 #include "app/mainwindow.h"
 #include "app/quoralisapplication.h"
 #include "app/singleinstance.h"
+#include "app/windowsview.h"
 #include "log/activitylog.h"
 #include "platform/settingslocation.h"
 #include "platform/shutdownservice.h"
@@ -92,6 +93,8 @@ int main(int argc, char** argv) {
         prompts.setUnattended(MessageBoxPrompts::defaultUnattendedWait,
                               [&program](const QString& line) { program.activityLog().logMessage(line); });
     MainWindow window(program);
+    WindowsView view(window, window.modes());
+    program.setView(&view);
     prompts.setParentWindow(&window);
     // The process ends only when the program has closed, never by ending the event loops of a
     // backup that is still working.
@@ -102,11 +105,11 @@ int main(int argc, char** argv) {
         program.requestTermination();
     });
     try {
-        program.start();
+        program.startUp();
     } catch (const std::exception& error) {
         app.reportUnhandledError(QString::fromUtf8(error.what()));
     }
     if (!program.hasEnded())
         QApplication::exec();
-    return program.exitStatus();
+    return program.exitCode();
 }

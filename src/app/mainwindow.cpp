@@ -6,7 +6,6 @@
 #include "app/toolbarwindow.h"
 #include "app/traycontrol.h"
 #include "app/windowmodes.h"
-#include "app/windowsview.h"
 #include "backupset/exclusiondialog.h"
 #include "backupset/folderlistview.h"
 #include "backupset/folderset.h"
@@ -70,13 +69,9 @@ MainWindow::MainWindow(BackupApp& app, QWidget* parent)
     connectControls();
     connectMenus();
     connectProgram();
-    m_view = std::make_unique<WindowsView>(*this, *m_modes);
-    m_app.setView(m_view.get());
 }
 
 MainWindow::~MainWindow() {
-    m_app.setView(nullptr);
-    m_view.reset();
     m_app.setMainWindowShown(false);
     // The windows made here refer to each other; they go while all of them still exist.
     m_modes.reset();
@@ -85,7 +80,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::createWindows() {
-    m_errorForm = new ErrorReportWindow(m_app.errorReport(), this);
+    m_errorForm = new ErrorReportWindow(m_app.errorReporter(), this);
     m_errorForm->setWindowFlag(Qt::Window);
     m_errorForm->hide();
     connect(&m_app, &BackupApp::unexpectedError, m_errorForm, &ErrorReportWindow::showError);
@@ -111,7 +106,7 @@ void MainWindow::createWindows() {
     m_ui.listArea->addWidget(m_fldrList, 1);
     m_tray = new TrayControl(m_menus.trayMenu, m_app.services().trayAvailable, this);
     m_tray->setToolTip(kTitle + QStringLiteral(" click to open"));
-    m_ui.btVersion->setText(QStringLiteral("v. ") + m_app.versionString());
+    m_ui.btVersion->setText(QStringLiteral("v. ") + m_app.programVersion());
 }
 
 void MainWindow::createWindowHandling() {
@@ -123,8 +118,8 @@ void MainWindow::createWindowHandling() {
     modes.tray = m_tray;
     modes.settings = &m_app.settings();
     modes.marker = &m_app.marker();
-    modes.settingsFilePath = [this] {
-        return m_app.settingsFilePath();
+    modes.settingsFile = [this] {
+        return m_app.settingsFile();
     };
     m_modes = std::make_unique<WindowModes>(modes);
 
@@ -245,7 +240,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
-        m_app.close();
+        m_app.requestClose();
     }
     event->setAccepted(m_app.hasEnded());
 }
@@ -277,7 +272,7 @@ void MainWindow::btCloseClick() {
 void MainWindow::Close1Click() {
     // During a backup the close itself asks whether to cancel it.
     if (m_app.backupRunning() || confirmClose())
-        m_app.close();
+        m_app.requestClose();
 }
 
 void MainWindow::showRestoreWindow() {

@@ -21,7 +21,6 @@ class TrayControl;
 class WindowModes;
 class WindowMover;
 class WindowResizer;
-class WindowsView;
 
 // The main window: shows the program (the folder list, progress, the timer) and sends it what the
 // user asks for. Owns the program's other windows, the tray icon and the menus.
@@ -31,7 +30,7 @@ public:
     explicit MainWindow(BackupApp& app, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    BackupApp& app() const { return m_app; }
+    BackupApp& program() const { return m_app; }
 
     // The stored place and size, fitted to the screens of now.
     void applyStoredGeometry(const QRect& stored);
@@ -93,7 +92,6 @@ private:
     TrayControl* m_tray = nullptr;
     RestoreWindow* m_restore = nullptr;
     std::unique_ptr<WindowModes> m_modes;
-    std::unique_ptr<WindowsView> m_view;
     ResizeAffordance* m_resizeAffordance = nullptr;
     WindowMover* m_mover = nullptr;
     WindowResizer* m_resizer = nullptr;

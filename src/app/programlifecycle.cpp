@@ -17,7 +17,7 @@ ProgramLifecycle::ProgramLifecycle(ProgramParts& parts, const QStringList& argum
     : m_parts(parts)
     , m_commandLine(arguments) {}
 
-void ProgramLifecycle::close() {
+void ProgramLifecycle::closeProgram() {
     if (m_ended)
         return;
     if (m_parts.backupRun().isRunning()) {
@@ -32,8 +32,8 @@ void ProgramLifecycle::close() {
 bool ProgramLifecycle::FormClose() {
     SettingsModel& settings = m_parts.settings();
     // 1
-    m_parts.mark(QStringLiteral("form_close"));
-    m_parts.logMessage(QStringLiteral("Closing Quoralis2005 v.") + m_parts.versionString());
+    m_parts.setMarker(QStringLiteral("form_close"));
+    m_parts.activityLog().logMessage(QStringLiteral("Closing Quoralis2005 v.") + m_parts.programVersion());
     // 2-3. A settings or log file that cannot be written is reported, and the close goes on:
     // otherwise a read-only program folder would leave a program that can never be closed.
     reportAndGoOn(
@@ -44,7 +44,7 @@ bool ProgramLifecycle::FormClose() {
     if (settings.isOn(Setting::CleanLogs))
         m_parts.housekeeping().CleanOldLogs();
     // 5
-    m_parts.mark(QStringLiteral("form_close2"));
+    m_parts.setMarker(QStringLiteral("form_close2"));
     // 6. The session ending does not wait for the pending shutdown it is probably part of.
     if (m_autoShutdown && !m_terminating)
         return false;
@@ -53,15 +53,15 @@ bool ProgramLifecycle::FormClose() {
         return true;
     // 8
     if (settings.isOn(Setting::BackupClose)) {
-        m_parts.mark(QStringLiteral("form_close_ab"));
-        m_parts.logMessage(QStringLiteral("Making automatic shutdown backup"));
+        m_parts.setMarker(QStringLiteral("form_close_ab"));
+        m_parts.activityLog().logMessage(QStringLiteral("Making automatic shutdown backup"));
         runBackup();
     }
-    m_parts.mark(QStringLiteral("form_close3"));
-    m_parts.view().hideLogViewer();
-    m_parts.mark(QStringLiteral("form_close4"));
-    m_parts.mark(QStringLiteral("form_close5"));
-    m_parts.view().fadeOutForClose();
+    m_parts.setMarker(QStringLiteral("form_close3"));
+    m_parts.programView().hideLogViewer();
+    m_parts.setMarker(QStringLiteral("form_close4"));
+    m_parts.setMarker(QStringLiteral("form_close5"));
+    m_parts.programView().fadeOutForClose();
     return true;
 }
 
@@ -75,7 +75,7 @@ void ProgramLifecycle::reportAndGoOn(const std::function<void()>& step) {
 
 void ProgramLifecycle::endProgram() {
     m_ended = true;
-    m_parts.view().hideAllWindows();
+    m_parts.programView().hideAllWindows();
     Q_EMIT programEnded();
 }
 
@@ -83,7 +83,7 @@ void ProgramLifecycle::endOnErrorReport() {
     // A running backup ends through its own path first; the program ends after it.
     if (m_parts.backupRun().isRunning()) {
         m_endAfterBackup = true;
-        m_parts.logMessage(QStringLiteral("Closing after the current backup..."));
+        m_parts.activityLog().logMessage(QStringLiteral("Closing after the current backup..."));
         return;
     }
     // The close sequence does not run (no settings saved, no backup at close), but the
@@ -107,11 +107,11 @@ void ProgramLifecycle::requestTermination() {
     if (m_ended || m_terminating)
         return;
     m_terminating = true;
-    m_parts.logMessage(QStringLiteral("The session is ending: closing Quoralis2005"));
+    m_parts.activityLog().logMessage(QStringLiteral("The session is ending: closing Quoralis2005"));
     if (m_parts.backupRun().isRunning())
         closeDuringRun();
     else
-        close();
+        closeProgram();
 }
 
 void ProgramLifecycle::shutdownRefused() {
@@ -120,11 +120,11 @@ void ProgramLifecycle::shutdownRefused() {
     m_autoShutdown = false;
     if (m_commandLine.shutsDown()) {
         m_autoClose = true;
-        close();
+        closeProgram();
     }
 }
 
-bool ProgramLifecycle::abortPendingShutdown() {
+bool ProgramLifecycle::withdrawPendingShutdown() {
     TimedShutdown& shutdown = m_parts.timedShutdown();
     if (!shutdown.pending())
         return false;
@@ -154,27 +154,27 @@ void ProgramLifecycle::runBackup() {
     }
     if (m_closeAfterRun) {
         // Closing was asked for while the run worked; it has ended now.
-        close();
+        closeProgram();
         return;
     }
     if (outcome != BackupRun::Outcome::Completed)
         return;
     m_parts.housekeeping().CheckOutdatedArchives();
     if (m_autoClose)
-        close();
+        closeProgram();
     if (m_autoShutdown && !m_ended)
         m_parts.timedShutdown().start();
 }
 
 void ProgramLifecycle::backupAndClose() {
     m_autoClose = true;
-    m_parts.logMessage(QStringLiteral("Starting backup-and-close..."));
+    m_parts.activityLog().logMessage(QStringLiteral("Starting backup-and-close..."));
     runBackup();
 }
 
 void ProgramLifecycle::backupAndShutdown() {
     m_autoShutdown = true;
-    m_parts.logMessage(QStringLiteral("Starting backup-and-shutdown..."));
+    m_parts.activityLog().logMessage(QStringLiteral("Starting backup-and-shutdown..."));
     runBackup();
 }
 
@@ -189,7 +189,8 @@ void ProgramLifecycle::runForwardedBackups() {
     while (!m_forwardedBackups.isEmpty() && !m_ended && !m_parts.backupRun().isRunning()) {
         const ForwardedBackup request = m_forwardedBackups.takeFirst();
         const CommandLine commandLine(request.arguments);
-        m_parts.logMessage(QStringLiteral("Backup asked for by another start: ") + commandLine.text());
+        m_parts.activityLog().logMessage(QStringLiteral("Backup asked for by another start: ") +
+                                         commandLine.spelledOut());
         m_lastRunStatus = ExitStatus::BackupNotMade;
         if (commandLine.shutsDown())
             backupAndShutdown();

@@ -28,12 +28,12 @@ public:
     bool closingWithoutQuestions() const { return m_closeAfterRun || m_terminating; }
     void setAutoClose(bool on) { m_autoClose = on; }
     void setAutoShutdown(bool on) { m_autoShutdown = on; }
-    ExitStatus& exitStatus() { return m_exitStatus; }
-    const ExitStatus& exitStatus() const { return m_exitStatus; }
+    ExitStatus& runStatus() { return m_exitStatus; }
+    const ExitStatus& runStatus() const { return m_exitStatus; }
 
     // The program was asked to close: the close sequence, or the cancel of a backup in progress
     // that closes once the backup has ended.
-    void close();
+    void closeProgram();
     void requestTermination();
     // An error report was answered with "end the program".
     void endOnErrorReport();
@@ -42,7 +42,7 @@ public:
     void runBackup();
     void backupAndClose();
     void backupAndShutdown();
-    bool abortPendingShutdown();
+    bool withdrawPendingShutdown();
     void shutdownRefused();
     void forwardedBackupRequested(const QStringList& arguments, const SingleInstanceReply& reply);
 

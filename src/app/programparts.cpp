@@ -9,7 +9,7 @@
 #include "engine/archivecomponent.h"
 #include "engine/archivejob.h"
 #include "engine/backuprun.h"
-#include "engine/backuprunhost.h"
+#include "engine/backuprunevents.h"
 #include "housekeeping/housekeeping.h"
 #include "log/logfilewriter.h"
 #include "log/pathtext.h"
@@ -37,6 +37,7 @@ ProgramParts::ProgramParts(const QString& programDir, const AppServices& service
     , m_noView(std::make_unique<ProgramView>())
     , m_view(m_noView.get())
     , m_settings(std::make_unique<SettingsModel>()) {
+    m_runEvents = std::make_unique<BackupRunEvents>();
     m_exclusions = std::make_unique<ExclusionLists>(*m_settings, m_log, m_marker);
     m_opener = std::make_unique<ExplainingOpener>(*m_services.shell, *m_services.prompts);
 
@@ -46,13 +47,16 @@ ProgramParts::ProgramParts(const QString& programDir, const AppServices& service
     sounds.voiceChoice = [this] {
         return m_settings->number(Setting::Voice);
     };
-    sounds.mainWindowVisible = hooks.mainWindowShown;
+    sounds.mainWindowVisible = [this] {
+        return m_runEvents->mainWindowVisible();
+    };
     // A missing recording is reported like any unexpected error, and the operation that
     // asked for the sound goes on: a backup run still closes or shuts down as asked.
     sounds.reportError = hooks.reportError;
     m_eventSounds = std::make_unique<EventSounds>(sounds);
 
-    m_folderSet = std::make_unique<FolderSet>(*m_settings, *m_services.prompts, m_log, m_marker, *hooks.host);
+    m_folderSet =
+        std::make_unique<FolderSet>(*m_settings, *m_services.prompts, m_log, m_marker, *m_runEvents);
     m_zip = std::make_unique<ArchiveComponent>();
 
     ArchiveJob::Context job;
@@ -61,14 +65,14 @@ ProgramParts::ProgramParts(const QString& programDir, const AppServices& service
     job.log = &m_log;
     job.marker = &m_marker;
     job.prompts = m_services.prompts;
-    job.progress = hooks.progress;
+    job.progress = m_runEvents.get();
     job.settingsFilePath = [this] {
-        return settingsFilePath();
+        return settingsFile();
     };
     m_archiveJob = std::make_unique<ArchiveJob>(job);
 
     BackupRun::Context run;
-    run.host = hooks.host;
+    run.host = m_runEvents.get();
     run.folders = m_folderSet.get();
     run.settings = m_settings.get();
     run.zip = m_zip.get();
@@ -76,14 +80,14 @@ ProgramParts::ProgramParts(const QString& programDir, const AppServices& service
     run.log = &m_log;
     run.marker = &m_marker;
     run.prompts = m_services.prompts;
-    run.progress = hooks.progress;
+    run.progress = m_runEvents.get();
     m_backupRun = std::make_unique<BackupRun>(run);
 
     m_timedShutdown =
         std::make_unique<TimedShutdown>(m_services.shutdown, m_log, m_marker, *m_services.prompts);
     m_intervalTimer = std::make_unique<IntervalTimer>();
     m_housekeeping =
-        std::make_unique<Housekeeping>(logDirectory(), *m_settings, m_log, *m_services.prompts,
+        std::make_unique<Housekeeping>(logFolder(), *m_settings, m_log, *m_services.prompts,
                                        [this](const QString& name) { m_eventSounds->PlayEventSound(name); });
 
     VersionCheck::Context check;
@@ -91,7 +95,7 @@ ProgramParts::ProgramParts(const QString& programDir, const AppServices& service
     check.marker = &m_marker;
     check.prompts = m_services.prompts;
     check.versionString = [this] {
-        return versionString();
+        return programVersion();
     };
     check.playEventSound = [this](const QString& name) {
         m_eventSounds->PlayEventSound(name);
@@ -112,13 +116,13 @@ void ProgramParts::setView(ProgramView* view) {
     m_view = view ? view : m_noView.get();
 }
 
-std::filesystem::path ProgramParts::settingsFilePath() const {
+std::filesystem::path ProgramParts::settingsFile() const {
     if (!m_services.settingsFile.empty())
         return m_services.settingsFile;
     return pathFromText(m_programDir + QStringLiteral("Quoralis2005Config.ini"));
 }
 
-std::filesystem::path ProgramParts::logDirectory() const {
+std::filesystem::path ProgramParts::logFolder() const {
     if (!m_services.logDirectory.empty())
         return m_services.logDirectory;
     return pathFromText(m_programDir + QStringLiteral("logs/"));
@@ -133,19 +137,14 @@ std::filesystem::path ProgramParts::listedFolderPath(const QByteArray& folder) c
     return path;
 }
 
-QString ProgramParts::versionString() {
-    mark(QStringLiteral("get_version"));
+QString ProgramParts::programVersion() {
+    setMarker(QStringLiteral("get_version"));
     return platform::SystemInfo::programVersion();
-}
-
-QString ProgramParts::tempDir() {
-    mark(QStringLiteral("get_temp_dir"));
-    return platform::SystemInfo::tempDir();
 }
 
 void ProgramParts::writeLogFile() {
     // Made first, so that a folder whose name is no valid text is reached under another name.
-    const std::filesystem::path folder = logDirectory();
+    const std::filesystem::path folder = logFolder();
     std::error_code ignored;
     std::filesystem::create_directories(folder, ignored);
     LogFileWriter::write(platform::SystemInfo::folderText(folder), m_log.lines());

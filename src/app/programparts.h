@@ -14,7 +14,7 @@
 class ArchiveComponent;
 class ArchiveJob;
 class BackupRun;
-class BackupRunHost;
+class BackupRunEvents;
 class ErrorReport;
 class EventSounds;
 class ExclusionLists;
@@ -23,7 +23,6 @@ class FolderSet;
 class Housekeeping;
 class IntervalTimer;
 class ProgramView;
-class ProgressView;
 class SettingsModel;
 class TimedShutdown;
 class UserPrompts;
@@ -36,12 +35,9 @@ class ProgramParts {
 public:
     // What the components need of the program that holds them.
     struct Hooks {
-        BackupRunHost* host = nullptr;
-        ProgressView* progress = nullptr;
         std::function<void()> saveSettings;
         std::function<void()> closeProgram;
         std::function<void(const QString& message)> reportError;
-        std::function<bool()> mainWindowShown;
         // An error report was answered: the program ends.
         std::function<void()> endOnErrorReport;
     };
@@ -53,26 +49,24 @@ public:
 
     // The program folder, with its trailing separator.
     const QString& programDir() const { return m_programDir; }
-    std::filesystem::path settingsFilePath() const;
-    std::filesystem::path logDirectory() const;
+    std::filesystem::path settingsFile() const;
+    std::filesystem::path logFolder() const;
     // A folder of the settings file's list as the list takes it.
     std::filesystem::path listedFolderPath(const QByteArray& folder) const;
 
-    void logMessage(const QString& message) { m_log.logMessage(message); }
-    void mark(const QString& code) { m_marker.set(code); }
+    void setMarker(const QString& code) { m_marker.set(code); }
     // The program's version; sets the event marker get_version.
-    QString versionString();
-    QString tempDir();
+    QString programVersion();
     // Writes this run's log lines into a new file of the log folder; throws when it cannot.
     void writeLogFile();
 
-    ProgramView& view() const { return *m_view; }
+    ProgramView& programView() const { return *m_view; }
     void setView(ProgramView* view);
 
     UserPrompts& prompts() const { return *m_services.prompts; }
     const AppServices& services() const { return m_services; }
     SettingsModel& settings() const { return *m_settings; }
-    ActivityLog& log() { return m_log; }
+    ActivityLog& activityLog() { return m_log; }
     EventMarker& marker() { return m_marker; }
     ExclusionLists& exclusions() const { return *m_exclusions; }
     FolderSet& folderSet() const { return *m_folderSet; }
@@ -83,8 +77,9 @@ public:
     IntervalTimer& intervalTimer() const { return *m_intervalTimer; }
     Housekeeping& housekeeping() const { return *m_housekeeping; }
     EventSounds& eventSounds() const { return *m_eventSounds; }
-    VersionCheck& versionCheck() const { return *m_versionCheck; }
-    ErrorReport& errorReport() const { return *m_errorReport; }
+    BackupRunEvents& runEvents() const { return *m_runEvents; }
+    VersionCheck& versionChecker() const { return *m_versionCheck; }
+    ErrorReport& errorReporter() const { return *m_errorReport; }
     ExplainingOpener& opener() const { return *m_opener; }
 
 private:
@@ -95,6 +90,7 @@ private:
     std::unique_ptr<SettingsModel> m_settings;
     ActivityLog m_log;
     EventMarker m_marker;
+    std::unique_ptr<BackupRunEvents> m_runEvents;
     std::unique_ptr<ExclusionLists> m_exclusions;
     std::unique_ptr<ExplainingOpener> m_opener;
     std::unique_ptr<EventSounds> m_eventSounds;

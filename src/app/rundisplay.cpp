@@ -33,14 +33,14 @@ RunDisplay::RunDisplay(BackupApp& app, MainWindowUi& ui, MainMenus& menus, Toolb
     , m_tray(tray)
     , m_folderList(folderList)
     , m_window(window) {
-    connect(&app, &BackupApp::busyChanged, this, &RunDisplay::showBusy);
-    connect(&app, &BackupApp::archiveStarting, this, &RunDisplay::showArchiveStarting);
-    connect(&app, &BackupApp::currentFileShown, this, &RunDisplay::showCurrentFile);
-    connect(&app, &BackupApp::percentShown, this, &RunDisplay::showPercent);
-    connect(&app.timedShutdown(), &TimedShutdown::pendingChanged, this, &RunDisplay::showShutdownPending);
+    connect(&app, &BackupApp::busyChanged, this, &RunDisplay::displayBusy);
+    connect(&app, &BackupApp::archiveStarting, this, &RunDisplay::displayArchiveStart);
+    connect(&app, &BackupApp::currentFileShown, this, &RunDisplay::displayFile);
+    connect(&app, &BackupApp::percentShown, this, &RunDisplay::displayPercent);
+    connect(&app.timedShutdown(), &TimedShutdown::pendingChanged, this, &RunDisplay::displayShutdownPending);
 }
 
-void RunDisplay::showBusy(bool busy) {
+void RunDisplay::displayBusy(bool busy) {
     m_menus.trayBackup->setEnabled(!busy);
     setBusyControlsEnabled(!busy);
     m_toolbar.backupButton()->setEnabled(!busy);
@@ -58,7 +58,7 @@ void RunDisplay::showBusy(bool busy) {
     }
     m_tray.setToolTip(kTitle + QStringLiteral(" - doubleclick to open"));
     // After a cancel the run may still be winding down; Backup! waits for its real end.
-    m_ui.btBackup->setEnabled(m_app.backupAllowed());
+    m_ui.btBackup->setEnabled(m_app.canStartBackup());
     m_toolbar.setCancelShown(false);
     m_toolbar.PBar()->hide();
     m_menus.buttonBackupAndShutdown->setEnabled(platform::SystemInfo::isNtFamily());
@@ -77,7 +77,7 @@ void RunDisplay::setBusyControlsEnabled(bool enabled) {
     m_folderList.setRemovingEnabled(enabled);
 }
 
-void RunDisplay::showArchiveStarting() {
+void RunDisplay::displayArchiveStart() {
     m_ui.PBar->setValue(0);
     m_toolbar.PBar()->setValue(0);
     m_toolbar.PBar()->setVisible(true);
@@ -88,19 +88,19 @@ void RunDisplay::showArchiveStarting() {
     m_ui.PPanel->repaint();
 }
 
-void RunDisplay::showCurrentFile(const std::filesystem::path& file) {
+void RunDisplay::displayFile(const std::filesystem::path& file) {
     const QString path = pathText(file);
     m_ui.TotalLabel->setText(
         ShortenedPath::fit(path, m_ui.TotalLabel->fontMetrics(), m_ui.TotalLabel->width()));
     m_toolbar.showPath(path);
 }
 
-void RunDisplay::showPercent(int percent) {
+void RunDisplay::displayPercent(int percent) {
     m_ui.PBar->setValue(percent);
     m_toolbar.PBar()->setValue(percent);
 }
 
-void RunDisplay::showShutdownPending(bool pending) {
+void RunDisplay::displayShutdownPending(bool pending) {
     if (pending) {
         m_ui.btBackup->setText(QStringLiteral("ABORT"));
         m_ui.btBackup->setToolTip(QStringLiteral("Cancel system shutdown"));

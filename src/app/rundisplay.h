@@ -22,11 +22,11 @@ public:
                FolderListView& folderList, QWidget* window);
 
 private:
-    void showBusy(bool busy);
-    void showArchiveStarting();
-    void showCurrentFile(const std::filesystem::path& file);
-    void showPercent(int percent);
-    void showShutdownPending(bool pending);
+    void displayBusy(bool busy);
+    void displayArchiveStart();
+    void displayFile(const std::filesystem::path& file);
+    void displayPercent(int percent);
+    void displayShutdownPending(bool pending);
     void setBusyControlsEnabled(bool enabled);
 
     BackupApp& m_app;

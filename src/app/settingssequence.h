@@ -21,7 +21,7 @@ public:
 
 private:
     QList<QByteArray> storable(const QList<QByteArray>& entries);
-    void commit(platform::ProfileBatch& ini);
+    void commitFile(platform::ProfileBatch& ini);
 
     ProgramParts& m_parts;
 };

@@ -12,6 +12,7 @@
 #include "housekeeping/housekeeping.h"
 #include "online/versioncheck.h"
 #include "platform/profilefile.h"
+#include "platform/systeminfo.h"
 #include "schedule/intervaltimer.h"
 
 #include <QDir>
@@ -21,22 +22,23 @@ StartupSequence::StartupSequence(ProgramParts& parts, ProgramLifecycle& lifecycl
     : m_parts(parts)
     , m_lifecycle(lifecycle) {}
 
-void StartupSequence::run() {
+void StartupSequence::runSteps() {
     SettingsModel& settings = m_parts.settings();
     // 1-2: the windows are there already.
-    m_parts.mark(QStringLiteral("program_start"));
+    m_parts.setMarker(QStringLiteral("program_start"));
     // 3
     m_lifecycle.setAutoShutdown(false);
     m_lifecycle.setAutoClose(false);
     // 4: the program folder, with its trailing separator.
     const QString programDir = m_parts.programDir();
     // 5
-    m_parts.logMessage(QStringLiteral("Starting Quoralis v.") + m_parts.versionString() +
-                       QStringLiteral("..."));
+    m_parts.activityLog().logMessage(QStringLiteral("Starting Quoralis v.") + m_parts.programVersion() +
+                                     QStringLiteral("..."));
     // 6
     ArchiveComponent& zip = m_parts.archiveComponent();
     zip.DLLDirectory = programDir + QStringLiteral("dll/");
-    zip.TempDir = m_parts.tempDir();
+    m_parts.setMarker(QStringLiteral("get_temp_dir"));
+    zip.TempDir = platform::SystemInfo::tempDir();
     // 7
     checkEngineFiles();
     if (stopped())
@@ -47,12 +49,12 @@ void StartupSequence::run() {
     zip.LoadUnzipEngine();
     // 9
     QDir::setCurrent(programDir);
-    m_parts.view().showProgramIcon();
+    m_parts.programView().showProgramIcon();
     // 10
     try {
         SettingsSequence(m_parts).LoadConfig();
     } catch (const std::exception&) {
-        m_parts.logMessage(QStringLiteral("could not load config"));
+        m_parts.activityLog().logMessage(QStringLiteral("could not load config"));
     }
     if (stopped())
         return;
@@ -61,12 +63,12 @@ void StartupSequence::run() {
         return;
     // 12
     settings.setTotalBackups(static_cast<quint32>(
-        platform::ProfileFile(m_parts.settingsFilePath()).readInteger("stats", "total_backups", 0)));
+        platform::ProfileFile(m_parts.settingsFile()).readInteger("stats", "total_backups", 0)));
     // 13-16
-    m_parts.view().showAtStart(m_lifecycle.commandLine().minimized());
+    m_parts.programView().showAtStart(m_lifecycle.commandLine().minimized());
     // 17
-    if (!m_lifecycle.commandLine().isEmpty()) {
-        m_parts.mark(QStringLiteral("shortcut_launch"));
+    if (!m_lifecycle.commandLine().hasNoArguments()) {
+        m_parts.setMarker(QStringLiteral("shortcut_launch"));
         if (!applyCommandLine())
             return;
     }
@@ -77,14 +79,14 @@ void StartupSequence::run() {
                                         settings.number(Setting::TimerInterval));
     // 19
     if (settings.isOn(Setting::BackupLaunch)) {
-        m_parts.logMessage(QStringLiteral("Making automatic startup backup"));
+        m_parts.activityLog().logMessage(QStringLiteral("Making automatic startup backup"));
         m_lifecycle.runBackup();
         if (stopped())
             return;
     }
     // 20
     if (settings.isOn(Setting::AutoCheck))
-        m_parts.versionCheck().CheckVersion(true);
+        m_parts.versionChecker().CheckVersion(true);
     if (stopped())
         return;
     // 21
@@ -97,7 +99,7 @@ bool StartupSequence::stopped() {
         return false;
     // The program ends before the backup its command line asked for was made.
     if (m_lifecycle.commandLine().asksForBackup() && !m_commandLineBackupDone)
-        m_lifecycle.exitStatus().record(ExitStatus::BackupIncomplete);
+        m_lifecycle.runStatus().record(ExitStatus::BackupIncomplete);
     return true;
 }
 
@@ -121,8 +123,9 @@ void StartupSequence::checkEngineFiles() {
 bool StartupSequence::applyCommandLine() {
     const auto launch = [this](const char* name) {
         const QString text = QLatin1String(name);
-        m_parts.mark(QStringLiteral("shortcut_launch_") + text);
-        m_parts.logMessage(QStringLiteral("Executing command line \"/") + text + QStringLiteral("\"..."));
+        m_parts.setMarker(QStringLiteral("shortcut_launch_") + text);
+        m_parts.activityLog().logMessage(QStringLiteral("Executing command line \"/") + text +
+                                         QStringLiteral("\"..."));
     };
     switch (m_lifecycle.commandLine().backup()) {
     case CommandLine::Backup::None:
@@ -137,7 +140,7 @@ bool StartupSequence::applyCommandLine() {
         m_lifecycle.setAutoClose(true);
         m_lifecycle.runBackup();
         m_commandLineBackupDone = true;
-        m_lifecycle.close();
+        m_lifecycle.closeProgram();
         return false;
     case CommandLine::Backup::AutoShutdown:
         launch("autoshutdown");
@@ -148,7 +151,7 @@ bool StartupSequence::applyCommandLine() {
         if (!m_lifecycle.hasEnded() && !m_parts.timedShutdown().pending()) {
             m_lifecycle.setAutoShutdown(false);
             m_lifecycle.setAutoClose(true);
-            m_lifecycle.close();
+            m_lifecycle.closeProgram();
         }
         return false;
     }

@@ -10,7 +10,7 @@ class StartupSequence {
 public:
     StartupSequence(ProgramParts& parts, ProgramLifecycle& lifecycle);
 
-    void run();
+    void runSteps();
 
 private:
     // True when start-up must not go on: the program was closed or the session is ending.

@@ -111,7 +111,7 @@ void ToolbarWindow::showPendingStatus() const {
     const_cast<ToolbarWindow*>(this)->setToolTip(PlainToolTip::of(message));
 }
 
-QString ToolbarWindow::status() const {
+QString ToolbarWindow::statusText() const {
     showPendingStatus();
     return m_fullStatus.isNull() ? m_status->text() : m_fullStatus;
 }

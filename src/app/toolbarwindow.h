@@ -27,7 +27,7 @@ public:
 
     // The status line shows the message and its tooltip holds it whole.
     void setStatus(const QString& message);
-    QString status() const;
+    QString statusText() const;
     void showPendingStatus() const;
     // A file name, shortened in the middle where the line is too narrow for it.
     void showPath(const QString& path);

@@ -35,7 +35,7 @@ void WindowModes::SetToolbarMode() {
     if (c.logViewer->isVisible())
         c.logViewer->Fhide();
     const QPoint fallback = defaultToolbarPosition();
-    const platform::ProfileFile ini(c.settingsFilePath());
+    const platform::ProfileFile ini(c.settingsFile());
     // A place on no screen (a screen since removed) goes back to the default place; one partly off
     // the screens of now is moved onto them.
     QRect wanted = ScreenFit::fromStored(ini.readInteger("settings", "toolbar_x", fallback.x()),
@@ -62,7 +62,7 @@ void WindowModes::SetNormalMode() {
     c.marker->set(QStringLiteral("normal_mode"));
     // The window goes to its saved place before it shows, so it does not jump there.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    const platform::ProfileFile ini(c.settingsFilePath());
+    const platform::ProfileFile ini(c.settingsFile());
     const QPoint place(ini.readInteger("settings", "x", screen.width() / 2 - c.main->width() / 2),
                        ini.readInteger("settings", "y", screen.height() / 2 - c.main->height() / 2));
     c.main->move(place);
@@ -189,7 +189,7 @@ void WindowModes::geometryChanged() {
         DockLogViewer();
     }
     m_shownGeometry = main->geometry();
-    if (!m_beforeFill || m_shownGeometry != fillRect())
+    if (!m_beforeFill || m_shownGeometry != filledArea())
         m_normalGeometry = m_shownGeometry;
 }
 
@@ -198,7 +198,7 @@ void WindowModes::placedByHand() {
     m_fillTarget.reset();
 }
 
-QRect WindowModes::fillRect() const {
+QRect WindowModes::filledArea() const {
     QWidget* main = m_context.main;
     QRect area = ScreenFit::availableFor(m_normalGeometry.isValid() ? m_normalGeometry : main->geometry());
     if (m_context.settings->isOn(Setting::ShowLog) && !m_context.settings->isOn(Setting::ToolbarMode)) {
@@ -220,8 +220,8 @@ void WindowModes::maximizeRequested() {
         if (!(main->windowState() & Qt::WindowMaximized))
             return;
         // The window manager may have given the window its maximized size already.
-        const bool filled = m_beforeFill && m_shownGeometry == fillRect();
-        const QRect target = filled ? *m_beforeFill : fillRect();
+        const bool filled = m_beforeFill && m_shownGeometry == filledArea();
+        const QRect target = filled ? *m_beforeFill : filledArea();
         m_beforeFill = filled ? std::nullopt : std::optional<QRect>(m_normalGeometry);
         m_fillTarget = filled ? std::nullopt : std::optional<QRect>(target);
         m_filling = true;

@@ -31,7 +31,7 @@ public:
         TrayControl* tray = nullptr;
         SettingsModel* settings = nullptr;
         EventMarker* marker = nullptr;
-        std::function<std::filesystem::path()> settingsFilePath;
+        std::function<std::filesystem::path()> settingsFile;
     };
 
     explicit WindowModes(const Context& context);
@@ -85,7 +85,7 @@ private:
         bool mainWasHidden = false;
     };
 
-    QRect fillRect() const;
+    QRect filledArea() const;
 
     Context m_context;
     WindowFader* m_fader;

@@ -20,7 +20,7 @@ WindowsView::WindowsView(MainWindow& window, WindowModes& modes)
     , m_modes(modes) {}
 
 void WindowsView::showProgramIcon() {
-    const QString iconPath = m_window.app().programDir() + QStringLiteral("QS2005.ico");
+    const QString iconPath = m_window.program().programDir() + QStringLiteral("QS2005.ico");
     if (QFileInfo::exists(iconPath)) {
         const QIcon icon(iconPath);
         m_window.tray()->setIcon(icon);

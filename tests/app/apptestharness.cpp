@@ -10,6 +10,8 @@ AppTestHarness::AppTestHarness(bool withProgramFiles) {
 }
 
 AppTestHarness::~AppTestHarness() {
+    if (m_app)
+        m_app->setView(nullptr);
     if (auto* application = QuoralisApplication::instance())
         application->setUnhandledErrorHandler({});
 }
@@ -28,7 +30,9 @@ MainWindow& AppTestHarness::start(const QStringList& arguments) {
     QObject::connect(m_app.get(), &BackupApp::eventSoundRequested,
                      [this](const QString& name) { soundRequests.append(name); });
     m_form = std::make_unique<MainWindow>(*m_app);
-    m_app->start();
+    m_view = std::make_unique<WindowsView>(*m_form, m_form->modes());
+    m_app->setView(m_view.get());
+    m_app->startUp();
     return *m_form;
 }
 

@@ -6,6 +6,9 @@
 #include "app/mainwindow.h"
 #include "app/shellopener.h"
 #include "app/windowmodes.h"
+#include "app/windowsview.h"
+#include "config/settingsmodel.h"
+#include "engine/backuprunevents.h"
 #include "log/activitylog.h"
 #include "recordingwaveoutput.h"
 #include "scriptedprompts.h"
@@ -70,4 +73,5 @@ public:
 private:
     std::unique_ptr<BackupApp> m_app;
     std::unique_ptr<MainWindow> m_form;
+    std::unique_ptr<WindowsView> m_view;
 };

@@ -60,7 +60,7 @@ void BackupFixture::waitForNextSecond() {
 
 void BackupFixture::onFirstFile(MainWindow& form, std::function<void()> action) {
     auto once = std::make_shared<QMetaObject::Connection>();
-    *once = QObject::connect(&form.app().archiveComponent(), &ArchiveComponent::OnItemProgress, &form,
+    *once = QObject::connect(&form.program().archiveComponent(), &ArchiveComponent::OnItemProgress, &form,
                              [once, action] {
                                  QObject::disconnect(*once);
                                  action();

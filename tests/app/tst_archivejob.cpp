@@ -68,7 +68,7 @@ void TestArchiveJob::baseNames() {
     MainWindow& form = h.start();
     form.settingsDialog()->Destination()->setText(QStringLiteral("/dest"));
     form.settingsDialog()->cbEach()->setChecked(each);
-    const fs::path base = form.app().archiveJob().ArchiveBaseName(fs::path(folder.toStdString()));
+    const fs::path base = form.program().archiveJob().ArchiveBaseName(fs::path(folder.toStdString()));
     QCOMPARE(QString::fromStdString(base.native()), expected);
     // The missing separator is added to the destination field itself.
     QCOMPARE(form.settingsDialog()->Destination()->text(), QStringLiteral("/dest/"));
@@ -95,13 +95,13 @@ void TestArchiveJob::zipFolderNameGetsNoSecondExtension() {
     f.h.dir.writeFile(QStringLiteral("Old.zip/file.txt"), "content");
     f.settings("each_folder=1\n", {folder});
     MainWindow& form = f.h.start();
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis_Old.zip")));
     // The size in the log is the size of that very file.
     const QString created = f.h.messages().filter(QStringLiteral("Backup created: ")).value(0);
     QVERIFY2(!created.contains(QStringLiteral("-1 bytes")), qPrintable(created));
     // A second run finds it and updates it.
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis_Old.zip")));
 }
 
@@ -111,19 +111,19 @@ void TestArchiveJob::emptyListWritesNothingAndCountsNothing() {
     f.h.dir.writeFile(QStringLiteral("empty/zero.txt"), QByteArray());
     f.settings("", {empty});
     MainWindow& form = f.h.start();
-    form.app().backup();
+    form.program().backup();
     QVERIFY(f.h.messages().contains(QStringLiteral("No files for backup")));
     QVERIFY(f.archives().isEmpty());
-    QCOMPARE(form.app().totalBackups(), quint64(0));
+    QCOMPARE(form.program().settings().totalBackups(), quint64(0));
 }
 
 void TestArchiveJob::updateAddsToTheExistingArchive() {
     BackupFixture f;
     f.settings("", {f.photos});
     MainWindow& form = f.h.start();
-    form.app().backup();
+    form.program().backup();
     f.h.dir.writeFile(QStringLiteral("data/Photos/d.txt"), "two");
-    form.app().backup();
+    form.program().backup();
     const QString prefix = f.photos.mid(1) + QLatin1Char('/');
     QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")),
              QStringList({prefix + QStringLiteral("c.png"), prefix + QStringLiteral("d.txt")}));
@@ -133,10 +133,10 @@ void TestArchiveJob::deletePreviousStartsAfresh() {
     BackupFixture f;
     f.settings("del_prev=1\n", {f.photos});
     MainWindow& form = f.h.start();
-    form.app().backup();
+    form.program().backup();
     QFile::remove(f.photos + QStringLiteral("/c.png"));
     f.h.dir.writeFile(QStringLiteral("data/Photos/d.txt"), "two");
-    form.app().backup();
+    form.program().backup();
     QVERIFY(f.h.messages().contains(QStringLiteral("Deleting previous backup")));
     QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")),
              QStringList(f.photos.mid(1) + QStringLiteral("/d.txt")));
@@ -149,17 +149,17 @@ void TestArchiveJob::changedOnlyResetsTheArchiveAttribute() {
         QSKIP("this file system keeps no extended attributes");
     f.settings("new_only=1\nmulti_archive=1\n", {f.photos});
     MainWindow& form = f.h.start();
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.archives().size(), 1);
     // Nothing changed since: the next run finds nothing to back up, and the one after it names
     // its archive in another second.
     BackupFixture::waitForNextSecond();
-    form.app().backup();
+    form.program().backup();
     QVERIFY(f.h.messages().contains(QStringLiteral("No files for backup")));
     QCOMPARE(f.archives().size(), 1);
     // A changed file is taken again.
     f.h.dir.writeFile(QStringLiteral("data/Photos/c.png"), "changed");
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.archives().size(), 2);
 }
 
@@ -167,7 +167,7 @@ void TestArchiveJob::archiveInUseIsReported() {
     BackupFixture f;
     f.settings("", {f.photos});
     MainWindow& form = f.h.start();
-    form.app().backup();
+    form.program().backup();
     // Another process locks the archive: it says so once it holds the lock, and lets go when its
     // input ends.
     QProcess locker;
@@ -178,20 +178,20 @@ void TestArchiveJob::archiveInUseIsReported() {
     QVERIFY(locker.waitForReadyRead(60000));
     QCOMPARE(locker.readLine(), QByteArray("locked\n"));
     f.h.prompts.shown.clear();
-    form.app().backup();
+    form.program().backup();
     locker.closeWriteChannel();
     QVERIFY(locker.waitForFinished());
     const QString base = f.destination + QStringLiteral("Quoralis");
     QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("Destination file is in use:\n\r") + base));
     QVERIFY(f.h.messages().contains(QStringLiteral("File is in use: ") + base));
-    QCOMPARE(form.app().totalBackups(), quint64(1));
+    QCOMPARE(form.program().settings().totalBackups(), quint64(1));
 }
 
 void TestArchiveJob::archiveBeingWrittenByAnotherRunIsLeftAlone() {
     BackupFixture f;
     f.settings("del_prev=1\n", {f.photos});
     MainWindow& form = f.h.start();
-    form.app().backup();
+    form.program().backup();
     const QString archive = f.destination + QStringLiteral("Quoralis.zip");
     QFile file(archive);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -206,12 +206,12 @@ void TestArchiveJob::archiveBeingWrittenByAnotherRunIsLeftAlone() {
     lock.l_whence = SEEK_SET;
     QCOMPARE(::fcntl(fd, F_OFD_SETLK, &lock), 0);
     f.h.prompts.shown.clear();
-    form.app().backup();
+    form.program().backup();
     ::close(fd);
     const QString base = f.destination + QStringLiteral("Quoralis");
     QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("Destination file is in use:\n\r") + base));
     QVERIFY(f.h.messages().contains(QStringLiteral("File is in use: ") + base));
-    QCOMPARE(form.app().totalBackups(), quint64(1));
+    QCOMPARE(form.program().settings().totalBackups(), quint64(1));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), previous);
 }
@@ -221,8 +221,8 @@ void TestArchiveJob::jobsAreCountedInTheSettingsFile() {
     f.settings("\n[stats]\ntotal_backups=5", {f.photos});
     MainWindow& form = f.h.start();
     // Without the engine the archive fails, and the job is counted all the same.
-    form.app().backup();
-    QCOMPARE(form.app().totalBackups(), quint64(6));
+    form.program().backup();
+    QCOMPARE(form.program().settings().totalBackups(), quint64(6));
     QVERIFY(f.h.settingsText().contains("total_backups=6"));
     QCOMPARE(form.settingsDialog()->TBLabel()->text(), QStringLiteral("6"));
     QVERIFY(f.h.messages().contains(QStringLiteral("Backup NOT created: ") + f.destination +
@@ -236,7 +236,7 @@ void TestArchiveJob::missingFileIsReportedAndTheBackupIsIncomplete() {
     QDir().mkpath(f.destination);
     const fs::path present = (f.photos + QStringLiteral("/c.png")).toStdString();
     const fs::path vanished = (f.photos + QStringLiteral("/vanished.txt")).toStdString();
-    ArchiveJob& job = form.app().archiveJob();
+    ArchiveJob& job = form.program().archiveJob();
     job.clearArchiveFailed();
     job.MakeArchive(job.ArchiveBaseName({}), {present, vanished});
     // The rest is archived and named, but the backup is not complete.
@@ -254,7 +254,7 @@ void TestArchiveJob::overlappingFoldersGiveOneEntryPerFile() {
     BackupFixture f;
     f.settings("", {f.docs, f.docs + QStringLiteral("/sub")});
     MainWindow& form = f.h.start();
-    form.app().backup();
+    form.program().backup();
     const QString prefix = f.docs.mid(1);
     const QStringList expected{prefix + QStringLiteral("/a.txt"), prefix + QStringLiteral("/sub/b.txt")};
     QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")), expected);
@@ -263,7 +263,7 @@ void TestArchiveJob::overlappingFoldersGiveOneEntryPerFile() {
     QVERIFY(archive.open(QIODevice::ReadOnly));
     const QByteArray before = archive.readAll();
     archive.close();
-    form.app().backup();
+    form.program().backup();
     QVERIFY(archive.open(QIODevice::ReadOnly));
     QCOMPARE(archive.readAll(), before);
     QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")), expected);
@@ -275,7 +275,7 @@ void TestArchiveJob::relativeFolderIsTakenFromTheProgramDirectory() {
     MainWindow& form = f.h.start();
     // Each archive job leaves the current directory in the destination.
     QDir::setCurrent(QDir::tempPath());
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.archives(),
              QStringList({QStringLiteral("Quoralis_Docs.zip"), QStringLiteral("Quoralis_Photos.zip")}));
     QCOMPARE(f.entries(QStringLiteral("Quoralis_Docs.zip")).size(), 2);
@@ -302,7 +302,7 @@ void TestArchiveJob::fileChangingWhileReadIsStoredOnceAndReported() {
             QThread::msleep(1);
         }
     });
-    ArchiveJob& job = form.app().archiveJob();
+    ArchiveJob& job = form.program().archiveJob();
     job.clearArchiveFailed();
     job.MakeArchive(job.ArchiveBaseName({}),
                     {(f.docs + QStringLiteral("/a.txt")).toStdString(), bulk.toStdString()});
@@ -325,15 +325,15 @@ void TestArchiveJob::deletePreviousKeepsTheOldArchiveUntilTheNewIsComplete() {
     f.addBulk();
     f.settings("del_prev=1\n", {f.docs});
     MainWindow& form = f.h.start();
-    form.app().backup();
+    form.program().backup();
     const QString archive = f.destination + QStringLiteral("Quoralis.zip");
     QFile first(archive);
     QVERIFY(first.open(QIODevice::ReadOnly));
     const QByteArray previous = first.readAll();
     first.close();
     // The second backup is cancelled half-way: the first one is still there, whole.
-    BackupFixture::onFirstFile(form, [&form] { form.app().archiveComponent().RequestCancel(); });
-    form.app().backup();
+    BackupFixture::onFirstFile(form, [&form] { form.program().archiveComponent().RequestCancel(); });
+    form.program().backup();
     QVERIFY(f.h.messages().contains(QStringLiteral("Deleting previous backup")));
     QVERIFY(f.h.messages().contains(QStringLiteral("Backup cancelled, not created: ") + f.destination +
                                     QStringLiteral("Quoralis")));
@@ -352,7 +352,7 @@ void TestArchiveJob::archiveWrittenByAnotherRunMeanwhileIsKept() {
     // A second copy of the program finishes its archive of the same name while this one works.
     BackupFixture::onFirstFile(
         form, [&f] { f.h.dir.writeFile(QStringLiteral("backups/Quoralis.zip"), "the other run's archive"); });
-    form.app().backup();
+    form.program().backup();
     QFile other(archive);
     QVERIFY(other.open(QIODevice::ReadOnly));
     QCOMPARE(other.readAll(), QByteArray("the other run's archive"));

@@ -75,7 +75,7 @@ void TestBackupRun::runFromTheButtonWritesOneArchive() {
             .size() == 1);
     QCOMPARE(f.h.soundRequests, QStringList(QStringLiteral("backup_completed")));
     QVERIFY(f.h.settingsText().contains("total_backups=1"));
-    QCOMPARE(form.app().marker().value(), QStringLiteral("stop_wait"));
+    QCOMPARE(form.program().marker().value(), QStringLiteral("stop_wait"));
     QVERIFY(form.findChild<QPushButton*>(QStringLiteral("btBackup"))->isEnabled());
 }
 
@@ -86,7 +86,7 @@ void TestBackupRun::eachFolderReportsAMissingFolder() {
     f.settings("each_folder=1\n", {f.docs, gone, f.photos});
     MainWindow& form = f.h.start();
     QDir(gone).removeRecursively();
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.archives(),
              QStringList({QStringLiteral("Quoralis_Docs.zip"), QStringLiteral("Quoralis_Photos.zip")}));
     // The missing folder's files have no new backup: the run is incomplete, without a question.
@@ -103,10 +103,10 @@ void TestBackupRun::secondTriggerDuringARunIsRefused() {
     MainWindow& form = f.h.start();
     bool triedDuringRun = false;
     QTimer::singleShot(0, &form, [&] {
-        triedDuringRun = form.app().backupRun().isRunning();
-        form.app().backup();
+        triedDuringRun = form.program().backupRun().isRunning();
+        form.program().backup();
     });
-    form.app().backup();
+    form.program().backup();
     QVERIFY(triedDuringRun);
     QCOMPARE(f.h.messages().count(QStringLiteral("Backup already running")), 1);
     QCOMPARE(f.archives().size(), 1);
@@ -118,8 +118,8 @@ void TestBackupRun::cancelAnsweredNoLetsTheRunFinish() {
     f.settings("", {f.docs});
     MainWindow& form = f.h.start();
     f.h.prompts.queueAnswer(false);
-    QTimer::singleShot(0, &form, [&] { form.app().cancelBackup(); });
-    form.app().backup();
+    QTimer::singleShot(0, &form, [&] { form.program().cancelBackup(); });
+    form.program().backup();
     QCOMPARE(f.h.prompts.questions(),
              QStringList(QStringLiteral("Are you sure you want to cancel the current backup?")));
     QCOMPARE(f.archives().size(), 1);
@@ -132,7 +132,7 @@ void TestBackupRun::cancelInPerFolderModeStopsAtTheNextFolder() {
     // An old archive of the first folder, to be kept as it is.
     MainWindow& form = f.h.start();
     QDir().mkpath(f.destination);
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.archives().size(), 2);
     QFile old(f.destination + QStringLiteral("Quoralis_Docs.zip"));
     QVERIFY(old.open(QIODevice::ReadOnly));
@@ -142,8 +142,8 @@ void TestBackupRun::cancelInPerFolderModeStopsAtTheNextFolder() {
     f.h.soundRequests.clear();
 
     f.h.prompts.queueAnswer(true);
-    QTimer::singleShot(0, &form, [&] { form.app().cancelBackup(); });
-    form.app().backup();
+    QTimer::singleShot(0, &form, [&] { form.program().cancelBackup(); });
+    form.program().backup();
     const QStringList messages = f.h.messages();
     QVERIFY(messages.contains(QStringLiteral("User aborted backup")));
     QVERIFY(messages.contains(QStringLiteral("backups aborted by user")));
@@ -152,7 +152,7 @@ void TestBackupRun::cancelInPerFolderModeStopsAtTheNextFolder() {
     QCOMPARE(old.readAll(), before);
     QCOMPARE(f.archives().size(), 2);
     QVERIFY(QDir(f.destination).entryList(QDir::Files | QDir::Hidden).size() == 2);
-    QVERIFY(!form.app().backupRun().isRunning());
+    QVERIFY(!form.program().backupRun().isRunning());
     QVERIFY(form.findChild<QPushButton*>(QStringLiteral("btBackup"))->isEnabled());
 }
 
@@ -163,7 +163,7 @@ void TestBackupRun::cancelInSingleModeStopsTheArchiveAndFinishesTheRun() {
     f.settings("", {f.docs, gone});
     MainWindow& form = f.h.start();
     QDir(gone).removeRecursively();
-    form.app().backup();
+    form.program().backup();
     const QString archive = f.destination + QStringLiteral("Quoralis.zip");
     QFile old(archive);
     QVERIFY(old.open(QIODevice::ReadOnly));
@@ -174,8 +174,8 @@ void TestBackupRun::cancelInSingleModeStopsTheArchiveAndFinishesTheRun() {
     f.h.prompts.shown.clear();
 
     f.h.prompts.queueAnswer(true);
-    QTimer::singleShot(0, &form, [&] { form.app().cancelBackup(); });
-    form.app().backup();
+    QTimer::singleShot(0, &form, [&] { form.program().cancelBackup(); });
+    form.program().backup();
     // Logged as a cancel, not as an error of the archive engine.
     QVERIFY(f.h.messages().contains(QStringLiteral("Backup cancelled, not created: ") + f.destination +
                                     QStringLiteral("Quoralis")));
@@ -197,10 +197,10 @@ void TestBackupRun::timerRunsABackupAndKeepsCounting() {
     BackupFixture f;
     f.settings("timer_enabled=1\ntimer_interval=5\n", {f.docs});
     MainWindow& form = f.h.start();
-    QVERIFY(form.app().intervalTimer().isRunning());
-    Q_EMIT form.app().intervalTimer().backupDue();
+    QVERIFY(form.program().intervalTimer().isRunning());
+    Q_EMIT form.program().intervalTimer().backupDue();
     QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
-    QVERIFY(form.app().intervalTimer().isRunning());
+    QVERIFY(form.program().intervalTimer().isRunning());
     QCOMPARE(form.findChild<QLabel*>(QStringLiteral("TimerLabel"))->isVisible(), true);
 }
 
@@ -214,8 +214,8 @@ void TestBackupRun::archiveWaitsWhileTheCancelQuestionIsOpen() {
         QThread::msleep(1500);
     };
     f.h.prompts.queueAnswer(true);
-    BackupFixture::onFirstFile(form, [&form] { form.app().cancelBackup(); });
-    form.app().backup();
+    BackupFixture::onFirstFile(form, [&form] { form.program().cancelBackup(); });
+    form.program().backup();
     QVERIFY(f.h.messages().contains(QStringLiteral("User aborted backup")));
     QVERIFY(f.h.messages().filter(QStringLiteral("Backup created")).isEmpty());
     QVERIFY(f.archives().isEmpty());
@@ -240,7 +240,7 @@ void TestBackupRun::completionSound() {
     f.settings(options, {f.docs});
     MainWindow& form = f.h.start();
     f.h.prompts.shown.clear();
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.h.soundRequests, QStringList(sound));
     if (!engine) {
         QCOMPARE(f.h.prompts.notices().size(), 1);
@@ -260,10 +260,10 @@ void TestBackupRun::toolbarWindowFollowsAHiddenMainWindow() {
     form.modes().HideFaded();
     bool shownDuringRun = false;
     QTimer::singleShot(0, &form, [&] {
-        QVERIFY(form.app().backupRun().isRunning());
+        QVERIFY(form.program().backupRun().isRunning());
         shownDuringRun = form.toolbarWindow()->isVisible();
     });
-    form.app().backup();
+    form.program().backup();
     QVERIFY(shownDuringRun);
     QVERIFY(!form.toolbarWindow()->isVisible());
 
@@ -271,12 +271,12 @@ void TestBackupRun::toolbarWindowFollowsAHiddenMainWindow() {
     form.modes().ShowFaded();
     shownDuringRun = true;
     QTimer::singleShot(0, &form, [&] {
-        QVERIFY(form.app().backupRun().isRunning());
+        QVERIFY(form.program().backupRun().isRunning());
         shownDuringRun = form.toolbarWindow()->isVisible();
     });
-    form.app().backup();
+    form.program().backup();
     QVERIFY(!shownDuringRun);
-    QCOMPARE(form.toolbarWindow()->status(), f.h.messages().last());
+    QCOMPARE(form.toolbarWindow()->statusText(), f.h.messages().last());
 }
 
 void TestBackupRun::countdownIsFrozenDuringARun() {
@@ -284,17 +284,17 @@ void TestBackupRun::countdownIsFrozenDuringARun() {
     f.addBulk();
     f.settings("timer_enabled=1\ntimer_interval=10\n", {f.docs});
     MainWindow& form = f.h.start();
-    QVERIFY(form.app().intervalTimer().isRunning());
+    QVERIFY(form.program().intervalTimer().isRunning());
     bool checked = false;
     bool runningDuringRun = true;
     QTimer::singleShot(0, &form, [&] {
-        checked = form.app().backupRun().isRunning();
-        runningDuringRun = form.app().intervalTimer().isRunning();
+        checked = form.program().backupRun().isRunning();
+        runningDuringRun = form.program().intervalTimer().isRunning();
     });
-    form.app().backup();
+    form.program().backup();
     QVERIFY(checked);
     QVERIFY(!runningDuringRun);
-    QVERIFY(form.app().intervalTimer().isRunning());
+    QVERIFY(form.program().intervalTimer().isRunning());
 }
 
 void TestBackupRun::destinationChecks() {
@@ -303,20 +303,20 @@ void TestBackupRun::destinationChecks() {
     MainWindow& form = f.h.start();
     // A missing destination that can be created is created.
     QVERIFY(!QFileInfo::exists(f.destination));
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.archives().size(), 1);
     // One that cannot be created: the notice when asked for, silence otherwise.
     const QString blocker = f.h.dir.writeFile(QStringLiteral("file"), "x");
     form.settingsDialog()->Destination()->setText(blocker + QStringLiteral("/sub"));
     f.h.soundRequests.clear();
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("Destination directory not present!")));
     QCOMPARE(f.h.soundRequests, QStringList(QStringLiteral("dest_notfound")));
     form.settingsDialog()->cbNotify()->setChecked(false);
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.h.prompts.notices().size(), 1);
     form.settingsDialog()->Destination()->setText(QString());
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.h.prompts.notices().last(), QStringLiteral("No destination selected"));
 }
 
@@ -324,8 +324,8 @@ void TestBackupRun::backupAndCloseEndsTheProgram() {
     BackupFixture f;
     f.settings("backup_close=1\n", {f.docs});
     MainWindow& form = f.h.start();
-    form.app().backupAndClose();
-    QVERIFY(form.app().hasEnded());
+    form.program().backupAndClose();
+    QVERIFY(form.program().hasEnded());
     QCOMPARE(f.archives().size(), 1);
     QVERIFY(f.h.messages().contains(QStringLiteral("Starting backup-and-close...")));
     QVERIFY(!f.h.messages().contains(QStringLiteral("Making automatic shutdown backup")));
@@ -339,7 +339,7 @@ void TestBackupRun::backupAndShutdownSchedulesAndAborts() {
     f.h.shutdown = &shutdown;
     MainWindow& form = f.h.start();
     auto* backup = form.findChild<QPushButton*>(QStringLiteral("btBackup"));
-    form.app().backupAndShutdown();
+    form.program().backupAndShutdown();
     QCOMPARE(shutdown.calls, QStringList(QStringLiteral("schedule 30 Quoralis2005 - Backups complete")));
     QCOMPARE(backup->text(), QStringLiteral("ABORT"));
     QCOMPARE(backup->toolTip(), QStringLiteral("Cancel system shutdown"));
@@ -352,14 +352,14 @@ void TestBackupRun::backupAndShutdownSchedulesAndAborts() {
     bool flagsClearAtNotice = false;
     f.h.prompts.onShow = [&](const QString& text) {
         if (text == QStringLiteral("Shutdown aborted."))
-            flagsClearAtNotice = !form.app().autoShutdown() && !form.app().autoClose();
+            flagsClearAtNotice = !form.program().autoShutdown() && !form.program().autoClose();
     };
-    Q_EMIT form.app().intervalTimer().backupDue();
+    Q_EMIT form.program().intervalTimer().backupDue();
     QVERIFY(flagsClearAtNotice);
     QCOMPARE(shutdown.calls.last(), QStringLiteral("abort"));
     QCOMPARE(backup->text(), QStringLiteral("Backup!"));
     QCOMPARE(f.h.prompts.notices().last(), QStringLiteral("Shutdown aborted."));
-    QVERIFY(!form.app().autoShutdown());
+    QVERIFY(!form.program().autoShutdown());
     QCOMPARE(f.archives().size(), archivesBefore);
     QVERIFY(form.close());
 }
@@ -368,7 +368,7 @@ void TestBackupRun::autoCloseCommandLineWritesTheArchive() {
     BackupFixture f;
     f.settings("", {f.docs, f.photos});
     MainWindow& form = f.h.start({QStringLiteral("/autoclose")});
-    QVERIFY(form.app().hasEnded());
+    QVERIFY(form.program().hasEnded());
     QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
     QVERIFY(BackupFixture::unzipTest(f.destination + QStringLiteral("Quoralis.zip")));
 }

@@ -39,7 +39,7 @@ private Q_SLOTS:
         QStringList tried;
         bool triedDuringRun = false;
         BackupFixture::onFirstFile(form, [&] {
-            QVERIFY(form.app().backupRun().isRunning());
+            QVERIFY(form.program().backupRun().isRunning());
             for (QAction* action : reachableActions(form.menus())) {
                 if (action->isEnabled()) {
                     tried.append(action->text());
@@ -58,12 +58,12 @@ private Q_SLOTS:
                 tried.append(name);
                 button->click();
             }
-            triedDuringRun = form.app().backupRun().isRunning();
+            triedDuringRun = form.program().backupRun().isRunning();
         });
-        form.app().backup();
+        form.program().backup();
         QVERIFY(triedDuringRun);
         QVERIFY(!tried.isEmpty());
-        QVERIFY(!form.app().backupRun().isRunning());
+        QVERIFY(!form.program().backupRun().isRunning());
         QVERIFY2(!form.settingsDialog()->isVisible(), qPrintable(tried.join(QLatin1Char(','))));
         QVERIFY(!form.exclusionDialog()->isVisible());
         // Nothing asked a question or opened a picker while the run waited.

@@ -61,7 +61,7 @@ void TestCloseDuringRun::closeWhileArchiving() {
                    (eachFolder ? "1" : "0"),
                {f.docs, f.photos});
     MainWindow& form = f.h.start();
-    form.app().backup();
+    form.program().backup();
     const QStringList previous = f.archives();
     QCOMPARE(previous.size(), eachFolder ? 2 : 1);
     QMap<QString, QByteArray> previousBytes;
@@ -87,7 +87,7 @@ void TestCloseDuringRun::closeWhileArchiving() {
     if (!yes)
         f.h.prompts.queueNoAnswer();
     BackupFixture::onFirstFile(form, [&form] { form.Close1Click(); });
-    form.app().backup();
+    form.program().backup();
     const QStringList during = f.h.messages().mid(linesBefore);
 
     QCOMPARE(f.h.prompts.questions().value(0), cancelAndClose);
@@ -97,8 +97,8 @@ void TestCloseDuringRun::closeWhileArchiving() {
     QVERIFY2(QFile::exists(outdated), "an unanswered question deleted an archive");
     QVERIFY(f.h.prompts.allAnswersUsed());
     if (yes) {
-        QVERIFY(form.app().hasEnded());
-        QCOMPARE(form.app().exitStatus(), int(ExitStatus::BackupIncomplete));
+        QVERIFY(form.program().hasEnded());
+        QCOMPARE(form.program().exitCode(), int(ExitStatus::BackupIncomplete));
         // Cancelled the normal way: every previous archive byte for byte, no temporary left.
         for (const QString& name : previous)
             QVERIFY(bytesOf(f.destination + name) == previousBytes.value(name));
@@ -121,14 +121,14 @@ void TestCloseDuringRun::closeWhileArchiving() {
         QVERIFY(closing > during.indexOf(QStringLiteral("Backup cancelled: the program is closing")));
         QCOMPARE(QDir(f.h.dir.filePath(QStringLiteral("logs"))).entryList(QDir::Files).size(), 1);
     } else {
-        QVERIFY(!form.app().hasEnded());
+        QVERIFY(!form.program().hasEnded());
         QCOMPARE(during.filter(QStringLiteral("Backup created: ")).size(), previous.size());
         for (const QString& name : f.archives())
             QVERIFY(name == QStringLiteral("Quoralis_old.zip") ||
                     BackupFixture::unzipTest(f.destination + name));
         QVERIFY(!during.contains(QStringLiteral("Closing Quoralis2005 v.") +
                                  QStringLiteral(QUORALIS_VERSION_TEXT)));
-        QCOMPARE(form.app().exitStatus(), int(ExitStatus::AllArchivesMade));
+        QCOMPARE(form.program().exitCode(), int(ExitStatus::AllArchivesMade));
     }
 }
 
@@ -145,16 +145,16 @@ void TestCloseDuringRun::closeButtonsAskTheSameQuestion() {
         form.btCloseClick();
         form.close();
     });
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.h.prompts.questions(), QStringList({cancelAndClose, cancelAndClose}));
-    QVERIFY(!form.app().hasEnded());
+    QVERIFY(!form.program().hasEnded());
     QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
     QVERIFY(BackupFixture::unzipTest(f.destination + QStringLiteral("Quoralis.zip")));
     // Idle again, a close asks the usual question.
     f.h.prompts.queueAnswer(true);
     form.btCloseClick();
     QCOMPARE(f.h.prompts.questions().last(), QStringLiteral("Are you sure you want to close Quoralis2005?"));
-    QVERIFY(form.app().hasEnded());
+    QVERIFY(form.program().hasEnded());
 }
 
 void TestCloseDuringRun::terminationCancelsWithoutAQuestionAndEnds() {
@@ -165,16 +165,16 @@ void TestCloseDuringRun::terminationCancelsWithoutAQuestionAndEnds() {
         f.h.dir.writeFile(QStringLiteral("data/Docs/many/%1/f.txt").arg(i), "x");
     f.settings("each_folder=0\nbackup_close=1\n", {f.docs, f.photos});
     MainWindow& form = f.h.start();
-    QTimer::singleShot(0, &form, [&form] { form.app().requestTermination(); });
-    form.app().backup();
-    QVERIFY(form.app().hasEnded());
+    QTimer::singleShot(0, &form, [&form] { form.program().requestTermination(); });
+    form.program().backup();
+    QVERIFY(form.program().hasEnded());
     QVERIFY(f.h.prompts.shown.isEmpty());
     QVERIFY(f.archives().isEmpty());
     QVERIFY(everyFile(f.destination).isEmpty());
     QVERIFY(f.h.messages().filter(QStringLiteral("Backup created: ")).isEmpty());
     // The session is ending: no backup at close.
     QVERIFY(!f.h.messages().contains(QStringLiteral("Making automatic shutdown backup")));
-    QCOMPARE(form.app().exitStatus(), int(ExitStatus::BackupIncomplete));
+    QCOMPARE(form.program().exitCode(), int(ExitStatus::BackupIncomplete));
 }
 
 void TestCloseDuringRun::unansweredQuestionsDeleteNothing() {
@@ -190,7 +190,7 @@ void TestCloseDuringRun::unansweredQuestionsDeleteNothing() {
     QVERIFY(QFile::exists(oldArchive));
     h.prompts.queueAnswer(true);
     h.prompts.queueNoAnswer();
-    form.app().checkOutdatedArchives();
+    form.program().checkOutdatedArchives();
     QVERIFY(QFile::exists(oldArchive));
     QCOMPARE(h.prompts.questions().size(), 3);
     QVERIFY(h.prompts.allAnswersUsed());

@@ -59,13 +59,13 @@ void TestCommandLine::switches() {
     QCOMPARE(commandLine.isUnattended(), unattended);
     QCOMPARE(commandLine.shutsDown(), backup == CommandLine::Backup::AutoShutdown);
     QCOMPARE(commandLine.minimized(), minimized);
-    QCOMPARE(commandLine.isEmpty(), arguments.isEmpty());
+    QCOMPARE(commandLine.hasNoArguments(), arguments.isEmpty());
 }
 
 void TestCommandLine::textJoinsTheArguments() {
-    QCOMPARE(CommandLine({QStringLiteral("/autoshutdown"), QStringLiteral("/minimize")}).text(),
+    QCOMPARE(CommandLine({QStringLiteral("/autoshutdown"), QStringLiteral("/minimize")}).spelledOut(),
              QStringLiteral("/autoshutdown /minimize"));
-    QCOMPARE(CommandLine().text(), QString());
+    QCOMPARE(CommandLine().spelledOut(), QString());
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

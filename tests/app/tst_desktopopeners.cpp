@@ -26,12 +26,12 @@ void TestDesktopOpeners::withoutAnOpenerEveryRequestSaysWhatToOpenByHand() {
     QDir().mkpath(f.destination);
     f.h.prompts.shown.clear();
 
-    form.app().openQuickGuide();
+    form.program().openQuickGuide();
     const QString help = f.h.dir.path() + QStringLiteral("/help/Quoralis2005.html");
     QCOMPARE(f.h.shell.opened, QStringList(help));
-    form.app().openDestination();
-    form.app().openHomepage();
-    form.app().openSupport();
+    form.program().openDestination();
+    form.program().openHomepage();
+    form.program().openSupport();
     QCOMPARE(f.h.prompts.notices(),
              (QStringList{ExplainingOpener::noFileOpener(help),
                           ExplainingOpener::noFolderOpener(QDir(f.destination).path() + QLatin1Char('/')),
@@ -48,9 +48,9 @@ void TestDesktopOpeners::withAnOpenerNothingIsSaid() {
     MainWindow& form = f.h.start();
     QDir().mkpath(f.destination);
     f.h.prompts.shown.clear();
-    form.app().openQuickGuide();
-    form.app().openDestination();
-    form.app().openHomepage();
+    form.program().openQuickGuide();
+    form.program().openDestination();
+    form.program().openHomepage();
     QCOMPARE(f.h.shell.opened.size(), 2);
     QCOMPARE(f.h.shell.launched.size(), 1);
     QCOMPARE(f.h.prompts.notices(), QStringList());
@@ -82,7 +82,7 @@ void TestDesktopOpeners::folderListMenuRemovesAndOpensInTheMainWindow() {
     QCOMPARE(
         f.h.prompts.questions(),
         QStringList(QStringLiteral("Are you sure you want to remove selected folder(s) from the list?")));
-    QCOMPARE(form.app().settings().folders().size(), std::size_t(1));
+    QCOMPARE(form.program().settings().folders().size(), std::size_t(1));
     QCOMPARE(list->topLevelItemCount(), 1);
 
     // Without an opener the user hears which folder to open by hand.

@@ -37,7 +37,7 @@ const QString kThanks = QStringLiteral("Thank you, your report has been received
 
 void waitForCheck(MainWindow& form, int requestsBefore, const ReferenceServer& server) {
     QTRY_VERIFY_WITH_TIMEOUT(server.requests().size() > requestsBefore &&
-                                 !form.app().versionCheck().UPDATER()->isRunning(),
+                                 !form.program().versionChecker().UPDATER()->isRunning(),
                              20000);
 }
 
@@ -154,7 +154,7 @@ void TestOnlineActions::updateAcceptedClosesThroughTheCloseSequence() {
     h.writeSettings("[settings]\nauto_check=1\nkeep_log=1\n");
     h.prompts.queueAnswer(true);
     MainWindow& form = h.start();
-    QTRY_VERIFY_WITH_TIMEOUT(form.app().hasEnded(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.program().hasEnded(), 20000);
     QCOMPARE(h.shell.launched, QStringList(QStringLiteral("https://downloads.example.net/setup.exe")));
     QVERIFY(h.soundRequests.contains(QStringLiteral("update")));
     QVERIFY(h.messages().contains(QStringLiteral("Closing for update installation...")));
@@ -178,7 +178,7 @@ void TestOnlineActions::hostileAnswerOpensNothingButAWebPage() {
     server.answerWith(200, "http://x/`reboot`\r\n");
     h.prompts.queueAnswer(true);
     form.menus().mainCheckUpdates->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(form.app().hasEnded(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.program().hasEnded(), 20000);
     QCOMPARE(h.shell.launched, QStringList(QStringLiteral("http://x/%60reboot%60")));
 }
 
@@ -190,7 +190,7 @@ void TestOnlineActions::answeredReportEndsWithTheLogWritten() {
     h.writeSettings("[settings]\nauto_check=0\nkeep_log=1\n");
     MainWindow& form = h.start();
     const QByteArray settingsBefore = h.settingsText();
-    QSignalSpy ended(&form.app(), &BackupApp::programEnded);
+    QSignalSpy ended(&form.program(), &BackupApp::programEnded);
     form.errorForm()->showError(QStringLiteral("Unexpected failure"));
     QTest::mouseClick(form.errorForm()->findChild<QPushButton*>(QStringLiteral("BtOk")), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 20000);
@@ -217,16 +217,16 @@ void TestOnlineActions::reportAnsweredDuringABackupEndsAfterIt() {
     f.addBulk();
     f.settings("auto_check=0\nkeep_log=1\n", {f.docs});
     MainWindow& form = f.h.start();
-    QSignalSpy ended(&form.app(), &BackupApp::programEnded);
+    QSignalSpy ended(&form.program(), &BackupApp::programEnded);
     bool endedDuringBackup = true;
     BackupFixture::onFirstFile(form, [&] {
         form.errorForm()->showError(QStringLiteral("Failure during the backup"));
         QTest::mouseClick(form.errorForm()->findChild<QPushButton*>(QStringLiteral("BtOk")), Qt::LeftButton);
         // The answer is handled while the backup is still at its first file.
         QTRY_COMPARE_WITH_TIMEOUT(f.h.prompts.notices(), QStringList(kThanks), 20000);
-        endedDuringBackup = !ended.isEmpty() || !form.app().backupRun().isRunning();
+        endedDuringBackup = !ended.isEmpty() || !form.program().backupRun().isRunning();
     });
-    form.app().backup();
+    form.program().backup();
     QVERIFY(!endedDuringBackup);
     QCOMPARE(ended.size(), 1);
     const QStringList archives = f.archives();

@@ -116,7 +116,7 @@ private Q_SLOTS:
     void startBackupAndCloseWithoutWindows() {
         Program p;
         BackupApp& app = p.make();
-        app.start();
+        app.startUp();
         QVERIFY(!app.hasEnded());
         QVERIFY(app.settings().isLoaded());
         QCOMPARE(app.settings().folders().size(), std::size_t(2));
@@ -125,11 +125,11 @@ private Q_SLOTS:
         QVERIFY2(p.messages().contains(QStringLiteral("Creating single archive...")),
                  qPrintable(p.messages().join('\n')));
         QVERIFY(unzipTest(p.archive()));
-        QCOMPARE(app.totalBackups(), quint64(1));
+        QCOMPARE(app.settings().totalBackups(), quint64(1));
 
-        app.close();
+        app.requestClose();
         QVERIFY(app.hasEnded());
-        QCOMPARE(app.exitStatus(), 0);
+        QCOMPARE(app.exitCode(), 0);
         const QByteArray saved = p.dir.readFile(QStringLiteral("Quoralis2005Config.ini"));
         QVERIFY(saved.contains("total_backups=1"));
         QVERIFY(saved.contains("folder_1=" + p.dir.filePath(QStringLiteral("data/Photos")).toUtf8()));
@@ -140,9 +140,9 @@ private Q_SLOTS:
     void autocloseStartMakesItsBackupAndEnds() {
         Program p;
         BackupApp& app = p.make({QStringLiteral("/autoclose")});
-        app.start();
+        app.startUp();
         QVERIFY(app.hasEnded());
-        QCOMPARE(app.exitStatus(), 0);
+        QCOMPARE(app.exitCode(), 0);
         QVERIFY(unzipTest(p.archive()));
         QVERIFY(p.messages().contains(QStringLiteral("Executing command line \"/autoclose\"...")));
     }
@@ -151,9 +151,9 @@ private Q_SLOTS:
         Program p;
         QDir(p.dir.filePath(QStringLiteral("data/Photos"))).removeRecursively();
         BackupApp& app = p.make({QStringLiteral("/autoclose")});
-        app.start();
+        app.startUp();
         QVERIFY(app.hasEnded());
-        QCOMPARE(app.exitStatus(), 1);
+        QCOMPARE(app.exitCode(), 1);
         QVERIFY(p.messages().contains(QStringLiteral("Folder not found: ") +
                                       p.dir.filePath(QStringLiteral("data/Photos"))));
     }
@@ -166,7 +166,7 @@ private Q_SLOTS:
         auto guard = std::make_unique<SingleInstance>();
         QCOMPARE(guard->acquire(p.settingsFile().toStdString()), SingleInstance::Role::Primary);
         app.adoptInstanceGuard(std::move(guard));
-        app.start();
+        app.startUp();
 
         QProcess second;
         second.start(QStringLiteral(SINGLEINSTANCECHILD),
@@ -186,7 +186,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 60000);
         QCOMPARE(second.exitCode(), 2);
         QCOMPARE(p.prompts.notices(), QStringList{QStringLiteral("No destination selected")});
-        app.close();
+        app.requestClose();
         QVERIFY(app.hasEnded());
     }
 
@@ -199,7 +199,7 @@ private Q_SLOTS:
         TerminationRequest termination;
         connect(&termination, &TerminationRequest::requested, &app, &BackupApp::requestTermination);
         QSignalSpy ended(&app, &BackupApp::programEnded);
-        app.start();
+        app.startUp();
         auto once = std::make_shared<QMetaObject::Connection>();
         *once = connect(&app.archiveComponent(), &ArchiveComponent::OnItemProgress, &app, [once] {
             disconnect(*once);
@@ -208,7 +208,7 @@ private Q_SLOTS:
         app.backup();
         QVERIFY(app.hasEnded());
         QCOMPARE(ended.count(), 1);
-        QCOMPARE(app.exitStatus(), 1);
+        QCOMPARE(app.exitCode(), 1);
         const QStringList messages = p.messages();
         QVERIFY2(messages.contains(QStringLiteral("The session is ending: closing Quoralis2005")),
                  qPrintable(messages.join('\n')));

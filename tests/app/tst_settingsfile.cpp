@@ -62,7 +62,7 @@ void TestSettingsFile::noFileGivesTheDefaults() {
     QCOMPARE(f->cbVoice()->itemIndex(), 1);
     QCOMPARE(f->E_interval()->value(), 30);
     QCOMPARE(f->Destination()->text(), QString());
-    QVERIFY(!form.app().toolbarMode());
+    QVERIFY(!form.program().toolbarMode());
 }
 
 void TestSettingsFile::valuesAreReadWithProfileRules() {
@@ -196,7 +196,7 @@ void TestSettingsFile::totalBackupsIsShownInTheDialog() {
     AppTestHarness h;
     h.writeSettings("[STATS]\ntotal_backups=41\n");
     MainWindow& form = h.start();
-    QCOMPARE(form.app().totalBackups(), quint64(41));
+    QCOMPARE(form.program().settings().totalBackups(), quint64(41));
     QCOMPARE(form.settingsDialog()->TBLabel()->text(), QStringLiteral("41"));
 }
 
@@ -214,7 +214,7 @@ void TestSettingsFile::listSectionsFollowTheirCounts() {
     MainWindow& form = h.start();
     QCOMPARE(form.FldrList()->topLevelItemCount(), 1);
     QCOMPARE(form.exclusionDialog()->ExFolderList()->count(), 0);
-    QCOMPARE(form.app().settings().excludedTypes(),
+    QCOMPARE(form.program().settings().excludedTypes(),
              QStringList({QStringLiteral(".tmp"), QStringLiteral(".BAK")}));
     // The exclusion lists are loaded before the folders, whose counts honour them.
     const QStringList messages = h.messages();
@@ -268,7 +268,7 @@ void TestSettingsFile::dialogClosedAnyWayIsSaved() {
     });
     form.findChild<QPushButton*>(QStringLiteral("btSettings"))->click();
     QVERIFY(h.settingsText().contains("backup_close=1"));
-    QCOMPARE(form.app().marker().value(), QStringLiteral("save_cfg6"));
+    QCOMPARE(form.program().marker().value(), QStringLiteral("save_cfg6"));
 }
 
 void TestSettingsFile::pathWithALineBreakIsNotSavedAsAnotherPath() {
@@ -278,8 +278,8 @@ void TestSettingsFile::pathWithALineBreakIsNotSavedAsAnotherPath() {
     QDir().mkpath(plain);
     QDir().mkpath(broken);
     MainWindow& form = h.start();
-    form.app().folderSet().AddFolder(broken.toStdString());
-    form.app().folderSet().AddFolder(plain.toStdString());
+    form.program().folderSet().AddFolder(broken.toStdString());
+    form.program().folderSet().AddFolder(plain.toStdString());
     QVERIFY(form.close());
     const QByteArray saved = h.settingsText();
     QVERIFY(saved.contains("folder_count=0"));
@@ -318,7 +318,7 @@ void TestSettingsFile::failedSaveLeavesTheFileWhole() {
     if (!readOnly.isActive())
         QSKIP(qPrintable(readOnly.error()));
     QVERIFY(form.close());
-    QVERIFY(form.app().hasEnded());
+    QVERIFY(form.program().hasEnded());
     QCOMPARE(h.settingsText(), before);
     QVERIFY(h.prompts.notices().value(0).startsWith(QStringLiteral("Unable to write to ")));
     QVERIFY(!h.messages().contains(QStringLiteral("Config saved")));
@@ -350,25 +350,25 @@ void TestSettingsFile::readOnlyProgramFolder() {
 
     if (how == QStringLiteral("autoclose")) {
         MainWindow& form = f.h.start({QStringLiteral("/autoclose")});
-        QVERIFY(form.app().hasEnded());
+        QVERIFY(form.program().hasEnded());
         QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
         QVERIFY(f.h.messages().contains(unableToWrite));
-        QCOMPARE(form.app().exitStatus(), int(ExitStatus::AllArchivesMade));
+        QCOMPARE(form.program().exitCode(), int(ExitStatus::AllArchivesMade));
         return;
     }
     MainWindow& form = f.h.start();
     if (how == QStringLiteral("each_folder")) {
-        form.app().backup();
+        form.program().backup();
         // The counter could not be written after either archive; both were made.
         QCOMPARE(f.archives(),
                  QStringList({QStringLiteral("Quoralis_Docs.zip"), QStringLiteral("Quoralis_Photos.zip")}));
         QCOMPARE(f.h.messages().count(unableToWrite), 2);
-        QCOMPARE(form.app().totalBackups(), quint64(2));
+        QCOMPARE(form.program().settings().totalBackups(), quint64(2));
         QVERIFY(form.findChild<QPushButton*>(QStringLiteral("btBackup"))->isEnabled());
     }
     // The close sequence completes all the same (with its own backup when that is set).
     QVERIFY(form.close());
-    QVERIFY(form.app().hasEnded());
+    QVERIFY(form.program().hasEnded());
     if (how == QStringLiteral("backup_close"))
         QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
 }

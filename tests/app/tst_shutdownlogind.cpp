@@ -146,7 +146,7 @@ void TestShutdownLogind::timerAbortsTheScheduledShutdown() {
     ShutdownFixture f(m_logind.connection());
     MainWindow& form = f.start(f.destination);
     const qint64 before = nowUsec();
-    form.app().backupAndShutdown();
+    form.program().backupAndShutdown();
     const qint64 after = nowUsec();
 
     QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
@@ -169,7 +169,7 @@ void TestShutdownLogind::timerAbortsTheScheduledShutdown() {
     QVERIFY(m_logind.calls(QStringLiteral("CancelScheduledShutdown")).isEmpty());
 
     const QByteArray archive = f.archiveBytes();
-    Q_EMIT form.app().intervalTimer().backupDue();
+    Q_EMIT form.program().intervalTimer().backupDue();
     QCOMPARE(m_logind.calls(QStringLiteral("CancelScheduledShutdown")).size(), 1);
     QCOMPARE(m_logind.scheduledShutdown().first, QString());
     QCOMPARE(f.button->text(), backupCaption);
@@ -182,11 +182,11 @@ void TestShutdownLogind::timerAbortsTheScheduledShutdown() {
     QCOMPARE(f.archiveBytes(), archive);
 
     // Both flags are cleared: the next backup neither schedules a shutdown nor ends the program.
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.backupsLogged(), 2);
     QCOMPARE(m_logind.calls(QStringLiteral("ScheduleShutdown")).size(), 1);
     QCOMPARE(f.button->text(), backupCaption);
-    QVERIFY(!form.app().hasEnded());
+    QVERIFY(!form.program().hasEnded());
     QVERIFY(form.close());
 }
 
@@ -208,7 +208,7 @@ void TestShutdownLogind::refusedShutdown() {
     {
         ShutdownFixture f(bus);
         MainWindow& form = f.start(f.destination);
-        form.app().backupAndShutdown();
+        form.program().backupAndShutdown();
 
         QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
         QCOMPARE(m_logind.calls(QStringLiteral("ScheduleShutdown")).size(), busReachable ? 1 : 0);
@@ -218,11 +218,11 @@ void TestShutdownLogind::refusedShutdown() {
         QVERIFY(f.h.messages().contains(refusal));
         QCOMPARE(f.h.prompts.notices(), QStringList(refusal));
         QCOMPARE(f.button->text(), backupCaption);
-        QVERIFY(!form.app().autoShutdown());
-        QCOMPARE(form.app().exitStatus(), int(ExitStatus::ShutdownRefused));
+        QVERIFY(!form.program().autoShutdown());
+        QCOMPARE(form.program().exitCode(), int(ExitStatus::ShutdownRefused));
 
         // The next Backup action backs up again, and the program may close.
-        form.app().backup();
+        form.program().backup();
         QCOMPARE(f.backupsLogged(), 2);
         QVERIFY(m_logind.calls(QStringLiteral("CancelScheduledShutdown")).isEmpty());
         QVERIFY(form.close());
@@ -231,8 +231,8 @@ void TestShutdownLogind::refusedShutdown() {
         // Unattended, the run ends the program by itself.
         ShutdownFixture f(bus);
         f.startUnattended();
-        QTRY_VERIFY(f.form->app().hasEnded());
-        QCOMPARE(f.form->app().exitStatus(), int(ExitStatus::ShutdownRefused));
+        QTRY_VERIFY(f.form->program().hasEnded());
+        QCOMPARE(f.form->program().exitCode(), int(ExitStatus::ShutdownRefused));
         QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
         QCOMPARE(f.logFiles(), 1);
     }
@@ -241,15 +241,15 @@ void TestShutdownLogind::refusedShutdown() {
 void TestShutdownLogind::earlyEndSchedulesNothingUntilABackupCompletes() {
     ShutdownFixture f(m_logind.connection());
     MainWindow& form = f.start(QString());
-    form.app().backupAndShutdown();
+    form.program().backupAndShutdown();
     QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("No destination selected")));
     QVERIFY(m_logind.calls(QStringLiteral("ScheduleShutdown")).isEmpty());
     QCOMPARE(f.button->text(), backupCaption);
-    QVERIFY(form.app().autoShutdown());
+    QVERIFY(form.program().autoShutdown());
 
     // The request outlives the early end: the next completed backup schedules the shutdown.
     form.settingsDialog()->Destination()->setText(f.destination);
-    form.app().backup();
+    form.program().backup();
     QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
     QCOMPARE(m_logind.calls(QStringLiteral("ScheduleShutdown")).size(), 1);
     QCOMPARE(m_logind.scheduledShutdown().first, QStringLiteral("poweroff"));
@@ -258,7 +258,7 @@ void TestShutdownLogind::earlyEndSchedulesNothingUntilABackupCompletes() {
     f.button->click();
     QCOMPARE(m_logind.scheduledShutdown().first, QString());
     QCOMPARE(f.button->text(), backupCaption);
-    QVERIFY(!form.app().autoShutdown());
+    QVERIFY(!form.program().autoShutdown());
 }
 
 void TestShutdownLogind::lateAnswerIsARefusalAndALateAcceptanceIsWithdrawn() {
@@ -269,7 +269,7 @@ void TestShutdownLogind::lateAnswerIsARefusalAndALateAcceptanceIsWithdrawn() {
         QStringLiteral("The computer could not be shut down: the system refused the request.");
     ShutdownFixture f(m_logind.connection(), 300ms);
     MainWindow& form = f.start(f.destination);
-    form.app().backupAndShutdown();
+    form.program().backupAndShutdown();
 
     // The window did not wait for the login manager: the request is out, the answer still to come.
     QCOMPARE(f.archives(), QStringList(QStringLiteral("Quoralis.zip")));
@@ -280,8 +280,8 @@ void TestShutdownLogind::lateAnswerIsARefusalAndALateAcceptanceIsWithdrawn() {
     QTRY_COMPARE_WITH_TIMEOUT(f.button->text(), backupCaption, 20000);
     QCOMPARE(f.h.prompts.notices(), QStringList(refusal));
     QVERIFY(f.h.messages().contains(refusal));
-    QCOMPARE(form.app().exitStatus(), int(ExitStatus::ShutdownRefused));
-    QVERIFY(!form.app().autoShutdown());
+    QCOMPARE(form.program().exitCode(), int(ExitStatus::ShutdownRefused));
+    QVERIFY(!form.program().autoShutdown());
 
     // The manager accepts after all; the program has said no shutdown comes, and withdraws it.
     gate.open();
@@ -307,14 +307,14 @@ void TestShutdownLogind::acceptedShutdownThatNeverComes() {
         f.startUnattended();
     } else {
         f.form = &f.start(f.destination);
-        f.form->app().backupAndShutdown();
+        f.form->program().backupAndShutdown();
     }
-    auto* timed = &f.form->app().timedShutdown();
+    auto* timed = &f.form->program().timedShutdown();
     QVERIFY(timed);
     QCOMPARE(timed->overdueAfter(), TimedShutdown::defaultOverdueAfter);
     timed->setOverdueAfter(100ms);
     QCOMPARE(m_logind.scheduledShutdown().first, QStringLiteral("poweroff"));
-    QVERIFY(!f.form->app().hasEnded());
+    QVERIFY(!f.form->program().hasEnded());
     QCOMPARE(f.button->text(), abortCaption);
 
     // The manager took the request and then did nothing.
@@ -322,13 +322,13 @@ void TestShutdownLogind::acceptedShutdownThatNeverComes() {
     QVERIFY(f.h.messages().contains(overdue));
     QCOMPARE(f.h.prompts.notices(), QStringList(overdue));
     QCOMPARE(m_logind.scheduledShutdown().first, QString());
-    QCOMPARE(f.form->app().exitStatus(), int(ExitStatus::ShutdownRefused));
-    QVERIFY(!f.form->app().autoShutdown());
+    QCOMPARE(f.form->program().exitCode(), int(ExitStatus::ShutdownRefused));
+    QVERIFY(!f.form->program().autoShutdown());
     if (unattended) {
-        QTRY_VERIFY(f.form->app().hasEnded());
+        QTRY_VERIFY(f.form->program().hasEnded());
         QCOMPARE(f.logFiles(), 1);
     } else {
-        QVERIFY(!f.form->app().hasEnded());
+        QVERIFY(!f.form->program().hasEnded());
         QVERIFY(f.form->close());
     }
 }

@@ -60,7 +60,7 @@ void TestStartupClose::startupLogsVersionAndLoadsConfig() {
     QCOMPARE(h.form().ui().btVersion->text(), QStringLiteral("v. ") + QStringLiteral(QUORALIS_VERSION_TEXT));
     QCOMPARE(QDir::currentPath() + QDir::separator(), QDir(h.dir.path()).canonicalPath() + QDir::separator());
     // No command line: no shortcut marker.
-    QVERIFY(h.form().app().marker().value() != QStringLiteral("shortcut_launch"));
+    QVERIFY(h.form().program().marker().value() != QStringLiteral("shortcut_launch"));
 }
 
 void TestStartupClose::commandLineSwitchesAreExactAndCaseSensitive_data() {
@@ -99,17 +99,17 @@ void TestStartupClose::commandLineSwitchesAreExactAndCaseSensitive() {
         QVERIFY(h.prompts.notices().isEmpty());
     // Unattended, a backup-and-shutdown that could not back up ends the program instead of
     // staying open for ever with nobody to abort it.
-    QVERIFY(!form.app().autoShutdown());
-    QCOMPARE(form.app().hasEnded(), argument == QStringLiteral("/autoshutdown"));
+    QVERIFY(!form.program().autoShutdown());
+    QCOMPARE(form.program().hasEnded(), argument == QStringLiteral("/autoshutdown"));
     if (recognised)
-        QCOMPARE(form.app().exitStatus(), int(ExitStatus::BackupNotMade));
+        QCOMPARE(form.program().exitCode(), int(ExitStatus::BackupNotMade));
     // The marker is the switch's own or, for an unrecognised one, the launch marker
     // unless later start-up steps set another.
-    if (form.app().hasEnded())
-        QCOMPARE(form.app().marker().value(), QStringLiteral("form_close2"));
+    if (form.program().hasEnded())
+        QCOMPARE(form.program().marker().value(), QStringLiteral("form_close2"));
     else if (recognised)
-        QVERIFY(form.app().marker().value() == expectedMarker ||
-                form.app().marker().value() == QStringLiteral("btbackup_click"));
+        QVERIFY(form.program().marker().value() == expectedMarker ||
+                form.program().marker().value() == QStringLiteral("btbackup_click"));
 }
 
 void TestStartupClose::minimizeOnlyAsSecondArgument() {
@@ -136,7 +136,7 @@ void TestStartupClose::autoCloseEndsTheProgram() {
     AppTestHarness h;
     h.writeSettings("[settings]\nbackup_close=1\n");
     h.start({QStringLiteral("/autoclose")});
-    QVERIFY(h.form().app().hasEnded());
+    QVERIFY(h.form().program().hasEnded());
     const QStringList messages = h.messages();
     QVERIFY(messages.contains(QStringLiteral("Executing command line \"/autoclose\"...")));
     QVERIFY(messages.contains(QStringLiteral("Saving config...")));
@@ -154,8 +154,8 @@ void TestStartupClose::closeAskedAndAnsweredNoKeepsRunning() {
     QTest::mouseClick(form.ui().btClose, Qt::LeftButton);
     QCOMPARE(h.prompts.questions(),
              QStringList(QStringLiteral("Are you sure you want to close Quoralis2005?")));
-    QVERIFY(!form.app().hasEnded());
-    QCOMPARE(form.app().marker().value(), QStringLiteral("close_program"));
+    QVERIFY(!form.program().hasEnded());
+    QCOMPARE(form.program().marker().value(), QStringLiteral("close_program"));
     QVERIFY(!h.messages().contains(QStringLiteral("Closing Quoralis2005 v.") +
                                    QStringLiteral(QUORALIS_VERSION_TEXT)));
 }
@@ -166,7 +166,7 @@ void TestStartupClose::closeWithKeepLogWritesTheLogFile() {
     MainWindow& form = h.start();
     h.prompts.queueAnswer(true);
     form.btCloseClick();
-    QVERIFY(form.app().hasEnded());
+    QVERIFY(form.program().hasEnded());
 
     const QStringList logs =
         QDir(h.dir.filePath(QStringLiteral("logs"))).entryList({QStringLiteral("*.txt")});
@@ -196,41 +196,41 @@ void TestStartupClose::closeIsRefusedWhileShutdownIsPending() {
     h.writeSettings("[settings]\nkeep_log=1\n");
     MainWindow& form = h.start();
     // A backup-and-shutdown from the menu with nothing to back up leaves its request standing.
-    form.app().backupAndShutdown();
-    QVERIFY(form.app().autoShutdown());
+    form.program().backupAndShutdown();
+    QVERIFY(form.program().autoShutdown());
     QVERIFY(!form.close());
-    QVERIFY(!form.app().hasEnded());
+    QVERIFY(!form.program().hasEnded());
     // The sequence ran up to the refusal: settings saved and log file written.
     QVERIFY(h.messages().contains(QStringLiteral("Saving config...")));
     QCOMPARE(QDir(h.dir.filePath(QStringLiteral("logs"))).entryList({QStringLiteral("*.txt")}).size(), 1);
-    QCOMPARE(form.app().marker().value(), QStringLiteral("form_close2"));
+    QCOMPARE(form.program().marker().value(), QStringLiteral("form_close2"));
 }
 
 void TestStartupClose::closeWithoutKeepLogWritesNoFile() {
     AppTestHarness h;
     MainWindow& form = h.start();
     QVERIFY(form.close());
-    QVERIFY(form.app().hasEnded());
+    QVERIFY(form.program().hasEnded());
     QVERIFY(!QDir(h.dir.filePath(QStringLiteral("logs"))).exists());
-    QCOMPARE(form.app().marker().value(), QStringLiteral("form_close5"));
+    QCOMPARE(form.program().marker().value(), QStringLiteral("form_close5"));
 }
 
 void TestStartupClose::restoreOpensDestinationOrSaysNotFound() {
     AppTestHarness h;
     MainWindow& form = h.start();
-    form.app().openDestination();
+    form.program().openDestination();
     QCOMPARE(h.prompts.notices().value(0), QStringLiteral("Destination not set or not found"));
     const QString destination = h.dir.filePath(QStringLiteral("dest; rm -rf x"));
     QDir().mkpath(destination);
     form.settingsDialog()->Destination()->setText(destination);
-    form.app().openDestination();
+    form.program().openDestination();
     QCOMPARE(h.shell.opened, QStringList(destination));
 }
 
 void TestStartupClose::helpOpensTheQuickGuide() {
     AppTestHarness h;
     MainWindow& form = h.start();
-    form.app().openQuickGuide();
+    form.program().openQuickGuide();
     QCOMPARE(h.shell.opened.size(), 1);
     QVERIFY(h.shell.opened.first().endsWith(QStringLiteral("help/Quoralis2005.html")));
     QVERIFY(h.shell.opened.first().startsWith(h.dir.path()));
@@ -271,12 +271,12 @@ void TestStartupClose::closeDuringTheBackupAtCloseIsTheSameClose() {
     f.addBulk();
     f.settings("backup_close=1\n", {f.docs});
     MainWindow& form = f.h.start();
-    QSignalSpy ended(&form.app(), &BackupApp::programEnded);
+    QSignalSpy ended(&form.program(), &BackupApp::programEnded);
     // A second close while the backup at close runs does not end the program early.
     bool endedEarly = true;
     QTimer::singleShot(0, &form, [&] {
         form.close();
-        endedEarly = form.app().hasEnded();
+        endedEarly = form.program().hasEnded();
     });
     QVERIFY(form.close());
     QVERIFY(!endedEarly);

@@ -42,7 +42,7 @@ void TestUnhandledErrors::failedSaveAtCloseIsReportedAndTheProgramCloses() {
     QFile::remove(ini);
     QDir().mkpath(ini + QStringLiteral("/blocked"));
     QTimer::singleShot(0, &form, [&form] { form.close(); });
-    QTRY_VERIFY(form.app().hasEnded());
+    QTRY_VERIFY(form.program().hasEnded());
     QCOMPARE(h.prompts.notices(), QStringList(QStringLiteral("Unable to write to ") + ini));
     // The settings dialog's own save still reaches the error window.
     AppTestHarness again;
@@ -63,13 +63,13 @@ void TestUnhandledErrors::errorInsideABackupEndsTheBusyState() {
     f.settings("", {f.docs});
     MainWindow& form = f.h.start();
     // The archive is written, then the completion sound fails (an unreadable sound file).
-    QObject::connect(&form.app(), &BackupApp::eventSoundRequested, &form,
+    QObject::connect(&form.program(), &BackupApp::eventSoundRequested, &form,
                      [](const QString&) { throw std::runtime_error("Unable to read the sound file"); });
-    QTimer::singleShot(0, &form, [&form] { form.app().backup(); });
+    QTimer::singleShot(0, &form, [&form] { form.program().backup(); });
     QTRY_VERIFY(form.errorForm()->isVisible());
     QCOMPARE(form.errorForm()->errorText(), QStringLiteral("Unable to read the sound file"));
     QCOMPARE(f.archives().size(), 1);
-    QVERIFY(!form.app().backupRun().isRunning());
+    QVERIFY(!form.program().backupRun().isRunning());
     QVERIFY(form.findChild<QPushButton*>(QStringLiteral("btBackup"))->isEnabled());
 }
 

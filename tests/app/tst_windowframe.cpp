@@ -197,13 +197,13 @@ void TestWindowFrame::logViewerKeepsEveryLine() {
     MainWindow& form = h.start();
     LogViewer* viewer = form.logViewer();
     QVERIFY(!viewer->isVisible());
-    form.app().activityLog().logMessage(QStringLiteral("logged while hidden"));
+    form.program().activityLog().logMessage(QStringLiteral("logged while hidden"));
     form.settingsDialog()->cbSLOG()->setChecked(true);
     QVERIFY(viewer->isVisible());
-    form.app().activityLog().logMessage(QStringLiteral("logged while shown"));
+    form.program().activityLog().logMessage(QStringLiteral("logged while shown"));
     const QStringList lines = viewer->text().split(u'\n');
-    QCOMPARE(lines.size(), form.app().activityLog().lines().size());
-    QCOMPARE(lines, form.app().activityLog().lines());
+    QCOMPARE(lines.size(), form.program().activityLog().lines().size());
+    QCOMPARE(lines, form.program().activityLog().lines());
     QVERIFY(lines.first().endsWith(QStringLiteral(" - Starting Quoralis v.") +
                                    QStringLiteral(QUORALIS_VERSION_TEXT) + QStringLiteral("...")));
 }

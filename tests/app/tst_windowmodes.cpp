@@ -59,7 +59,7 @@ void TestWindowModes::modeSwitchesShowAndHideTheRightWindows() {
     QVERIFY(!toolbar->isVisible());
 
     form.modes().SetToolbarMode();
-    QVERIFY(form.app().toolbarMode());
+    QVERIFY(form.program().toolbarMode());
     QVERIFY(!form.isVisible());
     QVERIFY(!form.logViewer()->isVisible());
     QVERIFY(toolbar->isVisible());
@@ -73,7 +73,7 @@ void TestWindowModes::modeSwitchesShowAndHideTheRightWindows() {
     QVERIFY(!form.menus().Hide1->isVisible());
 
     form.modes().SetNormalMode();
-    QVERIFY(!form.app().toolbarMode());
+    QVERIFY(!form.program().toolbarMode());
     QVERIFY(form.isVisible());
     QVERIFY(form.logViewer()->isVisible());
     QVERIFY(!toolbar->isVisible());
@@ -89,7 +89,7 @@ void TestWindowModes::trayClickInToolbarModeKeepsTheMode() {
     form.modes().SetToolbarMode();
     Q_EMIT form.tray()->clicked();
     QVERIFY(form.isVisible());
-    QVERIFY(form.app().toolbarMode());
+    QVERIFY(form.program().toolbarMode());
     QVERIFY(form.toolbarWindow()->isVisible());
     Q_EMIT form.menus().mainMenu->aboutToShow();
     QVERIFY(form.menus().NormalMode1->isVisible());
@@ -102,19 +102,19 @@ void TestWindowModes::doubleClicksToggleTheMode() {
     AppTestHarness h;
     MainWindow& form = h.start();
     Q_EMIT form.tray()->doubleClicked();
-    QVERIFY(form.app().toolbarMode());
+    QVERIFY(form.program().toolbarMode());
     Q_EMIT form.tray()->doubleClicked();
-    QVERIFY(!form.app().toolbarMode());
+    QVERIFY(!form.program().toolbarMode());
 
     QTest::mouseDClick(form.ui().titleStrip, Qt::LeftButton, {}, QPoint(200, 10));
-    QVERIFY(form.app().toolbarMode());
+    QVERIFY(form.program().toolbarMode());
     QVERIFY(!form.isVisible());
     // On the toolbar window a double-click only ever goes back to normal mode.
     QTest::mouseDClick(form.toolbarWindow(), Qt::LeftButton, {}, QPoint(120, 15));
-    QVERIFY(!form.app().toolbarMode());
+    QVERIFY(!form.program().toolbarMode());
     QVERIFY(form.isVisible());
     QTest::mouseDClick(form.toolbarWindow(), Qt::LeftButton, {}, QPoint(120, 15));
-    QVERIFY(!form.app().toolbarMode());
+    QVERIFY(!form.program().toolbarMode());
 }
 
 void TestWindowModes::normalModeReturnsToTheSavedPlaceNotTheDraggedOne() {
@@ -193,7 +193,7 @@ void TestWindowModes::fadingOnEndsOpaqueOrTransparent() {
     h.writeSettings("[settings]\nwindow_fading=1\nshow_log=1\n");
     MainWindow& form = h.start();
     LogViewer* viewer = form.logViewer();
-    QVERIFY(form.app().fading());
+    QVERIFY(form.program().fading());
     QVERIFY(form.isVisible());
     QCOMPARE(form.windowOpacity(), 1.0);
     QCOMPARE(viewer->windowOpacity(), 1.0);
@@ -220,7 +220,7 @@ void TestWindowModes::fadingOnEndsOpaqueOrTransparent() {
     // Fading switched off after a fade-out: the window comes back opaque, not invisible.
     form.modes().HideFaded();
     form.settingsDialog()->cbVisual()->setChecked(false);
-    QVERIFY(!form.app().fading());
+    QVERIFY(!form.program().fading());
     form.modes().ShowFaded();
     QCOMPARE(form.windowOpacity(), 1.0);
     QCOMPARE(viewer->windowOpacity(), 1.0);
@@ -228,7 +228,7 @@ void TestWindowModes::fadingOnEndsOpaqueOrTransparent() {
     // The close fade-out honours the setting too.
     form.settingsDialog()->cbVisual()->setChecked(true);
     form.close();
-    QVERIFY(form.app().hasEnded());
+    QVERIFY(form.program().hasEnded());
     QCOMPARE(form.windowOpacity(), 0.0);
 }
 
@@ -245,7 +245,7 @@ void TestWindowModes::fadingOffShowsAndHidesAtOnce() {
     QVERIFY(form.logViewer()->isVisible());
     QCOMPARE(form.logViewer()->windowOpacity(), 1.0);
     form.close();
-    QVERIFY(form.app().hasEnded());
+    QVERIFY(form.program().hasEnded());
     QCOMPARE(form.windowOpacity(), 1.0);
 }
 

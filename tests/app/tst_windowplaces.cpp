@@ -138,7 +138,7 @@ void TestWindowPlaces::savedOffScreenPlacesEndOnScreen() {
         // Whatever was saved, what is saved now is on the screen.
         form.move(-400, -300);
         form.close();
-        QVERIFY(form.app().hasEnded());
+        QVERIFY(form.program().hasEnded());
         VERIFY_ON_SCREEN(
             QRect(settingsInteger(h, "x"), settingsInteger(h, "y"), form.width(), form.height()));
     }
@@ -150,7 +150,7 @@ void TestWindowPlaces::savedOffScreenPlacesEndOnScreen() {
     VERIFY_ON_SCREEN(toolbar->frameGeometry());
     toolbar->move(available().right() - 20, available().bottom() + 50);
     form.close();
-    QVERIFY(form.app().hasEnded());
+    QVERIFY(form.program().hasEnded());
     VERIFY_ON_SCREEN(QRect(settingsInteger(h, "toolbar_x"), settingsInteger(h, "toolbar_y"), toolbar->width(),
                            toolbar->height()));
 }
@@ -237,13 +237,13 @@ void TestWindowPlaces::closeFromTheWindowManagerAsksFirst() {
     closeFromWindowManager(form);
     QCOMPARE(h.prompts.questions(),
              QStringList{QStringLiteral("Are you sure you want to close Quoralis2005?")});
-    QVERIFY(!form.app().hasEnded());
+    QVERIFY(!form.program().hasEnded());
     QVERIFY(form.isVisible());
 
     h.prompts.queueAnswer(true);
     closeFromWindowManager(form);
     QCOMPARE(h.prompts.questions().size(), 2);
-    QVERIFY(form.app().hasEnded());
+    QVERIFY(form.program().hasEnded());
 }
 
 void TestWindowPlaces::startUpShowsTheMainWindowFirst() {
@@ -272,11 +272,11 @@ void TestWindowPlaces::toolbarWindowDuringABackup() {
     MainWindow& form = h.start();
     ToolbarWindow* toolbar = form.toolbarWindow();
     form.modes().SetToolbarMode();
-    form.app().StartWait();
-    form.app().prepareForNewArchive();
-    form.app().activityLog().logMessage(
+    form.program().runEvents().StartWait();
+    form.program().runEvents().prepareForNewArchive();
+    form.program().activityLog().logMessage(
         QStringLiteral("Adding a rather long file name that does not fit the strip.txt"));
-    form.app().showPercent(40);
+    form.program().runEvents().showPercent(40);
     QApplication::processEvents();
 
     // Cancel stands where the backup button stood; the bar runs beside the buttons, not under them.
@@ -288,9 +288,9 @@ void TestWindowPlaces::toolbarWindowDuringABackup() {
     QLabel* status = toolbar->RTL();
     QVERIFY(status->text().endsWith(QChar(0x2026)));
     QVERIFY(status->fontMetrics().horizontalAdvance(status->text()) <= status->width());
-    QVERIFY(toolbar->status().startsWith(QStringLiteral("Adding a rather long")));
+    QVERIFY(toolbar->statusText().startsWith(QStringLiteral("Adding a rather long")));
 
-    form.app().StopWait();
+    form.program().runEvents().StopWait();
     QVERIFY(!toolbar->cancelButton()->isVisible());
     QVERIFY(toolbar->backupButton()->isVisible());
     QVERIFY(toolbar->backupButton()->isEnabled());

@@ -38,7 +38,7 @@ private Q_SLOTS:
         for (int run = 0; run < 3; ++run) {
             if (run > 0)
                 BackupFixture::waitForNextSecond(); // the next run's name has another second in it
-            form.app().backup();
+            form.program().backup();
         }
         const QStringList archives = f.archives();
         QCOMPARE(archives.size(), 3);
@@ -55,7 +55,7 @@ private Q_SLOTS:
         f.settings("", {f.docs, link, f.docs + QStringLiteral("/./")});
         MainWindow& form = f.h.start();
         for (int run = 0; run < 2; ++run) // an update adds no second copy either
-            form.app().backup();
+            form.program().backup();
         QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")).size(), 2);
         QVERIFY(f.entries(QStringLiteral("Quoralis.zip")).filter(QStringLiteral("docs-link")).isEmpty());
     }
@@ -76,8 +76,8 @@ private Q_SLOTS:
         f.h.prompts.queueAnswer(false);
         f.h.prompts.queueAnswer(false);
         MainWindow& form = f.h.start();
-        QCOMPARE(form.app().settings().destination().native(), folder);
-        form.app().backup();
+        QCOMPARE(form.program().settings().destination().native(), folder);
+        form.program().backup();
         int archives = 0;
         for (const auto& entry : fs::directory_iterator(folder))
             archives += entry.path().filename().native().starts_with("Quoralis_") ? 1 : 0;
@@ -86,7 +86,7 @@ private Q_SLOTS:
         for (const QString& question : f.h.prompts.questions())
             QVERIFY(question.contains(QStringLiteral("Quoralis_old.zip")));
 
-        form.app().openDestination();
+        form.program().openDestination();
         QCOMPARE(f.h.shell.opened.size(), 1);
         QVERIFY(f.h.prompts.notices().isEmpty());
 
@@ -103,9 +103,9 @@ private Q_SLOTS:
         f.h.writeSettings("[settings]\ndestination=" + QByteArray::fromStdString(folder) +
                           "\n[folders]\nfolder_count=0\nfolder_0=" + f.docs.toUtf8() + "\n");
         MainWindow& form = f.h.start();
-        form.app().backup();
+        form.program().backup();
         QVERIFY(fs::exists(folder + "/Quoralis.zip"));
-        QCOMPARE(form.app().settings().destination().native(), folder + "/");
+        QCOMPARE(form.program().settings().destination().native(), folder + "/");
     }
 
     void unreadableSubfolderMakesTheRunIncomplete() {
@@ -119,7 +119,7 @@ private Q_SLOTS:
         {
             UnprivilegedScope unprivileged;
             QVERIFY(unprivileged.isActive());
-            form.app().backup();
+            form.program().backup();
         }
         fs::permissions(closed, fs::perms::owner_all);
         QVERIFY(f.h.messages().contains(QStringLiteral("Could not read folder: ") +

@@ -1,5 +1,5 @@
-#include "backupset/exclusionlists.h"
 #include "backupset/exclusiondialog.h"
+#include "backupset/exclusionlists.h"
 #include "config/settingsmodel.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"

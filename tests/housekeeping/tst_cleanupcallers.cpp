@@ -65,7 +65,7 @@ private Q_SLOTS:
         f.h.prompts.queueAnswer(false); // the check after the run
 
         MainWindow& form = f.h.start({QStringLiteral("/autoshutdown")});
-        QVERIFY(form.app().shutdownPending());
+        QVERIFY(form.program().shutdownPending());
         // The close is refused while the shutdown is pending; its save asks nothing.
         QVERIFY(!form.close());
 

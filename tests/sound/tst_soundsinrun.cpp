@@ -39,7 +39,7 @@ private Q_SLOTS:
         MainWindow& form = f.h.start({QStringLiteral("/autoclose")});
 
         // The run went on after the failed sound: outdated-archive check, then the close.
-        QVERIFY(form.app().hasEnded());
+        QVERIFY(form.program().hasEnded());
         QCOMPARE(f.archives().size(), 2);
         QVERIFY2(f.h.messages().contains(QStringLiteral("Found 1 outdated archives")),
                  qPrintable(f.h.messages().join(QLatin1Char('\n'))));
@@ -63,7 +63,7 @@ private Q_SLOTS:
                 playedAtNotice = f.h.wave.played.size();
         };
         MainWindow& form = f.h.start();
-        form.app().backup();
+        form.program().backup();
         QCOMPARE(playedAtNotice, 1);
         QVERIFY(!form.errorForm()->isVisible());
         QVERIFY(form.close());
@@ -75,10 +75,10 @@ private Q_SLOTS:
         MainWindow& form = f.h.start();
         // "only when minimized": toolbar mode hides the main window, so the sound plays.
         form.modes().SetToolbarMode();
-        form.app().backup();
+        form.program().backup();
         QCOMPARE(f.h.wave.played.size(), 1);
         form.modes().SetNormalMode();
-        form.app().backup();
+        form.program().backup();
         QCOMPARE(f.h.wave.played.size(), 1);
         QCOMPARE(f.h.soundRequests.size(), 2);
         QVERIFY(form.close());
