@@ -111,5 +111,8 @@ int main(int argc, char** argv) {
     }
     if (!program.hasEnded())
         QApplication::exec();
+    // What refers to the program and its windows goes before them.
+    app.setUnhandledErrorHandler({});
+    program.setView(nullptr);
     return program.exitCode();
 }
