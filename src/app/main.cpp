@@ -111,6 +111,7 @@ int main(int argc, char** argv) {
     }
     if (!program.hasEnded())
         QApplication::exec();
+    TerminationRequest::ignoreFurtherRequests();
     // What refers to the program and its windows goes before them.
     app.setUnhandledErrorHandler({});
     program.setView(nullptr);

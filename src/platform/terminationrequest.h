@@ -13,6 +13,9 @@ public:
     // Called first thing in main(): a request that arrives before the instance exists waits
     // for it instead of ending the process on the spot.
     static void holdRequests();
+    // Called once the program has ended: a request that comes while the process winds down
+    // changes nothing, so the exit status stays the run's.
+    static void ignoreFurtherRequests();
 
 Q_SIGNALS:
     void requested();

@@ -57,10 +57,23 @@ void TerminationRequest::holdRequests() {
     ::pthread_sigmask(SIG_BLOCK, &held, nullptr);
 }
 
+void TerminationRequest::ignoreFurtherRequests() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    for (int s : kSignals)
+        ::sigaction(s, &ignore, nullptr);
+}
+
 TerminationRequest::~TerminationRequest() {
     if (m_d->notifier) {
-        for (int i = 0; i < 3; ++i)
-            ::sigaction(kSignals[i], &m_d->previous[i], nullptr);
+        // Handlers that were ignored stay so: the program has ended.
+        for (int i = 0; i < 3; ++i) {
+            struct sigaction now {};
+            ::sigaction(kSignals[i], nullptr, &now);
+            if (now.sa_handler != SIG_IGN)
+                ::sigaction(kSignals[i], &m_d->previous[i], nullptr);
+        }
         ::close(g_pipe[0]);
         ::close(g_pipe[1]);
         g_pipe[0] = g_pipe[1] = -1;

@@ -15,3 +15,5 @@ TerminationRequest::~TerminationRequest() {
 void TerminationRequest::handleNotifier() {}
 
 void TerminationRequest::holdRequests() {}
+
+void TerminationRequest::ignoreFurtherRequests() {}

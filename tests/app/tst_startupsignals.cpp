@@ -212,6 +212,28 @@ private Q_SLOTS:
         QCOMPARE(p.settingsNow(), before);
         QVERIFY(p.archives().isEmpty());
     }
+
+    // Once the close sequence has begun, end requests of every kind keep coming until the process
+    // is gone: the run's status stands every time, and the process is never killed by one.
+    void requestsAfterTheCloseChangeNothing() {
+        for (int round = 0; round < 4; ++round) {
+            WatchedProgram p;
+            p.writeSettings(false);
+            p.start({QStringLiteral("/autoclose")});
+            QVERIFY2(p.waitForLine("Closing Quoralis2005", 1), p.echoed.constData());
+            const pid_t pid = pid_t(p.process.processId());
+            const int kinds[] = {SIGTERM, SIGINT, SIGHUP};
+            for (int i = 0; p.process.state() == QProcess::Running && i < 20000; ++i) {
+                ::kill(pid, kinds[i % 3]);
+                p.process.waitForFinished(1);
+            }
+            if (p.process.state() != QProcess::NotRunning)
+                QVERIFY(p.process.waitForFinished(60000));
+            QCOMPARE(p.process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(p.process.exitCode(), int(ExitStatus::AllArchivesMade));
+            QCOMPARE(p.archives(), QStringList(QStringLiteral("Quoralis.zip")));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStartupSignals)
