@@ -7,6 +7,7 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QTest>
 #include <QThread>
 
@@ -85,6 +86,7 @@ private Q_SLOTS:
     void busyComponentAnswersAtOnce();
     void eventsArriveOnGuiThread();
     void corruptedEntryFailsTheTest();
+    void entryWithAWrongCrcFailsEveryCheck();
     void missingEngineFailsWithText();
     void tooOldEngineFailsWithText();
     void messageFileSuppliesTexts();
@@ -348,6 +350,68 @@ void ArchiveSafetyTest::corruptedEntryFailsTheTest() {
     }));
     QVERIFY(!archivecheck::unzipTest(f.archivePath()));
     QVERIFY(!archivecheck::pythonTest(f.archivePath()));
+}
+
+void ArchiveSafetyTest::entryWithAWrongCrcFailsEveryCheck() {
+    // The data inflates cleanly to the announced size; only the CRC in both headers is wrong.
+    EngineFixture f;
+    const QByteArray content = EngineFixture::text(30000, 41);
+    const fs::path a = f.writeSource("a.txt", content);
+    const fs::path b = f.writeSource("b.txt", "b, first");
+    for (const auto& file : {a, b})
+        EngineFixture::setMtime(file, 1600000000);
+    QCOMPARE(f.add({a, b}, ArchiveComponent::AddDirNames), 0);
+    const auto sound = archivecheck::pythonListing(f.archivePath());
+    const auto* entry = sound.find(entryNameOf(a));
+    QVERIFY(entry && entry->method == 8 && entry->size == content.size());
+    QVERIFY((entry->flags & 0x08) == 0); // no data descriptor holds a third copy of the CRC
+    const quint32 wrongCrc = entry->crc ^ 0x00800001u;
+
+    QByteArray bytes = EngineFixture::readAll(f.archivePath());
+    QCOMPARE(bytes.mid(entry->offset, 4), QByteArray("PK\x03\x04"));
+    QCOMPARE(qFromLittleEndian<quint32>(bytes.constData() + entry->offset + 14), entry->crc);
+    qToLittleEndian(wrongCrc, bytes.data() + entry->offset + 14);
+    int centralHeaders = 0;
+    for (qsizetype at = bytes.indexOf("PK\x01\x02"); at >= 0; at = bytes.indexOf("PK\x01\x02", at + 1)) {
+        if (qFromLittleEndian<quint32>(bytes.constData() + at + 42) != quint32(entry->offset))
+            continue;
+        QCOMPARE(qFromLittleEndian<quint32>(bytes.constData() + at + 16), entry->crc);
+        qToLittleEndian(wrongCrc, bytes.data() + at + 16);
+        ++centralHeaders;
+    }
+    QCOMPARE(centralHeaders, 1);
+    std::ofstream(f.archivePath(), std::ios::binary | std::ios::trunc).write(bytes.constData(), bytes.size());
+    QString output;
+    QVERIFY(!archivecheck::pythonTest(f.archivePath(), &output));
+    QVERIFY2(output.contains(QString::fromLatin1(entryNameOf(a))), qPrintable(output));
+    QVERIFY(!archivecheck::unzipTest(f.archivePath()));
+
+    QList<QPair<int, QString>> messages;
+    connect(&f.zip(), &ArchiveComponent::OnMessage, this, [&](int code, const QString& text) {
+        messages.append({code, text});
+    });
+    const auto named = [&](int code) {
+        return std::any_of(messages.begin(), messages.end(), [&](const auto& m) {
+            return m.first == code && m.second.contains(QString::fromLatin1(entryNameOf(a)));
+        });
+    };
+    QCOMPARE(f.zip().TestArchive(f.archivePath()), int(ZE_ERR_TEST_FAILED));
+    QVERIFY(named(ZE_ERR_CRC));
+    messages.clear();
+    QVERIFY(f.zip().ExtractArchive(f.archivePath(), f.root() / "extracted") != 0);
+    QVERIFY(named(ZE_ERR_CRC));
+
+    // An update does not keep the entry: the file, unchanged since, gives it afresh.
+    messages.clear();
+    f.writeSource("b.txt", "b, second");
+    EngineFixture::setMtime(b, 1600000100);
+    QCOMPARE(f.add({a, b}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
+    QVERIFY(named(ZE_WARN_KEPT_DAMAGED));
+    const auto after = archivecheck::pythonListing(f.archivePath());
+    QVERIFY(after.find(entryNameOf(a)));
+    QCOMPARE(after.find(entryNameOf(a))->crc, entry->crc);
+    QVERIFY2(archivecheck::pythonTest(f.archivePath(), &output), qPrintable(output));
+    QCOMPARE(f.zip().TestArchive(f.archivePath()), 0);
 }
 
 void ArchiveSafetyTest::missingEngineFailsWithText() {

@@ -278,31 +278,37 @@ private Q_SLOTS:
 
 void EntryCheckTest::dataCheckedInOneStepOrInPieces_data() {
     QTest::addColumn<bool>("deflated");
-    QTest::addColumn<int>("flipAt"); // -1: sound data
-    QTest::newRow("stored, sound") << false << -1;
-    QTest::newRow("stored, one byte flipped") << false << 5000;
-    QTest::newRow("deflated, sound") << true << -1;
-    QTest::newRow("deflated, one byte flipped") << true << 300;
+    QTest::addColumn<int>("flipAt");    // -1: sound data
+    QTest::addColumn<bool>("crcWrong"); // the data is sound, the CRC it is checked against is not
+    QTest::newRow("stored, sound") << false << -1 << false;
+    QTest::newRow("stored, one byte flipped") << false << 5000 << false;
+    QTest::newRow("stored, wrong CRC") << false << -1 << true;
+    QTest::newRow("deflated, sound") << true << -1 << false;
+    QTest::newRow("deflated, one byte flipped") << true << 300 << false;
+    QTest::newRow("deflated, wrong CRC") << true << -1 << true;
 }
 
 void EntryCheckTest::dataCheckedInOneStepOrInPieces() {
     QFETCH(bool, deflated);
     QFETCH(int, flipAt);
+    QFETCH(bool, crcWrong);
     const std::vector<unsigned char> raw = sample(200000, 7, 0);
-    const auto crc = static_cast<std::uint32_t>(libdeflate_crc32(0, raw.data(), raw.size()));
+    const auto crc = static_cast<std::uint32_t>(libdeflate_crc32(0, raw.data(), raw.size())) ^
+                     (crcWrong ? 0x00800001u : 0u);
+    const bool sound = flipAt < 0 && !crcWrong;
     std::vector<unsigned char> stored = deflated ? deflate(raw.data(), raw.size(), 6) : raw;
     if (flipAt >= 0)
         stored[static_cast<std::size_t>(flipAt)] ^= 0x04;
     const std::uint16_t method = deflated ? zipformat::MethodDeflate : zipformat::MethodStore;
     libdeflate_decompressor* d = libdeflate_alloc_decompressor();
     EntryDataCheck whole(method, stored.size(), raw.size(), crc);
-    QCOMPARE(whole.check(stored.data(), stored.size(), d), flipAt < 0);
+    QCOMPARE(whole.check(stored.data(), stored.size(), d), sound);
     libdeflate_free_decompressor(d);
     EntryDataCheck pieces(method, stored.size(), raw.size(), crc);
     bool fed = true;
     for (std::size_t at = 0; at < stored.size(); at += 777)
         fed = pieces.feed(stored.data() + at, std::min<std::size_t>(777, stored.size() - at)) && fed;
-    QCOMPARE(fed && pieces.finish(), flipAt < 0);
+    QCOMPARE(fed && pieces.finish(), sound);
     // Announced sizes that do not match are caught too.
     EntryDataCheck shorter(method, stored.size(), raw.size() - 1, crc);
     QVERIFY(!(shorter.feed(stored.data(), stored.size()) && shorter.finish()));
