@@ -7,6 +7,7 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QTest>
 #include <QThread>
 
@@ -17,6 +18,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -85,6 +87,7 @@ private Q_SLOTS:
     void busyComponentAnswersAtOnce();
     void eventsArriveOnGuiThread();
     void corruptedEntryFailsTheTest();
+    void entryWithAWrongCrcFailsEveryCheck();
     void missingEngineFailsWithText();
     void tooOldEngineFailsWithText();
     void messageFileSuppliesTexts();
@@ -350,6 +353,68 @@ void ArchiveSafetyTest::corruptedEntryFailsTheTest() {
     QVERIFY(!archivecheck::pythonTest(f.archivePath()));
 }
 
+void ArchiveSafetyTest::entryWithAWrongCrcFailsEveryCheck() {
+    // The data inflates cleanly to the announced size; only the CRC in both headers is wrong.
+    EngineFixture f;
+    const QByteArray content = EngineFixture::text(30000, 41);
+    const fs::path a = f.writeSource("a.txt", content);
+    const fs::path b = f.writeSource("b.txt", "b, first");
+    for (const auto& file : {a, b})
+        EngineFixture::setMtime(file, 1600000000);
+    QCOMPARE(f.add({a, b}, ArchiveComponent::AddDirNames), 0);
+    const auto sound = archivecheck::pythonListing(f.archivePath());
+    const auto* entry = sound.find(entryNameOf(a));
+    QVERIFY(entry && entry->method == 8 && entry->size == content.size());
+    QVERIFY((entry->flags & 0x08) == 0); // no data descriptor holds a third copy of the CRC
+    const quint32 wrongCrc = entry->crc ^ 0x00800001u;
+
+    QByteArray bytes = EngineFixture::readAll(f.archivePath());
+    QCOMPARE(bytes.mid(entry->offset, 4), QByteArray("PK\x03\x04"));
+    QCOMPARE(qFromLittleEndian<quint32>(bytes.constData() + entry->offset + 14), entry->crc);
+    qToLittleEndian(wrongCrc, bytes.data() + entry->offset + 14);
+    int centralHeaders = 0;
+    for (qsizetype at = bytes.indexOf("PK\x01\x02"); at >= 0; at = bytes.indexOf("PK\x01\x02", at + 1)) {
+        if (qFromLittleEndian<quint32>(bytes.constData() + at + 42) != quint32(entry->offset))
+            continue;
+        QCOMPARE(qFromLittleEndian<quint32>(bytes.constData() + at + 16), entry->crc);
+        qToLittleEndian(wrongCrc, bytes.data() + at + 16);
+        ++centralHeaders;
+    }
+    QCOMPARE(centralHeaders, 1);
+    std::ofstream(f.archivePath(), std::ios::binary | std::ios::trunc).write(bytes.constData(), bytes.size());
+    QString output;
+    QVERIFY(!archivecheck::pythonTest(f.archivePath(), &output));
+    QVERIFY2(output.contains(QString::fromLatin1(entryNameOf(a))), qPrintable(output));
+    QVERIFY(!archivecheck::unzipTest(f.archivePath()));
+
+    QList<QPair<int, QString>> messages;
+    connect(&f.zip(), &ArchiveComponent::OnMessage, this, [&](int code, const QString& text) {
+        messages.append({code, text});
+    });
+    const auto named = [&](int code) {
+        return std::any_of(messages.begin(), messages.end(), [&](const auto& m) {
+            return m.first == code && m.second.contains(QString::fromLatin1(entryNameOf(a)));
+        });
+    };
+    QCOMPARE(f.zip().TestArchive(f.archivePath()), int(ZE_ERR_TEST_FAILED));
+    QVERIFY(named(ZE_ERR_CRC));
+    messages.clear();
+    QVERIFY(f.zip().ExtractArchive(f.archivePath(), f.root() / "extracted") != 0);
+    QVERIFY(named(ZE_ERR_CRC));
+
+    // An update does not keep the entry: the file, unchanged since, gives it afresh.
+    messages.clear();
+    f.writeSource("b.txt", "b, second");
+    EngineFixture::setMtime(b, 1600000100);
+    QCOMPARE(f.add({a, b}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
+    QVERIFY(named(ZE_WARN_KEPT_DAMAGED));
+    const auto after = archivecheck::pythonListing(f.archivePath());
+    QVERIFY(after.find(entryNameOf(a)));
+    QCOMPARE(after.find(entryNameOf(a))->crc, entry->crc);
+    QVERIFY2(archivecheck::pythonTest(f.archivePath(), &output), qPrintable(output));
+    QCOMPARE(f.zip().TestArchive(f.archivePath()), 0);
+}
+
 void ArchiveSafetyTest::missingEngineFailsWithText() {
     EngineFixture f;
     QTemporaryDir empty;
@@ -454,39 +519,91 @@ void ArchiveSafetyTest::staleTemporaryRemovedAtNextJob() {
              (std::set<std::string>{"Quoralis.zip", ".Quoralis.zip.tmp-keep", ".Other.zip.tmp-0a1b2c"}));
 }
 
+namespace {
+
+// Runs the add engine of the fixture directly, so that the test acts inside the engine's own
+// callbacks; the engine waits for each of them to return.
+int runAddEngine(const EngineFixture& f, const std::vector<fs::path>& files, const ZeCallbacks& callbacks,
+                 std::vector<ZeFileResult>& results) {
+    void* library = ::dlopen((f.engineDir() / "libZipDll.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr)
+        return -1;
+    const auto exec = reinterpret_cast<ZeAddExecFunction>(::dlsym(library, "ZipDllExec"));
+    const std::string archive = f.archivePath().native();
+    std::vector<const char*> names;
+    for (const auto& file : files)
+        names.push_back(file.c_str());
+    results.assign(files.size(), ZeFileResult{});
+    ZeAddCommand command{};
+    command.structSize = sizeof command;
+    command.archivePath = archive.c_str();
+    command.options = ZE_ADD_DIR_NAMES;
+    command.level = 7;
+    command.comment = "";
+    command.files = names.data();
+    command.fileCount = names.size();
+    command.results = results.data();
+    const int rc = exec != nullptr ? exec(&command, &callbacks) : -1;
+    ::dlclose(library);
+    return rc;
+}
+
+// Files written to all the time: each of the engine's stop checks adds a line to every one of
+// them before the engine goes on, so they change during every read the engine makes.
+struct GrowingFiles {
+    std::vector<fs::path> files;
+    std::mutex mutex;
+    int checks = 0;
+    QList<QPair<int, QString>> messages;
+
+    static int checkTerminate(void* user) {
+        auto* growing = static_cast<GrowingFiles*>(user);
+        const std::lock_guard<std::mutex> lock(growing->mutex);
+        ++growing->checks;
+        for (const auto& file : growing->files)
+            std::ofstream(file, std::ios::app | std::ios::binary) << "new mail\n";
+        return 0;
+    }
+    static void message(void* user, int code, const char* text) {
+        auto* growing = static_cast<GrowingFiles*>(user);
+        const std::lock_guard<std::mutex> lock(growing->mutex);
+        growing->messages.append({code, QString::fromLocal8Bit(text)});
+    }
+};
+
+} // namespace
+
 void ArchiveSafetyTest::fileChangingThroughoutIsStoredOnce() {
     // A log or mailbox that is written all the time is still backed up: one complete read of it,
     // named in the log, and the backup counts as incomplete.
     EngineFixture f;
     const fs::path small = f.writeSource("mail/inbox", EngineFixture::text(200000, 3));
     const fs::path large = f.writeSource("mail/archive.mbox", EngineFixture::text(5 << 20, 4));
-    std::atomic<bool> stop{false};
-    std::thread writer([&] {
-        std::ofstream a(small, std::ios::app | std::ios::binary);
-        std::ofstream b(large, std::ios::app | std::ios::binary);
-        while (!stop) {
-            a << "new mail\n" << std::flush;
-            b << "more\n" << std::flush;
-        }
-    });
-    QStringList messages;
-    connect(&f.zip(), &ArchiveComponent::OnMessage, this, [&](int code, const QString& text) {
-        if (code != 0)
-            messages.append(text);
-    });
-    const int rc = f.add({small, large}, ArchiveComponent::AddDirNames);
-    stop = true;
-    writer.join();
-    QCOMPARE(rc, 0);
-    QVERIFY(f.zip().SkippedFiles().empty());
-    const auto& changing = f.zip().ChangingFiles();
-    QVERIFY(std::find(changing.begin(), changing.end(), large) != changing.end());
+    GrowingFiles growing;
+    growing.files = {small, large};
+    ZeCallbacks callbacks{};
+    callbacks.user = &growing;
+    callbacks.checkTerminate = &GrowingFiles::checkTerminate;
+    callbacks.message = &GrowingFiles::message;
+    std::vector<ZeFileResult> results;
+    const int rc = runAddEngine(f, {small, large}, callbacks, results);
+    QCOMPARE(rc, int(ZE_WARN_SKIPPED));
+    QVERIFY(growing.checks > 0);
+    QVERIFY(results[0].status != ZE_FILE_SKIPPED);
+    QCOMPARE(results[1].status, int(ZE_FILE_CHANGING));
+    QVERIFY(std::any_of(growing.messages.begin(), growing.messages.end(), [&](const auto& m) {
+        return m.first == ZE_WARN_CHANGING && m.second.contains(QString::fromStdString(large.native()));
+    }));
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY(listing.find(entryNameOf(small)) && listing.find(entryNameOf(large)));
     QVERIFY(listing.find(entryNameOf(large))->size >= 5 << 20);
-    QVERIFY2(messages.join(QLatin1Char('\n')).contains(QString::fromStdString(large.native())),
-             qPrintable(messages.join(QLatin1Char('\n'))));
     f.verifyArchive(f.archivePath());
+    // One complete read: the file as it was at one moment, which later lines only extend.
+    const fs::path out = f.root() / "extracted";
+    QCOMPARE(f.zip().ExtractArchive(f.archivePath(), out), 0);
+    const QByteArray stored = EngineFixture::readAll(out / entryNameOf(large).toStdString());
+    QVERIFY(stored.startsWith(EngineFixture::text(5 << 20, 4)));
+    QVERIFY(EngineFixture::readAll(large).startsWith(stored));
 }
 
 namespace {
@@ -527,28 +644,12 @@ void ArchiveSafetyTest::rewriteBetweenReadsIsNeverStoredTorn() {
     job.file = f.writeSource("disk.img", before);
     job.size = static_cast<std::uint64_t>(before.size());
     job.rewrite = EngineFixture::noise(6 << 20, 22);
-    void* library = ::dlopen((f.engineDir() / "libZipDll.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    QVERIFY(library != nullptr);
-    const auto exec = reinterpret_cast<ZeAddExecFunction>(::dlsym(library, "ZipDllExec"));
-    QVERIFY(exec != nullptr);
-    const std::string archive = f.archivePath().native();
-    const char* files[] = {job.file.c_str()};
-    ZeFileResult results[1] = {};
-    ZeAddCommand command{};
-    command.structSize = sizeof command;
-    command.archivePath = archive.c_str();
-    command.options = ZE_ADD_DIR_NAMES;
-    command.level = 7;
-    command.comment = "";
-    command.files = files;
-    command.fileCount = 1;
-    command.results = results;
     ZeCallbacks callbacks{};
     callbacks.user = &job;
     callbacks.progress = &DirectJob::progress;
     callbacks.checkTerminate = &DirectJob::checkTerminate;
-    const int rc = exec(&command, &callbacks);
-    ::dlclose(library);
+    std::vector<ZeFileResult> results;
+    const int rc = runAddEngine(f, {job.file}, callbacks, results);
     QVERIFY(job.checks >= 2);
     QVERIFY(rc == ZE_OK || rc == ZE_WARN_SKIPPED);
     const fs::path out = f.root() / "extracted";

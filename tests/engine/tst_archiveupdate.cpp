@@ -67,6 +67,8 @@ private Q_SLOTS:
     void unchangedEntriesKeptByteForByte();
     void nothingChangedLeavesArchiveUntouched();
     void olderCopyPutBackReplacesEntry();
+    void olderCopyOfTheSameSizePutBackReplacesEntry_data();
+    void olderCopyOfTheSameSizePutBackReplacesEntry();
     void plainAddReplacesListedEntriesOnly();
     void unreadableReplacementKeepsOldEntry();
     void unreadableArchiveKeptAsideAndWrittenAnew_data();
@@ -164,6 +166,47 @@ void ArchiveUpdateTest::olderCopyPutBackReplacesEntry() {
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QCOMPARE(listing.entries.size(), std::size_t{1});
     QCOMPARE(listing.entries[0].size, qint64(11));
+}
+
+void ArchiveUpdateTest::olderCopyOfTheSameSizePutBackReplacesEntry_data() {
+    QTest::addColumn<bool>("ownArchive");
+    QTest::newRow("entry time to 100 ns") << true;
+    QTest::newRow("entry of another tool, DOS time only") << false;
+}
+
+void ArchiveUpdateTest::olderCopyOfTheSameSizePutBackReplacesEntry() {
+    // Only the time tells the copy put back from the entry: it is older, not equal, so it is taken.
+    QFETCH(bool, ownArchive);
+    EngineFixture f;
+    const QByteArray newer = "version two, the newer one";
+    const QByteArray older = "version one, the older one";
+    QCOMPARE(older.size(), newer.size());
+    const fs::path a = f.writeSource("a.txt", newer);
+    if (ownArchive) {
+        EngineFixture::setMtime(a, 1700000000);
+        QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames), 0);
+    } else {
+        fs::create_directories(f.archivePath().parent_path());
+        // Late on a day, so that the copy's DOS date and time are both earlier in any time zone.
+        const QStringList args = {
+            QStringLiteral("-c"),
+            QStringLiteral(
+                "import sys, zipfile\n"
+                "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                "    z.writestr(zipfile.ZipInfo(sys.argv[2], (2020, 6, 15, 23, 58, 0)), sys.argv[3])\n"),
+            QString::fromStdString(f.archivePath().native()), QString::fromUtf8(entryNameOf(a)),
+            QString::fromUtf8(newer)};
+        QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"), args), 0);
+    }
+    f.writeSource("a.txt", older);
+    EngineFixture::setMtime(a, 978307200); // 2001-01-01 00:00 UTC
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
+    QCOMPARE(archivecheck::pythonListing(f.archivePath()).entries.size(), std::size_t{1});
+    QCOMPARE(contentOf(f, a), older);
+    // Taken once, the copy is up to date: the next update keeps its entry as it is.
+    const QByteArray archived = EngineFixture::readAll(f.archivePath());
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
+    QCOMPARE(EngineFixture::readAll(f.archivePath()), archived);
 }
 
 void ArchiveUpdateTest::plainAddReplacesListedEntriesOnly() {
@@ -294,9 +337,9 @@ void ArchiveUpdateTest::fileAndFolderOfOneNameNeverBoth() {
         f.writeSource("report/q1.txt", "now a folder");
     else
         f.writeSource("report", "now a file");
-    QCOMPARE(
-        f.add({other, fileBecomesFolder ? inside : report}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate),
-        0);
+    QCOMPARE(f.add({other, fileBecomesFolder ? inside : report},
+                   ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate),
+             0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QCOMPARE(listing.entries.size(), std::size_t{2});
     QVERIFY(listing.find(entryNameOf(other)));
@@ -312,7 +355,8 @@ void ArchiveUpdateTest::twoSpellingsOfOnePathGiveOneEntry() {
                                              fs::path("/" + root + "//docs/a.txt"),
                                              fs::path(root + "/docs/../docs/a.txt")};
     for (int run = 0; run < 2; ++run) {
-        QCOMPARE(f.add(spellings, ArchiveComponent::AddDirNames | (run > 0 ? ArchiveComponent::AddUpdate : 0)), 0);
+        QCOMPARE(
+            f.add(spellings, ArchiveComponent::AddDirNames | (run > 0 ? ArchiveComponent::AddUpdate : 0)), 0);
         const auto listing = archivecheck::pythonListing(f.archivePath());
         QCOMPARE(listing.entries.size(), std::size_t{1});
     }
@@ -487,9 +531,9 @@ void ArchiveUpdateTest::resetArchiveClearsOnlyStoredFiles() {
     QCOMPARE(f.add({a, hidden}, ArchiveComponent::AddDirNames), 0); // no AddResetArchive
     QVERIFY(archiveBitSet(a));
 
-    QCOMPARE(
-        f.add({a, b, hidden}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate | ArchiveComponent::AddResetArchive),
-        0);
+    QCOMPARE(f.add({a, b, hidden}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate |
+                                       ArchiveComponent::AddResetArchive),
+             0);
     QVERIFY(!archiveBitSet(a));     // up to date in the archive
     QVERIFY(!archiveBitSet(b));     // added
     QVERIFY(archiveBitSet(hidden)); // left out
@@ -565,8 +609,9 @@ void ArchiveUpdateTest::onlyAFileIsTakenForTheArchive() {
     else
         fs::create_directory(f.archivePath());
     // A pipe would never end a read: the job is refused before it opens anything.
-    QCOMPARE(f.add({f.writeSource("a.txt", "a")}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate),
-             int(ZE_ERR_NOT_ARCHIVE_FILE));
+    QCOMPARE(
+        f.add({f.writeSource("a.txt", "a")}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate),
+        int(ZE_ERR_NOT_ARCHIVE_FILE));
     QCOMPARE(std::distance(fs::directory_iterator(f.archivePath().parent_path()), fs::directory_iterator()),
              1);
 }

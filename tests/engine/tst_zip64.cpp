@@ -19,15 +19,21 @@ namespace {
 
 constexpr std::uint64_t FourGiB = std::uint64_t{1} << 32;
 
-// A sparse file of `size` bytes with a few marks in it, so its CRC is not that of zeros alone.
+// A sparse file of exactly `size` bytes with a few marks in it, so its CRC is not that of zeros
+// alone. A mark is only written inside the file: one past its end would make it longer.
 fs::path sparseFile(const EngineFixture& f, const std::string& name, std::uint64_t size) {
     const fs::path file = f.writeSource(name, QByteArray());
     const int fd = ::open(file.c_str(), O_WRONLY);
     if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(size)) != 0)
         return {};
-    for (std::uint64_t at : {std::uint64_t{0}, FourGiB - 1, FourGiB, size - 1})
-        ::pwrite(fd, "Q", 1, static_cast<off_t>(at));
+    bool written = true;
+    for (std::uint64_t at : {std::uint64_t{0}, FourGiB - 1, FourGiB, size - 1}) {
+        if (at < size)
+            written = ::pwrite(fd, "Q", 1, static_cast<off_t>(at)) == 1 && written;
+    }
     ::close(fd);
+    if (!written || fs::file_size(file) != size)
+        return {};
     return file;
 }
 

@@ -278,31 +278,37 @@ private Q_SLOTS:
 
 void EntryCheckTest::dataCheckedInOneStepOrInPieces_data() {
     QTest::addColumn<bool>("deflated");
-    QTest::addColumn<int>("flipAt"); // -1: sound data
-    QTest::newRow("stored, sound") << false << -1;
-    QTest::newRow("stored, one byte flipped") << false << 5000;
-    QTest::newRow("deflated, sound") << true << -1;
-    QTest::newRow("deflated, one byte flipped") << true << 300;
+    QTest::addColumn<int>("flipAt");    // -1: sound data
+    QTest::addColumn<bool>("crcWrong"); // the data is sound, the CRC it is checked against is not
+    QTest::newRow("stored, sound") << false << -1 << false;
+    QTest::newRow("stored, one byte flipped") << false << 5000 << false;
+    QTest::newRow("stored, wrong CRC") << false << -1 << true;
+    QTest::newRow("deflated, sound") << true << -1 << false;
+    QTest::newRow("deflated, one byte flipped") << true << 300 << false;
+    QTest::newRow("deflated, wrong CRC") << true << -1 << true;
 }
 
 void EntryCheckTest::dataCheckedInOneStepOrInPieces() {
     QFETCH(bool, deflated);
     QFETCH(int, flipAt);
+    QFETCH(bool, crcWrong);
     const std::vector<unsigned char> raw = sample(200000, 7, 0);
-    const auto crc = static_cast<std::uint32_t>(libdeflate_crc32(0, raw.data(), raw.size()));
+    const auto crc = static_cast<std::uint32_t>(libdeflate_crc32(0, raw.data(), raw.size())) ^
+                     (crcWrong ? 0x00800001u : 0u);
+    const bool sound = flipAt < 0 && !crcWrong;
     std::vector<unsigned char> stored = deflated ? deflate(raw.data(), raw.size(), 6) : raw;
     if (flipAt >= 0)
         stored[static_cast<std::size_t>(flipAt)] ^= 0x04;
     const std::uint16_t method = deflated ? zipformat::MethodDeflate : zipformat::MethodStore;
     libdeflate_decompressor* d = libdeflate_alloc_decompressor();
     EntryDataCheck whole(method, stored.size(), raw.size(), crc);
-    QCOMPARE(whole.check(stored.data(), stored.size(), d), flipAt < 0);
+    QCOMPARE(whole.check(stored.data(), stored.size(), d), sound);
     libdeflate_free_decompressor(d);
     EntryDataCheck pieces(method, stored.size(), raw.size(), crc);
     bool fed = true;
     for (std::size_t at = 0; at < stored.size(); at += 777)
         fed = pieces.feed(stored.data() + at, std::min<std::size_t>(777, stored.size() - at)) && fed;
-    QCOMPARE(fed && pieces.finish(), flipAt < 0);
+    QCOMPARE(fed && pieces.finish(), sound);
     // Announced sizes that do not match are caught too.
     EntryDataCheck shorter(method, stored.size(), raw.size() - 1, crc);
     QVERIFY(!(shorter.feed(stored.data(), stored.size()) && shorter.finish()));
@@ -594,6 +600,125 @@ void ArchivePlaceTest::storedCrcTrustedForKeptEntriesOnly() {
     ::close(fd);
 }
 
+class EntryRecordTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void sizesAroundFourGiB_data();
+    void sizesAroundFourGiB();
+    void offsetsAroundFourGiB_data();
+    void offsetsAroundFourGiB();
+};
+
+namespace {
+
+const unsigned char* bytesOf(const std::string& s, std::size_t at = 0) {
+    return reinterpret_cast<const unsigned char*>(s.data()) + at;
+}
+
+// The Zip64 field among a header's extra fields; empty when there is none.
+std::string zip64FieldOf(const std::string& extra) {
+    const unsigned char* field = nullptr;
+    std::size_t size = 0;
+    if (!zipformat::findExtraField(bytesOf(extra), extra.size(), zipformat::ExtraZip64, field, size))
+        return std::string();
+    return std::string(reinterpret_cast<const char*>(field), size);
+}
+
+EntryRecord recordOfSizes(std::uint64_t uncompressed, std::uint64_t compressed, std::uint64_t offset) {
+    ArchiveReader::Entry entry;
+    entry.storedName = "big.img";
+    entry.name = entry.storedName;
+    entry.versionMadeBy = zipformat::MadeByUnix | 30;
+    entry.versionNeeded = 20;
+    entry.method = uncompressed == compressed ? zipformat::MethodStore : zipformat::MethodDeflate;
+    entry.crc = 0x12345678;
+    entry.uncompressedSize = uncompressed;
+    entry.compressedSize = compressed;
+    EntryRecord record = EntryRecord::copyOf(entry, std::string());
+    record.localOffset = offset;
+    return record;
+}
+
+} // namespace
+
+void EntryRecordTest::sizesAroundFourGiB_data() {
+    QTest::addColumn<quint64>("uncompressed");
+    QTest::addColumn<quint64>("compressed");
+    QTest::addColumn<bool>("zip64");
+    QTest::newRow("4 GiB - 2") << quint64(0xfffffffe) << quint64(0xfffffffe) << false;
+    // 0xFFFFFFFF itself fits the 32-bit fields; a Zip64 field for it makes Info-ZIP's unzip misread
+    // the entries after it.
+    QTest::newRow("4 GiB - 1") << quint64(0xffffffff) << quint64(0xffffffff) << false;
+    QTest::newRow("4 GiB") << quint64(0x100000000) << quint64(0x100000000) << true;
+    QTest::newRow("deflated, only the size beyond 4 GiB - 1")
+        << quint64(0x100000000) << quint64(0xfffffffe) << true;
+    QTest::newRow("deflated, 4 GiB - 1 and less") << quint64(0xffffffff) << quint64(0x80000000) << false;
+}
+
+void EntryRecordTest::sizesAroundFourGiB() {
+    // A size above 0xFFFFFFFF puts 0xFFFFFFFF in both size fields and the values in a Zip64 field,
+    // the uncompressed size first; up to 0xFFFFFFFF itself the 32-bit fields hold the sizes and
+    // neither header has a Zip64 field.
+    QFETCH(quint64, uncompressed);
+    QFETCH(quint64, compressed);
+    QFETCH(bool, zip64);
+    const EntryRecord record = recordOfSizes(uncompressed, compressed, 1000);
+    const std::uint32_t sizeField = zip64 ? zipformat::Max32 : static_cast<std::uint32_t>(uncompressed);
+    const std::uint32_t compressedField = zip64 ? zipformat::Max32 : static_cast<std::uint32_t>(compressed);
+    std::string both;
+    zipformat::put64(both, uncompressed);
+    zipformat::put64(both, compressed);
+
+    const std::string local = record.localHeader();
+    QCOMPARE(zipformat::get32(bytesOf(local)), zipformat::LocalHeaderSignature);
+    QCOMPARE(zipformat::get32(bytesOf(local, 18)), compressedField);
+    QCOMPARE(zipformat::get32(bytesOf(local, 22)), sizeField);
+    const std::size_t localName = zipformat::get16(bytesOf(local, 26));
+    const std::string localExtra = local.substr(zipformat::LocalHeaderSize + localName);
+    QCOMPARE(localExtra.size(), std::size_t{zipformat::get16(bytesOf(local, 28))});
+    QCOMPARE(zip64FieldOf(localExtra), zip64 ? both : std::string());
+    QCOMPARE(zipformat::get16(bytesOf(local, 4)) >= zipformat::VersionZip64, zip64);
+
+    const std::string central = record.centralHeader();
+    QCOMPARE(zipformat::get32(bytesOf(central)), zipformat::CentralHeaderSignature);
+    QCOMPARE(zipformat::get32(bytesOf(central, 20)), compressedField);
+    QCOMPARE(zipformat::get32(bytesOf(central, 24)), sizeField);
+    QCOMPARE(zipformat::get32(bytesOf(central, 42)), 1000u);
+    const std::size_t centralName = zipformat::get16(bytesOf(central, 28));
+    const std::string centralExtra =
+        central.substr(zipformat::CentralHeaderSize + centralName, zipformat::get16(bytesOf(central, 30)));
+    QCOMPARE(zip64FieldOf(centralExtra), zip64 ? both : std::string());
+    QCOMPARE(zipformat::get16(bytesOf(central, 6)) >= zipformat::VersionZip64, zip64);
+    QCOMPARE(record.centralNeedsZip64(), zip64);
+}
+
+void EntryRecordTest::offsetsAroundFourGiB_data() {
+    QTest::addColumn<quint64>("offset");
+    QTest::addColumn<bool>("zip64");
+    QTest::newRow("4 GiB - 2") << quint64(0xfffffffe) << false;
+    QTest::newRow("4 GiB - 1") << quint64(0xffffffff) << true;
+    QTest::newRow("4 GiB") << quint64(0x100000000) << true;
+}
+
+void EntryRecordTest::offsetsAroundFourGiB() {
+    QFETCH(quint64, offset);
+    QFETCH(bool, zip64);
+    const EntryRecord record = recordOfSizes(100, 100, offset);
+    const std::string central = record.centralHeader();
+    QCOMPARE(zipformat::get32(bytesOf(central, 42)),
+             zip64 ? zipformat::Max32 : static_cast<std::uint32_t>(offset));
+    const std::size_t centralName = zipformat::get16(bytesOf(central, 28));
+    const std::string centralExtra =
+        central.substr(zipformat::CentralHeaderSize + centralName, zipformat::get16(bytesOf(central, 30)));
+    std::string value;
+    if (zip64)
+        zipformat::put64(value, offset);
+    // The sizes fit their fields, so the field holds the offset alone.
+    QCOMPARE(zip64FieldOf(centralExtra), value);
+    QCOMPARE(record.centralNeedsZip64(), zip64);
+    QVERIFY(zip64FieldOf(record.localHeader().substr(zipformat::LocalHeaderSize)).empty());
+}
+
 int main(int argc, char** argv) {
     int failures = 0;
     DeflateJoinTest join;
@@ -604,6 +729,8 @@ int main(int argc, char** argv) {
     failures += QTest::qExec(&names, argc, argv);
     EntryCheckTest checks;
     failures += QTest::qExec(&checks, argc, argv);
+    EntryRecordTest records;
+    failures += QTest::qExec(&records, argc, argv);
     ArchivePlaceTest place;
     failures += QTest::qExec(&place, argc, argv);
     return failures;
