@@ -33,10 +33,13 @@ QString LogFileWriter::write(const QString& logFolder, const QStringList& lines,
                                                         .arg(QRandomGenerator::global()->generate()));
     {
         QFile file(temporary);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(content) != content.size() ||
-            !file.flush()) {
-            if (file.isOpen())
-                file.remove();
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            throw std::runtime_error(("Unable to write to " + failed).toStdString());
+        const bool written = file.write(content) == content.size() && file.flush();
+        file.close();
+        if (!written || file.error() != QFileDevice::NoError) {
+            // Removed by its name: a file object whose close failed refuses to remove itself.
+            QFile::remove(temporary);
             throw std::runtime_error(("Unable to write to " + failed).toStdString());
         }
     }
