@@ -20,11 +20,13 @@ static void record(const char* what, const struct stat* file, const char* name) 
     const int length =
         snprintf(line, sizeof line, "%s %llu:%llu %s\n", what, (unsigned long long)file->st_dev,
                  (unsigned long long)file->st_ino, name ? name : "");
+    if (length < 0 || (size_t)length >= sizeof line)
+        return;
     const int saved = errno;
     const int fd = open(log, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd >= 0) {
-        if (write(fd, line, (size_t)length) < 0) {
-        }
+        const ssize_t written = write(fd, line, (size_t)length);
+        (void)written;
         close(fd);
     }
     errno = saved;
