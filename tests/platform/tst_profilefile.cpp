@@ -1,3 +1,4 @@
+#include "platform/profilebatch.h"
 #include "platform/profilefile.h"
 #include "testprogramdir.h"
 #include "unprivilegedscope.h"
@@ -8,9 +9,12 @@
 #include <QTest>
 
 #include <climits>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+using platform::ProfileBatch;
 using platform::ProfileFile;
 using platform::ProfileWriteError;
 
@@ -55,6 +59,8 @@ private Q_SLOTS:
     void writeFollowsSymbolicLink();
     void writeKeepsPermissions();
     void writeRemovesStaleTemporaries();
+    void failedWriteKeepsOldFile_data();
+    void failedWriteKeepsOldFile();
 };
 
 void ProfileFileTest::readsWithProfileRules_data() {
@@ -452,6 +458,75 @@ void ProfileFileTest::writeRemovesStaleTemporaries() {
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral(".a.ini.tmp-AbC123"))));
     QVERIFY(QFile::exists(dir.filePath(QStringLiteral(".a.ini.tmp-longer-name"))));
     QVERIFY(QFile::exists(dir.filePath(QStringLiteral(".b.ini.tmp-AbC123"))));
+}
+
+namespace {
+
+// Lets this process write no file past a few bytes, so that writing a temporary file fails
+// part way; a write past the limit then fails with EFBIG instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        m_active = ::getrlimit(RLIMIT_FSIZE, &m_old) == 0;
+        m_oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit limit = {bytes, m_old.rlim_max};
+        m_active = m_active && ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        ::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool isActive() const { return m_active; }
+
+private:
+    struct rlimit m_old {};
+    sighandler_t m_oldHandler = SIG_DFL;
+    bool m_active = false;
+};
+
+} // namespace
+
+void ProfileFileTest::failedWriteKeepsOldFile_data() {
+    QTest::addColumn<bool>("batch");
+    QTest::newRow("one write") << false;
+    QTest::newRow("a whole save") << true;
+}
+
+void ProfileFileTest::failedWriteKeepsOldFile() {
+    // The new content outgrows the limit, the old one is within it: the temporary file is
+    // made, and its write fails half way.
+    QFETCH(bool, batch);
+    const QByteArray before = "[settings]\ndestination=/media/old/\nx=1\n";
+    const QByteArray longValue(16384, 'v');
+    TestProgramDir dir;
+    const QString path = dir.writeFile(QStringLiteral("settings.ini"), before);
+    bool failed = false;
+    bool limited = false;
+    {
+        FileSizeLimit limit(4096);
+        limited = limit.isActive();
+        try {
+            if (batch) {
+                ProfileBatch save(path);
+                save.writeString("settings", "destination", "/media/new/");
+                save.writeString("settings", "comment", longValue);
+                save.commit();
+            } else {
+                ProfileFile(path).writeString("settings", "comment", longValue);
+            }
+        } catch (const ProfileWriteError&) {
+            failed = true;
+        }
+    }
+    QVERIFY(limited);
+    QCOMPARE(dir.readFile(QStringLiteral("settings.ini")), before);
+    QCOMPARE(countTemporaries(dir.path(), QStringLiteral("settings.ini")), 0);
+    QVERIFY(failed);
+    // The next save with room to write goes through.
+    ProfileFile(path).writeString("settings", "comment", longValue);
+    QCOMPARE(ProfileFile(path).readString("settings", "comment", ""), longValue.left(2047));
 }
 
 QTEST_GUILESS_MAIN(ProfileFileTest)
