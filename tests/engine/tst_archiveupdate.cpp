@@ -7,6 +7,7 @@
 #include "zipengine_api.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QProcess>
 #include <QtEndian>
 #include <QTest>
@@ -92,6 +93,8 @@ private Q_SLOTS:
     void onlyAFileIsTakenForTheArchive_data();
     void onlyAFileIsTakenForTheArchive();
     void nameHeldTwiceKeepsTheCurrentEntryOnly();
+    void nameHeldTwiceIsWrittenOnceWithNothingToAdd();
+    void otherSizeUnderTheSameTimeReplacesEntry();
     void timesPast2262AreKept();
 };
 
@@ -207,6 +210,19 @@ void ArchiveUpdateTest::olderCopyOfTheSameSizePutBackReplacesEntry() {
     const QByteArray archived = EngineFixture::readAll(f.archivePath());
     QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     QCOMPARE(EngineFixture::readAll(f.archivePath()), archived);
+}
+
+void ArchiveUpdateTest::otherSizeUnderTheSameTimeReplacesEntry() {
+    // A tool that keeps a file's time (a restore, a copy with its times) puts other content of
+    // another size there: the size alone tells, and the entry is taken again.
+    EngineFixture f;
+    const fs::path a = f.writeSource("a.txt", "the first content");
+    setMtimeNs(a, 1700000000, 123456700);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames), 0);
+    f.writeSource("a.txt", "other content, longer than the first");
+    setMtimeNs(a, 1700000000, 123456700);
+    QCOMPARE(f.add({a}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
+    QCOMPARE(contentOf(f, a), QByteArray("other content, longer than the first"));
 }
 
 void ArchiveUpdateTest::plainAddReplacesListedEntriesOnly() {
@@ -614,6 +630,43 @@ void ArchiveUpdateTest::onlyAFileIsTakenForTheArchive() {
         int(ZE_ERR_NOT_ARCHIVE_FILE));
     QCOMPARE(std::distance(fs::directory_iterator(f.archivePath().parent_path()), fs::directory_iterator()),
              1);
+}
+
+void ArchiveUpdateTest::nameHeldTwiceIsWrittenOnceWithNothingToAdd() {
+    // Nothing listed changed and the comment is the same, but another tool wrote one name twice:
+    // the archive is written anew with that name once, the current entry's, rather than kept as it is.
+    EngineFixture f;
+    const fs::path listed = f.writeSource("listed.txt", "unchanged");
+    const fs::path kept = f.root() / "src" / "kept.txt";
+    EngineFixture::setMtime(listed,
+                            QDateTime(QDate(2020, 1, 1), QTime(0, 0), Qt::LocalTime).toSecsSinceEpoch());
+    fs::create_directories(f.archivePath().parent_path());
+    const QStringList args = {
+        QStringLiteral("-c"),
+        QStringLiteral("import sys, zipfile, warnings\n"
+                       "warnings.simplefilter('ignore')\n"
+                       "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                       "    z.comment = b'Quoralis 07/12/2026'\n"
+                       "    for i in range(2, len(sys.argv), 3):\n"
+                       "        info = zipfile.ZipInfo(sys.argv[i], (int(sys.argv[i + 1]), 1, 1, 0, 0, 0))\n"
+                       "        z.writestr(info, sys.argv[i + 2])\n"),
+        QString::fromStdString(f.archivePath().native()),
+        QString::fromUtf8(entryNameOf(listed)),
+        QStringLiteral("2020"),
+        QStringLiteral("unchanged"),
+        QString::fromUtf8(entryNameOf(kept)),
+        QStringLiteral("2020"),
+        QStringLiteral("current"),
+        QString::fromUtf8(entryNameOf(kept)),
+        QStringLiteral("2001"),
+        QStringLiteral("outdated")};
+    QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"), args), 0);
+    QCOMPARE(f.add({listed}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
+    const auto listing = archivecheck::pythonListing(f.archivePath());
+    QVERIFY2(listing.ok, qPrintable(listing.error));
+    QCOMPARE(listing.entries.size(), std::size_t{2});
+    QCOMPARE(contentOf(f, kept), QByteArray("current"));
+    QCOMPARE(contentOf(f, listed), QByteArray("unchanged"));
 }
 
 void ArchiveUpdateTest::nameHeldTwiceKeepsTheCurrentEntryOnly() {
