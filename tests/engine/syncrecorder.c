@@ -44,6 +44,8 @@ static int syncOrFail(int fd, const char* symbol) {
     const int result = real(fd);
     if (result == 0 && regular)
         record("sync", &file, NULL);
+    else if (result == 0 && S_ISDIR(file.st_mode))
+        record("sync-folder", &file, NULL);
     return result;
 }
 

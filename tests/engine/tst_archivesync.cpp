@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Call {
-    QByteArray what; // "sync", "sync-failed", "link" or "rename"
+    QByteArray what; // "sync", "sync-failed", "sync-folder", "link" or "rename"
     QByteArray file; // device:inode
     QByteArray name; // the new name of a link or rename
 };
@@ -146,6 +146,12 @@ void ArchiveSyncTest::archiveSyncedBeforeItIsNamed() {
     }
     QVERIFY2(firstSync >= 0, qPrintable(calls));
     QVERIFY2(firstSync < firstName, qPrintable(calls));
+    // The name itself lasts only once the folder that holds it is synced after it.
+    const QByteArray folder = fileIdOf(f.archivePath().parent_path());
+    bool folderSynced = false;
+    for (qsizetype i = placed + 1; i < run.calls.size(); ++i)
+        folderSynced = folderSynced || (run.calls[i].what == "sync-folder" && run.calls[i].file == folder);
+    QVERIFY2(folderSynced, qPrintable(calls));
 }
 
 void ArchiveSyncTest::failedSyncKeepsPreviousArchive_data() {
