@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTest>
 
 #include <csignal>
@@ -18,6 +19,7 @@ private Q_SLOTS:
     void cleanup();
     void killedWriterLeavesCompleteFile();
     void killedBatchLeavesAllKeysOldOrAllNew();
+    void everyReplacementIsSyncedBeforeItIsNamed();
 };
 
 namespace {
@@ -137,6 +139,43 @@ void ProfileFileCrashTest::cleanup() {
     if (QTest::currentTestFailed())
         qWarning("the kills came at moments drawn from seed %u; replay with QUORALIS_CRASH_SEED=%u",
                  crashSeed(), crashSeed());
+}
+
+// Seen at the system calls of the writer (a preloaded recorder): each new settings file reaches
+// the disk before it takes the settings file's name, so a crash never leaves a named empty file.
+void ProfileFileCrashTest::everyReplacementIsSyncedBeforeItIsNamed() {
+    TestProgramDir dir;
+    const QString file = dir.writeFile(QStringLiteral("settings.ini"), initialContent());
+    const QString log = dir.filePath(QStringLiteral("calls"));
+    QProcess writer;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(SYNCRECORDER));
+    environment.insert(QStringLiteral("SYNCRECORDER_LOG"), log);
+    const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                       (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) +
+                           QStringLiteral("verify_asan_link_order=0"));
+    writer.setProcessEnvironment(environment);
+    QVERIFY(startWriter(writer, {file}));
+    ::kill(pid_t(writer.processId()), SIGKILL);
+    writer.waitForFinished();
+
+    QFile calls(log);
+    QVERIFY(calls.open(QIODevice::ReadOnly));
+    QSet<QByteArray> synced;
+    int named = 0;
+    for (const QByteArray& line : calls.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() != 3)
+            continue;
+        if (fields[0] == "sync")
+            synced.insert(fields[1]);
+        else if (fields[0] == "rename" && fields[2] == file.toLocal8Bit()) {
+            ++named;
+            QVERIFY2(synced.contains(fields[1]), line.constData());
+        }
+    }
+    QVERIFY(named >= 2);
 }
 
 QTEST_GUILESS_MAIN(ProfileFileCrashTest)
