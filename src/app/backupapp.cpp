@@ -61,11 +61,6 @@ BackupApp::BackupApp(const QString& programDir, const QStringList& arguments, co
         m_parts->setMarker(QStringLiteral("stop_wait"));
         timer.resume(m_parts->settings().isOn(Setting::TimerEnabled));
     });
-    connect(&events, &BackupRunEvents::busyChanged, this, &BackupApp::busyChanged);
-    connect(&events, &BackupRunEvents::archiveStarting, this, &BackupApp::archiveStarting);
-    connect(&events, &BackupRunEvents::currentFileShown, this, &BackupApp::currentFileShown);
-    connect(&events, &BackupRunEvents::percentShown, this, &BackupApp::percentShown);
-    connect(&events, &BackupRunEvents::toolbarWindowWanted, this, &BackupApp::toolbarWindowWanted);
     connect(&events, &BackupRunEvents::soundRequested, &m_parts->eventSounds(), &EventSounds::PlayEventSound);
     connect(&m_parts->settings(), &SettingsModel::changed, this, [this](Setting setting) {
         if (setting == Setting::TimerEnabled || setting == Setting::TimerInterval)

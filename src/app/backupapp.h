@@ -117,17 +117,11 @@ public:
     Housekeeping& housekeeping() const;
     VersionCheck& versionChecker() const;
     EventSounds& eventSounds() const;
+    // What the backup run and the walks report: busy, progress, the toolbar window wanted.
     BackupRunEvents& runEvents() const;
     ErrorReport& errorReporter() const;
 
 Q_SIGNALS:
-    // A count or a backup began or ended: the controls that start another are disabled meanwhile.
-    void busyChanged(bool busy);
-    void archiveStarting();
-    void currentFileShown(const std::filesystem::path& file);
-    void percentShown(int percent);
-    // A backup runs while the main window is hidden: its progress shows in the toolbar window.
-    void toolbarWindowWanted();
     // An interactive start of another copy: the program comes forward.
     void activationRequested();
     void unexpectedError(const QString& message);

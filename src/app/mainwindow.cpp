@@ -13,6 +13,7 @@
 #include "config/settingsmodel.h"
 #include "core/userprompts.h"
 #include "engine/archivejob.h"
+#include "engine/backuprunevents.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
 #include "log/logviewer.h"
@@ -213,12 +214,12 @@ void MainWindow::connectMenus() {
 
 void MainWindow::connectProgram() {
     new RunDisplay(m_app, m_ui, m_menus, *m_popFrm, *m_tray, *m_fldrList, this);
-    connect(&m_app, &BackupApp::busyChanged, this, [this](bool busy) {
+    connect(&m_app.runEvents(), &BackupRunEvents::busyChanged, this, [this](bool busy) {
         setWindowOpenersEnabled(!busy);
         if (!busy && !m_app.toolbarMode() && m_popFrm->isVisible())
             m_popFrm->hideFaded();
     });
-    connect(&m_app, &BackupApp::toolbarWindowWanted, m_popFrm, &ToolbarWindow::showFaded);
+    connect(&m_app.runEvents(), &BackupRunEvents::toolbarWindowWanted, m_popFrm, &ToolbarWindow::showFaded);
     connect(&m_app, &BackupApp::activationRequested, this, [this] { m_modes->bringToFront(); });
     connect(&m_app.activityLog(), &ActivityLog::messageLogged, m_popFrm, &ToolbarWindow::setStatus);
     connect(&m_app.folderSet(), &FolderSet::totalsChanged, m_ui.TotalLabel, &QLabel::setText);

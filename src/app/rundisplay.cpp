@@ -7,6 +7,7 @@
 #include "app/toolbarwindow.h"
 #include "app/traycontrol.h"
 #include "backupset/folderlistview.h"
+#include "engine/backuprunevents.h"
 #include "log/pathtext.h"
 #include "platform/systeminfo.h"
 #include "widgets/picturebutton.h"
@@ -33,10 +34,11 @@ RunDisplay::RunDisplay(BackupApp& app, MainWindowUi& ui, MainMenus& menus, Toolb
     , m_tray(tray)
     , m_folderList(folderList)
     , m_window(window) {
-    connect(&app, &BackupApp::busyChanged, this, &RunDisplay::displayBusy);
-    connect(&app, &BackupApp::archiveStarting, this, &RunDisplay::displayArchiveStart);
-    connect(&app, &BackupApp::currentFileShown, this, &RunDisplay::displayFile);
-    connect(&app, &BackupApp::percentShown, this, &RunDisplay::displayPercent);
+    const BackupRunEvents& events = app.runEvents();
+    connect(&events, &BackupRunEvents::busyChanged, this, &RunDisplay::displayBusy);
+    connect(&events, &BackupRunEvents::archiveStarting, this, &RunDisplay::displayArchiveStart);
+    connect(&events, &BackupRunEvents::currentFileShown, this, &RunDisplay::displayFile);
+    connect(&events, &BackupRunEvents::percentShown, this, &RunDisplay::displayPercent);
     connect(&app.timedShutdown(), &TimedShutdown::pendingChanged, this, &RunDisplay::displayShutdownPending);
 }
 

@@ -3,6 +3,7 @@
 // leaves the previous archive as it was.
 #include "engine/archivecomponent.h"
 #include "enginefixture.h"
+#include "syncrecorder.h"
 #include "zipengine_api.h"
 
 #include <QProcess>
@@ -68,18 +69,8 @@ ChildRun runRecorded(const EngineFixture& f, const QStringList& options, bool fa
     const fs::path file = f.writeSource("new/data.txt", EngineFixture::text(300000, 7));
     QTemporaryDir logDir;
     const QString log = logDir.filePath(QStringLiteral("calls"));
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(SYNCRECORDER));
-    environment.insert(QStringLiteral("SYNCRECORDER_LOG"), log);
-    // A sanitizer's runtime would otherwise refuse to come after a preloaded library.
-    const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
-    environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                       (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) +
-                           QStringLiteral("verify_asan_link_order=0"));
-    if (failSyncs)
-        environment.insert(QStringLiteral("SYNCRECORDER_FAIL"), QStringLiteral("1"));
     QProcess child;
-    child.setProcessEnvironment(environment);
+    child.setProcessEnvironment(syncRecorderEnvironment(QStringLiteral(SYNCRECORDER), log, failSyncs));
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QStringLiteral(ZIPJOBCHILD), QStringList{QString::fromStdString(f.engineDir().native()),
                                                          QString::fromStdString(f.archivePath().native())} +

@@ -55,6 +55,33 @@ QByteArray contentOf(EngineFixture& f, const fs::path& file) {
     return EngineFixture::readAll(out / entryNameOf(file).toStdString());
 }
 
+struct ForeignEntry {
+    QByteArray name;
+    int year;
+    QByteArray content;
+};
+
+// An archive of another tool: each entry with a time of January 1st of its year, in the order
+// given, so that a name may stand twice.
+bool writeForeignArchive(const fs::path& archive, const QByteArray& comment,
+                         const QList<ForeignEntry>& entries) {
+    fs::create_directories(archive.parent_path());
+    QStringList args = {
+        QStringLiteral("-c"),
+        QStringLiteral("import sys, zipfile, warnings\n"
+                       "warnings.simplefilter('ignore')\n"
+                       "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                       "    z.comment = sys.argv[2].encode()\n"
+                       "    for i in range(3, len(sys.argv), 3):\n"
+                       "        info = zipfile.ZipInfo(sys.argv[i], (int(sys.argv[i + 1]), 1, 1, 0, 0, 0))\n"
+                       "        z.writestr(info, sys.argv[i + 2])\n"),
+        QString::fromStdString(archive.native()), QString::fromUtf8(comment)};
+    for (const ForeignEntry& entry : entries)
+        args << QString::fromUtf8(entry.name) << QString::number(entry.year)
+             << QString::fromUtf8(entry.content);
+    return QProcess::execute(QStringLiteral("/usr/bin/python3"), args) == 0;
+}
+
 bool archiveBitSet(const fs::path& file) {
     const FileState s = stateOf(file);
     return platform::FileAttributes::archiveAttributeSet(file, s.size, s.mtimeNs);
@@ -640,27 +667,10 @@ void ArchiveUpdateTest::nameHeldTwiceIsWrittenOnceWithNothingToAdd() {
     const fs::path kept = f.root() / "src" / "kept.txt";
     EngineFixture::setMtime(listed,
                             QDateTime(QDate(2020, 1, 1), QTime(0, 0), Qt::LocalTime).toSecsSinceEpoch());
-    fs::create_directories(f.archivePath().parent_path());
-    const QStringList args = {
-        QStringLiteral("-c"),
-        QStringLiteral("import sys, zipfile, warnings\n"
-                       "warnings.simplefilter('ignore')\n"
-                       "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
-                       "    z.comment = b'Quoralis 07/12/2026'\n"
-                       "    for i in range(2, len(sys.argv), 3):\n"
-                       "        info = zipfile.ZipInfo(sys.argv[i], (int(sys.argv[i + 1]), 1, 1, 0, 0, 0))\n"
-                       "        z.writestr(info, sys.argv[i + 2])\n"),
-        QString::fromStdString(f.archivePath().native()),
-        QString::fromUtf8(entryNameOf(listed)),
-        QStringLiteral("2020"),
-        QStringLiteral("unchanged"),
-        QString::fromUtf8(entryNameOf(kept)),
-        QStringLiteral("2020"),
-        QStringLiteral("current"),
-        QString::fromUtf8(entryNameOf(kept)),
-        QStringLiteral("2001"),
-        QStringLiteral("outdated")};
-    QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"), args), 0);
+    QVERIFY(writeForeignArchive(f.archivePath(), "Quoralis 07/12/2026",
+                                {{entryNameOf(listed), 2020, "unchanged"},
+                                 {entryNameOf(kept), 2020, "current"},
+                                 {entryNameOf(kept), 2001, "outdated"}}));
     QCOMPARE(f.add({listed}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY2(listing.ok, qPrintable(listing.error));
@@ -673,30 +683,12 @@ void ArchiveUpdateTest::nameHeldTwiceKeepsTheCurrentEntryOnly() {
     EngineFixture f;
     const fs::path listed = f.writeSource("listed.txt", "the file now");
     const fs::path kept = f.root() / "src" / "kept.txt"; // gone since, its entries stay
-    fs::create_directories(f.archivePath().parent_path());
     // Another tool wrote each name twice; the newer "kept" entry comes first.
-    const QStringList args = {
-        QStringLiteral("-c"),
-        QStringLiteral("import sys, zipfile, warnings\n"
-                       "warnings.simplefilter('ignore')\n"
-                       "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
-                       "    for i in range(2, len(sys.argv), 3):\n"
-                       "        info = zipfile.ZipInfo(sys.argv[i], (int(sys.argv[i + 1]), 1, 1, 0, 0, 0))\n"
-                       "        z.writestr(info, sys.argv[i + 2])\n"),
-        QString::fromStdString(f.archivePath().native()),
-        QString::fromUtf8(entryNameOf(listed)),
-        QStringLiteral("2020"),
-        QStringLiteral("stale"),
-        QString::fromUtf8(entryNameOf(listed)),
-        QStringLiteral("2001"),
-        QStringLiteral("staler"),
-        QString::fromUtf8(entryNameOf(kept)),
-        QStringLiteral("2020"),
-        QStringLiteral("current"),
-        QString::fromUtf8(entryNameOf(kept)),
-        QStringLiteral("2001"),
-        QStringLiteral("outdated")};
-    QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"), args), 0);
+    QVERIFY(writeForeignArchive(f.archivePath(), "",
+                                {{entryNameOf(listed), 2020, "stale"},
+                                 {entryNameOf(listed), 2001, "staler"},
+                                 {entryNameOf(kept), 2020, "current"},
+                                 {entryNameOf(kept), 2001, "outdated"}}));
     QCOMPARE(f.add({listed}, ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate), 0);
     const auto listing = archivecheck::pythonListing(f.archivePath());
     QVERIFY(listing.ok);

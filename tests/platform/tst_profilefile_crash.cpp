@@ -1,4 +1,5 @@
 #include "platform/profilefile.h"
+#include "syncrecorder.h"
 #include "testprogramdir.h"
 
 #include <QDir>
@@ -148,14 +149,7 @@ void ProfileFileCrashTest::everyReplacementIsSyncedBeforeItIsNamed() {
     const QString file = dir.writeFile(QStringLiteral("settings.ini"), initialContent());
     const QString log = dir.filePath(QStringLiteral("calls"));
     QProcess writer;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(SYNCRECORDER));
-    environment.insert(QStringLiteral("SYNCRECORDER_LOG"), log);
-    const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
-    environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                       (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) +
-                           QStringLiteral("verify_asan_link_order=0"));
-    writer.setProcessEnvironment(environment);
+    writer.setProcessEnvironment(syncRecorderEnvironment(QStringLiteral(SYNCRECORDER), log));
     QVERIFY(startWriter(writer, {file}));
     ::kill(pid_t(writer.processId()), SIGKILL);
     writer.waitForFinished();
