@@ -1,4 +1,5 @@
 #include "backupfixture.h"
+#include "incompressible.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -20,14 +21,7 @@ BackupFixture::BackupFixture(bool withProgramFiles)
 }
 
 void BackupFixture::addBulk() {
-    QByteArray bulk(8 << 20, Qt::Uninitialized);
-    quint32 x = 2463534242u;
-    for (char& c : bulk) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = char(x);
-    }
+    const QByteArray bulk = incompressibleBytes(8 << 20);
     h.dir.writeFile(QStringLiteral("data/Docs/bulk.bin"), bulk);
 }
 

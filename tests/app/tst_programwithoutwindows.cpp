@@ -6,6 +6,7 @@
 #include "app/singleinstance.h"
 #include "config/settingsmodel.h"
 #include "engine/archivecomponent.h"
+#include "incompressible.h"
 #include "log/activitylog.h"
 #include "platform/terminationrequest.h"
 #include "recordingwaveoutput.h"
@@ -56,14 +57,7 @@ public:
 
     // Large enough that archiving takes a while and the test acts meanwhile.
     void addBulk() {
-        QByteArray bulk(16 << 20, Qt::Uninitialized);
-        quint32 x = 2463534242u;
-        for (char& c : bulk) {
-            x ^= x << 13;
-            x ^= x >> 17;
-            x ^= x << 5;
-            c = char(x);
-        }
+        const QByteArray bulk = incompressibleBytes(16 << 20);
         dir.writeFile(QStringLiteral("data/Docs/bulk.bin"), bulk);
     }
 
