@@ -272,4 +272,14 @@ bool ProfileText::isWideText(const QByteArray& content) {
     return mostlyNul(0) != mostlyNul(1);
 }
 
+bool ProfileText::isBinary(const QByteArray& content) {
+    qsizetype controls = 0;
+    for (const char c : content) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\f' && byte != '\r' && byte != 0x1A)
+            ++controls;
+    }
+    return controls >= 16 && controls * 32 > content.size();
+}
+
 } // namespace platform

@@ -42,6 +42,14 @@ public:
     // one, or NUL bytes filling every other byte), which reading byte by byte would misread
     // and writing would corrupt.
     static bool isWideText(const QByteArray& content);
+    // Whether the content is binary rather than text: at least 16 of its bytes, and more than
+    // one in 32, are control characters that text never holds (NUL, and every other one below
+    // 0x20 except tab, line feed, form feed, carriage return and the DOS end-of-file mark 0x1A).
+    // Random bytes have about one in ten; a hand-edited file has none, whatever its encoding, so
+    // Latin-1 text and paths that are not UTF-8 are text. A few odd bytes, such as a NUL ending a
+    // value, a folder name holding a control character or some garbage in front of good lines,
+    // stay below either bound.
+    static bool isBinary(const QByteArray& content);
 
     static constexpr qsizetype maxValueLength = 2047;
 

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTest>
@@ -32,6 +33,8 @@ private Q_SLOTS:
     void saveWritesEveryKeyAndAddsTheTrailingSeparator();
     void saveWithEmptyFolderListErasesFoldersOnly();
     void garbageFileLoadsWhatItCan();
+    void binaryFileIsKeptAndANewOneStarted();
+    void handEditedTextInAnyEncodingIsLoaded();
     void totalBackupsIsShownInTheDialog();
     void dialogClosedAnyWayIsSaved();
     void pathWithALineBreakIsNotSavedAsAnotherPath();
@@ -190,6 +193,52 @@ void TestSettingsFile::garbageFileLoadsWhatItCan() {
     MainWindow& form = h.start();
     QVERIFY(form.settingsDialog()->cbLog()->isChecked());
     QVERIFY(h.messages().contains(QStringLiteral("Config loaded")));
+}
+
+void TestSettingsFile::binaryFileIsKeptAndANewOneStarted() {
+    AppTestHarness h;
+    QByteArray random(64 * 1024, Qt::Uninitialized);
+    QRandomGenerator generator(64);
+    for (char& c : random)
+        c = char(generator.bounded(256));
+    h.writeSettings(random);
+    MainWindow& form = h.start();
+    const QString file = h.dir.filePath(QStringLiteral("Quoralis2005Config.ini"));
+    QVERIFY(h.messages().contains(
+        QStringLiteral("The settings file cannot be read, the defaults are used: ") + file));
+    QVERIFY(form.close());
+    QCOMPARE(h.dir.readFile(QStringLiteral("Quoralis2005Config.ini.unreadable")), random);
+    const QByteArray started = h.settingsText();
+    QVERIFY(started.startsWith("[settings]\n"));
+    QVERIFY(!started.contains(random.left(64)));
+    const QString told = QStringLiteral("The settings file could not be read. It was kept as ") + file +
+                         QStringLiteral(".unreadable and a new one was started.");
+    QCOMPARE(h.prompts.notices(), QStringList{told});
+    QVERIFY(h.messages().contains(told));
+}
+
+void TestSettingsFile::handEditedTextInAnyEncodingIsLoaded() {
+    AppTestHarness h;
+    // A folder whose name is not UTF-8, stored as its own bytes, in a file edited in Latin-1.
+    const QByteArray folder = QFile::encodeName(h.dir.path()) + "/Donn\xE9"
+                                                                "es \xE9t\xE9";
+    QVERIFY(QDir().mkpath(QFile::decodeName(folder)));
+    const QByteArray text = "; R\xE9glages \xE9"
+                            "crits \xE0 la main\n[settings]\nkeep_log=1\n"
+                            "[folders]\nfolder_count=0\nfolder_0=" +
+                            folder + "\n[ex_types]\nex_type_count=0\nex_type_0=.caf\xE9\n";
+    h.writeSettings(text);
+    MainWindow& form = h.start();
+    QVERIFY(form.settingsDialog()->cbLog()->isChecked());
+    QCOMPARE(form.FldrList()->topLevelItemCount(), 1);
+    QCOMPARE(form.program().settings().excludedTypes().size(), 1);
+    QVERIFY(form.close());
+    QVERIFY(!QFile::exists(h.dir.filePath(QStringLiteral("Quoralis2005Config.ini.unreadable"))));
+    const QByteArray saved = h.settingsText();
+    QVERIFY(saved.startsWith("; R\xE9glages \xE9"
+                             "crits \xE0 la main\n"));
+    QVERIFY(saved.contains("folder_0=" + folder + "\n"));
+    QVERIFY(h.prompts.notices().isEmpty());
 }
 
 void TestSettingsFile::totalBackupsIsShownInTheDialog() {
