@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 namespace platform {
 
@@ -34,6 +35,9 @@ public:
     QByteArray readString(const QByteArray& section, const QByteArray& key,
                           const QByteArray& defaultValue) const;
     QList<QByteArray> readKeys(const QByteArray& section) const;
+    // The keys and values of the sections of this name after the first, which the reads above
+    // never see (a section is looked up by its first occurrence).
+    QList<std::pair<QByteArray, QByteArray>> readLaterSectionEntries(const QByteArray& section) const;
     int readInteger(const QByteArray& section, const QByteArray& key, int defaultValue) const;
     bool readBool(const QByteArray& section, const QByteArray& key, bool defaultValue) const;
 

@@ -45,6 +45,11 @@ QList<QByteArray> ProfileBatch::readKeys(const QByteArray& section) const {
     return m_state->text.keys(section);
 }
 
+QList<std::pair<QByteArray, QByteArray>>
+ProfileBatch::readLaterSectionEntries(const QByteArray& section) const {
+    return m_state->text.laterSectionEntries(section);
+}
+
 void ProfileBatch::writeString(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
     m_state->text.setValue(section, key, value);
     m_state->changed = true;

@@ -197,6 +197,24 @@ QList<QByteArray> ProfileText::keys(const QByteArray& section) const {
     return names;
 }
 
+QList<std::pair<QByteArray, QByteArray>> ProfileText::laterSectionEntries(const QByteArray& section) const {
+    QList<std::pair<QByteArray, QByteArray>> entries;
+    const auto first = m_sectionIndex.constFind(folded(trimmedView(section)));
+    if (first == m_sectionIndex.cend())
+        return entries;
+    const QByteArray name = first.key();
+    for (qsizetype i = *first + 1; i < m_sections.size(); ++i) {
+        const QList<Line>& lines = m_sections[i].lines;
+        if (folded(*sectionName(lines.front().text)) != name)
+            continue;
+        for (qsizetype j = 1; j < lines.size(); ++j) {
+            if (const auto line = keyLine(lines[j].text))
+                entries.append({line->key.toByteArray(), readValue(line->rawValue)});
+        }
+    }
+    return entries;
+}
+
 void ProfileText::setValue(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
     const QByteArray stored = storedForm(value);
     const auto found = m_sectionIndex.constFind(folded(trimmedView(section)));

@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <optional>
+#include <utility>
 
 namespace platform {
 
@@ -25,6 +26,9 @@ public:
     std::optional<QByteArray> value(const QByteArray& section, const QByteArray& key) const;
     // The names of the first matching section's keys, as the file spells them, in file order.
     QList<QByteArray> keys(const QByteArray& section) const;
+    // The keys and values of every matching section after the first, which reads never see,
+    // in file order.
+    QList<std::pair<QByteArray, QByteArray>> laterSectionEntries(const QByteArray& section) const;
 
     // Replaces the key's value, or adds the key at the end of its section, or adds the
     // section at the end of the text. The value is stored up to its first line break or

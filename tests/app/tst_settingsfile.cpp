@@ -35,6 +35,7 @@ private Q_SLOTS:
     void garbageFileLoadsWhatItCan();
     void binaryFileIsKeptAndANewOneStarted();
     void handEditedTextInAnyEncodingIsLoaded();
+    void entriesOutsideTheListsAreLoggedByName();
     void totalBackupsIsShownInTheDialog();
     void dialogClosedAnyWayIsSaved();
     void pathWithALineBreakIsNotSavedAsAnotherPath();
@@ -239,6 +240,54 @@ void TestSettingsFile::handEditedTextInAnyEncodingIsLoaded() {
                              "crits \xE0 la main\n"));
     QVERIFY(saved.contains("folder_0=" + folder + "\n"));
     QVERIFY(h.prompts.notices().isEmpty());
+}
+
+void TestSettingsFile::entriesOutsideTheListsAreLoggedByName() {
+    AppTestHarness h;
+    const QByteArray a = h.dir.path().toUtf8() + "/a";
+    const QByteArray b = h.dir.path().toUtf8() + "/b";
+    const QByteArray c = h.dir.path().toUtf8() + "/c";
+    for (const QByteArray& folder : {a, b, c})
+        QDir().mkpath(QString::fromUtf8(folder));
+    h.writeSettings(
+        "[folders]\nfolder_count=0\nfolder_0=" + a + "\nfolder_1=" + b +
+        "\n[ex_folders]\nex_folder_count=0\nex_folder_0=/x0\nex_folder_2=/x2\nex_folder_2=/x2again\n"
+        "[ex_types]\nex_type_count=-1\nex_type_0=.tmp\n"
+        "[Folders]\nfolder_count=1\nfolder_0=" +
+        c + "\nfolder_1=\nnote=not an entry\n[ex_types]\nex_type_0=.bak\n");
+    MainWindow& form = h.start();
+    // As the Windows profile functions read them: the count and the first section decide.
+    QCOMPARE(form.FldrList()->topLevelItemCount(), 1);
+    QCOMPARE(form.exclusionDialog()->ExFolderList()->count(), 1);
+    QVERIFY(form.program().settings().excludedTypes().isEmpty());
+    const QStringList unlisted = h.messages().filter(QStringLiteral("Not in the list"));
+    const QStringList expected{
+        QStringLiteral("Not in the list, beyond ex_folder_count: ex_folder_2=/x2"),
+        QStringLiteral("Not in the list, beyond ex_type_count: ex_type_0=.tmp"),
+        QStringLiteral("Not in the list, in a second [ex_types] section: ex_type_0=.bak"),
+        QStringLiteral("Not in the list, beyond folder_count: folder_1=") + QString::fromUtf8(b),
+        QStringLiteral("Not in the list, in a second [folders] section: folder_0=") + QString::fromUtf8(c),
+    };
+    QCOMPARE(unlisted, expected);
+
+    // The save writes the lists as loaded, as the Windows profile functions would: a list
+    // whose first section is erased is written into the second one; a list written over its
+    // section leaves the keys beyond its count. What stays is named again at the next load.
+    QVERIFY(form.close());
+    const QByteArray saved = h.settingsText();
+    QCOMPARE(saved.count("[folders]") + saved.count("[Folders]"), 1);
+    QVERIFY(saved.contains("[Folders]\nfolder_count=0\nfolder_0=" + a + "\n"));
+    QVERIFY(!saved.contains(b));
+    QVERIFY(!saved.contains(c));
+    QVERIFY(!saved.contains(".tmp"));
+    for (const char* kept : {"ex_folder_2=/x2\n", "ex_folder_2=/x2again\n", "ex_type_0=.bak\n"})
+        QVERIFY2(saved.contains(kept), kept);
+    AppTestHarness again;
+    again.writeSettings(saved);
+    again.start();
+    QCOMPARE(again.messages().filter(QStringLiteral("Not in the list")),
+             QStringList({expected.first(),
+                          QStringLiteral("Not in the list, beyond ex_type_count: ex_type_0=.bak")}));
 }
 
 void TestSettingsFile::totalBackupsIsShownInTheDialog() {

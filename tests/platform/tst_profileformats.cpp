@@ -58,6 +58,7 @@ private Q_SLOTS:
     void binaryIsSetAsideNotOverwritten();
     void textWithOddBytesIsReadAndEditedInPlace_data();
     void textWithOddBytesIsReadAndEditedInPlace();
+    void laterSectionsOfANameAreOnlyListed();
 
     void longListsKeepEveryOtherSection();
 };
@@ -280,6 +281,20 @@ void ProfileFormatsTest::textWithOddBytesIsReadAndEditedInPlace() {
     QVERIFY(after.contains("height=300"));
     QCOMPARE(after.size(), content.size() + qsizetype(after.contains("\r\n") ? 12 : 11));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.ini")});
+}
+
+void ProfileFormatsTest::laterSectionsOfANameAreOnlyListed() {
+    TestProgramDir dir;
+    const QString path = dir.writeFile(QStringLiteral("a.ini"), "[s]\nk=1\n[t]\nk=9\n[ S ]\nk=2\nj=3\n; c\n"
+                                                                "[s]\nm = \"4\" \n[t]\n");
+    ProfileBatch batch(path);
+    QCOMPARE(batch.readString("s", "k", ""), QByteArray("1"));
+    QCOMPARE(batch.readString("s", "j", ""), QByteArray());
+    QCOMPARE(batch.readKeys("s"), QList<QByteArray>{"k"});
+    using Entries = QList<std::pair<QByteArray, QByteArray>>;
+    QCOMPARE(batch.readLaterSectionEntries("S"), Entries({{"k", "2"}, {"j", "3"}, {"m", "4"}}));
+    QCOMPARE(batch.readLaterSectionEntries("t"), Entries());
+    QCOMPARE(batch.readLaterSectionEntries("none"), Entries());
 }
 
 void ProfileFormatsTest::longListsKeepEveryOtherSection() {
