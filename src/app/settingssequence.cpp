@@ -77,12 +77,15 @@ void SettingsSequence::LoadConfig() {
     m_parts.activityLog().logMessage(QStringLiteral("Loading folder exclusion list:"));
     for (const QByteArray& folder : SettingsStore::readList(ini, SettingsLists::excludedFolders))
         m_parts.exclusions().AddExcludedFolder(std::filesystem::path(folder.toStdString()));
+    logUnlisted(ini, SettingsLists::excludedFolders);
     m_parts.activityLog().logMessage(QStringLiteral("Loading filetype exclusion list:"));
     for (const QByteArray& type : SettingsStore::readList(ini, SettingsLists::excludedTypes))
         m_parts.exclusions().AddExcludedType(QString::fromUtf8(type));
+    logUnlisted(ini, SettingsLists::excludedTypes);
     m_parts.activityLog().logMessage(QStringLiteral("Loading folder list:"));
     for (const QByteArray& folder : SettingsStore::readList(ini, SettingsLists::folders))
         m_parts.folderSet().listFolder(m_parts.listedFolderPath(folder));
+    logUnlisted(ini, SettingsLists::folders);
     // Every value and list is in the model now; counting the folders may take long, and a close
     // meanwhile saves the whole list.
     settings.setLoaded();
@@ -159,6 +162,19 @@ void SettingsSequence::commitFile(platform::ProfileBatch& ini) {
                              pathText(ini.setAsidePath()) + QStringLiteral(" and a new one was started.");
         m_parts.activityLog().logMessage(text);
         m_parts.prompts().notify(text);
+    }
+}
+
+void SettingsSequence::logUnlisted(const platform::ProfileBatch& ini, const SettingsListSpec& list) {
+    // The list is read as the Windows profile functions read it; what that leaves out is named.
+    const QString countKey = QString::fromLatin1(list.prefix) + QStringLiteral("count");
+    const QString section = QString::fromLatin1(list.section);
+    for (const SettingsStore::UnlistedEntry& entry : SettingsStore::readUnlisted(ini, list)) {
+        const QString where = entry.inLaterSection ? QStringLiteral("in a second [%1] section").arg(section)
+                                                   : QStringLiteral("beyond %1").arg(countKey);
+        m_parts.activityLog().logMessage(
+            QStringLiteral("Not in the list, %1: %2=%3")
+                .arg(where, QString::fromUtf8(entry.key), QString::fromUtf8(entry.value)));
     }
 }
 

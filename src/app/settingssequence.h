@@ -4,6 +4,7 @@
 #include <QList>
 
 class ProgramParts;
+struct SettingsListSpec;
 namespace platform {
 class ProfileBatch;
 }
@@ -20,6 +21,8 @@ public:
     void SaveConfig(bool checkOutdatedArchives);
 
 private:
+    // Logs, one line each, the entries in the file that a list's count or section leaves out.
+    void logUnlisted(const platform::ProfileBatch& ini, const SettingsListSpec& list);
     QList<QByteArray> storable(const QList<QByteArray>& entries);
     void commitFile(platform::ProfileBatch& ini);
 

@@ -5,6 +5,11 @@
 #include "config/settingsmodel.h"
 #include "platform/profilebatch.h"
 
+#include <QSet>
+
+#include <algorithm>
+#include <optional>
+
 namespace {
 
 const char* const kSection = SettingsSchema::section;
@@ -25,6 +30,18 @@ qint64 highestIndex(const platform::ProfileBatch& ini, const QByteArray& section
             highest = index;
     }
     return highest;
+}
+
+// The number of a list entry's key: the prefix and decimal digits only.
+std::optional<qint64> entryIndex(const QByteArray& key, const QByteArray& prefix) {
+    if (key.size() <= prefix.size() || key.left(prefix.size()).compare(prefix, Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    const QByteArray digits = key.mid(prefix.size());
+    if (!std::all_of(digits.cbegin(), digits.cend(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    bool ok = false;
+    const qint64 index = digits.toLongLong(&ok);
+    return ok ? std::optional<qint64>(index) : std::nullopt;
 }
 
 } // namespace
@@ -84,6 +101,30 @@ QList<QByteArray> SettingsStore::readList(const platform::ProfileBatch& ini, con
             entries.append(std::move(value));
     }
     return entries;
+}
+
+QList<SettingsStore::UnlistedEntry> SettingsStore::readUnlisted(const platform::ProfileBatch& ini,
+                                                                const SettingsListSpec& list) {
+    const QByteArray section(list.section);
+    const QByteArray prefix(list.prefix);
+    const int count = ini.readInteger(section, prefix + "count", 0);
+    QList<UnlistedEntry> unlisted;
+    QSet<qint64> seen;
+    for (const QByteArray& key : ini.readKeys(section)) {
+        const std::optional<qint64> index = entryIndex(key, prefix);
+        // A repeated key reads as its first occurrence.
+        if (!index || *index <= count || seen.contains(*index))
+            continue;
+        seen.insert(*index);
+        QByteArray value = ini.readString(section, key, QByteArray());
+        if (!value.isEmpty())
+            unlisted.append({key, std::move(value), false});
+    }
+    for (auto& [key, value] : ini.readLaterSectionEntries(section)) {
+        if (entryIndex(key, prefix) && !value.isEmpty())
+            unlisted.append({key, value, true});
+    }
+    return unlisted;
 }
 
 void SettingsStore::writeList(platform::ProfileBatch& ini, const SettingsListSpec& list,

@@ -27,6 +27,17 @@ public:
     // The entries from index 0 to the count key, empty ones skipped. A count beyond the highest
     // index present reads nothing more, so a damaged count cannot make the load run for ever.
     static QList<QByteArray> readList(const platform::ProfileBatch& ini, const SettingsListSpec& list);
+    // An entry in the list's sections that the list does not take, as the Windows profile
+    // functions read the file: its number is beyond the count key, or it stands in a later
+    // section of the list's name (a section is found by its first occurrence).
+    struct UnlistedEntry {
+        QByteArray key;
+        QByteArray value;
+        bool inLaterSection;
+    };
+    // Every such entry that is not empty, in file order.
+    static QList<UnlistedEntry> readUnlisted(const platform::ProfileBatch& ini, const SettingsListSpec& list);
+
     // The count key, then one key per entry. A shorter list leaves the higher keys of a longer
     // earlier one; they are never read, because reading stops at the count.
     static void writeList(platform::ProfileBatch& ini, const SettingsListSpec& list,

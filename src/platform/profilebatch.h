@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 namespace platform {
 
@@ -16,8 +17,9 @@ namespace platform {
 // change made to it by hand in between is seen.
 //
 // A file that exists but could not be read (isUnreadable()) reads as empty. If it is text in a
-// wide encoding, commit() keeps it under another name and starts a new file (setAsidePath()
-// tells where the old one went; the caller tells the user); otherwise commit() fails.
+// wide encoding or binary (ProfileText::isBinary), commit() keeps it under another name and
+// starts a new file (setAsidePath() tells where the old one went; the caller tells the user);
+// otherwise commit() fails.
 class ProfileBatch {
 public:
     explicit ProfileBatch(std::filesystem::path filePath);
@@ -33,6 +35,9 @@ public:
     QByteArray readString(const QByteArray& section, const QByteArray& key,
                           const QByteArray& defaultValue) const;
     QList<QByteArray> readKeys(const QByteArray& section) const;
+    // The keys and values of the sections of this name after the first, which the reads above
+    // never see (a section is looked up by its first occurrence).
+    QList<std::pair<QByteArray, QByteArray>> readLaterSectionEntries(const QByteArray& section) const;
     int readInteger(const QByteArray& section, const QByteArray& key, int defaultValue) const;
     bool readBool(const QByteArray& section, const QByteArray& key, bool defaultValue) const;
 
@@ -46,7 +51,8 @@ public:
     void commit();
 
     // Whether the file exists but its content could not be read, so every read gave the
-    // default: text in a wide encoding (UTF-16, UTF-32), no read permission, or no regular file.
+    // default: text in a wide encoding (UTF-16, UTF-32), binary content, no read permission, or
+    // no regular file.
     bool isUnreadable() const;
     // After a commit() that moved an unreadable file aside to start a new one: the path it
     // now has ("<name>.unreadable", or ".unreadable.2", ... when that existed). Empty otherwise.

@@ -7,7 +7,7 @@ namespace platform {
 
 namespace {
 
-// What an unreadable file that is text in a wide encoding is renamed to.
+// What an unreadable file that is text in a wide encoding, or binary, is renamed to.
 const std::string setAsideSuffix = ".unreadable";
 
 } // namespace
@@ -15,12 +15,14 @@ const std::string setAsideSuffix = ".unreadable";
 class ProfileBatch::State {
 public:
     explicit State(const WholeFile::ReadResult& file)
-        : wide(file.status == WholeFile::ReadStatus::Ok && ProfileText::isWideText(file.content))
-        , unreadable(wide || file.status == WholeFile::ReadStatus::Failed)
-        , original(wide ? QByteArray() : file.content)
+        : foreign(file.status == WholeFile::ReadStatus::Ok &&
+                  (ProfileText::isWideText(file.content) || ProfileText::isBinary(file.content)))
+        , unreadable(foreign || file.status == WholeFile::ReadStatus::Failed)
+        , original(foreign ? QByteArray() : file.content)
         , text(original) {}
 
-    bool wide;
+    // Content that is not text this reader can read: it is set aside on the first write.
+    bool foreign;
     bool unreadable;
     QByteArray original;
     ProfileText text;
@@ -41,6 +43,11 @@ QByteArray ProfileBatch::readString(const QByteArray& section, const QByteArray&
 
 QList<QByteArray> ProfileBatch::readKeys(const QByteArray& section) const {
     return m_state->text.keys(section);
+}
+
+QList<std::pair<QByteArray, QByteArray>>
+ProfileBatch::readLaterSectionEntries(const QByteArray& section) const {
+    return m_state->text.laterSectionEntries(section);
 }
 
 void ProfileBatch::writeString(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
@@ -66,13 +73,13 @@ void ProfileBatch::commit() {
     if (!state.changed)
         return;
     const QByteArray content = state.text.toBytes();
-    if (state.wide) {
-        // Text this reader cannot read is kept whole under another name: it may be the user's.
+    if (state.foreign) {
+        // Content this reader cannot read is kept whole under another name: it may be the user's.
         const auto aside = WholeFile::replaceKeepingOld(m_path, content, setAsideSuffix);
         if (!aside)
             throw ProfileWriteError(m_path);
         state.setAside = *aside;
-        state.wide = state.unreadable = false;
+        state.foreign = state.unreadable = false;
     } else {
         // Any other file that exists but cannot be read is never replaced: its content would be lost.
         if (state.unreadable)

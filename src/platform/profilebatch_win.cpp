@@ -29,6 +29,11 @@ QList<QByteArray> ProfileBatch::readKeys(const QByteArray& section) const {
     return ProfileFile(m_path).readKeys(section);
 }
 
+QList<std::pair<QByteArray, QByteArray>> ProfileBatch::readLaterSectionEntries(const QByteArray&) const {
+    // The system's profile functions show the first section of a name only.
+    return {};
+}
+
 void ProfileBatch::writeString(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
     m_state->writes.push_back([=](ProfileFile& file) { file.writeString(section, key, value); });
 }

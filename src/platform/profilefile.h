@@ -37,7 +37,8 @@ private:
 // lines take the file's own line ending (LF, CR LF or CR); other lines keep theirs. A UTF-8
 // byte-order mark in front is skipped on reading and kept on writing.
 // A file that cannot be read is never overwritten:
-// - text in a wide encoding (UTF-16, UTF-32) reads as empty; the first write renames it to
+// - text in a wide encoding (UTF-16, UTF-32), or binary content (ProfileText::isBinary: random
+//   bytes, a block of NUL bytes), reads as empty; the first write renames it to
 //   "<name>.unreadable" (".unreadable.2", ... when that exists) and starts a new file holding
 //   what was written; setAsidePath() then says where the old one went, for the user to be told;
 // - a file without read permission, or no regular file (a folder, a FIFO, a device, also

@@ -197,6 +197,24 @@ QList<QByteArray> ProfileText::keys(const QByteArray& section) const {
     return names;
 }
 
+QList<std::pair<QByteArray, QByteArray>> ProfileText::laterSectionEntries(const QByteArray& section) const {
+    QList<std::pair<QByteArray, QByteArray>> entries;
+    const auto first = m_sectionIndex.constFind(folded(trimmedView(section)));
+    if (first == m_sectionIndex.cend())
+        return entries;
+    const QByteArray name = first.key();
+    for (qsizetype i = *first + 1; i < m_sections.size(); ++i) {
+        const QList<Line>& lines = m_sections[i].lines;
+        if (folded(*sectionName(lines.front().text)) != name)
+            continue;
+        for (qsizetype j = 1; j < lines.size(); ++j) {
+            if (const auto line = keyLine(lines[j].text))
+                entries.append({line->key.toByteArray(), readValue(line->rawValue)});
+        }
+    }
+    return entries;
+}
+
 void ProfileText::setValue(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
     const QByteArray stored = storedForm(value);
     const auto found = m_sectionIndex.constFind(folded(trimmedView(section)));
@@ -270,6 +288,16 @@ bool ProfileText::isWideText(const QByteArray& content) {
         return nuls[parity] * 2 > counts[parity];
     };
     return mostlyNul(0) != mostlyNul(1);
+}
+
+bool ProfileText::isBinary(const QByteArray& content) {
+    qsizetype controls = 0;
+    for (const char c : content) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\f' && byte != '\r' && byte != 0x1A)
+            ++controls;
+    }
+    return controls >= 16 && controls * 32 > content.size();
 }
 
 } // namespace platform

@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <optional>
+#include <utility>
 
 namespace platform {
 
@@ -25,6 +26,9 @@ public:
     std::optional<QByteArray> value(const QByteArray& section, const QByteArray& key) const;
     // The names of the first matching section's keys, as the file spells them, in file order.
     QList<QByteArray> keys(const QByteArray& section) const;
+    // The keys and values of every matching section after the first, which reads never see,
+    // in file order.
+    QList<std::pair<QByteArray, QByteArray>> laterSectionEntries(const QByteArray& section) const;
 
     // Replaces the key's value, or adds the key at the end of its section, or adds the
     // section at the end of the text. The value is stored up to its first line break or
@@ -42,6 +46,14 @@ public:
     // one, or NUL bytes filling every other byte), which reading byte by byte would misread
     // and writing would corrupt.
     static bool isWideText(const QByteArray& content);
+    // Whether the content is binary rather than text: at least 16 of its bytes, and more than
+    // one in 32, are control characters that text never holds (NUL, and every other one below
+    // 0x20 except tab, line feed, form feed, carriage return and the DOS end-of-file mark 0x1A).
+    // Random bytes have about one in ten; a hand-edited file has none, whatever its encoding, so
+    // Latin-1 text and paths that are not UTF-8 are text. A few odd bytes, such as a NUL ending a
+    // value, a folder name holding a control character or some garbage in front of good lines,
+    // stay below either bound.
+    static bool isBinary(const QByteArray& content);
 
     static constexpr qsizetype maxValueLength = 2047;
 

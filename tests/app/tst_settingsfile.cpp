@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTest>
@@ -32,6 +33,9 @@ private Q_SLOTS:
     void saveWritesEveryKeyAndAddsTheTrailingSeparator();
     void saveWithEmptyFolderListErasesFoldersOnly();
     void garbageFileLoadsWhatItCan();
+    void binaryFileIsKeptAndANewOneStarted();
+    void handEditedTextInAnyEncodingIsLoaded();
+    void entriesOutsideTheListsAreLoggedByName();
     void totalBackupsIsShownInTheDialog();
     void dialogClosedAnyWayIsSaved();
     void pathWithALineBreakIsNotSavedAsAnotherPath();
@@ -190,6 +194,100 @@ void TestSettingsFile::garbageFileLoadsWhatItCan() {
     MainWindow& form = h.start();
     QVERIFY(form.settingsDialog()->cbLog()->isChecked());
     QVERIFY(h.messages().contains(QStringLiteral("Config loaded")));
+}
+
+void TestSettingsFile::binaryFileIsKeptAndANewOneStarted() {
+    AppTestHarness h;
+    QByteArray random(64 * 1024, Qt::Uninitialized);
+    QRandomGenerator generator(64);
+    for (char& c : random)
+        c = char(generator.bounded(256));
+    h.writeSettings(random);
+    MainWindow& form = h.start();
+    const QString file = h.dir.filePath(QStringLiteral("Quoralis2005Config.ini"));
+    QVERIFY(h.messages().contains(
+        QStringLiteral("The settings file cannot be read, the defaults are used: ") + file));
+    QVERIFY(form.close());
+    QCOMPARE(h.dir.readFile(QStringLiteral("Quoralis2005Config.ini.unreadable")), random);
+    const QByteArray started = h.settingsText();
+    QVERIFY(started.startsWith("[settings]\n"));
+    QVERIFY(!started.contains(random.left(64)));
+    const QString told = QStringLiteral("The settings file could not be read. It was kept as ") + file +
+                         QStringLiteral(".unreadable and a new one was started.");
+    QCOMPARE(h.prompts.notices(), QStringList{told});
+    QVERIFY(h.messages().contains(told));
+}
+
+void TestSettingsFile::handEditedTextInAnyEncodingIsLoaded() {
+    AppTestHarness h;
+    // A folder whose name is not UTF-8, stored as its own bytes, in a file edited in Latin-1.
+    const QByteArray folder = QFile::encodeName(h.dir.path()) + "/Donn\xE9"
+                                                                "es \xE9t\xE9";
+    QVERIFY(QDir().mkpath(QFile::decodeName(folder)));
+    const QByteArray text = "; R\xE9glages \xE9"
+                            "crits \xE0 la main\n[settings]\nkeep_log=1\n"
+                            "[folders]\nfolder_count=0\nfolder_0=" +
+                            folder + "\n[ex_types]\nex_type_count=0\nex_type_0=.caf\xE9\n";
+    h.writeSettings(text);
+    MainWindow& form = h.start();
+    QVERIFY(form.settingsDialog()->cbLog()->isChecked());
+    QCOMPARE(form.FldrList()->topLevelItemCount(), 1);
+    QCOMPARE(form.program().settings().excludedTypes().size(), 1);
+    QVERIFY(form.close());
+    QVERIFY(!QFile::exists(h.dir.filePath(QStringLiteral("Quoralis2005Config.ini.unreadable"))));
+    const QByteArray saved = h.settingsText();
+    QVERIFY(saved.startsWith("; R\xE9glages \xE9"
+                             "crits \xE0 la main\n"));
+    QVERIFY(saved.contains("folder_0=" + folder + "\n"));
+    QVERIFY(h.prompts.notices().isEmpty());
+}
+
+void TestSettingsFile::entriesOutsideTheListsAreLoggedByName() {
+    AppTestHarness h;
+    const QByteArray a = h.dir.path().toUtf8() + "/a";
+    const QByteArray b = h.dir.path().toUtf8() + "/b";
+    const QByteArray c = h.dir.path().toUtf8() + "/c";
+    for (const QByteArray& folder : {a, b, c})
+        QDir().mkpath(QString::fromUtf8(folder));
+    h.writeSettings(
+        "[folders]\nfolder_count=0\nfolder_0=" + a + "\nfolder_1=" + b +
+        "\n[ex_folders]\nex_folder_count=0\nex_folder_0=/x0\nex_folder_2=/x2\nex_folder_2=/x2again\n"
+        "[ex_types]\nex_type_count=-1\nex_type_0=.tmp\n"
+        "[Folders]\nfolder_count=1\nfolder_0=" +
+        c + "\nfolder_1=\nnote=not an entry\n[ex_types]\nex_type_0=.bak\n");
+    MainWindow& form = h.start();
+    // As the Windows profile functions read them: the count and the first section decide.
+    QCOMPARE(form.FldrList()->topLevelItemCount(), 1);
+    QCOMPARE(form.exclusionDialog()->ExFolderList()->count(), 1);
+    QVERIFY(form.program().settings().excludedTypes().isEmpty());
+    const QStringList unlisted = h.messages().filter(QStringLiteral("Not in the list"));
+    const QStringList expected{
+        QStringLiteral("Not in the list, beyond ex_folder_count: ex_folder_2=/x2"),
+        QStringLiteral("Not in the list, beyond ex_type_count: ex_type_0=.tmp"),
+        QStringLiteral("Not in the list, in a second [ex_types] section: ex_type_0=.bak"),
+        QStringLiteral("Not in the list, beyond folder_count: folder_1=") + QString::fromUtf8(b),
+        QStringLiteral("Not in the list, in a second [folders] section: folder_0=") + QString::fromUtf8(c),
+    };
+    QCOMPARE(unlisted, expected);
+
+    // The save writes the lists as loaded, as the Windows profile functions would: a list
+    // whose first section is erased is written into the second one; a list written over its
+    // section leaves the keys beyond its count. What stays is named again at the next load.
+    QVERIFY(form.close());
+    const QByteArray saved = h.settingsText();
+    QCOMPARE(saved.count("[folders]") + saved.count("[Folders]"), 1);
+    QVERIFY(saved.contains("[Folders]\nfolder_count=0\nfolder_0=" + a + "\n"));
+    QVERIFY(!saved.contains(b));
+    QVERIFY(!saved.contains(c));
+    QVERIFY(!saved.contains(".tmp"));
+    for (const char* kept : {"ex_folder_2=/x2\n", "ex_folder_2=/x2again\n", "ex_type_0=.bak\n"})
+        QVERIFY2(saved.contains(kept), kept);
+    AppTestHarness again;
+    again.writeSettings(saved);
+    again.start();
+    QCOMPARE(again.messages().filter(QStringLiteral("Not in the list")),
+             QStringList({expected.first(),
+                          QStringLiteral("Not in the list, beyond ex_type_count: ex_type_0=.bak")}));
 }
 
 void TestSettingsFile::totalBackupsIsShownInTheDialog() {

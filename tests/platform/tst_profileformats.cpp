@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -53,6 +54,11 @@ private Q_SLOTS:
     void setAsideNeverOverwritesAnEarlierOne();
     void setAsideThroughSingleWritesAndLinks();
     void wideTextWithoutWritesStaysUntouched();
+    void binaryIsSetAsideNotOverwritten_data();
+    void binaryIsSetAsideNotOverwritten();
+    void textWithOddBytesIsReadAndEditedInPlace_data();
+    void textWithOddBytesIsReadAndEditedInPlace();
+    void laterSectionsOfANameAreOnlyListed();
 
     void longListsKeepEveryOtherSection();
 };
@@ -207,6 +213,88 @@ void ProfileFormatsTest::wideTextWithoutWritesStaysUntouched() {
     QVERIFY(batch.setAsidePath().empty());
     QCOMPARE(dir.readFile(QStringLiteral("a.ini")), wide);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.ini")});
+}
+
+void ProfileFormatsTest::binaryIsSetAsideNotOverwritten_data() {
+    QTest::addColumn<QByteArray>("content");
+    QByteArray random(64 * 1024, Qt::Uninitialized);
+    QRandomGenerator generator(2005);
+    for (char& c : random)
+        c = char(generator.bounded(256));
+    // Random bytes that happen to hold section and key lines are still binary.
+    QTest::newRow("random bytes") << random;
+    QTest::newRow("random bytes around settings")
+        << random.left(300) + "\n[settings]\nwidth=500\n" + random.mid(300, 300);
+    QTest::newRow("nul bytes") << QByteArray(4096, '\0');
+    QTest::newRow("settings then nul bytes") << "[settings]\nwidth=500\n" + QByteArray(100, '\0');
+}
+
+void ProfileFormatsTest::binaryIsSetAsideNotOverwritten() {
+    QFETCH(QByteArray, content);
+    TestProgramDir dir;
+    const QString path = dir.writeFile(QStringLiteral("Quoralis2005Config.ini"), content);
+    ProfileBatch batch(path);
+    QVERIFY(batch.isUnreadable());
+    QCOMPARE(batch.readInteger("settings", "width", 420), 420);
+    batch.writeInteger("settings", "width", 490);
+    batch.commit();
+    QCOMPARE(batch.setAsidePath(), fsPath(path + QStringLiteral(".unreadable")));
+    QCOMPARE(dir.readFile(QStringLiteral("Quoralis2005Config.ini.unreadable")), content);
+    QCOMPARE(dir.readFile(QStringLiteral("Quoralis2005Config.ini")), QByteArray("[settings]\nwidth=490\n"));
+}
+
+void ProfileFormatsTest::textWithOddBytesIsReadAndEditedInPlace_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("folder");
+    // Hand-edited in Latin-1: every accented letter is invalid UTF-8.
+    QTest::newRow("latin-1") << QByteArray("; R\xE9glages \xE0 la main\r\n[settings]\r\nwidth=500\r\n"
+                                           "[folders]\r\nfolder_count=1\r\nfolder_0=C:\\Donn\xE9"
+                                           "es\r\n"
+                                           "folder_1=D:\\Photos \xE9t\xE9\r\n")
+                             << QByteArray("C:\\Donn\xE9"
+                                           "es");
+    // A folder name that is not UTF-8 is stored as its own bytes.
+    QTest::newRow("path bytes") << QByteArray("[settings]\nwidth=500\n[folders]\nfolder_count=0\n"
+                                              "folder_0=/srv/\xFF\xFE\x80\xC0/old\n")
+                                << QByteArray("/srv/\xFF\xFE\x80\xC0/old");
+    // A name may even hold control characters; a few of them are no sign of a binary file.
+    QTest::newRow("control character in a name")
+        << QByteArray("[settings]\nwidth=500\nkeep_log=1\nmulti_archive=0\n[folders]\nfolder_count=0\n"
+                      "folder_0=/home/user/odd\x01\x1B name\n")
+        << QByteArray("/home/user/odd\x01\x1B name");
+}
+
+void ProfileFormatsTest::textWithOddBytesIsReadAndEditedInPlace() {
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, folder);
+    TestProgramDir dir;
+    const QString path = dir.writeFile(QStringLiteral("a.ini"), content);
+    ProfileBatch batch(path);
+    QVERIFY(!batch.isUnreadable());
+    QCOMPARE(batch.readInteger("settings", "width", 420), 500);
+    QCOMPARE(batch.readString("folders", "folder_0", ""), folder);
+    batch.writeInteger("settings", "height", 300);
+    batch.commit();
+    QVERIFY(batch.setAsidePath().empty());
+    const QByteArray after = dir.readFile(QStringLiteral("a.ini"));
+    QVERIFY(after.contains(folder));
+    QVERIFY(after.contains("height=300"));
+    QCOMPARE(after.size(), content.size() + qsizetype(after.contains("\r\n") ? 12 : 11));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.ini")});
+}
+
+void ProfileFormatsTest::laterSectionsOfANameAreOnlyListed() {
+    TestProgramDir dir;
+    const QString path = dir.writeFile(QStringLiteral("a.ini"), "[s]\nk=1\n[t]\nk=9\n[ S ]\nk=2\nj=3\n; c\n"
+                                                                "[s]\nm = \"4\" \n[t]\n");
+    ProfileBatch batch(path);
+    QCOMPARE(batch.readString("s", "k", ""), QByteArray("1"));
+    QCOMPARE(batch.readString("s", "j", ""), QByteArray());
+    QCOMPARE(batch.readKeys("s"), QList<QByteArray>{"k"});
+    using Entries = QList<std::pair<QByteArray, QByteArray>>;
+    QCOMPARE(batch.readLaterSectionEntries("S"), Entries({{"k", "2"}, {"j", "3"}, {"m", "4"}}));
+    QCOMPARE(batch.readLaterSectionEntries("t"), Entries());
+    QCOMPARE(batch.readLaterSectionEntries("none"), Entries());
 }
 
 void ProfileFormatsTest::longListsKeepEveryOtherSection() {
