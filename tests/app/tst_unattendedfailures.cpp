@@ -54,6 +54,7 @@ private Q_SLOTS:
     void missingFolderKeepsItsFiles_data();
     void missingFolderKeepsItsFiles();
     void onlyFolderMissing();
+    void missingFolderKeepsItsFilesInTheArchiveItShares();
     void foldersSharingAnArchiveNameBothEndUpInIt_data();
     void foldersSharingAnArchiveNameBothEndUpInIt();
     void changedOnlyDoesNotShrinkAReplacedArchive();
@@ -107,6 +108,28 @@ void TestUnattendedFailures::onlyFolderMissing() {
     const QByteArray log = p.lastLog();
     QVERIFY2(log.contains(" - Folder not found: "), log.constData());
     QVERIFY(log.contains(" - No files for backup\r\n"));
+}
+
+void TestUnattendedFailures::missingFolderKeepsItsFilesInTheArchiveItShares() {
+    // Two folders of one name go into one archive; with one of them gone, the archive made for
+    // the other must not replace what it holds of the missing one.
+    InstalledProgram p;
+    p.dir.writeFile(QStringLiteral("data/x/Docs/one.txt"), "one");
+    p.dir.writeFile(QStringLiteral("data/y/Docs/two.txt"), "two");
+    p.settings("del_prev=1\neach_folder=1", {QStringLiteral("data/x/Docs"), QStringLiteral("data/y/Docs")});
+    const QString archive = QStringLiteral("Quoralis_Docs.zip");
+    QCOMPARE(p.run(), int(ExitStatus::AllArchivesMade));
+    QVERIFY(holds(p.entries(p.archive(archive)), p, QStringLiteral("data/x/Docs/one.txt")));
+    QVERIFY(
+        QDir().rename(p.dir.filePath(QStringLiteral("data/x")), p.dir.filePath(QStringLiteral("unplugged"))));
+    p.dir.writeFile(QStringLiteral("data/y/Docs/three.txt"), "three");
+    QCOMPARE(p.run(), int(ExitStatus::BackupIncomplete));
+    const QByteArray log = p.lastLog();
+    QVERIFY2(log.contains(" - Previous backup kept and updated, one of its folders is missing: "),
+             log.constData());
+    const QStringList entries = p.entries(p.archive(archive));
+    QVERIFY2(holds(entries, p, QStringLiteral("data/x/Docs/one.txt")), qPrintable(entries.join(' ')));
+    QVERIFY2(holds(entries, p, QStringLiteral("data/y/Docs/three.txt")), qPrintable(entries.join(' ')));
 }
 
 void TestUnattendedFailures::foldersSharingAnArchiveNameBothEndUpInIt_data() {

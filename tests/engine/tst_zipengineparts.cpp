@@ -23,6 +23,7 @@
 #include <libdeflate.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <fstream>
 #include <thread>
 
@@ -274,6 +275,8 @@ private Q_SLOTS:
     void storedCrcFieldNamesItsEntry();
     void rawNameFieldBelongsToItsStoredName();
     void ntfsTimesKeepTheirPrecision();
+    void dosDateAndTime_data();
+    void dosDateAndTime();
 };
 
 void EntryCheckTest::dataCheckedInOneStepOrInPieces_data() {
@@ -432,6 +435,52 @@ void EntryCheckTest::ntfsTimesKeepTheirPrecision() {
         QCOMPARE(std::int64_t(back.tv_sec), std::int64_t(time.tv_sec));
         QCOMPARE(back.tv_nsec, time.tv_nsec);
     }
+}
+
+void EntryCheckTest::dosDateAndTime_data() {
+    QTest::addColumn<int>("year");
+    QTest::addColumn<int>("month");
+    QTest::addColumn<int>("day");
+    QTest::addColumn<int>("hour");
+    QTest::addColumn<int>("minute");
+    QTest::addColumn<int>("second");
+    QTest::addColumn<int>("dosDate");
+    QTest::addColumn<int>("dosTime");
+    const int last = (127 << 9) | (12 << 5) | 31;
+    const int lastTime = (23 << 11) | (59 << 5) | 29;
+    QTest::newRow("leap day") << 2000 << 2 << 29 << 13 << 45 << 59 << ((20 << 9) | (2 << 5) | 29)
+                              << ((13 << 11) | (45 << 5) | 29);
+    QTest::newRow("first day") << 1980 << 1 << 1 << 0 << 0 << 0 << ((1 << 5) | 1) << 0;
+    QTest::newRow("before 1980") << 1979 << 12 << 31 << 23 << 59 << 58 << ((1 << 5) | 1) << 0;
+    QTest::newRow("last day") << 2107 << 12 << 31 << 23 << 59 << 58 << last << lastTime;
+    // Later times are held at the end of the range, not wrapped into the 1980s.
+    QTest::newRow("2108") << 2108 << 1 << 1 << 0 << 0 << 0 << last << lastTime;
+    QTest::newRow("2400") << 2400 << 6 << 15 << 12 << 0 << 0 << last << lastTime;
+}
+
+void EntryCheckTest::dosDateAndTime() {
+    QFETCH(int, year);
+    QFETCH(int, month);
+    QFETCH(int, day);
+    QFETCH(int, hour);
+    QFETCH(int, minute);
+    QFETCH(int, second);
+    QFETCH(int, dosDate);
+    QFETCH(int, dosTime);
+    std::tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    const std::int64_t seconds = std::mktime(&local);
+    const zipformat::DosDateTime dos = zipformat::toDosDateTime(seconds);
+    QCOMPARE(int(dos.date), dosDate);
+    QCOMPARE(int(dos.time), dosTime);
+    if (year >= 1980 && year <= 2107)
+        QCOMPARE(zipformat::fromDosDateTime(dos.date, dos.time), seconds - seconds % 2);
 }
 
 class ArchivePlaceTest : public QObject {

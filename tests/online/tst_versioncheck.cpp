@@ -220,7 +220,8 @@ void TestVersionCheck::hostileAnswersOpenAtMostAWebPage() {
     QCOMPARE(page.path(), QStringLiteral("/`reboot`;$(halt)"));
 
     for (const QByteArray& answer : {QByteArray("file:///etc/passwd"), QByteArray("  HTTP://x/setup.exe"),
-                                     QByteArray("mailto:someone@example.net")}) {
+                                     QByteArray("mailto:someone@example.net"),
+                                     QByteArray("http:///etc/passwd"), QByteArray("https://")}) {
         server.answerWith(200, answer);
         CheckRig rig;
         rig.run(false);
