@@ -83,6 +83,7 @@ private Q_SLOTS:
     void secondJobOnOneArchiveWritesNothing();
     void staleTemporaryRemovedAtNextJob();
     void fileChangingThroughoutIsStoredOnce();
+    void archiveWrittenByAnotherProgramMeanwhileIsKept();
     void rewriteBetweenReadsIsNeverStoredTorn();
     void busyComponentAnswersAtOnce();
     void eventsArriveOnGuiThread();
@@ -604,6 +605,50 @@ void ArchiveSafetyTest::fileChangingThroughoutIsStoredOnce() {
     const QByteArray stored = EngineFixture::readAll(out / entryNameOf(large).toStdString());
     QVERIFY(stored.startsWith(EngineFixture::text(5 << 20, 4)));
     QVERIFY(EngineFixture::readAll(large).startsWith(stored));
+}
+
+namespace {
+
+// Another program writes the archive while the job runs: at the engine's first stop check the
+// archive is replaced by that program's own.
+struct ArchiveRewriter {
+    fs::path archive;
+    QByteArray theirs;
+    bool done = false;
+    static int checkTerminate(void* user) {
+        auto* rewriter = static_cast<ArchiveRewriter*>(user);
+        if (!rewriter->done) {
+            rewriter->done = true;
+            const fs::path temporary = rewriter->archive.parent_path() / "theirs.zip";
+            std::ofstream(temporary, std::ios::binary)
+                .write(rewriter->theirs.constData(), rewriter->theirs.size());
+            fs::rename(temporary, rewriter->archive);
+        }
+        return 0;
+    }
+};
+
+} // namespace
+
+void ArchiveSafetyTest::archiveWrittenByAnotherProgramMeanwhileIsKept() {
+    // Replacing it now would throw the other program's archive away: the job fails and leaves it.
+    EngineFixture f;
+    const fs::path first = f.writeSource("a.txt", EngineFixture::text(100000, 1));
+    QCOMPARE(f.add({first}, ArchiveComponent::AddDirNames), 0);
+    const fs::path other = f.writeSource("b.txt", EngineFixture::text(3 << 20, 2));
+    fs::create_directories(f.root() / "elsewhere");
+    const fs::path theirsPath = f.root() / "elsewhere" / "theirs.zip";
+    fs::copy_file(f.archivePath(), theirsPath);
+    ArchiveRewriter rewriter;
+    rewriter.archive = f.archivePath();
+    rewriter.theirs = EngineFixture::readAll(theirsPath) + QByteArray("their own");
+    ZeCallbacks callbacks{};
+    callbacks.user = &rewriter;
+    callbacks.checkTerminate = &ArchiveRewriter::checkTerminate;
+    std::vector<ZeFileResult> results;
+    QCOMPARE(runAddEngine(f, {first, other}, callbacks, results), int(ZE_ERR_REPLACE));
+    QVERIFY(rewriter.done);
+    QCOMPARE(EngineFixture::readAll(f.archivePath()), rewriter.theirs);
 }
 
 namespace {
