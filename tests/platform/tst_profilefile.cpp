@@ -61,6 +61,7 @@ private Q_SLOTS:
     void writeRemovesStaleTemporaries();
     void failedWriteKeepsOldFile_data();
     void failedWriteKeepsOldFile();
+    void unreadableFileStaysWhenNoNewOneCanBeWritten();
 };
 
 void ProfileFileTest::readsWithProfileRules_data() {
@@ -496,6 +497,35 @@ private:
 };
 
 } // namespace
+
+void ProfileFileTest::unreadableFileStaysWhenNoNewOneCanBeWritten() {
+    // A file the program cannot read is kept aside for a new one; when the new one cannot be
+    // written, the old one goes back to its name rather than stay renamed with no settings file.
+    QByteArray wide = QByteArray("\xff\xfe");
+    for (const char c : QByteArray("[settings]\r\ndestination=/media/wide/\r\n")) {
+        wide.append(c);
+        wide.append('\0');
+    }
+    TestProgramDir dir;
+    const QString path = dir.writeFile(QStringLiteral("settings.ini"), wide);
+    bool failed = false;
+    {
+        FileSizeLimit limit(1024);
+        QVERIFY(limit.isActive());
+        try {
+            ProfileBatch save(path);
+            QVERIFY(save.isUnreadable());
+            save.writeString("settings", "comment", QByteArray(16384, 'v'));
+            save.commit();
+        } catch (const ProfileWriteError&) {
+            failed = true;
+        }
+    }
+    QVERIFY(failed);
+    QCOMPARE(dir.readFile(QStringLiteral("settings.ini")), wide);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("settings.ini")});
+}
 
 void ProfileFileTest::failedWriteKeepsOldFile_data() {
     QTest::addColumn<bool>("batch");
