@@ -35,6 +35,7 @@ private Q_SLOTS:
     void updateAddsToTheExistingArchive();
     void deletePreviousStartsAfresh();
     void changedOnlyResetsTheArchiveAttribute();
+    void changedOnlyPutsBackAnEntryAnotherToolRemoved();
     void archiveInUseIsReported();
     void archiveBeingWrittenByAnotherRunIsLeftAlone();
     void jobsAreCountedInTheSettingsFile();
@@ -161,6 +162,29 @@ void TestArchiveJob::changedOnlyResetsTheArchiveAttribute() {
     f.h.dir.writeFile(QStringLiteral("data/Photos/c.png"), "changed");
     form.program().backup();
     QCOMPARE(f.archives().size(), 2);
+}
+
+void TestArchiveJob::changedOnlyPutsBackAnEntryAnotherToolRemoved() {
+    // Changed files only, into one archive updated in place: an entry that another program took
+    // out of the archive is added again, though its file has not changed since it was backed up.
+    BackupFixture f;
+    const QString file = f.photos + QStringLiteral("/c.png");
+    if (::lsetxattr(file.toUtf8().constData(), "user.probe", "1", 1, 0) != 0)
+        QSKIP("this file system keeps no extended attributes");
+    f.settings("new_only=1\n", {f.photos});
+    MainWindow& form = f.h.start();
+    form.program().backup();
+    const QStringList all = f.entries(QStringLiteral("Quoralis.zip"));
+    const QString removed = f.photos.mid(1) + QStringLiteral("/c.png");
+    QVERIFY(all.contains(removed));
+    QCOMPARE(
+        QProcess::execute(QStringLiteral("zip"),
+                          {QStringLiteral("-dq"), f.destination + QStringLiteral("Quoralis.zip"), removed}),
+        0);
+    QVERIFY(!f.entries(QStringLiteral("Quoralis.zip")).contains(removed));
+    form.program().backup();
+    QCOMPARE(f.entries(QStringLiteral("Quoralis.zip")), all);
+    QVERIFY(BackupFixture::unzipTest(f.destination + QStringLiteral("Quoralis.zip")));
 }
 
 void TestArchiveJob::archiveInUseIsReported() {
