@@ -1,4 +1,5 @@
 #include "app/exitstatus.h"
+#include "incompressible.h"
 #include "installedprogram.h"
 #include "testmount.h"
 
@@ -15,18 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray noise(qsizetype size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 x = 88172645u;
-    for (char& c : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = char(x);
-    }
-    return bytes;
-}
 
 // Whether an archive holds an entry for the file at `relative` below the program folder.
 bool holds(const QStringList& entries, const InstalledProgram& p, const QString& relative) {
@@ -314,7 +303,7 @@ void TestUnattendedFailures::secondRunAtTheSameTimeIsReported() {
     QTemporaryDir runtime;
     InstalledProgram first;
     for (int i = 0; i < 3; ++i)
-        first.dir.writeFile(QStringLiteral("data/Docs/big%1.bin").arg(i), noise(16 << 20));
+        first.dir.writeFile(QStringLiteral("data/Docs/big%1.bin").arg(i), incompressibleBytes(16 << 20));
     first.settings("", {QStringLiteral("data/Docs")});
     InstalledProgram second;
     second.settings("", {first.dir.filePath(QStringLiteral("data/Docs"))}, first.destination());
@@ -346,7 +335,7 @@ void TestUnattendedFailures::endedRunLeavesNoLockFile() {
     QTemporaryDir runtime;
     InstalledProgram p;
     for (int i = 0; i < 4; ++i)
-        p.dir.writeFile(QStringLiteral("data/Docs/big%1.bin").arg(i), noise(24 << 20));
+        p.dir.writeFile(QStringLiteral("data/Docs/big%1.bin").arg(i), incompressibleBytes(24 << 20));
     p.dir.writeFile(QStringLiteral("backups/keep.txt"), "not an archive");
     p.settings("", {QStringLiteral("data/Docs")});
     p.environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());

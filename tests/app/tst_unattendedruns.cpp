@@ -1,4 +1,5 @@
 #include "app/exitstatus.h"
+#include "incompressible.h"
 #include "installedprogram.h"
 #include "testmount.h"
 
@@ -43,18 +44,6 @@ void makeOld(const QString& path) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(file.setFileTime(QDateTime::currentDateTime().addDays(-40), QFileDevice::FileModificationTime));
-}
-
-QByteArray noise(qsizetype size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 x = 88172645u;
-    for (char& c : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = char(x);
-    }
-    return bytes;
 }
 
 } // namespace
@@ -106,7 +95,7 @@ void TestUnattendedRuns::fullDestination() {
     TestMount mount(TestMount::Kind::SmallTmpfs, p.destination(), 64 * 1024);
     if (!mount.isActive())
         QSKIP(qPrintable(mount.error()));
-    p.dir.writeFile(QStringLiteral("data/Docs/big.bin"), noise(1 << 20));
+    p.dir.writeFile(QStringLiteral("data/Docs/big.bin"), incompressibleBytes(1 << 20));
     p.settings();
     p.start();
     QVERIFY(p.endsByItself());
@@ -119,7 +108,7 @@ void TestUnattendedRuns::fullDestination() {
 
 void TestUnattendedRuns::damagedArchive() {
     ProgramWithDocs p;
-    const QByteArray damaged = "PK\x03\x04 this was an archive once" + noise(3000);
+    const QByteArray damaged = "PK\x03\x04 this was an archive once" + incompressibleBytes(3000);
     p.dir.writeFile(QStringLiteral("backups/Quoralis.zip"), damaged);
     p.settings();
     p.start();
