@@ -10,7 +10,10 @@ struct OverwriteQuestion {
     std::int64_t backupMtimeNs = 0;
     std::uint64_t existingSize = 0;
     std::uint64_t backupSize = 0;
-    bool existingIsNewer() const { return existingMtimeNs > backupMtimeNs; }
+    // The step in which the backup keeps the time (two seconds in the oldest form): times closer
+    // than that are the same time.
+    std::int64_t backupTimeStepNs = 1;
+    bool existingIsNewer() const { return existingMtimeNs - backupMtimeNs >= backupTimeStepNs; }
 };
 
 enum class OverwriteChoice { Replace, KeepBoth, Skip, Cancel };

@@ -7,6 +7,7 @@
 #include "entryname.h"
 #include "restore/archivecontents.h"
 #include "restore/entrydatareader.h"
+#include "restore/existingfilecheck.h"
 #include "restore/restoretarget.h"
 #include "temporaryfile.h"
 
@@ -125,12 +126,18 @@ void RestoreJob::restoreEntry(const ArchiveReader& reader, EntryDataReader& data
     if (folder->status(leaf, existing)) {
         if (existing.kind == FolderHandle::Kind::Folder)
             return problem(name, Reason::WriteFailed, "a folder of that name exists");
+        if (ExistingFileCheck::holdsEntry(*folder, leaf, existing, entry)) {
+            ++m_report.alreadyThere;
+            m_done += entry.uncompressedSize;
+            return;
+        }
         OverwriteQuestion question;
         question.existing = (m_request.originalPlace ? fs::path("/") : m_request.folder) / relative;
         question.existingMtimeNs = existing.mtimeNs;
         question.backupMtimeNs = entry.mtimeNs;
         question.existingSize = existing.size;
         question.backupSize = entry.uncompressedSize;
+        question.backupTimeStepNs = entry.timeStepNs;
         const std::optional<OverwriteChoice> choice = overwriteChoice(question);
         if (!choice)
             return;

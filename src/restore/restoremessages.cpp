@@ -44,6 +44,8 @@ QString RestoreMessages::reportText(const RestoreReport& report) {
     text += LineBreak + QStringLiteral("Files restored: %1 (%2)")
                             .arg(report.restoredFiles)
                             .arg(FormatSize(static_cast<qint64>(report.restoredBytes)));
+    if (report.alreadyThere > 0)
+        text += LineBreak + QStringLiteral("Files already there: %1").arg(report.alreadyThere);
     if (!report.skipped.empty())
         text += LineBreak + QStringLiteral("Files kept as they were: %1").arg(report.skipped.size());
     if (!report.problems.empty()) {

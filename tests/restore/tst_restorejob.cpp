@@ -58,6 +58,7 @@ private Q_SLOTS:
     void aSelectedFolderIsRestoredAsThatFolder();
     void existingFilesAreReplacedKeptOrSkippedAsAnswered();
     void anAnswerForAllIsAskedOnceAndCancelStops();
+    void aFileAsTheBackupHoldsItIsLeftAloneUnasked();
     void damagedEntriesAreReportedAndTheRestRestored();
     void timesPast2262ComeBackExactly();
 };
@@ -206,6 +207,40 @@ void RestoreJobTest::anAnswerForAllIsAskedOnceAndCancelStops() {
     QCOMPARE(report.restoredFiles, 0u);
     for (const fs::path& file : files)
         QCOMPARE(EngineFixture::readAll(file), QByteArray("changed"));
+}
+
+void RestoreJobTest::aFileAsTheBackupHoldsItIsLeftAloneUnasked() {
+    RestoreFixture f;
+    const fs::path same = f.writeSource("same.txt", "as backed up");
+    const fs::path edited = f.writeSource("edited.txt", "as backed up");
+    const fs::path later = f.writeSource("later.txt", "as backed up");
+    // Times with nanoseconds, finer than the 100 ns the archive keeps.
+    const timespec times[2] = {{1700000000, 123456789}, {1700000000, 123456789}};
+    for (const fs::path& file : {same, edited, later})
+        QCOMPARE(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    const fs::path archive = f.backup({same, edited, later}, "Quoralis.zip");
+    // Other bytes of the same size at the same time, and the same bytes a second later.
+    std::ofstream(edited) << "As backed up";
+    QCOMPARE(::utimensat(AT_FDCWD, edited.c_str(), times, 0), 0);
+    const timespec aSecondLater[2] = {{1700000001, 123456789}, {1700000001, 123456789}};
+    QCOMPARE(::utimensat(AT_FDCWD, later.c_str(), aSecondLater, 0), 0);
+
+    QList<OverwriteQuestion> asked;
+    RestoreFixture::Run run;
+    run.overwrite = [&](const OverwriteQuestion& q) {
+        asked.append(q);
+        return OverwriteAnswer{OverwriteChoice::Skip, false};
+    };
+    const RestoreReport report = RestoreFixture::restoreAll(archive, fs::path(), run);
+    QCOMPARE(report.alreadyThere, 1u);
+    QCOMPARE(report.restoredFiles, 0u);
+    QCOMPARE(asked.size(), 2);
+    QCOMPARE(asked[0].existing, edited);
+    QVERIFY(!asked[0].existingIsNewer());
+    QCOMPARE(asked[1].existing, later);
+    QVERIFY(asked[1].existingIsNewer());
+    QCOMPARE(EngineFixture::readAll(same), QByteArray("as backed up"));
+    QCOMPARE(RestoreFixture::mtimeNs(same), std::int64_t{1700000000123456789});
 }
 
 void RestoreJobTest::damagedEntriesAreReportedAndTheRestRestored() {

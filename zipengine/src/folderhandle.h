@@ -42,6 +42,8 @@ public:
     // is refused (ELOOP or ENOTDIR) instead of entered.
     FolderHandle walk(std::string_view relative, bool followLinks) const;
 
+    // The existing file `name` here, open for reading, never through a link of that name.
+    int openFile(const std::string& name) const;
     // A file named `name` here, never through a link of that name; a C library descriptor.
     int createFile(const std::string& name, Create how, std::uint32_t mode) const;
     // A file here without a name, open for reading and writing, gone when closed unless named;

@@ -48,6 +48,11 @@ FolderHandle FolderHandle::duplicate() const {
     return fd < 0 ? FolderHandle() : FolderHandle(new State{fd});
 }
 
+int FolderHandle::openFile(const std::string& name) const {
+    // Not blocking, so that a pipe put in the file's place cannot hold the reader.
+    return ::openat(m_state->fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+
 int FolderHandle::createFile(const std::string& name, Create how, std::uint32_t mode) const {
     const int flags = how == Create::Exclusive ? O_CREAT | O_EXCL | O_RDWR : O_CREAT | O_TRUNC | O_WRONLY;
     return ::openat(m_state->fd, name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, static_cast<mode_t>(mode));

@@ -65,6 +65,29 @@ int descriptorOf(HANDLE handle, int access) {
     return fd;
 }
 
+// Opens or makes the plain file at `path`; a link or a folder of that name is opened itself, then
+// refused (ELOOP, EISDIR), so that nothing is ever read or made through one. INVALID_HANDLE_VALUE
+// with errno set.
+HANDLE openPlainFile(const std::wstring& path, DWORD access, DWORD disposition) {
+    const HANDLE handle = CreateFileW(path.c_str(), access, FileShare, nullptr, disposition,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errnoFromLastError();
+        return INVALID_HANDLE_VALUE;
+    }
+    const DWORD attributes = attributesOf(handle);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        closeKeepingErrno(handle);
+        return INVALID_HANDLE_VALUE;
+    }
+    if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        CloseHandle(handle);
+        errno = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? ELOOP : EISDIR;
+        return INVALID_HANDLE_VALUE;
+    }
+    return handle;
+}
+
 // Opens a folder and learns its full path; nullptr with errno set. With `ownLink` a reparse point
 // in the place of the folder is refused.
 HANDLE openFolderWithPath(const std::wstring& path, bool ownLink, std::wstring& fullPath) {
@@ -143,30 +166,23 @@ FolderHandle FolderHandle::duplicate() const {
     return FolderHandle(new State{self, m_state->path});
 }
 
+int FolderHandle::openFile(const std::string& name) const {
+    const std::wstring path = childPath(m_state->path, name);
+    if (path.empty())
+        return -1;
+    const HANDLE handle = openPlainFile(path, GENERIC_READ, OPEN_EXISTING);
+    return handle == INVALID_HANDLE_VALUE ? -1 : descriptorOf(handle, _O_RDONLY);
+}
+
 int FolderHandle::createFile(const std::string& name, Create how, std::uint32_t) const {
     const std::wstring path = childPath(m_state->path, name);
     if (path.empty())
         return -1;
-    // A link of that name is opened itself, then refused; a new file is never made through one.
-    const HANDLE handle = CreateFileW(path.c_str(),
-                                      how == Create::Exclusive ? GENERIC_READ | GENERIC_WRITE
-                                                               : GENERIC_WRITE | FILE_READ_ATTRIBUTES,
-                                      FileShare, nullptr, how == Create::Exclusive ? CREATE_NEW : OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        errnoFromLastError();
+    const HANDLE handle = openPlainFile(
+        path, how == Create::Exclusive ? GENERIC_READ | GENERIC_WRITE : GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+        how == Create::Exclusive ? CREATE_NEW : OPEN_ALWAYS);
+    if (handle == INVALID_HANDLE_VALUE)
         return -1;
-    }
-    const DWORD attributes = attributesOf(handle);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        closeKeepingErrno(handle);
-        return -1;
-    }
-    if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-        CloseHandle(handle);
-        errno = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? ELOOP : EISDIR;
-        return -1;
-    }
     if (how == Create::Truncate && !SetEndOfFile(handle)) {
         errnoFromLastError();
         closeKeepingErrno(handle);
@@ -175,7 +191,6 @@ int FolderHandle::createFile(const std::string& name, Create how, std::uint32_t)
     return descriptorOf(handle, how == Create::Exclusive ? _O_RDWR : _O_WRONLY);
 }
 
-// Files without a name do not exist here; callers take a hidden temporary name instead.
 int FolderHandle::createUnnamed(std::uint32_t) const {
     errno = EOPNOTSUPP;
     return -1;
