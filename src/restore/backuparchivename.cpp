@@ -1,5 +1,9 @@
 #include "restore/backuparchivename.h"
 
+#include "log/timestamp.h"
+
+#include <QString>
+
 #include <cctype>
 
 namespace {
@@ -61,9 +65,31 @@ std::size_t stampStart(std::string_view rest) {
     return start;
 }
 
+// Where the timestamp begins in `rest` when the locale wrote it: the whole of `rest`, or the text
+// after the first "_" that leaves a timestamp behind it (folder names may hold "_" and digits).
+std::size_t localeStampStart(std::string_view rest, const QLocale& locale) {
+    thread_local QLocale cachedLocale;
+    thread_local QRegularExpression pattern = Timestamp::fileNamePattern(cachedLocale);
+    if (locale != cachedLocale) {
+        cachedLocale = locale;
+        pattern = Timestamp::fileNamePattern(locale);
+    }
+    auto isStamp = [&](std::string_view text) {
+        return pattern.match(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))).hasMatch();
+    };
+    if (isStamp(rest))
+        return 0;
+    for (std::size_t underscore = rest.find('_'); underscore != std::string_view::npos;
+         underscore = rest.find('_', underscore + 1)) {
+        if (underscore > 0 && isStamp(rest.substr(underscore + 1)))
+            return underscore + 1;
+    }
+    return std::string_view::npos;
+}
+
 } // namespace
 
-std::optional<BackupArchiveName> BackupArchiveName::parse(std::string_view fileName) {
+std::optional<BackupArchiveName> BackupArchiveName::parse(std::string_view fileName, const QLocale& locale) {
     if (fileName.substr(0, Prefix.size()) != Prefix || !endsWithZip(fileName))
         return std::nullopt;
     std::string_view middle = fileName.substr(Prefix.size(), fileName.size() - Prefix.size() - 4);
@@ -73,7 +99,9 @@ std::optional<BackupArchiveName> BackupArchiveName::parse(std::string_view fileN
     if (middle.front() != '_' || middle.size() == 1)
         return std::nullopt;
     const std::string_view rest = middle.substr(1);
-    const std::size_t stamp = stampStart(rest);
+    std::size_t stamp = localeStampStart(rest, locale);
+    if (stamp == std::string_view::npos)
+        stamp = stampStart(rest);
     if (stamp == std::string_view::npos) {
         name.folder = std::string(rest);
         return name;

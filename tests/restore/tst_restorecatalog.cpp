@@ -7,6 +7,8 @@
 #include "restore/backupcatalog.h"
 #include "restorefixture.h"
 
+#include "log/timestamp.h"
+
 #include <QTest>
 
 #include <fcntl.h>
@@ -20,6 +22,7 @@ class RestoreCatalogTest : public QObject {
 private Q_SLOTS:
     void archiveNames_data();
     void archiveNames();
+    void datedNamesReadBackInEveryLocale();
     void catalogListsOnlyTheProgramsArchivesGroupedNewestFirst();
     void catalogTakesExactTimesAndLooksThroughLinks();
     void entryKindsFromTheStoredAttributes_data();
@@ -67,6 +70,34 @@ void RestoreCatalogTest::archiveNames() {
     QFETCH(QByteArray, stamp);
     QCOMPARE(QByteArray::fromStdString(parsed->folder), folder);
     QCOMPARE(QByteArray::fromStdString(parsed->stamp), stamp);
+}
+
+void RestoreCatalogTest::datedNamesReadBackInEveryLocale() {
+    // Month names ("8_Dec_2026"), 12-hour clocks, dotted dates and other digits: whatever the
+    // locale writes into a dated name, the folder part and the timestamp come back apart.
+    const QList<QLocale> locales =
+        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    QVERIFY(locales.size() > 100);
+    const std::vector<std::string> folders = {"", "Documents", "Photos_2024", "My Docs 2", "1_2_2026"};
+    const QList<QDateTime> moments = {QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)),
+                                      QDateTime(QDate(2026, 1, 31), QTime(0, 0, 0)),
+                                      QDateTime(QDate(2027, 10, 3), QTime(9, 59, 0))};
+    for (const QLocale& locale : locales) {
+        for (const QDateTime& moment : moments) {
+            const std::string stamp = Timestamp::fileNameText(moment, locale).toStdString();
+            for (const std::string& folder : folders) {
+                const std::string name =
+                    "Quoralis" + (folder.empty() ? std::string() : "_" + folder) + "_" + stamp + ".zip";
+                const auto parsed = BackupArchiveName::parse(name, locale);
+                QVERIFY2(parsed.has_value(), name.c_str());
+                QVERIFY2(parsed->folder == folder && parsed->stamp == stamp,
+                         (locale.name() + QStringLiteral(": ") + QString::fromStdString(name) +
+                          QStringLiteral(" read as ") + QString::fromStdString(parsed->folder) +
+                          QStringLiteral(" | ") + QString::fromStdString(parsed->stamp))
+                             .toUtf8());
+            }
+        }
+    }
 }
 
 void RestoreCatalogTest::catalogListsOnlyTheProgramsArchivesGroupedNewestFirst() {
