@@ -277,10 +277,12 @@ void MainWindow::Close1Click() {
 }
 
 void MainWindow::showRestoreWindow() {
-    if (!m_restore)
+    if (!m_restore) {
         m_restore = new RestoreWindow(
             [this] { return m_app.settings().destination(); }, m_app.prompts(),
             [this](const std::filesystem::path& folder) { m_app.openFolder(folder); }, this);
+        connect(m_restore, &RestoreWindow::activityReported, &m_app.activityLog(), &ActivityLog::logMessage);
+    }
     m_restore->setEnabled(!m_app.backupRunning());
     m_restore->showRestore();
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QObject;
+
 #include <filesystem>
 #include <optional>
 
@@ -26,6 +28,11 @@ public:
     // A folder picker; nothing when the user cancels.
     virtual std::optional<std::filesystem::path> pickFolder(const QString& title, const QString& prompt,
                                                             const std::filesystem::path& start) = 0;
+
+    // The window the boxes belong to: shown over it, and closed with it. None: the program's main
+    // window. Prompts without windows keep no owner.
+    virtual QObject* ownerWindow() const { return nullptr; }
+    virtual void setOwnerWindow(QObject*) {}
 
     // Texts of the program break lines with LF then CR; a dialog shows one line break.
     static QString displayText(const QString& text);

@@ -1,4 +1,5 @@
 #include "restore/backuplistview.h"
+#include "widgets/columnshare.h"
 #include "widgets/plaintooltip.h"
 
 #include "backupset/formatsize.h"
@@ -14,9 +15,8 @@ BackupListView::BackupListView(QWidget* parent)
         {QStringLiteral("Backup"), QStringLiteral("Date"), QStringLiteral("Size"), QStringLiteral("Files")});
     setRootIsDecorated(true);
     setUniformRowHeights(true);
-    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    header()->setStretchLastSection(false);
+    ColumnShare::keep(this, 0);
+    setTextElideMode(Qt::ElideMiddle);
 }
 
 QString BackupListView::groupText(const std::string& folder) {

@@ -4,6 +4,7 @@
 #include "log/pathtext.h"
 #include "log/timestamp.h"
 #include "restore/archivecontents.h"
+#include "widgets/columnshare.h"
 
 #include <QHeaderView>
 #include <QTreeWidgetItemIterator>
@@ -21,10 +22,8 @@ ContentsView::ContentsView(QWidget* parent)
     setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Modified")});
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setUniformRowHeights(true);
-    header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
-    header()->setStretchLastSection(false);
+    ColumnShare::keep(this, 0);
+    setTextElideMode(Qt::ElideMiddle);
     connect(this, &QTreeWidget::itemExpanded, this, &ContentsView::fillOnce);
 }
 

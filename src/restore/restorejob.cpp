@@ -193,6 +193,8 @@ void RestoreJob::restoreEntry(const ArchiveReader& reader, EntryDataReader& data
         return problem(name, Reason::WriteFailed, std::strerror(errno));
     ++m_report.restoredFiles;
     m_report.restoredBytes += entry.uncompressedSize;
+    if (placeName != leaf)
+        ++m_report.keptBoth;
 }
 
 std::optional<OverwriteChoice> RestoreJob::overwriteChoice(const OverwriteQuestion& question) {

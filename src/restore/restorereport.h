@@ -24,6 +24,7 @@ struct RestoreReport {
     std::uint64_t restoredFiles = 0;
     std::uint64_t restoredBytes = 0;
     std::uint64_t alreadyThere = 0;   // files found in place as the backup holds them, left alone
+    std::uint64_t keptBoth = 0;       // restored under a new name beside the existing file
     std::vector<std::string> skipped; // names the user chose to keep as they were
     std::vector<Problem> problems;
     bool cancelled = false;

@@ -1,13 +1,16 @@
 #include "restore/restorewindow.h"
 
-#include "core/userprompts.h"
+#include "core/promptowner.h"
 #include "log/pathtext.h"
 #include "restore/archivesearch.h"
 #include "restore/backuplistview.h"
 #include "restore/contentsview.h"
 #include "restore/overwritedialog.h"
+#include "restore/restorelogtext.h"
 #include "restore/restoremessages.h"
 #include "restore/searchresultsview.h"
+#include "widgets/pathlabel.h"
+#include "widgets/screenfit.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -26,6 +29,9 @@ namespace {
 
 constexpr int SearchDelayMs = 300;
 constexpr int ProgressRange = 1000;
+constexpr QSize PreferredSize(1080, 620);
+// Of the width, the share of the list of backups; the rest shows names and paths.
+constexpr double BackupListShare = 0.4;
 
 QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
@@ -42,10 +48,11 @@ RestoreWindow::RestoreWindow(DestinationSource destination, UserPrompts& prompts
     , m_prompts(prompts)
     , m_openFolder(std::move(openFolder))
     , m_worker(new RestoreWorker(this))
-    , m_destinationLabel(new QLabel(this))
+    , m_destinationLabel(new PathLabel(this))
     , m_search(new QLineEdit(this))
     , m_searchDelay(new QTimer(this))
     , m_backups(new BackupListView(this))
+    , m_splitter(new QSplitter(Qt::Horizontal, this))
     , m_pages(new QStackedWidget(this))
     , m_contents(new ContentsView(this))
     , m_results(new SearchResultsView(this))
@@ -60,13 +67,13 @@ RestoreWindow::RestoreWindow(DestinationSource destination, UserPrompts& prompts
     , m_btCancel(button(QStringLiteral("Cancel"), QStringLiteral("btCancel"), this)) {
     setObjectName(QStringLiteral("restoreWindow"));
     setWindowTitle(QStringLiteral("Restore"));
-    resize(1080, 620);
+    resize(PreferredSize);
+    ScreenFit::keepOnScreen(this);
     m_overwriteAsk = [this](const OverwriteQuestion& question) {
         return OverwriteDialog::ask(this, question);
     };
 
     m_destinationLabel->setObjectName(QStringLiteral("destinationLabel"));
-    m_destinationLabel->setTextFormat(Qt::PlainText);
     m_search->setObjectName(QStringLiteral("searchEdit"));
     m_search->setPlaceholderText(QStringLiteral("Find a file in all backups"));
     m_search->setClearButtonEnabled(true);
@@ -74,6 +81,8 @@ RestoreWindow::RestoreWindow(DestinationSource destination, UserPrompts& prompts
     m_searchDelay->setInterval(SearchDelayMs);
     m_status->setObjectName(QStringLiteral("statusLabel"));
     m_status->setTextFormat(Qt::PlainText);
+    // The names it shows while a restore runs must not widen the window.
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_progress->setObjectName(QStringLiteral("progressBar"));
     m_progress->setRange(0, ProgressRange);
     m_progress->setVisible(false);
@@ -91,12 +100,10 @@ RestoreWindow::RestoreWindow(DestinationSource destination, UserPrompts& prompts
 
     m_pages->addWidget(m_contents);
     m_pages->addWidget(m_results);
-    auto* splitter = new QSplitter(Qt::Horizontal, this);
-    splitter->addWidget(m_backups);
-    splitter->addWidget(m_pages);
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 1);
-    splitter->setSizes({600, 460});
+    m_splitter->addWidget(m_backups);
+    m_splitter->addWidget(m_pages);
+    m_splitter->setStretchFactor(0, 2);
+    m_splitter->setStretchFactor(1, 3);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_status, 1);
@@ -109,7 +116,7 @@ RestoreWindow::RestoreWindow(DestinationSource destination, UserPrompts& prompts
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_search);
-    layout->addWidget(splitter, 1);
+    layout->addWidget(m_splitter, 1);
     layout->addLayout(bottom);
 
     connect(m_btRefresh, &QPushButton::clicked, this, &RestoreWindow::refresh);
@@ -133,14 +140,34 @@ RestoreWindow::~RestoreWindow() {
 
 void RestoreWindow::showRestore() {
     refresh();
+    if (!m_placed)
+        placeFirstTime();
     show();
     raise();
     activateWindow();
 }
 
+void RestoreWindow::placeFirstTime() {
+    // Centred on the screen of the window it was opened from, at a size that fits that screen.
+    m_placed = true;
+    const QWidget* opener = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+    const QRect area = ScreenFit::availableFor(opener != nullptr ? opener->frameGeometry() : QRect());
+    const QSize size = PreferredSize.boundedTo(area.size() * 9 / 10).expandedTo(minimumSizeHint());
+    QRect place(QPoint(), size);
+    place.moveCenter(area.center());
+    setGeometry(ScreenFit::within(place, area));
+    const int listWidth = static_cast<int>(size.width() * BackupListShare);
+    m_splitter->setSizes({listWidth, size.width() - listWidth});
+}
+
+void RestoreWindow::tell(const QString& text) {
+    const PromptOwner owner(m_prompts, this);
+    m_prompts.notify(text);
+}
+
 void RestoreWindow::refresh() {
     const fs::path destination = m_destination();
-    m_destinationLabel->setText(pathText(destination));
+    m_destinationLabel->setPath(pathText(destination));
     m_contents->showArchive(nullptr);
     m_results->setHits({}, {}, {});
     m_cache.clear();
@@ -207,7 +234,7 @@ bool RestoreWindow::fillRequest(RestoreRequest& request) {
             request.addNode(*contents, node);
     }
     if (request.items.empty()) {
-        m_prompts.notify(QStringLiteral("Select the files and folders to restore."));
+        tell(QStringLiteral("Select the files and folders to restore."));
         return false;
     }
     return true;
@@ -229,6 +256,7 @@ void RestoreWindow::btRestoreToClick() {
     request.originalPlace = false;
     if (!fillRequest(request))
         return;
+    const PromptOwner owner(m_prompts, this);
     const std::optional<fs::path> folder =
         m_prompts.pickFolder(QStringLiteral("Restore to"), QStringLiteral("Restore the selected files to:"),
                              fs::path(qEnvironmentVariable("HOME").toStdString()));
@@ -241,6 +269,8 @@ void RestoreWindow::btRestoreToClick() {
 void RestoreWindow::startRestore(RestoreRequest request) {
     setBusy(true);
     m_status->setText(QStringLiteral("Restoring..."));
+    m_restoring = request;
+    m_restoring.items.clear();
     m_worker->startRestore(std::move(request), m_overwriteAsk);
 }
 
@@ -249,7 +279,7 @@ void RestoreWindow::btVerifyClick() {
         return;
     const BackupArchive* archive = m_backups->currentArchive();
     if (archive == nullptr) {
-        m_prompts.notify(QStringLiteral("Choose a backup to verify."));
+        tell(QStringLiteral("Choose a backup to verify."));
         return;
     }
     m_verifiedName = pathText(archive->path.filename());
@@ -273,7 +303,9 @@ void RestoreWindow::restoreFinished(const RestoreReport& report) {
     setBusy(false);
     m_status->setText(report.cancelled ? QStringLiteral("Restore cancelled.")
                                        : QStringLiteral("Restore finished."));
-    m_prompts.notify(RestoreMessages::reportText(report));
+    for (const QString& line : RestoreLogText::restoreLines(m_restoring, report))
+        Q_EMIT activityReported(line);
+    tell(RestoreMessages::reportText(report));
 }
 
 void RestoreWindow::verifyFinished(const ArchiveVerify::Result& result) {
@@ -281,9 +313,11 @@ void RestoreWindow::verifyFinished(const ArchiveVerify::Result& result) {
     m_status->setText(result.damaged.empty()
                           ? QStringLiteral("No damaged entries.")
                           : QStringLiteral("Damaged entries: %1").arg(result.damaged.size()));
+    for (const QString& line : RestoreLogText::verifyLines(m_verifiedName, result))
+        Q_EMIT activityReported(line);
     if (m_contents->contents() != nullptr && m_contents->contents()->path() == m_verifiedPath)
         m_contents->setDamaged(result.damagedEntries);
-    m_prompts.notify(RestoreMessages::verifyText(m_verifiedName, result));
+    tell(RestoreMessages::verifyText(m_verifiedName, result));
 }
 
 void RestoreWindow::setBusy(bool busy) {

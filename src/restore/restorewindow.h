@@ -10,9 +10,11 @@
 
 class BackupListView;
 class ContentsView;
+class PathLabel;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QSplitter;
 class QPushButton;
 class QStackedWidget;
 class QTimer;
@@ -42,6 +44,10 @@ public:
     BackupListView* backupList() const { return m_backups; }
     RestoreWorker* worker() const { return m_worker; }
 
+Q_SIGNALS:
+    // A line for the activity log: how a restore or a verification went.
+    void activityReported(const QString& line);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -60,18 +66,24 @@ private:
     // False (and the user told) when nothing is selected.
     bool fillRequest(RestoreRequest& request);
     void setBusy(bool busy);
+    void placeFirstTime();
+    // A notice that belongs to this window.
+    void tell(const QString& text);
 
     DestinationSource m_destination;
     UserPrompts& m_prompts;
     FolderOpener m_openFolder;
     RestoreWorker::OverwriteAsk m_overwriteAsk;
+    RestoreRequest m_restoring; // what the running restore restores from where to where, without its items
     ArchiveCache m_cache;
     RestoreWorker* m_worker;
 
-    QLabel* m_destinationLabel;
+    bool m_placed = false;
+    PathLabel* m_destinationLabel;
     QLineEdit* m_search;
     QTimer* m_searchDelay;
     BackupListView* m_backups;
+    QSplitter* m_splitter;
     QStackedWidget* m_pages;
     ContentsView* m_contents;
     SearchResultsView* m_results;

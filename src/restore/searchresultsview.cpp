@@ -4,6 +4,7 @@
 #include "log/pathtext.h"
 #include "log/timestamp.h"
 #include "restore/archivecontents.h"
+#include "widgets/columnshare.h"
 
 #include <QHeaderView>
 
@@ -15,7 +16,11 @@ SearchResultsView::SearchResultsView(QWidget* parent)
     setRootIsDecorated(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setUniformRowHeights(true);
-    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The folder tells two files of one name apart: it comes right after the name and takes
+    // what room is left, shortened in its middle where it must be.
+    ColumnShare::keep(this, FolderColumn, 0.3);
+    header()->moveSection(header()->visualIndex(FolderColumn), 1);
+    setTextElideMode(Qt::ElideMiddle);
 }
 
 void SearchResultsView::setHits(const std::vector<ArchiveSearch::Source>& sources,
@@ -37,7 +42,9 @@ void SearchResultsView::setHits(const std::vector<ArchiveSearch::Source>& source
         item->setText(2, FormatSize(static_cast<qint64>(entry.size)));
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         item->setText(3, backupNames.value(static_cast<qsizetype>(hits[i].source)));
-        item->setText(4, pathText(folder));
+        item->setText(FolderColumn, pathText(folder));
+        item->setToolTip(0, pathText(folder == "/" ? "/" + leaf : folder + "/" + leaf));
+        item->setToolTip(FolderColumn, item->toolTip(0));
         item->setData(0, Qt::UserRole, static_cast<qulonglong>(m_rows.size()));
         m_rows.emplace_back(contents, hits[i].entry);
         items.append(item);

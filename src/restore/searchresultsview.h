@@ -14,6 +14,7 @@ class SearchResultsView : public QTreeWidget {
     Q_OBJECT
 public:
     static constexpr std::size_t MaxShown = 10000;
+    static constexpr int FolderColumn = 4;
 
     explicit SearchResultsView(QWidget* parent = nullptr);
 

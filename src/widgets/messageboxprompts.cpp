@@ -12,6 +12,18 @@
 MessageBoxPrompts::MessageBoxPrompts(QWidget* parent)
     : m_parent(parent) {}
 
+QObject* MessageBoxPrompts::ownerWindow() const {
+    return m_owner;
+}
+
+void MessageBoxPrompts::setOwnerWindow(QObject* window) {
+    m_owner = qobject_cast<QWidget*>(window);
+}
+
+QWidget* MessageBoxPrompts::parentWindow() const {
+    return m_owner ? m_owner.data() : m_parent;
+}
+
 void MessageBoxPrompts::setUnattended(std::chrono::milliseconds wait, Logger logger) {
     m_unattended = true;
     m_wait = wait;
@@ -35,7 +47,7 @@ QAbstractButton* MessageBoxPrompts::run(QMessageBox& box, const QString& text, c
     // rich text they could load images and carry links to any address.
     box.setTextFormat(Qt::PlainText);
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
-    PromptPlacement::apply(&box, m_parent);
+    PromptPlacement::apply(&box, parentWindow());
     if (m_unattended)
         log(kind + displayText(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
     QTimer selfClose;
@@ -64,7 +76,7 @@ bool MessageBoxPrompts::askDestructive(const QString& text) {
 UserPrompts::Answer MessageBoxPrompts::answer(const QString& text,
                                               QMessageBox::StandardButton defaultButton) {
     QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), displayText(text),
-                    QMessageBox::Yes | QMessageBox::No, m_parent);
+                    QMessageBox::Yes | QMessageBox::No, parentWindow());
     box.setDefaultButton(defaultButton);
     // A box that never ran its loop (the application is quitting) or was closed by its
     // wait has no clicked button: that is no answer, never a Yes.
@@ -87,16 +99,16 @@ bool MessageBoxPrompts::ask(const QString& text) {
 
 void MessageBoxPrompts::notify(const QString& text) {
     QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), displayText(text),
-                    QMessageBox::Ok, m_parent);
+                    QMessageBox::Ok, parentWindow());
     run(box, text, QStringLiteral("Notice: "));
 }
 
 std::optional<std::filesystem::path> MessageBoxPrompts::pickFolder(const QString& title,
                                                                    const QString& prompt,
                                                                    const std::filesystem::path& start) {
-    QFileDialog dialog(m_parent, title + QStringLiteral(" - ") + prompt,
+    QFileDialog dialog(parentWindow(), title + QStringLiteral(" - ") + prompt,
                        QFile::decodeName(QByteArray::fromStdString(pathBytes(start))));
-    PromptPlacement::apply(&dialog, m_parent);
+    PromptPlacement::apply(&dialog, parentWindow());
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -29,6 +29,8 @@ public:
                                                     const std::filesystem::path& start) override;
 
     void setParentWindow(QWidget* parent) { m_parent = parent; }
+    QObject* ownerWindow() const override;
+    void setOwnerWindow(QObject* window) override;
     void setUnattended(std::chrono::milliseconds wait, Logger logger);
     bool unattended() const { return m_unattended; }
     // The program is ending: an open box closes now without an answer, later ones at once.
@@ -39,8 +41,10 @@ private:
     // Shows the box; in an unattended run it closes itself. Returns the clicked button.
     QAbstractButton* run(QMessageBox& box, const QString& text, const QString& kind);
     void log(const QString& line) const;
+    QWidget* parentWindow() const;
 
     QWidget* m_parent;
+    QPointer<QWidget> m_owner; // a window whose boxes these are for now, over m_parent
     bool m_unattended = false;
     bool m_nobodyThere = false;
     std::chrono::milliseconds m_wait = defaultUnattendedWait;

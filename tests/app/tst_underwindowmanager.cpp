@@ -2,6 +2,7 @@
 #include "apptestharness.h"
 #include "log/logviewer.h"
 #include "widgets/messageboxprompts.h"
+#include "windowmanagerprobe.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -26,51 +27,12 @@ private Q_SLOTS:
     void promptsOpenAboveAndClearOfTheToolbarWindow();
 };
 
+using namespace windowmanagerprobe;
+
 namespace {
-
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, strlen(name), name), nullptr);
-    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    free(reply);
-    return result;
-}
-
-// The values of a property of a window (the root window for 0), as 32-bit items; empty when it
-// is not set.
-std::vector<std::uint32_t> property(xcb_window_t window, const char* name, xcb_atom_t type,
-                                    std::uint32_t items) {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    if (window == 0)
-        window = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    xcb_get_property_reply_t* reply =
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom(c, name), type, 0, items), nullptr);
-    std::vector<std::uint32_t> values;
-    if (reply) {
-        const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
-        values.assign(data, data + xcb_get_property_value_length(reply) / int(sizeof(std::uint32_t)));
-    }
-    free(reply);
-    xcb_disconnect(c);
-    return values;
-}
 
 xcb_window_t windowOf(QWidget* window) {
     return static_cast<xcb_window_t>(window->winId());
-}
-
-bool windowManagerRunning() {
-    return !property(0, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, 1).empty();
-}
-
-// Whether the window manager has taken the window in: it sets the window's WM_STATE then. A
-// request sent before that is dropped. (The frame extents are no such sign: a window manager
-// sets them when a window asks for them before it is even shown.)
-bool managedByWindowManager(QWidget* window) {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const xcb_atom_t wmState = atom(c, "WM_STATE");
-    xcb_disconnect(c);
-    return !property(windowOf(window), "WM_STATE", wmState, 2).empty();
 }
 
 // What a task bar or a key binding asks of the window manager: toggle maximized.
@@ -81,10 +43,10 @@ void askWindowManagerToToggleMaximized(QWidget* window) {
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
     event.window = windowOf(window);
-    event.type = atom(c, "_NET_WM_STATE");
+    event.type = atom("_NET_WM_STATE");
     event.data.data32[0] = 2; // toggle
-    event.data.data32[1] = atom(c, "_NET_WM_STATE_MAXIMIZED_VERT");
-    event.data.data32[2] = atom(c, "_NET_WM_STATE_MAXIMIZED_HORZ");
+    event.data.data32[1] = atom("_NET_WM_STATE_MAXIMIZED_VERT");
+    event.data.data32[2] = atom("_NET_WM_STATE_MAXIMIZED_HORZ");
     event.data.data32[3] = 1;
     // Waits for the server to have handled the request: sent and disconnected at once, it was
     // at times never delivered.
@@ -97,9 +59,7 @@ void askWindowManagerToToggleMaximized(QWidget* window) {
 
 // Whether the window manager holds the window as maximized.
 bool maximizedForWindowManager(QWidget* window) {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    const xcb_atom_t vertical = atom(c, "_NET_WM_STATE_MAXIMIZED_VERT");
-    xcb_disconnect(c);
+    const xcb_atom_t vertical = atom("_NET_WM_STATE_MAXIMIZED_VERT");
     const std::vector<std::uint32_t> states = property(windowOf(window), "_NET_WM_STATE", XCB_ATOM_ATOM, 32);
     return std::find(states.begin(), states.end(), vertical) != states.end();
 }

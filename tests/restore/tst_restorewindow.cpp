@@ -40,6 +40,9 @@ void RestoreWindowTest::listsTheBackupsAndRestoresASearchHit() {
     std::vector<fs::path> opened;
     RestoreWindow window([&] { return f.destination(); }, prompts,
                          [&](const fs::path& p) { opened.push_back(p); });
+    QStringList logged;
+    connect(&window, &RestoreWindow::activityReported,
+            [&logged](const QString& line) { logged.append(line); });
     window.showRestore();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -85,7 +88,15 @@ void RestoreWindowTest::listsTheBackupsAndRestoresASearchHit() {
              qPrintable(prompts.notices().first()));
     QCOMPARE(EngineFixture::readAll(chosen / "a.txt"), QByteArray("version one"));
 
-    // Again: the file is there now. The question is asked on the GUI thread while the worker waits.
+    // Again: the file is there as the backup holds it, so it is left alone and nothing is asked.
+    prompts.queueFolder(chosen);
+    window.findChild<QPushButton*>(QStringLiteral("btRestoreTo"))->click();
+    QTRY_COMPARE(prompts.notices().size(), 2);
+    QVERIFY2(prompts.notices().last().contains(QStringLiteral("Files already there: 1")),
+             qPrintable(prompts.notices().last()));
+
+    // Changed since: the question is asked on the GUI thread while the worker waits.
+    std::ofstream(chosen / "a.txt") << "edited";
     bool askedOnGuiThread = false;
     window.setOverwriteQuestion([&](const OverwriteQuestion& question) {
         askedOnGuiThread =
@@ -94,16 +105,27 @@ void RestoreWindowTest::listsTheBackupsAndRestoresASearchHit() {
     });
     prompts.queueFolder(chosen);
     window.findChild<QPushButton*>(QStringLiteral("btRestoreTo"))->click();
-    QTRY_COMPARE(prompts.notices().size(), 2);
+    QTRY_COMPARE(prompts.notices().size(), 3);
     QVERIFY(askedOnGuiThread);
     QCOMPARE(EngineFixture::readAll(chosen / "a (restored).txt"), QByteArray("version one"));
 
     // Verify tests the chosen backup and says what it found.
     list->setCurrentItem(list->topLevelItem(1)->child(0));
     window.findChild<QPushButton*>(QStringLiteral("btVerify"))->click();
-    QTRY_COMPARE(prompts.notices().size(), 3);
+    QTRY_COMPARE(prompts.notices().size(), 4);
     QVERIFY2(prompts.notices().last().contains(QStringLiteral("No damaged entries found.")),
              qPrintable(prompts.notices().last()));
+    // Every box of the window is its own, and the activity log heard of each restore and the test.
+    QCOMPARE(prompts.owners, QList<QObject*>(prompts.shown.size(), &window));
+    QCOMPARE(logged.size(), 4);
+    QVERIFY2(logged[0].startsWith(QStringLiteral("Restored: 1 files")) &&
+                 logged[0].contains(QString::fromStdString(chosen.native())),
+             qPrintable(logged[0]));
+    QVERIFY2(logged[1].contains(QStringLiteral("already there 1")), qPrintable(logged[1]));
+    QVERIFY2(logged[2].contains(QStringLiteral("kept both 1")), qPrintable(logged[2]));
+    QVERIFY2(logged[3].startsWith(QStringLiteral(
+                 "Verify: Quoralis_docs_07_12_2026_10_00_00.zip: 1 of 1 entries tested, 0 damaged")),
+             qPrintable(logged[3]));
 
     window.findChild<QPushButton*>(QStringLiteral("btOpenDestination"))->click();
     QCOMPARE(opened, std::vector<fs::path>{f.destination()});

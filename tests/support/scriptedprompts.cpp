@@ -13,6 +13,7 @@ bool ScriptedPrompts::askDestructive(const QString& text) {
 
 UserPrompts::Answer ScriptedPrompts::answer(const QString& text) {
     shown.append(QStringLiteral("ask: ") + text);
+    owners.append(m_owner);
     if (onShow)
         onShow(text);
     if (m_answers.isEmpty()) {
@@ -24,6 +25,7 @@ UserPrompts::Answer ScriptedPrompts::answer(const QString& text) {
 
 void ScriptedPrompts::notify(const QString& text) {
     shown.append(QStringLiteral("notify: ") + text);
+    owners.append(m_owner);
     if (onShow)
         onShow(text);
 }
@@ -31,6 +33,7 @@ void ScriptedPrompts::notify(const QString& text) {
 std::optional<std::filesystem::path> ScriptedPrompts::pickFolder(const QString& title, const QString& prompt,
                                                                  const std::filesystem::path& start) {
     shown.append(QStringLiteral("pick: ") + title + QStringLiteral(" / ") + prompt);
+    owners.append(m_owner);
     lastPickerStart = start;
     if (m_folders.isEmpty()) {
         QTest::qFail("unexpected folder picker", __FILE__, __LINE__);

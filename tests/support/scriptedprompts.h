@@ -18,6 +18,8 @@ public:
     void notify(const QString& text) override;
     std::optional<std::filesystem::path> pickFolder(const QString& title, const QString& prompt,
                                                     const std::filesystem::path& start) override;
+    QObject* ownerWindow() const override { return m_owner; }
+    void setOwnerWindow(QObject* window) override { m_owner = window; }
 
     void queueAnswer(bool yes) { m_answers.enqueue(yes ? Answer::Yes : Answer::No); }
     // The next question closes without a choice, as a box does that was never shown.
@@ -26,6 +28,8 @@ public:
 
     // Every question and notice in order, questions prefixed "ask: ", notices "notify: ".
     QStringList shown;
+    // The window each of them belonged to, in the same order (null: the program's main window).
+    QList<QObject*> owners;
     QStringList questions() const;
     QStringList notices() const;
     // The questions asked with No as their default.
@@ -36,6 +40,7 @@ public:
     bool allAnswersUsed() const { return m_answers.isEmpty() && m_folders.isEmpty(); }
 
 private:
+    QObject* m_owner = nullptr;
     QQueue<Answer> m_answers;
     QQueue<std::optional<std::filesystem::path>> m_folders;
 };

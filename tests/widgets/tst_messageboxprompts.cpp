@@ -1,5 +1,7 @@
 #include "widgets/messageboxprompts.h"
 
+#include "core/promptowner.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
@@ -34,6 +36,7 @@ private Q_SLOTS:
     void stopWaitingClosesTheOpenBox();
     void textIsShownAsPlainText();
     void enterChoosesNoInADestructiveQuestion();
+    void aBoxBelongsToTheWindowThatOwnsItForNow();
 };
 
 void TestMessageBoxPrompts::onlyAChosenYesIsConsent() {
@@ -123,6 +126,34 @@ void TestMessageBoxPrompts::enterChoosesNoInADestructiveQuestion() {
     // A destructive one is still a Yes when Yes is chosen.
     whenOpen([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
     QVERIFY(prompts.askDestructive(QStringLiteral("Remove all folders?")));
+}
+
+void TestMessageBoxPrompts::aBoxBelongsToTheWindowThatOwnsItForNow() {
+    QWidget main;
+    main.setWindowTitle(QStringLiteral("main"));
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("other"));
+    main.show();
+    other.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&other));
+    MessageBoxPrompts prompts(&main);
+    QWidget* parentSeen = nullptr;
+    auto noteParent = [&parentSeen](QMessageBox& box) {
+        parentSeen = box.parentWidget();
+        box.done(-1);
+    };
+    {
+        const PromptOwner owner(prompts, &other);
+        whenOpen(noteParent);
+        prompts.notify(QStringLiteral("Restore finished."));
+        QCOMPARE(parentSeen, &other);
+    }
+    // Afterwards the boxes are the main window's again, and a window that is gone owns none.
+    QCOMPARE(prompts.ownerWindow(), nullptr);
+    auto* passing = new QWidget;
+    prompts.setOwnerWindow(passing);
+    delete passing;
+    QCOMPARE(prompts.ownerWindow(), nullptr);
 }
 
 QTEST_MAIN(TestMessageBoxPrompts)
