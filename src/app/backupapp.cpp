@@ -145,12 +145,17 @@ void BackupApp::openQuickGuide() {
     m_parts->opener().openFile(m_parts->programDir() + QStringLiteral("help/Quoralis2005.html"));
 }
 
+const QString BackupApp::RestoreInsteadOffer =
+    QStringLiteral("Open the restore window to get files back from the backups there?");
+
 void BackupApp::openDestination() {
     const std::filesystem::path destination = m_parts->settings().destination();
     std::error_code ec;
-    if (!destination.empty() && std::filesystem::is_directory(destination, ec))
-        m_parts->opener().openFolder(destination);
-    else
+    if (!destination.empty() && std::filesystem::is_directory(destination, ec)) {
+        // Without a file manager the destination is no way to the files: the restore window is.
+        if (m_parts->opener().openFolderOrOffer(destination, RestoreInsteadOffer))
+            Q_EMIT restoreWindowWanted();
+    } else
         m_parts->prompts().notify(QStringLiteral("Destination not set or not found"));
 }
 

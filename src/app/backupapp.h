@@ -39,6 +39,9 @@ class VersionCheck;
 class BackupApp : public QObject {
     Q_OBJECT
 public:
+    // Asked where no program opens the destination folder.
+    static const QString RestoreInsteadOffer;
+
     BackupApp(const QString& programDir, const QStringList& arguments, const AppServices& services,
               QObject* parent = nullptr);
     ~BackupApp() override;
@@ -124,6 +127,8 @@ public:
 Q_SIGNALS:
     // An interactive start of another copy: the program comes forward.
     void activationRequested();
+    // The user chose the restore window where the destination could not be opened.
+    void restoreWindowWanted();
     void unexpectedError(const QString& message);
     void eventSoundRequested(const QString& eventName);
     // The close sequence has ended the program: the process ends.

@@ -31,6 +31,12 @@ void ExplainingOpener::openFolder(const std::filesystem::path& folder) {
         m_prompts.notify(noFolderOpener(pathText(folder)));
 }
 
+bool ExplainingOpener::openFolderOrOffer(const std::filesystem::path& folder, const QString& offer) {
+    if (m_shell.openFolder(folder))
+        return false;
+    return m_prompts.ask(noFolderOpener(pathText(folder)) + QLatin1Char('\n') + offer);
+}
+
 void ExplainingOpener::openWebAddress(const QUrl& url) {
     if (ShellOpener::acceptsWebAddress(url) && !m_shell.openWebAddress(url))
         m_prompts.notify(noBrowser(url.toDisplayString()));

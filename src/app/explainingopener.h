@@ -16,6 +16,9 @@ public:
 
     void openFile(const QString& path);
     void openFolder(const std::filesystem::path& folder);
+    // The same, but where nothing opens folders the user is asked `offer` (after what to open by
+    // hand) instead of told: true when they take it.
+    bool openFolderOrOffer(const std::filesystem::path& folder, const QString& offer);
     // Addresses the opener refuses (not web or mail) are left alone without a word.
     void openWebAddress(const QUrl& url);
 

@@ -163,6 +163,7 @@ void MainWindow::connectControls() {
     // The backups themselves, file by file: the right-click on Restore and both menus.
     m_ui.btRestore->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_ui.btRestore, &QWidget::customContextMenuRequested, this, &MainWindow::showRestoreWindow);
+    connect(&m_app, &BackupApp::restoreWindowWanted, this, &MainWindow::showRestoreWindow);
     FolderSet& folders = m_app.folderSet();
     connect(m_ui.btAdd, &QPushButton::clicked, &folders, &FolderSet::btAddClick);
     connect(m_ui.btRemove, &QPushButton::clicked, this,

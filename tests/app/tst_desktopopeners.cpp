@@ -3,6 +3,7 @@
 #include "backupset/folderlistview.h"
 #include "config/settingsmodel.h"
 #include "online/weblinks.h"
+#include "restore/restorewindow.h"
 
 #include <QAction>
 #include <QMenu>
@@ -29,17 +30,28 @@ void TestDesktopOpeners::withoutAnOpenerEveryRequestSaysWhatToOpenByHand() {
     form.program().openQuickGuide();
     const QString help = f.h.dir.path() + QStringLiteral("/help/Quoralis2005.html");
     QCOMPARE(f.h.shell.opened, QStringList(help));
-    form.program().openDestination();
     form.program().openHomepage();
     form.program().openSupport();
     QCOMPARE(f.h.prompts.notices(),
              (QStringList{ExplainingOpener::noFileOpener(help),
-                          ExplainingOpener::noFolderOpener(QDir(f.destination).path() + QLatin1Char('/')),
                           ExplainingOpener::noBrowser(WebLinks::homepage().toDisplayString()),
                           ExplainingOpener::noBrowser(WebLinks::supportMail().toDisplayString())}));
     for (const QString& notice : f.h.prompts.notices())
         QVERIFY2(notice.startsWith(QStringLiteral("No ")) && notice.contains(QStringLiteral(" is: ")),
                  qPrintable(notice));
+
+    // The destination is no dead end: the restore window is offered instead, and opens on Yes.
+    const QString offer = ExplainingOpener::noFolderOpener(QDir(f.destination).path() + QLatin1Char('/')) +
+                          QLatin1Char('\n') + BackupApp::RestoreInsteadOffer;
+    f.h.prompts.queueAnswer(false);
+    form.program().openDestination();
+    QCOMPARE(f.h.prompts.questions(), QStringList{offer});
+    QVERIFY(form.findChild<RestoreWindow*>() == nullptr);
+    f.h.prompts.queueAnswer(true);
+    form.program().openDestination();
+    QCOMPARE(f.h.prompts.questions(), (QStringList{offer, offer}));
+    QVERIFY(form.findChild<RestoreWindow*>() != nullptr);
+    QTRY_VERIFY(form.findChild<RestoreWindow*>()->isVisible());
 }
 
 void TestDesktopOpeners::withAnOpenerNothingIsSaid() {
