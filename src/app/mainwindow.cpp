@@ -40,6 +40,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
@@ -164,6 +165,13 @@ void MainWindow::connectControls() {
     m_ui.btRestore->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_ui.btRestore, &QWidget::customContextMenuRequested, this, &MainWindow::showRestoreWindow);
     connect(&m_app, &BackupApp::restoreWindowWanted, this, &MainWindow::showRestoreWindow);
+    connect(&m_app.runEvents(), &BackupRunEvents::destinationChoiceWanted, this, [this] {
+        // After the run has stopped: the settings dialog has a loop of its own.
+        QTimer::singleShot(0, this, [this] {
+            m_form2->turnToDestination();
+            btSettingsClick();
+        });
+    });
     FolderSet& folders = m_app.folderSet();
     connect(m_ui.btAdd, &QPushButton::clicked, &folders, &FolderSet::btAddClick);
     connect(m_ui.btRemove, &QPushButton::clicked, this,

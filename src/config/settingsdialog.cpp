@@ -395,6 +395,15 @@ void SettingsDialog::applyEnabling() {
     m_cbLogClean->setEnabled(m_settings.isEditable(Setting::CleanLogs));
 }
 
+void SettingsDialog::turnToDestination() {
+    for (int i = 0; i < m_pages->count(); ++i) {
+        if (m_pages->page(i)->isAncestorOf(m_Destination))
+            m_pages->setCurrentIndex(i);
+    }
+    m_Destination->setFocus();
+    m_Destination->selectAll();
+}
+
 void SettingsDialog::showDestination() {
     const QString shown = pathText(m_settings.destination());
     if (shown == m_destinationShown && m_Destination->text() == shown)

@@ -63,6 +63,8 @@ public:
     QLabel* TBLabel() const { return m_TBLabel; }
 
     void setTotalBackups(quint64 total);
+    // Turns to the page of the destination, its field ready for typing.
+    void turnToDestination();
     // "Update", "delete now" and the destination picker open windows with loops of their own; a backup
     // run switches them off meanwhile.
     void setPromptingEnabled(bool enabled);

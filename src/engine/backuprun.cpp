@@ -80,11 +80,15 @@ BackupRun::Outcome BackupRun::btBackupClick() {
     return Outcome::Completed;
 }
 
+const QString BackupRun::NoDestinationQuestion =
+    QStringLiteral("No destination selected\nChoose where backups go now?");
+
 bool BackupRun::checkDestination() {
     const fs::path folder = m_c.settings->destination();
     if (folder.empty()) {
         m_c.host->PlayEventSound(QStringLiteral("dest_noselect"));
-        m_c.prompts->notify(QStringLiteral("No destination selected"));
+        if (m_c.prompts->ask(NoDestinationQuestion))
+            m_c.host->chooseDestination();
         return false;
     }
     std::error_code ec;

@@ -26,6 +26,8 @@ public:
     // NotStarted: refused (a run in progress) or a pending shutdown was aborted instead.
     // Stopped: no backup could be made (no folders, no destination, destination missing).
     enum class Outcome { NotStarted, Stopped, Cancelled, Completed };
+    // Asked when no destination is set; Yes opens the settings at the destination.
+    static const QString NoDestinationQuestion;
 
     struct Context {
         BackupRunHost* host = nullptr;

@@ -26,6 +26,10 @@ void BackupRunEvents::showToolbarWindow() {
     Q_EMIT toolbarWindowWanted();
 }
 
+void BackupRunEvents::chooseDestination() {
+    Q_EMIT destinationChoiceWanted();
+}
+
 void BackupRunEvents::PlayEventSound(const QString& eventName) {
     Q_EMIT soundRequested(eventName);
 }

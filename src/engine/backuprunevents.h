@@ -27,6 +27,7 @@ public:
     bool abortPendingShutdown() override;
     bool mainWindowVisible() const override { return m_mainWindowShown; }
     void showToolbarWindow() override;
+    void chooseDestination() override;
     void PlayEventSound(const QString& eventName) override;
     void prepareForNewArchive() override;
     void showCurrentFile(const std::filesystem::path& file) override;
@@ -40,6 +41,8 @@ Q_SIGNALS:
     void percentShown(int percent);
     // A backup runs while the main window is hidden: its progress shows in the toolbar window.
     void toolbarWindowWanted();
+    // The settings are wanted at the destination field.
+    void destinationChoiceWanted();
     void soundRequested(const QString& eventName);
 
 private:

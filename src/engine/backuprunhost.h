@@ -13,5 +13,7 @@ public:
     virtual bool abortPendingShutdown() = 0;
     virtual bool mainWindowVisible() const = 0;
     virtual void showToolbarWindow() = 0;
+    // The user asked to choose the destination now.
+    virtual void chooseDestination() = 0;
     virtual void PlayEventSound(const QString& eventName) = 0;
 };

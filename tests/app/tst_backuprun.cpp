@@ -1,3 +1,4 @@
+#include "config/buttontabwidget.h"
 #include "app/toolbarwindow.h"
 #include "apptestharness.h"
 #include "backupfixture.h"
@@ -316,8 +317,32 @@ void TestBackupRun::destinationChecks() {
     form.program().backup();
     QCOMPARE(f.h.prompts.notices().size(), 1);
     form.settingsDialog()->Destination()->setText(QString());
+    f.h.prompts.queueAnswer(false);
     form.program().backup();
-    QCOMPARE(f.h.prompts.notices().last(), QStringLiteral("No destination selected"));
+    QCOMPARE(f.h.prompts.questions(), QStringList(BackupRun::NoDestinationQuestion));
+    QVERIFY(!form.settingsDialog()->isVisible());
+    // Yes opens the settings on the destination's page, ready for typing.
+    form.settingsDialog()->Destination()->setFocus(); // elsewhere first: the page is turned below
+    f.h.prompts.queueAnswer(true);
+    QString pageShown;
+    bool fieldFocused = false;
+    // The dialog runs a loop of its own: it is looked at and closed from inside that loop.
+    QTimer watch;
+    watch.setInterval(10);
+    connect(&watch, &QTimer::timeout, &form, [&] {
+        if (!form.settingsDialog()->isVisible())
+            return;
+        watch.stop();
+        auto* pages = form.settingsDialog()->findChild<ButtonTabWidget*>(QStringLiteral("PageControl1"));
+        pageShown = pages->tabButton(pages->currentIndex())->text();
+        fieldFocused = form.settingsDialog()->focusWidget() == form.settingsDialog()->Destination();
+        form.settingsDialog()->reject();
+    });
+    watch.start();
+    form.program().backup();
+    QTRY_VERIFY(!pageShown.isEmpty());
+    QCOMPARE(pageShown, QStringLiteral("Destination"));
+    QVERIFY(fieldFocused);
 }
 
 void TestBackupRun::backupAndCloseEndsTheProgram() {

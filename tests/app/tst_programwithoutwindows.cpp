@@ -1,6 +1,7 @@
 // The whole program driven through its application object in a process that has no window system
 // at all (a core application, no GUI platform): start-up, a backup, a start forwarded by another
 // copy, the end of the session in the middle of a backup, and the close.
+#include "engine/backuprun.h"
 #include "app/backupapp.h"
 #include "app/shellopener.h"
 #include "app/singleinstance.h"
@@ -174,12 +175,13 @@ private Q_SLOTS:
 
         // The same start without a destination: the other copy hears that nothing was made.
         app.settings().setDestination({});
+        p.prompts.queueAnswer(false);
         second.start(QStringLiteral(SINGLEINSTANCECHILD),
                      {p.settingsFile(), QStringLiteral("forward"), QStringLiteral("/autoclose")});
         QVERIFY(second.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 60000);
         QCOMPARE(second.exitCode(), 2);
-        QCOMPARE(p.prompts.notices(), QStringList{QStringLiteral("No destination selected")});
+        QCOMPARE(p.prompts.questions(), QStringList{BackupRun::NoDestinationQuestion});
         app.requestClose();
         QVERIFY(app.hasEnded());
     }

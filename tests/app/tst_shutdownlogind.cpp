@@ -1,3 +1,4 @@
+#include "engine/backuprun.h"
 #include "app/timedshutdown.h"
 #include "apptestharness.h"
 #include "config/settingsdialog.h"
@@ -241,8 +242,9 @@ void TestShutdownLogind::refusedShutdown() {
 void TestShutdownLogind::earlyEndSchedulesNothingUntilABackupCompletes() {
     ShutdownFixture f(m_logind.connection());
     MainWindow& form = f.start(QString());
+    f.h.prompts.queueAnswer(false);
     form.program().backupAndShutdown();
-    QCOMPARE(f.h.prompts.notices(), QStringList(QStringLiteral("No destination selected")));
+    QCOMPARE(f.h.prompts.questions(), QStringList(BackupRun::NoDestinationQuestion));
     QVERIFY(m_logind.calls(QStringLiteral("ScheduleShutdown")).isEmpty());
     QCOMPARE(f.button->text(), backupCaption);
     QVERIFY(form.program().autoShutdown());

@@ -72,7 +72,8 @@ void TestUnattendedRuns::noDestination() {
     QVERIFY(p.endsByItself());
     QCOMPARE(p.process.exitCode(), int(ExitStatus::BackupNotMade));
     const QByteArray log = p.lastLog();
-    QVERIFY2(log.contains(" - Notice: No destination selected\r\n"), log.constData());
+    QVERIFY2(log.contains(" - Question: No destination selected Choose where backups go now?\r\n"),
+             log.constData());
     QVERIFY(log.contains(" - Closing Quoralis2005 v."));
 }
 

@@ -53,6 +53,7 @@ public:
     bool abortPendingShutdown() override { return false; }
     bool mainWindowVisible() const override { return true; }
     void showToolbarWindow() override {}
+    void chooseDestination() override {}
     void PlayEventSound(const QString& eventName) override { sounds.append(eventName); }
 
     void prepareForNewArchive() override {}

@@ -1,3 +1,4 @@
+#include "engine/backuprun.h"
 #include "backupfixture.h"
 #include "online/errorreportwindow.h"
 
@@ -59,10 +60,11 @@ private Q_SLOTS:
                           "\n");
         qsizetype playedAtNotice = -1;
         f.h.prompts.onShow = [&](const QString& text) {
-            if (text == QStringLiteral("No destination selected"))
+            if (text == BackupRun::NoDestinationQuestion)
                 playedAtNotice = f.h.wave.played.size();
         };
         MainWindow& form = f.h.start();
+        f.h.prompts.queueAnswer(false);
         form.program().backup();
         QCOMPARE(playedAtNotice, 1);
         QVERIFY(!form.errorForm()->isVisible());
