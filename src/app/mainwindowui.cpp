@@ -101,8 +101,9 @@ void MainWindowUi::setup(QWidget* window, const QMargins& frame) {
     bold.setPointSizeF(bold.pointSizeF() * 1.2);
     btBackup->setFont(bold);
     btBackup->setContextMenuPolicy(Qt::CustomContextMenu);
-    btRestore = pushButton(buttonColumn, "btRestore", QStringLiteral("Restore"),
-                           QStringLiteral("Open backup destination folder\nRight-click: get files back from a backup"));
+    btRestore = pushButton(
+        buttonColumn, "btRestore", QStringLiteral("Restore"),
+        QStringLiteral("Open backup destination folder\nRight-click: get files back from a backup"));
     btVersion = pushButton(buttonColumn, "btVersion", QStringLiteral("v. "),
                            QStringLiteral("Check for newer version"));
     auto* buttons = new QVBoxLayout(buttonColumn);

@@ -8,6 +8,7 @@
 
 #include <QHeaderView>
 #include <QMenu>
+#include <QPainter>
 
 #include <algorithm>
 
@@ -41,6 +42,7 @@ FolderListView::FolderListView(const SettingsModel& settings, const FolderSet& f
             showAll();
     });
     connect(&folders, &FolderSet::folderCounted, this, &FolderListView::showCount);
+    connect(&settings, &SettingsModel::destinationChanged, viewport(), qOverload<>(&QWidget::update));
 
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this, &FolderListView::showContextMenu);
@@ -127,4 +129,21 @@ void FolderListView::showCount(const std::filesystem::path& folder, qint64 bytes
         return;
     row->setText(SizeColumn, FormatSize(bytes));
     row->setText(BytesColumn, QString::number(bytes));
+}
+
+QString FolderListView::firstStepsText() const {
+    QString text = QStringLiteral("No folders to back up yet.\nPress \"Add folder\" to choose one.");
+    if (m_settings.destination().empty())
+        text += QStringLiteral("\nThen press \"Settings\" to choose where the backups go.");
+    return text;
+}
+
+void FolderListView::paintEvent(QPaintEvent* event) {
+    QTreeWidget::paintEvent(event);
+    if (topLevelItemCount() > 0)
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.drawText(viewport()->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+                     firstStepsText());
 }

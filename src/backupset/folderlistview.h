@@ -31,6 +31,8 @@ public:
     std::vector<std::filesystem::path> selectedFolders() const;
 
     static QString displayText(const std::filesystem::path& folder);
+    // What the empty list says: how to start.
+    QString firstStepsText() const;
 
     // A backup run lists the folders it works on: the menu offers no Remove meanwhile.
     void setRemovingEnabled(bool enabled) { m_removing = enabled; }
@@ -41,6 +43,9 @@ public:
 Q_SIGNALS:
     void removeSelectedRequested();
     void openFolderRequested(const std::filesystem::path& folder);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void showContextMenu(const QPoint& position);

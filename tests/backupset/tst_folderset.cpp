@@ -232,6 +232,29 @@ private Q_SLOTS:
         QCOMPARE(w.list.textElideMode(), Qt::ElideMiddle);
     }
 
+    void anEmptyListSaysHowToStart() {
+        Window w;
+        w.list.resize(400, 200);
+        // Drawn pixels in the middle third of the list, where the hint goes and no first row reaches.
+        auto hintPixels = [&w] {
+            const QImage picture = w.list.viewport()->grab().toImage();
+            const QRgb base = picture.pixel(0, picture.height() - 1);
+            int count = 0;
+            for (int y = picture.height() / 3; y < picture.height() * 2 / 3; ++y)
+                for (int x = 0; x < picture.width(); ++x)
+                    count += picture.pixel(x, y) != base;
+            return count;
+        };
+        QVERIFY(w.list.firstStepsText().contains(QStringLiteral("\"Settings\"")));
+        QVERIFY(hintPixels() > 50);
+        w.settings.setDestination(w.tree.at("backups"));
+        QVERIFY(!w.list.firstStepsText().contains(QStringLiteral("Settings")));
+        // With a folder listed the list shows the folder, and no hint.
+        w.set.AddFolder(w.tree.file("docs/a", 10).parent_path());
+        QCOMPARE(w.list.topLevelItemCount(), 1);
+        QCOMPARE(hintPixels(), 0);
+    }
+
     void contextMenuRemovesAndOpensTheRowItWasOpenedOn() {
         Window w;
         const auto a = w.tree.file("a/f", 1).parent_path();
