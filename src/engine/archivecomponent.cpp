@@ -116,6 +116,7 @@ int ArchiveComponent::AddFiles() {
     m_changingFiles.clear();
     m_storedCount = 0;
     m_writtenCount = 0;
+    m_incomplete = false;
     if (!m_zipEngine.isLoaded() && LoadZipEngine() != 0)
         return finish(m_errorCode);
     if (ZipFileName.empty())
@@ -143,7 +144,8 @@ int ArchiveComponent::AddFiles() {
     command.options = (AddOptions.testFlag(AddDirNames) ? ZE_ADD_DIR_NAMES : 0u) |
                       (AddOptions.testFlag(AddUpdate) ? ZE_ADD_UPDATE : 0u) |
                       (AddOptions.testFlag(AddHiddenFiles) ? ZE_ADD_HIDDEN_FILES : 0u) |
-                      (AddOptions.testFlag(AddFresh) ? ZE_ADD_FRESH : 0u);
+                      (AddOptions.testFlag(AddFresh) ? ZE_ADD_FRESH : 0u) |
+                      (AddOptions.testFlag(AddCheckKept) ? ZE_ADD_CHECK_KEPT : 0u);
     command.level = engineLevel(AddCompLevel);
     command.storeSuffixes = suffixPointers.data();
     command.storeSuffixCount = suffixPointers.size();
@@ -186,6 +188,7 @@ int ArchiveComponent::AddFiles() {
     }
     if (FileSpecList.empty())
         FileSpecList = std::move(files);
+    m_incomplete = rc == ZE_WARN_SKIPPED;
     return finish(rc == ZE_OK || rc == ZE_WARN_SKIPPED ? 0 : rc);
 }
 
@@ -194,7 +197,7 @@ int ArchiveComponent::TestArchive(const std::filesystem::path& archive) {
 }
 
 int ArchiveComponent::ExtractArchive(const std::filesystem::path& archive,
-                               const std::filesystem::path& destination) {
+                                     const std::filesystem::path& destination) {
     if (m_busy)
         return ZipEngineErrors::Busy;
     m_busy = true;

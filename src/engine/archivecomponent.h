@@ -46,6 +46,9 @@ public:
         // A file whose archive attribute is clear keeps its entry as it is; it is added only where
         // the archive has no entry of its name (removed by another program, say).
         AddUnchangedKept = 0x20,
+        // Check every kept entry's data also when no file is to be written (the archive is left
+        // as it is unless an entry is damaged).
+        AddCheckKept = 0x40,
     };
     Q_DECLARE_FLAGS(AddOpts, AddOpt)
 
@@ -97,6 +100,9 @@ public:
     // which need not be a state the file ever had, so their archive attribute stays set.
     const std::vector<std::filesystem::path>& ChangingFiles() const { return m_changingFiles; }
     std::size_t StoredCount() const { return m_storedCount; }
+    // The last AddFiles wrote an archive that misses something: besides the files above, damaged
+    // entries of files no longer listed, left out once the previous archive was kept aside.
+    bool Incomplete() const { return m_incomplete; }
     // How many files were written into the archive by the last AddFiles (not found up to date).
     std::size_t WrittenCount() const { return m_writtenCount; }
 
@@ -130,6 +136,7 @@ private:
     std::vector<std::filesystem::path> m_changingFiles;
     std::size_t m_storedCount = 0;
     std::size_t m_writtenCount = 0;
+    bool m_incomplete = false;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(ArchiveComponent::AddOpts)

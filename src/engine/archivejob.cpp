@@ -14,6 +14,7 @@
 #include "zipengine_api.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 
 #include <string_view>
@@ -130,11 +131,18 @@ void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files, bo
         if (s.isOn(Setting::NewOnly) && !s.isOn(Setting::MultiArchive) &&
             options.testFlag(ArchiveComponent::AddUpdate))
             options |= ArchiveComponent::AddUnchangedKept;
+        // A kept archive is read whole at least once a week, also when nothing changed, so that
+        // bytes rotted on the disk are found while the files are still there to replace them.
+        const std::optional<ArchiveCheckRecord::Fingerprint> before =
+            ArchiveCheckRecord::fingerprintOf(archive);
+        if (before && !options.testFlag(ArchiveComponent::AddFresh) &&
+            checkRecord().checkDue(archive, QDateTime::currentSecsSinceEpoch()))
+            options |= ArchiveComponent::AddCheckKept;
         zip.AddOptions = options;
         m_context.marker->set(QStringLiteral("set_zip_file"));
         SetNewZipFile(archive);
         zip.ArchiveComment = QStringLiteral("Quoralis ") + Timestamp::shortDate(QDate::currentDate());
-        if (!runComponent(baseName, archive))
+        if (!runComponent(baseName, archive, before))
             return;
     } catch (...) {
         // A failure inside the job must not stop the run; the job is still counted.
@@ -188,7 +196,27 @@ void ArchiveJob::reportNotReplaceable(const fs::path& baseName, const fs::path& 
     m_archiveFailed = true;
 }
 
-bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive) {
+ArchiveCheckRecord ArchiveJob::checkRecord() const {
+    return ArchiveCheckRecord(m_context.settingsFilePath().parent_path() / "Quoralis2005Checks.txt");
+}
+
+void ArchiveJob::recordCheck(const fs::path& archive,
+                             const std::optional<ArchiveCheckRecord::Fingerprint>& before) {
+    // Dated archives are new on every run: no later run keeps one.
+    if (m_context.settings->isOn(Setting::MultiArchive))
+        return;
+    // Every job that writes the archive checks what it keeps and reads back what it adds.
+    const std::optional<ArchiveCheckRecord::Fingerprint> after = ArchiveCheckRecord::fingerprintOf(archive);
+    const bool written = after && (!before || *before != *after);
+    if (!written && !m_context.zip->AddOptions.testFlag(ArchiveComponent::AddCheckKept))
+        return;
+    if (!checkRecord().noteChecked(archive, QDateTime::currentSecsSinceEpoch()))
+        m_context.log->logMessage(QStringLiteral("The time of the archive's check could not be recorded: ") +
+                                  pathText(archive));
+}
+
+bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive,
+                              const std::optional<ArchiveCheckRecord::Fingerprint>& before) {
     m_context.marker->set(QStringLiteral("start_zip"));
     ArchiveComponent& zip = *m_context.zip;
     const int rc = zip.AddFiles();
@@ -209,8 +237,9 @@ bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive)
         m_archiveFailed = true;
         return true;
     }
+    recordCheck(archive, before);
     if (zip.AddOptions.testFlag(ArchiveComponent::AddUnchangedKept) && zip.WrittenCount() == 0 &&
-        zip.SkippedFiles().empty()) {
+        zip.SkippedFiles().empty() && !zip.Incomplete()) {
         // Nothing changed and nothing was missing: the archive was left as it was.
         m_context.log->logMessage(QStringLiteral("No files for backup"));
         return false;
@@ -219,9 +248,9 @@ bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive)
     const auto size = fs::file_size(archive, ec);
     m_context.log->logMessage(QStringLiteral("Backup created: ") + pathText(baseName) + QStringLiteral(" (") +
                               FormatSize(ec ? -1 : static_cast<qint64>(size)) + QStringLiteral(")"));
-    // An archive that misses files that could not be read, or holds a file that kept changing,
-    // is no complete backup.
-    if (!zip.SkippedFiles().empty() || !zip.ChangingFiles().empty())
+    // An archive that misses files that could not be read, holds a file that kept changing, or
+    // lost a damaged entry whose file is gone (its old archive kept aside) is no complete backup.
+    if (zip.Incomplete() || !zip.SkippedFiles().empty() || !zip.ChangingFiles().empty())
         m_archiveFailed = true;
     return true;
 }

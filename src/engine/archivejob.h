@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/archivecheckrecord.h"
 #include "platform/fileinuse.h"
 #include "platform/pathlist.h"
 
@@ -7,6 +8,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class ActivityLog;
@@ -56,7 +58,13 @@ private:
     std::filesystem::path datePart() const;
     void SetNewZipFile(const std::filesystem::path& archive);
     // False when another job holds the archive: then nothing was written and nothing is counted.
-    bool runComponent(const std::filesystem::path& baseName, const std::filesystem::path& archive);
+    // `before` is the archive as it was before the job, when there was one.
+    bool runComponent(const std::filesystem::path& baseName, const std::filesystem::path& archive,
+                      const std::optional<ArchiveCheckRecord::Fingerprint>& before);
+    ArchiveCheckRecord checkRecord() const;
+    // After a job that wrote the archive or checked it whole, the time of that check is kept.
+    void recordCheck(const std::filesystem::path& archive,
+                     const std::optional<ArchiveCheckRecord::Fingerprint>& before);
     void reportInUse(const std::filesystem::path& baseName);
     void reportNotReplaceable(const std::filesystem::path& baseName, const std::filesystem::path& archive,
                               platform::FileUse use);

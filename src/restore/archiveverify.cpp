@@ -37,8 +37,10 @@ ArchiveVerify::Result ArchiveVerify::run(const std::filesystem::path& archive, c
         std::uint64_t offset = 0;
         std::string localExtra;
         EntryDataCheck check(entry.method, entry.compressedSize, entry.uncompressedSize, entry.crc);
-        if (!reader.locateData(entry, offset, localExtra) ||
-            !check.checkFile(reader.fd(), offset, decompressor.get())) {
+        if (!EntryDataCheck::readable(entry.method, entry.flags)) {
+            result.unreadable.emplace_back(entry.name);
+        } else if (!reader.locateData(entry, offset, localExtra) ||
+                   !check.checkFile(reader.fd(), offset, decompressor.get())) {
             result.damaged.emplace_back(entry.name);
             result.damagedEntries.push_back(static_cast<std::uint32_t>(i));
         }

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-// Tests every entry of an archive: its data must inflate to its size and CRC.
+// Tests every entry of an archive that this program can read: its data must inflate to its size
+// and CRC.
 class ArchiveVerify {
 public:
     struct Result {
@@ -17,6 +18,9 @@ public:
         std::uint64_t checked = 0;
         std::vector<std::string> damaged;          // names of the entries that fail
         std::vector<std::uint32_t> damagedEntries; // and their indexes
+        // Entries encrypted or compressed in a way this program cannot read: not checked, and
+        // not called damaged.
+        std::vector<std::string> unreadable;
         bool cancelled = false;
     };
     // Entries checked so far of the total.

@@ -29,7 +29,8 @@ QString RestoreMessages::reasonText(RestoreReport::Reason reason) {
     case RestoreReport::Reason::Damaged:
         return QStringLiteral("damaged in the backup");
     case RestoreReport::Reason::Unsupported:
-        return QStringLiteral("stored in a way this program cannot read");
+        return QStringLiteral("kept, not readable here (encrypted, or compressed in a way this program "
+                              "cannot read)");
     case RestoreReport::Reason::WriteFailed:
         return QStringLiteral("could not be written");
     case RestoreReport::Reason::Unreadable:
@@ -73,14 +74,25 @@ QString RestoreMessages::verifyText(const QString& archiveName, const ArchiveVer
                 LineBreak;
     else
         text += QStringLiteral("Entries tested: %1").arg(result.checked) + LineBreak;
+    QString unreadable;
+    if (!result.unreadable.empty()) {
+        unreadable = LineBreak +
+                     QStringLiteral("Entries kept, not readable here (encrypted, or compressed in a way this "
+                                    "program cannot read): %1")
+                         .arg(result.unreadable.size()) +
+                     LineBreak;
+        for (std::size_t i = 0; i < result.unreadable.size() && i < static_cast<std::size_t>(MaxListed); ++i)
+            unreadable += nameText(result.unreadable[i]) + LineBreak;
+        appendMore(unreadable, result.unreadable.size());
+    }
     if (result.damaged.empty()) {
         text += QStringLiteral("No damaged entries found.");
-        return text;
+        return text + unreadable;
     }
     text += QStringLiteral("Damaged entries: %1").arg(result.damaged.size()) + LineBreak;
     for (std::size_t i = 0; i < result.damaged.size() && i < static_cast<std::size_t>(MaxListed); ++i)
         text += nameText(result.damaged[i]) + LineBreak;
     appendMore(text, result.damaged.size());
     text += QStringLiteral("The other entries can still be restored.");
-    return text;
+    return text + unreadable;
 }

@@ -6,6 +6,7 @@
 #include "zipengine_api.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QTest>
@@ -65,6 +66,18 @@ QStringList childArguments(const EngineFixture& f, const std::vector<fs::path>& 
     return args;
 }
 
+// One byte of an entry's stored data flipped, as rot on the disk would.
+void rotEntry(QByteArray& archive, const archivecheck::Entry& entry) {
+    const qsizetype header = entry.offset;
+    const int nameLength = qFromLittleEndian<quint16>(archive.constData() + header + 26);
+    const int extraLength = qFromLittleEndian<quint16>(archive.constData() + header + 28);
+    archive[header + 30 + nameLength + extraLength + entry.compressed / 2] ^= 0x10;
+}
+
+void writeAll(const fs::path& file, const QByteArray& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.constData(), bytes.size());
+}
+
 } // namespace
 
 class ArchiveSafetyTest : public QObject {
@@ -77,6 +90,7 @@ private Q_SLOTS:
     void cancelKeepsPreviousArchive();
     void killedJobKeepsPreviousArchive_data();
     void killedJobKeepsPreviousArchive();
+    void killedJobKeepsTheArchiveOrItsCopyAside();
     void fullDiskKeepsPreviousArchive_data();
     void fullDiskKeepsPreviousArchive();
     void freshArchiveHoldsOnlyTheList();
@@ -243,6 +257,62 @@ void ArchiveSafetyTest::killedJobKeepsPreviousArchive() {
                    ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate),
              0);
     QCOMPARE(namesIn(f.archivePath().parent_path()), std::set<std::string>{"Quoralis.zip"});
+}
+
+void ArchiveSafetyTest::killedJobKeepsTheArchiveOrItsCopyAside() {
+    // The previous archive holds the only copy of a file, and that copy has rotted: the job that
+    // leaves it out keeps the previous archive aside first. Killed at any moment, either the
+    // archive is still the previous one, or the previous one is whole beside the new one.
+    EngineFixture f;
+    const fs::path gone = f.writeSource("gone.txt", EngineFixture::text(200000, 5));
+    QCOMPARE(f.add({gone}, ArchiveComponent::AddDirNames), 0);
+    QVERIFY(fs::remove(gone));
+    QByteArray previous = EngineFixture::readAll(f.archivePath());
+    const archivecheck::Listing listing = archivecheck::pythonListing(f.archivePath());
+    QVERIFY(listing.find(entryNameOf(gone)) != nullptr);
+    rotEntry(previous, *listing.find(entryNameOf(gone)));
+    const std::vector<fs::path> files = bigJob(f, 8);
+    const fs::path aside = f.archivePath().native() + ".damaged";
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator random(seed);
+    constexpr int Rounds = 8;
+    for (int round = 0; round < Rounds; ++round) {
+        writeAll(f.archivePath(), previous);
+        fs::remove(aside);
+        // Every other round is killed near the end, where the archive is kept aside and replaced;
+        // the last round is not killed: it shows what a whole job leaves.
+        const int killAt = round == Rounds - 1 ? 1000 : random.bounded(round % 2 == 0 ? 0 : 90, 101);
+        const QByteArray context =
+            "seed " + QByteArray::number(seed) + ", round " + QByteArray::number(round);
+        QProcess child;
+        child.start(QStringLiteral(ZIPJOBCHILD), childArguments(f, files, {}));
+        QVERIFY(child.waitForStarted());
+        QByteArray seen;
+        bool reached = false;
+        while (!reached && child.state() == QProcess::Running && child.waitForReadyRead(60000)) {
+            seen += child.readAll();
+            for (const QByteArray& line : seen.split('\n'))
+                reached = reached || (line.startsWith("total ") && line.mid(6).toInt() >= killAt);
+        }
+        if (reached) {
+            QThread::usleep(random.bounded(0, 80000));
+            ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+        }
+        QVERIFY(child.state() == QProcess::NotRunning || child.waitForFinished());
+        seen += child.readAll();
+        const bool keptAside = fs::exists(aside);
+        if (keptAside)
+            QVERIFY2(EngineFixture::readAll(aside) == previous, context.constData());
+        const bool replaced = EngineFixture::readAll(f.archivePath()) != previous;
+        QVERIFY2(!replaced || keptAside, context.constData());
+        if (replaced) {
+            f.verifyArchive(f.archivePath());
+            QVERIFY(archivecheck::pythonListing(f.archivePath()).find(entryNameOf(gone)) == nullptr);
+        }
+        if (round == Rounds - 1) {
+            QVERIFY2(replaced && seen.contains("message 24 ") && seen.contains(".damaged"), seen.constData());
+        }
+    }
 }
 
 void ArchiveSafetyTest::fullDiskKeepsPreviousArchive_data() {

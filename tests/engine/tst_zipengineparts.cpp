@@ -164,6 +164,7 @@ private Q_SLOTS:
     void nameOfPath();
     void utf8Validity_data();
     void utf8Validity();
+    void storedNamesStayWithinTheNameLimit();
     void storeSuffixes();
     void unsafeNames_data();
     void unsafeNames();
@@ -221,6 +222,25 @@ void EntryNameTest::utf8Validity() {
     const std::string shown = entryname::utf8Rendition(bytes);
     QCOMPARE(QByteArray::fromStdString(shown), rendition);
     QVERIFY(entryname::isValidUtf8(shown));
+}
+
+void EntryNameTest::storedNamesStayWithinTheNameLimit() {
+    // Each byte that is no UTF-8 takes two in the rendition: a long name would grow past what a
+    // file name may be, and other tools refuse it.
+    const std::string head(200, 'n');
+    const std::string longName = head + std::string(54, '\xe9') + ".txt";
+    const std::string neighbour = head + std::string(53, '\xe9') + "\xe8.txt"; // differs in one byte
+    for (const std::string& raw : {longName, neighbour}) {
+        const std::string stored = entryname::storedName("docs/" + raw + "/" + raw);
+        QVERIFY(entryname::isValidUtf8(stored));
+        for (const QByteArray& part : QByteArray::fromStdString(stored).split('/'))
+            QVERIFY2(part.size() <= 255, part.constData());
+        QVERIFY(stored.starts_with("docs/" + head));
+        QVERIFY(stored.ends_with(".txt"));
+    }
+    QVERIFY(entryname::storedName(longName) != entryname::storedName(neighbour));
+    // A name that fits keeps its plain rendition.
+    QCOMPARE(entryname::storedName("a/caf\xe9"), std::string("a/caf\xc3\xa9"));
 }
 
 void EntryNameTest::storeSuffixes() {

@@ -29,12 +29,17 @@ extern "C" {
 #define ZE_ADD_HIDDEN_FILES 0x0004u /* include hidden files (name beginning with ".") */
 #define ZE_ADD_FRESH                                                                                         \
     0x0008u /* keep nothing of an existing archive: it is replaced, once the new one is complete */
+/* Check the stored data of every kept entry against its CRC also when no file is to be written.
+ * A run that writes the archive checks them always. When every entry is sound the archive is left
+ * exactly as it was; a damaged one is replaced as on a run that writes the archive. */
+#define ZE_ADD_CHECK_KEPT 0x0010u
 
 /* Extract options (ZeExtractCommand.options). */
 #define ZE_EXTRACT_TEST_ONLY 0x0001u /* read and check every entry, write nothing */
 
 /* Result and message codes. 0 and ZE_WARN_SKIPPED mean the archive was written; ZE_WARN_SKIPPED
- * also says that it is incomplete (files left out, or stored while they kept changing). */
+ * also says that it is incomplete (files left out, stored while they kept changing, or a damaged
+ * entry of a file no longer listed left out once the previous archive was kept aside). */
 enum ZeCode {
     ZE_OK = 0,
     ZE_WARN_SKIPPED = 1,       /* archive written, but some files could not be read */
@@ -55,6 +60,8 @@ enum ZeCode {
     ZE_WARN_KEPT_DAMAGED = 24,    /* message code: a kept entry failed its CRC check */
     ZE_WARN_ARCHIVE_MOVED = 25,   /* message code: an unreadable archive was moved aside */
     ZE_ERR_NOT_ARCHIVE_FILE = 26, /* the archive's name is taken by something that is no archive file */
+    ZE_WARN_KEPT_UNREADABLE = 27, /* message code: an entry kept as it is, encrypted or compressed in a
+                                     way this engine cannot read, so its data was not checked */
     ZE_ERR_CRC = 30,
     ZE_ERR_UNSAFE_NAME = 31,
     ZE_ERR_EXTRACT_WRITE = 32,

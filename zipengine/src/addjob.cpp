@@ -2,10 +2,12 @@
 
 #include "engineplatform.h"
 
+#include "archiveaside.h"
 #include "archiveverifier.h"
 #include "crc32combine.h"
 #include "entrydatacheck.h"
 #include "entryname.h"
+#include "keptentriescheck.h"
 #include "zipformat.h"
 
 #include <fcntl.h>
@@ -112,8 +114,17 @@ int AddJob::run() {
     surveyFiles();
     m_report.progress(ZE_PROGRESS_TOTAL_FILES, nullptr, m_command.fileCount);
     m_report.progress(ZE_PROGRESS_TOTAL_SIZE, nullptr, m_totalBytes);
+    bool write = !nothingToWrite();
+    if (!write && m_previous && (m_command.options & ZE_ADD_CHECK_KEPT) != 0) {
+        // Nothing changed, but the kept entries are due for a check: a damaged one is replaced
+        // as on any run that writes the archive, and a sound archive stays exactly as it is.
+        const KeptEntriesCheck::Result check = checkKeptEntries();
+        if (check == KeptEntriesCheck::Result::Stopped)
+            return ZE_ERR_CANCELLED;
+        write = check == KeptEntriesCheck::Result::Damaged;
+    }
     int rc = ZE_OK;
-    if (nothingToWrite()) {
+    if (!write) {
         for (const auto& [index, error] : m_surveyErrors)
             skipFile(index, error);
         if (!m_previous) {
@@ -133,7 +144,7 @@ int AddJob::run() {
     m_report.total(m_totalBytes, m_totalBytes);
     // Each skipped or changing file was reported as it was met; the result says that the archive
     // is incomplete.
-    return m_skipped > 0 || m_changing > 0 ? ZE_WARN_SKIPPED : ZE_OK;
+    return m_skipped > 0 || m_changing > 0 || !m_leftOut.empty() ? ZE_WARN_SKIPPED : ZE_OK;
 }
 
 void AddJob::resolveTarget() {
@@ -213,19 +224,32 @@ int AddJob::openPrevious() {
 bool AddJob::moveDamagedAside() {
     const std::string reason = m_previous->errorText();
     m_previous.reset();
-    std::string aside;
-    for (int n = 1; n < 1000; ++n) {
-        aside = m_target + ".damaged" + (n == 1 ? std::string() : "-" + std::to_string(n));
-        struct stat st {};
-        if (engineplatform::linkStatus(aside.c_str(), st) != 0 && errno == ENOENT)
-            break;
-        aside.clear();
-    }
-    if (aside.empty() || ::rename(m_target.c_str(), aside.c_str()) != 0)
+    ArchiveAside aside(m_target);
+    if (!aside.move())
         return false;
-    message(ZE_WARN_ARCHIVE_MOVED, m_target + " (" + reason + ") is kept as " + aside);
+    message(ZE_WARN_ARCHIVE_MOVED, m_target + " (" + reason + ") is kept as " + aside.path());
     m_targetExists = false;
     return true;
+}
+
+KeptEntriesCheck::Result AddJob::checkKeptEntries() {
+    KeptEntriesCheck check(*m_previous, threadCount());
+    const KeptEntriesCheck::Result result = check.run([this] { return cancelled(); });
+    if (result == KeptEntriesCheck::Result::Sound) {
+        for (const std::size_t k : check.unreadable())
+            reportKeptUnreadable(m_previous->entry(k));
+    }
+    return result;
+}
+
+void AddJob::reportKeptUnreadable(const ArchiveReader::Entry& entry) {
+    message(ZE_WARN_KEPT_UNREADABLE,
+            std::string(entry.name) + " (" + KeptEntriesCheck::unreadableReason(entry) + ")");
+}
+
+int AddJob::threadCount() const {
+    return m_command.threads > 0 ? m_command.threads
+                                 : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 std::vector<bool> AddJob::listedBefore() {
@@ -294,7 +318,10 @@ void AddJob::surveyFiles() {
                 m_previousUsed[static_cast<std::size_t>(found)] = true;
                 const ArchiveReader::Entry entry = m_previous->entry(static_cast<std::size_t>(found));
                 const bool unchanged = m_command.unchanged != nullptr && m_command.unchanged[i] != 0;
-                if (unchanged || (update && upToDate(path, st, entry))) {
+                // An entry this engine cannot read is no backup it can vouch for: the file is
+                // taken again.
+                const bool readable = EntryDataCheck::readable(entry.method, entry.flags);
+                if (readable && (unchanged || (update && upToDate(path, st, entry)))) {
                     result.status = ZE_FILE_UP_TO_DATE;
                     continue;
                 }
@@ -422,10 +449,7 @@ int AddJob::writeArchive() {
         return ZE_ERR_CREATE_TEMP;
     }
     m_directory = std::make_unique<CentralDirectory>(folderOf(m_target));
-    int threads = m_command.threads;
-    if (threads <= 0)
-        threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    m_pool = std::make_unique<CompressionPool>(threads, m_command.level > 0 ? m_command.level : 1);
+    m_pool = std::make_unique<CompressionPool>(threadCount(), m_command.level > 0 ? m_command.level : 1);
     TaskSchedule::Plan plan;
     plan.toRead = [this](std::size_t i) {
         return m_results[i].status == ZE_FILE_PENDING && m_surveyErrors.count(i) == 0;
@@ -447,12 +471,15 @@ int AddJob::writeArchive() {
             continue;
         if (cancelled())
             return ZE_ERR_CANCELLED;
+        const ArchiveReader::Entry entry = m_previous->entry(k);
+        if (!EntryDataCheck::readable(entry.method, entry.flags))
+            reportKeptUnreadable(entry);
         Copy outcome = Copy::Done;
         if (const int rc = copyPreviousEntry(k, outcome); rc != ZE_OK)
             return rc;
+        // Its only copy is in the previous archive: that is kept aside before it is replaced.
         if (outcome == Copy::Damaged)
-            message(ZE_WARN_KEPT_DAMAGED,
-                    std::string(m_previous->entry(k).name) + ": left out, its file is not in the list");
+            m_leftOut.emplace_back(entry.name);
     }
     endKeptCheck();
     if (m_directory->count() == 0 && !m_previous) {
@@ -469,11 +496,23 @@ int AddJob::writeArchive() {
         message(ZE_ERR_REPLACE, m_target + ": the archive was changed by another program meanwhile");
         return ZE_ERR_REPLACE;
     }
+    ArchiveAside aside(m_target);
+    if (!m_leftOut.empty() && !aside.move()) {
+        message(ZE_ERR_REPLACE, m_target +
+                                    ": it holds the only copy of damaged entries and cannot be kept aside: " +
+                                    std::strerror(errno));
+        return ZE_ERR_REPLACE;
+    }
     if (!m_out->commit()) {
         const int code = m_out->errorContext() == "writing to disk" ? ZE_ERR_WRITE : ZE_ERR_REPLACE;
         message(code, m_target + ": " + std::strerror(m_out->errorNumber()));
+        aside.moveBack();
         return code;
     }
+    for (const std::string& name : m_leftOut)
+        message(ZE_WARN_KEPT_DAMAGED,
+                name + ": left out, its file is not in the list; the previous archive is kept as " +
+                    aside.path());
     return ZE_OK;
 }
 
@@ -872,17 +911,13 @@ void AddJob::startKeptCheck() {
         if (!kept[k])
             continue;
         const ArchiveReader::Entry entry = m_previous->entry(k);
-        const EntryDataCheck check(entry.method, entry.compressedSize, entry.uncompressedSize, entry.crc);
-        kept[k] = check.checkable() && (entry.flags & FlagEncrypted) == 0;
+        kept[k] = EntryDataCheck::readable(entry.method, entry.flags);
         count += kept[k] ? 1 : 0;
     }
     if (count == 0)
         return;
-    int threads = m_command.threads;
-    if (threads <= 0)
-        threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     m_keptToCheck = std::move(kept);
-    m_keptVerifier = std::make_unique<ArchiveVerifier>(m_previous->fd(), m_keptToCheck, threads);
+    m_keptVerifier = std::make_unique<ArchiveVerifier>(m_previous->fd(), m_keptToCheck, threadCount());
     m_keptVerifier->acceptStoredCrcs();
     m_keptThread = std::thread(
         [this] { m_keptVerifier->checkAll([this] { return m_keptStop.load(std::memory_order_relaxed); }); });
@@ -918,8 +953,7 @@ int AddJob::copyAndCheck(std::size_t previousIndex, const ArchiveReader::Entry& 
     // Each kept entry's data is checked against its CRC as it is copied, so that bytes rotted in
     // the previous archive are not carried into every later one.
     EntryDataCheck check(entry.method, entry.compressedSize, entry.uncompressedSize, entry.crc);
-    const bool checkable = check.checkable() && (entry.flags & FlagEncrypted) == 0;
-    if (!checkable)
+    if (!EntryDataCheck::readable(entry.method, entry.flags))
         return m_out->copyFrom(m_previous->fd(), dataOffset, entry.compressedSize) ? ZE_OK : writeFailed();
     if (m_decompressor == nullptr)
         m_decompressor = libdeflate_alloc_decompressor();
@@ -971,10 +1005,7 @@ int AddJob::verifyWritten() {
     // place; kept entries were checked as they were copied.
     if (!m_out->flushBuffer())
         return writeFailed();
-    int threads = m_command.threads;
-    if (threads <= 0)
-        threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    ArchiveVerifier verifier(m_out->fd(), m_writtenNow, threads);
+    ArchiveVerifier verifier(m_out->fd(), m_writtenNow, threadCount());
     switch (verifier.run([this] { return cancelled(); })) {
     case ArchiveVerifier::Result::Sound:
         return ZE_OK;

@@ -9,6 +9,7 @@
 #include "compresstask.h"
 #include "entryrecord.h"
 #include "jobreporter.h"
+#include "keptentriescheck.h"
 #include "taskschedule.h"
 #include "zipengine_api.h"
 
@@ -43,6 +44,10 @@ private:
     void lookAtTarget();
     int openPrevious();
     bool moveDamagedAside();
+    // On a run that writes nothing: checks every kept entry (see ZE_ADD_CHECK_KEPT).
+    KeptEntriesCheck::Result checkKeptEntries();
+    void reportKeptUnreadable(const ArchiveReader::Entry& entry);
+    int threadCount() const;
     std::vector<bool> listedBefore();
     bool upToDate(const char* path, const struct stat& st, const ArchiveReader::Entry& entry) const;
     bool racy(std::int64_t mtimeNs, const ArchiveReader::Entry& entry) const;
@@ -115,6 +120,7 @@ private:
     std::vector<std::int32_t> m_previousIndex; // per file: its entry in the previous archive, or -1
     std::vector<bool> m_previousUsed;          // per previous entry: replaced or already copied
     std::vector<bool> m_previousBad;           // per previous entry: its data failed the CRC check
+    std::vector<std::string> m_leftOut;        // damaged entries of files not listed, left out
     std::vector<std::uint64_t> m_nameHashes;   // per file: hash of its entry name (while surveying)
     std::vector<bool> m_writtenNow;            // per entry of the new archive: its data made in this job
     // The kept entries are checked against their CRC on the worker threads while they are copied.

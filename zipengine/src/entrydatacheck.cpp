@@ -44,6 +44,11 @@ bool EntryDataCheck::checkable() const {
     return m_method == zipformat::MethodStore || m_method == zipformat::MethodDeflate;
 }
 
+bool EntryDataCheck::readable(std::uint16_t method, std::uint16_t flags) {
+    return (method == zipformat::MethodStore || method == zipformat::MethodDeflate) &&
+           (flags & zipformat::FlagEncrypted) == 0;
+}
+
 bool EntryDataCheck::fitsInMemory() const {
     return m_uncompressedSize <= InMemoryLimit && m_compressedSize <= InMemoryLimit + (1 << 20);
 }

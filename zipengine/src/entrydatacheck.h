@@ -28,6 +28,8 @@ public:
 
     // False for methods other than store and deflate: such data cannot be checked here.
     bool checkable() const;
+    // Whether this engine can read an entry's data at all: stored or deflated, and not encrypted.
+    static bool readable(std::uint16_t method, std::uint16_t flags);
     // True when check() may be given the whole data at once.
     bool fitsInMemory() const;
 

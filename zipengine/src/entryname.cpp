@@ -2,6 +2,9 @@
 
 #include "platform/pathbytes.h"
 
+#include <libdeflate.h>
+
+#include <cstdio>
 #include <filesystem>
 
 namespace entryname {
@@ -46,7 +49,38 @@ std::size_t sequenceLength(std::string_view text, std::size_t at) {
     return extra + 1;
 }
 
+// Longest extension kept after a name is cut.
+constexpr std::size_t MaxKeptExtension = 16;
+
+std::string shortenedComponent(std::string_view raw, const std::string& rendition) {
+    char mark[16];
+    std::snprintf(mark, sizeof mark, "~%08x",
+                  static_cast<unsigned>(libdeflate_crc32(0, raw.data(), raw.size())));
+    std::string extension;
+    const std::size_t dot = rendition.rfind('.');
+    if (dot != std::string::npos && dot > 0 && rendition.size() - dot <= MaxKeptExtension)
+        extension = rendition.substr(dot);
+    std::size_t keep = MaxComponentBytes - extension.size() - std::string_view(mark).size();
+    while (keep > 0 && (static_cast<unsigned char>(rendition[keep]) & 0xc0) == 0x80)
+        --keep; // never split a UTF-8 sequence
+    return rendition.substr(0, keep) + mark + extension;
+}
+
 } // namespace
+
+std::string storedName(std::string_view name) {
+    std::string out;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = name.find('/', start);
+        const std::string_view part = name.substr(start, end == std::string_view::npos ? end : end - start);
+        std::string rendition = utf8Rendition(part);
+        out += rendition.size() > MaxComponentBytes ? shortenedComponent(part, rendition) : rendition;
+        if (end == std::string_view::npos)
+            return out;
+        out += '/';
+        start = end + 1;
+    }
+}
 
 std::string forPath(const char* path, bool keepFolders) {
     std::filesystem::path p(path);

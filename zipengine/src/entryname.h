@@ -16,6 +16,13 @@ bool isValidUtf8(std::string_view text);
 // Latin-1 character of that byte.
 std::string utf8Rendition(std::string_view name);
 
+// The name an entry stores for a file name that is not valid UTF-8: the UTF-8 rendition, in which
+// no part between two "/" is longer than a file name may be (255 bytes). A longer part is cut and
+// ends in "~" and eight hex digits of its exact bytes' CRC-32 (then its extension), so that two
+// names cut alike still differ.
+std::string storedName(std::string_view name);
+constexpr std::size_t MaxComponentBytes = 255;
+
 // True when the file name's extension (after the last ".") is one of `suffixes`, ignoring ASCII case.
 bool hasSuffix(std::string_view path, const std::vector<std::string>& suffixes);
 

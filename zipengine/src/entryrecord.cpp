@@ -34,7 +34,7 @@ EntryRecord EntryRecord::forFile(std::string name, const struct timespec& mtime,
     if (entryname::isValidUtf8(name)) {
         record.name = std::move(name);
     } else {
-        record.name = entryname::utf8Rendition(name);
+        record.name = entryname::storedName(name);
         rawNameField = rawNameExtraField(record.name, name);
     }
     const std::int64_t seconds = mtime.tv_sec;

@@ -30,6 +30,7 @@ const std::map<int, std::string>& builtInTexts() {
         {ZE_WARN_KEPT_DAMAGED, "Damaged entry of the previous archive"},
         {ZE_WARN_ARCHIVE_MOVED, "Unreadable archive kept aside"},
         {ZE_ERR_NOT_ARCHIVE_FILE, "The archive's name is taken by something that is no archive file"},
+        {ZE_WARN_KEPT_UNREADABLE, "Entry kept, not readable here"},
         {ZE_ERR_CRC, "CRC error"},
         {ZE_ERR_UNSAFE_NAME, "Unsafe entry name refused"},
         {ZE_ERR_EXTRACT_WRITE, "Cannot write an extracted file"},
