@@ -67,6 +67,8 @@ void WindowModes::SetNormalMode() {
                        ini.readInteger("settings", "y", screen.height() / 2 - c.main->height() / 2));
     c.main->move(place);
     ScreenFit::fit(c.main, dockedViewerRoom());
+    // Asked for by name: it stays shown, whatever the task bar's way back would restore.
+    m_taskBarRestore = {};
     c.main->setWindowState(c.main->windowState() & ~Qt::WindowMinimized);
     ShowFaded();
     c.menus->NormalMode1->setVisible(false);
@@ -254,8 +256,11 @@ void WindowModes::bringToFront() {
         c.toolbar->showFaded();
         c.toolbar->raise();
         c.toolbar->activateWindow();
-        return;
+        // Without a tray a minimized main window may be out of reach (no task bar either).
+        if (c.tray->hasTray() || !c.main->isMinimized())
+            return;
     }
+    m_taskBarRestore = {};
     if (!c.main->isVisible() || c.main->isMinimized()) {
         c.main->setWindowState(c.main->windowState() & ~Qt::WindowMinimized);
         ShowFaded();

@@ -277,6 +277,17 @@ void TestWindowModes::withoutATrayNothingHidesTheLastWayBack() {
         QVERIFY(!form.toolbarWindow()->isVisible());
         QVERIFY(form.isVisible());
         QVERIFY(form.isMinimized());
+        // A second start brings back the toolbar window and the main window with it.
+        form.modes().bringToFront();
+        QVERIFY(form.toolbarWindow()->isVisible());
+        QTRY_VERIFY(form.isVisible() && !form.isMinimized());
+        // "Normal Mode" then shows the main window, and it stays.
+        form.menus().Minimizetotray1->trigger();
+        form.modes().SetNormalMode();
+        QTest::qWait(50);
+        QVERIFY(form.isVisible());
+        QVERIFY(!form.isMinimized());
+        QVERIFY(!form.toolbarWindow()->isVisible());
     }
     for (const QStringList& arguments :
          {QStringList(), QStringList{QStringLiteral("/auto"), QStringLiteral("/minimize")}}) {
