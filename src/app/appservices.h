@@ -6,6 +6,7 @@
 class ShellOpener;
 class UserPrompts;
 namespace platform {
+class DesktopNotifier;
 class ShutdownService;
 class WaveOutput;
 } // namespace platform
@@ -15,6 +16,7 @@ struct AppServices {
     UserPrompts* prompts = nullptr;
     ShellOpener* shell = nullptr;
     platform::ShutdownService* shutdown = nullptr;
+    platform::DesktopNotifier* notifier = nullptr; // none: no desktop notifications
     platform::WaveOutput* waveOutput = nullptr; // none: the program is silent
     // Whether the desktop shows a tray; empty asks the system.
     std::function<bool()> trayAvailable;

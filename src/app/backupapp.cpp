@@ -309,6 +309,10 @@ IntervalTimer& BackupApp::intervalTimer() const {
     return m_parts->intervalTimer();
 }
 
+LastBackup& BackupApp::lastBackup() const {
+    return m_parts->lastBackup();
+}
+
 Housekeeping& BackupApp::housekeeping() const {
     return m_parts->housekeeping();
 }

@@ -16,6 +16,7 @@ class ArchiveComponent;
 class ArchiveJob;
 class BackupRun;
 class BackupRunEvents;
+class LastBackup;
 class ErrorReport;
 class EventMarker;
 class EventSounds;
@@ -117,6 +118,7 @@ public:
     BackupRun& backupRun() const;
     TimedShutdown& timedShutdown() const;
     IntervalTimer& intervalTimer() const;
+    LastBackup& lastBackup() const;
     Housekeeping& housekeeping() const;
     VersionCheck& versionChecker() const;
     EventSounds& eventSounds() const;

@@ -4,9 +4,12 @@
 #include "app/exitstatus.h"
 #include "app/mainwindow.h"
 #include "app/quoralisapplication.h"
+#include "app/traycontrol.h"
+#include "app/traynotifier.h"
 #include "app/singleinstance.h"
 #include "app/windowsview.h"
 #include "log/activitylog.h"
+#include "platform/desktopnotifier.h"
 #include "platform/settingslocation.h"
 #include "platform/shutdownservice.h"
 #include "platform/systeminfo.h"
@@ -74,6 +77,9 @@ int main(int argc, char** argv) {
     services.prompts = &prompts;
     services.shell = &shell;
     services.shutdown = shutdown.get();
+    const auto systemNotifier = platform::DesktopNotifier::createSystemNotifier();
+    TrayNotifier trayNotifier;
+    services.notifier = systemNotifier ? systemNotifier.get() : &trayNotifier;
     const auto waveOutput = platform::WaveOutput::createSystemOutput();
     services.waveOutput = waveOutput.get();
     services.settingsFile = location.settingsFile();
@@ -93,6 +99,7 @@ int main(int argc, char** argv) {
         prompts.setUnattended(MessageBoxPrompts::defaultUnattendedWait,
                               [&program](const QString& line) { program.activityLog().logMessage(line); });
     MainWindow window(program);
+    trayNotifier.setTray(window.tray());
     WindowsView view(window, window.modes());
     program.setView(&view);
     prompts.setParentWindow(&window);

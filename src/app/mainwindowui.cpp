@@ -125,9 +125,14 @@ void MainWindowUi::setup(QWidget* window, const QMargins& frame) {
     btResize->setIconSize(QSize(12, 12));
     btResize->setFixedSize(16, 16);
     btResize->setCursor(Qt::SizeFDiagCursor);
+    backupStatusLabel = new QLabel(window);
+    backupStatusLabel->setObjectName(QStringLiteral("BackupStatusLabel"));
+    backupStatusLabel->setTextFormat(Qt::PlainText);
+    // Its text must not widen the window; the whole of it is in the tooltip.
+    backupStatusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(TotalLabel);
-    bottom->addStretch();
+    bottom->addWidget(backupStatusLabel, 1);
     bottom->addWidget(btResize, 0, Qt::AlignBottom);
 
     WaitPanel = panel(window, "WaitPanel");

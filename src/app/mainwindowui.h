@@ -46,6 +46,8 @@ public:
     SkinnedButton* btVersion = nullptr;
 
     QLabel* TotalLabel = nullptr;
+    // How the last backup ended, or that one runs now.
+    QLabel* backupStatusLabel = nullptr;
     PictureButton* btResize = nullptr;
 
     QFrame* WaitPanel = nullptr;

@@ -1,8 +1,12 @@
 #include "app/programlifecycle.h"
 
+#include "app/backupendnotifier.h"
+#include "app/lastbackup.h"
+
 #include "app/programparts.h"
 #include "app/programview.h"
 #include "app/settingssequence.h"
+#include "engine/backuprunevents.h"
 #include "app/timedshutdown.h"
 #include "config/settingsmodel.h"
 #include "core/userprompts.h"
@@ -141,10 +145,22 @@ ExitStatus::Code ProgramLifecycle::recordRunOutcome(BackupRun::Outcome outcome) 
     return code;
 }
 
+void ProgramLifecycle::recordLastBackup(BackupRun::Outcome outcome) {
+    const ArchiveJob& job = m_parts.archiveJob();
+    const LastBackup::Result result = LastBackup::resultOf(outcome, job.archiveFailed(), job.archivesMade());
+    const QString error = m_parts.lastBackup().record(result, job.bytesMade(), QDateTime::currentDateTimeUtc(),
+                                                      m_parts.settingsFile());
+    if (!error.isEmpty())
+        m_parts.activityLog().logMessage(error);
+    m_parts.backupEndNotifier().backupEnded(m_parts.lastBackup(), m_parts.runEvents().mainWindowVisible(),
+                                            m_commandLine.isUnattended());
+}
+
 void ProgramLifecycle::runBackup() {
     BackupRun& run = m_parts.backupRun();
     const BackupRun::Outcome outcome = run.btBackupClick();
     m_lastRunStatus = recordRunOutcome(outcome);
+    recordLastBackup(outcome);
     if (!run.isRunning())
         QTimer::singleShot(0, this, &ProgramLifecycle::runForwardedBackups);
     if (m_endAfterBackup && !run.isRunning()) {

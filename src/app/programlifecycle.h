@@ -57,6 +57,8 @@ private:
     void closeDuringRun();
     // Records how a backup run went; returns the status of that run alone.
     ExitStatus::Code recordRunOutcome(BackupRun::Outcome outcome);
+    // Keeps how the run ended for the status the windows show, also after a restart.
+    void recordLastBackup(BackupRun::Outcome outcome);
     void runForwardedBackups();
     void reportAndGoOn(const std::function<void()>& step);
     void endProgram();

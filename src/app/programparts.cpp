@@ -1,5 +1,8 @@
 #include "app/programparts.h"
 
+#include "app/backupendnotifier.h"
+#include "app/lastbackup.h"
+
 #include "app/explainingopener.h"
 #include "app/programview.h"
 #include "app/timedshutdown.h"
@@ -86,6 +89,8 @@ ProgramParts::ProgramParts(const QString& programDir, const AppServices& service
     m_timedShutdown =
         std::make_unique<TimedShutdown>(m_services.shutdown, m_log, m_marker, *m_services.prompts);
     m_intervalTimer = std::make_unique<IntervalTimer>();
+    m_lastBackup = std::make_unique<LastBackup>();
+    m_backupEndNotifier = std::make_unique<BackupEndNotifier>(m_services.notifier, *m_settings);
     m_housekeeping =
         std::make_unique<Housekeeping>(logFolder(), *m_settings, m_log, *m_services.prompts,
                                        [this](const QString& name) { m_eventSounds->PlayEventSound(name); });

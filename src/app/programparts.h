@@ -22,6 +22,8 @@ class ExplainingOpener;
 class FolderSet;
 class Housekeeping;
 class IntervalTimer;
+class LastBackup;
+class BackupEndNotifier;
 class ProgramView;
 class SettingsModel;
 class TimedShutdown;
@@ -75,6 +77,8 @@ public:
     BackupRun& backupRun() const { return *m_backupRun; }
     TimedShutdown& timedShutdown() const { return *m_timedShutdown; }
     IntervalTimer& intervalTimer() const { return *m_intervalTimer; }
+    LastBackup& lastBackup() const { return *m_lastBackup; }
+    BackupEndNotifier& backupEndNotifier() const { return *m_backupEndNotifier; }
     Housekeeping& housekeeping() const { return *m_housekeeping; }
     EventSounds& eventSounds() const { return *m_eventSounds; }
     BackupRunEvents& runEvents() const { return *m_runEvents; }
@@ -100,6 +104,8 @@ private:
     std::unique_ptr<BackupRun> m_backupRun;
     std::unique_ptr<TimedShutdown> m_timedShutdown;
     std::unique_ptr<IntervalTimer> m_intervalTimer;
+    std::unique_ptr<LastBackup> m_lastBackup;
+    std::unique_ptr<BackupEndNotifier> m_backupEndNotifier;
     std::unique_ptr<Housekeeping> m_housekeeping;
     std::unique_ptr<VersionCheck> m_versionCheck;
     std::unique_ptr<ErrorReport> m_errorReport;

@@ -1,15 +1,18 @@
 #include "app/rundisplay.h"
 
 #include "app/backupapp.h"
+#include "app/lastbackup.h"
 #include "app/mainmenus.h"
 #include "app/mainwindowui.h"
 #include "app/timedshutdown.h"
 #include "app/toolbarwindow.h"
 #include "app/traycontrol.h"
 #include "backupset/folderlistview.h"
+#include "backupset/folderset.h"
 #include "engine/backuprunevents.h"
 #include "log/pathtext.h"
 #include "platform/systeminfo.h"
+#include "schedule/intervaltimer.h"
 #include "widgets/picturebutton.h"
 #include "widgets/shortenedpath.h"
 #include "widgets/skinnedbutton.h"
@@ -33,16 +36,45 @@ RunDisplay::RunDisplay(BackupApp& app, MainWindowUi& ui, MainMenus& menus, Toolb
     , m_toolbar(toolbar)
     , m_tray(tray)
     , m_folderList(folderList)
-    , m_window(window) {
+    , m_window(window)
+    , m_trayTitle(kTitle + QStringLiteral(" click to open")) {
     const BackupRunEvents& events = app.runEvents();
     connect(&events, &BackupRunEvents::busyChanged, this, &RunDisplay::displayBusy);
     connect(&events, &BackupRunEvents::archiveStarting, this, &RunDisplay::displayArchiveStart);
     connect(&events, &BackupRunEvents::currentFileShown, this, &RunDisplay::displayFile);
     connect(&events, &BackupRunEvents::percentShown, this, &RunDisplay::displayPercent);
     connect(&app.timedShutdown(), &TimedShutdown::pendingChanged, this, &RunDisplay::displayShutdownPending);
+    connect(&app.lastBackup(), &LastBackup::changed, this, &RunDisplay::displayLastBackup);
+    connect(&app.folderSet(), &FolderSet::totalsChanged, this, [this](const QString& totals) { m_totals = totals; });
+    connect(&app.intervalTimer(), &IntervalTimer::countdownChanged, this, &RunDisplay::updateTrayToolTip);
+    displayLastBackup();
+}
+
+void RunDisplay::displayLastBackup() {
+    const LastBackup& last = m_app.lastBackup();
+    if (!m_busy) {
+        m_ui.backupStatusLabel->setText(last.statusText());
+        m_ui.backupStatusLabel->setToolTip(last.statusText());
+    }
+    if (last.result() != LastBackup::Result::None)
+        m_toolbar.setStatus(last.shortText());
+    updateTrayToolTip();
+}
+
+void RunDisplay::updateTrayToolTip() {
+    if (m_busy) {
+        m_tray.setToolTip(kTitle + QStringLiteral("\nBackup in progress..."));
+        return;
+    }
+    QString tip = m_trayTitle + QLatin1Char('\n') + m_app.lastBackup().statusText();
+    const IntervalTimer& timer = m_app.intervalTimer();
+    if (timer.isRunning())
+        tip += QStringLiteral("\nNext backup in ") + IntervalTimer::CountdownText(timer.remainingMs() / 1000);
+    m_tray.setToolTip(tip);
 }
 
 void RunDisplay::displayBusy(bool busy) {
+    m_busy = busy;
     m_menus.trayBackup->setEnabled(!busy);
     setBusyControlsEnabled(!busy);
     m_toolbar.backupButton()->setEnabled(!busy);
@@ -54,11 +86,15 @@ void RunDisplay::displayBusy(bool busy) {
         m_ui.placeOverlays(m_window);
         m_ui.WaitPanel->show();
         m_ui.PLabel->setText(QStringLiteral("Backup in progress..."));
-        m_tray.setToolTip(kTitle);
+        m_ui.backupStatusLabel->setText(QStringLiteral("Backup in progress..."));
+        updateTrayToolTip();
         m_ui.WaitPanel->repaint();
         return;
     }
-    m_tray.setToolTip(kTitle + QStringLiteral(" - doubleclick to open"));
+    m_trayTitle = kTitle + QStringLiteral(" - doubleclick to open");
+    // The files a run showed there were its progress, not the totals of the list.
+    m_ui.TotalLabel->setText(m_totals);
+    displayLastBackup();
     // After a cancel the run may still be winding down; Backup! waits for its real end.
     m_ui.btBackup->setEnabled(m_app.canStartBackup());
     m_toolbar.setCancelShown(false);

@@ -27,6 +27,9 @@ private:
     void displayFile(const std::filesystem::path& file);
     void displayPercent(int percent);
     void displayShutdownPending(bool pending);
+    // The last backup's end in the main window, the toolbar window and the tray icon's tooltip.
+    void displayLastBackup();
+    void updateTrayToolTip();
     void setBusyControlsEnabled(bool enabled);
 
     BackupApp& m_app;
@@ -36,4 +39,7 @@ private:
     TrayControl& m_tray;
     FolderListView& m_folderList;
     QWidget* m_window;
+    QString m_totals; // the totals line, shown again once a run no longer shows its files there
+    bool m_busy = false;
+    QString m_trayTitle; // the tooltip's first line
 };

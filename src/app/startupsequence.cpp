@@ -1,5 +1,7 @@
 #include "app/startupsequence.h"
 
+#include "app/lastbackup.h"
+
 #include "app/programlifecycle.h"
 #include "app/programparts.h"
 #include "app/programview.h"
@@ -64,6 +66,7 @@ void StartupSequence::runSteps() {
     // 12
     settings.setTotalBackups(static_cast<quint32>(
         platform::ProfileFile(m_parts.settingsFile()).readInteger("stats", "total_backups", 0)));
+    m_parts.lastBackup().load(m_parts.settingsFile());
     // 13-16
     m_parts.programView().showAtStart(m_lifecycle.commandLine().minimized());
     // 17

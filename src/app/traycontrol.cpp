@@ -29,6 +29,11 @@ void TrayControl::setToolTip(const QString& hint) {
     m_icon->setToolTip(hint);
 }
 
+void TrayControl::showMessage(const QString& title, const QString& text, bool urgent) {
+    if (hasTray() && m_icon->isVisible())
+        m_icon->showMessage(title, text, urgent ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
+}
+
 QString TrayControl::toolTip() const {
     return m_icon->toolTip();
 }

@@ -21,6 +21,8 @@ public:
     void setIcon(const QIcon& icon);
     void setToolTip(const QString& hint);
     QString toolTip() const;
+    // A balloon from the icon, where the desktop shows a tray.
+    void showMessage(const QString& title, const QString& text, bool urgent);
     void show();
     void hide();
 

@@ -196,6 +196,10 @@ QWidget* SettingsDialog::buildDestinationPage() {
     m_DestinationBrowseButton->setText(QStringLiteral("..."));
     m_cbNotify =
         makeCheckBox<QCheckBox>(page, "cbNotify", QStringLiteral("Notify me if destination not present"));
+    m_cbDesktopNotifications = makeCheckBox<QCheckBox>(
+        page, "cbDesktopNotifications", QStringLiteral("Show a desktop notification when a backup ends"),
+        QStringLiteral("Always when a backup failed or is incomplete; when it was made, if the main "
+                       "window is hidden or nobody started it"));
     QLabel* explanation = makeLabel(
         page, "Label2",
         QStringLiteral("Leave unchecked if you are using a removable storage device (\"silent mode\"). "
@@ -213,6 +217,7 @@ QWidget* SettingsDialog::buildDestinationPage() {
     layout->addLayout(folderRow);
     layout->addWidget(m_cbNotify);
     layout->addWidget(explanation);
+    layout->addWidget(m_cbDesktopNotifications);
     layout->addStretch(1);
     return page;
 }
@@ -348,6 +353,7 @@ void SettingsDialog::bindToModel() {
     bindCheckBox(m_cbSLOG, Setting::ShowLog);
     bindCheckBox(m_cbLogClean, Setting::CleanLogs);
     bindCheckBox(m_cbNotify, Setting::NotifyDestination);
+    bindCheckBox(m_cbDesktopNotifications, Setting::DesktopNotifications);
     bindCheckBox(m_cbNO, Setting::NewOnly);
     bindCheckBox(m_cbInclude, Setting::IncludeHidden);
     bindCheckBox(m_cbDelPrev, Setting::DelPrev);

@@ -46,6 +46,7 @@ public:
     // "Destination"
     QLineEdit* Destination() const { return m_Destination; }
     QCheckBox* cbNotify() const { return m_cbNotify; }
+    QCheckBox* cbDesktopNotifications() const { return m_cbDesktopNotifications; }
     // "Backups"
     QCheckBox* cbNO() const;
     QCheckBox* cbInclude() const { return m_cbInclude; }
@@ -124,6 +125,7 @@ private:
     QString m_destinationShown;
     QToolButton* m_DestinationBrowseButton = nullptr;
     QCheckBox* m_cbNotify = nullptr;
+    QCheckBox* m_cbDesktopNotifications = nullptr;
 
     ReleaseNotifyingCheckBox* m_cbNO = nullptr;
     QCheckBox* m_cbInclude = nullptr;

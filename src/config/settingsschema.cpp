@@ -45,6 +45,9 @@ constexpr std::array<SettingSpec, SettingsSchema::count> kSchema{{
     {Setting::AutoCheck, "auto_check", T::Bool, 1, 0, 1, G::None, 21, 22, nullptr, nullptr},
     {Setting::TimerInterval, "timer_interval", T::Integer, 30, 5, 100000, G::None, 22, 28, "load_cfg3",
      "save_cfg3"},
+    // Read and written after everything else: the sequences before it stay as they were.
+    {Setting::DesktopNotifications, "desktop_notifications", T::Bool, 1, 0, 1, G::None, 24, 30, nullptr,
+     nullptr},
     {Setting::Destination, "destination", T::Path, 0, 0, 0, G::None, 23, 29, nullptr, "save_cfg4"},
 }};
 

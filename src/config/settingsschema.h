@@ -37,6 +37,7 @@ enum class Setting {
     BackupCleanDays,
     AutoCheck,
     TimerInterval,
+    DesktopNotifications,
     Destination,
 };
 

@@ -246,6 +246,9 @@ bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive,
     }
     std::error_code ec;
     const auto size = fs::file_size(archive, ec);
+    ++m_archivesMade;
+    if (!ec)
+        m_bytesMade += size;
     m_context.log->logMessage(QStringLiteral("Backup created: ") + pathText(baseName) + QStringLiteral(" (") +
                               FormatSize(ec ? -1 : static_cast<qint64>(size)) + QStringLiteral(")"));
     // An archive that misses files that could not be read, holds a file that kept changing, or

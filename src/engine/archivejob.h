@@ -48,7 +48,15 @@ public:
     void MakeArchive(const std::filesystem::path& baseName, const PathList& files, bool mayReplace = true);
 
     bool archiveFailed() const { return m_archiveFailed; }
-    void clearArchiveFailed() { m_archiveFailed = false; }
+    // The archives this run wrote, and their bytes.
+    int archivesMade() const { return m_archivesMade; }
+    quint64 bytesMade() const { return m_bytesMade; }
+    // A new run: no archive failed or made yet.
+    void beginRun() {
+        m_archiveFailed = false;
+        m_archivesMade = 0;
+        m_bytesMade = 0;
+    }
     void markArchiveFailed() { m_archiveFailed = true; }
 
 private:
@@ -72,4 +80,6 @@ private:
 
     Context m_context;
     bool m_archiveFailed = false;
+    int m_archivesMade = 0;
+    quint64 m_bytesMade = 0;
 };

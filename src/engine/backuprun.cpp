@@ -40,7 +40,7 @@ BackupRun::Outcome BackupRun::btBackupClick() {
         m_c.log->logMessage(QStringLiteral("Backup already running"));
         return Outcome::NotStarted;
     }
-    m_c.job->clearArchiveFailed();
+    m_c.job->beginRun();
     m_abortRequested = false;
     m_c.marker->set(QStringLiteral("btbackup_click"));
     if (m_c.host->abortPendingShutdown())
