@@ -17,7 +17,7 @@ struct AppServices {
     ShellOpener* shell = nullptr;
     platform::ShutdownService* shutdown = nullptr;
     platform::DesktopNotifier* notifier = nullptr; // none: no desktop notifications
-    platform::WaveOutput* waveOutput = nullptr; // none: the program is silent
+    platform::WaveOutput* waveOutput = nullptr;    // none: the program is silent
     // Whether the desktop shows a tray; empty asks the system.
     std::function<bool()> trayAvailable;
     // Where the settings file and the log files are; empty: beside the program (a portable copy).

@@ -27,6 +27,7 @@ void BackupEndNotifier::backupEnded(const LastBackup& last, bool mainWindowShown
         return;
     const bool failed = last.result() == LastBackup::Result::Failed;
     m_notifier->notify(failed ? QStringLiteral("Quoralis2005: backup failed")
-                              : QStringLiteral("Quoralis2005: ") + QString::fromLatin1(LastBackup::keyword(last.result())),
+                              : QStringLiteral("Quoralis2005: ") +
+                                    QString::fromLatin1(LastBackup::keyword(last.result())),
                        last.statusText(), failed || last.result() == LastBackup::Result::Incomplete);
 }

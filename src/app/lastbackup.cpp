@@ -17,7 +17,8 @@ const QByteArray BytesKey = "last_backup_bytes";
 LastBackup::LastBackup(QObject* parent)
     : QObject(parent) {}
 
-LastBackup::Result LastBackup::resultOf(BackupRun::Outcome outcome, bool archiveFailed, int archivesMade) {
+LastBackup::Result LastBackup::resultOf(BackupRun::Outcome outcome, bool cancelAsked, bool archiveFailed,
+                                        int archivesMade) {
     switch (outcome) {
     case BackupRun::Outcome::NotStarted:
         return Result::None;
@@ -28,6 +29,8 @@ LastBackup::Result LastBackup::resultOf(BackupRun::Outcome outcome, bool archive
     case BackupRun::Outcome::Completed:
         if (!archiveFailed)
             return Result::Made;
+        if (cancelAsked)
+            return Result::Cancelled;
         return archivesMade > 0 ? Result::Incomplete : Result::Failed;
     }
     return Result::None;
@@ -59,8 +62,8 @@ LastBackup::Result LastBackup::fromKeyword(const QByteArray& keyword) {
 
 void LastBackup::load(const std::filesystem::path& settingsFile) {
     const platform::ProfileFile ini(settingsFile);
-    const QDateTime ended =
-        QDateTime::fromString(QString::fromLatin1(ini.readString(Section, EndKey, QByteArray())), Qt::ISODate);
+    const QDateTime ended = QDateTime::fromString(
+        QString::fromLatin1(ini.readString(Section, EndKey, QByteArray())), Qt::ISODate);
     const Result result = fromKeyword(ini.readString(Section, ResultKey, QByteArray()));
     // A hand-edited or half-known record is no record.
     if (!ended.isValid() || result == Result::None) {
@@ -106,7 +109,8 @@ QString LastBackup::resultText() const {
         return m_bytes > 0 ? QStringLiteral("made (%1)").arg(FormatSize(static_cast<qint64>(m_bytes)))
                            : QStringLiteral("made, nothing had changed");
     case Result::Incomplete:
-        return QStringLiteral("incomplete, see the log (%1 made)").arg(FormatSize(static_cast<qint64>(m_bytes)));
+        return QStringLiteral("incomplete, see the log (%1 made)")
+            .arg(FormatSize(static_cast<qint64>(m_bytes)));
     case Result::Failed:
         return QStringLiteral("failed, see the log");
     case Result::Cancelled:
@@ -128,5 +132,6 @@ QString LastBackup::shortText() const {
     const QDateTime local = m_ended.toLocalTime();
     const QString when = local.date() == QDate::currentDate() ? Timestamp::longTime(local.time())
                                                               : Timestamp::shortDate(local.date());
-    return QStringLiteral("Last backup ") + when + QStringLiteral(": ") + QString::fromLatin1(keyword(m_result));
+    return QStringLiteral("Last backup ") + when + QStringLiteral(": ") +
+           QString::fromLatin1(keyword(m_result));
 }

@@ -18,9 +18,11 @@ public:
 
     explicit LastBackup(QObject* parent = nullptr);
 
-    // What a run tells: its outcome, whether an archive of it failed or misses files, and whether
-    // it wrote any archive at all. None for a run that did not start.
-    static Result resultOf(BackupRun::Outcome outcome, bool archiveFailed, int archivesMade);
+    // What a run tells: its outcome, whether a cancel was asked for (the end of the session
+    // cancels a run that then completes what it can), whether an archive of it failed or misses
+    // files, and whether it wrote any archive at all. None for a run that did not start.
+    static Result resultOf(BackupRun::Outcome outcome, bool cancelAsked, bool archiveFailed,
+                           int archivesMade);
 
     void load(const std::filesystem::path& settingsFile);
     // Keeps the end of a run; the settings file is written at once. Returns the write's error

@@ -234,8 +234,9 @@ void MainWindow::connectProgram() {
     connect(&m_app.folderSet(), &FolderSet::totalsChanged, m_ui.TotalLabel, &QLabel::setText);
     IntervalTimer& timer = m_app.intervalTimer();
     connect(&timer, &IntervalTimer::titleChanged, this, &QWidget::setWindowTitle);
-    connect(&timer, &IntervalTimer::countdownChanged, m_ui.TimerLabel,
-            [this](const QString& countdown) { m_ui.TimerLabel->setText(QStringLiteral("Next backup in ") + countdown); });
+    connect(&timer, &IntervalTimer::countdownChanged, m_ui.TimerLabel, [this](const QString& countdown) {
+        m_ui.TimerLabel->setText(QStringLiteral("Next backup in ") + countdown);
+    });
     connect(&timer, &IntervalTimer::countdownVisibleChanged, m_ui.TimerLabel, &QLabel::setVisible);
     connect(&m_app.settings(), &SettingsModel::changed, this, [this](Setting setting) {
         if (setting == Setting::ShowLog)

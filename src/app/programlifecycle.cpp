@@ -6,12 +6,12 @@
 #include "app/programparts.h"
 #include "app/programview.h"
 #include "app/settingssequence.h"
-#include "engine/backuprunevents.h"
 #include "app/timedshutdown.h"
 #include "config/settingsmodel.h"
 #include "core/userprompts.h"
 #include "engine/archivejob.h"
 #include "engine/backuprun.h"
+#include "engine/backuprunevents.h"
 #include "housekeeping/housekeeping.h"
 #include "log/eventmarker.h"
 
@@ -147,9 +147,10 @@ ExitStatus::Code ProgramLifecycle::recordRunOutcome(BackupRun::Outcome outcome) 
 
 void ProgramLifecycle::recordLastBackup(BackupRun::Outcome outcome) {
     const ArchiveJob& job = m_parts.archiveJob();
-    const LastBackup::Result result = LastBackup::resultOf(outcome, job.archiveFailed(), job.archivesMade());
-    const QString error = m_parts.lastBackup().record(result, job.bytesMade(), QDateTime::currentDateTimeUtc(),
-                                                      m_parts.settingsFile());
+    const LastBackup::Result result = LastBackup::resultOf(outcome, m_parts.backupRun().abortRequested(),
+                                                           job.archiveFailed(), job.archivesMade());
+    const QString error = m_parts.lastBackup().record(
+        result, job.bytesMade(), QDateTime::currentDateTimeUtc(), m_parts.settingsFile());
     if (!error.isEmpty())
         m_parts.activityLog().logMessage(error);
     m_parts.backupEndNotifier().backupEnded(m_parts.lastBackup(), m_parts.runEvents().mainWindowVisible(),

@@ -45,7 +45,8 @@ RunDisplay::RunDisplay(BackupApp& app, MainWindowUi& ui, MainMenus& menus, Toolb
     connect(&events, &BackupRunEvents::percentShown, this, &RunDisplay::displayPercent);
     connect(&app.timedShutdown(), &TimedShutdown::pendingChanged, this, &RunDisplay::displayShutdownPending);
     connect(&app.lastBackup(), &LastBackup::changed, this, &RunDisplay::displayLastBackup);
-    connect(&app.folderSet(), &FolderSet::totalsChanged, this, [this](const QString& totals) { m_totals = totals; });
+    connect(&app.folderSet(), &FolderSet::totalsChanged, this,
+            [this](const QString& totals) { m_totals = totals; });
     connect(&app.intervalTimer(), &IntervalTimer::countdownChanged, this, &RunDisplay::updateTrayToolTip);
     displayLastBackup();
 }
@@ -57,7 +58,7 @@ void RunDisplay::displayLastBackup() {
         m_ui.backupStatusLabel->setToolTip(last.statusText());
     }
     if (last.result() != LastBackup::Result::None)
-        m_toolbar.setStatus(last.shortText());
+        m_toolbar.setBackupSummary(last.shortText());
     updateTrayToolTip();
 }
 

@@ -108,7 +108,14 @@ void ToolbarWindow::showPendingStatus() const {
     // Cut text ends in an ellipsis, so that it never reads as a whole line.
     m_status->setText(m_status->fontMetrics().elidedText(message, Qt::ElideRight, kStatusWidth));
     m_status->setToolTip(PlainToolTip::of(message));
-    const_cast<ToolbarWindow*>(this)->setToolTip(PlainToolTip::of(message));
+    const_cast<ToolbarWindow*>(this)->setToolTip(PlainToolTip::of(
+        m_backupSummary.isEmpty() ? message : message + QLatin1Char('\n') + m_backupSummary));
+}
+
+void ToolbarWindow::setBackupSummary(const QString& summary) {
+    m_backupSummary = summary;
+    setToolTip(
+        PlainToolTip::of(m_fullStatus.isEmpty() ? summary : m_fullStatus + QLatin1Char('\n') + summary));
 }
 
 QString ToolbarWindow::statusText() const {

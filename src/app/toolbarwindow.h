@@ -29,6 +29,8 @@ public:
     void setStatus(const QString& message);
     QString statusText() const;
     void showPendingStatus() const;
+    // How the last backup ended, in a few words: the second line of the window's tooltip.
+    void setBackupSummary(const QString& summary);
     // A file name, shortened in the middle where the line is too narrow for it.
     void showPath(const QString& path);
     // During a backup Cancel stands where the backup button was.
@@ -67,6 +69,7 @@ private:
     QLabel* m_status;
     mutable std::optional<QString> m_pendingStatus;
     mutable QString m_fullStatus;
+    QString m_backupSummary;
     QTimer m_statusTimer;
     QProgressBar* m_bar;
     PictureButton* m_backup;

@@ -261,7 +261,7 @@ void TestArchiveJob::missingFileIsReportedAndTheBackupIsIncomplete() {
     const fs::path present = (f.photos + QStringLiteral("/c.png")).toStdString();
     const fs::path vanished = (f.photos + QStringLiteral("/vanished.txt")).toStdString();
     ArchiveJob& job = form.program().archiveJob();
-    job.clearArchiveFailed();
+    job.beginRun();
     job.MakeArchive(job.ArchiveBaseName({}), {present, vanished});
     // The rest is archived and named, but the backup is not complete.
     QVERIFY(job.archiveFailed());
@@ -327,7 +327,7 @@ void TestArchiveJob::fileChangingWhileReadIsStoredOnceAndReported() {
         }
     });
     ArchiveJob& job = form.program().archiveJob();
-    job.clearArchiveFailed();
+    job.beginRun();
     job.MakeArchive(job.ArchiveBaseName({}),
                     {(f.docs + QStringLiteral("/a.txt")).toStdString(), bulk.toStdString()});
     done.store(true);

@@ -45,11 +45,13 @@ void TestBackupNotices::everyEndOfAnUnattendedRunIsTold() {
     NotificationMock::Notice notice = desktop.notices().constFirst();
     QCOMPARE(notice.application, QStringLiteral("Quoralis2005"));
     QCOMPARE(notice.summary, QStringLiteral("Quoralis2005: made"));
-    QVERIFY2(notice.body.startsWith(QStringLiteral("Last backup: ")) && notice.body.contains(QStringLiteral("made (")),
+    QVERIFY2(notice.body.startsWith(QStringLiteral("Last backup: ")) &&
+                 notice.body.contains(QStringLiteral("made (")),
              qPrintable(notice.body));
     QCOMPARE(notice.urgency, 1);
     QCOMPARE(statsValue(made, "last_backup_result"), QByteArray("made"));
-    QVERIFY(QDateTime::fromString(QString::fromLatin1(statsValue(made, "last_backup_end")), Qt::ISODate).isValid());
+    QVERIFY(QDateTime::fromString(QString::fromLatin1(statsValue(made, "last_backup_end")), Qt::ISODate)
+                .isValid());
     QVERIFY(statsValue(made, "last_backup_bytes").toULongLong() > 0);
 
     // A listed folder missing: incomplete, urgent.
@@ -66,7 +68,8 @@ void TestBackupNotices::everyEndOfAnUnattendedRunIsTold() {
 
     // Ended by the session while the engine works: cancelled.
     ProgramWithDocs cancelled;
-    cancelled.environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromUtf8(desktop.address()));
+    cancelled.environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                                 QString::fromUtf8(desktop.address()));
     cancelled.settings();
     cancelled.holdEngineAt(QStringLiteral("writing"));
     cancelled.start();
@@ -100,7 +103,8 @@ void TestBackupNotices::noticesCanBeTurnedOff() {
     QVERIFY2(desktop.start(), qPrintable(desktop.error()));
     ProgramWithDocs p;
     p.environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromUtf8(desktop.address()));
-    p.InstalledProgram::settings("desktop_notifications=0\n", {QStringLiteral("data/Docs"), QStringLiteral("data/Gone")});
+    p.InstalledProgram::settings("desktop_notifications=0\n",
+                                 {QStringLiteral("data/Docs"), QStringLiteral("data/Gone")});
     QCOMPARE(p.run(), int(ExitStatus::BackupIncomplete));
     // A notice sent would have come before the program ended.
     QTest::qWait(200);

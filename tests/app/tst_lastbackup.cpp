@@ -39,12 +39,16 @@ public:
 void TestLastBackup::aRunTellsItsResult() {
     using R = LastBackup::Result;
     using O = BackupRun::Outcome;
-    QCOMPARE(LastBackup::resultOf(O::NotStarted, false, 0), R::None);
-    QCOMPARE(LastBackup::resultOf(O::Stopped, false, 0), R::Failed);
-    QCOMPARE(LastBackup::resultOf(O::Cancelled, true, 1), R::Cancelled);
-    QCOMPARE(LastBackup::resultOf(O::Completed, false, 0), R::Made); // nothing had changed
-    QCOMPARE(LastBackup::resultOf(O::Completed, true, 1), R::Incomplete);
-    QCOMPARE(LastBackup::resultOf(O::Completed, true, 0), R::Failed);
+    QCOMPARE(LastBackup::resultOf(O::NotStarted, false, false, 0), R::None);
+    QCOMPARE(LastBackup::resultOf(O::Stopped, false, false, 0), R::Failed);
+    QCOMPARE(LastBackup::resultOf(O::Cancelled, true, true, 1), R::Cancelled);
+    QCOMPARE(LastBackup::resultOf(O::Completed, false, false, 0), R::Made); // nothing had changed
+    QCOMPARE(LastBackup::resultOf(O::Completed, false, true, 1), R::Incomplete);
+    QCOMPARE(LastBackup::resultOf(O::Completed, false, true, 0), R::Failed);
+    // Ended by the session: what it could not finish was cancelled, not failed; what it did
+    // finish before is a backup made.
+    QCOMPARE(LastBackup::resultOf(O::Completed, true, true, 0), R::Cancelled);
+    QCOMPARE(LastBackup::resultOf(O::Completed, true, false, 1), R::Made);
 }
 
 void TestLastBackup::theRecordSurvivesARestartAndNothingElseIsTouched() {

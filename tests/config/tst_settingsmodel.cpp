@@ -178,7 +178,8 @@ private Q_SLOTS:
                                                      "log_clean_days",
                                                      "voice",
                                                      "timer_interval",
-                                                     "destination"}));
+                                                     "destination",
+                                                     "desktop_notifications"}));
         QVERIFY(content.contains("destination=/dest/"));
 
         SettingsModel read;

@@ -79,7 +79,8 @@ bool DbusMock::start() {
 
     const bool system = m_busKind == Bus::System;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(system ? QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS") : QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+    environment.insert(system ? QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS")
+                              : QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
                        QString::fromUtf8(m_address));
     m_mock.setProcessEnvironment(environment);
     // The mock logs every call on its output; errors still reach the test's output.
@@ -102,7 +103,8 @@ bool DbusMock::start() {
     }
     const bool registered = QTest::qWaitFor(
         [&] {
-            return m_mock.state() != QProcess::Running || bus.interface()->isServiceRegistered(m_service).value();
+            return m_mock.state() != QProcess::Running ||
+                   bus.interface()->isServiceRegistered(m_service).value();
         },
         startTimeoutMs);
     if (!registered || m_mock.state() != QProcess::Running) {
