@@ -13,6 +13,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 ProgramLifecycle::ProgramLifecycle(ProgramParts& parts, const QStringList& arguments)
     : m_parts(parts)
     , m_commandLine(arguments) {}
@@ -144,7 +146,8 @@ ExitStatus::Code ProgramLifecycle::recordRunOutcome(BackupRun::Outcome outcome) 
 void ProgramLifecycle::runBackup() {
     BackupRun& run = m_parts.backupRun();
     const BackupRun::Outcome outcome = run.btBackupClick();
-    m_lastRunStatus = recordRunOutcome(outcome);
+    const ExitStatus::Code status = recordRunOutcome(outcome);
+    std::exchange(m_replyWhenRunEnds, {}).send(status);
     if (!run.isRunning())
         QTimer::singleShot(0, this, &ProgramLifecycle::runForwardedBackups);
     if (m_endAfterBackup && !run.isRunning()) {
@@ -189,14 +192,18 @@ void ProgramLifecycle::runForwardedBackups() {
     while (!m_forwardedBackups.isEmpty() && !m_ended && !m_parts.backupRun().isRunning()) {
         const ForwardedBackup request = m_forwardedBackups.takeFirst();
         const CommandLine commandLine(request.arguments);
+        if (!request.reply.isWaiting()) {
+            m_parts.activityLog().logMessage(QStringLiteral("A start that asked for a backup has gone: ") +
+                                             commandLine.spelledOut());
+            continue;
+        }
         m_parts.activityLog().logMessage(QStringLiteral("Backup asked for by another start: ") +
                                          commandLine.spelledOut());
-        m_lastRunStatus = ExitStatus::BackupNotMade;
+        m_replyWhenRunEnds = request.reply;
         if (commandLine.shutsDown())
             backupAndShutdown();
         else
             runBackup();
-        request.reply.send(m_lastRunStatus);
     }
     if (m_ended) {
         for (const ForwardedBackup& request : std::as_const(m_forwardedBackups))

@@ -2,6 +2,10 @@
 
 #include "app/singleinstancewire.h"
 
+#ifndef _WIN32
+#include <sys/socket.h>
+#endif
+
 SingleInstanceReply::SingleInstanceReply(QLocalSocket* socket)
     : m_socket(socket) {}
 
@@ -13,5 +17,15 @@ void SingleInstanceReply::send(int exitStatus) const {
 }
 
 bool SingleInstanceReply::isWaiting() const {
-    return m_socket && m_socket->state() == QLocalSocket::ConnectedState;
+    if (!m_socket || m_socket->state() != QLocalSocket::ConnectedState)
+        return false;
+#ifndef _WIN32
+    // A start that gave up has closed its end, which the socket learns only from the event loop:
+    // the system is asked now. It sends nothing after its request, so an end of data is its going.
+    char next = 0;
+    const auto peeked = ::recv(int(m_socket->socketDescriptor()), &next, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (peeked == 0)
+        return false;
+#endif
+    return true;
 }
