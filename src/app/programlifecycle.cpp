@@ -8,6 +8,7 @@
 #include "core/userprompts.h"
 #include "engine/archivejob.h"
 #include "engine/backuprun.h"
+#include "engine/backuprunevents.h"
 #include "housekeeping/housekeeping.h"
 #include "log/eventmarker.h"
 
@@ -17,7 +18,12 @@
 
 ProgramLifecycle::ProgramLifecycle(ProgramParts& parts, const QStringList& arguments)
     : m_parts(parts)
-    , m_commandLine(arguments) {}
+    , m_commandLine(arguments) {
+    connect(&m_parts.runEvents(), &BackupRunEvents::busyChanged, this, [this](bool busy) {
+        if (!busy)
+            QTimer::singleShot(0, this, &ProgramLifecycle::runForwardedBackups);
+    });
+}
 
 void ProgramLifecycle::closeProgram() {
     if (m_ended)
@@ -147,7 +153,9 @@ void ProgramLifecycle::runBackup() {
     BackupRun& run = m_parts.backupRun();
     const BackupRun::Outcome outcome = run.btBackupClick();
     const ExitStatus::Code status = recordRunOutcome(outcome);
-    std::exchange(m_replyWhenRunEnds, {}).send(status);
+    // A run that did not start made no backup, whatever it tells the program's own status.
+    std::exchange(m_replyWhenRunEnds, {})
+        .send(outcome == BackupRun::Outcome::NotStarted ? ExitStatus::BackupNotMade : status);
     if (!run.isRunning())
         QTimer::singleShot(0, this, &ProgramLifecycle::runForwardedBackups);
     if (m_endAfterBackup && !run.isRunning()) {
@@ -183,13 +191,16 @@ void ProgramLifecycle::backupAndShutdown() {
 
 void ProgramLifecycle::forwardedBackupRequested(const QStringList& arguments,
                                                 const SingleInstanceReply& reply) {
+    m_parts.activityLog().logMessage(QStringLiteral("Another start asks for a backup: ") +
+                                     CommandLine(arguments).spelledOut());
     m_forwardedBackups.append({arguments, reply});
     QTimer::singleShot(0, this, &ProgramLifecycle::runForwardedBackups);
 }
 
 void ProgramLifecycle::runForwardedBackups() {
-    // One at a time, and never inside another run: each waits for the run before it to end.
-    while (!m_forwardedBackups.isEmpty() && !m_ended && !m_parts.backupRun().isRunning()) {
+    // One at a time, and never inside another run or a count of the folders: each waits for
+    // what is in progress to end.
+    while (!m_forwardedBackups.isEmpty() && !m_ended && m_parts.runEvents().backupAllowed()) {
         const ForwardedBackup request = m_forwardedBackups.takeFirst();
         const CommandLine commandLine(request.arguments);
         if (!request.reply.isWaiting()) {

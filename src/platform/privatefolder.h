@@ -10,7 +10,8 @@ namespace platform {
 // user's runtime folder ($XDG_RUNTIME_DIR), the temporary folder ($TMPDIR), /tmp; in each, a folder
 // of the program's own for this user, made with mode 0700 when missing. One that is not a folder
 // of the user's own with that mode, or that cannot be written (a read-only file system), is left
-// out; when the one in /tmp is taken by another user, a new one with a unique name stands in for it.
+// out; when none is left (another user made them all first), a new one with a unique name in /tmp
+// stands in.
 class PrivateFolder {
 public:
     // Only folders whose path leaves `room` bytes for a file name within `maxPathBytes`.
