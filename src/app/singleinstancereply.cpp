@@ -3,6 +3,7 @@
 #include "app/singleinstancewire.h"
 
 #ifndef _WIN32
+#include <cerrno>
 #include <sys/socket.h>
 #endif
 
@@ -21,10 +22,11 @@ bool SingleInstanceReply::isWaiting() const {
         return false;
 #ifndef _WIN32
     // A start that gave up has closed its end, which the socket learns only from the event loop:
-    // the system is asked now. It sends nothing after its request, so an end of data is its going.
+    // the system is asked now. It sends nothing after its request, so an end of data (or a reset
+    // connection) is its going.
     char next = 0;
     const auto peeked = ::recv(int(m_socket->socketDescriptor()), &next, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (peeked == 0)
+    if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
         return false;
 #endif
     return true;

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -10,6 +11,9 @@
 #include <QTimer>
 
 #include <memory>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using Role = SingleInstance::Role;
 using Outcome = SingleInstance::Outcome;
@@ -33,6 +37,13 @@ private Q_SLOTS:
     void killedFirstCopyBlocksNothing();
     void killedFirstCopyLeavesTheWaitingStartToBackUp();
     void startInAnotherProcessHandsItsCommandLineOver();
+
+    void lockIsFoundWhateverTheRuntimeFolder_data();
+    void lockIsFoundWhateverTheRuntimeFolder();
+    void socketLivesInAFolderOnlyTheUserCanWrite_data();
+    void socketLivesInAFolderOnlyTheUserCanWrite();
+    void anotherUsersFilesAreNeverUsed();
+    void withdrawnStartGetsNoBackup();
 
 private:
     std::filesystem::path settingsFile(const char* name = "Quoralis2005Config.ini") const;
@@ -301,6 +312,140 @@ void TestSingleInstance::startInAnotherProcessHandsItsCommandLineOver() {
     QCOMPARE(said, QByteArray("outcome ") + QByteArray::number(int(Outcome::Finished)));
     QTRY_COMPARE_WITH_TIMEOUT(unattended->state(), QProcess::NotRunning, 30'000);
     QCOMPARE(unattended->exitCode(), int(ExitStatus::BackupNotMade));
+}
+
+namespace {
+// Sets an environment variable (or removes it, for an empty value) for the life of a test.
+class EnvironmentChange {
+public:
+    EnvironmentChange(const char* name, const QByteArray& value)
+        : m_name(name)
+        , m_before(qgetenv(name))
+        , m_wasSet(qEnvironmentVariableIsSet(name)) {
+        if (value.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~EnvironmentChange() {
+        if (m_wasSet)
+            qputenv(m_name, m_before);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    QByteArray m_before;
+    bool m_wasSet;
+};
+} // namespace
+
+void TestSingleInstance::lockIsFoundWhateverTheRuntimeFolder_data() {
+    QTest::addColumn<bool>("otherFolder");
+    QTest::newRow("no runtime folder, as cron starts it") << false;
+    QTest::newRow("another runtime folder") << true;
+}
+
+void TestSingleInstance::lockIsFoundWhateverTheRuntimeFolder() {
+    QFETCH(bool, otherFolder);
+    SingleInstance primary;
+    QCOMPARE(primary.acquire(settingsFile()), Role::Primary);
+    QSignalSpy activation(&primary, &SingleInstance::activationRequested);
+    QTemporaryDir other;
+    const EnvironmentChange runtime("XDG_RUNTIME_DIR",
+                                    otherFolder ? QFile::encodeName(other.path()) : QByteArray());
+
+    SingleInstance secondary;
+    QCOMPARE(secondary.acquire(settingsFile()), Role::Secondary);
+    QCOMPARE(secondary.forward({}).outcome, Outcome::Handed);
+    QTRY_COMPARE(activation.count(), 1);
+}
+
+void TestSingleInstance::socketLivesInAFolderOnlyTheUserCanWrite_data() {
+    QTest::addColumn<bool>("runtimeFolder");
+    QTest::newRow("runtime folder") << true;
+    QTest::newRow("none, and a long temporary folder") << false;
+}
+
+void TestSingleInstance::socketLivesInAFolderOnlyTheUserCanWrite() {
+    QFETCH(bool, runtimeFolder);
+    QTemporaryDir temporary;
+    const QString longFolder = temporary.filePath(QString(120, QLatin1Char('t')));
+    QVERIFY(QDir().mkpath(longFolder));
+    const EnvironmentChange runtime("XDG_RUNTIME_DIR",
+                                    runtimeFolder ? QFile::encodeName(m_runtime.path()) : QByteArray());
+    const EnvironmentChange temp("TMPDIR", QFile::encodeName(longFolder));
+
+    SingleInstance primary;
+    QCOMPARE(primary.acquire(settingsFile()), Role::Primary);
+    const QByteArray socket = QFile::encodeName(socketFile());
+    QVERIFY(!socket.isEmpty());
+    QVERIFY2(socket.size() <= 103, socket.constData());
+    if (runtimeFolder)
+        QVERIFY2(socket.startsWith(QFile::encodeName(m_runtime.path())), socket.constData());
+    struct stat folder {};
+    QCOMPARE(::lstat(QFile::encodeName(QFileInfo(socketFile()).path()).constData(), &folder), 0);
+    QVERIFY(S_ISDIR(folder.st_mode));
+    QCOMPARE(folder.st_uid, ::geteuid());
+    QCOMPARE(folder.st_mode & 0777, mode_t(0700));
+}
+
+void TestSingleInstance::anotherUsersFilesAreNeverUsed() {
+    if (::geteuid() != 0)
+        QSKIP("needs root to make files another user owns");
+    const passwd* other = ::getpwnam("nobody");
+    QVERIFY(other);
+    // Their folder where this user's own would be made: the socket goes elsewhere.
+    const QByteArray taken =
+        QFile::encodeName(m_runtime.filePath(QStringLiteral("quoralis2005-%1").arg(::geteuid())));
+    QVERIFY(::mkdir(taken.constData(), 0777) == 0 || errno == EEXIST);
+    QVERIFY(::chmod(taken.constData(), 0777) == 0);
+    QVERIFY(::chown(taken.constData(), other->pw_uid, other->pw_gid) == 0);
+    {
+        SingleInstance primary;
+        QCOMPARE(primary.acquire(settingsFile()), Role::Primary);
+        QVERIFY(!socketFile().isEmpty());
+        QVERIFY2(!QFile::encodeName(socketFile()).startsWith(taken), qPrintable(socketFile()));
+    }
+    QVERIFY(::rmdir(taken.constData()) == 0);
+
+    // Their lock file beside the settings file: this copy runs without the guard.
+    const QByteArray lock = QByteArray::fromStdString(SingleInstance::lockFileFor(settingsFile()).native());
+    QFile planted(QFile::decodeName(lock));
+    QVERIFY(planted.open(QIODevice::WriteOnly));
+    planted.write(QFile::encodeName(m_runtime.filePath(QStringLiteral("theirs.socket"))));
+    planted.close();
+    QVERIFY(::chown(lock.constData(), other->pw_uid, other->pw_gid) == 0);
+    SingleInstance copy;
+    QCOMPARE(copy.acquire(settingsFile()), Role::Unguarded);
+}
+
+void TestSingleInstance::withdrawnStartGetsNoBackup() {
+    SingleInstance primary;
+    SingleInstance secondary;
+    QCOMPARE(primary.acquire(settingsFile()), Role::Primary);
+    QCOMPARE(secondary.acquire(settingsFile()), Role::Secondary);
+    SingleInstanceReply received;
+    connect(&primary, &SingleInstance::backupRequested, this,
+            [&](const QStringList&, const SingleInstanceReply& reply) {
+                received = reply;
+                QTimer::singleShot(0, &secondary, &SingleInstance::withdraw);
+            });
+
+    const SingleInstance::Forwarded forwarded = secondary.forward(args("/autoclose"));
+    QCOMPARE(forwarded.outcome, Outcome::Withdrawn);
+    QCOMPARE(forwarded.exitStatus, int(ExitStatus::BackupIncomplete));
+    // Seen at once, before the running copy's event loop has heard of it.
+    QVERIFY(!received.isWaiting());
+
+    // Ended while it waits for a scheduled run of the first copy to end.
+    SingleInstance later;
+    QCOMPARE(later.acquire(settingsFile()), Role::Secondary);
+    primary.setUnattendedRun(true);
+    QCOMPARE(later.forward(args("/autoclose")).outcome, Outcome::PrimaryUnattended);
+    QTimer::singleShot(0, &later, &SingleInstance::withdraw);
+    QCOMPARE(later.waitForPrimaryToEnd(), SingleInstance::Wait::Withdrawn);
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)
