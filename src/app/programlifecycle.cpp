@@ -151,11 +151,12 @@ ExitStatus::Code ProgramLifecycle::recordRunOutcome(BackupRun::Outcome outcome) 
 
 void ProgramLifecycle::runBackup() {
     BackupRun& run = m_parts.backupRun();
+    // Taken now: a trigger refused while this run works must not answer for it.
+    const SingleInstanceReply reply = std::exchange(m_replyWhenRunEnds, {});
     const BackupRun::Outcome outcome = run.btBackupClick();
     const ExitStatus::Code status = recordRunOutcome(outcome);
     // A run that did not start made no backup, whatever it tells the program's own status.
-    std::exchange(m_replyWhenRunEnds, {})
-        .send(outcome == BackupRun::Outcome::NotStarted ? ExitStatus::BackupNotMade : status);
+    reply.send(outcome == BackupRun::Outcome::NotStarted ? ExitStatus::BackupNotMade : status);
     if (!run.isRunning())
         QTimer::singleShot(0, this, &ProgramLifecycle::runForwardedBackups);
     if (m_endAfterBackup && !run.isRunning()) {
