@@ -31,9 +31,6 @@ constexpr int kConnectRetryMs = 100;
 // without a bound, as long as the running copy is there.
 constexpr int kFirstAnswerMs = 30'000;
 constexpr int kLockPollMs = 250;
-// The bytes of a socket path that every system takes (sun_path less its closing NUL).
-constexpr std::size_t kSocketPathBytes = 103;
-constexpr int kSocketNameHexDigits = 16;
 
 const char* shown(const std::filesystem::path& path) {
     thread_local std::string text;
@@ -49,19 +46,22 @@ std::filesystem::path canonicalFile(const std::filesystem::path& settingsFile) {
     return error ? absolute.lexically_normal() : canonical;
 }
 
-// Where the first copy listens, in the order to try them.
-QStringList socketNames(const QString& key) {
-#ifdef _WIN32
-    return {key};
-#else
+#ifndef _WIN32
+// The bytes of a socket path that every system takes (sun_path less its closing NUL).
+constexpr std::size_t kSocketPathBytes = 103;
+constexpr int kSocketNameHexDigits = 16;
+
+// Where the first copy listens in `folder`; empty when the path would be too long for a socket.
+QString socketIn(const std::filesystem::path& folder, const QString& key) {
+    if (folder.empty())
+        return {};
     const QString name = key.right(kSocketNameHexDigits) + QStringLiteral(".socket");
-    QStringList names;
-    for (const std::filesystem::path& folder :
-         platform::PrivateFolder::candidates(kSocketPathBytes, std::size_t(name.size())))
-        names.append(QFile::decodeName(QByteArray::fromStdString((folder / name.toStdString()).native())));
-    return names;
-#endif
+    const std::filesystem::path socket = folder / name.toStdString();
+    if (socket.native().size() > kSocketPathBytes)
+        return {};
+    return QFile::decodeName(QByteArray::fromStdString(socket.native()));
 }
+#endif
 
 } // namespace
 
@@ -127,18 +127,31 @@ void SingleInstance::becomePrimary() {
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
-    QString failures;
-    for (const QString& name : socketNames(m_key)) {
-        // Only the holder of the lock may do this: what is there was left by a copy that was killed.
-        QLocalServer::removeServer(name);
-        if (m_server->listen(name)) {
-            if (!m_lock->publish(QFile::encodeName(m_server->fullServerName())))
-                qWarning("Cannot write to the lock file %s", shown(m_lock->file()));
+#ifdef _WIN32
+    if (!listenOn(m_key))
+        qWarning("Later starts cannot reach this copy: %s", qPrintable(m_server->errorString()));
+#else
+    for (const std::filesystem::path& place : platform::PrivateFolder::places()) {
+        const QString name = socketIn(place, m_key);
+        if (!name.isEmpty() && !platform::PrivateFolder::make(place).empty() && listenOn(name))
             return;
-        }
-        failures += QStringLiteral("\n%1: %2").arg(name, m_server->errorString());
     }
-    qWarning("Later starts cannot reach this copy; no socket could be made:%s", qPrintable(failures));
+    if (!listenOn(socketIn(platform::PrivateFolder::makeUnique(), m_key)))
+        qWarning("Later starts cannot reach this copy: no socket could be made (%s)",
+                 qPrintable(m_server->errorString()));
+#endif
+}
+
+bool SingleInstance::listenOn(const QString& name) {
+    if (name.isEmpty())
+        return false;
+    // Only the holder of the lock may do this: what is there was left by a copy that was killed.
+    QLocalServer::removeServer(name);
+    if (!m_server->listen(name))
+        return false;
+    if (!m_lock->publish(QFile::encodeName(m_server->fullServerName())))
+        qWarning("Cannot write to the lock file %s", shown(m_lock->file()));
+    return true;
 }
 
 void SingleInstance::acceptConnections() {

@@ -95,6 +95,8 @@ private:
     enum class Connect { Connected, BecamePrimary, Failed };
 
     void becomePrimary();
+    // Listens on the socket path `name` and says so in the lock file; false for an empty name.
+    bool listenOn(const QString& name);
     void acceptConnections();
     void readRequest(QLocalSocket* socket);
     Connect connectToPrimary();

@@ -13,6 +13,10 @@ namespace platform {
 
 namespace {
 
+std::string ownName() {
+    return "quoralis2005-" + std::to_string(::geteuid());
+}
+
 bool isPrivateAndWritable(const std::filesystem::path& folder) {
     struct stat status {};
     if (::lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::geteuid())
@@ -22,44 +26,28 @@ bool isPrivateAndWritable(const std::filesystem::path& folder) {
     return ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-std::filesystem::path ownFolderIn(const std::filesystem::path& base) {
-    const std::filesystem::path folder = base / ("quoralis2005-" + std::to_string(::geteuid()));
-    ::mkdir(folder.c_str(), 0700);
-    return isPrivateAndWritable(folder) ? folder : std::filesystem::path();
+} // namespace
+
+std::vector<std::filesystem::path> PrivateFolder::places() {
+    std::vector<std::filesystem::path> places;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty())
+        places.push_back(std::filesystem::path(runtime.toStdString()) / ownName());
+    places.push_back(std::filesystem::path(QFile::encodeName(QDir::tempPath()).toStdString()) / ownName());
+    places.push_back(std::filesystem::path("/tmp") / ownName());
+    return places;
 }
 
-std::filesystem::path uniqueFolderIn(const std::filesystem::path& base) {
-    std::string pattern = (base / ("quoralis2005-" + std::to_string(::geteuid()) + "-XXXXXX")).native();
+std::filesystem::path PrivateFolder::make(const std::filesystem::path& place) {
+    ::mkdir(place.c_str(), 0700);
+    return isPrivateAndWritable(place) ? place : std::filesystem::path();
+}
+
+std::filesystem::path PrivateFolder::makeUnique() {
+    std::string pattern = "/tmp/" + ownName() + "-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         return {};
     return pattern;
-}
-
-} // namespace
-
-std::vector<std::filesystem::path> PrivateFolder::candidates(std::size_t maxPathBytes, std::size_t room) {
-    std::vector<std::filesystem::path> bases;
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty())
-        bases.emplace_back(runtime.toStdString());
-    bases.emplace_back(QFile::encodeName(QDir::tempPath()).toStdString());
-    bases.emplace_back("/tmp");
-
-    std::vector<std::filesystem::path> folders;
-    const auto fits = [&](const std::filesystem::path& folder) {
-        return !folder.empty() && folder.native().size() + 1 + room <= maxPathBytes;
-    };
-    for (const std::filesystem::path& base : bases) {
-        const std::filesystem::path folder = ownFolderIn(base);
-        if (fits(folder))
-            folders.push_back(folder);
-    }
-    if (folders.empty()) {
-        const std::filesystem::path folder = uniqueFolderIn("/tmp");
-        if (fits(folder))
-            folders.push_back(folder);
-    }
-    return folders;
 }
 
 } // namespace platform

@@ -4,12 +4,17 @@
 
 namespace platform {
 
-std::vector<std::filesystem::path> PrivateFolder::candidates(std::size_t maxPathBytes, std::size_t room) {
-    // The user's temporary folder lies in the user's own profile.
-    const std::filesystem::path folder(QDir::tempPath().toStdWString());
-    if (folder.native().size() + 1 + room > maxPathBytes)
-        return {};
-    return {folder};
+// The user's temporary folder lies in the user's own profile.
+std::vector<std::filesystem::path> PrivateFolder::places() {
+    return {std::filesystem::path(QDir::tempPath().toStdWString())};
+}
+
+std::filesystem::path PrivateFolder::make(const std::filesystem::path& place) {
+    return place;
+}
+
+std::filesystem::path PrivateFolder::makeUnique() {
+    return {};
 }
 
 } // namespace platform
