@@ -105,7 +105,20 @@ bool SingleInstance::isUnattendedStart(const QStringList& arguments) {
 SingleInstance::Role SingleInstance::acquire(const std::filesystem::path& settingsFile) {
     m_key = keyFor(settingsFile);
     m_lock = std::make_unique<platform::ProcessLock>(lockFileFor(settingsFile));
-    switch (m_lock->tryLock()) {
+    platform::ProcessLock::Result result = m_lock->tryLock();
+    if (result == platform::ProcessLock::Result::Failed) {
+        // A settings folder that cannot be written (read-only media), or a lock file another
+        // user put there: the lock goes to the one private place that does not depend on the
+        // environment of the start.
+        const std::filesystem::path folder =
+            platform::PrivateFolder::make(platform::PrivateFolder::places().back());
+        if (!folder.empty()) {
+            m_lock = std::make_unique<platform::ProcessLock>(folder /
+                                                             (m_key + QStringLiteral(".lock")).toStdString());
+            result = m_lock->tryLock();
+        }
+    }
+    switch (result) {
     case platform::ProcessLock::Result::Locked:
         becomePrimary();
         break;

@@ -21,7 +21,8 @@ class ProcessLock;
 }
 
 // One copy of the program per settings file. The first copy holds the lock on a file beside the
-// settings file (the same one however the program was started) and listens on a local socket in a
+// settings file (the same one however the program was started; in a private folder of the user's
+// in /tmp when the settings folder cannot be written) and listens on a local socket in a
 // folder only the user can write; the lock file says where that socket is. A later copy hands its
 // command line over that socket and ends. The system drops the lock of a copy that was killed, and
 // the next first copy replaces the socket it left behind.
@@ -29,8 +30,7 @@ class SingleInstance : public QObject {
     Q_OBJECT
 public:
     enum class Role {
-        Unguarded, // the lock cannot be used here (its folder is not writable, or the file is
-                   // another user's): run as before
+        Unguarded, // no lock file can be used: run as before
         Primary,
         Secondary,
     };

@@ -8,7 +8,7 @@ namespace platform {
 // Folders that only this user can write, for files other users must neither make, replace nor
 // reach (the sockets through which copies of the program talk). The places to try, in order: in
 // the user's runtime folder ($XDG_RUNTIME_DIR), the temporary folder ($TMPDIR) and /tmp, a folder
-// of the program's own for this user.
+// of the program's own for this user. The last place does not depend on the environment.
 class PrivateFolder {
 public:
     static std::vector<std::filesystem::path> places();

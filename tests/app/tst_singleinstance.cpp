@@ -1,5 +1,6 @@
 #include "app/exitstatus.h"
 #include "app/singleinstance.h"
+#include "testmount.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,6 +45,7 @@ private Q_SLOTS:
     void socketLivesInAFolderOnlyTheUserCanWrite();
     void anotherUsersFilesAreNeverUsed();
     void withdrawnStartGetsNoBackup();
+    void readOnlySettingsFolder();
 
 private:
     std::filesystem::path settingsFile(const char* name = "Quoralis2005Config.ini") const;
@@ -410,7 +412,7 @@ void TestSingleInstance::anotherUsersFilesAreNeverUsed() {
     }
     QVERIFY(::rmdir(taken.constData()) == 0);
 
-    // Their lock file beside the settings file: this copy runs without the guard.
+    // Their lock file beside the settings file: the lock goes to this user's own folder.
     const QByteArray lock = QByteArray::fromStdString(SingleInstance::lockFileFor(settingsFile()).native());
     QFile planted(QFile::decodeName(lock));
     QVERIFY(planted.open(QIODevice::WriteOnly));
@@ -418,7 +420,26 @@ void TestSingleInstance::anotherUsersFilesAreNeverUsed() {
     planted.close();
     QVERIFY(::chown(lock.constData(), other->pw_uid, other->pw_gid) == 0);
     SingleInstance copy;
-    QCOMPARE(copy.acquire(settingsFile()), Role::Unguarded);
+    QCOMPARE(copy.acquire(settingsFile()), Role::Primary);
+    QSignalSpy activation(&copy, &SingleInstance::activationRequested);
+    SingleInstance next;
+    QCOMPARE(next.acquire(settingsFile()), Role::Secondary);
+    QCOMPARE(next.forward({}).outcome, Outcome::Handed);
+    QTRY_COMPARE(activation.count(), 1);
+}
+
+// Settings on read-only media: the copies still exclude each other.
+void TestSingleInstance::readOnlySettingsFolder() {
+    TestMount mount(TestMount::Kind::ReadOnlyBind, m_program->path());
+    if (!mount.isActive())
+        QSKIP(qPrintable(mount.error()));
+    SingleInstance primary;
+    QCOMPARE(primary.acquire(settingsFile()), Role::Primary);
+    QSignalSpy activation(&primary, &SingleInstance::activationRequested);
+    SingleInstance secondary;
+    QCOMPARE(secondary.acquire(settingsFile()), Role::Secondary);
+    QCOMPARE(secondary.forward({}).outcome, Outcome::Handed);
+    QTRY_COMPARE(activation.count(), 1);
 }
 
 void TestSingleInstance::withdrawnStartGetsNoBackup() {
