@@ -5,6 +5,7 @@
 #include "app/mainwindow.h"
 #include "app/quoralisapplication.h"
 #include "app/singleinstance.h"
+#include "app/starthandover.h"
 #include "app/traycontrol.h"
 #include "app/traynotifier.h"
 #include "app/windowsview.h"
@@ -21,36 +22,6 @@
 #include <memory>
 #include <optional>
 
-namespace {
-
-// Hands the start to a copy already running on the same settings file. Returns the exit status
-// when this copy is to end, nothing when it is to start as the first one.
-std::optional<int> handOver(SingleInstance& instance, const QStringList& arguments) {
-    for (;;) {
-        const SingleInstance::Forwarded forwarded = instance.forward(arguments);
-        switch (forwarded.outcome) {
-        case SingleInstance::Outcome::Handed:
-            return 0;
-        case SingleInstance::Outcome::Finished:
-        case SingleInstance::Outcome::Failed:
-            return forwarded.exitStatus;
-        case SingleInstance::Outcome::BecamePrimary:
-            return std::nullopt;
-        case SingleInstance::Outcome::PrimaryUnattended:
-            switch (instance.waitForPrimaryToEnd()) {
-            case SingleInstance::Wait::BecamePrimary:
-                return std::nullopt;
-            case SingleInstance::Wait::PrimaryReady:
-                continue;
-            case SingleInstance::Wait::Failed:
-                return int(ExitStatus::BackupNotMade);
-            }
-        }
-    }
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     TerminationRequest::holdRequests();
     QuoralisApplication app(argc, argv);
@@ -64,13 +35,22 @@ int main(int argc, char** argv) {
     // Beside the program in a portable copy, in the per-user places when the program folder is not ours.
     const platform::SettingsLocation location(platform::SystemInfo::programDirectory());
 
+    // Made first: an end request while this start waits for another copy withdraws it.
+    TerminationRequest termination;
+    MessageBoxPrompts prompts;
     auto instance = std::make_unique<SingleInstance>();
     if (instance->acquire(location.settingsFile()) == SingleInstance::Role::Secondary) {
-        if (const std::optional<int> status = handOver(*instance, arguments))
+        const QMetaObject::Connection withdrawal = QObject::connect(
+            &termination, &TerminationRequest::requested, instance.get(), &SingleInstance::withdraw);
+        const std::optional<int> status = StartHandOver(*instance, arguments, prompts)
+                                              .run(location.settingsFile(), location.logDirectory());
+        QObject::disconnect(withdrawal);
+        if (status) {
+            TerminationRequest::ignoreFurtherRequests();
             return *status;
+        }
     }
     instance->setUnattendedRun(unattended);
-    MessageBoxPrompts prompts;
     DesktopShellOpener shell;
     const auto shutdown = platform::ShutdownService::createSystemService();
     AppServices services;
@@ -106,7 +86,6 @@ int main(int argc, char** argv) {
     // The process ends only when the program has closed, never by ending the event loops of a
     // backup that is still working.
     QObject::connect(&program, &BackupApp::programEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
-    TerminationRequest termination;
     QObject::connect(&termination, &TerminationRequest::requested, &program, [&] {
         prompts.stopWaiting();
         program.requestTermination();

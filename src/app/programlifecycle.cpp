@@ -17,9 +17,16 @@
 
 #include <QTimer>
 
+#include <utility>
+
 ProgramLifecycle::ProgramLifecycle(ProgramParts& parts, const QStringList& arguments)
     : m_parts(parts)
-    , m_commandLine(arguments) {}
+    , m_commandLine(arguments) {
+    connect(&m_parts.runEvents(), &BackupRunEvents::busyChanged, this, [this](bool busy) {
+        if (!busy)
+            QTimer::singleShot(0, this, &ProgramLifecycle::runForwardedBackups);
+    });
+}
 
 void ProgramLifecycle::closeProgram() {
     if (m_ended)
@@ -159,8 +166,12 @@ void ProgramLifecycle::recordLastBackup(BackupRun::Outcome outcome) {
 
 void ProgramLifecycle::runBackup() {
     BackupRun& run = m_parts.backupRun();
+    // Taken now: a trigger refused while this run works must not answer for it.
+    const SingleInstanceReply reply = std::exchange(m_replyWhenRunEnds, {});
     const BackupRun::Outcome outcome = run.btBackupClick();
-    m_lastRunStatus = recordRunOutcome(outcome);
+    const ExitStatus::Code status = recordRunOutcome(outcome);
+    // A run that did not start made no backup, whatever it tells the program's own status.
+    reply.send(outcome == BackupRun::Outcome::NotStarted ? ExitStatus::BackupNotMade : status);
     recordLastBackup(outcome);
     if (!run.isRunning())
         QTimer::singleShot(0, this, &ProgramLifecycle::runForwardedBackups);
@@ -197,23 +208,30 @@ void ProgramLifecycle::backupAndShutdown() {
 
 void ProgramLifecycle::forwardedBackupRequested(const QStringList& arguments,
                                                 const SingleInstanceReply& reply) {
+    m_parts.activityLog().logMessage(QStringLiteral("Another start asks for a backup: ") +
+                                     CommandLine(arguments).spelledOut());
     m_forwardedBackups.append({arguments, reply});
     QTimer::singleShot(0, this, &ProgramLifecycle::runForwardedBackups);
 }
 
 void ProgramLifecycle::runForwardedBackups() {
-    // One at a time, and never inside another run: each waits for the run before it to end.
-    while (!m_forwardedBackups.isEmpty() && !m_ended && !m_parts.backupRun().isRunning()) {
+    // One at a time, and never inside another run or a count of the folders: each waits for
+    // what is in progress to end.
+    while (!m_forwardedBackups.isEmpty() && !m_ended && m_parts.runEvents().backupAllowed()) {
         const ForwardedBackup request = m_forwardedBackups.takeFirst();
         const CommandLine commandLine(request.arguments);
+        if (!request.reply.isWaiting()) {
+            m_parts.activityLog().logMessage(QStringLiteral("A start that asked for a backup has gone: ") +
+                                             commandLine.spelledOut());
+            continue;
+        }
         m_parts.activityLog().logMessage(QStringLiteral("Backup asked for by another start: ") +
                                          commandLine.spelledOut());
-        m_lastRunStatus = ExitStatus::BackupNotMade;
+        m_replyWhenRunEnds = request.reply;
         if (commandLine.shutsDown())
             backupAndShutdown();
         else
             runBackup();
-        request.reply.send(m_lastRunStatus);
     }
     if (m_ended) {
         for (const ForwardedBackup& request : std::as_const(m_forwardedBackups))

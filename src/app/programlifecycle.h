@@ -72,7 +72,9 @@ private:
     bool m_closeAfterRun = false;
     // An error report was answered while a backup ran: the program ends after the run.
     bool m_endAfterBackup = false;
-    ExitStatus::Code m_lastRunStatus = ExitStatus::AllArchivesMade;
+    // The start that forwarded the backup now running: told its status as soon as the run has
+    // ended, before any question that follows the run.
+    SingleInstanceReply m_replyWhenRunEnds;
     struct ForwardedBackup {
         QStringList arguments;
         SingleInstanceReply reply;

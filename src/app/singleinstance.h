@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/singleinstancereply.h"
+#include "app/singleinstancewire.h"
 
 #include <QObject>
 #include <QPointer>
@@ -8,7 +9,9 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 
+class QDeadlineTimer;
 class QLocalServer;
 class QLocalSocket;
 class QEventLoop;
@@ -17,15 +20,17 @@ namespace platform {
 class ProcessLock;
 }
 
-// One copy of the program per settings file. The first copy holds a lock named after the
-// settings file and listens on a local socket of the same name; a later copy hands its
-// command line over that socket and ends. The system drops the lock of a copy that was
-// killed, and the next first copy replaces the socket it left behind.
+// One copy of the program per settings file. The first copy holds the lock on a file beside the
+// settings file (the same one however the program was started; in a private folder of the user's
+// in /tmp when the settings folder cannot be written) and listens on a local socket in a
+// folder only the user can write; the lock file says where that socket is. A later copy hands its
+// command line over that socket and ends. The system drops the lock of a copy that was killed, and
+// the next first copy replaces the socket it left behind.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
     enum class Role {
-        Unguarded, // the lock cannot be used here (its folder is not writable): run as before
+        Unguarded, // no lock file can be used: run as before
         Primary,
         Secondary,
     };
@@ -34,7 +39,8 @@ public:
         Finished,          // the running copy made the backup; end with exitStatus
         PrimaryUnattended, // the running copy is a scheduled run itself: waitForPrimaryToEnd()
         BecamePrimary,     // the running copy ended meanwhile; this copy starts as the first
-        Failed,            // the running copy did not answer or went away; end with exitStatus
+        NotAnswered,       // a running copy holds the lock but did not answer; end with exitStatus
+        Withdrawn,         // this start was ended while it waited; end with exitStatus
     };
     struct Forwarded {
         Outcome outcome;
@@ -43,7 +49,8 @@ public:
     enum class Wait {
         BecamePrimary, // the running copy ended and this copy holds the lock
         PrimaryReady,  // the running copy is interactive again: forward() once more
-        Failed,
+        Failed,        // the lock cannot be used any more
+        Withdrawn,
     };
 
     explicit SingleInstance(QObject* parent = nullptr);
@@ -66,8 +73,14 @@ public:
     // (this copy then holds the lock and listens) or tells that it may be asked again.
     Wait waitForPrimaryToEnd();
 
-    // The socket name and lock file both derive from this key of the settings file.
+    // The start was ended while it handed over. Its request is withdrawn (the running copy makes
+    // no backup for it) and forward() or waitForPrimaryToEnd() returns.
+    void withdraw();
+    bool isWithdrawn() const { return m_withdrawn; }
+
+    // The same for every spelling of the settings file's path; names the socket.
     static QString keyFor(const std::filesystem::path& settingsFile);
+    static std::filesystem::path lockFileFor(const std::filesystem::path& settingsFile);
 
 Q_SIGNALS:
     // An interactive start of a later copy: come forward.
@@ -75,19 +88,34 @@ Q_SIGNALS:
     // An unattended start of a later copy: make its backup once the current one (if any) has
     // ended, then answer through the reply; that copy ends with the status sent.
     void backupRequested(const QStringList& arguments, const SingleInstanceReply& reply);
+    // withdraw() was called: the event loops of the hand-over end.
+    void withdrawing();
 
 private:
     enum class Connect { Connected, BecamePrimary, Failed };
 
     void becomePrimary();
+    // Listens on the socket path `name` and says so in the lock file; false for an empty name.
+    bool listenOn(const QString& name);
     void acceptConnections();
     void readRequest(QLocalSocket* socket);
     Connect connectToPrimary();
+    bool connectTo(const QString& serverName, const QDeadlineTimer& deadline);
+    // The name the running copy can be reached by; empty while it has none.
+    QString primaryName() const;
+    // Runs `loop` until it quits or this start is withdrawn.
+    void runUnlessWithdrawn(QEventLoop& loop);
+    std::optional<singleinstancewire::Message> awaitAnswer(int timeoutMs);
+    void pause(int ms);
+    // When the running copy went away or did not answer: this copy runs as the first if the
+    // lock is free now.
+    Forwarded takeOverOr(Outcome otherwise);
     void closeConnection();
 
     Role m_role = Role::Unguarded;
     bool m_unattended = false;
-    QString m_serverName;
+    bool m_withdrawn = false;
+    QString m_key;
     std::unique_ptr<platform::ProcessLock> m_lock;
     QLocalServer* m_server = nullptr;
     QLocalSocket* m_connection = nullptr;

@@ -44,18 +44,31 @@ namespace {
 bool nameLeadsTo(const std::filesystem::path& file, int fd) {
     struct stat named {};
     struct stat held {};
-    return ::stat(file.c_str(), &named) == 0 && ::fstat(fd, &held) == 0 && named.st_dev == held.st_dev &&
+    return ::lstat(file.c_str(), &named) == 0 && ::fstat(fd, &held) == 0 && named.st_dev == held.st_dev &&
            named.st_ino == held.st_ino;
 }
+
+// Another user who can write the folder could have made the file, or a link in its place, to hold
+// the lock for us or to read what we publish: such a file is not ours to use.
+bool isOwnRegularFile(int fd) {
+    struct stat held {};
+    return ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid();
+}
+
+constexpr qsizetype kPublishedLimit = 4096;
 } // namespace
 
 ProcessLock::Result ProcessLock::tryLock() {
     if (m_fd >= 0)
         return Result::Locked;
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const int fd = ::open(m_file.c_str(), O_RDWR | O_CREAT | O_NOCTTY | O_CLOEXEC, 0600);
+        const int fd = ::open(m_file.c_str(), O_RDWR | O_CREAT | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0)
             return Result::Failed;
+        if (!isOwnRegularFile(fd)) {
+            ::close(fd);
+            return Result::Failed;
+        }
         const Result result = lockWholeFile(fd);
         if (result == Result::Locked && !nameLeadsTo(m_file, fd)) {
             ::close(fd);
@@ -82,6 +95,26 @@ void ProcessLock::unlock() {
 
 bool ProcessLock::isLocked() const {
     return m_fd >= 0;
+}
+
+bool ProcessLock::publish(const QByteArray& text) {
+    if (m_fd < 0 || ::ftruncate(m_fd, 0) != 0)
+        return false;
+    return ::pwrite(m_fd, text.constData(), size_t(text.size()), 0) == ssize_t(text.size());
+}
+
+QByteArray ProcessLock::published() const {
+    const int fd = ::open(m_file.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    QByteArray text;
+    if (isOwnRegularFile(fd)) {
+        text.resize(kPublishedLimit);
+        const ssize_t got = ::pread(fd, text.data(), size_t(text.size()), 0);
+        text.resize(got > 0 ? qsizetype(got) : 0);
+    }
+    ::close(fd);
+    return text;
 }
 
 } // namespace platform

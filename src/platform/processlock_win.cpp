@@ -37,4 +37,19 @@ bool ProcessLock::isLocked() const {
     return m_handle != nullptr;
 }
 
+bool ProcessLock::publish(const QByteArray& text) {
+    if (!m_handle)
+        return false;
+    const HANDLE file = static_cast<HANDLE>(m_handle);
+    DWORD written = 0;
+    return SetFilePointer(file, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER && SetEndOfFile(file) &&
+           WriteFile(file, text.constData(), DWORD(text.size()), &written, nullptr) &&
+           written == DWORD(text.size());
+}
+
+QByteArray ProcessLock::published() const {
+    // The holder shares nothing of the file: nobody else reads it while it is held.
+    return {};
+}
+
 } // namespace platform

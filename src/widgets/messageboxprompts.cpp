@@ -33,8 +33,10 @@ void MessageBoxPrompts::setUnattended(std::chrono::milliseconds wait, Logger log
 void MessageBoxPrompts::stopWaiting() {
     m_unattended = true;
     m_nobodyThere = true;
-    if (m_open)
-        m_open->done(-1);
+    for (const QPointer<QMessageBox>& box : std::as_const(m_open)) {
+        if (box)
+            box->done(-1);
+    }
 }
 
 void MessageBoxPrompts::log(const QString& line) const {
@@ -56,9 +58,9 @@ QAbstractButton* MessageBoxPrompts::run(QMessageBox& box, const QString& text, c
         QObject::connect(&selfClose, &QTimer::timeout, &box, [&box] { box.done(-1); });
         selfClose.start(m_nobodyThere ? std::chrono::milliseconds(0) : m_wait);
     }
-    m_open = &box;
+    m_open.append(&box);
     box.exec();
-    m_open = nullptr;
+    m_open.removeAll(&box);
     QAbstractButton* clicked = box.clickedButton();
     if (m_unattended && !clicked)
         m_nobodyThere = true;

@@ -2,6 +2,7 @@
 
 #include "core/userprompts.h"
 
+#include <QList>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -33,7 +34,8 @@ public:
     void setOwnerWindow(QObject* window) override;
     void setUnattended(std::chrono::milliseconds wait, Logger logger);
     bool unattended() const { return m_unattended; }
-    // The program is ending: an open box closes now without an answer, later ones at once.
+    // The program is ending: every open box (one may be open inside another's wait) closes now
+    // without an answer, later ones at once.
     void stopWaiting();
 
 private:
@@ -49,5 +51,6 @@ private:
     bool m_nobodyThere = false;
     std::chrono::milliseconds m_wait = defaultUnattendedWait;
     Logger m_logger;
-    QPointer<QMessageBox> m_open;
+    // Innermost last.
+    QList<QPointer<QMessageBox>> m_open;
 };

@@ -5,7 +5,8 @@
 // QUORALIS_HOLD names the point:
 //   "writing"   - the first file has just been written into the new archive;
 //   "finishing" - the new archive is complete and in its place, the job has not returned yet.
-// On reaching it the engine creates the file QUORALIS_HOLD_SIGN for the test to wait for.
+// On reaching it the engine creates the file QUORALIS_HOLD_SIGN for the test to wait for; the test
+// lets the job go on by removing that file.
 #include "zipengine_api.h"
 
 #include <dlfcn.h>
@@ -70,7 +71,7 @@ public:
             ::close(fd);
         // The program's own stop check, asked over and over as the engine asks it between two
         // pieces of work: the job goes on once the program has asked it to stop.
-        while (!stopRequested())
+        while (!stopRequested() && ::access(m_sign.c_str(), F_OK) == 0)
             ::usleep(10000);
     }
 

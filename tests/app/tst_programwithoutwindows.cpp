@@ -186,6 +186,33 @@ private Q_SLOTS:
         QVERIFY(app.hasEnded());
     }
 
+    // A backup asked for while the forwarded one is being written is refused; the start that
+    // forwarded its backup still hears how that backup went, not the refusal.
+    void aRefusedTriggerDoesNotAnswerForTheForwardedBackup() {
+        Program p;
+        p.addBulk();
+        BackupApp& app = p.make();
+        auto guard = std::make_unique<SingleInstance>();
+        QCOMPARE(guard->acquire(p.settingsFile().toStdString()), SingleInstance::Role::Primary);
+        app.adoptInstanceGuard(std::move(guard));
+        app.startUp();
+        auto once = std::make_shared<QMetaObject::Connection>();
+        *once = connect(&app.archiveComponent(), &ArchiveComponent::OnItemProgress, &app, [once, &app] {
+            disconnect(*once);
+            app.backup();
+        });
+
+        QProcess second;
+        second.start(QStringLiteral(SINGLEINSTANCECHILD),
+                     {p.settingsFile(), QStringLiteral("forward"), QStringLiteral("/autoclose")});
+        QVERIFY(second.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 60000);
+        QVERIFY(p.messages().contains(QStringLiteral("Backup already running")));
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(unzipTest(p.archive()));
+        app.requestClose();
+    }
+
     // The session ends (SIGTERM) while a backup is being written: the backup is cancelled, no
     // archive is left half made, the settings and the log are saved, and the run says it is incomplete.
     void theSessionEndingMidRunCancelsAndCloses() {

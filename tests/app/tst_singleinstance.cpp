@@ -1,8 +1,10 @@
 #include "app/exitstatus.h"
 #include "app/singleinstance.h"
+#include "testmount.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -10,6 +12,9 @@
 #include <QTimer>
 
 #include <memory>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using Role = SingleInstance::Role;
 using Outcome = SingleInstance::Outcome;
@@ -25,14 +30,22 @@ private Q_SLOTS:
     void interactiveStartBringsTheFirstCopyForward();
     void unattendedStartEndsWithTheStatusOfItsBackup_data();
     void unattendedStartEndsWithTheStatusOfItsBackup();
-    void firstCopyGoneBeforeAnsweringFailsTheStart();
+    void firstCopyGoneBeforeAnsweringLeavesTheStartToBackUp();
     void unattendedFirstCopyMakesTheStartWait();
     void waitingStartAsksAgainWhenTheFirstCopyBecomesInteractive();
     void firstCopyEndingBeforeTheHandOverLeavesTheStartFirst();
 
     void killedFirstCopyBlocksNothing();
-    void killedFirstCopyFailsTheStartWaitingForItsBackup();
+    void killedFirstCopyLeavesTheWaitingStartToBackUp();
     void startInAnotherProcessHandsItsCommandLineOver();
+
+    void lockIsFoundWhateverTheRuntimeFolder_data();
+    void lockIsFoundWhateverTheRuntimeFolder();
+    void socketLivesInAFolderOnlyTheUserCanWrite_data();
+    void socketLivesInAFolderOnlyTheUserCanWrite();
+    void anotherUsersFilesAreNeverUsed();
+    void withdrawnStartGetsNoBackup();
+    void readOnlySettingsFolder();
 
 private:
     std::filesystem::path settingsFile(const char* name = "Quoralis2005Config.ini") const;
@@ -61,7 +74,9 @@ std::filesystem::path TestSingleInstance::settingsFile(const char* name) const {
 }
 
 QString TestSingleInstance::socketFile() const {
-    return m_runtime.filePath(SingleInstance::keyFor(settingsFile()) + QStringLiteral(".socket"));
+    // The first copy says in its lock file where it listens.
+    QFile lock(QFile::decodeName(SingleInstance::lockFileFor(settingsFile()).c_str()));
+    return lock.open(QIODevice::ReadOnly) ? QFile::decodeName(lock.readAll()) : QString();
 }
 
 QStringList TestSingleInstance::args(const char* list) {
@@ -158,7 +173,7 @@ void TestSingleInstance::unattendedStartEndsWithTheStatusOfItsBackup() {
     QCOMPARE(activation.count(), 0);
 }
 
-void TestSingleInstance::firstCopyGoneBeforeAnsweringFailsTheStart() {
+void TestSingleInstance::firstCopyGoneBeforeAnsweringLeavesTheStartToBackUp() {
     auto primary = std::make_unique<SingleInstance>();
     SingleInstance secondary;
     QCOMPARE(primary->acquire(settingsFile()), Role::Primary);
@@ -170,10 +185,11 @@ void TestSingleInstance::firstCopyGoneBeforeAnsweringFailsTheStart() {
                 QTimer::singleShot(0, this, [&primary] { primary.reset(); });
             });
 
+    // The backup it accepted will not be made there: the start makes it as the first copy now.
     const SingleInstance::Forwarded forwarded = secondary.forward(args("/autoclose"));
     QVERIFY(asked);
-    QCOMPARE(forwarded.outcome, Outcome::Failed);
-    QCOMPARE(forwarded.exitStatus, int(ExitStatus::BackupNotMade));
+    QCOMPARE(forwarded.outcome, Outcome::BecamePrimary);
+    QCOMPARE(secondary.role(), Role::Primary);
 }
 
 void TestSingleInstance::unattendedFirstCopyMakesTheStartWait() {
@@ -257,7 +273,7 @@ void TestSingleInstance::killedFirstCopyBlocksNothing() {
     QTRY_COMPARE(activation.count(), 1);
 }
 
-void TestSingleInstance::killedFirstCopyFailsTheStartWaitingForItsBackup() {
+void TestSingleInstance::killedFirstCopyLeavesTheWaitingStartToBackUp() {
     QByteArray said;
     const auto child = startChild({QStringLiteral("hold")}, &said);
     QVERIFY(child);
@@ -270,8 +286,8 @@ void TestSingleInstance::killedFirstCopyFailsTheStartWaitingForItsBackup() {
     QCOMPARE(secondary.acquire(settingsFile()), Role::Secondary);
 
     const SingleInstance::Forwarded forwarded = secondary.forward(args("/autoclose"));
-    QCOMPARE(forwarded.outcome, Outcome::Failed);
-    QCOMPARE(forwarded.exitStatus, int(ExitStatus::BackupNotMade));
+    QCOMPARE(forwarded.outcome, Outcome::BecamePrimary);
+    QCOMPARE(secondary.role(), Role::Primary);
     QTRY_COMPARE_WITH_TIMEOUT(child->state(), QProcess::NotRunning, 30'000);
     QCOMPARE(child->exitStatus(), QProcess::CrashExit);
 }
@@ -298,6 +314,159 @@ void TestSingleInstance::startInAnotherProcessHandsItsCommandLineOver() {
     QCOMPARE(said, QByteArray("outcome ") + QByteArray::number(int(Outcome::Finished)));
     QTRY_COMPARE_WITH_TIMEOUT(unattended->state(), QProcess::NotRunning, 30'000);
     QCOMPARE(unattended->exitCode(), int(ExitStatus::BackupNotMade));
+}
+
+namespace {
+// Sets an environment variable (or removes it, for an empty value) for the life of a test.
+class EnvironmentChange {
+public:
+    EnvironmentChange(const char* name, const QByteArray& value)
+        : m_name(name)
+        , m_before(qgetenv(name))
+        , m_wasSet(qEnvironmentVariableIsSet(name)) {
+        if (value.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~EnvironmentChange() {
+        if (m_wasSet)
+            qputenv(m_name, m_before);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    QByteArray m_before;
+    bool m_wasSet;
+};
+} // namespace
+
+void TestSingleInstance::lockIsFoundWhateverTheRuntimeFolder_data() {
+    QTest::addColumn<bool>("otherFolder");
+    QTest::newRow("no runtime folder, as cron starts it") << false;
+    QTest::newRow("another runtime folder") << true;
+}
+
+void TestSingleInstance::lockIsFoundWhateverTheRuntimeFolder() {
+    QFETCH(bool, otherFolder);
+    SingleInstance primary;
+    QCOMPARE(primary.acquire(settingsFile()), Role::Primary);
+    QSignalSpy activation(&primary, &SingleInstance::activationRequested);
+    QTemporaryDir other;
+    const EnvironmentChange runtime("XDG_RUNTIME_DIR",
+                                    otherFolder ? QFile::encodeName(other.path()) : QByteArray());
+
+    SingleInstance secondary;
+    QCOMPARE(secondary.acquire(settingsFile()), Role::Secondary);
+    QCOMPARE(secondary.forward({}).outcome, Outcome::Handed);
+    QTRY_COMPARE(activation.count(), 1);
+}
+
+void TestSingleInstance::socketLivesInAFolderOnlyTheUserCanWrite_data() {
+    QTest::addColumn<bool>("runtimeFolder");
+    QTest::newRow("runtime folder") << true;
+    QTest::newRow("none, and a long temporary folder") << false;
+}
+
+void TestSingleInstance::socketLivesInAFolderOnlyTheUserCanWrite() {
+    QFETCH(bool, runtimeFolder);
+    QTemporaryDir temporary;
+    const QString longFolder = temporary.filePath(QString(120, QLatin1Char('t')));
+    QVERIFY(QDir().mkpath(longFolder));
+    const EnvironmentChange runtime("XDG_RUNTIME_DIR",
+                                    runtimeFolder ? QFile::encodeName(m_runtime.path()) : QByteArray());
+    const EnvironmentChange temp("TMPDIR", QFile::encodeName(longFolder));
+
+    SingleInstance primary;
+    QCOMPARE(primary.acquire(settingsFile()), Role::Primary);
+    const QByteArray socket = QFile::encodeName(socketFile());
+    QVERIFY(!socket.isEmpty());
+    QVERIFY2(socket.size() <= 103, socket.constData());
+    if (runtimeFolder)
+        QVERIFY2(socket.startsWith(QFile::encodeName(m_runtime.path())), socket.constData());
+    struct stat folder {};
+    QCOMPARE(::lstat(QFile::encodeName(QFileInfo(socketFile()).path()).constData(), &folder), 0);
+    QVERIFY(S_ISDIR(folder.st_mode));
+    QCOMPARE(folder.st_uid, ::geteuid());
+    QCOMPARE(folder.st_mode & 0777, mode_t(0700));
+}
+
+void TestSingleInstance::anotherUsersFilesAreNeverUsed() {
+    if (::geteuid() != 0)
+        QSKIP("needs root to make files another user owns");
+    const passwd* other = ::getpwnam("nobody");
+    QVERIFY(other);
+    // Their folder where this user's own would be made: the socket goes elsewhere.
+    const QByteArray taken =
+        QFile::encodeName(m_runtime.filePath(QStringLiteral("quoralis2005-%1").arg(::geteuid())));
+    QVERIFY(::mkdir(taken.constData(), 0777) == 0 || errno == EEXIST);
+    QVERIFY(::chmod(taken.constData(), 0777) == 0);
+    QVERIFY(::chown(taken.constData(), other->pw_uid, other->pw_gid) == 0);
+    {
+        SingleInstance primary;
+        QCOMPARE(primary.acquire(settingsFile()), Role::Primary);
+        QVERIFY(!socketFile().isEmpty());
+        QVERIFY2(!QFile::encodeName(socketFile()).startsWith(taken), qPrintable(socketFile()));
+    }
+    QVERIFY(::rmdir(taken.constData()) == 0);
+
+    // Their lock file beside the settings file: the lock goes to this user's own folder.
+    const QByteArray lock = QByteArray::fromStdString(SingleInstance::lockFileFor(settingsFile()).native());
+    QFile planted(QFile::decodeName(lock));
+    QVERIFY(planted.open(QIODevice::WriteOnly));
+    planted.write(QFile::encodeName(m_runtime.filePath(QStringLiteral("theirs.socket"))));
+    planted.close();
+    QVERIFY(::chown(lock.constData(), other->pw_uid, other->pw_gid) == 0);
+    SingleInstance copy;
+    QCOMPARE(copy.acquire(settingsFile()), Role::Primary);
+    QSignalSpy activation(&copy, &SingleInstance::activationRequested);
+    SingleInstance next;
+    QCOMPARE(next.acquire(settingsFile()), Role::Secondary);
+    QCOMPARE(next.forward({}).outcome, Outcome::Handed);
+    QTRY_COMPARE(activation.count(), 1);
+}
+
+// Settings on read-only media: the copies still exclude each other.
+void TestSingleInstance::readOnlySettingsFolder() {
+    TestMount mount(TestMount::Kind::ReadOnlyBind, m_program->path());
+    if (!mount.isActive())
+        QSKIP(qPrintable(mount.error()));
+    SingleInstance primary;
+    QCOMPARE(primary.acquire(settingsFile()), Role::Primary);
+    QSignalSpy activation(&primary, &SingleInstance::activationRequested);
+    SingleInstance secondary;
+    QCOMPARE(secondary.acquire(settingsFile()), Role::Secondary);
+    QCOMPARE(secondary.forward({}).outcome, Outcome::Handed);
+    QTRY_COMPARE(activation.count(), 1);
+}
+
+void TestSingleInstance::withdrawnStartGetsNoBackup() {
+    SingleInstance primary;
+    SingleInstance secondary;
+    QCOMPARE(primary.acquire(settingsFile()), Role::Primary);
+    QCOMPARE(secondary.acquire(settingsFile()), Role::Secondary);
+    SingleInstanceReply received;
+    connect(&primary, &SingleInstance::backupRequested, this,
+            [&](const QStringList&, const SingleInstanceReply& reply) {
+                received = reply;
+                QTimer::singleShot(0, &secondary, &SingleInstance::withdraw);
+            });
+
+    const SingleInstance::Forwarded forwarded = secondary.forward(args("/autoclose"));
+    QCOMPARE(forwarded.outcome, Outcome::Withdrawn);
+    QCOMPARE(forwarded.exitStatus, int(ExitStatus::BackupIncomplete));
+    // Seen at once, before the running copy's event loop has heard of it.
+    QVERIFY(!received.isWaiting());
+
+    // Ended while it waits for a scheduled run of the first copy to end.
+    SingleInstance later;
+    QCOMPARE(later.acquire(settingsFile()), Role::Secondary);
+    primary.setUnattendedRun(true);
+    QCOMPARE(later.forward(args("/autoclose")).outcome, Outcome::PrimaryUnattended);
+    QTimer::singleShot(0, &later, &SingleInstance::withdraw);
+    QCOMPARE(later.waitForPrimaryToEnd(), SingleInstance::Wait::Withdrawn);
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

@@ -34,6 +34,7 @@ private Q_SLOTS:
     void outdatedArchiveIsKept();
     void terminationDuringARun();
     void terminationWhileTheArchiveIsClosed();
+    void endRequestsOfEveryKindDuringARun();
 };
 
 void TestUnattendedRuns::noDestination() {
@@ -155,6 +156,32 @@ void TestUnattendedRuns::terminationWhileTheArchiveIsClosed() {
     QCOMPARE(p.process.exitCode(), int(ExitStatus::AllArchivesMade));
     QCOMPARE(QDir(p.destination()).entryList(QDir::Files | QDir::Hidden),
              QStringList(QStringLiteral("Quoralis.zip")));
+}
+
+// Hang-up, interrupt and terminate come one after the other while the run works: the first
+// cancels it, the others change nothing, and the program ends by itself every time.
+void TestUnattendedRuns::endRequestsOfEveryKindDuringARun() {
+    for (int round = 0; round < 3; ++round) {
+        ProgramWithDocs p;
+        p.settings();
+        p.holdEngineAt(QStringLiteral("writing"));
+        p.start();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(p.holdSign()) || p.process.state() != QProcess::Running,
+                                 60000);
+        QVERIFY2(QFile::exists(p.holdSign()), "the program ended before the engine held its job");
+        const pid_t pid = pid_t(p.process.processId());
+        for (const int request : {SIGHUP, SIGINT, SIGTERM}) {
+            if (p.process.state() == QProcess::NotRunning)
+                break;
+            ::kill(pid, request);
+            p.process.waitForFinished(30);
+        }
+        if (p.process.state() != QProcess::NotRunning)
+            QVERIFY(p.process.waitForFinished(30000));
+        QCOMPARE(p.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.process.exitCode(), int(ExitStatus::BackupIncomplete));
+        QVERIFY2(p.lastLog().contains(" - Backup cancelled, not created: "), p.lastLog().constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestUnattendedRuns)

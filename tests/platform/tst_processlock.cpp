@@ -38,6 +38,29 @@ private Q_SLOTS:
         platform::ProcessLock lock(file);
         QCOMPARE(lock.tryLock(), platform::ProcessLock::Result::Locked);
     }
+
+    // What the holder publishes is what others read, a shorter text replacing a longer one whole;
+    // a link in the file's place is nobody's lock and says nothing.
+    void publishedTextAndLinks() {
+        QTemporaryDir dir;
+        const std::filesystem::path file = std::filesystem::path(dir.path().toStdString()) / "said.lock";
+        platform::ProcessLock holder(file);
+        platform::ProcessLock other(file);
+        QCOMPARE(holder.tryLock(), platform::ProcessLock::Result::Locked);
+        QVERIFY(other.published().isEmpty());
+        QVERIFY(holder.publish("/run/a/rather/long/socket/name"));
+        QVERIFY(holder.publish("/run/short"));
+        QCOMPARE(other.published(), QByteArray("/run/short"));
+        QVERIFY(!other.publish("not the holder"));
+        holder.unlock();
+
+        const std::filesystem::path target = std::filesystem::path(dir.path().toStdString()) / "target";
+        { std::ofstream(target) << "/run/theirs"; }
+        std::filesystem::create_symlink(target, file);
+        platform::ProcessLock linked(file);
+        QCOMPARE(linked.tryLock(), platform::ProcessLock::Result::Failed);
+        QVERIFY(linked.published().isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestProcessLock)
