@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/fileattributes.h"
 #include "platform/fileinuse.h"
 #include "platform/pathlist.h"
 
@@ -39,11 +40,16 @@ public:
     // The archive's file name: the base name with ".zip" unless it already ends in it.
     static std::filesystem::path archiveFileName(const std::filesystem::path& baseName);
 
+    // With changed files only: the mark of the archive series `folder` goes into, for the walk
+    // and then MakeArchive. Otherwise none (epoch 0).
+    platform::ArchiveMark archiveMark(const std::filesystem::path& folder);
+
     // One archive job from the backup file list. Counts the job, logs the result and sets
     // archiveFailed when the archive was not made or misses files. With mayReplace false an
     // existing archive is updated even when the settings say to replace it (its other entries
-    // are still needed).
-    void MakeArchive(const std::filesystem::path& baseName, const PathList& files, bool mayReplace = true);
+    // are still needed). The files the archive holds get `mark`, unless it is none.
+    void MakeArchive(const std::filesystem::path& baseName, const PathList& files, bool mayReplace = true,
+                     const platform::ArchiveMark& mark = {});
 
     bool archiveFailed() const { return m_archiveFailed; }
     void clearArchiveFailed() { m_archiveFailed = false; }
@@ -57,6 +63,7 @@ private:
     void SetNewZipFile(const std::filesystem::path& archive);
     // False when another job holds the archive: then nothing was written and nothing is counted.
     bool runComponent(const std::filesystem::path& baseName, const std::filesystem::path& archive);
+    std::filesystem::path markRecordFile() const;
     void reportInUse(const std::filesystem::path& baseName);
     void reportNotReplaceable(const std::filesystem::path& baseName, const std::filesystem::path& archive,
                               platform::FileUse use);
