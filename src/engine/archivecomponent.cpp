@@ -197,7 +197,7 @@ int ArchiveComponent::TestArchive(const std::filesystem::path& archive) {
 }
 
 int ArchiveComponent::ExtractArchive(const std::filesystem::path& archive,
-                               const std::filesystem::path& destination) {
+                                     const std::filesystem::path& destination) {
     if (m_busy)
         return ZipEngineErrors::Busy;
     m_busy = true;

@@ -87,7 +87,8 @@ platform::ArchiveMark ArchiveMarkBook::markFor(const std::filesystem::path& seri
     return mark;
 }
 
-void ArchiveMarkBook::archiveWritten(const platform::ArchiveMark& mark, const std::filesystem::path& archive) {
+void ArchiveMarkBook::archiveWritten(const platform::ArchiveMark& mark,
+                                     const std::filesystem::path& archive) {
     store(mark, archive);
 }
 

@@ -20,7 +20,8 @@ public:
 
     // The mark for the series named `seriesName` whose archive is `archive`, or, when `archive` is
     // empty (dated archives), the one this program wrote last.
-    platform::ArchiveMark markFor(const std::filesystem::path& seriesName, const std::filesystem::path& archive);
+    platform::ArchiveMark markFor(const std::filesystem::path& seriesName,
+                                  const std::filesystem::path& archive);
     // Once `archive` was written with `mark` (or left as it was): its fingerprint becomes the
     // one to compare with.
     void archiveWritten(const platform::ArchiveMark& mark, const std::filesystem::path& archive);

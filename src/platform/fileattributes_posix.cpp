@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -16,9 +18,10 @@ namespace {
 constexpr const char* attributePrefix = "user.quoralis.archived.";
 // A change time is stamped from a clock that may run up to one kernel tick behind the wall clock.
 constexpr std::int64_t CoarseClockSlackNs = 20000000;
-// How much later than the clock read before writing the record its own change time may be.
-constexpr std::int64_t RecordWriteWindowNs = 1000000;
-constexpr int RecordWriteAttempts = 3;
+// How much later than the clock read before writing the record its own change time may be: the
+// time the write takes, short of being put off by the scheduler (then it is written again).
+constexpr std::int64_t RecordWriteWindowNs = 200000;
+constexpr int RecordWriteAttempts = 4;
 constexpr std::size_t RecordCapacity = 128;
 
 std::uint64_t hashPath(const std::string& path) {
@@ -43,43 +46,92 @@ FileIdentity identityOfStat(const struct stat& st) {
             static_cast<std::uint64_t>(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
 }
 
-// What a record holds: the file's identity and state, the latest change time the file may have
-// and still be as archived, the hash of its path and the epoch.
+// What a record holds: the file's identity and state, its change time just before the record
+// was written, the latest change time the write of the record can have given it, the hash of its
+// path and the epoch.
 struct Record {
     FileIdentity file;
+    std::int64_t ctimeBeforeNs = 0;
     std::int64_t ctimeBoundNs = 0;
     std::uint64_t pathHash = 0;
     std::uint64_t epoch = 0;
 };
 
-// "<device>:<inode> <size> <mtime ns> <ctime bound ns> <path hash> <epoch>", hash and epoch in
-// hex, the rest in decimal. The path makes a renamed or moved file (or one in a renamed folder)
-// count as changed: its entry under the new name has yet to be made.
+// "<device>:<inode> <size> <mtime> <ctime before> <ctime bound> <path hash> <epoch>", times in
+// ns, hash and epoch in hex, the rest in decimal. The path makes a renamed or moved file (or one
+// in a renamed folder) count as changed: its entry under the new name has yet to be made.
 int formatRecord(char* buffer, const Record& r) {
-    return std::snprintf(buffer, RecordCapacity, "%llu:%llu %llu %lld %lld %016llx %016llx",
-                         static_cast<unsigned long long>(r.file.device),
-                         static_cast<unsigned long long>(r.file.inode),
-                         static_cast<unsigned long long>(r.file.size), static_cast<long long>(r.file.mtimeNs),
-                         static_cast<long long>(r.ctimeBoundNs), static_cast<unsigned long long>(r.pathHash),
-                         static_cast<unsigned long long>(r.epoch));
+    return std::snprintf(
+        buffer, RecordCapacity, "%llu:%llu %llu %lld %lld %lld %016llx %016llx",
+        static_cast<unsigned long long>(r.file.device), static_cast<unsigned long long>(r.file.inode),
+        static_cast<unsigned long long>(r.file.size), static_cast<long long>(r.file.mtimeNs),
+        static_cast<long long>(r.ctimeBeforeNs), static_cast<long long>(r.ctimeBoundNs),
+        static_cast<unsigned long long>(r.pathHash), static_cast<unsigned long long>(r.epoch));
 }
 
 bool parseRecord(const char* text, Record& r) {
     unsigned long long device, inode, size, hash, epoch;
-    long long mtime, bound;
+    long long mtime, before, bound;
     char end;
-    if (std::sscanf(text, "%llu:%llu %llu %lld %lld %llx %llx%c", &device, &inode, &size, &mtime, &bound, &hash,
-                    &epoch, &end) != 7)
+    if (std::sscanf(text, "%llu:%llu %llu %lld %lld %lld %llx %llx%c", &device, &inode, &size, &mtime,
+                    &before, &bound, &hash, &epoch, &end) != 8)
         return false;
-    r = Record{{device, inode, size, mtime, 0}, bound, hash, epoch};
+    r = Record{{device, inode, size, mtime, 0}, before, bound, hash, epoch};
+    return true;
+}
+
+bool readRecord(const std::filesystem::path& path, const char* name, Record& record) {
+    char stored[RecordCapacity];
+    const ssize_t length = ::lgetxattr(path.c_str(), name, stored, sizeof stored - 1);
+    if (length <= 0)
+        return false;
+    stored[length] = '\0';
+    return parseRecord(stored, record);
+}
+
+// The records of every series on the file, other setups' included.
+std::vector<Record> allRecords(const std::filesystem::path& path, const FileIdentity& file) {
+    std::vector<Record> records;
+    std::vector<char> names(4096);
+    const ssize_t length = ::llistxattr(path.c_str(), names.data(), names.size());
+    if (length <= 0)
+        return records;
+    const std::string_view prefix = attributePrefix;
+    for (const char* name = names.data(); name < names.data() + length; name += std::strlen(name) + 1) {
+        Record record;
+        if (std::string_view(name).starts_with(prefix) && readRecord(path, name, record) &&
+            record.file.device == file.device && record.file.inode == file.inode)
+            records.push_back(record);
+    }
+    return records;
+}
+
+// Writing a record changes the file's change time, so a record of one series is followed by
+// the records other series (other setups, other destinations) write. A change time past this
+// record's bound is still no change of the file when a chain of records explains it: each
+// written when the file's change time was at most the previous one's bound, the last one's bound
+// reaching the change time now. Anything else that touched the file in between breaks the chain.
+bool onlyRecordsWrittenSince(const std::filesystem::path& path, const FileIdentity& file,
+                             std::int64_t boundNs) {
+    const std::vector<Record> records = allRecords(path, file);
+    while (boundNs < file.ctimeNs) {
+        std::int64_t reach = boundNs;
+        for (const Record& r : records)
+            if (r.ctimeBeforeNs <= boundNs && r.ctimeBoundNs > reach)
+                reach = r.ctimeBoundNs;
+        if (reach == boundNs)
+            return false;
+        boundNs = reach;
+    }
     return true;
 }
 
 bool matches(const Record& r, const std::filesystem::path& path, const FileIdentity& file,
              const ArchiveMark& mark) {
-    return r.epoch == mark.epoch && r.file.device == file.device && r.file.inode == file.inode &&
-           r.file.size == file.size && r.file.mtimeNs == file.mtimeNs && file.ctimeNs <= r.ctimeBoundNs &&
-           r.pathHash == hashPath(path.native());
+    if (r.epoch != mark.epoch || r.file.device != file.device || r.file.inode != file.inode ||
+        r.file.size != file.size || r.file.mtimeNs != file.mtimeNs || r.pathHash != hashPath(path.native()))
+        return false;
+    return file.ctimeNs <= r.ctimeBoundNs || onlyRecordsWrittenSince(path, file, r.ctimeBoundNs);
 }
 
 } // namespace
@@ -142,8 +194,8 @@ bool FileAttributes::clearArchiveAttribute(const std::filesystem::path& path, st
     const std::string name = attributeName(mark);
     bool stored = false;
     for (int attempt = 0; attempt < RecordWriteAttempts && !stored; ++attempt) {
-        const Record record{identityOfStat(st), nowNs() + RecordWriteWindowNs, hashPath(path.native()),
-                            mark.epoch};
+        const Record record{identityOfStat(st), nanoseconds(st.st_ctim), nowNs() + RecordWriteWindowNs,
+                            hashPath(path.native()), mark.epoch};
         char text[RecordCapacity];
         const int length = formatRecord(text, record);
         struct stat after;
@@ -152,6 +204,7 @@ bool FileAttributes::clearArchiveAttribute(const std::filesystem::path& path, st
         if (after.st_size != st.st_size || nanoseconds(after.st_mtim) != mtimeNs)
             break; // written to meanwhile: the record no longer matches, the file counts as changed
         stored = nanoseconds(after.st_ctim) <= record.ctimeBoundNs;
+        st = after;
     }
     // A record left with a bound below the file's change time counts as changed.
     ::close(fd);

@@ -30,8 +30,8 @@ bool FileAttributes::isSystem(const std::filesystem::path& path) {
 
 // Windows keeps one archive attribute per file, shared by every archive: the series and epoch of
 // a mark cannot be told apart here, so a set attribute is a change for every archive.
-FileAttributes::ArchiveState FileAttributes::archiveState(const std::filesystem::path& path, const FileIdentity&,
-                                                          const ArchiveMark&) {
+FileAttributes::ArchiveState FileAttributes::archiveState(const std::filesystem::path& path,
+                                                          const FileIdentity&, const ArchiveMark&) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return ArchiveState::Unmarked;
@@ -54,9 +54,9 @@ bool FileAttributes::clearArchiveAttribute(const std::filesystem::path& path, st
 }
 
 std::optional<FileIdentity> FileAttributes::identityOf(const std::filesystem::path& path) {
-    const HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE file = CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info;
@@ -66,7 +66,8 @@ std::optional<FileIdentity> FileAttributes::identityOf(const std::filesystem::pa
         return std::nullopt;
     const std::int64_t ticks = std::int64_t((std::uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) |
                                             info.ftLastWriteTime.dwLowDateTime);
-    return FileIdentity{info.dwVolumeSerialNumber, (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
                         (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
                         (ticks - unixEpochInFileTime) * 100, 0};
 }
