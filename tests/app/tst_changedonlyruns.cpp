@@ -53,6 +53,7 @@ private Q_SLOTS:
     void twoSetupsOfOneFolderEachTakeAChange();
     void olderArchivePutBackTakesTheChangesAgain();
     void rewriteWithTheOldSizeAndTimeIsTaken();
+    void emptyFolderKeepsItsPreviousBackup_data();
     void emptyFolderKeepsItsPreviousBackup();
 };
 
@@ -109,7 +110,23 @@ void TestChangedOnlyRuns::rewriteWithTheOldSizeAndTimeIsTaken() {
     expectTaken(p, file, "version two");
 }
 
+void TestChangedOnlyRuns::emptyFolderKeepsItsPreviousBackup_data() {
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("docsArchive");
+    QTest::addColumn<QString>("photosArchive");
+    const QString single = QStringLiteral("Quoralis.zip");
+    QTest::newRow("one archive, previous deleted first") << QByteArray("del_prev=1") << single << single;
+    QTest::newRow("one archive, updated") << QByteArray() << single << single;
+    QTest::newRow("one archive, changed files only") << QByteArray("new_only=1") << single << single;
+    QTest::newRow("archive per folder, previous deleted first")
+        << QByteArray("each_folder=1\ndel_prev=1") << QStringLiteral("Quoralis_Docs.zip")
+        << QStringLiteral("Quoralis_Photos.zip");
+}
+
 void TestChangedOnlyRuns::emptyFolderKeepsItsPreviousBackup() {
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, docsArchive);
+    QFETCH(QString, photosArchive);
     InstalledProgram p;
     const QString docs = p.dir.filePath(QStringLiteral("data/Docs"));
     const QString photos = p.dir.filePath(QStringLiteral("data/Photos"));
@@ -117,7 +134,7 @@ void TestChangedOnlyRuns::emptyFolderKeepsItsPreviousBackup() {
     const QString photoFile = p.dir.writeFile(QStringLiteral("data/Photos/beach.jpg"), "a photo");
     // Empty from the start: nothing of it was ever backed up, so nothing is kept for it.
     QVERIFY(QDir().mkpath(p.dir.filePath(QStringLiteral("data/Spare"))));
-    p.settings("del_prev=1", {docs, photos, QStringLiteral("data/Spare")});
+    p.settings(settings, {docs, photos, QStringLiteral("data/Spare")});
     QCOMPARE(p.run(), int(ExitStatus::AllArchivesMade));
     QVERIFY(!p.lastLog().contains(" is empty; "));
 
@@ -129,9 +146,11 @@ void TestChangedOnlyRuns::emptyFolderKeepsItsPreviousBackup() {
     QVERIFY2(log.contains(" - " + photos.toUtf8() + " is empty; its previous backup is kept\r\n"),
              log.constData());
     QVERIFY(!log.contains("Spare is empty"));
-    QVERIFY(InstalledProgram::unzipTest(p.archive()));
-    QCOMPARE(InstalledProgram::entryData(p.archive(), entryName(photoFile)), QByteArray("a photo"));
-    QCOMPARE(InstalledProgram::entryData(p.archive(), entryName(docsFile)), QByteArray("newer notes"));
+    QVERIFY(InstalledProgram::unzipTest(p.archive(photosArchive)));
+    QCOMPARE(InstalledProgram::entryData(p.archive(photosArchive), entryName(photoFile)),
+             QByteArray("a photo"));
+    QCOMPARE(InstalledProgram::entryData(p.archive(docsArchive), entryName(docsFile)),
+             QByteArray("newer notes"));
 
     // Mounted again: an ordinary run.
     p.dir.writeFile(QStringLiteral("data/Photos/beach.jpg"), "a photo");
