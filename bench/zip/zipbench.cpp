@@ -11,7 +11,8 @@
 //
 // --changed-only-rounds N does the same with "changed files only": every file carries its mark
 // for our archive, our update reads the marks and marks the files it took, and prints what the
-// marks alone cost (reading every file's mark, writing those of the changed files).
+// marks alone cost (reading every file's mark, writing those of the changed files). With
+// --small-files, on a tree of that many small files instead of the mixed one.
 #include "archivereader.h"
 #include "archiveverifier.h"
 #include "backupset/folderwalker.h"
@@ -277,12 +278,22 @@ JobResult runChangedOnly(ArchiveComponent& zip, const std::vector<fs::path>& fil
     return result;
 }
 
-int changedOnlyRounds(const fs::path& work, std::size_t treeMegabytes, int rounds) {
-    const fs::path tree = work / "tree";
-    const fs::path ours = work / "out" / "ours.zip";
-    const fs::path theirs = work / "out" / "infozip.zip";
-    if (!fs::exists(ours) || !fs::exists(theirs))
+int changedOnlyRounds(const fs::path& work, std::size_t treeMegabytes, std::size_t smallFiles, int rounds) {
+    // The mixed tree of the speed run, or with --small-files a tree of that many small files.
+    const bool small = smallFiles > 0;
+    const fs::path tree = work / (small ? "small-tree" : "tree");
+    const fs::path ours = work / "out" / (small ? "small-ours.zip" : "ours.zip");
+    const fs::path theirs = work / "out" / (small ? "small-infozip.zip" : "infozip.zip");
+    if (small && (!fs::exists(ours) || !fs::exists(theirs))) {
+        fs::remove_all(tree);
+        BenchTree::makeSmallFiles(tree, smallFiles);
+        ArchiveComponent full;
+        full.DLLDirectory = QStringLiteral(QUORALIS_ENGINE_DIR);
+        runOurs(full, BenchTree::listFiles(tree), ours, false, QStringLiteral("Quoralis benchmark"));
+        runInfoZip(tree, theirs);
+    } else if (!fs::exists(ours) || !fs::exists(theirs)) {
         speed(work, treeMegabytes);
+    }
     const std::vector<fs::path> files = BenchTree::listFiles(tree);
     warmUp(files);
     ArchiveComponent zip;
@@ -403,13 +414,15 @@ int main(int argc, char** argv) {
     bool runMemory = true;
     int rounds = 0;
     int changedOnly = 0;
+    bool smallFilesGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--megabytes" && i + 1 < argc)
             treeMegabytes = std::stoul(argv[++i]);
-        else if (arg == "--small-files" && i + 1 < argc)
+        else if (arg == "--small-files" && i + 1 < argc) {
             smallFiles = std::stoul(argv[++i]);
-        else if (arg == "--work" && i + 1 < argc)
+            smallFilesGiven = true;
+        } else if (arg == "--work" && i + 1 < argc)
             work = argv[++i];
         else if (arg == "--level" && i + 1 < argc)
             g_level = std::stoi(argv[++i]);
@@ -433,7 +446,7 @@ int main(int argc, char** argv) {
     if (rounds > 0)
         return updateRounds(work, treeMegabytes, rounds);
     if (changedOnly > 0)
-        return changedOnlyRounds(work, treeMegabytes, changedOnly);
+        return changedOnlyRounds(work, treeMegabytes, smallFilesGiven ? smallFiles : 0, changedOnly);
     if (runSpeed)
         rc |= speed(work, treeMegabytes);
     if (runMemory)
