@@ -81,7 +81,7 @@ platform::ArchiveMark ArchiveMarkBook::markFor(const std::filesystem::path& seri
         }
     }
     // The new epoch starts from the archive as it is now: asked again before anything is
-    // written, the answer stays the same.
+    // written, the answer stays the same (where there is an archive).
     mark.epoch = newEpoch();
     store(mark, archive.empty() ? record.archive : archive);
     return mark;
@@ -95,9 +95,9 @@ void ArchiveMarkBook::archiveWritten(const platform::ArchiveMark& mark,
 void ArchiveMarkBook::store(const platform::ArchiveMark& mark, const std::filesystem::path& archive) {
     char epoch[17];
     std::snprintf(epoch, sizeof epoch, "%016llx", static_cast<unsigned long long>(mark.epoch));
-    QByteArray fingerprint = fingerprintOf(archive);
+    const QByteArray fingerprint = fingerprintOf(archive);
     if (fingerprint.isEmpty())
-        fingerprint = QByteArrayLiteral("none 0 0");
+        return; // no archive to compare with: every epoch begun meanwhile is as good as this one
     const std::string path = pathBytes(archive);
     try {
         platform::ProfileFile(m_recordFile)
