@@ -51,6 +51,7 @@ class TestChangedOnlyRuns : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void twoSetupsOfOneFolderEachTakeAChange();
+    void datedArchivesOfTwoSetupsEachTakeAChange();
     void olderArchivePutBackTakesTheChangesAgain();
     void rewriteWithTheOldSizeAndTimeIsTaken();
     void emptyFolderKeepsItsPreviousBackup_data();
@@ -77,6 +78,30 @@ void TestChangedOnlyRuns::twoSetupsOfOneFolderEachTakeAChange() {
     QVERIFY(first.lastLog().contains(" - No files for backup"));
     QCOMPARE(second.run(), int(ExitStatus::AllArchivesMade));
     QVERIFY(second.lastLog().contains(" - No files for backup"));
+}
+
+// Dated archives hold the changes alone: the folder walk picks the changed files by their marks.
+void TestChangedOnlyRuns::datedArchivesOfTwoSetupsEachTakeAChange() {
+    InstalledProgram first;
+    InstalledProgram second;
+    if (!extendedAttributesIn(first))
+        QSKIP("the temporary folder has no extended attributes");
+    const QString docs = first.dir.filePath(QStringLiteral("data/Docs"));
+    first.dir.writeFile(QStringLiteral("data/Docs/notes.txt"), "version one");
+    first.settings("new_only=1\nmulti_archive=1", {docs});
+    second.settings("new_only=1\nmulti_archive=1", {docs});
+    QCOMPARE(first.run(), int(ExitStatus::AllArchivesMade));
+    QVERIFY(first.lastLog().contains(" - Backup created: "));
+    QCOMPARE(first.run(), int(ExitStatus::AllArchivesMade));
+    QVERIFY2(first.lastLog().contains(" - No files for backup"), first.lastLog().constData());
+    QCOMPARE(second.run(), int(ExitStatus::AllArchivesMade));
+    QVERIFY2(second.lastLog().contains(" - Backup created: "), second.lastLog().constData());
+    const QStringList archives = second.destinationFiles();
+    QCOMPARE(archives.size(), 1);
+    QCOMPARE(
+        InstalledProgram::entryData(second.archive(archives.first()),
+                                    entryName(first.dir.filePath(QStringLiteral("data/Docs/notes.txt")))),
+        QByteArray("version one"));
 }
 
 void TestChangedOnlyRuns::olderArchivePutBackTakesTheChangesAgain() {
