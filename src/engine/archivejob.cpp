@@ -79,6 +79,13 @@ fs::path ArchiveJob::ArchiveBaseName(const fs::path& folder) {
     return baseName;
 }
 
+fs::path ArchiveJob::seriesBaseName(const fs::path& folder) const {
+    fs::path baseName = m_context.settings->terminatedDestination();
+    baseName += "Quoralis";
+    baseName += folderPart(folder);
+    return baseName;
+}
+
 QString ArchiveJob::ExampleArchiveName() const {
     return pathText(archiveName(fs::path("MyDocs")));
 }
@@ -98,9 +105,7 @@ fs::path ArchiveJob::markRecordFile() const {
 platform::ArchiveMark ArchiveJob::archiveMark(const fs::path& folder) {
     if (!m_context.settings->isOn(Setting::NewOnly))
         return {};
-    fs::path series = m_context.settings->terminatedDestination();
-    series += "Quoralis";
-    series += folderPart(folder);
+    fs::path series = seriesBaseName(folder);
     fs::path archive;
     if (m_context.settings->isOn(Setting::MultiArchive))
         series += "_*"; // the dated ones: compared with the one written last

@@ -35,6 +35,8 @@ public:
     // Destination + "Quoralis" + "_" folder name (one archive per folder) + "_" timestamp
     // (dated names), without extension. Adds the missing separator to the destination field.
     std::filesystem::path ArchiveBaseName(const std::filesystem::path& folder);
+    // The same without the date: what the dated archives of the folder's series begin with.
+    std::filesystem::path seriesBaseName(const std::filesystem::path& folder) const;
     // The same for a folder named "MyDocs", without destination.
     QString ExampleArchiveName() const;
     // The archive's file name: the base name with ".zip" unless it already ends in it.

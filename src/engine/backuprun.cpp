@@ -126,6 +126,8 @@ bool BackupRun::emptyWithPreviousBackup(const fs::path& folder) {
     std::error_code ec;
     if (!fs::is_empty(folder, ec) || ec)
         return false;
+    if (m_c.settings->isOn(Setting::MultiArchive))
+        return PreviousBackup::datedArchivesHoldFilesOf(m_c.job->seriesBaseName(folder), folder);
     const fs::path archive = ArchiveJob::archiveFileName(m_c.job->ArchiveBaseName(folder));
     return PreviousBackup::holdsFilesOf(archive, folder);
 }

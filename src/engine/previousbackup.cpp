@@ -21,3 +21,16 @@ bool PreviousBackup::holdsFilesOf(const std::filesystem::path& archive, const st
     }
     return false;
 }
+
+bool PreviousBackup::datedArchivesHoldFilesOf(const std::filesystem::path& seriesBaseName,
+                                              const std::filesystem::path& folder) {
+    const std::string prefix = pathBytes(seriesBaseName.filename()) + '_';
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(seriesBaseName.parent_path(), ec)) {
+        const std::string name = pathBytes(entry.path().filename());
+        if (name.size() > prefix.size() + 4 && name.starts_with(prefix) && name.ends_with(".zip") &&
+            holdsFilesOf(entry.path(), folder))
+            return true;
+    }
+    return false;
+}

@@ -1,6 +1,7 @@
 #include "app/exitstatus.h"
 #include "installedprogram.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTest>
@@ -146,6 +147,7 @@ void TestChangedOnlyRuns::emptyFolderKeepsItsPreviousBackup_data() {
     QTest::newRow("archive per folder, previous deleted first")
         << QByteArray("each_folder=1\ndel_prev=1") << QStringLiteral("Quoralis_Docs.zip")
         << QStringLiteral("Quoralis_Photos.zip");
+    QTest::newRow("dated archives") << QByteArray("multi_archive=1") << QString() << QString();
 }
 
 void TestChangedOnlyRuns::emptyFolderKeepsItsPreviousBackup() {
@@ -165,12 +167,26 @@ void TestChangedOnlyRuns::emptyFolderKeepsItsPreviousBackup() {
 
     // The drive of Photos is not mounted: its mount point is an empty folder.
     QVERIFY(QFile::remove(photoFile));
+    if (photosArchive.isEmpty()) { // the next dated archive gets a name of its own
+        const qint64 second = QDateTime::currentSecsSinceEpoch();
+        QVERIFY(QTest::qWaitFor([second] { return QDateTime::currentSecsSinceEpoch() != second; }, 5000));
+    }
     p.dir.writeFile(QStringLiteral("data/Docs/notes.txt"), "newer notes");
     QCOMPARE(p.run(), int(ExitStatus::BackupIncomplete));
     const QByteArray log = p.lastLog();
     QVERIFY2(log.contains(" - " + photos.toUtf8() + " is empty; its previous backup is kept\r\n"),
              log.constData());
     QVERIFY(!log.contains("Spare is empty"));
+    if (photosArchive.isEmpty()) {
+        // Dated: the first run's archive holds them; the new one holds what the folders have now.
+        const QStringList dated = p.destinationFiles();
+        QCOMPARE(dated.size(), 2);
+        QCOMPARE(InstalledProgram::entryData(p.archive(dated.first()), entryName(photoFile)),
+                 QByteArray("a photo"));
+        QCOMPARE(InstalledProgram::entryData(p.archive(dated.last()), entryName(docsFile)),
+                 QByteArray("newer notes"));
+        return;
+    }
     QVERIFY(InstalledProgram::unzipTest(p.archive(photosArchive)));
     QCOMPARE(InstalledProgram::entryData(p.archive(photosArchive), entryName(photoFile)),
              QByteArray("a photo"));
