@@ -2,7 +2,7 @@
 // generated tree, and the peak memory of a job over a very long list of small files.
 //
 //   zipbench [--megabytes N] [--small-files N] [--level N] [--work DIR] [--skip-speed] [--skip-memory]
-//            [--update-rounds N]
+//            [--update-rounds N] [--changed-only-rounds N]
 //
 // The speed part also times a run that changes nothing with the weekly check of the kept entries
 // due and not due, against `unzip -t` of the same archive, and against reading every entry back
@@ -12,11 +12,17 @@
 // archives an earlier run left in DIR/out, and prints each pair and the median ratio. An archive
 // whose entries do not yet carry the CRC of their stored bytes (made by an older build) has every
 // kept entry inflated in its first update, which gives them the field: that round is slower.
+//
+// --changed-only-rounds N does the same with "changed files only": every file carries its mark
+// for our archive, our update reads the marks and marks the files it took, and prints what the
+// marks alone cost (reading every file's mark, writing those of the changed files). With
+// --small-files, on a tree of that many small files instead of the mixed one.
 #include "archivereader.h"
 #include "archiveverifier.h"
 #include "backupset/folderwalker.h"
 #include "benchtree.h"
 #include "engine/archivecomponent.h"
+#include "platform/fileattributes.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -290,6 +296,99 @@ int updateRounds(const fs::path& work, std::size_t treeMegabytes, int rounds) {
     return rc == 0 && zip.TestArchive(ours) == 0 ? 0 : 1;
 }
 
+JobResult runChangedOnly(ArchiveComponent& zip, const std::vector<fs::path>& files, const fs::path& archive) {
+    zip.FileSpecList = PathList(files);
+    zip.ZipFileName = archive;
+    zip.AddOptions = ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate |
+                     ArchiveComponent::AddResetArchive | ArchiveComponent::AddUnchangedKept;
+    zip.AddCompLevel = g_level;
+    zip.ArchiveComment = QStringLiteral("Quoralis benchmark");
+    const auto start = Clock::now();
+    const double cpuStart = cpuSeconds(RUSAGE_SELF);
+    JobResult result;
+    result.rc = zip.AddFiles();
+    result.seconds = secondsSince(start);
+    result.cpuSeconds = cpuSeconds(RUSAGE_SELF) - cpuStart;
+    return result;
+}
+
+int changedOnlyRounds(const fs::path& work, std::size_t treeMegabytes, std::size_t smallFiles, int rounds) {
+    // The mixed tree of the speed run, or with --small-files a tree of that many small files.
+    const bool small = smallFiles > 0;
+    const fs::path tree = work / (small ? "small-tree" : "tree");
+    const fs::path ours = work / "out" / (small ? "small-ours.zip" : "ours.zip");
+    const fs::path theirs = work / "out" / (small ? "small-infozip.zip" : "infozip.zip");
+    if (small && (!fs::exists(ours) || !fs::exists(theirs))) {
+        fs::remove_all(tree);
+        BenchTree::makeSmallFiles(tree, smallFiles);
+        ArchiveComponent full;
+        full.DLLDirectory = QStringLiteral(QUORALIS_ENGINE_DIR);
+        runOurs(full, BenchTree::listFiles(tree), ours, false, QStringLiteral("Quoralis benchmark"));
+        runInfoZip(tree, theirs);
+    } else if (!fs::exists(ours) || !fs::exists(theirs)) {
+        speed(work, treeMegabytes);
+    }
+    const std::vector<fs::path> files = BenchTree::listFiles(tree);
+    warmUp(files);
+    ArchiveComponent zip;
+    zip.DLLDirectory = QStringLiteral(QUORALIS_ENGINE_DIR);
+    zip.Mark = {"00000000000000be", platform::FileAttributes::nowNs() | 1};
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // past the warm-up's own touches
+    const JobResult first = runChangedOnly(zip, files, ours);
+    std::size_t marked = 0;
+    auto start = Clock::now();
+    for (const fs::path& file : files)
+        marked += platform::FileAttributes::archiveState(file, zip.Mark) ==
+                  platform::FileAttributes::ArchiveState::Unchanged;
+    const double checkSeconds = secondsSince(start);
+    std::printf("\nChanged files only into an archive updated in place, %zu files:\n", files.size());
+    std::printf("  first run, every file marked:  %.3f s (result %d); %zu files carry a mark\n",
+                first.seconds, first.rc, marked);
+    std::printf("  reading every file's mark:     %.3f s = %.1f us a file\n", checkSeconds,
+                checkSeconds * 1e6 / static_cast<double>(files.size()));
+    std::vector<double> ratios;
+    int rc = first.rc;
+    for (int round = 0; round < rounds; ++round) {
+        const std::size_t changed = changeOnePercent(files);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        JobResult info;
+        JobResult ourUpdate;
+        if (round % 2 == 0) {
+            info = runInfoZip(tree, theirs, true);
+            ourUpdate = runChangedOnly(zip, files, ours);
+        } else {
+            ourUpdate = runChangedOnly(zip, files, ours);
+            info = runInfoZip(tree, theirs, true);
+        }
+        ratios.push_back(ourUpdate.seconds / info.seconds);
+        rc |= ourUpdate.rc | info.rc;
+        std::printf(
+            "  round %d, %zu files changed: ours %.3f s (%.2f s of CPU, %zu written), Info-ZIP -u %.3f s, "
+            "ratio %.2f\n",
+            round + 1, changed, ourUpdate.seconds, ourUpdate.cpuSeconds, zip.WrittenCount(), info.seconds,
+            ratios.back());
+    }
+    // The marks of 1 % of the files written once more, alone.
+    std::vector<fs::path> onePercent;
+    for (std::size_t i = 0; i < files.size(); i += 100)
+        onePercent.push_back(files[i]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::int64_t readFrom = platform::FileAttributes::nowNs();
+    start = Clock::now();
+    for (const fs::path& file : onePercent) {
+        std::error_code ec;
+        platform::FileAttributes::clearArchiveAttribute(
+            file, fs::file_size(file, ec), platform::FileAttributes::toUnixNs(fs::last_write_time(file, ec)),
+            readFrom, zip.Mark);
+    }
+    const double markSeconds = secondsSince(start);
+    std::printf("  writing the marks of 1 %% (%zu files): %.3f s\n", onePercent.size(), markSeconds);
+    std::sort(ratios.begin(), ratios.end());
+    if (!ratios.empty())
+        std::printf("  median ratio %.2f\n", ratios[ratios.size() / 2]);
+    return rc == 0 && zip.TestArchive(ours) == 0 ? 0 : 1;
+}
+
 int memoryChild(const fs::path& folder, const fs::path& archive) {
     const auto start = Clock::now();
     ArchiveComponent zip;
@@ -348,25 +447,31 @@ int main(int argc, char** argv) {
     bool runSpeed = true;
     bool runMemory = true;
     int rounds = 0;
+    int changedOnly = 0;
+    bool smallFilesGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--megabytes" && i + 1 < argc)
             treeMegabytes = std::stoul(argv[++i]);
-        else if (arg == "--small-files" && i + 1 < argc)
+        else if (arg == "--small-files" && i + 1 < argc) {
             smallFiles = std::stoul(argv[++i]);
-        else if (arg == "--work" && i + 1 < argc)
+            smallFilesGiven = true;
+        } else if (arg == "--work" && i + 1 < argc)
             work = argv[++i];
         else if (arg == "--level" && i + 1 < argc)
             g_level = std::stoi(argv[++i]);
         else if (arg == "--update-rounds" && i + 1 < argc)
             rounds = std::stoi(argv[++i]);
+        else if (arg == "--changed-only-rounds" && i + 1 < argc)
+            changedOnly = std::stoi(argv[++i]);
         else if (arg == "--skip-speed")
             runSpeed = false;
         else if (arg == "--skip-memory")
             runMemory = false;
         else {
-            std::fprintf(stderr, "usage: zipbench [--megabytes N] [--small-files N] [--work DIR] "
-                                 "[--skip-speed] [--skip-memory] [--update-rounds N]\n");
+            std::fprintf(stderr,
+                         "usage: zipbench [--megabytes N] [--small-files N] [--work DIR] "
+                         "[--skip-speed] [--skip-memory] [--update-rounds N] [--changed-only-rounds N]\n");
             return 2;
         }
     }
@@ -374,6 +479,8 @@ int main(int argc, char** argv) {
     int rc = 0;
     if (rounds > 0)
         return updateRounds(work, treeMegabytes, rounds);
+    if (changedOnly > 0)
+        return changedOnlyRounds(work, treeMegabytes, smallFilesGiven ? smallFiles : 0, changedOnly);
     if (runSpeed)
         rc |= speed(work, treeMegabytes);
     if (runMemory)

@@ -73,6 +73,9 @@ ProgramParts::ProgramParts(const QString& programDir, const AppServices& service
         return settingsFile();
     };
     m_archiveJob = std::make_unique<ArchiveJob>(job);
+    m_folderSet->setArchiveMarks([archiveJob = m_archiveJob.get()](const std::filesystem::path& folder) {
+        return archiveJob->archiveMark(folder);
+    });
 
     BackupRun::Context run;
     run.host = m_runEvents.get();

@@ -54,9 +54,11 @@ std::shared_ptr<const std::vector<std::filesystem::path>> FolderSet::sharedFolde
     return m_sharedFolders;
 }
 
-WalkOptions FolderSet::currentOptions(bool everyFile) const {
+WalkOptions FolderSet::currentOptions(bool everyFile, const std::filesystem::path& folder) const {
     WalkOptions options;
     options.newOnly = m_settings.isOn(Setting::NewOnly) && !everyFile;
+    if (options.newOnly && m_archiveMarks)
+        options.mark = m_archiveMarks(folder);
     options.includeHidden = m_settings.isOn(Setting::IncludeHidden);
     options.destination = m_settings.destination();
     options.listedFolders = sharedFolders();
@@ -68,7 +70,8 @@ WalkOptions FolderSet::currentOptions(bool everyFile) const {
 
 FolderSet::Outcome FolderSet::runWalk(const std::vector<std::filesystem::path>& folders,
                                       FolderWalker::Mode mode, bool everyFile) {
-    auto walker = std::make_shared<FolderWalker>(currentOptions(everyFile));
+    auto walker = std::make_shared<FolderWalker>(
+        currentOptions(everyFile, folders.empty() ? std::filesystem::path() : folders.front()));
     m_walker = walker;
     m_stopRequested = false;
     QFuture<Outcome> future = QtConcurrent::run(&m_pool, [walker, folders, mode] {

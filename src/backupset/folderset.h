@@ -61,6 +61,11 @@ public:
     // out, and a folder reached twice (two spellings, a link) gives its files once.
     Collected CollectFolderFiles(const std::vector<std::filesystem::path>& folders, PathList& files,
                                  bool everyFile = false);
+    // With changed files only, the walks of a folder ask `marks` for the mark of the archive the
+    // folder goes into; without it every file counts as changed.
+    void setArchiveMarks(std::function<platform::ArchiveMark(const std::filesystem::path& folder)> marks) {
+        m_archiveMarks = std::move(marks);
+    }
     // Stops the walk in progress, if any; its caller gets a stopped outcome.
     void stopWalk();
     // The sum of the listed folders' counts.
@@ -84,7 +89,7 @@ private:
     Outcome runWalk(const std::vector<std::filesystem::path>& folders, FolderWalker::Mode mode,
                     bool everyFile = false);
     Collected takeCollected(Outcome& outcome, PathList& files);
-    WalkOptions currentOptions(bool everyFile) const;
+    WalkOptions currentOptions(bool everyFile, const std::filesystem::path& folder) const;
     void showTotals(const QString& separator);
     void recordCount(const std::filesystem::path& folder, qint64 bytes);
     std::shared_ptr<const std::vector<std::filesystem::path>> sharedFolders() const;
@@ -104,5 +109,6 @@ private:
     quint64 m_fileCounter = 0;
     QThreadPool m_pool;
     std::shared_ptr<FolderWalker> m_walker;
+    std::function<platform::ArchiveMark(const std::filesystem::path&)> m_archiveMarks;
     bool m_stopRequested = false;
 };

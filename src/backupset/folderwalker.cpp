@@ -143,7 +143,7 @@ bool FolderWalker::qualifies(const std::string& folder, const char* name,
         return false;
     if (!m_options.newOnly)
         return true;
-    return platform::FileAttributes::archiveAttributeSet(full, st.identity);
+    return platform::FileAttributes::archiveAttributeSet(full, st.identity, m_options.mark);
 }
 
 bool FolderWalker::firstVisit(const FolderReader& folder, FolderId& id) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/fileattributes.h"
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -17,6 +19,8 @@ struct WalkFlags {
 // never touches the settings dialog, the folder list or the exclusion lists.
 struct WalkOptions {
     bool newOnly = false;
+    // With newOnly: the archive whose marks say which files changed.
+    platform::ArchiveMark mark;
     bool includeHidden = false;
     // Full paths of folders that are never entered, compared as whole paths; without regard to
     // case only on file systems that find names that way.

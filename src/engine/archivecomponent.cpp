@@ -29,22 +29,23 @@ bool holdsCurrentState(std::int32_t status) {
     return status == ZE_FILE_ADDED || status == ZE_FILE_REPLACED || status == ZE_FILE_UP_TO_DATE;
 }
 
-// Per file: its archive attribute is clear, so the archive's entry of it is current.
-std::vector<unsigned char> unchangedFiles(const PathList& files) {
-    std::vector<unsigned char> unchanged(files.size(), 0);
+// Per file, what its mark for this archive says of the archive's entry of it: current, outdated
+// (written anew even where its size and time match), or not known (the engine compares).
+std::vector<unsigned char> unchangedFiles(const PathList& files, const platform::ArchiveMark& mark) {
+    std::vector<unsigned char> unchanged(files.size(), ZE_ENTRY_COMPARED);
+    if (mark.epoch == 0)
+        return unchanged;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        std::error_code ec;
-        const std::filesystem::directory_entry file(files.path(i), ec);
-        if (ec || !file.is_regular_file(ec))
-            continue;
-        const std::uint64_t size = file.file_size(ec);
-        const std::filesystem::file_time_type time = file.last_write_time(ec);
-        if (ec)
-            continue;
-        unchanged[i] = platform::FileAttributes::archiveAttributeSet(files.path(i), size,
-                                                                     platform::FileAttributes::toUnixNs(time))
-                           ? 0
-                           : 1;
+        switch (platform::FileAttributes::archiveState(files.path(i), mark)) {
+        case platform::FileAttributes::ArchiveState::Unchanged:
+            unchanged[i] = ZE_ENTRY_CURRENT;
+            break;
+        case platform::FileAttributes::ArchiveState::Changed:
+            unchanged[i] = ZE_ENTRY_OUTDATED;
+            break;
+        case platform::FileAttributes::ArchiveState::Unmarked:
+            break;
+        }
     }
     return unchanged;
 }
@@ -154,23 +155,25 @@ int ArchiveComponent::AddFiles() {
     command.fileCount = files.size();
     command.results = results.data();
 
-    const bool resetArchive = AddOptions.testFlag(AddResetArchive);
+    const platform::ArchiveMark mark = Mark;
+    const bool resetArchive = AddOptions.testFlag(AddResetArchive) && mark.epoch != 0;
     const bool unchangedKept = AddOptions.testFlag(AddUnchangedKept);
     std::vector<unsigned char> unchanged;
     const auto exec = reinterpret_cast<ZeAddExecFunction>(m_zipEngine.exec());
     const int rc = runOnWorker([&](const ZeCallbacks& callbacks) {
         if (unchangedKept) {
-            unchanged = unchangedFiles(files);
+            unchanged = unchangedFiles(files, mark);
             command.unchanged = unchanged.data();
         }
+        const std::int64_t readFromNs = platform::FileAttributes::nowNs();
         const int result = exec(&command, &callbacks);
         // Only once the archive is in place, and only for files it really holds.
         if (resetArchive && (result == ZE_OK || result == ZE_WARN_SKIPPED)) {
             for (std::size_t i = 0; i < files.size(); ++i) {
-                const bool recorded = !unchanged.empty() && unchanged[i] != 0;
+                const bool recorded = !unchanged.empty() && unchanged[i] == ZE_ENTRY_CURRENT;
                 if (holdsCurrentState(results[i].status) && !recorded)
                     platform::FileAttributes::clearArchiveAttribute(files.path(i), results[i].size,
-                                                                    results[i].mtimeNs);
+                                                                    results[i].mtimeNs, readFromNs, mark);
             }
         }
         return result;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/enginelibrary.h"
+#include "platform/fileattributes.h"
 #include "platform/pathlist.h"
 
 #include <QObject>
@@ -70,6 +71,8 @@ public:
     PathList FileSpecList;
     std::filesystem::path ZipFileName;
     QString ArchiveComment;
+    // The archive attribute of this archive (AddResetArchive, AddUnchangedKept); none: epoch 0.
+    platform::ArchiveMark Mark;
 
     // 0 when the engine is loaded; otherwise an error code, with ErrorText() saying why.
     int LoadZipEngine();

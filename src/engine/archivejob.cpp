@@ -4,6 +4,7 @@
 #include "config/settingsmodel.h"
 #include "core/userprompts.h"
 #include "engine/archivecomponent.h"
+#include "engine/archivemarkbook.h"
 #include "engine/progressview.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
@@ -79,6 +80,13 @@ fs::path ArchiveJob::ArchiveBaseName(const fs::path& folder) {
     return baseName;
 }
 
+fs::path ArchiveJob::seriesBaseName(const fs::path& folder) const {
+    fs::path baseName = m_context.settings->terminatedDestination();
+    baseName += "Quoralis";
+    baseName += folderPart(folder);
+    return baseName;
+}
+
 QString ArchiveJob::ExampleArchiveName() const {
     return pathText(archiveName(fs::path("MyDocs")));
 }
@@ -91,7 +99,24 @@ fs::path ArchiveJob::archiveFileName(const fs::path& baseName) {
     return archive;
 }
 
-void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files, bool mayReplace) {
+fs::path ArchiveJob::markRecordFile() const {
+    return m_context.settingsFilePath().parent_path() / "archivemarks.ini";
+}
+
+platform::ArchiveMark ArchiveJob::archiveMark(const fs::path& folder) {
+    if (!m_context.settings->isOn(Setting::NewOnly))
+        return {};
+    fs::path series = seriesBaseName(folder);
+    fs::path archive;
+    if (m_context.settings->isOn(Setting::MultiArchive))
+        series += "_*"; // the dated ones: compared with the one written last
+    else
+        archive = archiveFileName(ArchiveBaseName(folder));
+    return ArchiveMarkBook(markRecordFile()).markFor(series, archive);
+}
+
+void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files, bool mayReplace,
+                             const platform::ArchiveMark& mark) {
     // The archive really written; the in-use test, the deletion, the update test and the
     // size all look at this one file.
     const fs::path archive = archiveFileName(baseName);
@@ -139,6 +164,7 @@ void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files, bo
             checkRecord().checkDue(archive, QDateTime::currentSecsSinceEpoch()))
             options |= ArchiveComponent::AddCheckKept;
         zip.AddOptions = options;
+        zip.Mark = mark;
         m_context.marker->set(QStringLiteral("set_zip_file"));
         SetNewZipFile(archive);
         zip.ArchiveComment = QStringLiteral("Quoralis ") + Timestamp::shortDate(QDate::currentDate());
@@ -238,6 +264,8 @@ bool ArchiveJob::runComponent(const fs::path& baseName, const fs::path& archive,
         return true;
     }
     recordCheck(archive, before);
+    if (zip.Mark.epoch != 0)
+        ArchiveMarkBook(markRecordFile()).archiveWritten(zip.Mark, archive);
     if (zip.AddOptions.testFlag(ArchiveComponent::AddUnchangedKept) && zip.WrittenCount() == 0 &&
         zip.SkippedFiles().empty() && !zip.Incomplete()) {
         // Nothing changed and nothing was missing: the archive was left as it was.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/archivecheckrecord.h"
+#include "platform/fileattributes.h"
 #include "platform/fileinuse.h"
 #include "platform/pathlist.h"
 
@@ -36,16 +37,23 @@ public:
     // Destination + "Quoralis" + "_" folder name (one archive per folder) + "_" timestamp
     // (dated names), without extension. Adds the missing separator to the destination field.
     std::filesystem::path ArchiveBaseName(const std::filesystem::path& folder);
+    // The same without the date: what the dated archives of the folder's series begin with.
+    std::filesystem::path seriesBaseName(const std::filesystem::path& folder) const;
     // The same for a folder named "MyDocs", without destination.
     QString ExampleArchiveName() const;
     // The archive's file name: the base name with ".zip" unless it already ends in it.
     static std::filesystem::path archiveFileName(const std::filesystem::path& baseName);
 
+    // With changed files only: the mark of the archive series `folder` goes into, for the walk
+    // and then MakeArchive. Otherwise none (epoch 0).
+    platform::ArchiveMark archiveMark(const std::filesystem::path& folder);
+
     // One archive job from the backup file list. Counts the job, logs the result and sets
     // archiveFailed when the archive was not made or misses files. With mayReplace false an
     // existing archive is updated even when the settings say to replace it (its other entries
-    // are still needed).
-    void MakeArchive(const std::filesystem::path& baseName, const PathList& files, bool mayReplace = true);
+    // are still needed). The files the archive holds get `mark`, unless it is none.
+    void MakeArchive(const std::filesystem::path& baseName, const PathList& files, bool mayReplace = true,
+                     const platform::ArchiveMark& mark = {});
 
     bool archiveFailed() const { return m_archiveFailed; }
     // The archives this run wrote, and their bytes.
@@ -73,6 +81,7 @@ private:
     // After a job that wrote the archive or checked it whole, the time of that check is kept.
     void recordCheck(const std::filesystem::path& archive,
                      const std::optional<ArchiveCheckRecord::Fingerprint>& before);
+    std::filesystem::path markRecordFile() const;
     void reportInUse(const std::filesystem::path& baseName);
     void reportNotReplaceable(const std::filesystem::path& baseName, const std::filesystem::path& archive,
                               platform::FileUse use);

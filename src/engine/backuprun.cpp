@@ -6,6 +6,7 @@
 #include "engine/archivecomponent.h"
 #include "engine/archivejob.h"
 #include "engine/backuprunhost.h"
+#include "engine/previousbackup.h"
 #include "engine/progressview.h"
 #include "log/activitylog.h"
 #include "log/eventmarker.h"
@@ -15,6 +16,7 @@
 
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <set>
 #include <system_error>
 
@@ -105,16 +107,37 @@ bool BackupRun::checkDestination() {
 
 void BackupRun::reportMissingFolders(const std::vector<fs::path>& folders) {
     // A listed folder that is not there now (a drive unplugged, say) is no backup of it: the run
-    // is incomplete, and the archive that holds its files keeps them.
+    // is incomplete, and the archive that holds its files keeps them. So is a folder with nothing
+    // in it whose previous backup holds files: the mount point of a drive that is not mounted.
     m_missingFolders.clear();
+    m_emptyFolders.clear();
     for (const fs::path& folder : folders) {
         std::error_code ec;
-        if (fs::is_directory(folder, ec))
-            continue;
-        m_c.log->logMessage(QStringLiteral("Folder not found: ") + pathText(folder));
+        if (fs::is_directory(folder, ec)) {
+            if (!emptyWithPreviousBackup(folder))
+                continue;
+            m_c.log->logMessage(pathText(folder) + QStringLiteral(" is empty; its previous backup is kept"));
+            m_emptyFolders.push_back(folder);
+        } else {
+            m_c.log->logMessage(QStringLiteral("Folder not found: ") + pathText(folder));
+        }
         m_missingFolders.push_back(folder);
         m_c.job->markArchiveFailed();
     }
+}
+
+bool BackupRun::emptyWithPreviousBackup(const fs::path& folder) {
+    std::error_code ec;
+    if (!fs::is_empty(folder, ec) || ec)
+        return false;
+    if (m_c.settings->isOn(Setting::MultiArchive))
+        return PreviousBackup::datedArchivesHoldFilesOf(m_c.job->seriesBaseName(folder), folder);
+    const fs::path archive = ArchiveJob::archiveFileName(m_c.job->ArchiveBaseName(folder));
+    return PreviousBackup::holdsFilesOf(archive, folder);
+}
+
+bool BackupRun::keptAsMissing(const fs::path& folder) const {
+    return std::find(m_missingFolders.begin(), m_missingFolders.end(), folder) != m_missingFolders.end();
 }
 
 void BackupRun::decideEveryFile() {
@@ -157,14 +180,16 @@ BackupRun::Outcome BackupRun::archiveEachFolder(const std::vector<fs::path>& fol
     for (const fs::path& folder : m_missingFolders) {
         const fs::path baseName = m_c.job->ArchiveBaseName(folder);
         missingArchives.insert(ArchiveJob::archiveFileName(baseName));
-        if (!m_c.settings->isOn(Setting::MultiArchive))
+        const bool loggedAsEmpty =
+            std::find(m_emptyFolders.begin(), m_emptyFolders.end(), folder) != m_emptyFolders.end();
+        if (!m_c.settings->isOn(Setting::MultiArchive) && !loggedAsEmpty)
             m_c.log->logMessage(QStringLiteral("Previous backup of a missing folder is kept: ") +
                                 pathText(baseName));
     }
     std::set<fs::path> madeThisRun;
     for (const fs::path& folder : folders) {
         std::error_code ec;
-        if (!fs::is_directory(folder, ec))
+        if (!fs::is_directory(folder, ec) || keptAsMissing(folder))
             continue;
         if (m_abortRequested)
             return endCancelled();
@@ -190,7 +215,7 @@ BackupRun::Outcome BackupRun::archiveEachFolder(const std::vector<fs::path>& fol
                     pathText(baseName));
         }
         madeThisRun.insert(archive);
-        m_c.job->MakeArchive(baseName, m_backupFiles, mayReplace);
+        m_c.job->MakeArchive(baseName, m_backupFiles, mayReplace, m_c.job->archiveMark(folder));
     }
     return Outcome::Completed;
 }
@@ -208,7 +233,7 @@ BackupRun::Outcome BackupRun::archiveAllFolders(const std::vector<fs::path>& fol
         m_c.log->logMessage(
             QStringLiteral("Previous backup kept and updated, one of its folders is missing: ") +
             pathText(baseName));
-    m_c.job->MakeArchive(baseName, m_backupFiles, mayReplace);
+    m_c.job->MakeArchive(baseName, m_backupFiles, mayReplace, m_c.job->archiveMark(fs::path()));
     return Outcome::Completed;
 }
 

@@ -59,6 +59,10 @@ public:
 private:
     bool checkDestination();
     void reportMissingFolders(const std::vector<std::filesystem::path>& folders);
+    // A listed folder with no entries at all whose previous backup holds files from it.
+    bool emptyWithPreviousBackup(const std::filesystem::path& folder);
+    // Missing, or empty with a previous backup: its archive keeps what it holds of it.
+    bool keptAsMissing(const std::filesystem::path& folder) const;
     void decideEveryFile();
     bool noArchiveToUpdate(const std::filesystem::path& folder);
     bool updatesInPlace() const;
@@ -81,7 +85,8 @@ private:
 
     Context m_c;
     PathList m_backupFiles;
-    std::vector<std::filesystem::path> m_missingFolders;
+    std::vector<std::filesystem::path> m_missingFolders; // and the empty ones kept like them
+    std::vector<std::filesystem::path> m_emptyFolders;
     bool m_everyFile = false; // changed-only is not applied in this run
     bool m_abortRequested = false;
     bool m_running = false;

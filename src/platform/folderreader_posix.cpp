@@ -61,7 +61,8 @@ void fill(const struct stat& st, FileStatus& status) {
                   : S_ISLNK(st.st_mode) ? FileKind::Link
                                         : FileKind::Other;
     status.identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-                       st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0, saturatedNs(st.st_mtim)};
+                       st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0, saturatedNs(st.st_mtim),
+                       saturatedNs(st.st_ctim)};
 }
 
 } // namespace

@@ -64,6 +64,22 @@ QStringList InstalledProgram::entries(const QString& archive) {
     return names;
 }
 
+QByteArray InstalledProgram::entryData(const QString& archive, const QString& entryName) {
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, zipfile\n"
+                                 "sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))"),
+                  archive, entryName});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        return {};
+    return python.readAllStandardOutput();
+}
+
+bool InstalledProgram::unzipTest(const QString& archive) {
+    return QProcess::execute(QStringLiteral("unzip"), {QStringLiteral("-tqq"), archive}) == 0;
+}
+
 QStringList InstalledProgram::destinationFiles() const {
     return QDir(destination())
         .entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);

@@ -30,6 +30,10 @@ public:
     QByteArray lastLog() const;
     // The entry names an archive holds, as an independent reader lists them.
     static QStringList entries(const QString& archive);
+    // The content of one entry as Python's ZIP reader gives it; empty when it cannot be read.
+    static QByteArray entryData(const QString& archive, const QString& entryName);
+    // Whether unzip finds every entry sound.
+    static bool unzipTest(const QString& archive);
     // The files of the destination folder, hidden ones too.
     QStringList destinationFiles() const;
 

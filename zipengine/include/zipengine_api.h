@@ -91,6 +91,13 @@ enum ZeFileStatus {
     ZE_FILE_CHANGING = 6 /* kept changing while read: written from one complete read (see ZE_WARN_CHANGING) */
 };
 
+/* What is known of an archive's entry of a file (ZeAddCommand.unchanged). */
+enum ZeEntryState {
+    ZE_ENTRY_COMPARED = 0, /* not known: an update compares the file's size and time with the entry */
+    ZE_ENTRY_CURRENT = 1,  /* the entry holds the file as it is */
+    ZE_ENTRY_OUTDATED = 2  /* the file changed since the entry was made */
+};
+
 typedef struct ZeCallbacks {
     void* user;
     void (*progress)(void* user, int kind, const char* name, int64_t value);
@@ -122,10 +129,11 @@ typedef struct ZeAddCommand {
     ZeFileResult* results; /* fileCount elements, or NULL */
     int32_t threads;       /* 0: one per core */
     int32_t reserved;
-    /* fileCount flags, or NULL. A file flagged non-zero is known not to have changed since it was
-     * last archived: the archive's entry of its name is kept as it is, and the file is added only
-     * where the archive has no entry of that name. When no file is to be written, the archive is
-     * left as it is, its comment too. */
+    /* fileCount flags (ZE_ENTRY_*), or NULL. A file flagged ZE_ENTRY_CURRENT is known not to have
+     * changed since it was last archived: the archive's entry of its name is kept as it is, and the
+     * file is added only where the archive has no entry of that name. A file flagged
+     * ZE_ENTRY_OUTDATED is known to have changed: it is written anew even where its entry's size
+     * and time match. When no file is to be written, the archive is left as it is, its comment too. */
     const unsigned char* unchanged;
 } ZeAddCommand;
 

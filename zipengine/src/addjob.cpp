@@ -317,11 +317,12 @@ void AddJob::surveyFiles() {
                 m_previousIndex[i] = static_cast<std::int32_t>(found);
                 m_previousUsed[static_cast<std::size_t>(found)] = true;
                 const ArchiveReader::Entry entry = m_previous->entry(static_cast<std::size_t>(found));
-                const bool unchanged = m_command.unchanged != nullptr && m_command.unchanged[i] != 0;
+                const unsigned char known = m_command.unchanged != nullptr ? m_command.unchanged[i] : 0;
                 // An entry this engine cannot read is no backup it can vouch for: the file is
                 // taken again.
                 const bool readable = EntryDataCheck::readable(entry.method, entry.flags);
-                if (readable && (unchanged || (update && upToDate(path, st, entry)))) {
+                if (readable && (known == ZE_ENTRY_CURRENT ||
+                                 (update && known != ZE_ENTRY_OUTDATED && upToDate(path, st, entry)))) {
                     result.status = ZE_FILE_UP_TO_DATE;
                     continue;
                 }
