@@ -38,7 +38,7 @@ struct WatchedProgram {
             "each_folder=0\nkeep_log=1\nshow_log=0\nauto_check=AUTOCHECK\nclean_logs=0\n"
             "clean_backups=0\nbackup_clean_days=30\nlog_clean_days=7\nvoice=0\ntimer_interval=30\n"
             "destination=" +
-            dir.filePath(QStringLiteral("backups")).toUtf8() + "/\n" + folders +
+            dir.filePath(QStringLiteral("backups")).toUtf8() + "/\ndesktop_notifications=1\n" + folders +
             "[ex_folders]\nex_folder_count=-1\n[ex_types]\nex_type_count=-1\n";
     }
     void writeSettings(bool autoCheck) {
