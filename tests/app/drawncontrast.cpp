@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOption>
@@ -37,7 +38,7 @@ QRect textArea(QWidget* widget) {
         option.text = radio->text();
         return radio->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, radio);
     }
-    if (qobject_cast<QAbstractButton*>(widget))
+    if (qobject_cast<QAbstractButton*>(widget) || qobject_cast<QProgressBar*>(widget))
         return widget->rect().adjusted(2, 2, -2, -2);
     if (auto* group = qobject_cast<QGroupBox*>(widget)) {
         QStyleOptionGroupBox option;
@@ -61,6 +62,8 @@ QString captionOf(QWidget* widget) {
         return group->title();
     if (auto* text = qobject_cast<QPlainTextEdit*>(widget))
         return text->toPlainText();
+    if (auto* bar = qobject_cast<QProgressBar*>(widget))
+        return bar->isTextVisible() ? bar->text() : QString();
     return {};
 }
 

@@ -28,8 +28,8 @@ Reading read(const QImage& shot, const QRect& area);
 // The most common colour of the whole image.
 QColor background(const QImage& shot);
 
-// Every visible, enabled label, check box, radio button, button with a caption, group title and
-// text area of the window, read from one grab of the window as it is drawn now.
+// Every visible, enabled label, check box, radio button, button with a caption, group title,
+// percentage and text area of the window, read from one grab of the window as it is drawn now.
 QList<Reading> readWindow(QWidget* window);
 
 } // namespace DrawnContrast

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QProgressBar>
 #include <QStyle>
 #include <QTest>
 #include <QVBoxLayout>
@@ -143,6 +144,9 @@ void TestThemeContrast::skinnedWindowsKeepDarkTextOnLight() {
     MainWindow& form = h.start();
     form.program().activityLog().logMessage(QStringLiteral("a line of the log"));
     form.show();
+    // The progress panel as a backup shows it, over the folder list.
+    form.ui().PBar->setValue(0);
+    form.ui().PPanel->show();
     form.toolbarWindow()->show();
     form.logViewer()->show();
     SettingsDialog* settings = form.settingsDialog();
@@ -153,6 +157,8 @@ void TestThemeContrast::skinnedWindowsKeepDarkTextOnLight() {
     const QList<DrawnContrast::Reading> main = DrawnContrast::readWindow(&form);
     QVERIFY(measured(main, QStringLiteral("QLabel \"Folders selected for backup:")));
     QVERIFY(measured(main, QStringLiteral("btSettings")));
+    QVERIFY(measured(main, QStringLiteral("PLabel")));
+    QVERIFY(measured(main, QStringLiteral("PBar \"0%")));
     failures += unreadable(main);
     const QList<DrawnContrast::Reading> toolbar = DrawnContrast::readWindow(form.toolbarWindow());
     QVERIFY(measured(toolbar, QStringLiteral("RTL")));
