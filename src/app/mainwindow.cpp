@@ -64,6 +64,7 @@ MainWindow::MainWindow(BackupApp& app, QWidget* parent)
     setMinimumSize(kMinWidth, kMinHeight);
     resize(kMinWidth, kMinHeight);
     m_skin.setFallbackColours(SkinPalette::background(), SkinPalette::titleStrip());
+    setPalette(SkinPalette::windowPalette());
     m_ui.setup(this, m_skin.borders());
     m_menus.setup(this);
     createWindows();

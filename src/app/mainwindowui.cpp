@@ -34,9 +34,11 @@ SkinnedButton* pushButton(QWidget* parent, const char* name, const QString& capt
 QFrame* panel(QWidget* parent, const char* name) {
     auto* frame = new QFrame(parent);
     frame->setObjectName(QLatin1String(name));
+    // Under a style sheet the window's palette no longer reaches the panel's text: it sets its own.
     frame->setStyleSheet(
-        QStringLiteral("QFrame#%1 { background: white; border: 1px solid #b9c5d4; border-radius: 4px; }")
-            .arg(QLatin1String(name)));
+        QStringLiteral("QFrame#%1 { background: white; border: 1px solid #b9c5d4; border-radius: 4px; }"
+                       "#%1 QLabel { color: %2; }")
+            .arg(QLatin1String(name), SkinPalette::text().name()));
     frame->setVisible(false);
     return frame;
 }
@@ -151,8 +153,10 @@ void MainWindowUi::setup(QWidget* window, const QMargins& frame) {
     PBar->setRange(0, 100);
     PBar->setFixedSize(117, 14);
     PBar->setAlignment(Qt::AlignCenter);
-    PBar->setStyleSheet(QStringLiteral("QProgressBar { background: white; border: 1px solid #b9c5d4; }"
-                                       "QProgressBar::chunk { background: rgb(83, 169, 255); }"));
+    PBar->setStyleSheet(
+        QStringLiteral("QProgressBar { background: white; color: %1; border: 1px solid #b9c5d4; }"
+                       "QProgressBar::chunk { background: rgb(83, 169, 255); }")
+            .arg(SkinPalette::text().name()));
     btCancel = pushButton(PPanel, "btCancel", QString(), QStringLiteral("Cancel operation"));
     btCancel->setIcon(GlyphIcon::make(Glyph::Cancel, SkinPalette::text()));
     auto* progressLayout = new QGridLayout(PPanel);

@@ -51,13 +51,13 @@ ToolbarWindow::ToolbarWindow(const QString& skinsDir, QWidget* parent)
     setWindowTitle(QStringLiteral("Quoralis2005"));
     setFixedSize(kWidth, kHeight);
     m_skin.setFallbackColours(SkinPalette::background(), SkinPalette::titleStrip());
+    setPalette(SkinPalette::windowPalette());
     m_menu->setOnDarkBackground(true);
 
     m_status->setObjectName(QStringLiteral("RTL"));
     // Log lines hold file names and server answers: never markup.
     m_status->setTextFormat(Qt::PlainText);
     m_status->setMaximumWidth(kStatusWidth);
-    m_status->setStyleSheet(QStringLiteral("color: #222b36;"));
     m_bar->setObjectName(QStringLiteral("PBar"));
     m_bar->setFixedSize(157, 6);
     m_bar->setTextVisible(false);

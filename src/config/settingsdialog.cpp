@@ -9,6 +9,7 @@
 #include "core/userprompts.h"
 #include "log/pathtext.h"
 #include "platform/drivetype.h"
+#include "widgets/skinpalette.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -57,7 +58,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, bool b
     }
     if (grey) {
         QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, Qt::gray);
+        palette.setColor(QPalette::WindowText, SkinPalette::secondaryText());
         label->setPalette(palette);
     }
     return label;
@@ -97,9 +98,8 @@ SettingsDialog::SettingsDialog(SettingsModel& settings, UserPrompts& prompts, QW
     , m_prompts(prompts) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Quoralis2005 configuration"));
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
+    // The dialog is a white panel of its own, dark on light whatever the desktop's colours are.
+    setPalette(SkinPalette::windowPalette(Qt::white));
     setAutoFillBackground(true);
 
     m_pages = new ButtonTabWidget(this);
@@ -166,8 +166,8 @@ QWidget* SettingsDialog::buildGeneralPage() {
     m_SpeedButton1->setFlat(true);
     m_SpeedButton1->setAutoDefault(false);
     m_SpeedButton1->setCursor(Qt::PointingHandCursor);
-    m_SpeedButton1->setStyleSheet(
-        QStringLiteral("QPushButton { color: #0000c0; text-decoration: underline; border: none; }"));
+    m_SpeedButton1->setStyleSheet(QStringLiteral("QPushButton { color: #0000c0; background: transparent; "
+                                                 "text-decoration: underline; border: none; }"));
 
     auto* layout = pageLayout(page);
     layout->addWidget(m_sessionAutoStart);

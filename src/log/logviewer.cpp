@@ -2,6 +2,7 @@
 
 #include "log/activitylog.h"
 #include "log/logtextarea.h"
+#include "widgets/skinpalette.h"
 #include "widgets/windowfader.h"
 
 #include <QEvent>
@@ -25,6 +26,7 @@ LogViewer::LogViewer(ActivityLog& log, const QString& skinsDir, QWidget* parent)
     setWindowTitle(QStringLiteral("Log viewer"));
     resize(483, 80);
     m_skin.setFallbackColours(Qt::white, QColor(0xc9, 0xd3, 0xdf));
+    setPalette(SkinPalette::windowPalette(Qt::white));
     QFont verdana(QStringLiteral("Verdana"));
     verdana.setPointSize(8);
     setFont(verdana);
@@ -35,7 +37,6 @@ LogViewer::LogViewer(ActivityLog& log, const QString& skinsDir, QWidget* parent)
     m_log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_log->setFrameShape(QFrame::NoFrame);
     m_log->setMinimumHeight(40);
-    m_log->setStyleSheet(QStringLiteral("QPlainTextEdit { background: white; color: #222b36; }"));
     m_log->viewport()->setMouseTracking(true);
     m_log->viewport()->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
@@ -43,13 +44,14 @@ LogViewer::LogViewer(ActivityLog& log, const QString& skinsDir, QWidget* parent)
     layout->addWidget(m_log);
 
     m_hidePanel->setObjectName(QStringLiteral("HP"));
-    m_hidePanel->setStyleSheet(QStringLiteral("QFrame#HP { background: white; }"));
+    m_hidePanel->setAutoFillBackground(true);
     m_hide->setObjectName(QStringLiteral("HB"));
     m_hide->setToolTip(QStringLiteral("Hide log viewer"));
     m_hide->setFlat(true);
     m_hide->setCursor(Qt::PointingHandCursor);
-    m_hide->setStyleSheet(QStringLiteral("QPushButton { color: #3d7bd9; border: none; padding: 0 4px; }"
-                                         "QPushButton:hover { text-decoration: underline; }"));
+    m_hide->setStyleSheet(QStringLiteral(
+        "QPushButton { color: #3d7bd9; background: transparent; border: none; padding: 0 4px; }"
+        "QPushButton:hover { text-decoration: underline; }"));
     auto* panelLayout = new QHBoxLayout(m_hidePanel);
     panelLayout->setContentsMargins(2, 1, 2, 1);
     panelLayout->addWidget(m_hide);

@@ -27,7 +27,6 @@ ErrorReportWindow::ErrorReportWindow(ErrorReport& report, QWidget* parent)
     setWindowFlag(Qt::WindowStaysOnTopHint);
     setModal(false);
     setFixedSize(351, 247);
-    setStyleSheet(QStringLiteral("ErrorReportWindow { background: white; }"));
 
     auto* title = new QLabel(QStringLiteral("Exception report"), this);
     title->setObjectName(QStringLiteral("Label3"));
