@@ -134,7 +134,7 @@ void MainWindowUi::setup(QWidget* window, const QMargins& frame) {
     backupStatusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(TotalLabel);
-    bottom->addWidget(backupStatusLabel, 1);
+    bottom->addStretch();
     bottom->addWidget(btResize, 0, Qt::AlignBottom);
 
     WaitPanel = panel(window, "WaitPanel");
@@ -171,6 +171,7 @@ void MainWindowUi::setup(QWidget* window, const QMargins& frame) {
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(frame.left() + 4, kTitleHeight + 4, frame.right() + 1, frame.bottom() + 1);
     layout->addLayout(middle, 1);
+    layout->addWidget(backupStatusLabel);
     layout->addLayout(bottom);
 }
 

@@ -31,7 +31,7 @@ constexpr int SearchDelayMs = 300;
 constexpr int ProgressRange = 1000;
 constexpr QSize PreferredSize(1080, 620);
 // Of the width, the share of the list of backups; the rest shows names and paths.
-constexpr double BackupListShare = 0.4;
+constexpr double BackupListShare = 0.45;
 
 QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
     auto* b = new QPushButton(text, parent);

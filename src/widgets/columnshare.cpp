@@ -48,22 +48,35 @@ void ColumnShare::scheduleShare() {
     });
 }
 
+int ColumnShare::contentWidth(int column) const {
+    QHeaderView* header = m_view->header();
+    const QHeaderView::ResizeMode mode = header->sectionResizeMode(column);
+    if (mode == QHeaderView::Stretch)
+        header->setSectionResizeMode(column, QHeaderView::Interactive);
+    m_view->resizeColumnToContents(column);
+    const int width = header->sectionSize(column);
+    header->setSectionResizeMode(column, mode);
+    return width;
+}
+
 void ColumnShare::share() {
     QHeaderView* header = m_view->header();
     std::vector<int> wanted(static_cast<std::size_t>(header->count()), 0);
-    int total = 0;
+    int others = 0;
     for (int column = 0; column < header->count(); ++column) {
         if (column == m_mainColumn || header->isSectionHidden(column))
             continue;
-        m_view->resizeColumnToContents(column);
-        const int width = header->sectionSize(column);
-        wanted[static_cast<std::size_t>(column)] = width;
-        total += width;
+        wanted[static_cast<std::size_t>(column)] = contentWidth(column);
+        others += wanted[static_cast<std::size_t>(column)];
     }
-    const int room = static_cast<int>(m_view->viewport()->width() * (1.0 - m_mainShare));
+    // The main column keeps its share, or less when its contents need less; the others take the
+    // rest, all they want when it is enough.
+    const int viewport = m_view->viewport()->width();
+    const int mainFloor = std::min(contentWidth(m_mainColumn), static_cast<int>(viewport * m_mainShare));
+    const int room = std::max(0, viewport - mainFloor);
     for (int column = 0; column < header->count(); ++column) {
         const int width = wanted[static_cast<std::size_t>(column)];
         if (width > 0)
-            header->resizeSection(column, total > room && total > 0 ? width * room / total : width);
+            header->resizeSection(column, others > room ? width * room / others : width);
     }
 }

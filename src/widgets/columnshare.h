@@ -19,6 +19,7 @@ private:
     ColumnShare(QTreeView* view, int mainColumn, double mainShare);
     void scheduleShare();
     void share();
+    int contentWidth(int column) const;
 
     QTreeView* m_view;
     int m_mainColumn;
