@@ -297,19 +297,8 @@ int updateRounds(const fs::path& work, std::size_t treeMegabytes, int rounds) {
 }
 
 JobResult runChangedOnly(ArchiveComponent& zip, const std::vector<fs::path>& files, const fs::path& archive) {
-    zip.FileSpecList = PathList(files);
-    zip.ZipFileName = archive;
-    zip.AddOptions = ArchiveComponent::AddDirNames | ArchiveComponent::AddUpdate |
-                     ArchiveComponent::AddResetArchive | ArchiveComponent::AddUnchangedKept;
-    zip.AddCompLevel = g_level;
-    zip.ArchiveComment = QStringLiteral("Quoralis benchmark");
-    const auto start = Clock::now();
-    const double cpuStart = cpuSeconds(RUSAGE_SELF);
-    JobResult result;
-    result.rc = zip.AddFiles();
-    result.seconds = secondsSince(start);
-    result.cpuSeconds = cpuSeconds(RUSAGE_SELF) - cpuStart;
-    return result;
+    return runOurs(zip, files, archive, true, QStringLiteral("Quoralis benchmark"),
+                   ArchiveComponent::AddResetArchive | ArchiveComponent::AddUnchangedKept);
 }
 
 int changedOnlyRounds(const fs::path& work, std::size_t treeMegabytes, std::size_t smallFiles, int rounds) {

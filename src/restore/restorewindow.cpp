@@ -130,8 +130,8 @@ RestoreWindow::RestoreWindow(DestinationSource destination, UserPrompts& prompts
     connect(m_search, &QLineEdit::returnPressed, this, &RestoreWindow::runSearch);
     connect(m_searchDelay, &QTimer::timeout, this, &RestoreWindow::runSearch);
     connect(m_worker, &RestoreWorker::progress, this, &RestoreWindow::workerProgress);
-    connect(m_worker, &RestoreWorker::restoreFinished, this, &RestoreWindow::restoreFinished);
-    connect(m_worker, &RestoreWorker::verifyFinished, this, &RestoreWindow::verifyFinished);
+    connect(m_worker, &RestoreWorker::restoreFinished, this, &RestoreWindow::showRestoreResult);
+    connect(m_worker, &RestoreWorker::verifyFinished, this, &RestoreWindow::showVerifyResult);
 }
 
 RestoreWindow::~RestoreWindow() {
@@ -299,7 +299,7 @@ void RestoreWindow::workerProgress(quint64 done, quint64 total, const QString& n
         m_status->setText(name);
 }
 
-void RestoreWindow::restoreFinished(const RestoreReport& report) {
+void RestoreWindow::showRestoreResult(const RestoreReport& report) {
     setBusy(false);
     m_status->setText(report.cancelled ? QStringLiteral("Restore cancelled.")
                                        : QStringLiteral("Restore finished."));
@@ -308,7 +308,7 @@ void RestoreWindow::restoreFinished(const RestoreReport& report) {
     tell(RestoreMessages::reportText(report));
 }
 
-void RestoreWindow::verifyFinished(const ArchiveVerify::Result& result) {
+void RestoreWindow::showVerifyResult(const ArchiveVerify::Result& result) {
     setBusy(false);
     m_status->setText(result.damaged.empty()
                           ? QStringLiteral("No damaged entries.")

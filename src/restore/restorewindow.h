@@ -61,8 +61,8 @@ private:
     void runSearch();
     void startRestore(RestoreRequest request);
     void workerProgress(quint64 done, quint64 total, const QString& name);
-    void restoreFinished(const RestoreReport& report);
-    void verifyFinished(const ArchiveVerify::Result& result);
+    void showRestoreResult(const RestoreReport& report);
+    void showVerifyResult(const ArchiveVerify::Result& result);
     // False (and the user told) when nothing is selected.
     bool fillRequest(RestoreRequest& request);
     void setBusy(bool busy);

@@ -51,6 +51,18 @@ struct GuardedProgram : InstalledProgram {
         return desktop;
     }
     std::unique_ptr<RunningCopy> startDesktop() { return startDesktop(environment); }
+    // A desktop copy whose add engine holds each job while writing, until the copy is ended;
+    // heldSign() appears once it holds.
+    std::unique_ptr<RunningCopy> startHoldingDesktop() {
+        const QString engine = dir.filePath(QStringLiteral("dll/libZipDll.so"));
+        if (!QFile::remove(engine) || !QFile::copy(QStringLiteral(HOLDING_ENGINE), engine))
+            return nullptr;
+        QProcessEnvironment holding = environment;
+        holding.insert(QStringLiteral("QUORALIS_HOLD"), QStringLiteral("writing"));
+        holding.insert(QStringLiteral("QUORALIS_HOLD_SIGN"), heldSign());
+        return startDesktop(holding);
+    }
+    QString heldSign() const { return dir.filePath(QStringLiteral("engine-holds")); }
     // Where the running copy listens, as its lock file says.
     QString socket() const {
         QFile lock(dir.filePath(QStringLiteral(".Quoralis2005Config.ini.lock")));
@@ -112,14 +124,8 @@ void TestGuardFromOutside::socketNameTakenByAFolder() {
 
 void TestGuardFromOutside::desktopCopyKilledDuringTheForwardedBackup() {
     GuardedProgram p;
-    const QString engine = p.dir.filePath(QStringLiteral("dll/libZipDll.so"));
-    QVERIFY(QFile::remove(engine));
-    QVERIFY(QFile::copy(QStringLiteral(HOLDING_ENGINE), engine));
-    const QString held = p.dir.filePath(QStringLiteral("engine-holds"));
-    QProcessEnvironment holding = p.environment;
-    holding.insert(QStringLiteral("QUORALIS_HOLD"), QStringLiteral("writing"));
-    holding.insert(QStringLiteral("QUORALIS_HOLD_SIGN"), held);
-    auto desktop = p.startDesktop(holding);
+    const QString held = p.heldSign();
+    auto desktop = p.startHoldingDesktop();
     QVERIFY(desktop);
 
     auto scheduled = p.copy(p.environment);
@@ -283,14 +289,8 @@ void TestGuardFromOutside::questionOpenInTheDesktopCopy() {
 
 void TestGuardFromOutside::waitingStartEnded() {
     GuardedProgram p;
-    const QString engine = p.dir.filePath(QStringLiteral("dll/libZipDll.so"));
-    QVERIFY(QFile::remove(engine));
-    QVERIFY(QFile::copy(QStringLiteral(HOLDING_ENGINE), engine));
-    const QString held = p.dir.filePath(QStringLiteral("engine-holds"));
-    QProcessEnvironment holding = p.environment;
-    holding.insert(QStringLiteral("QUORALIS_HOLD"), QStringLiteral("writing"));
-    holding.insert(QStringLiteral("QUORALIS_HOLD_SIGN"), held);
-    auto desktop = p.startDesktop(holding);
+    const QString held = p.heldSign();
+    auto desktop = p.startHoldingDesktop();
     QVERIFY(desktop);
 
     auto first = p.copy(p.environment);
