@@ -108,13 +108,20 @@ void RestoreCatalogTest::catalogListsOnlyTheProgramsArchivesGroupedNewestFirst()
     const fs::path two = f.backup({a, b}, "Quoralis_docs_02_12_2026_10_00_00.zip");
     const fs::path all = f.backup({a, b}, "Quoralis.zip");
     const fs::path other = f.backup({a}, "backup-by-hand.zip");
+    // Per folder, undated and dated as this program writes the date where it runs now: one group.
+    const fs::path undated = f.backup({a}, "Quoralis_docs.zip");
+    const std::string stamp =
+        Timestamp::fileNameText(QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)), QLocale::system()).toStdString();
+    const fs::path localDated = f.backup({b}, "Quoralis_docs_" + stamp + ".zip");
+    EngineFixture::setMtime(undated, 1762000000);
+    EngineFixture::setMtime(localDated, 1761000000);
     std::ofstream(f.destination() / "Quoralis_broken.zip") << "not an archive";
     // The older dated archive is written last: the order comes from the times, not from the names.
     EngineFixture::setMtime(two, 1764000000);
     EngineFixture::setMtime(one, 1763000000);
 
     const std::vector<BackupArchive> found = BackupCatalog::scan(f.destination());
-    QCOMPARE(found.size(), std::size_t(4));
+    QCOMPARE(found.size(), std::size_t(6));
     QCOMPARE(found[0].path, all);
     QCOMPARE(found[0].folder, std::string());
     QCOMPARE(found[0].files, 2u);
@@ -128,6 +135,11 @@ void RestoreCatalogTest::catalogListsOnlyTheProgramsArchivesGroupedNewestFirst()
     QCOMPARE(found[2].mtimeNs, std::int64_t{1764000000} * 1000000000);
     QCOMPARE(found[3].path, one);
     QCOMPARE(found[3].files, 1u);
+    QCOMPARE(found[4].path, undated);
+    QCOMPARE(found[4].folder, std::string("docs"));
+    QCOMPARE(found[5].path, localDated);
+    QCOMPARE(found[5].folder, std::string("docs"));
+    QCOMPARE(found[5].stamp, stamp);
     QVERIFY(
         std::none_of(found.begin(), found.end(), [&](const BackupArchive& x) { return x.path == other; }));
 }
