@@ -1,10 +1,14 @@
 #include "engine/archivecheckrecord.h"
 
+#include "platform/fileattributes.h"
+
 #include "platform/pathbytes.h"
-#include "platform/wholefile.h"
 
 #include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
 #include <QList>
+#include <QSaveFile>
 
 #include <sys/stat.h>
 
@@ -14,6 +18,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// More than any number of archives a setup has; a larger file is read as far as this.
+constexpr qint64 MaxRecordBytes = 4 << 20;
 
 // One line an archive: its path's bytes in hex, device, inode, size, modification time in
 // nanoseconds, and the time of its last whole check in seconds.
@@ -58,10 +65,12 @@ QByteArray hexOf(const fs::path& archive) {
 
 QList<Line> readLines(const fs::path& file) {
     QList<Line> lines;
-    const platform::WholeFile::ReadResult read = platform::WholeFile::read(file);
-    if (read.status != platform::WholeFile::ReadStatus::Ok)
+    // Only a regular file is opened: a pipe in its place must not hold the run.
+    const QString name = QFile::decodeName(QByteArray::fromStdString(pathBytes(file)));
+    QFile read(name);
+    if (!QFileInfo(name).isFile() || !read.open(QIODevice::ReadOnly))
         return lines;
-    for (const QByteArray& text : read.content.split('\n')) {
+    for (const QByteArray& text : read.read(MaxRecordBytes).split('\n')) {
         if (const std::optional<Line> line = parse(text))
             lines.append(*line);
     }
@@ -86,8 +95,7 @@ std::optional<ArchiveCheckRecord::Fingerprint> ArchiveCheckRecord::fingerprintOf
     fingerprint.device = static_cast<std::uint64_t>(st.st_dev);
     fingerprint.inode = static_cast<std::uint64_t>(st.st_ino);
     fingerprint.size = size;
-    fingerprint.mtimeNs =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count();
+    fingerprint.mtimeNs = platform::FileAttributes::toUnixNs(time);
     return fingerprint;
 }
 
@@ -120,5 +128,7 @@ bool ArchiveCheckRecord::noteChecked(const fs::path& archive, qint64 nowSeconds)
             content += format(line);
     }
     content += format(Line{key, *now, nowSeconds});
-    return platform::WholeFile::replace(m_file, content);
+    // Replaced whole, flushed to the disk first: never half a record.
+    QSaveFile write(QFile::decodeName(QByteArray::fromStdString(pathBytes(m_file))));
+    return write.open(QIODevice::WriteOnly) && write.write(content) == content.size() && write.commit();
 }

@@ -111,7 +111,8 @@ void RestoreCatalogTest::catalogListsOnlyTheProgramsArchivesGroupedNewestFirst()
     // Per folder, undated and dated as this program writes the date where it runs now: one group.
     const fs::path undated = f.backup({a}, "Quoralis_docs.zip");
     const std::string stamp =
-        Timestamp::fileNameText(QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)), QLocale::system()).toStdString();
+        Timestamp::fileNameText(QDateTime(QDate(2026, 12, 8), QTime(14, 5, 9)), QLocale::system())
+            .toStdString();
     const fs::path localDated = f.backup({b}, "Quoralis_docs_" + stamp + ".zip");
     EngineFixture::setMtime(undated, 1762000000);
     EngineFixture::setMtime(localDated, 1761000000);
