@@ -19,9 +19,10 @@ constexpr const char* attributePrefix = "user.quoralis.archived.";
 // A change time is stamped from a clock that may run up to one kernel tick behind the wall clock.
 constexpr std::int64_t CoarseClockSlackNs = 20000000;
 // How much later than the clock read before writing the record its own change time may be: the
-// time the write takes, short of being put off by the scheduler (then it is written again).
+// time the write takes, short of being put off by the scheduler (then it is written again: on a
+// busy machine that takes a few attempts).
 constexpr std::int64_t RecordWriteWindowNs = 200000;
-constexpr int RecordWriteAttempts = 4;
+constexpr int RecordWriteAttempts = 16;
 constexpr std::size_t RecordCapacity = 128;
 
 std::uint64_t hashPath(const std::string& path) {
