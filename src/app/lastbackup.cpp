@@ -61,7 +61,7 @@ LastBackup::Result LastBackup::fromKeyword(const QByteArray& keyword) {
 }
 
 void LastBackup::load(const std::filesystem::path& settingsFile) {
-    const platform::ProfileFile ini(settingsFile);
+    const platform::ProfileBatch ini(settingsFile); // one read of the file for the three keys
     const QDateTime ended = QDateTime::fromString(
         QString::fromLatin1(ini.readString(Section, EndKey, QByteArray())), Qt::ISODate);
     const Result result = fromKeyword(ini.readString(Section, ResultKey, QByteArray()));

@@ -21,6 +21,7 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLocale>
 #include <QProgressBar>
 
 namespace {
@@ -68,10 +69,15 @@ void RunDisplay::updateTrayToolTip() {
         return;
     }
     QString tip = m_trayTitle + QLatin1Char('\n') + m_app.lastBackup().statusText();
+    // The time it is due, not the countdown: the tip changes only when that time does.
     const IntervalTimer& timer = m_app.intervalTimer();
     if (timer.isRunning())
-        tip += QStringLiteral("\nNext backup in ") + IntervalTimer::CountdownText(timer.remainingMs() / 1000);
-    m_tray.setToolTip(tip);
+        tip +=
+            QStringLiteral("\nNext backup at ") +
+            QLocale::system().toString(QTime::currentTime().addMSecs(static_cast<int>(timer.remainingMs())),
+                                       QLocale::ShortFormat);
+    if (tip != m_tray.toolTip())
+        m_tray.setToolTip(tip);
 }
 
 void RunDisplay::displayBusy(bool busy) {

@@ -1,5 +1,7 @@
 #include "config/settingsdialog.h"
 
+#include "config/dialogparts.h"
+
 #include "autostart/sessionautostart.h"
 
 #include "config/buttontabwidget.h"
@@ -28,67 +30,6 @@ namespace {
 const QString kLineBreak = QStringLiteral("\n\r");
 const QString kExamplePrefix = QStringLiteral("Example archive name:");
 constexpr int kSidePanelWidth = 105;
-
-template <typename Box>
-Box* makeCheckBox(QWidget* parent, const char* name, const QString& caption, const QString& hint = {}) {
-    auto* box = new Box(caption, parent);
-    box->setObjectName(QLatin1String(name));
-    box->setToolTip(hint);
-    return box;
-}
-
-QSpinBox* makeSpinBox(QWidget* parent, const char* name, int minimum, int maximum, int step, int value) {
-    auto* spin = new QSpinBox(parent);
-    spin->setObjectName(QLatin1String(name));
-    spin->setRange(minimum, maximum);
-    spin->setSingleStep(step);
-    spin->setValue(value);
-    return spin;
-}
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, bool bold = false,
-                  bool grey = false) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setTextFormat(Qt::PlainText);
-    if (bold) {
-        QFont font = label->font();
-        font.setBold(true);
-        label->setFont(font);
-    }
-    if (grey) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, SkinPalette::secondaryText());
-        label->setPalette(palette);
-    }
-    return label;
-}
-
-// A check box whose caption continues after a number field: "caption [n] unit".
-QHBoxLayout* captionWithField(QCheckBox* box, QSpinBox* field, QLabel* unit) {
-    auto* row = new QHBoxLayout;
-    row->setSpacing(4);
-    row->addWidget(box);
-    row->addWidget(field);
-    row->addWidget(unit);
-    row->addStretch(1);
-    return row;
-}
-
-QVBoxLayout* pageLayout(QWidget* page) {
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(6, 4, 6, 4);
-    layout->setSpacing(3);
-    return layout;
-}
-
-QHBoxLayout* pair(QWidget* left, QWidget* right) {
-    auto* row = new QHBoxLayout;
-    row->addWidget(left);
-    row->addWidget(right);
-    row->addStretch(1);
-    return row;
-}
 
 } // namespace
 
@@ -138,27 +79,31 @@ QWidget* SettingsDialog::buildGeneralPage() {
     const QString autoStartCaption = QStringLiteral("Start with the desktop session");
     const QString fadingHint = QStringLiteral("Enable alpha fading for program window");
 #endif
-    auto* autoStart = makeCheckBox<SessionAutoStart>(page, "sessionAutoStart", autoStartCaption);
+    auto* autoStart = DialogParts::checkBox<SessionAutoStart>(page, "sessionAutoStart", autoStartCaption);
     autoStart->setAppName(QStringLiteral("Quoralis2005"));
     m_sessionAutoStart = autoStart;
-    m_cbHidden = makeCheckBox<QCheckBox>(page, "cbHidden", QStringLiteral("Start hidden in system tray"),
+    m_cbHidden =
+        DialogParts::checkBox<QCheckBox>(page, "cbHidden", QStringLiteral("Start hidden in system tray"),
                                          QStringLiteral("Start Quoralis2005 in system tray"));
-    m_cbVisual = makeCheckBox<QCheckBox>(page, "cbVisual", QStringLiteral("Window fading"), fadingHint);
-    m_CbLP = makeCheckBox<QCheckBox>(page, "CbLP", QStringLiteral("Run backups in low priority"),
-                                     QStringLiteral("Runs in low priority mode during backups"));
-    m_cbBOLaunch = makeCheckBox<QCheckBox>(page, "cbBOLaunch", QStringLiteral("Make backup on program start"),
-                                           QStringLiteral("Make a backup on program launch"));
-    m_cbBOClose = makeCheckBox<QCheckBox>(page, "cbBOClose", QStringLiteral("Make backup on program close"),
-                                          QStringLiteral("make backup when Quoralis2005 is closed"));
-    m_cbAuto = makeCheckBox<QCheckBox>(page, "cbAuto", QStringLiteral("Make backup every"));
-    m_E_interval = makeSpinBox(page, "E_interval", 5, 100000, 5, 30);
-    m_cbLog = makeCheckBox<QCheckBox>(page, "cbLog", QStringLiteral("Keep logs"));
-    m_cbSLOG = makeCheckBox<QCheckBox>(page, "cbSLOG", QStringLiteral("Show log viewer"));
-    m_cbLogClean = makeCheckBox<QCheckBox>(
+    m_cbVisual =
+        DialogParts::checkBox<QCheckBox>(page, "cbVisual", QStringLiteral("Window fading"), fadingHint);
+    m_CbLP = DialogParts::checkBox<QCheckBox>(page, "CbLP", QStringLiteral("Run backups in low priority"),
+                                              QStringLiteral("Runs in low priority mode during backups"));
+    m_cbBOLaunch =
+        DialogParts::checkBox<QCheckBox>(page, "cbBOLaunch", QStringLiteral("Make backup on program start"),
+                                         QStringLiteral("Make a backup on program launch"));
+    m_cbBOClose =
+        DialogParts::checkBox<QCheckBox>(page, "cbBOClose", QStringLiteral("Make backup on program close"),
+                                         QStringLiteral("make backup when Quoralis2005 is closed"));
+    m_cbAuto = DialogParts::checkBox<QCheckBox>(page, "cbAuto", QStringLiteral("Make backup every"));
+    m_E_interval = DialogParts::spinBox(page, "E_interval", 5, 100000, 5, 30);
+    m_cbLog = DialogParts::checkBox<QCheckBox>(page, "cbLog", QStringLiteral("Keep logs"));
+    m_cbSLOG = DialogParts::checkBox<QCheckBox>(page, "cbSLOG", QStringLiteral("Show log viewer"));
+    m_cbLogClean = DialogParts::checkBox<QCheckBox>(
         page, "cbLogClean", QStringLiteral("delete logs older than"),
         QStringLiteral("if selected, logs older than one week will be deleted (no confirmation)"));
     m_cbLogClean->setChecked(true);
-    m_CleanLogDays = makeSpinBox(page, "CleanLogDays", 1, 30, 1, 7);
+    m_CleanLogDays = DialogParts::spinBox(page, "CleanLogDays", 1, 30, 1, 7);
 
     m_SpeedButton1 = new QPushButton(QStringLiteral("delete now"), page);
     m_SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
@@ -169,17 +114,17 @@ QWidget* SettingsDialog::buildGeneralPage() {
     m_SpeedButton1->setStyleSheet(QStringLiteral("QPushButton { color: #0000c0; background: transparent; "
                                                  "text-decoration: underline; border: none; }"));
 
-    auto* layout = pageLayout(page);
+    auto* layout = DialogParts::pageLayout(page);
     layout->addWidget(m_sessionAutoStart);
     layout->addWidget(m_cbHidden);
-    layout->addLayout(pair(m_cbVisual, m_CbLP));
+    layout->addLayout(DialogParts::pair(m_cbVisual, m_CbLP));
     layout->addWidget(m_cbBOLaunch);
     layout->addWidget(m_cbBOClose);
-    layout->addLayout(
-        captionWithField(m_cbAuto, m_E_interval, makeLabel(page, "minutesLabel", QStringLiteral("minutes"))));
-    layout->addLayout(pair(m_cbLog, m_cbSLOG));
-    auto* cleanRow = captionWithField(m_cbLogClean, m_CleanLogDays,
-                                      makeLabel(page, "logDaysLabel", QStringLiteral("days")));
+    layout->addLayout(DialogParts::captionWithField(
+        m_cbAuto, m_E_interval, DialogParts::label(page, "minutesLabel", QStringLiteral("minutes"))));
+    layout->addLayout(DialogParts::pair(m_cbLog, m_cbSLOG));
+    auto* cleanRow = DialogParts::captionWithField(
+        m_cbLogClean, m_CleanLogDays, DialogParts::label(page, "logDaysLabel", QStringLiteral("days")));
     cleanRow->insertWidget(3, m_SpeedButton1);
     layout->addLayout(cleanRow);
     layout->addStretch(1);
@@ -194,13 +139,13 @@ QWidget* SettingsDialog::buildDestinationPage() {
     m_DestinationBrowseButton = new QToolButton(page);
     m_DestinationBrowseButton->setObjectName(QStringLiteral("DestinationBrowseButton"));
     m_DestinationBrowseButton->setText(QStringLiteral("..."));
-    m_cbNotify =
-        makeCheckBox<QCheckBox>(page, "cbNotify", QStringLiteral("Notify me if destination not present"));
-    m_cbDesktopNotifications = makeCheckBox<QCheckBox>(
+    m_cbNotify = DialogParts::checkBox<QCheckBox>(page, "cbNotify",
+                                                  QStringLiteral("Notify me if destination not present"));
+    m_cbDesktopNotifications = DialogParts::checkBox<QCheckBox>(
         page, "cbDesktopNotifications", QStringLiteral("Show a desktop notification when a backup ends"),
         QStringLiteral("Always when a backup failed or is incomplete; when it was made, if the main "
                        "window is hidden or nobody started it"));
-    QLabel* explanation = makeLabel(
+    QLabel* explanation = DialogParts::label(
         page, "Label2",
         QStringLiteral("Leave unchecked if you are using a removable storage device (\"silent mode\"). "
                        "Scheduled backups will be canceled if unchecked and destination not present."),
@@ -212,8 +157,8 @@ QWidget* SettingsDialog::buildDestinationPage() {
     folderRow->addWidget(m_Destination, 1);
     folderRow->addWidget(m_DestinationBrowseButton);
 
-    auto* layout = pageLayout(page);
-    layout->addWidget(makeLabel(page, "Label1", QStringLiteral("Destination directory:"), true));
+    auto* layout = DialogParts::pageLayout(page);
+    layout->addWidget(DialogParts::label(page, "Label1", QStringLiteral("Destination directory:"), true));
     layout->addLayout(folderRow);
     layout->addWidget(m_cbNotify);
     layout->addWidget(explanation);
@@ -225,40 +170,41 @@ QWidget* SettingsDialog::buildDestinationPage() {
 QWidget* SettingsDialog::buildBackupsPage() {
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabBackups"));
-    m_cbNO = makeCheckBox<ReleaseNotifyingCheckBox>(
+    m_cbNO = DialogParts::checkBox<ReleaseNotifyingCheckBox>(
         page, "cbNO", QStringLiteral("Backup changed files only"),
         QStringLiteral("If selected, unchanged files will be ignored"));
-    m_cbInclude =
-        makeCheckBox<QCheckBox>(page, "cbInclude", QStringLiteral("Include hidden and system files"));
-    m_cbDelPrev =
-        makeCheckBox<QCheckBox>(page, "cbDelPrev", QStringLiteral("Delete previous archive first"),
-                                QStringLiteral("Deletes the existing archive before making a new one"));
-    m_cbNoComp = makeCheckBox<QCheckBox>(page, "cbNoComp", QStringLiteral("No compression"));
-    m_cbEach =
-        makeCheckBox<QCheckBox>(page, "cbEach", QStringLiteral("Create archive for each folder"),
-                                QStringLiteral("If selected, every folder in your list will have its own "
-                                               "archive. If not selected, all files go into one archive."));
-    m_cbMulti =
-        makeCheckBox<QCheckBox>(page, "cbMulti", QStringLiteral("Create multiple archives by date"),
-                                QStringLiteral("If selected, new archive names will be created. If not "
-                                               "selected, the same archive will be overwritten"));
-    m_cbCleanBackups = makeCheckBox<QCheckBox>(
+    m_cbInclude = DialogParts::checkBox<QCheckBox>(page, "cbInclude",
+                                                   QStringLiteral("Include hidden and system files"));
+    m_cbDelPrev = DialogParts::checkBox<QCheckBox>(
+        page, "cbDelPrev", QStringLiteral("Delete previous archive first"),
+        QStringLiteral("Deletes the existing archive before making a new one"));
+    m_cbNoComp = DialogParts::checkBox<QCheckBox>(page, "cbNoComp", QStringLiteral("No compression"));
+    m_cbEach = DialogParts::checkBox<QCheckBox>(
+        page, "cbEach", QStringLiteral("Create archive for each folder"),
+        QStringLiteral("If selected, every folder in your list will have its own "
+                       "archive. If not selected, all files go into one archive."));
+    m_cbMulti = DialogParts::checkBox<QCheckBox>(
+        page, "cbMulti", QStringLiteral("Create multiple archives by date"),
+        QStringLiteral("If selected, new archive names will be created. If not "
+                       "selected, the same archive will be overwritten"));
+    m_cbCleanBackups = DialogParts::checkBox<QCheckBox>(
         page, "cbCleanBackups", QStringLiteral("delete backups older than"),
         QStringLiteral(
             "if selected, backup archives older than x days will be deleted (after confirmation)"));
-    m_CleanBackupDays = makeSpinBox(page, "CleanBackupDays", 1, 365, 1, 14);
-    m_XLabel = makeLabel(page, "XLabel", QStringLiteral("e.g.:"), false, true);
+    m_CleanBackupDays = DialogParts::spinBox(page, "CleanBackupDays", 1, 365, 1, 14);
+    m_XLabel = DialogParts::label(page, "XLabel", QStringLiteral("e.g.:"), false, true);
     m_XLabel->setWordWrap(true);
 
-    auto* layout = pageLayout(page);
+    auto* layout = DialogParts::pageLayout(page);
     layout->addWidget(m_cbNO);
     layout->addWidget(m_cbInclude);
-    layout->addLayout(pair(m_cbDelPrev, m_cbNoComp));
-    layout->addWidget(makeLabel(page, "Label4", QStringLiteral("Archive names:"), true));
+    layout->addLayout(DialogParts::pair(m_cbDelPrev, m_cbNoComp));
+    layout->addWidget(DialogParts::label(page, "Label4", QStringLiteral("Archive names:"), true));
     layout->addWidget(m_cbEach);
     layout->addWidget(m_cbMulti);
-    layout->addLayout(captionWithField(m_cbCleanBackups, m_CleanBackupDays,
-                                       makeLabel(page, "backupDaysLabel", QStringLiteral("days"))));
+    layout->addLayout(
+        DialogParts::captionWithField(m_cbCleanBackups, m_CleanBackupDays,
+                                      DialogParts::label(page, "backupDaysLabel", QStringLiteral("days"))));
     layout->addWidget(m_XLabel);
     layout->addStretch(1);
     return page;
@@ -277,8 +223,8 @@ QWidget* SettingsDialog::buildVoicePage() {
         QStringLiteral("tip: you can replace the standard sounds in the \"%1sounds\" directory")
             .arg(QDir::separator());
 
-    auto* layout = pageLayout(page);
-    QLabel* tipLabel = makeLabel(page, "Label5", tip, false, true);
+    auto* layout = DialogParts::pageLayout(page);
+    QLabel* tipLabel = DialogParts::label(page, "Label5", tip, false, true);
     tipLabel->setWordWrap(true);
     layout->addWidget(m_cbVoice);
     layout->addWidget(tipLabel);
@@ -301,13 +247,13 @@ QWidget* SettingsDialog::buildSidePanel() {
                           QStringLiteral("Subscribe to the newsletter and stay informed of updates!"));
     m_btUpdate2 =
         makeButton("btUpdate2", QStringLiteral("Update"), QStringLiteral("Check for newer version"));
-    m_cbAC = makeCheckBox<QCheckBox>(panel, "cbAC", QStringLiteral("auto-check"),
-                                     QStringLiteral("Check for newer version on startup"));
+    m_cbAC = DialogParts::checkBox<QCheckBox>(panel, "cbAC", QStringLiteral("auto-check"),
+                                              QStringLiteral("Check for newer version on startup"));
     m_cbAC->setChecked(true);
     m_btOk = makeButton("btOk", QStringLiteral("Ok"), QStringLiteral("Close settings"));
     m_btOk->setMinimumHeight(60);
     m_btOk->setDefault(true);
-    m_TBLabel = makeLabel(panel, "TBLabel", QStringLiteral("0"), true, true);
+    m_TBLabel = DialogParts::label(panel, "TBLabel", QStringLiteral("0"), true, true);
 
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -317,7 +263,7 @@ QWidget* SettingsDialog::buildSidePanel() {
     layout->addWidget(m_cbAC);
     layout->addStretch(1);
     layout->addWidget(m_btOk);
-    layout->addWidget(makeLabel(panel, "Label3", QStringLiteral("Total backups:")));
+    layout->addWidget(DialogParts::label(panel, "Label3", QStringLiteral("Total backups:")));
     layout->addWidget(m_TBLabel);
     return panel;
 }
