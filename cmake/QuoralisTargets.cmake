@@ -33,3 +33,13 @@ function(quoralis_add_test name)
     # Tests never reach past the loopback address; the online tests start their own server.
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUORALIS_PROGRAM_DIR=${QUORALIS_PROGRAM_DIR};QUORALIS_SOURCE_DIR=${PROJECT_SOURCE_DIR};QUORALIS_SERVER=127.0.0.1:1;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config")
 endfunction()
+
+# Every Windows program carries the manifest that makes it long-path aware: add
+# ${QUORALIS_LONG_PATH_MANIFEST} to its sources (empty elsewhere).
+set(QUORALIS_LONG_PATH_MANIFEST "")
+if(WIN32)
+  enable_language(RC)
+  set(QUORALIS_LONG_PATH_MANIFEST_FILE ${PROJECT_SOURCE_DIR}/resources/windows/longpathaware.manifest)
+  configure_file(${PROJECT_SOURCE_DIR}/resources/windows/longpathaware.rc.in ${CMAKE_BINARY_DIR}/longpathaware.rc @ONLY)
+  set(QUORALIS_LONG_PATH_MANIFEST ${CMAKE_BINARY_DIR}/longpathaware.rc)
+endif()

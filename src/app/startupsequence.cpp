@@ -113,8 +113,8 @@ void StartupSequence::checkEngineFiles() {
     };
     static const EngineFile files[] = {
         {"dll/dzsfxus.bin", "EXE compressor is missing, please reinstall"},
-        {"dll/libZipDll.so", "ZIP dll is missing, please reinstall"},
-        {"dll/libUnZDll.so", "UNZIP dll is missing, please reinstall"},
+        {"dll/" QUORALIS_ZIPDLL_FILE, "ZIP dll is missing, please reinstall"},
+        {"dll/" QUORALIS_UNZDLL_FILE, "UNZIP dll is missing, please reinstall"},
         {"dll/ResDlls.res", "ZIP res file is missing, please reinstall"},
     };
     for (const EngineFile& f : files) {
