@@ -60,7 +60,10 @@ void StartupSequence::runSteps() {
     }
     if (stopped())
         return;
-    m_parts.folderSet().countUncounted();
+    // A backup that follows at once takes the files these counts find instead of walking again.
+    const bool backupFollows =
+        m_lifecycle.commandLine().asksForBackup() || settings.isOn(Setting::BackupLaunch);
+    m_parts.folderSet().countUncounted(backupFollows);
     if (stopped())
         return;
     // 12
@@ -87,6 +90,7 @@ void StartupSequence::runSteps() {
         if (stopped())
             return;
     }
+    m_parts.folderSet().dropKeptWalks();
     // 20
     if (settings.isOn(Setting::AutoCheck))
         m_parts.versionChecker().CheckVersion(true);

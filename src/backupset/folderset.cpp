@@ -30,9 +30,11 @@ FolderSet::FolderSet(SettingsModel& settings, UserPrompts& prompts, ActivityLog&
             m_sharedFolders->push_back(folder);
         else
             m_sharedFolders.reset();
+        m_kept.clear();
     });
     connect(&m_settings, &SettingsModel::folderRemoved, this, [this](const std::filesystem::path& folder) {
         m_sharedFolders.reset();
+        m_kept.clear();
         if (const auto found = m_counts.find(folder.native()); found != m_counts.end()) {
             m_countedBytes -= found->second;
             m_counts.erase(found);
@@ -69,9 +71,11 @@ WalkOptions FolderSet::currentOptions(bool everyFile, const std::filesystem::pat
 }
 
 FolderSet::Outcome FolderSet::runWalk(const std::vector<std::filesystem::path>& folders,
-                                      FolderWalker::Mode mode, bool everyFile) {
+                                      FolderWalker::Mode mode, bool everyFile, bool recordFolders) {
     auto walker = std::make_shared<FolderWalker>(
         currentOptions(everyFile, folders.empty() ? std::filesystem::path() : folders.front()));
+    if (recordFolders)
+        walker->recordFolders();
     m_walker = walker;
     m_stopRequested = false;
     QFuture<Outcome> future = QtConcurrent::run(&m_pool, [walker, folders, mode] {
@@ -111,15 +115,38 @@ void FolderSet::stopWalk() {
 }
 
 qint64 FolderSet::CountFolder(const std::filesystem::path& folder) {
+    return countFolder(folder, false);
+}
+
+qint64 FolderSet::countFolder(const std::filesystem::path& folder, bool keepForBackup) {
     m_busy.StartWait();
-    const Outcome outcome = runWalk({folder}, FolderWalker::Mode::Counting);
+    const FolderWalker::Mode mode =
+        keepForBackup ? FolderWalker::Mode::Collecting : FolderWalker::Mode::Counting;
+    Outcome outcome = runWalk({folder}, mode, false, keepForBackup);
     m_fileCounter += outcome.found.files;
     m_busy.StopWait();
+    if (keepForBackup && !outcome.failed && !outcome.stopped)
+        m_kept.keep(folder, {currentOptions(false, folder), std::move(outcome.files), outcome.found});
     return outcome.failed ? 0 : static_cast<qint64>(outcome.found.bytes);
+}
+
+std::optional<FolderSet::Outcome> FolderSet::keptWalk(const std::vector<std::filesystem::path>& folders,
+                                                      bool everyFile) {
+    if (m_kept.empty())
+        return std::nullopt;
+    auto kept = m_kept.take(folders, currentOptions(everyFile, folders.front()));
+    if (!kept)
+        return std::nullopt;
+    Outcome outcome;
+    outcome.found = std::move(kept->result);
+    outcome.files = std::move(kept->files);
+    return outcome;
 }
 
 FolderSet::Collected FolderSet::CollectFolderFiles(const std::filesystem::path& folder, PathList& files,
                                                    bool everyFile) {
+    if (auto kept = keptWalk({folder}, everyFile))
+        return takeCollected(*kept, files);
     Outcome outcome = runWalk({folder}, FolderWalker::Mode::Collecting, everyFile);
     return takeCollected(outcome, files);
 }
@@ -135,6 +162,8 @@ FolderSet::Collected FolderSet::CollectFolderFiles(const std::vector<std::filesy
     if (present.empty())
         return Collected::Complete;
     m_marker.set(QStringLiteral("scan_folders"));
+    if (auto kept = keptWalk(present, everyFile))
+        return takeCollected(*kept, files);
     Outcome outcome = runWalk(present, FolderWalker::Mode::Collecting, everyFile);
     return takeCollected(outcome, files);
 }
@@ -205,13 +234,13 @@ void FolderSet::AddFolder(const std::filesystem::path& folder) {
     showTotals(QStringLiteral(" files / "));
 }
 
-void FolderSet::countUncounted() {
+void FolderSet::countUncounted(bool keepForBackup) {
     // The list may change while a folder is counted; each folder is looked up again.
     const std::vector<std::filesystem::path> listed = m_settings.folders();
     for (const auto& folder : listed) {
         if (!m_settings.hasFolder(folder) || m_counts.contains(folder.native()))
             continue;
-        recordCount(folder, CountFolder(folder));
+        recordCount(folder, countFolder(folder, keepForBackup));
         showTotals(QStringLiteral(" files / "));
     }
 }

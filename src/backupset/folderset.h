@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backupset/folderwalker.h"
+#include "backupset/keptwalks.h"
 #include "backupset/walkoptions.h"
 
 #include <QObject>
@@ -37,8 +38,12 @@ public:
     void AddFolder(const std::filesystem::path& folder);
     // Logs the folder and lists it unless listed; counted later by countUncounted.
     void listFolder(const std::filesystem::path& folder);
-    // Counts every listed folder that has no count yet, each followed by the totals.
-    void countUncounted();
+    // Counts every listed folder that has no count yet, each followed by the totals. With
+    // `keepForBackup` (a backup follows at once) the counts keep the files they found, and the
+    // backup's walks take them instead of walking again while nothing in the folders changed.
+    void countUncounted(bool keepForBackup = false);
+    // Gives up what the counts kept for a backup.
+    void dropKeptWalks() { m_kept.clear(); }
     // Asks, then takes the folders off the list and recalculates. False when not confirmed.
     bool btRemoveClick(const std::vector<std::filesystem::path>& selected);
     void btClearClick();
@@ -87,7 +92,10 @@ private:
         bool stopped = false;
     };
     Outcome runWalk(const std::vector<std::filesystem::path>& folders, FolderWalker::Mode mode,
-                    bool everyFile = false);
+                    bool everyFile = false, bool recordFolders = false);
+    qint64 countFolder(const std::filesystem::path& folder, bool keepForBackup);
+    // What the counts kept for these folders, when a walk now would find the same.
+    std::optional<Outcome> keptWalk(const std::vector<std::filesystem::path>& folders, bool everyFile);
     Collected takeCollected(Outcome& outcome, PathList& files);
     WalkOptions currentOptions(bool everyFile, const std::filesystem::path& folder) const;
     void showTotals(const QString& separator);
@@ -111,4 +119,5 @@ private:
     std::shared_ptr<FolderWalker> m_walker;
     std::function<platform::ArchiveMark(const std::filesystem::path&)> m_archiveMarks;
     bool m_stopRequested = false;
+    KeptWalks m_kept;
 };

@@ -5,6 +5,7 @@
 #include "platform/pathbytes.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 using platform::FileKind;
@@ -182,6 +183,14 @@ FolderWalker::Frame FolderWalker::readFolder(FolderReader folder, std::string pa
     Frame frame;
     frame.path = std::move(path);
     frame.folder = std::move(folder);
+    if (m_recordFolders) {
+        const auto now = std::chrono::system_clock::now().time_since_epoch();
+        platform::FileStatus status;
+        if (frame.folder.status(status))
+            result.listedFolders.push_back(
+                {frame.path, status.identity,
+                 std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()});
+    }
     int caseBlind = -1; // looked at when the first subfolder is met
     platform::FolderEntry entry;
     FolderError listingError = FolderError::None;

@@ -14,12 +14,22 @@
 #include <unordered_set>
 #include <vector>
 
+// A folder a walk listed, and its status then: a name added to it, taken from it or renamed in it
+// changes the status.
+struct FolderStamp {
+    std::string path; // ends with the separator
+    platform::FileIdentity identity;
+    std::int64_t listedNs = 0; // the wall clock when it was listed, in ns since the Unix epoch
+};
+
 // What one walk found: the bytes and the number of the files it took, and the folders it could
-// not list (their files are missing from what it took).
+// not list (their files are missing from what it took). With FolderWalker::recordFolders, also
+// every folder it listed.
 struct WalkResult {
     std::uint64_t bytes = 0;
     std::uint64_t files = 0;
     std::vector<std::filesystem::path> unreadableFolders;
+    std::vector<FolderStamp> listedFolders;
 };
 
 // The one enumeration of a folder of the backup set, for counting it and for collecting the
@@ -47,6 +57,9 @@ public:
     // link into another of them comes last, so the other one's walk takes it by its real name.
     void WalkFolders(const std::vector<std::filesystem::path>& folders, Mode mode, WalkResult& result,
                      PathList* collected = nullptr);
+
+    // Has the walks note every folder they list in their result's listedFolders.
+    void recordFolders() { m_recordFolders = true; }
 
     // Ends a running walk early; callable from any thread.
     void requestStop() { m_stop.store(true, std::memory_order_relaxed); }
@@ -98,5 +111,6 @@ private:
     bool m_listedResolved = false;    // the listed ones are looked up when the first link is met
     FolderId m_destination;
     bool m_hasDestination = false;
+    bool m_recordFolders = false;
     std::atomic<bool> m_stop{false};
 };
