@@ -135,7 +135,10 @@ std::vector<ProfileCase> readProfileCases(const std::filesystem::path& file, std
         const std::string word = line.substr(0, space);
         const std::size_t rest = space == std::string::npos ? line.size() : space + 1;
         if (word == "case") {
-            cases.push_back(ProfileCase{line.substr(rest), number});
+            ProfileCase added;
+            added.name = line.substr(rest);
+            added.line = number;
+            cases.push_back(added);
             continue;
         }
         if (cases.empty())
