@@ -95,6 +95,12 @@ public:
             if (entry.kind != FileKind::Unknown && entry.kind != status.kind)
                 faults.push_back("the listing's kind of " + path + " is not its status's");
             const bool hidden = platform::FileAttributes::isHidden(m_tree.path(path));
+            // The archive mark is judged by the identity the walk saw: the same as the file's own.
+            const std::optional<platform::FileIdentity> own =
+                platform::FileAttributes::identityOf(m_tree.path(path));
+            if (!own || own->device != status.identity.device || own->inode != status.identity.inode ||
+                own->size != status.identity.size || own->mtimeNs != status.identity.mtimeNs)
+                faults.push_back("the walk's identity of " + path + " is not the file's own");
             lines.push_back(listingLine(kindName(status.kind), std::to_string(status.identity.size),
                                         std::to_string(status.identity.mtimeNs), hidden, path));
             if (status.kind != FileKind::Folder)
