@@ -1,5 +1,6 @@
 #include "treemaker.h"
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,6 +33,10 @@ bool setModified(const std::filesystem::path& path, std::int64_t unixNs) {
 
 bool setHiddenAttribute(const std::filesystem::path&) {
     return true;
+}
+
+bool setEnvironment(const char* name, const std::string& value) {
+    return ::setenv(name, value.c_str(), 1) == 0;
 }
 
 const char* systemName() {

@@ -52,6 +52,11 @@ bool setHiddenAttribute(const std::filesystem::path& path) {
            SetFileAttributesW(name.c_str(), attributes | FILE_ATTRIBUTE_HIDDEN);
 }
 
+bool setEnvironment(const char* name, const std::string& value) {
+    const std::u8string utf8(value.begin(), value.end());
+    return SetEnvironmentVariableW(std::filesystem::path(name).c_str(), std::filesystem::path(utf8).c_str());
+}
+
 const char* systemName() {
     return "windows";
 }

@@ -123,6 +123,19 @@ TEST(SettingsLocation, AWritableProgramFolderKeepsTheSettings) {
     EXPECT_TRUE(platform::SettingsLocation(beside.parent_path()).isPortable());
 }
 
+// The user's own places: %APPDATA% on Windows, the XDG folders on Linux, here all one folder.
+TEST(SettingsLocation, WithoutAProgramFolderTheUsersPlacesAreUsed) {
+    TestTree tree("settingslocation");
+    const fs::path user = tree.path("Benutzer Ü");
+    for (const char* variable : {"APPDATA", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+        ASSERT_TRUE(treemaker::setEnvironment(variable, TestTree::utf8(user)));
+    const platform::SettingsLocation location(tree.path("no program here"));
+    EXPECT_FALSE(location.isPortable());
+    EXPECT_EQ(location.settingsFile(), user / "Quoralis2005" / platform::SettingsLocation::settingsFileName);
+    EXPECT_EQ(location.logDirectory(), user / "Quoralis2005" / "logs" / "");
+    EXPECT_TRUE(fs::is_directory(user / "Quoralis2005"));
+}
+
 TEST(FileAttributes, TheArchiveMarkFollowsTheFile) {
     TestTree tree("fileattributes");
     const fs::path file = tree.write("doc.txt", "first");
