@@ -162,7 +162,7 @@ bool SingleInstance::listenOn(const QString& name) {
     QLocalServer::removeServer(name);
     if (!m_server->listen(name))
         return false;
-    if (!m_lock->publish(QFile::encodeName(m_server->fullServerName())))
+    if (!m_lock->publish(QFile::encodeName(m_server->fullServerName()).toStdString()))
         qWarning("Cannot write to the lock file %s", shown(m_lock->file()));
     return true;
 }
@@ -233,11 +233,7 @@ void SingleInstance::pause(int ms) {
 }
 
 QString SingleInstance::primaryName() const {
-#ifdef _WIN32
-    return m_key;
-#else
-    return QFile::decodeName(m_lock->published());
-#endif
+    return QFile::decodeName(QByteArray::fromStdString(m_lock->published()));
 }
 
 bool SingleInstance::connectTo(const QString& serverName, const QDeadlineTimer& deadline) {

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QByteArray>
-
 #include <cstddef>
 #include <functional>
+#include <string>
 
 namespace platform {
 
@@ -12,7 +11,7 @@ namespace platform {
 // of NUL-ended names). The buffer doubles until the text is whole.
 //
 // `read(buffer, size)` returns the number of characters it stored, its terminator not counted.
-QByteArray readUntilWhole(const std::function<std::size_t(char* buffer, std::size_t size)>& read,
-                          std::size_t truncatedMargin, std::size_t initialSize = 32768);
+std::string readUntilWhole(const std::function<std::size_t(char* buffer, std::size_t size)>& read,
+                           std::size_t truncatedMargin, std::size_t initialSize = 32768);
 
 } // namespace platform

@@ -55,7 +55,7 @@ bool isOwnRegularFile(int fd) {
     return ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid();
 }
 
-constexpr qsizetype kPublishedLimit = 4096;
+constexpr std::size_t kPublishedLimit = 4096;
 } // namespace
 
 ProcessLock::Result ProcessLock::tryLock() {
@@ -97,21 +97,21 @@ bool ProcessLock::isLocked() const {
     return m_fd >= 0;
 }
 
-bool ProcessLock::publish(const QByteArray& text) {
+bool ProcessLock::publish(std::string_view text) {
     if (m_fd < 0 || ::ftruncate(m_fd, 0) != 0)
         return false;
-    return ::pwrite(m_fd, text.constData(), size_t(text.size()), 0) == ssize_t(text.size());
+    return ::pwrite(m_fd, text.data(), text.size(), 0) == ssize_t(text.size());
 }
 
-QByteArray ProcessLock::published() const {
+std::string ProcessLock::published() const {
     const int fd = ::open(m_file.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return {};
-    QByteArray text;
+    std::string text;
     if (isOwnRegularFile(fd)) {
         text.resize(kPublishedLimit);
-        const ssize_t got = ::pread(fd, text.data(), size_t(text.size()), 0);
-        text.resize(got > 0 ? qsizetype(got) : 0);
+        const ssize_t got = ::pread(fd, text.data(), text.size(), 0);
+        text.resize(got > 0 ? std::size_t(got) : 0);
     }
     ::close(fd);
     return text;

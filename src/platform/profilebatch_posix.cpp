@@ -3,6 +3,8 @@
 #include "platform/profiletext.h"
 #include "platform/wholefile.h"
 
+#include <optional>
+
 namespace platform {
 
 namespace {
@@ -38,7 +40,13 @@ ProfileBatch::~ProfileBatch() = default;
 
 QByteArray ProfileBatch::readString(const QByteArray& section, const QByteArray& key,
                                     const QByteArray& defaultValue) const {
-    return m_state->text.value(section, key).value_or(defaultValue);
+    if (std::optional<QByteArray> value = m_state->text.value(section, key))
+        return *value;
+    // As the system's profile functions do, the default comes without the spaces at its end.
+    qsizetype end = defaultValue.size();
+    while (end > 0 && defaultValue[end - 1] == ' ')
+        --end;
+    return defaultValue.first(end);
 }
 
 QList<QByteArray> ProfileBatch::readKeys(const QByteArray& section) const {

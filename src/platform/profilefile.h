@@ -29,7 +29,8 @@ private:
 // that belong together (a whole save) is one ProfileBatch, written in one replacement.
 // Reading: section and key names compared without case; blanks around a value
 // dropped; a value in matching double or single quotes read without them; at most
-// 2047 bytes read back; a missing file, section or key gives the default.
+// 2047 bytes read back; a missing file, section or key gives the default, less the spaces at
+// its end.
 // Writing: the whole file is replaced atomically (temporary file in the same
 // folder, flushed, renamed over it); every other section, key and comment stays.
 // Values are bytes: text is stored as UTF-8 by the callers, paths as their own bytes.

@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace {
@@ -37,6 +38,11 @@ std::string nameList(int count, const std::string& stem) {
     return text;
 }
 
+QByteArray readWhole(const std::function<std::size_t(char*, std::size_t)>& read, std::size_t truncatedMargin,
+                     std::size_t initialSize = 32768) {
+    return QByteArray::fromStdString(platform::readUntilWhole(read, truncatedMargin, initialSize));
+}
+
 } // namespace
 
 // Reading a section's key list or a long value from the system's profile reader.
@@ -52,7 +58,7 @@ void TestGrowingRead::listsLongerThanTheFirstBufferArriveWhole() {
     // Thousands of listed folders, far more than a 32 KiB buffer holds.
     for (const int count : {5000, 20000}) {
         ProfileReaderStandIn reader{nameList(count, "Folder")};
-        const QByteArray read = platform::readUntilWhole(std::ref(reader), 2);
+        const QByteArray read = readWhole(std::ref(reader), 2);
         QVERIFY(read.endsWith('\0'));
         const QList<QByteArray> names = read.chopped(1).split('\0');
         QCOMPARE(names.size(), count);
@@ -64,29 +70,29 @@ void TestGrowingRead::listsLongerThanTheFirstBufferArriveWhole() {
     std::string exact(32768 - 3, 'k');
     exact += '\0';
     ProfileReaderStandIn reader{exact};
-    QCOMPARE(platform::readUntilWhole(std::ref(reader), 2, 32768), QByteArray::fromStdString(exact));
+    QCOMPARE(readWhole(std::ref(reader), 2, 32768), QByteArray::fromStdString(exact));
     QCOMPARE(reader.calls, 2);
 }
 
 void TestGrowingRead::listsThatFitTakeOneRead() {
     ProfileReaderStandIn reader{nameList(3, "Type")};
-    QCOMPARE(platform::readUntilWhole(std::ref(reader), 2), QByteArray("Type0\0Type1\0Type2\0", 18));
+    QCOMPARE(readWhole(std::ref(reader), 2), QByteArray("Type0\0Type1\0Type2\0", 18));
     QCOMPARE(reader.calls, 1);
 
     ProfileReaderStandIn empty{std::string()};
-    QCOMPARE(platform::readUntilWhole(std::ref(empty), 2), QByteArray());
+    QCOMPARE(readWhole(std::ref(empty), 2), QByteArray());
     QCOMPARE(empty.calls, 1);
 }
 
 void TestGrowingRead::valuesUseTheirOwnMargin() {
     const std::string value(5000, 'v');
     ProfileReaderStandIn reader{value, false};
-    QCOMPARE(platform::readUntilWhole(std::ref(reader), 1, 2048), QByteArray::fromStdString(value));
+    QCOMPARE(readWhole(std::ref(reader), 1, 2048), QByteArray::fromStdString(value));
     QVERIFY(reader.calls > 1);
 
     // One character short of the buffer is a whole value, not a cut one.
     ProfileReaderStandIn fits{std::string(2046, 'w'), false};
-    QCOMPARE(platform::readUntilWhole(std::ref(fits), 1, 2048).size(), qsizetype(2046));
+    QCOMPARE(readWhole(std::ref(fits), 1, 2048).size(), qsizetype(2046));
     QCOMPARE(fits.calls, 1);
 }
 

@@ -47,10 +47,10 @@ private Q_SLOTS:
         platform::ProcessLock holder(file);
         platform::ProcessLock other(file);
         QCOMPARE(holder.tryLock(), platform::ProcessLock::Result::Locked);
-        QVERIFY(other.published().isEmpty());
+        QVERIFY(other.published().empty());
         QVERIFY(holder.publish("/run/a/rather/long/socket/name"));
         QVERIFY(holder.publish("/run/short"));
-        QCOMPARE(other.published(), QByteArray("/run/short"));
+        QCOMPARE(other.published(), std::string("/run/short"));
         QVERIFY(!other.publish("not the holder"));
         holder.unlock();
 
@@ -59,7 +59,7 @@ private Q_SLOTS:
         std::filesystem::create_symlink(target, file);
         platform::ProcessLock linked(file);
         QCOMPARE(linked.tryLock(), platform::ProcessLock::Result::Failed);
-        QVERIFY(linked.published().isEmpty());
+        QVERIFY(linked.published().empty());
     }
 };
 
