@@ -20,13 +20,6 @@ namespace {
 constexpr std::size_t MaxCommentSize = 0xffff;
 // How often a file that changes while it is read is read in all before one read is kept anyway.
 constexpr int MaxReads = 4;
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 } // namespace
 
 AddJob::AddJob(const ZeAddCommand& command, const ZeCallbacks& callbacks, const MessageTable& messages)
@@ -177,10 +170,11 @@ bool AddJob::nothingToWrite() const {
 int AddJob::writeArchive() {
     m_out = std::make_unique<ArchiveOutput>();
     if (!m_out->create(target())) {
-        message(ZE_ERR_CREATE_TEMP, folderOf(target()) + ": " + std::strerror(m_out->errorNumber()));
+        message(ZE_ERR_CREATE_TEMP,
+                engineplatform::folderOf(target()) + ": " + std::strerror(m_out->errorNumber()));
         return ZE_ERR_CREATE_TEMP;
     }
-    m_directory = std::make_unique<CentralDirectory>(folderOf(target()));
+    m_directory = std::make_unique<CentralDirectory>(engineplatform::folderOf(target()));
     m_pool = std::make_unique<CompressionPool>(threadCount(), m_command.level > 0 ? m_command.level : 1);
     TaskSchedule::Plan plan;
     plan.toRead = [this](std::size_t i) {
@@ -235,6 +229,8 @@ int AddJob::writeArchive() {
         return rc;
     if (cancelled())
         return ZE_ERR_CANCELLED;
+    // Where an open file cannot be replaced, the previous archive must not be open any more.
+    m_previous.reset();
     return ArchiveReplacement(*m_target, m_report).commit(*m_out, m_leftOut);
 }
 

@@ -1,5 +1,7 @@
 #include "archivelock.h"
 
+#include "engineplatform_win.h"
+
 #include <windows.h>
 
 #include <fcntl.h>
@@ -12,9 +14,8 @@
 // when its handle closes, so a second job, of this process or another, cannot open it.
 namespace {
 
-std::filesystem::path widePath(const std::string& utf8) {
-    return std::filesystem::path(
-        std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+std::wstring widePath(const std::string& utf8) {
+    return engineplatform::win::systemPath(utf8.c_str());
 }
 
 HANDLE openUnshared(const std::string& path, DWORD disposition) {

@@ -7,8 +7,8 @@
 
 namespace {
 
-std::int64_t nanoseconds(const struct stat& st) {
-    return zipformat::nanosecondsOf(engineplatform::modificationTime(st));
+std::int64_t nanoseconds(const engineplatform::FileStatus& st) {
+    return zipformat::nanosecondsOf(st.mtime);
 }
 
 } // namespace
@@ -21,39 +21,33 @@ std::string ArchiveTarget::kindProblem(const char* archivePath) const {
     // Only a regular file is ever read or replaced: a pipe would never end a read, a folder or a
     // device is nothing to replace. A link is followed only to a ZIP archive, so a link that
     // leads to some other file of the user's is never renamed or overwritten.
-    struct stat st {};
+    engineplatform::FileStatus st;
     if (engineplatform::linkStatus(m_path.c_str(), st) != 0)
         return std::string();
-    if (S_ISDIR(st.st_mode))
+    if (st.isFolder())
         return "a folder has the archive's name";
-    if (!S_ISREG(st.st_mode))
+    if (!st.isFile())
         return "it is not a regular file";
-    if (m_viaLink && st.st_size > 0 && !ArchiveReader().open(m_path))
+    if (m_viaLink && st.size > 0 && !ArchiveReader().open(m_path))
         return std::string("the archive's name is a link to a file that is no ZIP archive: ") + archivePath;
     return std::string();
 }
 
 void ArchiveTarget::lookAt() {
-    struct stat st {};
-    m_exists = ::stat(m_path.c_str(), &st) == 0;
-    if (m_exists) {
-        m_device = st.st_dev;
-        m_inode = st.st_ino;
-        m_size = st.st_size;
-        m_mode = st.st_mode;
-        m_mtimeNs = nanoseconds(st);
-    }
+    m_status = engineplatform::FileStatus{};
+    m_exists = engineplatform::fileStatus(m_path.c_str(), m_status) == 0;
+    m_mtimeNs = m_exists ? nanoseconds(m_status) : 0;
 }
 
-bool ArchiveTarget::isArchiveItself(const struct stat& st) const {
-    return m_exists && st.st_dev == m_device && st.st_ino == m_inode;
+bool ArchiveTarget::isArchiveItself(const engineplatform::FileStatus& st) const {
+    return m_exists && st.sameFile(m_status);
 }
 
 bool ArchiveTarget::changedMeanwhile() const {
-    struct stat st {};
-    const bool exists = ::stat(m_path.c_str(), &st) == 0;
+    engineplatform::FileStatus st;
+    const bool exists = engineplatform::fileStatus(m_path.c_str(), st) == 0;
     if (exists != m_exists)
         return true;
-    return exists && (st.st_dev != m_device || st.st_ino != m_inode || st.st_size != m_size ||
-                      nanoseconds(st) != m_mtimeNs);
+    return exists && (st.device != m_status.device || st.inode != m_status.inode ||
+                      st.size != m_status.size || nanoseconds(st) != m_mtimeNs);
 }

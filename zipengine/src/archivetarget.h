@@ -1,6 +1,6 @@
 #pragma once
 
-#include <sys/stat.h>
+#include "engineplatform.h"
 
 #include <cstdint>
 #include <string>
@@ -22,13 +22,13 @@ public:
     void lookAt();
     bool exists() const { return m_exists; }
     // An empty file holds nothing to keep (a name reserved with touch, say).
-    bool isEmptyFile() const { return m_exists && S_ISREG(m_mode) && m_size == 0; }
+    bool isEmptyFile() const { return m_exists && m_status.isFile() && m_status.size == 0; }
     std::int64_t mtimeNs() const { return m_mtimeNs; }
     // The previous archive was moved aside: nothing of it is there any more.
     void forget() { m_exists = false; }
 
     // Whether a file of the list, with this status, is the archive itself.
-    bool isArchiveItself(const struct stat& st) const;
+    bool isArchiveItself(const engineplatform::FileStatus& st) const;
 
     // Another run (a second copy of the program, say) wrote the archive while this one worked:
     // replacing it now would throw that run's archive away.
@@ -38,9 +38,6 @@ private:
     std::string m_path;
     bool m_viaLink = false;
     bool m_exists = false;
-    dev_t m_device = 0;
-    ino_t m_inode = 0;
-    off_t m_size = 0;
-    mode_t m_mode = 0;
+    engineplatform::FileStatus m_status;
     std::int64_t m_mtimeNs = 0;
 };

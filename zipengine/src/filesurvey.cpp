@@ -37,8 +37,8 @@ std::int64_t floorDiv(std::int64_t value, std::int64_t step) {
     return q;
 }
 
-std::int64_t nanoseconds(const struct stat& st) {
-    return zipformat::nanosecondsOf(engineplatform::modificationTime(st));
+std::int64_t nanoseconds(const engineplatform::FileStatus& st) {
+    return zipformat::nanosecondsOf(st.mtime);
 }
 
 } // namespace
@@ -93,20 +93,20 @@ void FileSurvey::run() {
         ZeFileResult& result = m_results[i];
         result = ZeFileResult{};
         const char* path = m_command.files[i];
-        if (path == nullptr || *path == '\0' || repeated[i] || (!hidden && entryname::isHidden(path))) {
+        if (path == nullptr || *path == '\0' || repeated[i] || (!hidden && engineplatform::isHidden(path))) {
             result.status = ZE_FILE_EXCLUDED;
             continue;
         }
-        struct stat st {};
-        if (::stat(path, &st) != 0) {
+        engineplatform::FileStatus st;
+        if (engineplatform::fileStatus(path, st) != 0) {
             m_errors[i] = errno;
             continue;
         }
-        if (!S_ISREG(st.st_mode) || m_target.isArchiveItself(st)) {
+        if (!st.isFile() || m_target.isArchiveItself(st)) {
             result.status = ZE_FILE_EXCLUDED; // folders, devices, and the archive itself
             continue;
         }
-        result.size = static_cast<std::uint64_t>(st.st_size);
+        result.size = static_cast<std::uint64_t>(st.size);
         result.mtimeNs = nanoseconds(st);
         if (m_previous) {
             const std::int64_t found = m_previous->reader().find(entryname::forPath(path, keepFolders));
@@ -134,15 +134,16 @@ void FileSurvey::run() {
     m_nameHashes = std::vector<std::uint64_t>();
 }
 
-bool FileSurvey::upToDate(const char* path, const struct stat& st, const ArchiveReader::Entry& entry) const {
+bool FileSurvey::upToDate(const char* path, const engineplatform::FileStatus& st,
+                          const ArchiveReader::Entry& entry) const {
     // An update keeps an entry whose size and time match the file; any other difference (newer,
     // or an older copy put back) replaces it. Times compare in the step the entry holds them.
-    if (entry.uncompressedSize != static_cast<std::uint64_t>(st.st_size))
+    if (entry.uncompressedSize != static_cast<std::uint64_t>(st.size))
         return false;
     const std::int64_t mtimeNs = nanoseconds(st);
     bool sameTime = false;
     if (entry.timeStepNs == 2000000000) {
-        const DosDateTime dos = toDosDateTime(engineplatform::modificationTime(st).tv_sec);
+        const DosDateTime dos = toDosDateTime(st.mtime.tv_sec);
         sameTime = dos.date == entry.dosDate && dos.time == entry.dosTime;
     } else {
         sameTime = floorDiv(mtimeNs, entry.timeStepNs) == floorDiv(entry.mtimeNs, entry.timeStepNs);
@@ -160,7 +161,8 @@ bool FileSurvey::racy(std::int64_t mtimeNs, const ArchiveReader::Entry& entry) c
     return mtimeNs > readNs - std::max(RacyWindowNs, entry.timeStepNs);
 }
 
-bool FileSurvey::sameContent(const char* path, const struct stat& st, const ArchiveReader::Entry& entry) {
+bool FileSurvey::sameContent(const char* path, const engineplatform::FileStatus& st,
+                             const ArchiveReader::Entry& entry) {
     const int fd = engineplatform::openForReading(path);
     if (fd < 0)
         return false;
@@ -180,9 +182,9 @@ bool FileSurvey::sameContent(const char* path, const struct stat& st, const Arch
         crc = static_cast<std::uint32_t>(libdeflate_crc32(crc, buffer.data(), static_cast<std::size_t>(n)));
         total += static_cast<std::uint64_t>(n);
     }
-    struct stat after {};
-    const bool steady =
-        ::fstat(fd, &after) == 0 && after.st_size == st.st_size && nanoseconds(after) == nanoseconds(st);
+    engineplatform::FileStatus after;
+    const bool steady = engineplatform::openFileStatus(fd, after) == 0 && after.size == st.size &&
+                        nanoseconds(after) == nanoseconds(st);
     ::close(fd);
     return steady && total == entry.uncompressedSize && crc == entry.crc;
 }

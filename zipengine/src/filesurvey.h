@@ -1,9 +1,8 @@
 #pragma once
 
 #include "archivereader.h"
+#include "engineplatform.h"
 #include "zipengine_api.h"
-
-#include <sys/stat.h>
 
 #include <cstdint>
 #include <map>
@@ -32,9 +31,11 @@ public:
 
 private:
     std::vector<bool> listedBefore();
-    bool upToDate(const char* path, const struct stat& st, const ArchiveReader::Entry& entry) const;
+    bool upToDate(const char* path, const engineplatform::FileStatus& st,
+                  const ArchiveReader::Entry& entry) const;
     bool racy(std::int64_t mtimeNs, const ArchiveReader::Entry& entry) const;
-    static bool sameContent(const char* path, const struct stat& st, const ArchiveReader::Entry& entry);
+    static bool sameContent(const char* path, const engineplatform::FileStatus& st,
+                            const ArchiveReader::Entry& entry);
     void dropConflictingEntries();
 
     const ZeAddCommand& m_command;

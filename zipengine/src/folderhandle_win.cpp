@@ -110,6 +110,10 @@ HANDLE openFolderWithPath(const std::wstring& path, bool ownLink, std::wstring& 
         return nullptr;
     }
     fullPath = engineplatform::win::finalPathOf(handle);
+    // Some systems cannot tell a long final path; the long form the folder was opened by names it
+    // as well.
+    if (fullPath.empty() && path.rfind(L"\\\\?\\", 0) == 0)
+        fullPath = path;
     if (fullPath.empty()) {
         closeKeepingErrno(handle);
         return nullptr;
@@ -139,7 +143,7 @@ FolderHandle::~FolderHandle() {
 
 FolderHandle FolderHandle::open(const std::string& path) {
     std::wstring fullPath;
-    const HANDLE handle = openFolderWithPath(engineplatform::win::utf16Of(path.c_str()), false, fullPath);
+    const HANDLE handle = openFolderWithPath(engineplatform::win::systemPath(path.c_str()), false, fullPath);
     return handle == nullptr ? FolderHandle() : FolderHandle(new State{handle, fullPath});
 }
 

@@ -7,7 +7,6 @@
 #include "zipformat.h"
 
 #include <libdeflate.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,8 +17,8 @@ using namespace zipformat;
 
 namespace {
 
-std::int64_t nanoseconds(const struct stat& st) {
-    return zipformat::nanosecondsOf(engineplatform::modificationTime(st));
+std::int64_t nanoseconds(const engineplatform::FileStatus& st) {
+    return zipformat::nanosecondsOf(st.mtime);
 }
 
 } // namespace
@@ -39,8 +38,8 @@ InlineEntryWriter::Result InlineEntryWriter::write(const char* path, const std::
     Result result;
     const std::int64_t readNs = CompressTask::wallClockNs();
     const int fd = engineplatform::openForReading(path);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    engineplatform::FileStatus st;
+    if (fd < 0 || engineplatform::openFileStatus(fd, st) != 0 || !st.isFile()) {
         result.error = fd < 0 ? errno : EINVAL;
         if (fd >= 0)
             ::close(fd);
@@ -49,10 +48,10 @@ InlineEntryWriter::Result InlineEntryWriter::write(const char* path, const std::
     }
     if (m_compressor == nullptr)
         m_compressor = libdeflate_alloc_compressor(m_level);
-    const auto size = static_cast<std::uint64_t>(st.st_size);
+    const auto size = static_cast<std::uint64_t>(st.size);
     result.mtimeNs = nanoseconds(st);
     EntryRecord& record = result.record;
-    record = EntryRecord::forFile(name, engineplatform::modificationTime(st), st.st_mode, readNs);
+    record = EntryRecord::forFile(name, st.mtime, st.mode, readNs);
     deflate = deflate && size > 0 && m_compressor != nullptr;
     record.method = deflate ? MethodDeflate : MethodStore;
     record.zip64Local = size > Max32;
@@ -171,7 +170,7 @@ bool InlineEntryWriter::completeLocalHeader(ArchiveOutput& out, const EntryRecor
 
 bool InlineEntryWriter::changedSinceOpened(int fd, std::uint64_t plannedSize, std::int64_t openedMtimeNs,
                                            std::uint64_t bytesRead) {
-    struct stat st {};
-    return bytesRead != plannedSize || ::fstat(fd, &st) != 0 ||
-           static_cast<std::uint64_t>(st.st_size) != plannedSize || nanoseconds(st) != openedMtimeNs;
+    engineplatform::FileStatus st;
+    return bytesRead != plannedSize || engineplatform::openFileStatus(fd, st) != 0 ||
+           static_cast<std::uint64_t>(st.size) != plannedSize || nanoseconds(st) != openedMtimeNs;
 }
