@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <vector>
 
 // The operating system calls of the engine that differ between systems; one implementation per
 // system (engineplatform_posix.cpp, engineplatform_win.cpp). Files are the C library's
@@ -149,5 +150,8 @@ std::string moduleFileOf(const void* symbol);
 
 // The file of the running program; empty when it cannot be told.
 std::string programFile();
+
+// The program's arguments as UTF-8, whatever the system handed to main().
+std::vector<std::string> programArguments(int argc, char** argv);
 
 } // namespace engineplatform

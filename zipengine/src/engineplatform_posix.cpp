@@ -165,6 +165,10 @@ std::string moduleFileOf(const void* symbol) {
     return info.dli_fname;
 }
 
+std::vector<std::string> programArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 std::string programFile() {
     std::vector<char> buffer(4096);
     const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);

@@ -461,4 +461,17 @@ std::string programFile() {
     return fileOfModule(nullptr);
 }
 
+// main() is handed the arguments in the system's legacy code page, which cannot hold every name.
+std::vector<std::string> programArguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr)
+        return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i)
+        arguments.push_back(utf8Of(wide[i], -1).c_str());
+    LocalFree(wide);
+    return arguments;
+}
+
 } // namespace engineplatform

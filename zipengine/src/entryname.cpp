@@ -85,19 +85,21 @@ std::string storedName(std::string_view name) {
 }
 
 std::string forPath(const char* path, bool keepFolders) {
-    std::filesystem::path p = pathFromBytes(path);
-    if (p.is_relative()) {
-        std::error_code ec;
-        const std::filesystem::path absolute = std::filesystem::absolute(p, ec);
-        if (!ec)
-            p = absolute;
-    }
     // The same tree gives the same names on every system: "/" between folders, and nothing of
     // where the path starts (a drive, a share, the long form's prefix).
-    std::string full = pathBytes(p);
-    for (char& c : full) {
-        if (c != '/' && std::strchr(engineplatform::kPathSeparators, c) != nullptr)
-            c = '/';
+    const auto withSlashes = [](std::string text) {
+        for (char& c : text) {
+            if (c != '/' && std::strchr(engineplatform::kPathSeparators, c) != nullptr)
+                c = '/';
+        }
+        return text;
+    };
+    std::string full = withSlashes(path);
+    if (engineplatform::rootLength(full) == 0) {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(pathFromBytes(path), ec);
+        if (!ec)
+            full = withSlashes(pathBytes(absolute));
     }
     std::string name;
     const std::string_view rest = std::string_view(full).substr(engineplatform::rootLength(full));

@@ -63,8 +63,7 @@ void ArchiveCase::expectArchiveHolds(const std::string& archive,
         ASSERT_TRUE(testsystem::modificationTime(extracted, extractedTime));
         EXPECT_EQ(extractedTime, sourceTime) << name;
     }
-    std::error_code ignored;
-    fs::remove_all(m_work.path("extracted"), ignored);
+    testsystem::removeTree(destination);
 }
 
 void ArchiveCase::exportCase(const std::string& caseName, const std::string& archive,

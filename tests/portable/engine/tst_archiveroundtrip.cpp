@@ -98,12 +98,28 @@ TEST_F(ArchiveRoundTrip, theArchiveIsReplacedWhileAnotherProgramHoldsItOpenForRe
     ASSERT_EQ(m_calls.add(archive, {first}, WithFolders).rc, ZE_OK);
 
     const std::string second = put("second.txt", "only in the new archive\n");
+    std::string before;
+    ASSERT_TRUE(testsystem::readFile(archive, before));
+    int rc = ZE_OK;
     {
         const testsystem::HeldFile scanner(archive);
         ASSERT_TRUE(scanner.isOpen());
         const EngineCalls::Run update = m_calls.add(archive, {first, second}, WithFolders | ZE_ADD_UPDATE);
-        ASSERT_EQ(update.rc, ZE_OK) << update.messageText();
-        EXPECT_EQ(update.results[1].status, ZE_FILE_ADDED);
+        rc = update.rc;
+        if (rc == ZE_ERR_REPLACE && testsystem::openFilesMayBlockReplacing()) {
+            // Refused while it is open: the previous archive stays exactly as it was.
+            std::string after;
+            ASSERT_TRUE(testsystem::readFile(archive, after));
+            EXPECT_TRUE(after == before);
+        } else {
+            ASSERT_EQ(rc, ZE_OK) << update.messageText();
+            EXPECT_EQ(update.results[1].status, ZE_FILE_ADDED);
+        }
+    }
+    if (rc != ZE_OK) {
+        const EngineCalls::Run again = m_calls.add(archive, {first, second}, WithFolders | ZE_ADD_UPDATE);
+        ASSERT_EQ(again.rc, ZE_OK) << again.messageText();
+        EXPECT_EQ(again.results[1].status, ZE_FILE_ADDED);
     }
     expectArchiveHolds(archive, {{entryNameOf(first), first}, {entryNameOf(second), second}});
 

@@ -16,8 +16,8 @@ fs::path fromUtf8(const std::string& text) {
 
 ArchiveExport::ArchiveExport(const std::string& caseName)
     : m_folder(std::string(QUORALIS_TEST_OUTPUT_DIR) + "/" + caseName) {
+    testsystem::removeTree(m_folder);
     std::error_code ignored;
-    fs::remove_all(fromUtf8(m_folder), ignored);
     fs::create_directories(fromUtf8(m_folder + "/tree"), ignored);
 }
 

@@ -28,6 +28,14 @@ bool readFile(const std::string& path, std::string& content);
 bool modificationTime(const std::string& path, std::int64_t& ns);
 bool setModificationTime(const std::string& path, std::int64_t ns);
 
+// Removes a folder with everything in it, also below the system's usual path limit; false when
+// something is left.
+bool removeTree(const std::string& path);
+
+// Whether a file another program holds open (with delete sharing) may keep a new one from taking
+// its name: where files are only names it never does.
+bool openFilesMayBlockReplacing();
+
 // Holds a file open for reading, letting others read, write, rename and remove it meanwhile, as
 // an indexer or a virus scanner does.
 class HeldFile {

@@ -55,6 +55,16 @@ bool setModificationTime(const std::string& path, std::int64_t ns) {
     return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 
+bool removeTree(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+    return !ec;
+}
+
+bool openFilesMayBlockReplacing() {
+    return false;
+}
+
 HeldFile::HeldFile(const std::string& path)
     : m_handle(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
 

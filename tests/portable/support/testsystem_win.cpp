@@ -106,6 +106,41 @@ bool setModificationTime(const std::string& path, std::int64_t ns) {
     return ok;
 }
 
+namespace {
+
+bool removeWide(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? RemoveDirectoryW(path.c_str()) != 0
+                                                            : DeleteFileW(path.c_str()) != 0;
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
+    bool ok = true;
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..")
+                ok = removeWide(path + L"\\" + name) && ok;
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    return RemoveDirectoryW(path.c_str()) != 0 && ok;
+}
+
+} // namespace
+
+bool removeTree(const std::string& path) {
+    return removeWide(widePath(path));
+}
+
+// Newer versions replace such a file at once, older ones and other implementations refuse.
+bool openFilesMayBlockReplacing() {
+    return true;
+}
+
 HeldFile::HeldFile(const std::string& path)
     : m_handle(reinterpret_cast<std::intptr_t>(openFile(path, GENERIC_READ, OPEN_EXISTING))) {}
 
