@@ -37,22 +37,6 @@ std::string ArchiveLock::runtimeFolder() {
     return bytes;
 }
 
-bool ArchiveLock::folderIdentity(const std::string& folder, std::uint64_t& device, std::uint64_t& inode) {
-    const HANDLE handle =
-        CreateFileW(widePath(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool known = GetFileInformationByHandle(handle, &info);
-    CloseHandle(handle);
-    if (!known)
-        return false;
-    device = info.dwVolumeSerialNumber;
-    inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-    return true;
-}
-
 ArchiveLock::Result ArchiveLock::takeLegacyLock(const std::string& target) {
     const HANDLE handle = openUnshared(legacyLockPathFor(target), OPEN_EXISTING);
     if (handle == INVALID_HANDLE_VALUE)
