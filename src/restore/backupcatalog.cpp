@@ -19,16 +19,16 @@ std::vector<BackupArchive> BackupCatalog::scan(const fs::path& destination) {
         const auto name = BackupArchiveName::parse(pathBytes(it->path().filename()));
         if (!name)
             continue;
-        struct stat st {};
-        if (engineplatform::fileStatus(pathBytes(it->path()).c_str(), st) != 0 || !S_ISREG(st.st_mode))
+        engineplatform::FileStatus st;
+        if (engineplatform::fileStatus(pathBytes(it->path()).c_str(), st) != 0 || !st.isFile())
             continue;
         BackupArchive archive;
         archive.path = it->path();
         archive.folder = name->folder;
         archive.stamp = name->stamp;
-        const timespec mtime = engineplatform::modificationTime(st);
+        const timespec mtime = st.mtime;
         archive.mtimeNs = std::int64_t{mtime.tv_sec} * 1000000000 + mtime.tv_nsec;
-        archive.size = static_cast<std::uint64_t>(st.st_size);
+        archive.size = static_cast<std::uint64_t>(st.size);
         // The central directory alone says how many files there are; no tree is needed for that.
         ArchiveReader reader;
         archive.readable = reader.open(pathBytes(archive.path));

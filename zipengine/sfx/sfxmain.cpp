@@ -20,7 +20,8 @@ void printMessage(void*, int code, const char* text) {
 
 int main(int argc, char** argv) {
     const std::string self = engineplatform::programFile();
-    const std::string destination = argc > 1 ? argv[1] : ".";
+    const std::vector<std::string> arguments = engineplatform::programArguments(argc, argv);
+    const std::string destination = arguments.size() > 1 ? arguments[1] : ".";
     ArchiveReader reader;
     if (self.empty() || !reader.open(self)) {
         std::fprintf(stderr, "No archive found in %s\n", self.c_str());

@@ -2,18 +2,15 @@
 
 #include "engineplatform.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
-#include <cstdio>
 
 bool ArchiveAside::move() {
     m_aside.clear();
     for (int n = 1; n < 1000; ++n) {
         const std::string name = m_target + ".damaged" + (n == 1 ? std::string() : "-" + std::to_string(n));
-        struct stat st {};
+        engineplatform::FileStatus st;
         if (engineplatform::linkStatus(name.c_str(), st) != 0 && errno == ENOENT) {
-            if (std::rename(m_target.c_str(), name.c_str()) != 0)
+            if (!engineplatform::renameFile(m_target.c_str(), name.c_str()))
                 return false;
             m_aside = name;
             return true;
@@ -23,7 +20,7 @@ bool ArchiveAside::move() {
 }
 
 bool ArchiveAside::moveBack() {
-    if (m_aside.empty() || std::rename(m_aside.c_str(), m_target.c_str()) != 0)
+    if (m_aside.empty() || !engineplatform::renameFile(m_aside.c_str(), m_target.c_str()))
         return false;
     m_aside.clear();
     return true;

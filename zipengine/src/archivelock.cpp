@@ -8,17 +8,6 @@
 
 namespace {
 
-std::size_t lastSeparator(const std::string& path) {
-    return path.find_last_of(engineplatform::kPathSeparators);
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = lastSeparator(path);
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
-}
-
 std::uint64_t hashName(const std::string& name) {
     std::uint64_t h = 1469598103934665603ull;
     for (unsigned char c : name) {
@@ -35,19 +24,18 @@ ArchiveLock::~ArchiveLock() {
 }
 
 std::string ArchiveLock::lockPathFor(const std::string& target) {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    if (!folderIdentity(folderOf(target), device, inode))
+    engineplatform::FileStatus folder;
+    if (engineplatform::fileStatus(engineplatform::folderOf(target).c_str(), folder) != 0)
         return std::string();
     const std::string runtime = runtimeFolder();
     if (runtime.empty())
         return std::string();
-    const std::size_t slash = lastSeparator(target);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    const std::string name = engineplatform::baseNameOf(target);
     char file[96];
     std::snprintf(file, sizeof file, "%cquoralis-archive-%llx-%llx-%016llx.lock",
-                  engineplatform::kPathSeparators[0], static_cast<unsigned long long>(device),
-                  static_cast<unsigned long long>(inode), static_cast<unsigned long long>(hashName(name)));
+                  engineplatform::kPathSeparators[0], static_cast<unsigned long long>(folder.device),
+                  static_cast<unsigned long long>(folder.inode),
+                  static_cast<unsigned long long>(hashName(name)));
     return runtime + file;
 }
 

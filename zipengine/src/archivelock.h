@@ -34,8 +34,6 @@ private:
     static int holdLockFile(const std::string& path, Result& failure);
     // A folder only this user can write to, empty when there is none.
     static std::string runtimeFolder();
-    // Which folder it is, the same under every name it has; false when it cannot be looked at.
-    static bool folderIdentity(const std::string& folder, std::uint64_t& device, std::uint64_t& inode);
 
     std::string m_path;
     int m_fd = -1;

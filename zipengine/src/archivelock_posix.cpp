@@ -36,15 +36,6 @@ std::string ArchiveLock::runtimeFolder() {
     return isPrivateFolder(fallback) ? fallback : std::string();
 }
 
-bool ArchiveLock::folderIdentity(const std::string& folder, std::uint64_t& device, std::uint64_t& inode) {
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0)
-        return false;
-    device = st.st_dev;
-    inode = st.st_ino;
-    return true;
-}
-
 ArchiveLock::Result ArchiveLock::takeLegacyLock(const std::string& target) {
     const std::string path = legacyLockPathFor(target);
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);

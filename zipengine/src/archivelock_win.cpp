@@ -1,5 +1,7 @@
 #include "archivelock.h"
 
+#include "engineplatform_win.h"
+
 #include <windows.h>
 
 #include <fcntl.h>
@@ -12,9 +14,8 @@
 // when its handle closes, so a second job, of this process or another, cannot open it.
 namespace {
 
-std::filesystem::path widePath(const std::string& utf8) {
-    return std::filesystem::path(
-        std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+std::wstring widePath(const std::string& utf8) {
+    return engineplatform::win::systemPath(utf8.c_str());
 }
 
 HANDLE openUnshared(const std::string& path, DWORD disposition) {
@@ -34,22 +35,6 @@ std::string ArchiveLock::runtimeFolder() {
     while (bytes.size() > 1 && (bytes.back() == '\\' || bytes.back() == '/'))
         bytes.pop_back();
     return bytes;
-}
-
-bool ArchiveLock::folderIdentity(const std::string& folder, std::uint64_t& device, std::uint64_t& inode) {
-    const HANDLE handle =
-        CreateFileW(widePath(folder).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool known = GetFileInformationByHandle(handle, &info);
-    CloseHandle(handle);
-    if (!known)
-        return false;
-    device = info.dwVolumeSerialNumber;
-    inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-    return true;
 }
 
 ArchiveLock::Result ArchiveLock::takeLegacyLock(const std::string& target) {

@@ -10,22 +10,8 @@ namespace {
 
 constexpr std::size_t BufferSize = 1 << 20;
 
-std::size_t lastSeparator(const std::string& path) {
-    return path.find_last_of(engineplatform::kPathSeparators);
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = lastSeparator(path);
-    if (slash == std::string::npos)
-        return ".";
-    // The root keeps its separator ("/", "C:\\"): without it, it would name another folder.
-    return slash == 0 || path[slash - 1] == ':' ? path.substr(0, slash + 1) : path.substr(0, slash);
-}
-
-std::string baseNameOf(const std::string& path) {
-    const std::size_t slash = lastSeparator(path);
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+using engineplatform::baseNameOf;
+using engineplatform::folderOf;
 
 constexpr const char* TempMark = ".tmp-";
 constexpr std::size_t TempDigits = 6;

@@ -5,7 +5,6 @@
 #include "zipformat.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -57,12 +56,12 @@ bool ArchiveReader::openFd(int fd) {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = fd;
-    struct stat st {};
-    if (::fstat(m_fd, &st) != 0)
+    engineplatform::FileStatus st;
+    if (engineplatform::openFileStatus(m_fd, st) != 0)
         return fail(std::strerror(errno), false);
-    if (!S_ISREG(st.st_mode))
+    if (!st.isFile())
         return fail("not a regular file", true);
-    m_fileSize = static_cast<std::uint64_t>(st.st_size);
+    m_fileSize = static_cast<std::uint64_t>(st.size);
     if (m_fileSize < EndOfCentralSize)
         return fail("too short for a ZIP archive", true);
 

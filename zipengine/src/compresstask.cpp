@@ -8,7 +8,6 @@
 
 #include <fcntl.h>
 #include <libdeflate.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -65,29 +64,28 @@ bool CompressTask::readWholeFile() {
         error = errno;
         return false;
     }
-    struct stat st {};
-    if (::fstat(file, &st) != 0) {
+    engineplatform::FileStatus st;
+    if (engineplatform::openFileStatus(file, st) != 0) {
         error = errno;
         ::close(file);
         return false;
     }
-    if (!S_ISREG(st.st_mode)) {
-        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (!st.isFile()) {
+        error = st.isFolder() ? EISDIR : EINVAL;
         ::close(file);
         return false;
     }
-    mtime = engineplatform::modificationTime(st);
-    mtimeNs = zipformat::nanosecondsOf(engineplatform::modificationTime(st));
-    mode = st.st_mode;
+    mtime = st.mtime;
+    mtimeNs = zipformat::nanosecondsOf(st.mtime);
+    mode = st.mode;
     // Read what the file holds now, but never more than the writer planned room for.
-    const std::uint64_t wanted = std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), length);
+    const std::uint64_t wanted = std::min<std::uint64_t>(static_cast<std::uint64_t>(st.size), length);
     data.resize(static_cast<std::size_t>(wanted));
     bool ok = readFully(file, data.data(), wanted, -1, rawSize, error);
-    struct stat after {};
-    if (ok &&
-        (::fstat(file, &after) != 0 || static_cast<std::uint64_t>(after.st_size) != rawSize ||
-         engineplatform::modificationTime(after).tv_sec != engineplatform::modificationTime(st).tv_sec ||
-         engineplatform::modificationTime(after).tv_nsec != engineplatform::modificationTime(st).tv_nsec)) {
+    engineplatform::FileStatus after;
+    if (ok && (engineplatform::openFileStatus(file, after) != 0 ||
+               static_cast<std::uint64_t>(after.size) != rawSize || after.mtime.tv_sec != st.mtime.tv_sec ||
+               after.mtime.tv_nsec != st.mtime.tv_nsec)) {
         error = ChangedWhileRead;
         ok = false;
     }

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
+#include <vector>
 
 // The operating system calls of the engine that differ between systems; one implementation per
 // system (engineplatform_posix.cpp, engineplatform_win.cpp). Files are the C library's
@@ -14,6 +16,31 @@ namespace engineplatform {
 
 // The characters that end a folder's name in a path.
 extern const char* const kPathSeparators;
+
+// The length of the part of `path` (its separators already made "/") that names where it starts
+// rather than a folder in it: the leading "/" here; a drive ("C:/"), a share ("//server/share/") or
+// the long form's prefix ("//?/C:/", "//?/UNC/server/share/") on Windows.
+std::size_t rootLength(std::string_view path);
+
+// The folder a path is in ("." for a bare name; a root keeps its separator), and its last name.
+std::string folderOf(const std::string& path);
+std::string baseNameOf(const std::string& path);
+
+// What the engine knows of a file from its status, the same on every system: 64-bit sizes and
+// an identity that tells one file from every other while both exist.
+struct FileStatus {
+    std::uint32_t mode = 0; // the type and permission bits as Unix has them (S_IFREG | 0644, ...)
+    std::uint64_t size = 0;
+    timespec mtime{};
+    std::uint64_t device = 0; // the volume
+    std::uint64_t inode = 0;  // the file on the volume; 0 when the system cannot tell
+
+    bool isFile() const { return S_ISREG(mode); }
+    bool isFolder() const { return S_ISDIR(mode); }
+    bool sameFile(const FileStatus& other) const {
+        return inode != 0 && inode == other.inode && device == other.device;
+    }
+};
 
 // Reads or writes up to `size` bytes at `offset`, whatever the descriptor's position.
 // Returns the bytes moved, 0 at the end of the file, or -1 with errno set.
@@ -101,13 +128,19 @@ std::uint32_t fileCreationMask();
 int openForReading(const char* path);
 
 // The status of the file at `path`, a link's own where it is a link; 0, or -1 with errno set.
-int linkStatus(const char* path, struct stat& st);
+int linkStatus(const char* path, FileStatus& st);
 
 // The status of the file at `path`, through links; 0, or -1 with errno set.
-int fileStatus(const char* path, struct stat& st);
+int fileStatus(const char* path, FileStatus& st);
 
-// The modification time of a file's status, to the nanosecond where the system tells it.
-timespec modificationTime(const struct stat& st);
+// The status of an open file; 0, or -1 with errno set.
+int openFileStatus(int fd, FileStatus& st);
+
+// Whether the file at `path` is one the system hides from listings; false when it cannot be told.
+bool isHidden(const char* path);
+
+// Gives the file `from` the name `to`; false with errno set.
+bool renameFile(const char* from, const char* to);
 
 // The local calendar time of `t`; false where the system cannot express it.
 bool localTime(std::time_t t, std::tm& local);
@@ -117,5 +150,8 @@ std::string moduleFileOf(const void* symbol);
 
 // The file of the running program; empty when it cannot be told.
 std::string programFile();
+
+// The program's arguments as UTF-8, whatever the system handed to main().
+std::vector<std::string> programArguments(int argc, char** argv);
 
 } // namespace engineplatform

@@ -6,12 +6,30 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <fstream>
 #include <vector>
 
 namespace engineplatform {
 
 const char* const kPathSeparators = "/";
+
+std::size_t rootLength(std::string_view path) {
+    const std::size_t first = path.find_first_not_of('/');
+    return first == std::string_view::npos ? path.size() : first;
+}
+
+namespace {
+
+void fillStatus(const struct stat& from, FileStatus& st) {
+    st.mode = from.st_mode;
+    st.size = static_cast<std::uint64_t>(from.st_size);
+    st.mtime = from.st_mtim;
+    st.device = static_cast<std::uint64_t>(from.st_dev);
+    st.inode = static_cast<std::uint64_t>(from.st_ino);
+}
+
+} // namespace
 
 std::int64_t readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
     return ::pread(fd, buffer, size, static_cast<off_t>(offset));
@@ -103,16 +121,37 @@ int openForReading(const char* path) {
     return ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
 }
 
-int linkStatus(const char* path, struct stat& st) {
-    return ::lstat(path, &st);
+int linkStatus(const char* path, FileStatus& st) {
+    struct stat status {};
+    if (::lstat(path, &status) != 0)
+        return -1;
+    fillStatus(status, st);
+    return 0;
 }
 
-int fileStatus(const char* path, struct stat& st) {
-    return ::stat(path, &st);
+int fileStatus(const char* path, FileStatus& st) {
+    struct stat status {};
+    if (::stat(path, &status) != 0)
+        return -1;
+    fillStatus(status, st);
+    return 0;
 }
 
-timespec modificationTime(const struct stat& st) {
-    return st.st_mtim;
+int openFileStatus(int fd, FileStatus& st) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0)
+        return -1;
+    fillStatus(status, st);
+    return 0;
+}
+
+bool isHidden(const char* path) {
+    const std::string_view name = baseNameOf(path);
+    return !name.empty() && name.front() == '.';
+}
+
+bool renameFile(const char* from, const char* to) {
+    return ::rename(from, to) == 0;
 }
 
 bool localTime(std::time_t t, std::tm& local) {
@@ -124,6 +163,10 @@ std::string moduleFileOf(const void* symbol) {
     if (dladdr(symbol, &info) == 0 || info.dli_fname == nullptr)
         return std::string();
     return info.dli_fname;
+}
+
+std::vector<std::string> programArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
 }
 
 std::string programFile() {

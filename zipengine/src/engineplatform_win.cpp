@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <io.h>
+#include <mutex>
 #include <sys/stat.h>
 
 namespace engineplatform {
@@ -30,6 +31,26 @@ std::wstring utf16Of(const char* text) {
         MultiByteToWideChar(CP_UTF8, 0, text, -1, result.data(), size);
     result.resize(result.size() - 1);
     return result;
+}
+
+std::wstring systemPath(const char* utf8Path) {
+    std::wstring path = utf16Of(utf8Path);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    if (path.empty() || path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0)
+        return path;
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size)
+        return path;
+    full.resize(length);
+    if (full.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\')
+        return L"\\\\?\\" + full;
+    return full;
 }
 
 int errnoFromLastError() {
@@ -124,11 +145,123 @@ std::int64_t nanosecondsOf(const FILETIME& time) {
 
 const char* const kPathSeparators = "\\/";
 
+std::size_t rootLength(std::string_view path) {
+    // Skips `count` names after `at`, each with the "/" after it.
+    const auto afterNames = [&](std::size_t at, int count) {
+        for (; count > 0 && at < path.size(); --count) {
+            const std::size_t slash = path.find('/', at);
+            at = slash == std::string_view::npos ? path.size() : slash + 1;
+        }
+        return at;
+    };
+    std::size_t at = 0;
+    if (path.rfind("//?/", 0) == 0 || path.rfind("//./", 0) == 0) {
+        at = 4;
+        if (path.compare(at, 4, "UNC/") == 0)
+            at = afterNames(at + 4, 2);
+        else if (path.size() >= at + 2 && path[at + 1] == ':')
+            at += 2;
+        else
+            at = afterNames(at, 1); // a volume's own name
+    } else if (path.rfind("//", 0) == 0) {
+        at = afterNames(2, 2);
+    } else if (path.size() >= 2 && path[1] == ':') {
+        at = 2;
+    }
+    while (at < path.size() && path[at] == '/')
+        ++at;
+    return at;
+}
+
 namespace {
 
 using win::handleOf;
+using win::systemPath;
 using win::utf16Of;
 using win::utf8Of;
+
+// Calls that use or move a descriptor's position take the lock of its descriptor, so that a read
+// or write at an offset, which moves it here, can put it back before anyone else sees it.
+std::mutex& positionLockOf(int fd) {
+    static std::mutex locks[64];
+    return locks[static_cast<unsigned>(fd) % 64];
+}
+
+// Runs `transfer` (a ReadFile or WriteFile at an offset) and puts the file's position back as it was.
+template <typename Transfer> std::int64_t keepingPosition(int fd, HANDLE file, Transfer transfer) {
+    const std::lock_guard<std::mutex> lock(positionLockOf(fd));
+    LARGE_INTEGER position{};
+    if (!SetFilePointerEx(file, LARGE_INTEGER{}, &position, FILE_CURRENT)) {
+        win::errnoFromLastError();
+        return -1;
+    }
+    const std::int64_t moved = transfer();
+    const int error = errno;
+    SetFilePointerEx(file, position, nullptr, FILE_BEGIN);
+    errno = error;
+    return moved;
+}
+
+timespec timespecOf(const FILETIME& time) {
+    const std::int64_t ns = win::nanosecondsOf(time);
+    std::int64_t seconds = ns / 1000000000;
+    if (ns % 1000000000 < 0)
+        --seconds;
+    return timespec{static_cast<std::time_t>(seconds), static_cast<long>(ns - seconds * 1000000000)};
+}
+
+// Unix bits for the system's attributes: what a file made by a user with the usual mask has.
+std::uint32_t modeOf(DWORD attributes, DWORD fileType) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return S_IFDIR | 0755;
+    if (fileType != FILE_TYPE_DISK)
+        return fileType == FILE_TYPE_PIPE ? _S_IFIFO : S_IFCHR;
+    return S_IFREG | ((attributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0644);
+}
+
+int statusOfHandle(HANDLE file, FileStatus& st) {
+    const DWORD type = GetFileType(file);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (type != FILE_TYPE_DISK) {
+        st = FileStatus{};
+        st.mode = modeOf(0, type);
+        return 0;
+    }
+    if (!GetFileInformationByHandle(file, &info)) {
+        win::errnoFromLastError();
+        return -1;
+    }
+    st.mode = modeOf(info.dwFileAttributes, type);
+    st.size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    st.mtime = timespecOf(info.ftLastWriteTime);
+    st.device = info.dwVolumeSerialNumber;
+    st.inode = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return 0;
+}
+
+int statusOfPath(const char* path, FileStatus& st, bool ownLink) {
+    const std::wstring wide = systemPath(path);
+    const HANDLE file = CreateFileW(
+        wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | (ownLink ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        const int rc = statusOfHandle(file, st);
+        CloseHandle(file);
+        return rc;
+    }
+    // A file the system lets nobody open (a page file, say) still tells its attributes, though
+    // not its identity.
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+        win::errnoFromLastError();
+        return -1;
+    }
+    st = FileStatus{};
+    st.mode = modeOf(data.dwFileAttributes, FILE_TYPE_DISK);
+    st.size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    st.mtime = timespecOf(data.ftLastWriteTime);
+    return 0;
+}
 
 std::string fileOfModule(HMODULE module) {
     std::wstring name(MAX_PATH, L'\0');
@@ -160,27 +293,32 @@ std::int64_t readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset
     const HANDLE file = handleOf(fd);
     if (file == INVALID_HANDLE_VALUE)
         return -1;
-    OVERLAPPED overlapped = at(offset);
-    DWORD moved = 0;
-    if (!ReadFile(file, buffer, partOf(size), &moved, &overlapped))
-        return GetLastError() == ERROR_HANDLE_EOF ? 0 : (errno = EIO, -1);
-    return moved;
+    return keepingPosition(fd, file, [&]() -> std::int64_t {
+        OVERLAPPED overlapped = at(offset);
+        DWORD moved = 0;
+        if (!ReadFile(file, buffer, partOf(size), &moved, &overlapped))
+            return GetLastError() == ERROR_HANDLE_EOF ? 0 : (errno = EIO, -1);
+        return moved;
+    });
 }
 
 std::int64_t writeAt(int fd, const void* buffer, std::size_t size, std::uint64_t offset) {
     const HANDLE file = handleOf(fd);
     if (file == INVALID_HANDLE_VALUE)
         return -1;
-    OVERLAPPED overlapped = at(offset);
-    DWORD moved = 0;
-    if (!WriteFile(file, buffer, partOf(size), &moved, &overlapped)) {
-        errno = GetLastError() == ERROR_DISK_FULL ? ENOSPC : EIO;
-        return -1;
-    }
-    return moved;
+    return keepingPosition(fd, file, [&]() -> std::int64_t {
+        OVERLAPPED overlapped = at(offset);
+        DWORD moved = 0;
+        if (!WriteFile(file, buffer, partOf(size), &moved, &overlapped)) {
+            errno = GetLastError() == ERROR_DISK_FULL ? ENOSPC : EIO;
+            return -1;
+        }
+        return moved;
+    });
 }
 
 std::int64_t writeSome(int fd, const void* buffer, std::size_t size) {
+    const std::lock_guard<std::mutex> lock(positionLockOf(fd));
     return _write(fd, buffer, unsigned(std::min<std::size_t>(size, 0x40000000u)));
 }
 
@@ -196,6 +334,7 @@ bool syncFile(int fd) {
 void startWriteback(int, std::uint64_t, std::uint64_t) {}
 
 bool truncateFile(int fd, std::uint64_t size) {
+    const std::lock_guard<std::mutex> lock(positionLockOf(fd));
     if (_chsize_s(fd, static_cast<__int64>(size)) != 0)
         return false;
     return _lseeki64(fd, static_cast<__int64>(size), SEEK_SET) >= 0;
@@ -235,7 +374,7 @@ void setFileTimes(int fd, const timespec& mtime, bool accessToo) {
 void copyPermissions(int, const char*) {}
 
 bool linkedPath(const std::string& path, std::string& next) {
-    const std::wstring wide = utf16Of(path.c_str());
+    const std::wstring wide = systemPath(path.c_str());
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
         return false;
@@ -262,32 +401,47 @@ std::uint32_t fileCreationMask() {
 }
 
 int openForReading(const char* path) {
-    return _wopen(utf16Of(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-}
-
-int linkStatus(const char* path, struct stat& st) {
-    struct _stat64 wide {};
-    if (_wstat64(utf16Of(path).c_str(), &wide) != 0)
+    // Others may read, write, rename and delete the file meanwhile, as they may where files are
+    // only names: a previous archive open here never keeps the new one from taking its place.
+    const HANDLE file = CreateFileW(systemPath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        win::errnoFromLastError();
         return -1;
-    st = {};
-    st.st_dev = wide.st_dev;
-    st.st_ino = wide.st_ino;
-    st.st_mode = wide.st_mode;
-    st.st_nlink = wide.st_nlink;
-    st.st_size = static_cast<decltype(st.st_size)>(wide.st_size);
-    st.st_atime = static_cast<decltype(st.st_atime)>(wide.st_atime);
-    st.st_mtime = static_cast<decltype(st.st_mtime)>(wide.st_mtime);
-    st.st_ctime = static_cast<decltype(st.st_ctime)>(wide.st_ctime);
-    return 0;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(file);
+        errno = EMFILE;
+    }
+    return fd;
 }
 
-// The C library here has one status call for both.
-int fileStatus(const char* path, struct stat& st) {
-    return linkStatus(path, st);
+int linkStatus(const char* path, FileStatus& st) {
+    return statusOfPath(path, st, true);
 }
 
-timespec modificationTime(const struct stat& st) {
-    return timespec{st.st_mtime, 0};
+int fileStatus(const char* path, FileStatus& st) {
+    return statusOfPath(path, st, false);
+}
+
+int openFileStatus(int fd, FileStatus& st) {
+    const HANDLE file = handleOf(fd);
+    return file == INVALID_HANDLE_VALUE ? -1 : statusOfHandle(file, st);
+}
+
+bool isHidden(const char* path) {
+    const DWORD attributes = GetFileAttributesW(systemPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+}
+
+bool renameFile(const char* from, const char* to) {
+    if (!MoveFileExW(systemPath(from).c_str(), systemPath(to).c_str(), MOVEFILE_WRITE_THROUGH)) {
+        win::errnoFromLastError();
+        return false;
+    }
+    return true;
 }
 
 bool localTime(std::time_t t, std::tm& local) {
@@ -305,6 +459,19 @@ std::string moduleFileOf(const void* symbol) {
 
 std::string programFile() {
     return fileOfModule(nullptr);
+}
+
+// main() is handed the arguments in the system's legacy code page, which cannot hold every name.
+std::vector<std::string> programArguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr)
+        return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i)
+        arguments.push_back(utf8Of(wide[i], -1).c_str());
+    LocalFree(wide);
+    return arguments;
 }
 
 } // namespace engineplatform

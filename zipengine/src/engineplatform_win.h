@@ -13,6 +13,11 @@ namespace engineplatform::win {
 std::wstring utf16Of(const char* text);
 std::string utf8Of(const wchar_t* text, int length);
 
+// A path as the system's file calls take it: UTF-16, with "\\" between folders, and an absolute
+// path in the long form ("\\?\C:\...", "\\?\UNC\server\share\...") that no length limit
+// applies to; "." and ".." are resolved first, as the long form takes every name literally.
+std::wstring systemPath(const char* utf8Path);
+
 // Sets errno from GetLastError() and returns it.
 int errnoFromLastError();
 

@@ -1,10 +1,12 @@
 #include "entryname.h"
 
+#include "engineplatform.h"
 #include "platform/pathbytes.h"
 
 #include <libdeflate.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 namespace entryname {
@@ -12,7 +14,7 @@ namespace entryname {
 namespace {
 
 std::string_view fileNameOf(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
+    const std::size_t slash = path.find_last_of(engineplatform::kPathSeparators);
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
@@ -83,22 +85,38 @@ std::string storedName(std::string_view name) {
 }
 
 std::string forPath(const char* path, bool keepFolders) {
-    std::filesystem::path p(path);
-    if (p.is_relative()) {
+    // The same tree gives the same names on every system: "/" between folders, and nothing of
+    // where the path starts (a drive, a share, the long form's prefix).
+    const auto withSlashes = [](std::string text) {
+        for (char& c : text) {
+            if (c != '/' && std::strchr(engineplatform::kPathSeparators, c) != nullptr)
+                c = '/';
+        }
+        return text;
+    };
+    std::string full = withSlashes(path);
+    if (engineplatform::rootLength(full) == 0) {
         std::error_code ec;
-        const std::filesystem::path absolute = std::filesystem::absolute(p, ec);
+        const std::filesystem::path absolute = std::filesystem::absolute(pathFromBytes(path), ec);
         if (!ec)
-            p = absolute;
+            full = withSlashes(pathBytes(absolute));
     }
-    std::string name = pathBytes(p.lexically_normal());
-    while (!name.empty() && name.back() == '/')
-        name.pop_back();
-    if (!keepFolders)
-        return std::string(fileNameOf(name));
-    std::size_t start = 0;
-    while (start < name.size() && name[start] == '/')
-        ++start;
-    return name.substr(start);
+    std::string name;
+    const std::string_view rest = std::string_view(full).substr(engineplatform::rootLength(full));
+    for (std::size_t start = 0; start <= rest.size();) {
+        std::size_t end = rest.find('/', start);
+        if (end == std::string_view::npos)
+            end = rest.size();
+        const std::string_view part = rest.substr(start, end - start);
+        if (part == "..") {
+            const std::size_t slash = name.rfind('/');
+            name.resize(slash == std::string::npos ? 0 : slash);
+        } else if (!part.empty() && part != ".") {
+            name += (name.empty() ? "" : "/") + std::string(part);
+        }
+        start = end + 1;
+    }
+    return keepFolders ? name : std::string(fileNameOf(name));
 }
 
 bool isValidUtf8(std::string_view text) {

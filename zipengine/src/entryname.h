@@ -7,8 +7,9 @@
 // How a file of the list is named inside the archive, and the name tests the engines need.
 namespace entryname {
 
-// The entry name of a file path: its folder path without the root "/" (relative paths are taken
-// from the current folder), or only the file name when `keepFolders` is false. Bytes stay bytes.
+// The entry name of a file path: its folder path with "/" between folders and without where it
+// starts (the root "/"; a drive, a share or the long form's prefix on Windows), relative paths taken
+// from the current folder; or only the file name when `keepFolders` is false. Bytes stay bytes.
 std::string forPath(const char* path, bool keepFolders);
 
 bool isValidUtf8(std::string_view text);

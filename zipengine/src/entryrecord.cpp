@@ -177,3 +177,11 @@ std::string EntryRecord::dataDescriptor() const {
     }
     return out;
 }
+
+void EntryRecord::addStoredCrc(std::uint32_t storedCrc) {
+    constexpr std::size_t Room = 0xffff - 64; // what a Zip64 field may need besides
+    extra = withoutExtraField(extra, ExtraStoredCrc);
+    const std::string field = storedCrcExtraField(storedCrc, crc);
+    if (extra.size() + field.size() <= Room)
+        extra += field;
+}

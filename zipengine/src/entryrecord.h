@@ -51,4 +51,8 @@ struct EntryRecord {
     std::size_t localZip64Offset() const; // offset of the Zip64 sizes inside localHeader()
 
     bool centralNeedsZip64() const;
+
+    // Adds the field with the CRC of the stored (deflated) bytes, in the central header only: the
+    // local header of a large entry is written before its data.
+    void addStoredCrc(std::uint32_t storedCrc);
 };

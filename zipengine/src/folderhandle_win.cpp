@@ -8,6 +8,9 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstring>
+#include <vector>
+
 using engineplatform::win::errnoFromLastError;
 
 // The system has no calls relative to an open folder, so a folder keeps its full path beside its
@@ -110,6 +113,10 @@ HANDLE openFolderWithPath(const std::wstring& path, bool ownLink, std::wstring& 
         return nullptr;
     }
     fullPath = engineplatform::win::finalPathOf(handle);
+    // Some systems cannot tell a long final path; the long form the folder was opened by names it
+    // as well.
+    if (fullPath.empty() && path.rfind(L"\\\\?\\", 0) == 0)
+        fullPath = path;
     if (fullPath.empty()) {
         closeKeepingErrno(handle);
         return nullptr;
@@ -129,6 +136,31 @@ std::wstring childPath(const std::wstring& folder, const std::string& name) {
     return folder + L"\\" + engineplatform::win::utf16Of(name.c_str());
 }
 
+// The class of SetFileInformationByHandle that takes rename flags; the headers name it only when
+// built for Windows 10 RS2 and later, where alone it exists.
+constexpr auto RenameInfoEx = FILE_INFO_BY_HANDLE_CLASS(22);
+
+// Puts `from` in the place of `to` in one step though `to` is open elsewhere (with delete sharing);
+// false where the system does not allow it.
+bool replaceOpenFile(const std::wstring& from, const std::wstring& to) {
+    const HANDLE file = CreateFileW(from.c_str(), DELETE | SYNCHRONIZE, FileShare, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const std::size_t nameBytes = to.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    // The flags share their place with the older field that only says "replace".
+    const DWORD renameFlags = FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;
+    std::memcpy(buffer.data(), &renameFlags, sizeof renameFlags);
+    info->RootDirectory = nullptr;
+    info->FileNameLength = DWORD(nameBytes);
+    std::memcpy(info->FileName, to.c_str(), nameBytes);
+    const bool moved = SetFileInformationByHandle(file, RenameInfoEx, info, DWORD(buffer.size())) != 0;
+    CloseHandle(file);
+    return moved;
+}
+
 } // namespace
 
 FolderHandle::~FolderHandle() {
@@ -139,7 +171,7 @@ FolderHandle::~FolderHandle() {
 
 FolderHandle FolderHandle::open(const std::string& path) {
     std::wstring fullPath;
-    const HANDLE handle = openFolderWithPath(engineplatform::win::utf16Of(path.c_str()), false, fullPath);
+    const HANDLE handle = openFolderWithPath(engineplatform::win::systemPath(path.c_str()), false, fullPath);
     return handle == nullptr ? FolderHandle() : FolderHandle(new State{handle, fullPath});
 }
 
@@ -208,11 +240,17 @@ bool FolderHandle::move(const std::string& from, const std::string& to, bool rep
         return false;
     // A link in the place of `to` is replaced itself, never followed.
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!MoveFileExW(fromPath.c_str(), toPath.c_str(), flags)) {
-        errnoFromLastError();
-        return false;
-    }
-    return true;
+    if (MoveFileExW(fromPath.c_str(), toPath.c_str(), flags))
+        return true;
+    const DWORD error = GetLastError();
+    // A file another program holds open (an indexer, a virus scanner) is replaced with the
+    // semantics where the name moves at once and the old file lives on until it is closed.
+    if (replace && (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) &&
+        replaceOpenFile(fromPath, toPath))
+        return true;
+    SetLastError(error);
+    errnoFromLastError();
+    return false;
 }
 
 bool FolderHandle::remove(const std::string& name) const {

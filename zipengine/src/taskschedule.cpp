@@ -7,7 +7,6 @@
 #include "compressionpool.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -69,17 +68,17 @@ bool TaskSchedule::openLargeFile(std::size_t index) {
     LargeFile& file = m_largeFiles[index];
     file.readNs = CompressTask::wallClockNs();
     file.fd = engineplatform::openForReading(m_command.files[index]);
-    struct stat st {};
-    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    engineplatform::FileStatus st;
+    if (file.fd < 0 || engineplatform::openFileStatus(file.fd, st) != 0 || !st.isFile()) {
         file.error = file.fd < 0 ? errno : EINVAL;
         if (file.fd >= 0)
             ::close(file.fd);
         file.fd = -1;
         return false;
     }
-    file.mtime = engineplatform::modificationTime(st);
-    file.mtimeNs = zipformat::nanosecondsOf(engineplatform::modificationTime(st));
-    file.mode = st.st_mode;
+    file.mtime = st.mtime;
+    file.mtimeNs = zipformat::nanosecondsOf(st.mtime);
+    file.mode = st.mode;
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "testtree.h"
 
+#include "testsystem.h"
+
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -23,8 +25,7 @@ TestTree::TestTree(std::string_view label) {
 }
 
 TestTree::~TestTree() {
-    std::error_code ignored;
-    fs::remove_all(m_root, ignored);
+    testsystem::removeTree(utf8(m_root));
 }
 
 fs::path TestTree::path(std::string_view utf8Name) const {
