@@ -12,6 +12,8 @@ namespace aesextra {
 
 constexpr std::uint16_t MethodAes = 99;
 constexpr std::uint16_t ExtraAes = 0x9901;
+// The "version needed to extract" of an encrypted entry.
+constexpr std::uint16_t VersionNeeded = 51;
 constexpr std::size_t DataSize = 7;
 // Version 1 entries keep the CRC-32 of the plain bytes; version 2 entries have 0 there and
 // rely on the authentication code alone.
