@@ -9,4 +9,8 @@ namespace platform {
 // credential store. `why` says what is missing when there is none.
 bool keyringServiceReachable(QString* why = nullptr);
 
+// Whether the keyring that passwords go to is locked. A locked keyring that cannot ask the user to
+// unlock it answers every lookup as if the password were not there.
+bool keyringLocked();
+
 } // namespace platform

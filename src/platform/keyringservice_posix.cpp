@@ -3,16 +3,19 @@
 #include <QAtomicInteger>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDBusReply>
+#include <QDBusVariant>
 #include <QFileInfo>
 #include <QStringList>
 
 namespace platform {
 namespace {
 
+const QString secretService = QStringLiteral("org.freedesktop.secrets");
 // The services the keyring library talks to: the Secret Service first, the wallets on KDE.
-const QStringList keyringServices{QStringLiteral("org.freedesktop.secrets"),
-                                  QStringLiteral("org.kde.kwalletd6"), QStringLiteral("org.kde.kwalletd5")};
+const QStringList keyringServices{secretService, QStringLiteral("org.kde.kwalletd6"),
+                                  QStringLiteral("org.kde.kwalletd5")};
 
 // The session bus as the keyring library finds it: the address in the environment, else the
 // user's bus socket in the runtime folder.
@@ -27,6 +30,30 @@ QString sessionBusAddress() {
     return QString();
 }
 
+// A connection of our own to the session bus, for one question: the address may change (a new
+// login), and the process's shared session connection would keep the first one.
+class ProbeConnection {
+public:
+    ProbeConnection()
+        : m_name(QStringLiteral("quoralis-keyring-probe-%1").arg(serial.fetchAndAddRelaxed(1))) {
+        m_address = sessionBusAddress();
+        if (!m_address.isEmpty())
+            m_bus = QDBusConnection::connectToBus(m_address, m_name);
+    }
+    ~ProbeConnection() { QDBusConnection::disconnectFromBus(m_name); }
+    ProbeConnection(const ProbeConnection&) = delete;
+    ProbeConnection& operator=(const ProbeConnection&) = delete;
+
+    bool hasAddress() const { return !m_address.isEmpty(); }
+    QDBusConnection& bus() { return m_bus; }
+
+private:
+    static inline QAtomicInteger<quint32> serial;
+    QString m_name;
+    QString m_address;
+    QDBusConnection m_bus{QString()};
+};
+
 bool setReason(QString* why, const QString& text) {
     if (why)
         *why = text;
@@ -36,34 +63,34 @@ bool setReason(QString* why, const QString& text) {
 } // namespace
 
 bool keyringServiceReachable(QString* why) {
-    const QString address = sessionBusAddress();
-    if (address.isEmpty())
+    ProbeConnection probe;
+    if (!probe.hasAddress())
         return setReason(why, QStringLiteral("there is no session bus"));
-
-    // A connection of our own each time: the address may change (a new login), and the process's
-    // shared session connection would keep the first one.
-    static QAtomicInteger<quint32> serial;
-    const QString name = QStringLiteral("quoralis-keyring-probe-%1").arg(serial.fetchAndAddRelaxed(1));
-    bool reachable = false;
-    {
-        QDBusConnection bus = QDBusConnection::connectToBus(address, name);
-        if (!bus.isConnected()) {
-            setReason(why, QStringLiteral("the session bus does not answer: ") + bus.lastError().message());
-        } else {
-            const QDBusReply<QStringList> activatable = bus.interface()->activatableServiceNames();
-            for (const QString& service : keyringServices) {
-                if (bus.interface()->isServiceRegistered(service).value() ||
-                    (activatable.isValid() && activatable.value().contains(service))) {
-                    reachable = true;
-                    break;
-                }
-            }
-            if (!reachable)
-                setReason(why, QStringLiteral("no keyring service runs on the session bus"));
-        }
+    if (!probe.bus().isConnected())
+        return setReason(why, QStringLiteral("the session bus does not answer: ") +
+                                  probe.bus().lastError().message());
+    QDBusConnectionInterface* bus = probe.bus().interface();
+    const QDBusReply<QStringList> activatable = bus->activatableServiceNames();
+    for (const QString& service : keyringServices) {
+        if (bus->isServiceRegistered(service).value() ||
+            (activatable.isValid() && activatable.value().contains(service)))
+            return true;
     }
-    QDBusConnection::disconnectFromBus(name);
-    return reachable;
+    return setReason(why, QStringLiteral("no keyring service runs on the session bus"));
+}
+
+bool keyringLocked() {
+    ProbeConnection probe;
+    if (!probe.bus().isConnected())
+        return false;
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        secretService, QStringLiteral("/org/freedesktop/secrets/aliases/default"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get.setArguments({QStringLiteral("org.freedesktop.Secret.Collection"), QStringLiteral("Locked")});
+    const QDBusMessage reply = probe.bus().call(get);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return false;
+    return reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
 }
 
 } // namespace platform

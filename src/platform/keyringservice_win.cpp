@@ -7,4 +7,8 @@ bool keyringServiceReachable(QString* why) {
     return true;
 }
 
+bool keyringLocked() {
+    return false; // the credential store opens with the user's session
+}
+
 } // namespace platform

@@ -89,13 +89,17 @@ SecretStore::Status SecretStore::run(QKeychain::Job* job, SecretBytes* readInto)
         m_errorText = QStringLiteral("the keyring did not answer in time");
         return Status::Failed;
     }
-    const Status status = statusOf(job->error());
+    Status status = statusOf(job->error());
+    if (status == Status::NotFound && keyringLocked()) {
+        status = Status::Denied;
+        m_errorText = QStringLiteral("the keyring is locked");
+    }
     if (status == Status::Ok && readInto) {
         QByteArray bytes = static_cast<QKeychain::ReadPasswordJob*>(job)->binaryData();
         *readInto = SecretBytes(bytes);
         SecretBytes::wipe(bytes);
     }
-    if (status != Status::Ok)
+    if (status != Status::Ok && m_errorText.isEmpty())
         m_errorText = job->errorString();
     delete job;
     return status;
