@@ -1,5 +1,6 @@
 #include "aescounterstream.h"
 
+#include <bit>
 #include <cstring>
 
 AesCounterStream::~AesCounterStream() {
@@ -17,8 +18,12 @@ bool AesCounterStream::refill() {
     for (std::size_t block = 0; block < BatchBlocks; ++block) {
         unsigned char* counter = m_keyStream + block * aescrypto::AesBlockSize;
         std::uint64_t value = m_nextCounter++;
-        for (int i = 0; i < 8; ++i, value >>= 8)
-            counter[i] = static_cast<unsigned char>(value & 0xff);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(counter, &value, 8);
+        } else {
+            for (int i = 0; i < 8; ++i, value >>= 8)
+                counter[i] = static_cast<unsigned char>(value & 0xff);
+        }
         std::memset(counter + 8, 0, 8);
     }
     m_used = 0;
@@ -32,13 +37,14 @@ bool AesCounterStream::apply(unsigned char* data, std::size_t size) {
         const std::size_t piece = size < BatchSize - m_used ? size : BatchSize - m_used;
         const unsigned char* stream = m_keyStream + m_used;
         std::size_t i = 0;
-        for (; i + 8 <= piece; i += 8) {
-            std::uint64_t word;
-            std::uint64_t mask;
-            std::memcpy(&word, data + i, 8);
-            std::memcpy(&mask, stream + i, 8);
-            word ^= mask;
-            std::memcpy(data + i, &word, 8);
+        for (; i + 16 <= piece; i += 16) {
+            std::uint64_t words[2];
+            std::uint64_t mask[2];
+            std::memcpy(words, data + i, 16);
+            std::memcpy(mask, stream + i, 16);
+            words[0] ^= mask[0];
+            words[1] ^= mask[1];
+            std::memcpy(data + i, words, 16);
         }
         for (; i < piece; ++i)
             data[i] ^= stream[i];
