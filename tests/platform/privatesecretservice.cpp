@@ -20,6 +20,8 @@ const QString secretService = QStringLiteral("org.freedesktop.secrets");
 const QString secretPath = QStringLiteral("/org/freedesktop/secrets");
 const QString busDaemon = QStringLiteral("/usr/bin/dbus-daemon");
 const QString keyringDaemon = QStringLiteral("/usr/bin/gnome-keyring-daemon");
+// Debian's interpreter, where python3-dbus is installed (not one found first on PATH).
+const QString python = QStringLiteral("/usr/bin/python3");
 constexpr int startTimeoutMs = 15000;
 
 // The standard session bus without the folders of services started on demand: nothing comes up
@@ -58,10 +60,12 @@ PrivateSecretService::PrivateSecretService()
     : m_connectionName(QStringLiteral("privatesecretservice-%1").arg(quintptr(this), 0, 16)) {
     endWithParent(m_bus);
     endWithParent(m_keyring);
+    endWithParent(m_silent);
 }
 
 PrivateSecretService::~PrivateSecretService() {
     QDBusConnection::disconnectFromBus(m_connectionName);
+    stop(m_silent);
     stop(m_keyring);
     stop(m_bus);
 }
@@ -97,6 +101,34 @@ bool PrivateSecretService::startBus() {
     if (!bus.isConnected())
         return fail(QStringLiteral("cannot connect to the private bus: ") + bus.lastError().message());
     return true;
+}
+
+bool PrivateSecretService::startSilentService() {
+    // Owns the name, then never reads the bus again.
+    const QString script = QStringLiteral("import dbus, sys, time\n"
+                                          "bus = dbus.bus.BusConnection(sys.argv[1])\n"
+                                          "bus.request_name('org.freedesktop.secrets')\n"
+                                          "time.sleep(3600)\n");
+    m_silent.start(python, {QStringLiteral("-c"), script, QString::fromUtf8(m_address)});
+    if (!m_silent.waitForStarted())
+        return fail(QStringLiteral("python3 did not start: ") + m_silent.errorString());
+    const QDBusConnection bus(m_connectionName);
+    const bool registered = QTest::qWaitFor(
+        [&] {
+            return m_silent.state() != QProcess::Running ||
+                   bus.interface()->isServiceRegistered(secretService).value();
+        },
+        startTimeoutMs);
+    if (!registered || m_silent.state() != QProcess::Running)
+        return fail(QStringLiteral("the silent service did not take its name (is python3-dbus installed?)"));
+    return true;
+}
+
+bool PrivateSecretService::stopSilentService() {
+    stop(m_silent);
+    const QDBusConnection bus(m_connectionName);
+    return QTest::qWaitFor([&] { return !bus.interface()->isServiceRegistered(secretService).value(); },
+                           startTimeoutMs);
 }
 
 bool PrivateSecretService::startKeyring(const QByteArray& unlockPassword) {

@@ -19,6 +19,10 @@ public:
     static QString missingTool();
 
     bool startBus();
+    // Takes the Secret Service's name on the bus with a process that never answers, as a service
+    // that hangs would; stopSilentService() ends it and waits until the name is free.
+    bool startSilentService();
+    bool stopSilentService();
     // Starts the keyring daemon, which makes and unlocks the login keyring with `unlockPassword`.
     bool startKeyring(const QByteArray& unlockPassword);
     // Locks every keyring, as the desktop does after a while or when the screen locks.
@@ -36,6 +40,7 @@ private:
     QTemporaryDir m_root;
     QProcess m_bus;
     QProcess m_keyring;
+    QProcess m_silent;
     QByteArray m_address;
     QString m_connectionName;
     QString m_error;

@@ -37,6 +37,7 @@ private Q_SLOTS:
 
     void noKeyringServiceOnTheBus();
     void noSessionBusAtAll();
+    void serviceThatNeverAnswersEndsInFailure();
     void storesReadsOverwritesAndDeletes();
     void eachProgramSeesOnlyItsOwnPasswords();
     void passwordIsNeverInClearInTheKeyringFiles();
@@ -82,6 +83,19 @@ void SecretStoreTest::noSessionBusAtAll() {
     QVERIFY(!reachable);
     QVERIFY(!why.isEmpty());
     QCOMPARE(status, SecretStore::Status::NoKeyring);
+}
+
+void SecretStoreTest::serviceThatNeverAnswersEndsInFailure() {
+    QVERIFY2(m_service.startSilentService(), qPrintable(m_service.error()));
+    SecretStore store;
+    store.setTimeout(std::chrono::seconds(1));
+    SecretBytes secret;
+    const SecretStore::Status status = store.read(QStringLiteral("profile"), secret);
+    const QString errorText = store.errorText();
+    QVERIFY(m_service.stopSilentService());
+    QCOMPARE(status, SecretStore::Status::Failed);
+    QCOMPARE(errorText, QStringLiteral("the keyring did not answer in time"));
+    QVERIFY(secret.isEmpty());
 }
 
 void SecretStoreTest::storesReadsOverwritesAndDeletes() {
