@@ -50,9 +50,10 @@ EntryRecord EntryRecord::forFile(std::string name, const struct timespec& mtime,
         record.extra = timestamp;
         record.localExtra = timestamp;
     }
-    // The time at the file system's precision (100 ns), which updates compare.
+    // The time at the file system's precision (100 ns), which updates compare, and when the file
+    // was read: only in the central directory, the one place updates read it from. The local
+    // header keeps the Unix time, which readers that go by local headers use.
     record.extra += ntfsExtraField(mtime, readNs);
-    record.localExtra += ntfsExtraField(mtime, readNs);
     record.extra += rawNameField;
     record.localExtra += rawNameField;
     record.versionMadeBy = MadeByUnix | 30;

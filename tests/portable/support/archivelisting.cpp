@@ -6,6 +6,20 @@
 
 #include <algorithm>
 
+namespace {
+std::vector<std::uint16_t> extraFieldIds(zip_t* archive, zip_uint64_t index, zip_flags_t header) {
+    std::vector<std::uint16_t> ids;
+    const zip_int16_t count = zip_file_extra_fields_count(archive, index, header);
+    for (zip_int16_t i = 0; i < count; ++i) {
+        zip_uint16_t id = 0;
+        zip_uint16_t length = 0;
+        if (zip_file_extra_field_get(archive, index, zip_uint16_t(i), &id, &length, header) != nullptr)
+            ids.push_back(id);
+    }
+    return ids;
+}
+} // namespace
+
 ArchiveListing::ArchiveListing(const std::string& archivePath) {
     // Read into memory, so that libzip sees no path in the way of any system.
     std::string bytes;
@@ -34,6 +48,8 @@ ArchiveListing::ArchiveListing(const std::string& archivePath) {
         if (zip_stat_index(archive, zip_uint64_t(i), 0, &stat) == 0)
             entry.size = stat.size;
         zip_file_get_external_attributes(archive, zip_uint64_t(i), 0, &entry.madeBy, &entry.attributes);
+        entry.localExtraFields = extraFieldIds(archive, zip_uint64_t(i), ZIP_FL_LOCAL);
+        entry.centralExtraFields = extraFieldIds(archive, zip_uint64_t(i), ZIP_FL_CENTRAL);
         m_entries.push_back(entry);
     }
     zip_discard(archive);

@@ -13,6 +13,10 @@ public:
         std::uint64_t size = 0;
         std::uint8_t madeBy = 0; // the system the attributes are of (3: Unix)
         std::uint32_t attributes = 0;
+        // The ids of the extra fields of the local and of the central header, in order (those a
+        // reader handles itself, such as Zip64, left out).
+        std::vector<std::uint16_t> localExtraFields;
+        std::vector<std::uint16_t> centralExtraFields;
     };
 
     explicit ArchiveListing(const std::string& archivePath);
