@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Reads every archive the engine tests left in an output folder (<case>/archive.zip beside
-<case>/tree and <case>/manifest.txt) with tools other than the engine: unzip -t, 7z t and Python's
-zipfile. Every entry must name a file of the tree by its path below tree/ with "/" between folders,
+<case>/tree and <case>/manifest.txt) with tools other than the engine: unzip -t, 7z t, Java's java.util.zip
+and Python's zipfile. Every entry must name a file of the tree by its path below tree/ with "/" between folders,
 and hold exactly its bytes; large files are compared piece by piece."""
 
 import hashlib
@@ -12,6 +12,7 @@ import sys
 import zipfile
 
 PIECE = 4 << 20
+JAVA_CHECK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "engine", "ZipReadCheck.java")
 
 
 def tree_files(tree):
@@ -61,6 +62,8 @@ def check_case(folder, problems):
     run_tool(["unzip", "-tqq", archive_path], problems, label)
     if shutil.which("7z"):
         run_tool(["7z", "t", "-bd", archive_path], problems, label)
+    if shutil.which("java"):
+        run_tool(["java", JAVA_CHECK, archive_path], problems, label)
 
     with zipfile.ZipFile(archive_path) as archive:
         bad = archive.testzip()
