@@ -146,7 +146,7 @@ int openFileStatus(int fd, FileStatus& st) {
 }
 
 bool isHidden(const char* path) {
-    const std::string_view name = baseNameOf(path);
+    const std::string name = baseNameOf(path);
     return !name.empty() && name.front() == '.';
 }
 
