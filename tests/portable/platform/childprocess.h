@@ -16,6 +16,9 @@ public:
     bool started() const { return m_started; }
     // Ends it at once and waits until it is gone.
     void kill();
+    // Waits until it ends by itself; its exit status, or -1 when it was not started or was
+    // ended by a signal.
+    int waitForExit();
 
 private:
     bool m_started = false;

@@ -32,3 +32,12 @@ void ChildProcess::kill() {
     ::waitpid(pid, &status, 0);
     m_running = false;
 }
+
+int ChildProcess::waitForExit() {
+    if (!m_running)
+        return -1;
+    int status = 0;
+    const pid_t ended = ::waitpid(static_cast<pid_t>(m_process), &status, 0);
+    m_running = false;
+    return ended > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}

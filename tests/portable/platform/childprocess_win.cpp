@@ -53,3 +53,15 @@ void ChildProcess::kill() {
     CloseHandle(process);
     m_running = false;
 }
+
+int ChildProcess::waitForExit() {
+    if (!m_running)
+        return -1;
+    const auto process = reinterpret_cast<HANDLE>(m_process);
+    WaitForSingleObject(process, INFINITE);
+    DWORD code = 0;
+    const bool known = GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    m_running = false;
+    return known ? int(code) : -1;
+}
