@@ -1,5 +1,7 @@
 #pragma once
 
+#include "directorybytes.h"
+
 #include <ctime>
 
 #include <cstdint>
@@ -7,8 +9,9 @@
 #include <string_view>
 #include <vector>
 
-// The central directory of an existing archive, held compactly: the directory's bytes plus an
-// offset and a name hash per entry, so that large archives stay cheap to update.
+// The central directory of an existing archive, held compactly: the directory's bytes (mapped
+// from the file where the system can, see DirectoryBytes) plus an offset and a name hash per
+// entry, so that large archives stay cheap to update.
 class ArchiveReader {
 public:
     struct Entry {
@@ -66,13 +69,15 @@ public:
 private:
     bool fail(const std::string& text, bool damaged);
     bool readAt(std::uint64_t offset, void* buffer, std::size_t size) const;
+    // entry(index).name alone, without the rest of the header decoded.
+    std::string_view nameOf(std::size_t index) const;
     void markSuperseded();
     bool readDirectory(std::uint64_t directoryOffset, std::uint64_t directorySize, std::uint64_t entries);
 
     int m_fd = -1;
     std::uint64_t m_fileSize = 0;
     std::int64_t m_shift = 0; // bytes in front of the archive (self-extractor stub)
-    std::string m_directory;
+    DirectoryBytes m_directory;
     std::vector<std::uint32_t> m_offsets;
     std::vector<std::pair<std::uint64_t, std::uint32_t>> m_index; // name hash, entry, sorted
     std::vector<bool> m_superseded;

@@ -1,5 +1,7 @@
 #include "filesurvey.h"
 
+#include "listedfilestatus.h"
+
 #include "archivetarget.h"
 #include "engineplatform.h"
 #include "entrydatacheck.h"
@@ -89,6 +91,7 @@ void FileSurvey::run() {
     const bool update = (m_command.options & ZE_ADD_UPDATE) != 0;
     const bool hidden = (m_command.options & ZE_ADD_HIDDEN_FILES) != 0;
     const std::vector<bool> repeated = listedBefore();
+    ListedFileStatus status;
     for (std::size_t i = 0; i < m_command.fileCount; ++i) {
         ZeFileResult& result = m_results[i];
         result = ZeFileResult{};
@@ -98,7 +101,7 @@ void FileSurvey::run() {
             continue;
         }
         engineplatform::FileStatus st;
-        if (engineplatform::fileStatus(path, st) != 0) {
+        if (status.status(path, st) != 0) {
             m_errors[i] = errno;
             continue;
         }
