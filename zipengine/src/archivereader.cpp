@@ -15,13 +15,15 @@ using namespace zipformat;
 
 namespace {
 
-std::uint64_t hashName(std::string_view name) {
+// 32 bits keep the index at eight bytes an entry; names that share a hash are told apart by
+// their bytes.
+std::uint32_t hashName(std::string_view name) {
     std::uint64_t h = 1469598103934665603ull;
     for (unsigned char c : name) {
         h ^= c;
         h *= 1099511628211ull;
     }
-    return h;
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
 const unsigned char* bytes(const std::string& s, std::size_t at) {
@@ -252,8 +254,14 @@ std::string_view ArchiveReader::nameOf(std::size_t index) const {
     return name;
 }
 
+std::int64_t ArchiveReader::find(std::string_view name, std::size_t likely) const {
+    if (likely < count() && !m_superseded[likely] && nameOf(likely) == name)
+        return static_cast<std::int64_t>(likely);
+    return find(name);
+}
+
 std::int64_t ArchiveReader::find(std::string_view name) const {
-    const std::uint64_t h = hashName(name);
+    const std::uint32_t h = hashName(name);
     auto it = std::lower_bound(m_index.begin(), m_index.end(), std::make_pair(h, std::uint32_t{0}));
     for (; it != m_index.end() && it->first == h; ++it) {
         if (!m_superseded[it->second] && nameOf(it->second) == name)

@@ -55,6 +55,9 @@ public:
     Entry entry(std::size_t index) const;
     // Index of the current entry with this exact name, or -1.
     std::int64_t find(std::string_view name) const;
+    // The same, looking first at entry `likely`: a list in the archive's order finds each entry
+    // next to the one before.
+    std::int64_t find(std::string_view name, std::size_t likely) const;
     // An entry whose name a newer entry of the archive also has: it is never carried forward.
     bool superseded(std::size_t index) const { return m_superseded[index]; }
     bool anySuperseded() const { return m_supersededCount > 0; }
@@ -79,7 +82,7 @@ private:
     std::int64_t m_shift = 0; // bytes in front of the archive (self-extractor stub)
     DirectoryBytes m_directory;
     std::vector<std::uint32_t> m_offsets;
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> m_index; // name hash, entry, sorted
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_index; // name hash, entry, sorted
     std::vector<bool> m_superseded;
     std::size_t m_supersededCount = 0;
     std::string m_comment;

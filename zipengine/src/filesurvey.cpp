@@ -92,6 +92,7 @@ void FileSurvey::run() {
     const bool hidden = (m_command.options & ZE_ADD_HIDDEN_FILES) != 0;
     const std::vector<bool> repeated = listedBefore();
     ListedFileStatus status;
+    std::size_t likely = 0; // the entry after the one the last file found
     for (std::size_t i = 0; i < m_command.fileCount; ++i) {
         ZeFileResult& result = m_results[i];
         result = ZeFileResult{};
@@ -112,7 +113,10 @@ void FileSurvey::run() {
         result.size = static_cast<std::uint64_t>(st.size);
         result.mtimeNs = nanoseconds(st);
         if (m_previous) {
-            const std::int64_t found = m_previous->reader().find(entryname::forPath(path, keepFolders));
+            const std::int64_t found =
+                m_previous->reader().find(entryname::forPath(path, keepFolders), likely);
+            if (found >= 0)
+                likely = static_cast<std::size_t>(found) + 1;
             if (found >= 0 && !m_previous->used(static_cast<std::size_t>(found))) {
                 m_previous->setEntryOf(i, static_cast<std::size_t>(found));
                 m_previous->setUsed(static_cast<std::size_t>(found), true);
