@@ -59,23 +59,23 @@ std::vector<bool> FileSurvey::listedBefore() {
     const std::size_t count = m_command.fileCount;
     const bool keepFolders = (m_command.options & ZE_ADD_DIR_NAMES) != 0;
     std::vector<bool> repeated(count, false);
-    m_nameHashes.assign(count, 0);
+    std::vector<std::uint64_t> hashes(count, 0);
     for (std::size_t i = 0; i < count; ++i) {
         if (m_command.files[i] != nullptr)
-            m_nameHashes[i] = hashName(entryname::forPath(m_command.files[i], keepFolders));
+            hashes[i] = hashName(entryname::forPath(m_command.files[i], keepFolders));
     }
     std::vector<std::uint32_t> order(count);
     for (std::size_t i = 0; i < count; ++i)
         order[i] = static_cast<std::uint32_t>(i);
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return m_nameHashes[a] != m_nameHashes[b] ? m_nameHashes[a] < m_nameHashes[b] : a < b;
+        return hashes[a] != hashes[b] ? hashes[a] < hashes[b] : a < b;
     });
     for (std::size_t k = 1; k < count; ++k) {
-        if (m_nameHashes[order[k - 1]] != m_nameHashes[order[k]] || m_command.files[order[k]] == nullptr)
+        if (hashes[order[k - 1]] != hashes[order[k]] || m_command.files[order[k]] == nullptr)
             continue;
         const std::string name = entryname::forPath(m_command.files[order[k]], keepFolders);
         // Compare with every earlier file of the same hash (almost always exactly one).
-        for (std::size_t j = k; j-- > 0 && m_nameHashes[order[j]] == m_nameHashes[order[k]];) {
+        for (std::size_t j = k; j-- > 0 && hashes[order[j]] == hashes[order[k]];) {
             if (m_command.files[order[j]] != nullptr && !repeated[order[j]] &&
                 entryname::forPath(m_command.files[order[j]], keepFolders) == name) {
                 repeated[order[k]] = true;
@@ -138,7 +138,6 @@ void FileSurvey::run() {
     }
     if (m_previous)
         dropConflictingEntries();
-    m_nameHashes = std::vector<std::uint64_t>();
 }
 
 bool FileSurvey::upToDate(const char* path, const engineplatform::FileStatus& st,
@@ -199,6 +198,12 @@ bool FileSurvey::sameContent(const char* path, const engineplatform::FileStatus&
 void FileSurvey::dropConflictingEntries() {
     // A file replaced by a folder of the same name, or the reverse: the archive may not hold both
     // "report" and "report/q1.txt", so the kept entry gives way to the file listed now.
+    // Only an entry that no file replaces can be in a file's way.
+    bool anyLeft = false;
+    for (std::size_t k = 0; k < m_previous->reader().count() && !anyLeft; ++k)
+        anyLeft = !m_previous->used(k);
+    if (!anyLeft)
+        return;
     const bool keepFolders = (m_command.options & ZE_ADD_DIR_NAMES) != 0;
     std::vector<std::uint64_t> files;   // entry names of the listed files
     std::vector<std::uint64_t> folders; // every folder above them
@@ -206,8 +211,8 @@ void FileSurvey::dropConflictingEntries() {
     for (std::size_t i = 0; i < m_command.fileCount; ++i) {
         if (m_results[i].status == ZE_FILE_EXCLUDED || m_errors.count(i) != 0)
             continue;
-        files.push_back(m_nameHashes[i]);
         const std::string name = entryname::forPath(m_command.files[i], keepFolders);
+        files.push_back(hashName(name));
         const std::size_t slash = name.rfind('/');
         if (slash == std::string::npos || name.compare(0, slash, lastFolder) == 0)
             continue;

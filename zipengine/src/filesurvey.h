@@ -43,7 +43,6 @@ private:
     const ArchiveTarget& m_target;
     PreviousArchive* m_previous;
     std::map<std::size_t, int> m_errors;
-    std::vector<std::uint64_t> m_nameHashes; // per file: hash of its entry name
     std::uint64_t m_totalBytes = 0;
     std::size_t m_toWrite = 0;
 };
