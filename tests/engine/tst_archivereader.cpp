@@ -7,7 +7,7 @@
 #include "engineplatform.h"
 #include "entryname.h"
 #include "entryrecord.h"
-#include "listedfilestatus.h"
+#include "listedfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -143,7 +143,7 @@ void ArchiveReaderTest::listedFilesLookedUpFolderByFolder() {
     QVERIFY(::symlink("../one/b", (root + "/two/link").c_str()) == 0);
     // Back and forth between the folders, as a list of two overlapping folders may go.
     const std::vector<std::string> files = {"one/a", "one/b", "two/a", "one/a", "two/link", "two/a"};
-    ListedFileStatus listed;
+    ListedFiles listed;
     for (const std::string& relative : files) {
         const std::string path = root + "/" + relative;
         engineplatform::FileStatus byPath;
@@ -153,7 +153,16 @@ void ArchiveReaderTest::listedFilesLookedUpFolderByFolder() {
         QVERIFY(byFolder.sameFile(byPath));
         QCOMPARE(byFolder.size, byPath.size);
         QCOMPARE(byFolder.mode, byPath.mode);
+        // Opened the same way: the file itself, through a link too.
+        const int fd = listed.open(path.c_str());
+        QVERIFY(fd >= 0);
+        engineplatform::FileStatus opened;
+        QCOMPARE(engineplatform::openFileStatus(fd, opened), 0);
+        ::close(fd);
+        QVERIFY(opened.sameFile(byPath));
     }
+    QCOMPARE(listed.open((root + "/two/missing").c_str()), -1);
+    QCOMPARE(errno, ENOENT);
     engineplatform::FileStatus st;
     errno = 0;
     QCOMPARE(listed.status((root + "/two/missing").c_str(), st), -1);

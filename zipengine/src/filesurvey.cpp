@@ -1,6 +1,6 @@
 #include "filesurvey.h"
 
-#include "listedfilestatus.h"
+#include "listedfiles.h"
 
 #include "archivetarget.h"
 #include "engineplatform.h"
@@ -91,7 +91,7 @@ void FileSurvey::run() {
     const bool update = (m_command.options & ZE_ADD_UPDATE) != 0;
     const bool hidden = (m_command.options & ZE_ADD_HIDDEN_FILES) != 0;
     const std::vector<bool> repeated = listedBefore();
-    ListedFileStatus status;
+    ListedFiles status;
     std::size_t likely = 0; // the entry after the one the last file found
     for (std::size_t i = 0; i < m_command.fileCount; ++i) {
         ZeFileResult& result = m_results[i];

@@ -1,4 +1,4 @@
-#include "listedfilestatus.h"
+#include "listedfiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,15 +11,15 @@
 #define O_PATH O_RDONLY // a folder that can only be searched then takes the whole path
 #endif
 
-ListedFileStatus::~ListedFileStatus() {
+ListedFiles::~ListedFiles() {
     if (m_folderFd >= 0)
         ::close(m_folderFd);
 }
 
-int ListedFileStatus::status(const char* path, engineplatform::FileStatus& st) {
+bool ListedFiles::openFolderOf(const char* path, const char*& name) {
     const char* slash = std::strrchr(path, '/');
     if (slash == nullptr || slash == path || slash[1] == '\0')
-        return engineplatform::fileStatus(path, st);
+        return false;
     const std::string_view folder(path, static_cast<std::size_t>(slash - path));
     if (m_folderFd < 0 || folder != m_folder) {
         if (m_folderFd >= 0)
@@ -27,10 +27,16 @@ int ListedFileStatus::status(const char* path, engineplatform::FileStatus& st) {
         m_folder.assign(folder);
         m_folderFd = ::open(m_folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     }
-    if (m_folderFd < 0) // the whole path then says why
+    name = slash + 1;
+    return m_folderFd >= 0; // otherwise the whole path says why
+}
+
+int ListedFiles::status(const char* path, engineplatform::FileStatus& st) {
+    const char* name = nullptr;
+    if (!openFolderOf(path, name))
         return engineplatform::fileStatus(path, st);
     struct stat status {};
-    if (::fstatat(m_folderFd, slash + 1, &status, 0) != 0)
+    if (::fstatat(m_folderFd, name, &status, 0) != 0)
         return -1;
     st.mode = status.st_mode;
     st.size = static_cast<std::uint64_t>(status.st_size);
@@ -38,4 +44,11 @@ int ListedFileStatus::status(const char* path, engineplatform::FileStatus& st) {
     st.device = static_cast<std::uint64_t>(status.st_dev);
     st.inode = static_cast<std::uint64_t>(status.st_ino);
     return 0;
+}
+
+int ListedFiles::open(const char* path) {
+    const char* name = nullptr;
+    if (!openFolderOf(path, name))
+        return engineplatform::openForReading(path);
+    return ::openat(m_folderFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
 }
