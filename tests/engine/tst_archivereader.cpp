@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -104,6 +105,14 @@ void ArchiveReaderTest::findTakesAHintButNeverTrustsIt() {
         QCOMPARE(reader.find("e.txt", likely), -1);
         QCOMPARE(reader.find("d.tx", likely), -1);
     }
+    // Read by index only, as a check of every entry reads it: every entry is there, none found
+    // by name.
+    ArchiveReader byIndex;
+    QVERIFY(byIndex.openFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC), false));
+    QCOMPARE(byIndex.count(), std::size_t{5});
+    QCOMPARE(std::string(byIndex.entry(3).name), std::string("b.txt"));
+    QVERIFY(!byIndex.superseded(1));
+    QCOMPARE(byIndex.find("a.txt"), -1);
 }
 
 void ArchiveReaderTest::namesOfOneHashAreToldApart() {

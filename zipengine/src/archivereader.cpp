@@ -58,10 +58,11 @@ bool ArchiveReader::open(const std::string& path) {
     return openFd(fd);
 }
 
-bool ArchiveReader::openFd(int fd) {
+bool ArchiveReader::openFd(int fd, bool findByName) {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = fd;
+    m_findByName = findByName;
     engineplatform::FileStatus st;
     if (engineplatform::openFileStatus(m_fd, st) != 0)
         return fail(std::strerror(errno), false);
@@ -141,6 +142,11 @@ bool ArchiveReader::readDirectory(std::uint64_t directoryOffset, std::uint64_t d
     }
     if (m_offsets.size() != entries)
         return fail("the central directory does not hold the entries it announces", true);
+    if (!m_findByName) {
+        m_superseded.assign(m_offsets.size(), false);
+        m_directory.release();
+        return true;
+    }
     m_index.reserve(m_offsets.size());
     for (std::uint32_t i = 0; i < m_offsets.size(); ++i)
         m_index.emplace_back(hashName(nameOf(i)), i);

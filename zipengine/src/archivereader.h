@@ -46,8 +46,10 @@ public:
 
     // False with errorText() when the file cannot be read (errno kept) or is not a usable archive.
     bool open(const std::string& path);
-    // The same on a file already open; the reader owns `fd` from now on.
-    bool openFd(int fd);
+    // The same on a file already open; the reader owns `fd` from now on. Without `findByName`
+    // the entries are only read by index: find() finds nothing and superseded() is always false,
+    // and the name index's memory is spared.
+    bool openFd(int fd, bool findByName = true);
     bool damaged() const { return m_damaged; }
     const std::string& errorText() const { return m_error; }
 
@@ -88,4 +90,5 @@ private:
     std::string m_comment;
     std::string m_error;
     bool m_damaged = false;
+    bool m_findByName = true;
 };
