@@ -45,40 +45,41 @@ std::int64_t nanoseconds(const engineplatform::FileStatus& st) {
 
 } // namespace
 
-FileSurvey::FileSurvey(const ZeAddCommand& command, ZeFileResult* results, const ArchiveTarget& target,
-                       PreviousArchive* previous)
+FileSurvey::FileSurvey(const ZeAddCommand& command, ZeFileResult* results, const ArchiveTarget& target)
     : m_command(command)
     , m_results(results)
-    , m_target(target)
-    , m_previous(previous) {}
+    , m_target(target) {}
 
-std::vector<bool> FileSurvey::listedBefore() {
+void FileSurvey::findRepeated() {
+    m_repeated = listedBefore();
+}
+
+std::vector<bool> FileSurvey::listedBefore() const {
     // A file listed twice gets one entry: folders of a list can overlap (a folder and one of its
     // subfolders), and two spellings of a path ("/a/./b", "//a/b") name one entry. Decided on the
-    // entry name; a hash and an index a file keep this small for long lists.
+    // entry name; eight bytes a file (a 32-bit hash and the index, sorted together) keep this
+    // small and quick for long lists, and names of one hash are compared.
     const std::size_t count = m_command.fileCount;
     const bool keepFolders = (m_command.options & ZE_ADD_DIR_NAMES) != 0;
     std::vector<bool> repeated(count, false);
-    std::vector<std::uint64_t> hashes(count, 0);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> order; // hash, file
+    order.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        if (m_command.files[i] != nullptr)
-            hashes[i] = hashName(entryname::forPath(m_command.files[i], keepFolders));
+        if (m_command.files[i] != nullptr) {
+            const std::uint64_t h = hashName(entryname::forPath(m_command.files[i], keepFolders));
+            order.emplace_back(static_cast<std::uint32_t>(h ^ (h >> 32)), static_cast<std::uint32_t>(i));
+        }
     }
-    std::vector<std::uint32_t> order(count);
-    for (std::size_t i = 0; i < count; ++i)
-        order[i] = static_cast<std::uint32_t>(i);
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return hashes[a] != hashes[b] ? hashes[a] < hashes[b] : a < b;
-    });
-    for (std::size_t k = 1; k < count; ++k) {
-        if (hashes[order[k - 1]] != hashes[order[k]] || m_command.files[order[k]] == nullptr)
+    std::sort(order.begin(), order.end());
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        if (order[k - 1].first != order[k].first)
             continue;
-        const std::string name = entryname::forPath(m_command.files[order[k]], keepFolders);
+        const std::string name = entryname::forPath(m_command.files[order[k].second], keepFolders);
         // Compare with every earlier file of the same hash (almost always exactly one).
-        for (std::size_t j = k; j-- > 0 && hashes[order[j]] == hashes[order[k]];) {
-            if (m_command.files[order[j]] != nullptr && !repeated[order[j]] &&
-                entryname::forPath(m_command.files[order[j]], keepFolders) == name) {
-                repeated[order[k]] = true;
+        for (std::size_t j = k; j-- > 0 && order[j].first == order[k].first;) {
+            if (!repeated[order[j].second] &&
+                entryname::forPath(m_command.files[order[j].second], keepFolders) == name) {
+                repeated[order[k].second] = true;
                 break;
             }
         }
@@ -86,18 +87,21 @@ std::vector<bool> FileSurvey::listedBefore() {
     return repeated;
 }
 
-void FileSurvey::run() {
+void FileSurvey::run(PreviousArchive* previous) {
+    m_previous = previous;
+    if (m_repeated.size() != m_command.fileCount)
+        findRepeated();
     const bool keepFolders = (m_command.options & ZE_ADD_DIR_NAMES) != 0;
     const bool update = (m_command.options & ZE_ADD_UPDATE) != 0;
     const bool hidden = (m_command.options & ZE_ADD_HIDDEN_FILES) != 0;
-    const std::vector<bool> repeated = listedBefore();
     ListedFiles status;
     std::size_t likely = 0; // the entry after the one the last file found
     for (std::size_t i = 0; i < m_command.fileCount; ++i) {
         ZeFileResult& result = m_results[i];
         result = ZeFileResult{};
         const char* path = m_command.files[i];
-        if (path == nullptr || *path == '\0' || repeated[i] || (!hidden && engineplatform::isHidden(path))) {
+        if (path == nullptr || *path == '\0' || m_repeated[i] ||
+            (!hidden && engineplatform::isHidden(path))) {
             result.status = ZE_FILE_EXCLUDED;
             continue;
         }
