@@ -115,7 +115,7 @@ platform::ArchiveMark ArchiveJob::archiveMark(const fs::path& folder) {
     return ArchiveMarkBook(markRecordFile()).markFor(series, archive);
 }
 
-void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files, bool mayReplace,
+void ArchiveJob::MakeArchive(const fs::path& baseName, PathList files, bool mayReplace,
                              const platform::ArchiveMark& mark) {
     // The archive really written; the in-use test, the deletion, the update test and the
     // size all look at this one file.
@@ -147,7 +147,7 @@ void ArchiveJob::MakeArchive(const fs::path& baseName, const PathList& files, bo
         }
         if (s.isOn(Setting::IncludeHidden))
             options |= ArchiveComponent::AddHiddenFiles;
-        zip.FileSpecList = files;
+        zip.FileSpecList = std::move(files);
         zip.AddCompLevel = s.isOn(Setting::NoComp) ? 0 : 9;
         if (s.isOn(Setting::NewOnly))
             options |= ArchiveComponent::AddResetArchive;

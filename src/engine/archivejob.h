@@ -51,8 +51,9 @@ public:
     // One archive job from the backup file list. Counts the job, logs the result and sets
     // archiveFailed when the archive was not made or misses files. With mayReplace false an
     // existing archive is updated even when the settings say to replace it (its other entries
-    // are still needed). The files the archive holds get `mark`, unless it is none.
-    void MakeArchive(const std::filesystem::path& baseName, const PathList& files, bool mayReplace = true,
+    // are still needed). The files the archive holds get `mark`, unless it is none. The list is
+    // taken, not copied: a million paths are held once.
+    void MakeArchive(const std::filesystem::path& baseName, PathList files, bool mayReplace = true,
                      const platform::ArchiveMark& mark = {});
 
     bool archiveFailed() const { return m_archiveFailed; }

@@ -215,7 +215,7 @@ BackupRun::Outcome BackupRun::archiveEachFolder(const std::vector<fs::path>& fol
                     pathText(baseName));
         }
         madeThisRun.insert(archive);
-        m_c.job->MakeArchive(baseName, m_backupFiles, mayReplace, m_c.job->archiveMark(folder));
+        m_c.job->MakeArchive(baseName, std::move(m_backupFiles), mayReplace, m_c.job->archiveMark(folder));
     }
     return Outcome::Completed;
 }
@@ -233,7 +233,7 @@ BackupRun::Outcome BackupRun::archiveAllFolders(const std::vector<fs::path>& fol
         m_c.log->logMessage(
             QStringLiteral("Previous backup kept and updated, one of its folders is missing: ") +
             pathText(baseName));
-    m_c.job->MakeArchive(baseName, m_backupFiles, mayReplace, m_c.job->archiveMark(fs::path()));
+    m_c.job->MakeArchive(baseName, std::move(m_backupFiles), mayReplace, m_c.job->archiveMark(fs::path()));
     return Outcome::Completed;
 }
 

@@ -69,10 +69,11 @@ int AddJob::run() {
     // Only one job at a time gets here: a named temporary left now is a killed job's.
     ArchiveOutput::removeStaleTemporaries(target());
     m_target->lookAt();
+    FileSurvey survey(m_command, m_results, *m_target);
+    survey.findRepeated();
     if (const int rc = openPrevious(); rc != ZE_OK)
         return rc;
-    FileSurvey survey(m_command, m_results, *m_target, m_previous.get());
-    survey.run();
+    survey.run(m_previous.get());
     m_surveyErrors = survey.errors();
     m_totalBytes = survey.totalBytes();
     m_toWrite = survey.toWrite();

@@ -15,17 +15,23 @@ using namespace zipformat;
 
 namespace {
 
-std::uint64_t hashName(std::string_view name) {
+// 32 bits keep the index at eight bytes an entry; names that share a hash are told apart by
+// their bytes.
+std::uint32_t hashName(std::string_view name) {
     std::uint64_t h = 1469598103934665603ull;
     for (unsigned char c : name) {
         h ^= c;
         h *= 1099511628211ull;
     }
-    return h;
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
 const unsigned char* bytes(const std::string& s, std::size_t at) {
     return reinterpret_cast<const unsigned char*>(s.data()) + at;
+}
+
+const unsigned char* bytes(const DirectoryBytes& directory, std::size_t at) {
+    return reinterpret_cast<const unsigned char*>(directory.data()) + at;
 }
 
 } // namespace
@@ -52,10 +58,11 @@ bool ArchiveReader::open(const std::string& path) {
     return openFd(fd);
 }
 
-bool ArchiveReader::openFd(int fd) {
+bool ArchiveReader::openFd(int fd, bool findByName) {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = fd;
+    m_findByName = findByName;
     engineplatform::FileStatus st;
     if (engineplatform::openFileStatus(m_fd, st) != 0)
         return fail(std::strerror(errno), false);
@@ -118,8 +125,7 @@ bool ArchiveReader::openFd(int fd) {
 
 bool ArchiveReader::readDirectory(std::uint64_t directoryOffset, std::uint64_t directorySize,
                                   std::uint64_t entries) {
-    m_directory.resize(static_cast<std::size_t>(directorySize));
-    if (!readAt(directoryOffset, m_directory.data(), m_directory.size()))
+    if (!m_directory.load(m_fd, directoryOffset, static_cast<std::size_t>(directorySize)))
         return fail("cannot read the central directory", true);
     m_offsets.reserve(static_cast<std::size_t>(entries));
     std::size_t pos = 0;
@@ -132,14 +138,21 @@ bool ArchiveReader::readDirectory(std::uint64_t directoryOffset, std::uint64_t d
             return fail("damaged central directory", true);
         m_offsets.push_back(static_cast<std::uint32_t>(pos));
         pos += length;
+        m_directory.looked();
     }
     if (m_offsets.size() != entries)
         return fail("the central directory does not hold the entries it announces", true);
+    if (!m_findByName) {
+        m_superseded.assign(m_offsets.size(), false);
+        m_directory.release();
+        return true;
+    }
     m_index.reserve(m_offsets.size());
     for (std::uint32_t i = 0; i < m_offsets.size(); ++i)
-        m_index.emplace_back(hashName(entry(i).name), i);
+        m_index.emplace_back(hashName(nameOf(i)), i);
     std::sort(m_index.begin(), m_index.end());
     markSuperseded();
+    m_directory.release();
     return true;
 }
 
@@ -170,6 +183,7 @@ void ArchiveReader::markSuperseded() {
 }
 
 ArchiveReader::Entry ArchiveReader::entry(std::size_t index) const {
+    m_directory.looked();
     const std::size_t at = m_offsets[index];
     const unsigned char* p = bytes(m_directory, at);
     Entry e;
@@ -232,11 +246,31 @@ ArchiveReader::Entry ArchiveReader::entry(std::size_t index) const {
     return e;
 }
 
+std::string_view ArchiveReader::nameOf(std::size_t index) const {
+    m_directory.looked();
+    const std::size_t at = m_offsets[index];
+    const unsigned char* p = bytes(m_directory, at);
+    const std::size_t nameLength = get16(p + 28);
+    const std::string_view stored(m_directory.data() + at + CentralHeaderSize, nameLength);
+    std::string_view name = stored;
+    const unsigned char* field = nullptr;
+    std::size_t fieldSize = 0;
+    if (findExtraField(p + CentralHeaderSize + nameLength, get16(p + 30), ExtraRawName, field, fieldSize))
+        rawNameOf(field, fieldSize, stored, name);
+    return name;
+}
+
+std::int64_t ArchiveReader::find(std::string_view name, std::size_t likely) const {
+    if (likely < count() && !m_superseded[likely] && nameOf(likely) == name)
+        return static_cast<std::int64_t>(likely);
+    return find(name);
+}
+
 std::int64_t ArchiveReader::find(std::string_view name) const {
-    const std::uint64_t h = hashName(name);
+    const std::uint32_t h = hashName(name);
     auto it = std::lower_bound(m_index.begin(), m_index.end(), std::make_pair(h, std::uint32_t{0}));
     for (; it != m_index.end() && it->first == h; ++it) {
-        if (!m_superseded[it->second] && entry(it->second).name == name)
+        if (!m_superseded[it->second] && nameOf(it->second) == name)
             return it->second;
     }
     return -1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "directorybytes.h"
+
 #include <ctime>
 
 #include <cstdint>
@@ -7,8 +9,9 @@
 #include <string_view>
 #include <vector>
 
-// The central directory of an existing archive, held compactly: the directory's bytes plus an
-// offset and a name hash per entry, so that large archives stay cheap to update.
+// The central directory of an existing archive, held compactly: the directory's bytes (mapped
+// from the file where the system can, see DirectoryBytes) plus an offset and a name hash per
+// entry, so that large archives stay cheap to update.
 class ArchiveReader {
 public:
     struct Entry {
@@ -43,8 +46,10 @@ public:
 
     // False with errorText() when the file cannot be read (errno kept) or is not a usable archive.
     bool open(const std::string& path);
-    // The same on a file already open; the reader owns `fd` from now on.
-    bool openFd(int fd);
+    // The same on a file already open; the reader owns `fd` from now on. Without `findByName`
+    // the entries are only read by index: find() finds nothing and superseded() is always false,
+    // and the name index's memory is spared.
+    bool openFd(int fd, bool findByName = true);
     bool damaged() const { return m_damaged; }
     const std::string& errorText() const { return m_error; }
 
@@ -52,6 +57,9 @@ public:
     Entry entry(std::size_t index) const;
     // Index of the current entry with this exact name, or -1.
     std::int64_t find(std::string_view name) const;
+    // The same, looking first at entry `likely`: a list in the archive's order finds each entry
+    // next to the one before.
+    std::int64_t find(std::string_view name, std::size_t likely) const;
     // An entry whose name a newer entry of the archive also has: it is never carried forward.
     bool superseded(std::size_t index) const { return m_superseded[index]; }
     bool anySuperseded() const { return m_supersededCount > 0; }
@@ -66,18 +74,21 @@ public:
 private:
     bool fail(const std::string& text, bool damaged);
     bool readAt(std::uint64_t offset, void* buffer, std::size_t size) const;
+    // entry(index).name alone, without the rest of the header decoded.
+    std::string_view nameOf(std::size_t index) const;
     void markSuperseded();
     bool readDirectory(std::uint64_t directoryOffset, std::uint64_t directorySize, std::uint64_t entries);
 
     int m_fd = -1;
     std::uint64_t m_fileSize = 0;
     std::int64_t m_shift = 0; // bytes in front of the archive (self-extractor stub)
-    std::string m_directory;
+    DirectoryBytes m_directory;
     std::vector<std::uint32_t> m_offsets;
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> m_index; // name hash, entry, sorted
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_index; // name hash, entry, sorted
     std::vector<bool> m_superseded;
     std::size_t m_supersededCount = 0;
     std::string m_comment;
     std::string m_error;
     bool m_damaged = false;
+    bool m_findByName = true;
 };

@@ -70,7 +70,7 @@ ArchiveVerifier::Result ArchiveVerifier::check(const std::function<bool()>& stop
     } finish{this};
     const int own = ::dup(m_fd);
     ArchiveReader reader;
-    if (own < 0 || !reader.openFd(own)) {
+    if (own < 0 || !reader.openFd(own, false)) { // entries are read by index only
         m_problem = "the archive cannot be read: " + reader.errorText();
         return Result::Damaged;
     }

@@ -16,8 +16,9 @@
 using namespace zipformat;
 
 namespace {
-constexpr std::size_t MemoryLimit = 8 << 20;
-}
+// Records in memory before they go to the spill file; the buffer then holds at most twice this.
+constexpr std::size_t MemoryLimit = 1 << 20;
+} // namespace
 
 CentralDirectory::CentralDirectory(std::string spillFolder)
     : m_spillFolder(std::move(spillFolder)) {}

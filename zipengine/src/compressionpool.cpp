@@ -1,5 +1,7 @@
 #include "compressionpool.h"
 
+#include "listedfiles.h"
+
 #include "compresstask.h"
 
 #include <libdeflate.h>
@@ -66,6 +68,7 @@ void CompressionPool::cancel() {
 
 void CompressionPool::work() {
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(m_level);
+    ListedFiles files;
     for (;;) {
         CompressTask* task = nullptr;
         {
@@ -79,7 +82,7 @@ void CompressionPool::work() {
         if (compressor == nullptr)
             task->error = ENOMEM;
         else
-            task->run(compressor);
+            task->run(compressor, &files);
         {
             std::lock_guard lock(m_mutex);
             task->done = true;

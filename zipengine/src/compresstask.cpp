@@ -1,5 +1,7 @@
 #include "compresstask.h"
 
+#include "listedfiles.h"
+
 #include "engineplatform.h"
 
 #include "zipformat.h"
@@ -47,8 +49,8 @@ std::int64_t CompressTask::wallClockNs() {
     return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-void CompressTask::run(libdeflate_compressor* compressor) {
-    if (wholeFile ? !readWholeFile() : !readPiece())
+void CompressTask::run(libdeflate_compressor* compressor, ListedFiles* files) {
+    if (wholeFile ? !readWholeFile(files) : !readPiece())
         return;
     crc = libdeflate_crc32(0, data.data(), static_cast<std::size_t>(rawSize));
     dataSize = static_cast<std::size_t>(rawSize);
@@ -57,9 +59,9 @@ void CompressTask::run(libdeflate_compressor* compressor) {
         compress(compressor);
 }
 
-bool CompressTask::readWholeFile() {
+bool CompressTask::readWholeFile(ListedFiles* files) {
     readNs = wallClockNs();
-    const int file = engineplatform::openForReading(path);
+    const int file = files != nullptr ? files->open(path) : engineplatform::openForReading(path);
     if (file < 0) {
         error = errno;
         return false;

@@ -6,6 +6,7 @@
 #include <vector>
 
 struct libdeflate_compressor;
+class ListedFiles;
 
 // One unit of work for the compression workers: a whole small file, or one piece of a large one.
 // The writer creates tasks in list order and consumes their results in the same order.
@@ -38,13 +39,14 @@ struct CompressTask {
     std::uint32_t mode = 0;
 
     // Reads and compresses; called on a worker thread.
-    void run(libdeflate_compressor* compressor);
+    // `files`, where given, opens the whole file (one a worker).
+    void run(libdeflate_compressor* compressor, ListedFiles* files = nullptr);
 
     // The wall clock in nanoseconds, as file times count.
     static std::int64_t wallClockNs();
 
 private:
-    bool readWholeFile();
+    bool readWholeFile(ListedFiles* files);
     bool readPiece();
     void compress(libdeflate_compressor* compressor);
 };

@@ -68,6 +68,24 @@ std::string shortenedComponent(std::string_view raw, const std::string& renditio
     return rendition.substr(0, keep) + mark + extension;
 }
 
+// Whether the name of an absolute path is simply what follows its leading "/": no other separator,
+// no empty part, no "." or "..". Most paths of a list are so, and need no copy on the way.
+bool plainAbsolute(std::string_view path) {
+    // Where a backslash separates too, and where a path starts otherwise, the careful way.
+    if (std::strlen(engineplatform::kPathSeparators) != 1 || engineplatform::rootLength(path) != 1)
+        return false;
+    for (std::size_t start = 1; start <= path.size();) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        const std::string_view part = path.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 } // namespace
 
 std::string storedName(std::string_view name) {
@@ -87,6 +105,8 @@ std::string storedName(std::string_view name) {
 std::string forPath(const char* path, bool keepFolders) {
     // The same tree gives the same names on every system: "/" between folders, and nothing of
     // where the path starts (a drive, a share, the long form's prefix).
+    if (const std::string_view plain(path); plainAbsolute(plain))
+        return std::string(keepFolders ? plain.substr(1) : fileNameOf(plain));
     const auto withSlashes = [](std::string text) {
         for (char& c : text) {
             if (c != '/' && std::strchr(engineplatform::kPathSeparators, c) != nullptr)

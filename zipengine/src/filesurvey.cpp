@@ -1,5 +1,7 @@
 #include "filesurvey.h"
 
+#include "listedfiles.h"
+
 #include "archivetarget.h"
 #include "engineplatform.h"
 #include "entrydatacheck.h"
@@ -43,40 +45,41 @@ std::int64_t nanoseconds(const engineplatform::FileStatus& st) {
 
 } // namespace
 
-FileSurvey::FileSurvey(const ZeAddCommand& command, ZeFileResult* results, const ArchiveTarget& target,
-                       PreviousArchive* previous)
+FileSurvey::FileSurvey(const ZeAddCommand& command, ZeFileResult* results, const ArchiveTarget& target)
     : m_command(command)
     , m_results(results)
-    , m_target(target)
-    , m_previous(previous) {}
+    , m_target(target) {}
 
-std::vector<bool> FileSurvey::listedBefore() {
+void FileSurvey::findRepeated() {
+    m_repeated = listedBefore();
+}
+
+std::vector<bool> FileSurvey::listedBefore() const {
     // A file listed twice gets one entry: folders of a list can overlap (a folder and one of its
     // subfolders), and two spellings of a path ("/a/./b", "//a/b") name one entry. Decided on the
-    // entry name; a hash and an index a file keep this small for long lists.
+    // entry name; eight bytes a file (a 32-bit hash and the index, sorted together) keep this
+    // small and quick for long lists, and names of one hash are compared.
     const std::size_t count = m_command.fileCount;
     const bool keepFolders = (m_command.options & ZE_ADD_DIR_NAMES) != 0;
     std::vector<bool> repeated(count, false);
-    m_nameHashes.assign(count, 0);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> order; // hash, file
+    order.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        if (m_command.files[i] != nullptr)
-            m_nameHashes[i] = hashName(entryname::forPath(m_command.files[i], keepFolders));
+        if (m_command.files[i] != nullptr) {
+            const std::uint64_t h = hashName(entryname::forPath(m_command.files[i], keepFolders));
+            order.emplace_back(static_cast<std::uint32_t>(h ^ (h >> 32)), static_cast<std::uint32_t>(i));
+        }
     }
-    std::vector<std::uint32_t> order(count);
-    for (std::size_t i = 0; i < count; ++i)
-        order[i] = static_cast<std::uint32_t>(i);
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return m_nameHashes[a] != m_nameHashes[b] ? m_nameHashes[a] < m_nameHashes[b] : a < b;
-    });
-    for (std::size_t k = 1; k < count; ++k) {
-        if (m_nameHashes[order[k - 1]] != m_nameHashes[order[k]] || m_command.files[order[k]] == nullptr)
+    std::sort(order.begin(), order.end());
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        if (order[k - 1].first != order[k].first)
             continue;
-        const std::string name = entryname::forPath(m_command.files[order[k]], keepFolders);
+        const std::string name = entryname::forPath(m_command.files[order[k].second], keepFolders);
         // Compare with every earlier file of the same hash (almost always exactly one).
-        for (std::size_t j = k; j-- > 0 && m_nameHashes[order[j]] == m_nameHashes[order[k]];) {
-            if (m_command.files[order[j]] != nullptr && !repeated[order[j]] &&
-                entryname::forPath(m_command.files[order[j]], keepFolders) == name) {
-                repeated[order[k]] = true;
+        for (std::size_t j = k; j-- > 0 && order[j].first == order[k].first;) {
+            if (!repeated[order[j].second] &&
+                entryname::forPath(m_command.files[order[j].second], keepFolders) == name) {
+                repeated[order[k].second] = true;
                 break;
             }
         }
@@ -84,21 +87,26 @@ std::vector<bool> FileSurvey::listedBefore() {
     return repeated;
 }
 
-void FileSurvey::run() {
+void FileSurvey::run(PreviousArchive* previous) {
+    m_previous = previous;
+    if (m_repeated.size() != m_command.fileCount)
+        findRepeated();
     const bool keepFolders = (m_command.options & ZE_ADD_DIR_NAMES) != 0;
     const bool update = (m_command.options & ZE_ADD_UPDATE) != 0;
     const bool hidden = (m_command.options & ZE_ADD_HIDDEN_FILES) != 0;
-    const std::vector<bool> repeated = listedBefore();
+    ListedFiles status;
+    std::size_t likely = 0; // the entry after the one the last file found
     for (std::size_t i = 0; i < m_command.fileCount; ++i) {
         ZeFileResult& result = m_results[i];
         result = ZeFileResult{};
         const char* path = m_command.files[i];
-        if (path == nullptr || *path == '\0' || repeated[i] || (!hidden && engineplatform::isHidden(path))) {
+        if (path == nullptr || *path == '\0' || m_repeated[i] ||
+            (!hidden && engineplatform::isHidden(path))) {
             result.status = ZE_FILE_EXCLUDED;
             continue;
         }
         engineplatform::FileStatus st;
-        if (engineplatform::fileStatus(path, st) != 0) {
+        if (status.status(path, st) != 0) {
             m_errors[i] = errno;
             continue;
         }
@@ -109,7 +117,10 @@ void FileSurvey::run() {
         result.size = static_cast<std::uint64_t>(st.size);
         result.mtimeNs = nanoseconds(st);
         if (m_previous) {
-            const std::int64_t found = m_previous->reader().find(entryname::forPath(path, keepFolders));
+            const std::int64_t found =
+                m_previous->reader().find(entryname::forPath(path, keepFolders), likely);
+            if (found >= 0)
+                likely = static_cast<std::size_t>(found) + 1;
             if (found >= 0 && !m_previous->used(static_cast<std::size_t>(found))) {
                 m_previous->setEntryOf(i, static_cast<std::size_t>(found));
                 m_previous->setUsed(static_cast<std::size_t>(found), true);
@@ -131,7 +142,6 @@ void FileSurvey::run() {
     }
     if (m_previous)
         dropConflictingEntries();
-    m_nameHashes = std::vector<std::uint64_t>();
 }
 
 bool FileSurvey::upToDate(const char* path, const engineplatform::FileStatus& st,
@@ -192,6 +202,12 @@ bool FileSurvey::sameContent(const char* path, const engineplatform::FileStatus&
 void FileSurvey::dropConflictingEntries() {
     // A file replaced by a folder of the same name, or the reverse: the archive may not hold both
     // "report" and "report/q1.txt", so the kept entry gives way to the file listed now.
+    // Only an entry that no file replaces can be in a file's way.
+    bool anyLeft = false;
+    for (std::size_t k = 0; k < m_previous->reader().count() && !anyLeft; ++k)
+        anyLeft = !m_previous->used(k);
+    if (!anyLeft)
+        return;
     const bool keepFolders = (m_command.options & ZE_ADD_DIR_NAMES) != 0;
     std::vector<std::uint64_t> files;   // entry names of the listed files
     std::vector<std::uint64_t> folders; // every folder above them
@@ -199,8 +215,8 @@ void FileSurvey::dropConflictingEntries() {
     for (std::size_t i = 0; i < m_command.fileCount; ++i) {
         if (m_results[i].status == ZE_FILE_EXCLUDED || m_errors.count(i) != 0)
             continue;
-        files.push_back(m_nameHashes[i]);
         const std::string name = entryname::forPath(m_command.files[i], keepFolders);
+        files.push_back(hashName(name));
         const std::size_t slash = name.rfind('/');
         if (slash == std::string::npos || name.compare(0, slash, lastFolder) == 0)
             continue;

@@ -16,13 +16,15 @@ class PreviousArchive;
 // out, which entries of the previous archive are up to date, and how much is to be read.
 class FileSurvey {
 public:
-    // `previous` is null when no previous archive is kept.
-    FileSurvey(const ZeAddCommand& command, ZeFileResult* results, const ArchiveTarget& target,
-               PreviousArchive* previous);
+    FileSurvey(const ZeAddCommand& command, ZeFileResult* results, const ArchiveTarget& target);
 
+    // Finds the files listed twice. Done before the previous archive is read, so that the
+    // memory of the one is given back before the other takes its own.
+    void findRepeated();
     // Fills each file's result (excluded, up to date, or pending) and, with a previous archive, the
-    // entries each file replaces and those that give way to it.
-    void run();
+    // entries each file replaces and those that give way to it. `previous` is null when no
+    // previous archive is kept.
+    void run(PreviousArchive* previous);
 
     // Files that could not even be looked at, with the errno of the attempt.
     const std::map<std::size_t, int>& errors() const { return m_errors; }
@@ -30,7 +32,7 @@ public:
     std::size_t toWrite() const { return m_toWrite; }
 
 private:
-    std::vector<bool> listedBefore();
+    std::vector<bool> listedBefore() const;
     bool upToDate(const char* path, const engineplatform::FileStatus& st,
                   const ArchiveReader::Entry& entry) const;
     bool racy(std::int64_t mtimeNs, const ArchiveReader::Entry& entry) const;
@@ -41,9 +43,9 @@ private:
     const ZeAddCommand& m_command;
     ZeFileResult* m_results;
     const ArchiveTarget& m_target;
-    PreviousArchive* m_previous;
+    PreviousArchive* m_previous = nullptr;
+    std::vector<bool> m_repeated; // per file: listed before under the same entry name
     std::map<std::size_t, int> m_errors;
-    std::vector<std::uint64_t> m_nameHashes; // per file: hash of its entry name
     std::uint64_t m_totalBytes = 0;
     std::size_t m_toWrite = 0;
 };
