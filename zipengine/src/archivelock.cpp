@@ -2,22 +2,10 @@
 
 #include "archiveoutput.h"
 #include "engineplatform.h"
+#include "zipformat.h"
 
 #include <cstdint>
 #include <cstdio>
-
-namespace {
-
-std::uint64_t hashName(const std::string& name) {
-    std::uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : name) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    return h;
-}
-
-} // namespace
 
 ArchiveLock::~ArchiveLock() {
     release();
@@ -35,7 +23,7 @@ std::string ArchiveLock::lockPathFor(const std::string& target) {
     std::snprintf(file, sizeof file, "%cquoralis-archive-%llx-%llx-%016llx.lock",
                   engineplatform::kPathSeparators[0], static_cast<unsigned long long>(folder.device),
                   static_cast<unsigned long long>(folder.inode),
-                  static_cast<unsigned long long>(hashName(name)));
+                  static_cast<unsigned long long>(zipformat::nameHash(name)));
     return runtime + file;
 }
 

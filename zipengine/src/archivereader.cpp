@@ -18,11 +18,7 @@ namespace {
 // 32 bits keep the index at eight bytes an entry; names that share a hash are told apart by
 // their bytes.
 std::uint32_t hashName(std::string_view name) {
-    std::uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : name) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
+    const std::uint64_t h = zipformat::nameHash(name);
     return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 

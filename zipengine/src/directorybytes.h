@@ -35,6 +35,8 @@ public:
 
 private:
     void unload();
+    // Reads the bytes into memory, where they cannot be mapped.
+    bool readCopy(int fd, std::uint64_t offset, std::size_t size);
 
     std::string m_copy; // where the bytes were read
     void* m_map = nullptr;

@@ -1,7 +1,5 @@
 #include "directorybytes.h"
 
-#include "engineplatform.h"
-
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -36,12 +34,7 @@ bool DirectoryBytes::load(int fd, std::uint64_t offset, std::size_t size) {
         return true;
     }
     // A file system without mappings: the bytes are read.
-    m_copy.assign(size, '\0');
-    if (!engineplatform::readAllAt(fd, m_copy.data(), size, offset))
-        return false;
-    m_data = m_copy.data();
-    m_size = size;
-    return true;
+    return readCopy(fd, offset, size);
 }
 
 void DirectoryBytes::release() const {

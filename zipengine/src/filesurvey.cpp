@@ -23,15 +23,6 @@ namespace {
 // the same tick of the file system's clock (two seconds on FAT): its content decides.
 constexpr std::int64_t RacyWindowNs = 2000000000;
 
-std::uint64_t hashName(const std::string& name) {
-    std::uint64_t h = 1469598103934665603ull;
-    for (unsigned char c : name) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    return h;
-}
-
 std::int64_t floorDiv(std::int64_t value, std::int64_t step) {
     std::int64_t q = value / step;
     if (value % step < 0)
@@ -66,7 +57,7 @@ std::vector<bool> FileSurvey::listedBefore() const {
     order.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         if (m_command.files[i] != nullptr) {
-            const std::uint64_t h = hashName(entryname::forPath(m_command.files[i], keepFolders));
+            const std::uint64_t h = zipformat::nameHash(entryname::forPath(m_command.files[i], keepFolders));
             order.emplace_back(static_cast<std::uint32_t>(h ^ (h >> 32)), static_cast<std::uint32_t>(i));
         }
     }
@@ -216,19 +207,19 @@ void FileSurvey::dropConflictingEntries() {
         if (m_results[i].status == ZE_FILE_EXCLUDED || m_errors.count(i) != 0)
             continue;
         const std::string name = entryname::forPath(m_command.files[i], keepFolders);
-        files.push_back(hashName(name));
+        files.push_back(zipformat::nameHash(name));
         const std::size_t slash = name.rfind('/');
         if (slash == std::string::npos || name.compare(0, slash, lastFolder) == 0)
             continue;
         lastFolder = name.substr(0, slash);
         for (std::size_t end = slash; end != std::string::npos && end > 0; end = name.rfind('/', end - 1))
-            folders.push_back(hashName(name.substr(0, end)));
+            folders.push_back(zipformat::nameHash(name.substr(0, end)));
     }
     std::sort(files.begin(), files.end());
     std::sort(folders.begin(), folders.end());
     folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
     const auto holds = [](const std::vector<std::uint64_t>& set, const std::string& name) {
-        return std::binary_search(set.begin(), set.end(), hashName(name));
+        return std::binary_search(set.begin(), set.end(), zipformat::nameHash(name));
     };
     for (std::size_t k = 0; k < m_previous->reader().count(); ++k) {
         if (m_previous->used(k))

@@ -68,6 +68,17 @@ constexpr std::uint16_t VersionDefault = 20;
 constexpr std::uint16_t VersionZip64 = 45;
 constexpr std::uint16_t MadeByUnix = 3 << 8;
 
+// The 64-bit FNV-1a hash of a name's bytes: names to look up, and lock names that must stay the same
+// from one version to the next.
+inline std::uint64_t nameHash(std::string_view name) {
+    std::uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : name) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
 inline void put16(std::string& out, std::uint16_t v) {
     out.push_back(static_cast<char>(v & 0xff));
     out.push_back(static_cast<char>(v >> 8));
