@@ -1,5 +1,7 @@
 #include "privatesecretservice.h"
 
+#include "helperprocess.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -10,9 +12,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTest>
-
-#include <csignal>
-#include <sys/prctl.h>
 
 namespace {
 
@@ -40,34 +39,20 @@ const char busConfig[] = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bu
 </busconfig>
 )";
 
-void endWithParent(QProcess& process) {
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-}
-
-void stop(QProcess& process) {
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished();
-    }
-}
-
 } // namespace
 
 PrivateSecretService::PrivateSecretService()
     : m_connectionName(QStringLiteral("privatesecretservice-%1").arg(quintptr(this), 0, 16)) {
-    endWithParent(m_bus);
-    endWithParent(m_keyring);
-    endWithParent(m_silent);
+    helperprocess::endWithParent(m_bus);
+    helperprocess::endWithParent(m_keyring);
+    helperprocess::endWithParent(m_silent);
 }
 
 PrivateSecretService::~PrivateSecretService() {
     QDBusConnection::disconnectFromBus(m_connectionName);
-    stop(m_silent);
-    stop(m_keyring);
-    stop(m_bus);
+    helperprocess::stop(m_silent);
+    helperprocess::stop(m_keyring);
+    helperprocess::stop(m_bus);
 }
 
 QString PrivateSecretService::missingTool() {
@@ -125,7 +110,7 @@ bool PrivateSecretService::startSilentService() {
 }
 
 bool PrivateSecretService::stopSilentService() {
-    stop(m_silent);
+    helperprocess::stop(m_silent);
     const QDBusConnection bus(m_connectionName);
     return QTest::qWaitFor([&] { return !bus.interface()->isServiceRegistered(secretService).value(); },
                            startTimeoutMs);

@@ -1,15 +1,12 @@
 #include "dbusmock.h"
 
+#include "helperprocess.h"
+
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusVariant>
 #include <QFileInfo>
 #include <QTest>
-
-#if defined(Q_OS_LINUX)
-#include <csignal>
-#include <sys/prctl.h>
-#endif
 
 namespace {
 
@@ -19,24 +16,6 @@ const QString busDaemon = QStringLiteral("/usr/bin/dbus-daemon");
 const QString python = QStringLiteral("/usr/bin/python3");
 constexpr int startTimeoutMs = 15000;
 
-void endWithParent(QProcess& process) {
-#if defined(Q_OS_LINUX)
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-#else
-    Q_UNUSED(process);
-#endif
-}
-
-void stop(QProcess& process) {
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished();
-    }
-}
-
 } // namespace
 
 DbusMock::DbusMock(QString templateName, QString service, QString objectPath, Bus bus)
@@ -45,15 +24,15 @@ DbusMock::DbusMock(QString templateName, QString service, QString objectPath, Bu
     , m_path(std::move(objectPath))
     , m_busKind(bus)
     , m_connectionName(QStringLiteral("dbusmock-%1").arg(quintptr(this), 0, 16)) {
-    endWithParent(m_bus);
-    endWithParent(m_mock);
+    helperprocess::endWithParent(m_bus);
+    helperprocess::endWithParent(m_mock);
 }
 
 DbusMock::~DbusMock() {
     QDBusConnection::disconnectFromBus(m_connectionName);
     // The mock ends by itself when its bus goes; stopping it first keeps its log quiet.
-    stop(m_mock);
-    stop(m_bus);
+    helperprocess::stop(m_mock);
+    helperprocess::stop(m_bus);
 }
 
 QString DbusMock::missingTool() {
